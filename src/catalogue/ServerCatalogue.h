@@ -1,0 +1,26 @@
+#pragma once
+
+#include "monitor/ServerRecord.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+// The statements the program runs on the catalogue. User values are always
+// bound, never spliced into SQL. Changes return DbExecute's report: empty on
+// success, the failure text otherwise.
+namespace ServerCatalogue {
+
+enum class Selection { Enabled, Disabled, All };
+
+QList<ServerRecord> SelectServers(Selection selection);
+// Literal, ASCII-case-insensitive search over name, address, port, request and reply.
+QList<ServerRecord> SearchServers(const QString& keyword);
+std::optional<ServerRecord> SelectServer(qint64 id);
+
+QString AddServer(const ServerRecord& server);
+QString ChangeServer(const ServerRecord& server);
+QString DeleteServer(qint64 id);
+QString SetServerInUse(qint64 id, bool inUse);
+
+} // namespace ServerCatalogue

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// GBK is the code page of request bytes and of replies.
+namespace GbkText {
+QByteArray encode(const QString& text);
+// Bytes that form no GBK character become U+FFFD; NUL bytes are kept.
+QString decode(const QByteArray& bytes);
+} // namespace GbkText

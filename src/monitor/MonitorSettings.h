@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// The settings variables of the main window that the monitoring cycle reads.
+struct MonitorSettings {
+    double iTimerN = 30;     // seconds between passes; a fraction is kept in memory
+    qint32 iTimeOut = 10000; // socket time-out, ms
+    qint32 iReplyLim = 3;    // consecutive socket faults that raise an alert
+    qint32 iPingLim = 3;     // consecutive lost echoes that raise an alert
+    bool bPlaySnd = true;
+    QString Skin;
+};

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "monitor/ServerRecord.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QList>
+
+// The rows of the result list LstResult: one row per loaded server, 13
+// columns addressed by key, a tag and a tool-tip per cell, the check box in
+// the ID column and the row's side data (echo statistics, probe start,
+// colour). Each row has a stable key that survives sorting and filtering.
+class ServerRowModel final : public QAbstractTableModel {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ServerRowModel)
+public:
+    enum Column {
+        ID,
+        DisplayName,
+        IPAddress,
+        Port,
+        Status,
+        ReplyTime,
+        ReplyErr,
+        PingTime,
+        PingErr,
+        PingState,
+        PostData,
+        ReplyData,
+        AddTime,
+        ColumnCount
+    };
+    enum Role {
+        TagRole = Qt::UserRole + 1, // the cell's tag text
+        KeyRole,                    // the row's stable key (quint64)
+        FullTextRole,               // the cell's whole text (display is capped)
+    };
+    using RowKey = quint64;
+
+    explicit ServerRowModel(QObject* parent = nullptr);
+    ~ServerRowModel() override;
+
+    static QString columnKey(Column column);
+    static int columnOfKey(const QString& key); // -1 when no column has that key
+    static QString headerCaption(Column column);
+
+    // Replaces every row; each gets the texts of a freshly loaded row and new side data.
+    void resetRows(const QList<ServerRecord>& records);
+    void removeRowAt(int row);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    RowKey keyAt(int row) const;
+    int rowOfKey(RowKey key) const; // -1 when the row is gone
+
+    QString text(int row, Column column) const;
+    void setText(int row, Column column, const QString& text);
+    QString tag(int row, Column column) const;
+    void setTag(int row, Column column, const QString& tag);
+    QString toolTip(int row, Column column) const;
+    void setToolTip(int row, Column column, const QString& toolTip);
+    bool isChecked(int row) const;
+    void setChecked(int row, bool checked);
+
+    qint32 lostPings(int row) const;
+    void setLostPings(int row, qint32 count);
+    qint32 averagePingMs(int row) const;
+    void setAveragePingMs(int row, qint32 ms);
+    qint64 probeStartedMs(int row) const; // monotonic start of the pending probe
+    void setProbeStartedMs(int row, qint64 ms);
+    QColor rowColour(int row) const; // invalid: default colours
+    void setRowColour(int row, const QColor& colour);
+
+signals:
+    // The operator ticked or cleared a row's check box.
+    void checkToggled(ServerRowModel::RowKey key, bool checked);
+
+private:
+    struct Row;
+    QList<Row> m_rows;
+    RowKey m_nextKey = 1;
+};

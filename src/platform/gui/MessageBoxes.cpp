@@ -1,0 +1,51 @@
+#include "platform/gui/MessageBoxes.h"
+
+#include <QQueue>
+
+namespace MessageBoxes {
+namespace {
+struct TestSeam {
+    bool enabled = false;
+    QQueue<QMessageBox::StandardButton> answers;
+    QList<Shown> shown;
+};
+
+TestSeam& seam() {
+    static TestSeam instance;
+    return instance;
+}
+
+QMessageBox::StandardButton firstButton(QMessageBox::StandardButtons buttons) {
+    for (int bit = 0; bit < 32; ++bit) {
+        const auto button = static_cast<QMessageBox::StandardButton>(1u << bit);
+        if (buttons.testFlag(button))
+            return button;
+    }
+    return QMessageBox::Ok;
+}
+} // namespace
+
+QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                 const QString& text, QMessageBox::StandardButtons buttons) {
+    if (seam().enabled) {
+        seam().shown.append({icon, title, text});
+        return seam().answers.isEmpty() ? firstButton(buttons) : seam().answers.dequeue();
+    }
+    QMessageBox box(icon, title, text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void setTestMode(bool enabled) {
+    seam() = TestSeam{};
+    seam().enabled = enabled;
+}
+
+void queueAnswer(QMessageBox::StandardButton answer) {
+    seam().answers.enqueue(answer);
+}
+
+QList<Shown> takeShown() {
+    return std::exchange(seam().shown, {});
+}
+
+} // namespace MessageBoxes
