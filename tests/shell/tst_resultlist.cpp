@@ -1,0 +1,166 @@
+#include "shell/ListSortState.h"
+#include "shell/ResultListInteraction.h"
+#include "shell/TextSortProxyModel.h"
+
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTreeView>
+
+namespace {
+using Rows = QList<int>;
+
+// A list of six rows; column 1 holds numbers written as text.
+struct ListFixture {
+    QStandardItemModel model;
+    TextSortProxyModel proxy;
+    QTreeView view;
+    ResultListInteraction interaction{&view, &proxy};
+
+    ListFixture() {
+        const QList<QStringList> rows = {{"3", "100", "b"}, {"1", "20", "a"}, {"6", "3", "c"},
+                                         {"2", "7", "e"},   {"5", "25", "d"}, {"4", "1000", "f"}};
+        for (const QStringList& texts : rows) {
+            QList<QStandardItem*> items;
+            for (const QString& text : texts)
+                items.append(new QStandardItem(text));
+            model.appendRow(items);
+        }
+        proxy.setSourceModel(&model);
+        view.setModel(&proxy);
+        view.setSelectionMode(QAbstractItemView::ExtendedSelection);
+        view.setSelectionBehavior(QAbstractItemView::SelectRows);
+        view.resize(400, 400);
+    }
+
+    QStringList column(int c) const {
+        QStringList texts;
+        for (int r = 0; r < proxy.rowCount(); ++r)
+            texts.append(proxy.index(r, c).data().toString());
+        return texts;
+    }
+    Rows selectedRows() const {
+        Rows rows;
+        for (const QModelIndex& index : view.selectionModel()->selectedRows())
+            rows.append(index.row());
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    }
+    void select(const Rows& rows) {
+        view.selectionModel()->clear();
+        for (int row : rows)
+            view.selectionModel()->select(proxy.index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+};
+} // namespace
+
+class TestResultList final : public QObject {
+    Q_OBJECT
+private slots:
+    void sortStateFollowsHeaderClicks_data() {
+        QTest::addColumn<QList<int>>("clicks");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<Qt::SortOrder>("order");
+        QTest::addColumn<QStringList>("shown");
+
+        QTest::newRow("first column starts descending")
+            << QList<int>{1} << 0 << Qt::DescendingOrder
+            << QStringList{"6", "5", "4", "3", "2", "1"};
+        QTest::newRow("first column again ascending") << QList<int>{1, 1} << 0 << Qt::AscendingOrder
+                                                      << QStringList{"1", "2", "3", "4", "5", "6"};
+        QTest::newRow("first column alternates") << QList<int>{1, 1, 1} << 0 << Qt::DescendingOrder
+                                                 << QStringList{"6", "5", "4", "3", "2", "1"};
+        QTest::newRow("other column starts ascending, compared as text")
+            << QList<int>{2} << 1 << Qt::AscendingOrder
+            << QStringList{"100", "1000", "20", "25", "3", "7"};
+        QTest::newRow("other column again descending")
+            << QList<int>{2, 2} << 1 << Qt::DescendingOrder
+            << QStringList{"7", "3", "25", "20", "1000", "100"};
+        QTest::newRow("new column restarts ascending")
+            << QList<int>{2, 2, 3} << 2 << Qt::AscendingOrder
+            << QStringList{"a", "b", "c", "d", "e", "f"};
+        QTest::newRow("back to the first column ascending")
+            << QList<int>{3, 1} << 0 << Qt::AscendingOrder
+            << QStringList{"1", "2", "3", "4", "5", "6"};
+    }
+    void sortStateFollowsHeaderClicks() {
+        QFETCH(QList<int>, clicks);
+        QFETCH(int, column);
+        QFETCH(Qt::SortOrder, order);
+        QFETCH(QStringList, shown);
+
+        ListSortState state;
+        QCOMPARE(state.sorted(), false);
+        ListFixture list;
+        QSignalSpy sorted(&list.interaction, &ResultListInteraction::sorted);
+        for (int k : clicks) {
+            state.ColumnClick(k);
+            list.view.header()->sectionClicked(k - 1);
+        }
+        QCOMPARE(state.sortColumn(), column);
+        QCOMPARE(state.sortOrder(), order);
+        QVERIFY(state.sorted());
+        QCOMPARE(list.interaction.sortState().sortColumn(), column);
+        QCOMPARE(list.interaction.sortState().sortOrder(), order);
+        QCOMPARE(list.column(column), shown);
+        QCOMPARE(sorted.count(), clicks.size());
+    }
+
+    void rightButtonRules_data() {
+        QTest::addColumn<Rows>("selectedBefore");
+        QTest::addColumn<int>("row"); // -1: empty space below the last row
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<Rows>("selectedAfter");
+        QTest::addColumn<bool>("menu");
+
+        QTest::newRow("empty space opens nothing")
+            << Rows{1} << -1 << Qt::RightButton << Rows{1} << false;
+        QTest::newRow("unselected row becomes the only selection")
+            << Rows{0, 1, 2} << 4 << Qt::RightButton << Rows{4} << true;
+        QTest::newRow("unselected row with nothing selected")
+            << Rows{} << 3 << Qt::RightButton << Rows{3} << true;
+        QTest::newRow("selected row keeps the multi-selection")
+            << Rows{0, 1, 2} << 1 << Qt::RightButton << Rows{0, 1, 2} << true;
+        QTest::newRow("left button opens nothing")
+            << Rows{0} << 2 << Qt::LeftButton << Rows{2} << false;
+    }
+    void rightButtonRules() {
+        QFETCH(Rows, selectedBefore);
+        QFETCH(int, row);
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(Rows, selectedAfter);
+        QFETCH(bool, menu);
+
+        ListFixture list;
+        list.view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list.view));
+        list.select(selectedBefore);
+        QSignalSpy requested(&list.interaction, &ResultListInteraction::contextMenuRequested);
+
+        const QRect lastRow = list.view.visualRect(list.proxy.index(5, 0));
+        const QPoint position = row < 0 ? QPoint(5, lastRow.bottom() + 40)
+                                        : list.view.visualRect(list.proxy.index(row, 1)).center();
+        QTest::mouseClick(list.view.viewport(), button, {}, position);
+
+        QCOMPARE(list.selectedRows(), selectedAfter);
+        QCOMPARE(requested.count(), menu ? 1 : 0);
+        if (menu)
+            QCOMPARE(requested.first().first().toPoint(),
+                     list.view.viewport()->mapToGlobal(position));
+    }
+
+    void rightClickOnTheHeaderOpensNothing() {
+        ListFixture list;
+        list.view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list.view));
+        QSignalSpy requested(&list.interaction, &ResultListInteraction::contextMenuRequested);
+        QTest::mouseClick(list.view.header()->viewport(), Qt::RightButton, {}, QPoint(10, 5));
+        QCOMPARE(requested.count(), 0);
+        QCOMPARE(list.interaction.LstResult_MouseUp(Qt::RightButton, QPoint(5, 10000)), false);
+    }
+};
+
+QTEST_MAIN(TestResultList)
+#include "tst_resultlist.moc"
