@@ -1,0 +1,23 @@
+#pragma once
+
+class Clock;
+class EchoService;
+class TrayIcon;
+class SoundPlayer;
+class UrlOpener;
+class ProcessStarter;
+class SkinEngine;
+class SysInfoLocator;
+
+// The platform services the windows use. main() hands in the real ones,
+// tests hand in fakes.
+struct AppServices {
+    Clock& clock;
+    EchoService& echo;
+    TrayIcon& tray;
+    SoundPlayer& sound;
+    UrlOpener& urlOpener;
+    ProcessStarter& processStarter;
+    SkinEngine& skinEngine;
+    SysInfoLocator& sysInfoLocator;
+};

@@ -1,0 +1,50 @@
+#include "shell/FormLoading.h"
+
+#include "platform/SkinEngine.h"
+#include "shell/FormMain.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+
+FormLoading::FormLoading(AppServices& services, QWidget* parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+    , m_services(services)
+    , Timer1(new QTimer(this)) {
+    setObjectName(QStringLiteral("FormLoading"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(30, 24, 30, 24);
+    auto* loading = new QLabel(QStringLiteral("程序初始化中..."), this);
+    loading->setObjectName(QStringLiteral("Label1"));
+    auto* credit = new QLabel(QStringLiteral("Powered By Quillfern"), this);
+    credit->setObjectName(QStringLiteral("Label2"));
+    layout->addWidget(loading, 0, Qt::AlignCenter);
+    layout->addWidget(credit, 0, Qt::AlignCenter);
+
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &FormLoading::Timer1_Timer);
+    Timer1->start();
+    Form_Load();
+}
+
+FormLoading::~FormLoading() = default;
+
+void FormLoading::Form_Load() {
+    m_main = new FormMain(m_services);
+    m_main->Form_Load();
+    m_services.skinEngine.attachDefault();
+}
+
+void FormLoading::Timer1_Timer() {
+    Timer1->stop();
+    if (m_main) {
+        m_main->show();
+        m_main->activateWindow();
+        m_main->setFocus();
+    }
+    QCoreApplication::processEvents();
+    close();
+}

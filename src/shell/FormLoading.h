@@ -1,0 +1,30 @@
+#pragma once
+
+#include "shell/AppServices.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QTimer;
+class FormMain;
+
+// The splash window that starts the program: it creates the main window
+// hidden (which runs its whole start-up), attaches the skins, and one
+// second later shows the main window and closes itself.
+class FormLoading final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FormLoading)
+public:
+    explicit FormLoading(AppServices& services, QWidget* parent = nullptr);
+    ~FormLoading() override;
+
+    FormMain* mainWindow() const { return m_main; }
+    void Timer1_Timer();
+
+private:
+    void Form_Load();
+
+    AppServices& m_services;
+    QPointer<FormMain> m_main;
+    QTimer* Timer1;
+};

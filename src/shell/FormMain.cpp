@@ -1,0 +1,347 @@
+#include "shell/FormMain.h"
+
+#include "monitor/ServerRowModel.h"
+#include "platform/AppPaths.h"
+#include "platform/SkinEngine.h"
+#include "platform/TrayIcon.h"
+#include "platform/UrlOpener.h"
+#include "shell/AppVersion.h"
+#include "shell/ResultListInteraction.h"
+#include "shell/TextSortProxyModel.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+const QString CrLf = QStringLiteral("\r\n");
+// The maker's web site; only paths and queries vary.
+const QString WebHost = QStringLiteral("http://www.example.com");
+const QString AuthorCredit = QStringLiteral("作者:Quillfern");
+
+QUrl updateCheckUrl() {
+    return QUrl(WebHost + QStringLiteral("/?AppName=TesselwickZodevuViruz"));
+}
+} // namespace
+
+FormMain::FormMain(AppServices& services, QWidget* parent)
+    : QMainWindow(parent)
+    , m_services(services)
+    , m_rows(new ServerRowModel(this))
+    , m_sortedRows(new TextSortProxyModel(this)) {
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(designedCaption());
+    m_sortedRows->setSourceModel(m_rows);
+    createControls();
+    createMenus();
+    createStatusBar();
+    resize(800, 600);
+    connect(&m_services.tray, &TrayIcon::mouseMessage, this, &FormMain::Tray_MouseMessage);
+}
+
+FormMain::~FormMain() = default;
+
+QString FormMain::designedCaption() {
+    return QStringLiteral("青岚服务器监控[云杉工作室]");
+}
+
+void FormMain::setStepObserver(GuardedSequence::Observer observer) {
+    m_stepObserver = std::move(observer);
+}
+
+void FormMain::createControls() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(6, 6, 6, 0);
+
+    auto* buttons = new QHBoxLayout;
+    const auto addButton = [&](QPushButton*& button, const char* name, const QString& caption) {
+        button = new QPushButton(caption, central);
+        button->setObjectName(QString::fromLatin1(name));
+        buttons->addWidget(button);
+    };
+    addButton(CmdLoad, "CmdLoad", QStringLiteral("监控列表"));
+    addButton(CmdListErr, "CmdListErr", QStringLiteral("异常服务器"));
+    addButton(CmdFind, "CmdFind", QStringLiteral("搜索服务器"));
+    addButton(CmdStart, "CmdStart", QStringLiteral("开始监控"));
+    addButton(CmdSetup, "CmdSetup", QStringLiteral("系统设置"));
+    addButton(CmdExit, "CmdExit", QStringLiteral("退出系统"));
+    addButton(CmdServer, "CmdServer", QStringLiteral("添加服务器"));
+    buttons->addStretch();
+    layout->addLayout(buttons);
+
+    LstResult = new QTreeView(central);
+    LstResult->setObjectName(QStringLiteral("LstResult"));
+    LstResult->setModel(m_sortedRows);
+    LstResult->setRootIsDecorated(false);
+    LstResult->setItemsExpandable(false);
+    LstResult->setUniformRowHeights(true);
+    LstResult->setAllColumnsShowFocus(true);
+    LstResult->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    LstResult->setSelectionBehavior(QAbstractItemView::SelectRows);
+    LstResult->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LstResult->header()->setStretchLastSection(false);
+    layout->addWidget(LstResult, 1);
+    m_listInteraction = new ResultListInteraction(LstResult, m_sortedRows, this);
+    setCentralWidget(central);
+
+    connect(CmdExit, &QPushButton::clicked, this, &FormMain::CmdExit_Click);
+    for (QPushButton* pending : {CmdLoad, CmdListErr, CmdFind, CmdStart, CmdSetup, CmdServer})
+        pending->setEnabled(false);
+}
+
+QAction* FormMain::addItem(QMenu* menu, const char* name, const QString& caption) {
+    auto* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+}
+
+void FormMain::addSeparator(QMenu* menu, const char* name) {
+    menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+}
+
+void FormMain::createMenus() {
+    QMenuBar* bar = menuBar();
+    const auto addMenu = [&](QMenu*& menu, const char* name, const QString& caption) {
+        menu = bar->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->menuAction()->setObjectName(QString::fromLatin1(name));
+    };
+
+    addMenu(Menu_System, "Menu_System", QStringLiteral("系统菜单"));
+    addItem(Menu_System, "Menu_Start", QStringLiteral("开始监控(&S)"))->setEnabled(false);
+    addItem(Menu_System, "Menu_Setup", QStringLiteral("系统设置(&E)"))->setEnabled(false);
+    addSeparator(Menu_System, "Line1");
+    connect(addItem(Menu_System, "Menu_Exit", QStringLiteral("退出系统")), &QAction::triggered,
+            this, &FormMain::Menu_Exit_Click);
+
+    addMenu(Menu_Right, "Menu_Right", QStringLiteral("服务器选项(&M)"));
+    addItem(Menu_Right, "Menu_InfoServer", QStringLiteral("查看服务器(&I)"));
+    addSeparator(Menu_Right, "line2");
+    addItem(Menu_Right, "Menu_AddServer", QStringLiteral("添加服务器(&A)"));
+    addItem(Menu_Right, "Menu_EditServer", QStringLiteral("编辑服务器(&E)"));
+    addSeparator(Menu_Right, "Line3");
+    addItem(Menu_Right, "Menu_Find", QStringLiteral("搜索服务器(&F)"));
+    addItem(Menu_Right, "Menu_InUse", QStringLiteral("载入已监控(&I)"));
+    addItem(Menu_Right, "Menu_NoUse", QStringLiteral("载入未监控(&N)"));
+    addItem(Menu_Right, "Menu_All", QStringLiteral("载入所有项(&V)"));
+    addSeparator(Menu_Right, "Line5");
+    addItem(Menu_Right, "Menu_TelnetTest", QStringLiteral("Telnet命令测试"));
+    addItem(Menu_Right, "Menu_PingTest", QStringLiteral("Ping 命令测试"));
+    for (QAction* item : Menu_Right->actions())
+        item->setEnabled(item->isSeparator());
+
+    addMenu(Menu_Theme, "Menu_Theme", QStringLiteral("主题(&T)"));
+    Menu_ListThemes.append(addItem(Menu_Theme, "Menu_ListThemes", QStringLiteral("主题列表")));
+    connect(Menu_ListThemes.first(), &QAction::triggered, this,
+            [this] { Menu_ListThemes_Click(0); });
+
+    addMenu(Menu_Help, "Menu_Help", QStringLiteral("帮助(&H)"));
+    addItem(Menu_Help, "Menu_HelpWeb", QStringLiteral("系统帮助"))->setEnabled(false);
+    addItem(Menu_Help, "Menu_Check", QStringLiteral("检查更新"))->setEnabled(false);
+    addItem(Menu_Help, "Menu_About", QStringLiteral("关于本软件"))->setEnabled(false);
+
+    QAction* tips = bar->addAction(AuthorCredit);
+    tips->setObjectName(QStringLiteral("Menu_Tips"));
+    tips->setEnabled(false);
+
+    connect(m_listInteraction, &ResultListInteraction::contextMenuRequested, this,
+            [this](const QPoint& position) { Menu_Right->popup(position); });
+}
+
+void FormMain::createStatusBar() {
+    QStatusBar* SB = statusBar();
+    SB->setObjectName(QStringLiteral("SB"));
+    const std::array<QString, 5> initial = {
+        QStringLiteral("数据库:"), QStringLiteral("回应数:"), QStringLiteral("任务等待开始"),
+        QStringLiteral("SOCKET异常:0"), QStringLiteral("Ping异常:0")};
+    for (int i = 0; i < 5; ++i) {
+        auto* panel = new QLabel(initial.at(static_cast<size_t>(i)), SB);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        panel->setFrameShape(QFrame::StyledPanel);
+        SB->addPermanentWidget(panel, i == 2 ? 2 : 1);
+        m_panels.at(static_cast<size_t>(i)) = panel;
+    }
+}
+
+void FormMain::setPanelText(int panel, const QString& text) {
+    m_panels.at(static_cast<size_t>(panel - 1))->setText(text);
+}
+
+QString FormMain::skinFolder() const {
+    return GetAppPath() + QStringLiteral("Skin/");
+}
+
+void FormMain::Form_Load() {
+    GuardedSequence startUp;
+    startUp
+        .add(QStringLiteral("Caption"),
+             [this] {
+                 setWindowTitle(designedCaption() + QStringLiteral("[版本:") + AppVersion::text() +
+                                QLatin1Char(']'));
+             })
+        .add(QStringLiteral("MeCaption"), [this] { MeCaption = windowTitle(); })
+        .add(QStringLiteral("TrayAdd"),
+             [this] {
+                 m_services.tray.add(style()->standardIcon(QStyle::SP_ComputerIcon), MeCaption);
+             })
+        .add(QStringLiteral("sTips"),
+             [this] {
+                 sTips = QStringLiteral("服务器监控系统") + CrLf + QStringLiteral("版本:") +
+                         AppVersion::text() + CrLf + QLatin1Char('[') + AuthorCredit +
+                         QLatin1Char(']');
+                 m_services.tray.setTip(sTips);
+             })
+        .add(QStringLiteral("FirstCloseHint"), [this] { FirstCloseHint = true; })
+        .add(QStringLiteral("ReplyCount"),
+             [this] {
+                 setPanelText(2, QStringLiteral("SOCKET回应:0/") +
+                                     QString::number(m_rows->rowCount()));
+             })
+        .add(QStringLiteral("SkinList"), [this] { SkinList(); });
+    startUp.run(m_stepObserver);
+}
+
+void FormMain::SkinList() {
+    while (Menu_ListThemes.size() > 1)
+        delete Menu_ListThemes.takeLast();
+    QAction* first = Menu_ListThemes.first();
+    const QDir folder(skinFolder());
+    if (!folder.exists() || !folder.isReadable()) {
+        first->setText(QString());
+        first->setData(QString());
+        return;
+    }
+    const QStringList files =
+        folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        QAction* entry = first;
+        if (i > 0) {
+            const int index = static_cast<int>(i);
+            entry = addItem(Menu_Theme, "Menu_ListThemes", QString());
+            connect(entry, &QAction::triggered, this,
+                    [this, index] { Menu_ListThemes_Click(index); });
+            Menu_ListThemes.append(entry);
+        }
+        QString caption = files.at(i);
+        entry->setText(caption.replace(QLatin1Char('&'), QStringLiteral("&&")));
+        entry->setData(files.at(i));
+    }
+}
+
+void FormMain::Menu_ListThemes_Click(int Index) {
+    if (Index < 0 || Index >= Menu_ListThemes.size())
+        return;
+    // Only entries made from a skin file carry a name; the designed entry and
+    // the empty one of an unreadable folder do nothing.
+    const QString name = Menu_ListThemes.at(Index)->data().toString();
+    if (name.isEmpty())
+        return;
+    m_services.skinEngine.attachFile(skinFolder() + name);
+}
+
+void FormMain::Form_Activate() {
+    m_services.tray.setIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+}
+
+void FormMain::Form_Resize() {
+    if (isMinimized() && m_services.tray.isAvailable()) {
+        // Hidden once the minimise has finished; showMinimized() makes the
+        // window visible again after announcing the new state.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (isMinimized())
+                    hide();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void FormMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        Form_Resize();
+    else if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+void FormMain::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload(event);
+}
+
+void FormMain::Form_QueryUnload(QCloseEvent* event) {
+    if (ExitRequested) {
+        event->accept();
+        runExitPath();
+        return;
+    }
+    event->ignore();
+    // Without a notification area the window stays on the task bar, so it
+    // can always be reached again.
+    showMinimized();
+    if (FirstCloseHint && m_services.tray.isAvailable())
+        showCloseHint();
+}
+
+void FormMain::showCloseHint() {
+    m_services.tray.showBalloon(QStringLiteral("你注意到没？"),
+                                QStringLiteral("我并没有被关闭！而是被最小化到了这里") + CrLf +
+                                    QStringLiteral("如果要退出程序，请右键我！然后选择退出"));
+    FirstCloseHint = false;
+    Form_Activate();
+}
+
+void FormMain::runExitPath() {
+    GuardedSequence exitPath;
+    exitPath
+        .add(QStringLiteral("OpenUrl"), [this] { m_services.urlOpener.openUrl(updateCheckUrl()); })
+        .add(QStringLiteral("TrayRemove"), [this] { m_services.tray.remove(); })
+        .add(QStringLiteral("UnloadFormMain"), [this] { deleteLater(); })
+        .add(QStringLiteral("End"), [] { QCoreApplication::quit(); });
+    exitPath.run(m_stepObserver);
+}
+
+void FormMain::CmdExit_Click() {
+    ExitRequested = true;
+    close();
+}
+
+void FormMain::Menu_Exit_Click() {
+    CmdExit_Click();
+}
+
+void FormMain::restoreFromTray() {
+    Form_Activate();
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void FormMain::Tray_MouseMessage(int number) {
+    switch (number) {
+    case TrayIcon::DoubleClick:
+    case TrayIcon::BalloonClicked:
+        restoreFromTray();
+        break;
+    case TrayIcon::RightButtonUp:
+        Menu_System->popup(QCursor::pos());
+        break;
+    default:
+        break;
+    }
+}

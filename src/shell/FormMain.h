@@ -1,0 +1,96 @@
+#pragma once
+
+#include "shell/AppServices.h"
+#include "shell/GuardedSequence.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+#include <array>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTreeView;
+class ResultListInteraction;
+class ServerRowModel;
+class TextSortProxyModel;
+
+// The main window: the button row, the result list, the status bar and the
+// menus. Closing it only hides it in the notification area; the exit
+// command takes the one real exit path.
+class FormMain final : public QMainWindow {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FormMain)
+public:
+    explicit FormMain(AppServices& services, QWidget* parent = nullptr);
+    ~FormMain() override;
+
+    // The designed caption, before the version banner is appended.
+    static QString designedCaption();
+
+    // Start-up, each step on its own. The observer hears every step name of
+    // the start-up and of the exit path as it runs.
+    void Form_Load();
+    void setStepObserver(GuardedSequence::Observer observer);
+
+    void Form_Activate();
+    void CmdExit_Click();
+    void Menu_Exit_Click();
+    void SkinList();
+    void Menu_ListThemes_Click(int Index);
+    // Mouse messages of the notification icon (double click, right button
+    // up, balloon clicked).
+    void Tray_MouseMessage(int number);
+
+    ServerRowModel& rowModel() const { return *m_rows; }
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void createStatusBar();
+    QAction* addItem(QMenu* menu, const char* name, const QString& caption);
+    void addSeparator(QMenu* menu, const char* name);
+
+    void Form_Resize();
+    void Form_QueryUnload(QCloseEvent* event);
+    void runExitPath();
+    void restoreFromTray();
+    void showCloseHint();
+    void setPanelText(int panel, const QString& text);
+    QString skinFolder() const;
+
+    AppServices& m_services;
+    GuardedSequence::Observer m_stepObserver;
+
+    ServerRowModel* m_rows;
+    TextSortProxyModel* m_sortedRows;
+    QTreeView* LstResult = nullptr;
+    ResultListInteraction* m_listInteraction = nullptr;
+
+    QPushButton* CmdLoad = nullptr;
+    QPushButton* CmdListErr = nullptr;
+    QPushButton* CmdFind = nullptr;
+    QPushButton* CmdStart = nullptr;
+    QPushButton* CmdSetup = nullptr;
+    QPushButton* CmdExit = nullptr;
+    QPushButton* CmdServer = nullptr;
+
+    QMenu* Menu_System = nullptr;
+    QMenu* Menu_Right = nullptr;
+    QMenu* Menu_Theme = nullptr;
+    QMenu* Menu_Help = nullptr;
+    QList<QAction*> Menu_ListThemes;
+
+    std::array<QLabel*, 5> m_panels{};
+
+    QString MeCaption;
+    QString sTips;
+    bool ExitRequested = false;
+    bool FirstCloseHint = false;
+};

@@ -1,0 +1,328 @@
+#include "FakeClock.h"
+#include "FakeEcho.h"
+#include "FakeProcessStarter.h"
+#include "FakeSkinEngine.h"
+#include "FakeSoundPlayer.h"
+#include "FakeSysInfoLocator.h"
+#include "FakeTrayIcon.h"
+#include "RecordingUrlOpener.h"
+
+#include "platform/AppPaths.h"
+#include "platform/gui/MessageBoxes.h"
+#include "shell/AppServices.h"
+#include "shell/FormLoading.h"
+#include "shell/FormMain.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString Caption = QStringLiteral("青岚服务器监控[云杉工作室][版本:1.0.28]");
+const QString Tips = QStringLiteral("服务器监控系统\r\n版本:1.0.28\r\n[作者:Quillfern]");
+const QString HintBalloon = QStringLiteral("你注意到没？|我并没有被关闭！而是被最小化到了这里\r\n"
+                                           "如果要退出程序，请右键我！然后选择退出");
+
+// A program folder of its own, fake platform services, and the main window
+// after its start-up.
+struct Shell {
+    QTemporaryDir folder;
+    FakeClock clock;
+    FakeEcho echo;
+    FakeTrayIcon tray;
+    FakeSoundPlayer sound;
+    RecordingUrlOpener urls;
+    FakeProcessStarter processes;
+    FakeSkinEngine skins;
+    FakeSysInfoLocator sysInfo;
+    AppServices services{clock, echo, tray, sound, urls, processes, skins, sysInfo};
+    QStringList steps;
+    QPointer<FormMain> window;
+
+    Shell() { setAppPathForTesting(folder.path()); }
+    ~Shell() {
+        delete window;
+        setAppPathForTesting({});
+    }
+    QString path(const QString& name) const { return folder.filePath(name); }
+    void addSkinFiles(const QStringList& names) const {
+        QDir(folder.path()).mkpath(QStringLiteral("Skin"));
+        for (const QString& name : names) {
+            QFile file(path(QStringLiteral("Skin/") + name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("QWidget {}");
+        }
+    }
+    FormMain& start() {
+        window = new FormMain(services);
+        window->setStepObserver([this](const QString& step) { steps.append(step); });
+        window->Form_Load();
+        return *window;
+    }
+    FormMain& startShown() {
+        FormMain& main = start();
+        main.show();
+        [&] { QVERIFY(QTest::qWaitForWindowExposed(&main)); }();
+        return main;
+    }
+    QStringList themeCaptions() const {
+        QStringList captions;
+        for (QAction* entry : window->findChild<QMenu*>(QStringLiteral("Menu_Theme"))->actions())
+            captions.append(entry->text());
+        return captions;
+    }
+};
+} // namespace
+
+class TestFormMain final : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { MessageBoxes::setTestMode(true); }
+
+    void startUpRunsInOrder() {
+        Shell shell;
+        FormMain& main = shell.start();
+        QCOMPARE(shell.steps, (QStringList{"Caption", "MeCaption", "TrayAdd", "sTips",
+                                           "FirstCloseHint", "ReplyCount", "SkinList"}));
+        QCOMPARE(main.windowTitle(), Caption);
+        QCOMPARE(shell.tray.calls.mid(0, 2), (QStringList{"add", "setTip"}));
+        QCOMPARE(shell.tray.tip, Tips);
+        QCOMPARE(main.findChild<QLabel*>(QStringLiteral("Panel2"))->text(),
+                 QStringLiteral("SOCKET回应:0/0"));
+        QVERIFY(!main.isVisible());
+    }
+
+    void controlsCarryTheirCaptions_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        const QList<std::pair<const char*, const char*>> controls = {
+            {"CmdLoad", "监控列表"},
+            {"CmdListErr", "异常服务器"},
+            {"CmdFind", "搜索服务器"},
+            {"CmdStart", "开始监控"},
+            {"CmdSetup", "系统设置"},
+            {"CmdExit", "退出系统"},
+            {"CmdServer", "添加服务器"},
+            {"Menu_System", "系统菜单"},
+            {"Menu_Start", "开始监控(&S)"},
+            {"Menu_Setup", "系统设置(&E)"},
+            {"Menu_Exit", "退出系统"},
+            {"Menu_Right", "服务器选项(&M)"},
+            {"Menu_InfoServer", "查看服务器(&I)"},
+            {"Menu_AddServer", "添加服务器(&A)"},
+            {"Menu_EditServer", "编辑服务器(&E)"},
+            {"Menu_Find", "搜索服务器(&F)"},
+            {"Menu_InUse", "载入已监控(&I)"},
+            {"Menu_NoUse", "载入未监控(&N)"},
+            {"Menu_All", "载入所有项(&V)"},
+            {"Menu_TelnetTest", "Telnet命令测试"},
+            {"Menu_PingTest", "Ping 命令测试"},
+            {"Menu_Theme", "主题(&T)"},
+            {"Menu_Help", "帮助(&H)"},
+            {"Menu_HelpWeb", "系统帮助"},
+            {"Menu_Check", "检查更新"},
+            {"Menu_About", "关于本软件"},
+            {"Menu_Tips", "作者:Quillfern"},
+            {"Panel1", "数据库:"},
+            {"Panel3", "任务等待开始"},
+            {"Panel4", "SOCKET异常:0"},
+            {"Panel5", "Ping异常:0"},
+        };
+        for (const auto& [name, caption] : controls)
+            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromUtf8(caption);
+    }
+    void controlsCarryTheirCaptions() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        Shell shell;
+        FormMain& main = shell.start();
+        QString shown;
+        if (auto* button = main.findChild<QPushButton*>(name))
+            shown = button->text();
+        else if (auto* label = main.findChild<QLabel*>(name))
+            shown = label->text();
+        else if (auto* action = main.findChild<QAction*>(name))
+            shown = action->text();
+        QCOMPARE(shown, caption);
+    }
+
+    void menusHaveTheirSeparatorsAndOrder_data() {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<QStringList>("items");
+        QTest::newRow("system") << "Menu_System"
+                                << QStringList{"Menu_Start", "Menu_Setup", "Line1", "Menu_Exit"};
+        QTest::newRow("server") << "Menu_Right" << QStringList{"Menu_InfoServer", "line2",
+                                                               "Menu_AddServer",  "Menu_EditServer",
+                                                               "Line3",           "Menu_Find",
+                                                               "Menu_InUse",      "Menu_NoUse",
+                                                               "Menu_All",        "Line5",
+                                                               "Menu_TelnetTest", "Menu_PingTest"};
+        QTest::newRow("help") << "Menu_Help"
+                              << QStringList{"Menu_HelpWeb", "Menu_Check", "Menu_About"};
+    }
+    void menusHaveTheirSeparatorsAndOrder() {
+        QFETCH(QString, menu);
+        QFETCH(QStringList, items);
+        Shell shell;
+        FormMain& main = shell.start();
+        QStringList names;
+        for (QAction* item : main.findChild<QMenu*>(menu)->actions()) {
+            names.append(item->objectName());
+            QCOMPARE(item->isSeparator(),
+                     item->objectName().startsWith(QLatin1String("Line"), Qt::CaseInsensitive));
+        }
+        QCOMPARE(names, items);
+    }
+
+    void menuBarOrderEndsWithTheDisabledCredit() {
+        Shell shell;
+        FormMain& main = shell.start();
+        QStringList names;
+        for (QAction* top : main.menuBar()->actions())
+            names.append(top->objectName());
+        QCOMPARE(names, (QStringList{"Menu_System", "Menu_Right", "Menu_Theme", "Menu_Help",
+                                     "Menu_Tips"}));
+        QVERIFY(!main.menuBar()->actions().last()->isEnabled());
+    }
+
+    void closingHidesIntoTheTrayWithOneHint() {
+        Shell shell;
+        FormMain& main = shell.startShown();
+        shell.tray.calls.clear();
+
+        QVERIFY(!main.close());
+        QTRY_VERIFY(!main.isVisible());
+        QCOMPARE(shell.tray.balloons, QStringList{HintBalloon});
+        QCOMPARE(shell.tray.calls.last(), QStringLiteral("setIcon"));
+
+        main.showNormal();
+        QVERIFY(main.isVisible());
+        QVERIFY(!main.close());
+        QTRY_VERIFY(!main.isVisible());
+        QCOMPARE(shell.tray.balloons.size(), 1);
+        QVERIFY(shell.urls.opened.isEmpty());
+        QVERIFY(shell.window);
+    }
+
+    void minimisingHidesWithoutHint() {
+        Shell shell;
+        FormMain& main = shell.startShown();
+        main.showMinimized();
+        QTRY_VERIFY(!main.isVisible());
+        QVERIFY(shell.tray.balloons.isEmpty());
+    }
+
+    void withoutATrayCloseKeepsTheWindowOnTheTaskBar() {
+        Shell shell;
+        shell.tray.available = false;
+        FormMain& main = shell.startShown();
+        QVERIFY(!main.close());
+        QVERIFY(main.isVisible());
+        QVERIFY(main.isMinimized());
+        main.showMinimized();
+        QVERIFY(main.isVisible());
+        QVERIFY(shell.tray.balloons.isEmpty());
+        QVERIFY(shell.window);
+    }
+
+    void exitTakesTheRealPathInOrder() {
+        Shell shell;
+        FormMain& main = shell.startShown();
+        shell.steps.clear();
+        main.findChild<QPushButton*>(QStringLiteral("CmdExit"))->click();
+        QCOMPARE(shell.steps, (QStringList{"OpenUrl", "TrayRemove", "UnloadFormMain", "End"}));
+        QCOMPARE(shell.urls.opened,
+                 QList<QUrl>{QUrl("http://www.example.com/?AppName=TesselwickZodevuViruz")});
+        QCOMPARE(shell.tray.calls.last(), QStringLiteral("remove"));
+        QTRY_VERIFY(shell.window.isNull());
+    }
+
+    void trayMessages_data() {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<bool>("restored");
+        QTest::addColumn<bool>("menu");
+        QTest::newRow("515 double click restores") << 515 << true << false;
+        QTest::newRow("1029 balloon click restores") << 1029 << true << false;
+        QTest::newRow("517 right button pops up the system menu") << 517 << false << true;
+        QTest::newRow("512 mouse move does nothing") << 512 << false << false;
+    }
+    void trayMessages() {
+        QFETCH(int, number);
+        QFETCH(bool, restored);
+        QFETCH(bool, menu);
+        Shell shell;
+        FormMain& main = shell.startShown();
+        QVERIFY(!main.close());
+        QTRY_VERIFY(!main.isVisible());
+        const int iconChanges = shell.tray.iconChanges;
+
+        emit shell.tray.mouseMessage(number);
+        QCOMPARE(main.isVisible(), restored);
+        if (restored) {
+            QVERIFY(!main.isMinimized());
+            QVERIFY(shell.tray.iconChanges > iconChanges);
+        }
+        auto* systemMenu = main.findChild<QMenu*>(QStringLiteral("Menu_System"));
+        QCOMPARE(systemMenu->isVisible(), menu);
+        systemMenu->hide();
+    }
+
+    void themeMenuListsTheSkinFolder_data() {
+        QTest::addColumn<bool>("folderExists");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<int>("chosen");
+        QTest::addColumn<QString>("applied"); // empty: nothing applied
+        QTest::newRow("every file, readme included")
+            << true << QStringList{"a.she", "b.she", "readme.txt"}
+            << QStringList{"a.she", "b.she", "readme.txt"} << 1 << "b.she";
+        QTest::newRow("the first entry applies its file")
+            << true << QStringList{"a.she", "b.she"} << QStringList{"a.she", "b.she"} << 0
+            << "a.she";
+        QTest::newRow("empty folder keeps the designed entry")
+            << true << QStringList{} << QStringList{"主题列表"} << 0 << QString();
+        QTest::newRow("missing folder leaves one empty entry")
+            << false << QStringList{} << QStringList{QString()} << 0 << QString();
+    }
+    void themeMenuListsTheSkinFolder() {
+        QFETCH(bool, folderExists);
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, captions);
+        QFETCH(int, chosen);
+        QFETCH(QString, applied);
+        Shell shell;
+        if (folderExists)
+            shell.addSkinFiles(files);
+        FormMain& main = shell.start();
+        QCOMPARE(shell.themeCaptions(), captions);
+
+        shell.skins.attached.clear();
+        main.findChild<QMenu*>(QStringLiteral("Menu_Theme"))->actions().at(chosen)->trigger();
+        const QStringList expected =
+            applied.isEmpty() ? QStringList{} : QStringList{shell.path("Skin/" + applied)};
+        QCOMPARE(shell.skins.attached, expected);
+    }
+
+    void splashShowsTheMainWindowOnItsFirstTick() {
+        Shell shell;
+        QPointer<FormLoading> splash = new FormLoading(shell.services);
+        splash->show();
+        QPointer<FormMain> main = splash->mainWindow();
+        QVERIFY(main);
+        QVERIFY(!main->isVisible());
+        QCOMPARE(main->windowTitle(), Caption);
+        QCOMPARE(shell.skins.attached.first(), QStringLiteral("<default>"));
+        QTRY_VERIFY_WITH_TIMEOUT(splash.isNull(), 5000);
+        QVERIFY(main->isVisible());
+        shell.window = main;
+    }
+};
+
+QTEST_MAIN(TestFormMain)
+#include "tst_formmain.moc"
