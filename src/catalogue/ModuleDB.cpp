@@ -148,25 +148,25 @@ QString DbPath() {
 
 bool DbOpen() {
     DbClose();
-    QSqlDatabase db = QSqlDatabase::contains(kConnectionName)
-                          ? connection()
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnectionName);
-    db.setDatabaseName(DbPath());
-    // A file locked by another program fails quickly instead of freezing the window.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100"));
-    state().connected = db.open() && prepareSchema(db);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnectionName);
+        db.setDatabaseName(DbPath());
+        // A file locked by another program fails quickly instead of freezing the window.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100"));
+        state().connected = db.open() && prepareSchema(db);
+    }
     if (!state().connected)
-        db.close();
+        DbClose();
     return state().connected;
 }
 
+// Closing also releases the connection, so nothing of it outlives the catalogue.
 void DbClose() {
     state().connected = false;
-    if (QSqlDatabase::contains(kConnectionName)) {
-        QSqlDatabase db = connection();
-        if (db.isOpen())
-            db.close();
-    }
+    if (!QSqlDatabase::contains(kConnectionName))
+        return;
+    connection().close();
+    QSqlDatabase::removeDatabase(kConnectionName);
 }
 
 bool DbConnected() {
