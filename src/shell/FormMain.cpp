@@ -1,10 +1,13 @@
 #include "shell/FormMain.h"
 
+#include "catalogue/ModuleDB.h"
+#include "catalogue/ServerListLoader.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/SkinEngine.h"
 #include "platform/TrayIcon.h"
 #include "platform/UrlOpener.h"
+#include "platform/gui/MessageBoxes.h"
 #include "shell/AppVersion.h"
 #include "shell/ResultListInteraction.h"
 #include "shell/TextSortProxyModel.h"
@@ -98,8 +101,12 @@ void FormMain::createControls() {
     m_listInteraction = new ResultListInteraction(LstResult, m_sortedRows, this);
     setCentralWidget(central);
 
+    connect(CmdLoad, &QPushButton::clicked, this,
+            [this] { LoadServerList(ServerCatalogue::Selection::Enabled); });
+    connect(CmdListErr, &QPushButton::clicked, this, &FormMain::CmdListErr_Click);
     connect(CmdExit, &QPushButton::clicked, this, &FormMain::CmdExit_Click);
-    for (QPushButton* pending : {CmdLoad, CmdListErr, CmdFind, CmdStart, CmdSetup, CmdServer})
+    connect(m_rows, &ServerRowModel::checkToggled, this, &FormMain::LstResult_ItemCheck);
+    for (QPushButton* pending : {CmdFind, CmdStart, CmdSetup, CmdServer})
         pending->setEnabled(false);
 }
 
@@ -135,14 +142,20 @@ void FormMain::createMenus() {
     addItem(Menu_Right, "Menu_EditServer", QStringLiteral("编辑服务器(&E)"));
     addSeparator(Menu_Right, "Line3");
     addItem(Menu_Right, "Menu_Find", QStringLiteral("搜索服务器(&F)"));
-    addItem(Menu_Right, "Menu_InUse", QStringLiteral("载入已监控(&I)"));
-    addItem(Menu_Right, "Menu_NoUse", QStringLiteral("载入未监控(&N)"));
-    addItem(Menu_Right, "Menu_All", QStringLiteral("载入所有项(&V)"));
+    const auto addLoader = [this](const char* name, const QString& caption,
+                                  ServerCatalogue::Selection selection) {
+        connect(addItem(Menu_Right, name, caption), &QAction::triggered, this,
+                [this, selection] { LoadServerList(selection); });
+    };
+    addLoader("Menu_InUse", QStringLiteral("载入已监控(&I)"), ServerCatalogue::Selection::Enabled);
+    addLoader("Menu_NoUse", QStringLiteral("载入未监控(&N)"), ServerCatalogue::Selection::Disabled);
+    addLoader("Menu_All", QStringLiteral("载入所有项(&V)"), ServerCatalogue::Selection::All);
     addSeparator(Menu_Right, "Line5");
     addItem(Menu_Right, "Menu_TelnetTest", QStringLiteral("Telnet命令测试"));
     addItem(Menu_Right, "Menu_PingTest", QStringLiteral("Ping 命令测试"));
-    for (QAction* item : Menu_Right->actions())
-        item->setEnabled(item->isSeparator());
+    for (const char* pending : {"Menu_InfoServer", "Menu_AddServer", "Menu_EditServer", "Menu_Find",
+                                "Menu_TelnetTest", "Menu_PingTest"})
+        Menu_Right->findChild<QAction*>(QString::fromLatin1(pending))->setEnabled(false);
 
     addMenu(Menu_Theme, "Menu_Theme", QStringLiteral("主题(&T)"));
     Menu_ListThemes.append(addItem(Menu_Theme, "Menu_ListThemes", QStringLiteral("主题列表")));
@@ -188,6 +201,13 @@ QString FormMain::skinFolder() const {
 void FormMain::Form_Load() {
     GuardedSequence startUp;
     startUp
+        .add(QStringLiteral("DbPath"),
+             [] { ModuleDB::setDbPath(GetAppPath() + QStringLiteral("ServerList.db")); })
+        .add(QStringLiteral("DbOpen"),
+             [this] {
+                 ModuleDB::DbOpen();
+                 setPanelText(1, ModuleDB::DbStateText());
+             })
         .add(QStringLiteral("Caption"),
              [this] {
                  setWindowTitle(designedCaption() + QStringLiteral("[版本:") + AppVersion::text() +
@@ -205,6 +225,8 @@ void FormMain::Form_Load() {
                          QLatin1Char(']');
                  m_services.tray.setTip(sTips);
              })
+        .add(QStringLiteral("LoadServerList"),
+             [this] { LoadServerList(ServerCatalogue::Selection::Enabled); })
         .add(QStringLiteral("FirstCloseHint"), [this] { FirstCloseHint = true; })
         .add(QStringLiteral("ReplyCount"),
              [this] {
@@ -213,6 +235,21 @@ void FormMain::Form_Load() {
              })
         .add(QStringLiteral("SkinList"), [this] { SkinList(); });
     startUp.run(m_stepObserver);
+}
+
+void FormMain::LoadServerList(ServerCatalogue::Selection selection) {
+    ServerListLoader::LoadServerList(*m_rows, selection);
+}
+
+void FormMain::CmdListErr_Click() {
+    ServerListLoader::KeepFailingRows(*m_rows);
+}
+
+void FormMain::LstResult_ItemCheck(quint64 key, bool checked) {
+    const QString report = ServerListLoader::LstResult_ItemCheck(*m_rows, key, checked);
+    if (!report.isEmpty())
+        MessageBoxes::show(this, QMessageBox::Critical, QStringLiteral("对不起,更改状态失败"),
+                           report);
 }
 
 void FormMain::SkinList() {
@@ -310,6 +347,7 @@ void FormMain::runExitPath() {
     exitPath
         .add(QStringLiteral("OpenUrl"), [this] { m_services.urlOpener.openUrl(updateCheckUrl()); })
         .add(QStringLiteral("TrayRemove"), [this] { m_services.tray.remove(); })
+        .add(QStringLiteral("DbClose"), [] { ModuleDB::DbClose(); })
         .add(QStringLiteral("UnloadFormMain"), [this] { deleteLater(); })
         .add(QStringLiteral("End"), [] { QCoreApplication::quit(); });
     exitPath.run(m_stepObserver);

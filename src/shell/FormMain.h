@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/ServerCatalogue.h"
 #include "shell/AppServices.h"
 #include "shell/GuardedSequence.h"
 
@@ -36,6 +37,9 @@ public:
     void setStepObserver(GuardedSequence::Observer observer);
 
     void Form_Activate();
+    void LoadServerList(ServerCatalogue::Selection selection);
+    void CmdListErr_Click();
+    void LstResult_ItemCheck(quint64 key, bool checked);
     void CmdExit_Click();
     void Menu_Exit_Click();
     void SkinList();

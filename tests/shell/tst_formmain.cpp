@@ -7,6 +7,9 @@
 #include "FakeTrayIcon.h"
 #include "RecordingUrlOpener.h"
 
+#include "catalogue/ModuleDB.h"
+#include "catalogue/ServerCatalogue.h"
+#include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/gui/MessageBoxes.h"
 #include "shell/AppServices.h"
@@ -71,6 +74,28 @@ struct Shell {
         [&] { QVERIFY(QTest::qWaitForWindowExposed(&main)); }();
         return main;
     }
+    // Two monitored servers and one that is not, in the program folder's catalogue.
+    void addServers() const {
+        ModuleDB::setDbPath(path(QStringLiteral("ServerList.db")));
+        QVERIFY(ModuleDB::DbOpen());
+        const QList<std::pair<const char*, bool>> servers = {
+            {"alpha", true}, {"beta", false}, {"gamma", true}};
+        for (const auto& [name, inUse] : servers) {
+            ServerRecord server;
+            server.displayName = QString::fromLatin1(name);
+            server.ipAddress = QStringLiteral("127.0.0.1");
+            server.port = QStringLiteral("80");
+            server.inUse = inUse;
+            QCOMPARE(ServerCatalogue::AddServer(server), QString());
+        }
+        ModuleDB::DbClose();
+    }
+    QStringList rowNames() const {
+        QStringList names;
+        for (int row = 0; row < window->rowModel().rowCount(); ++row)
+            names.append(window->rowModel().text(row, ServerRowModel::DisplayName));
+        return names;
+    }
     QStringList themeCaptions() const {
         QStringList captions;
         for (QAction* entry : window->findChild<QMenu*>(QStringLiteral("Menu_Theme"))->actions())
@@ -87,14 +112,19 @@ private slots:
 
     void startUpRunsInOrder() {
         Shell shell;
+        shell.addServers();
         FormMain& main = shell.start();
-        QCOMPARE(shell.steps, (QStringList{"Caption", "MeCaption", "TrayAdd", "sTips",
-                                           "FirstCloseHint", "ReplyCount", "SkinList"}));
+        QCOMPARE(shell.steps,
+                 (QStringList{"DbPath", "DbOpen", "Caption", "MeCaption", "TrayAdd", "sTips",
+                              "LoadServerList", "FirstCloseHint", "ReplyCount", "SkinList"}));
         QCOMPARE(main.windowTitle(), Caption);
         QCOMPARE(shell.tray.calls.mid(0, 2), (QStringList{"add", "setTip"}));
         QCOMPARE(shell.tray.tip, Tips);
+        QCOMPARE(shell.rowNames(), (QStringList{"alpha", "gamma"}));
+        QCOMPARE(main.findChild<QLabel*>(QStringLiteral("Panel1"))->text(),
+                 QStringLiteral("数据库：连接成功"));
         QCOMPARE(main.findChild<QLabel*>(QStringLiteral("Panel2"))->text(),
-                 QStringLiteral("SOCKET回应:0/0"));
+                 QStringLiteral("SOCKET回应:0/2"));
         QVERIFY(!main.isVisible());
     }
 
@@ -129,7 +159,7 @@ private slots:
             {"Menu_Check", "检查更新"},
             {"Menu_About", "关于本软件"},
             {"Menu_Tips", "作者:Quillfern"},
-            {"Panel1", "数据库:"},
+
             {"Panel3", "任务等待开始"},
             {"Panel4", "SOCKET异常:0"},
             {"Panel5", "Ping异常:0"},
@@ -178,6 +208,29 @@ private slots:
                      item->objectName().startsWith(QLatin1String("Line"), Qt::CaseInsensitive));
         }
         QCOMPARE(names, items);
+    }
+
+    void listCommandsLoadTheirServers_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("CmdLoad") << "CmdLoad" << QStringList{"alpha", "gamma"};
+        QTest::newRow("Menu_InUse") << "Menu_InUse" << QStringList{"alpha", "gamma"};
+        QTest::newRow("Menu_NoUse") << "Menu_NoUse" << QStringList{"beta"};
+        QTest::newRow("Menu_All") << "Menu_All" << QStringList{"alpha", "beta", "gamma"};
+        QTest::newRow("CmdListErr without flags") << "CmdListErr" << QStringList{};
+    }
+    void listCommandsLoadTheirServers() {
+        QFETCH(QString, command);
+        QFETCH(QStringList, names);
+        Shell shell;
+        shell.addServers();
+        FormMain& main = shell.start();
+        main.findChild<QAction*>(QStringLiteral("Menu_All"))->trigger();
+        if (auto* button = main.findChild<QPushButton*>(command))
+            button->click();
+        else
+            main.findChild<QAction*>(command)->trigger();
+        QCOMPARE(shell.rowNames(), names);
     }
 
     void menuBarOrderEndsWithTheDisabledCredit() {
@@ -236,7 +289,9 @@ private slots:
         FormMain& main = shell.startShown();
         shell.steps.clear();
         main.findChild<QPushButton*>(QStringLiteral("CmdExit"))->click();
-        QCOMPARE(shell.steps, (QStringList{"OpenUrl", "TrayRemove", "UnloadFormMain", "End"}));
+        QCOMPARE(shell.steps,
+                 (QStringList{"OpenUrl", "TrayRemove", "DbClose", "UnloadFormMain", "End"}));
+        QVERIFY(!ModuleDB::DbConnected());
         QCOMPARE(shell.urls.opened,
                  QList<QUrl>{QUrl("http://www.example.com/?AppName=TesselwickZodevuViruz")});
         QCOMPARE(shell.tray.calls.last(), QStringLiteral("remove"));
