@@ -1,37 +1,44 @@
+#include "monitor/ServerRowModel.h"
 #include "shell/ListSortState.h"
 #include "shell/ResultListInteraction.h"
 #include "shell/TextSortProxyModel.h"
 
 #include <QHeaderView>
 #include <QSignalSpy>
-#include <QStandardItemModel>
 #include <QTest>
 #include <QTreeView>
 
 namespace {
 using Rows = QList<int>;
 
-// A list of six rows; column 1 holds numbers written as text.
+// A list of six servers; the port column holds numbers written as text.
 struct ListFixture {
-    QStandardItemModel model;
+    ServerRowModel model;
     TextSortProxyModel proxy;
     QTreeView view;
     ResultListInteraction interaction{&view, &proxy};
 
     ListFixture() {
-        const QList<QStringList> rows = {{"3", "100", "b"}, {"1", "20", "a"}, {"6", "3", "c"},
-                                         {"2", "7", "e"},   {"5", "25", "d"}, {"4", "1000", "f"}};
-        for (const QStringList& texts : rows) {
-            QList<QStandardItem*> items;
-            for (const QString& text : texts)
-                items.append(new QStandardItem(text));
-            model.appendRow(items);
-        }
         proxy.setSourceModel(&model);
         view.setModel(&proxy);
         view.setSelectionMode(QAbstractItemView::ExtendedSelection);
         view.setSelectionBehavior(QAbstractItemView::SelectRows);
-        view.resize(400, 400);
+        view.resize(600, 400);
+        load();
+    }
+    void load() {
+        const QList<std::tuple<int, const char*, const char*>> servers = {
+            {3, "b", "100"}, {1, "a", "20"}, {6, "c", "3"},
+            {2, "e", "7"},   {5, "d", "25"}, {4, "f", "1000"}};
+        QList<ServerRecord> records;
+        for (const auto& [id, name, port] : servers) {
+            ServerRecord record;
+            record.id = id;
+            record.displayName = QString::fromLatin1(name);
+            record.port = QString::fromLatin1(port);
+            records.append(record);
+        }
+        model.resetRows(records);
     }
 
     QStringList column(int c) const {
@@ -73,16 +80,16 @@ private slots:
         QTest::newRow("first column alternates") << QList<int>{1, 1, 1} << 0 << Qt::DescendingOrder
                                                  << QStringList{"6", "5", "4", "3", "2", "1"};
         QTest::newRow("other column starts ascending, compared as text")
-            << QList<int>{2} << 1 << Qt::AscendingOrder
+            << QList<int>{4} << 3 << Qt::AscendingOrder
             << QStringList{"100", "1000", "20", "25", "3", "7"};
         QTest::newRow("other column again descending")
-            << QList<int>{2, 2} << 1 << Qt::DescendingOrder
+            << QList<int>{4, 4} << 3 << Qt::DescendingOrder
             << QStringList{"7", "3", "25", "20", "1000", "100"};
         QTest::newRow("new column restarts ascending")
-            << QList<int>{2, 2, 3} << 2 << Qt::AscendingOrder
+            << QList<int>{4, 4, 2} << 1 << Qt::AscendingOrder
             << QStringList{"a", "b", "c", "d", "e", "f"};
         QTest::newRow("back to the first column ascending")
-            << QList<int>{3, 1} << 0 << Qt::AscendingOrder
+            << QList<int>{2, 1} << 0 << Qt::AscendingOrder
             << QStringList{"1", "2", "3", "4", "5", "6"};
     }
     void sortStateFollowsHeaderClicks() {
@@ -106,6 +113,24 @@ private slots:
         QCOMPARE(list.interaction.sortState().sortOrder(), order);
         QCOMPARE(list.column(column), shown);
         QCOMPARE(sorted.count(), clicks.size());
+    }
+
+    void aReloadKeepsTheChosenOrder_data() {
+        QTest::addColumn<QList<int>>("clicks");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("never sorted: load order")
+            << QList<int>{} << QStringList{"3", "1", "6", "2", "5", "4"};
+        QTest::newRow("sorted descending")
+            << QList<int>{1} << QStringList{"6", "5", "4", "3", "2", "1"};
+    }
+    void aReloadKeepsTheChosenOrder() {
+        QFETCH(QList<int>, clicks);
+        QFETCH(QStringList, shown);
+        ListFixture list;
+        for (int k : clicks)
+            list.interaction.LstResult_ColumnClick(k);
+        list.load();
+        QCOMPARE(list.column(0), shown);
     }
 
     void rightButtonRules_data() {
