@@ -12,11 +12,6 @@ ResultListInteraction::ResultListInteraction(QAbstractItemView* list, QSortFilte
     , m_list(list)
     , m_proxy(proxy) {
     m_list->viewport()->installEventFilter(this);
-    // A sorted list keeps its order when it is loaded afresh.
-    connect(m_proxy, &QAbstractItemModel::modelReset, this, [this] {
-        if (m_sortState.sorted())
-            m_proxy->sort(m_sortState.sortColumn(), m_sortState.sortOrder());
-    });
     if (auto* tree = qobject_cast<QTreeView*>(m_list)) {
         tree->setSortingEnabled(false);
         tree->header()->setSectionsClickable(true);
