@@ -67,6 +67,9 @@ private slots:
         QCOMPARE(m_form->ComboSkin->itemText(0), QStringLiteral("a.she"));
         QCOMPARE(m_form->ComboSkin->count(), 3);
         QVERIFY(m_skins.attached.isEmpty());
+        m_settings.iTimerN = 1e6;
+        m_form->loadINI();
+        QCOMPARE(m_form->TextTimerN->text(), QStringLiteral("1000000"));
         QVERIFY(QDir(m_dir.path() + "/Skin").removeRecursively());
         m_form->SkinList();
         QCOMPARE(m_form->ComboSkin->count(), 1);

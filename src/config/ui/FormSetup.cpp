@@ -92,7 +92,7 @@ void FormSetup::SkinList() {
 
 void FormSetup::loadINI() {
     const QLocale c = QLocale::c();
-    TextTimerN->setText(c.toString(m_settings.iTimerN, 'g', QLocale::FloatingPointShortest));
+    TextTimerN->setText(c.toString(m_settings.iTimerN, 'f', QLocale::FloatingPointShortest));
     TextReplyLim->setText(QString::number(m_settings.iReplyLim));
     TextPingLim->setText(QString::number(m_settings.iPingLim));
     TextTimeOut->setText(QString::number(m_settings.iTimeOut));
