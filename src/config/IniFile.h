@@ -39,7 +39,7 @@ public:
 
     // Names may not be empty or hold a line break; a section name may not hold
     // "]", a key may not hold "=" nor begin with "[", ";" or "#". A value may
-    // hold anything but a line break.
+    // hold anything but a line break or a NUL.
     static bool isValidSection(const QString& section);
     static bool isValidKey(const QString& key);
     static bool isValidValue(const QString& value);
