@@ -1,9 +1,12 @@
 #include "shell/FormLoading.h"
 
+#include "config/ModuleINI.h"
+#include "config/SkinFolder.h"
 #include "platform/SkinEngine.h"
 #include "shell/FormMain.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -36,6 +39,12 @@ void FormLoading::Form_Load() {
     m_main = new FormMain(m_services);
     m_main->Form_Load();
     m_services.skinEngine.attachDefault();
+    // Then the skin the operator chose last, when its file is there.
+    const QString chosen = SkinFolder::path() +
+                           ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
+                                                    QStringLiteral("skinh.she"));
+    if (QFileInfo(chosen).isFile())
+        m_services.skinEngine.attachFile(chosen);
 }
 
 void FormLoading::Timer1_Timer() {

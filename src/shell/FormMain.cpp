@@ -2,6 +2,11 @@
 
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerListLoader.h"
+#include "config/ModuleINI.h"
+#include "config/SettingsStore.h"
+#include "config/SkinFolder.h"
+#include "config/Twips.h"
+#include "config/ui/FormSetup.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/SkinEngine.h"
@@ -106,7 +111,8 @@ void FormMain::createControls() {
     connect(CmdListErr, &QPushButton::clicked, this, &FormMain::CmdListErr_Click);
     connect(CmdExit, &QPushButton::clicked, this, &FormMain::CmdExit_Click);
     connect(m_rows, &ServerRowModel::checkToggled, this, &FormMain::LstResult_ItemCheck);
-    for (QPushButton* pending : {CmdFind, CmdStart, CmdSetup, CmdServer})
+    connect(CmdSetup, &QPushButton::clicked, this, &FormMain::CmdSetup_Click);
+    for (QPushButton* pending : {CmdFind, CmdStart, CmdServer})
         pending->setEnabled(false);
 }
 
@@ -130,7 +136,8 @@ void FormMain::createMenus() {
 
     addMenu(Menu_System, "Menu_System", QStringLiteral("系统菜单"));
     addItem(Menu_System, "Menu_Start", QStringLiteral("开始监控(&S)"))->setEnabled(false);
-    addItem(Menu_System, "Menu_Setup", QStringLiteral("系统设置(&E)"))->setEnabled(false);
+    connect(addItem(Menu_System, "Menu_Setup", QStringLiteral("系统设置(&E)")), &QAction::triggered,
+            this, &FormMain::Menu_Setup_Click);
     addSeparator(Menu_System, "Line1");
     connect(addItem(Menu_System, "Menu_Exit", QStringLiteral("退出系统")), &QAction::triggered,
             this, &FormMain::Menu_Exit_Click);
@@ -194,15 +201,46 @@ void FormMain::setPanelText(int panel, const QString& text) {
     m_panels.at(static_cast<size_t>(panel - 1))->setText(text);
 }
 
-QString FormMain::skinFolder() const {
-    return GetAppPath() + QStringLiteral("Skin/");
+void FormMain::applyLayout(const MainWindowLayout& layout) {
+    m_loadedLayout = layout;
+    resize(Twips::toPixelsX(layout.width), Twips::toPixelsY(layout.height));
+    for (int column = 0; column < layout.columnWidths.size(); ++column)
+        LstResult->header()->resizeSection(column,
+                                           Twips::toPixelsX(layout.columnWidths.at(column)));
+}
+
+namespace {
+// Twips for a pixel size; a size nobody changed keeps its stored twips, so
+// start and exit do not drift it by rounding.
+qint32 keptTwips(int pixels, qint32 loadedTwips, int (*toPixels)(qint32),
+                 qint32 (*fromPixels)(int)) {
+    return pixels == toPixels(loadedTwips) ? loadedTwips : fromPixels(pixels);
+}
+} // namespace
+
+MainWindowLayout FormMain::currentLayout() const {
+    MainWindowLayout layout;
+    layout.height =
+        keptTwips(height(), m_loadedLayout.height, Twips::toPixelsY, Twips::fromPixelsY);
+    layout.width = keptTwips(width(), m_loadedLayout.width, Twips::toPixelsX, Twips::fromPixelsX);
+    for (int column = 0; column < MainWindowLayout::ColumnCount; ++column) {
+        const qint32 loaded = column < m_loadedLayout.columnWidths.size()
+                                  ? m_loadedLayout.columnWidths.at(column)
+                                  : Twips::fromPixelsX(LstResult->header()->sectionSize(column));
+        layout.columnWidths.append(keptTwips(LstResult->header()->sectionSize(column), loaded,
+                                             Twips::toPixelsX, Twips::fromPixelsX));
+    }
+    return layout;
 }
 
 void FormMain::Form_Load() {
     GuardedSequence startUp;
     startUp
+        .add(QStringLiteral("IniBaseName"),
+             [] { ModuleINI::setIniBaseName(QStringLiteral("RodOdazuConfig")); })
         .add(QStringLiteral("DbPath"),
              [] { ModuleDB::setDbPath(GetAppPath() + QStringLiteral("ServerList.db")); })
+        .add(QStringLiteral("loadINI"), [this] { applyLayout(SettingsStore::loadINI(m_settings)); })
         .add(QStringLiteral("DbOpen"),
              [this] {
                  ModuleDB::DbOpen();
@@ -216,6 +254,8 @@ void FormMain::Form_Load() {
         .add(QStringLiteral("MeCaption"), [this] { MeCaption = windowTitle(); })
         .add(QStringLiteral("TrayAdd"),
              [this] {
+                 // The settings dialog is made here, once, and lives hidden until the exit.
+                 m_formSetup = new FormSetup(m_settings, m_services.skinEngine, this);
                  m_services.tray.add(style()->standardIcon(QStyle::SP_ComputerIcon), MeCaption);
              })
         .add(QStringLiteral("sTips"),
@@ -256,15 +296,13 @@ void FormMain::SkinList() {
     while (Menu_ListThemes.size() > 1)
         delete Menu_ListThemes.takeLast();
     QAction* first = Menu_ListThemes.first();
-    const QDir folder(skinFolder());
-    if (!folder.exists() || !folder.isReadable()) {
+    const std::optional<QStringList> files = SkinFolder::SkinFiles(SkinFolder::path());
+    if (!files) {
         first->setText(QString());
         first->setData(QString());
         return;
     }
-    const QStringList files =
-        folder.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-    for (qsizetype i = 0; i < files.size(); ++i) {
+    for (qsizetype i = 0; i < files->size(); ++i) {
         QAction* entry = first;
         if (i > 0) {
             const int index = static_cast<int>(i);
@@ -273,9 +311,9 @@ void FormMain::SkinList() {
                     [this, index] { Menu_ListThemes_Click(index); });
             Menu_ListThemes.append(entry);
         }
-        QString caption = files.at(i);
+        QString caption = files->at(i);
         entry->setText(caption.replace(QLatin1Char('&'), QStringLiteral("&&")));
-        entry->setData(files.at(i));
+        entry->setData(files->at(i));
     }
 }
 
@@ -287,7 +325,8 @@ void FormMain::Menu_ListThemes_Click(int Index) {
     const QString name = Menu_ListThemes.at(Index)->data().toString();
     if (name.isEmpty())
         return;
-    m_services.skinEngine.attachFile(skinFolder() + name);
+    m_services.skinEngine.attachFile(SkinFolder::path() + name);
+    ModuleINI::IniWriteString(QStringLiteral("SETUP"), QStringLiteral("SKIN"), name);
 }
 
 void FormMain::Form_Activate() {
@@ -347,10 +386,28 @@ void FormMain::runExitPath() {
     exitPath
         .add(QStringLiteral("OpenUrl"), [this] { m_services.urlOpener.openUrl(updateCheckUrl()); })
         .add(QStringLiteral("TrayRemove"), [this] { m_services.tray.remove(); })
+        .add(QStringLiteral("SaveINI"),
+             [this] {
+                 SettingsStore::SaveINI(currentLayout(), windowState() == Qt::WindowNoState,
+                                        m_settings);
+             })
         .add(QStringLiteral("DbClose"), [] { ModuleDB::DbClose(); })
+        .add(QStringLiteral("UnloadFormSetup"), [this] { delete m_formSetup; })
         .add(QStringLiteral("UnloadFormMain"), [this] { deleteLater(); })
         .add(QStringLiteral("End"), [] { QCoreApplication::quit(); });
     exitPath.run(m_stepObserver);
+}
+
+void FormMain::CmdSetup_Click() {
+    if (m_formSetup)
+        m_formSetup->exec();
+}
+
+void FormMain::Menu_Setup_Click() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    activateWindow();
+    CmdSetup_Click();
 }
 
 void FormMain::CmdExit_Click() {

@@ -1,14 +1,18 @@
 #pragma once
 
 #include "catalogue/ServerCatalogue.h"
+#include "config/MainWindowLayout.h"
+#include "monitor/MonitorSettings.h"
 #include "shell/AppServices.h"
 #include "shell/GuardedSequence.h"
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <array>
 
+class FormSetup;
 class QAction;
 class QLabel;
 class QMenu;
@@ -40,6 +44,8 @@ public:
     void LoadServerList(ServerCatalogue::Selection selection);
     void CmdListErr_Click();
     void LstResult_ItemCheck(quint64 key, bool checked);
+    void CmdSetup_Click();
+    void Menu_Setup_Click();
     void CmdExit_Click();
     void Menu_Exit_Click();
     void SkinList();
@@ -67,10 +73,14 @@ private:
     void restoreFromTray();
     void showCloseHint();
     void setPanelText(int panel, const QString& text);
-    QString skinFolder() const;
+    void applyLayout(const MainWindowLayout& layout);
+    MainWindowLayout currentLayout() const;
 
     AppServices& m_services;
     GuardedSequence::Observer m_stepObserver;
+    MonitorSettings m_settings;
+    MainWindowLayout m_loadedLayout;
+    QPointer<FormSetup> m_formSetup;
 
     ServerRowModel* m_rows;
     TextSortProxyModel* m_sortedRows;

@@ -9,6 +9,8 @@
 
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
+#include "config/IniFile.h"
+#include "config/ui/FormSetup.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/gui/MessageBoxes.h"
@@ -25,6 +27,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 const QString Caption = QStringLiteral("青岚服务器监控[云杉工作室][版本:1.0.28]");
@@ -90,6 +93,11 @@ struct Shell {
         }
         ModuleDB::DbClose();
     }
+    QString ini(const QString& section, const QString& key) const {
+        return IniFile(path(QStringLiteral("RodOdazuConfig.ini")))
+            .value(section, key)
+            .value_or("<absent>");
+    }
     QStringList rowNames() const {
         QStringList names;
         for (int row = 0; row < window->rowModel().rowCount(); ++row)
@@ -114,9 +122,9 @@ private slots:
         Shell shell;
         shell.addServers();
         FormMain& main = shell.start();
-        QCOMPARE(shell.steps,
-                 (QStringList{"DbPath", "DbOpen", "Caption", "MeCaption", "TrayAdd", "sTips",
-                              "LoadServerList", "FirstCloseHint", "ReplyCount", "SkinList"}));
+        QCOMPARE(shell.steps, (QStringList{"IniBaseName", "DbPath", "loadINI", "DbOpen", "Caption",
+                                           "MeCaption", "TrayAdd", "sTips", "LoadServerList",
+                                           "FirstCloseHint", "ReplyCount", "SkinList"}));
         QCOMPARE(main.windowTitle(), Caption);
         QCOMPARE(shell.tray.calls.mid(0, 2), (QStringList{"add", "setTip"}));
         QCOMPARE(shell.tray.tip, Tips);
@@ -126,6 +134,11 @@ private slots:
         QCOMPARE(main.findChild<QLabel*>(QStringLiteral("Panel2"))->text(),
                  QStringLiteral("SOCKET回应:0/2"));
         QVERIFY(!main.isVisible());
+        // First start: default size, and the settings dialog has put the skin into the file.
+        QCOMPARE(main.size(), QSize(800, 600));
+        QVERIFY(main.findChild<FormSetup*>());
+        QCOMPARE(shell.ini("SETUP", "SKIN"), QStringLiteral("skinh.she"));
+        QCOMPARE(shell.ini("SETTING", "MAINWIDTH"), QStringLiteral("<absent>"));
     }
 
     void controlsCarryTheirCaptions_data() {
@@ -284,18 +297,48 @@ private slots:
         QVERIFY(shell.window);
     }
 
+    void exitTakesTheRealPathInOrder_data() {
+        QTest::addColumn<bool>("maximised");
+        QTest::addColumn<QString>("storedWidth");
+        QTest::newRow("normal window stores its size") << false << "12000";
+        QTest::newRow("maximised window keeps the stored size") << true << "<absent>";
+    }
     void exitTakesTheRealPathInOrder() {
+        QFETCH(bool, maximised);
+        QFETCH(QString, storedWidth);
         Shell shell;
         FormMain& main = shell.startShown();
+        if (maximised)
+            main.showMaximized();
+        QPointer<FormSetup> setup = main.findChild<FormSetup*>();
         shell.steps.clear();
         main.findChild<QPushButton*>(QStringLiteral("CmdExit"))->click();
-        QCOMPARE(shell.steps,
-                 (QStringList{"OpenUrl", "TrayRemove", "DbClose", "UnloadFormMain", "End"}));
-        QVERIFY(!ModuleDB::DbConnected());
+        QCOMPARE(shell.steps, (QStringList{"OpenUrl", "TrayRemove", "SaveINI", "DbClose",
+                                           "UnloadFormSetup", "UnloadFormMain", "End"}));
         QCOMPARE(shell.urls.opened,
                  QList<QUrl>{QUrl("http://www.example.com/?AppName=TesselwickZodevuViruz")});
         QCOMPARE(shell.tray.calls.last(), QStringLiteral("remove"));
+        QCOMPARE(shell.ini("SETTING", "MAINWIDTH"), storedWidth);
+        QCOMPARE(shell.ini("SETTING", "LSTRESULT13"), QStringLiteral("1000"));
+        QVERIFY(!ModuleDB::DbConnected());
+        QVERIFY(setup.isNull());
         QTRY_VERIFY(shell.window.isNull());
+    }
+
+    void systemMenuSetupRestoresTheWindowFirst() {
+        Shell shell;
+        FormMain& main = shell.startShown();
+        QVERIFY(!main.close());
+        QTRY_VERIFY(!main.isVisible());
+        auto* setup = main.findChild<FormSetup*>();
+        bool shownOverTheWindow = false;
+        QTimer::singleShot(0, setup, [&] {
+            shownOverTheWindow = setup->isVisible() && main.isVisible() && !main.isMinimized();
+            setup->CmdCancel->click();
+        });
+        main.findChild<QAction*>(QStringLiteral("Menu_Setup"))->trigger();
+        QVERIFY(shownOverTheWindow);
+        QVERIFY(!setup->isVisible());
     }
 
     void trayMessages_data() {
@@ -362,17 +405,21 @@ private slots:
         const QStringList expected =
             applied.isEmpty() ? QStringList{} : QStringList{shell.path("Skin/" + applied)};
         QCOMPARE(shell.skins.attached, expected);
+        QCOMPARE(shell.ini("SETUP", "SKIN"), applied.isEmpty() ? "skinh.she" : applied);
     }
 
     void splashShowsTheMainWindowOnItsFirstTick() {
         Shell shell;
+        shell.addSkinFiles({"dark.she"});
+        QVERIFY(IniFile(shell.path("RodOdazuConfig.ini")).setValue("SETUP", "SKIN", "dark.she"));
         QPointer<FormLoading> splash = new FormLoading(shell.services);
         splash->show();
         QPointer<FormMain> main = splash->mainWindow();
         QVERIFY(main);
         QVERIFY(!main->isVisible());
         QCOMPARE(main->windowTitle(), Caption);
-        QCOMPARE(shell.skins.attached.first(), QStringLiteral("<default>"));
+        QCOMPARE(shell.skins.attached,
+                 (QStringList{"<default>", shell.path(QStringLiteral("Skin/dark.she"))}));
         QTRY_VERIFY_WITH_TIMEOUT(splash.isNull(), 5000);
         QVERIFY(main->isVisible());
         shell.window = main;
