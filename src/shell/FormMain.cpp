@@ -7,6 +7,7 @@
 #include "config/SkinFolder.h"
 #include "config/Twips.h"
 #include "config/ui/FormSetup.h"
+#include "monitor/ModulePing.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/SkinEngine.h"
@@ -267,6 +268,7 @@ void FormMain::Form_Load() {
              })
         .add(QStringLiteral("LoadServerList"),
              [this] { LoadServerList(ServerCatalogue::Selection::Enabled); })
+        .add(QStringLiteral("SocketsStartup"), [] { ModulePing::SocketsStartup(); })
         .add(QStringLiteral("FirstCloseHint"), [this] { FirstCloseHint = true; })
         .add(QStringLiteral("ReplyCount"),
              [this] {
@@ -392,6 +394,7 @@ void FormMain::runExitPath() {
                                         m_settings);
              })
         .add(QStringLiteral("DbClose"), [] { ModuleDB::DbClose(); })
+        .add(QStringLiteral("SocketsCleanup"), [] { ModulePing::SocketsCleanup(); })
         .add(QStringLiteral("UnloadFormSetup"), [this] { delete m_formSetup; })
         .add(QStringLiteral("UnloadFormMain"), [this] { deleteLater(); })
         .add(QStringLiteral("End"), [] { QCoreApplication::quit(); });

@@ -30,6 +30,10 @@
 #include <QTimer>
 
 namespace {
+const QStringList StartUpSteps = {
+    "IniBaseName",    "DbPath",     "loadINI", "DbOpen",         "Caption",
+    "MeCaption",      "TrayAdd",    "sTips",   "LoadServerList", "SocketsStartup",
+    "FirstCloseHint", "ReplyCount", "SkinList"};
 const QString Caption = QStringLiteral("青岚服务器监控[云杉工作室][版本:1.0.28]");
 const QString Tips = QStringLiteral("服务器监控系统\r\n版本:1.0.28\r\n[作者:Quillfern]");
 const QString HintBalloon = QStringLiteral("你注意到没？|我并没有被关闭！而是被最小化到了这里\r\n"
@@ -122,9 +126,7 @@ private slots:
         Shell shell;
         shell.addServers();
         FormMain& main = shell.start();
-        QCOMPARE(shell.steps, (QStringList{"IniBaseName", "DbPath", "loadINI", "DbOpen", "Caption",
-                                           "MeCaption", "TrayAdd", "sTips", "LoadServerList",
-                                           "FirstCloseHint", "ReplyCount", "SkinList"}));
+        QCOMPARE(shell.steps, StartUpSteps);
         QCOMPARE(main.windowTitle(), Caption);
         QCOMPARE(shell.tray.calls.mid(0, 2), (QStringList{"add", "setTip"}));
         QCOMPARE(shell.tray.tip, Tips);
@@ -313,8 +315,9 @@ private slots:
         QPointer<FormSetup> setup = main.findChild<FormSetup*>();
         shell.steps.clear();
         main.findChild<QPushButton*>(QStringLiteral("CmdExit"))->click();
-        QCOMPARE(shell.steps, (QStringList{"OpenUrl", "TrayRemove", "SaveINI", "DbClose",
-                                           "UnloadFormSetup", "UnloadFormMain", "End"}));
+        QCOMPARE(shell.steps,
+                 (QStringList{"OpenUrl", "TrayRemove", "SaveINI", "DbClose", "SocketsCleanup",
+                              "UnloadFormSetup", "UnloadFormMain", "End"}));
         QCOMPARE(shell.urls.opened,
                  QList<QUrl>{QUrl("http://www.example.com/?AppName=TesselwickZodevuViruz")});
         QCOMPARE(shell.tray.calls.last(), QStringLiteral("remove"));
