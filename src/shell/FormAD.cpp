@@ -92,6 +92,12 @@ FormAD* FormAD::showAnnouncement(const QUrl& page) {
     return current;
 }
 
+void FormAD::setFetchTimeout(int ms) {
+    m_fetchDeadline->setInterval(ms);
+    if (m_fetchDeadline->isActive())
+        m_fetchDeadline->start();
+}
+
 QString FormAD::loadErrorText() {
     return QStringLiteral("无法打开公告页面，请稍后再试。");
 }

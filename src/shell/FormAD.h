@@ -32,6 +32,9 @@ public:
     // (pixels) and sets where the slide stops.
     void placeOn(const QRect& screenArea);
 
+    // Gives up on the page `ms` from now when it has not arrived by then.
+    void setFetchTimeout(int ms);
+
     int slideTargetTop() const { return SlideTargetTop; }
     int closeCountdown() const { return CloseCountdown; }
 
