@@ -3,6 +3,7 @@
 #include "shell/AppVersion.h"
 
 #include <QGuiApplication>
+#include <QImage>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
@@ -15,12 +16,19 @@
 
 namespace {
 
-// A browser that shows the fetched page only: it never reads images or
-// style sheets from files or the network on the page's behalf.
+// Shows the fetched page only: nothing it names is read from files or the
+// network on its behalf. An empty answer would make the document read local
+// files itself, so images get a blank and anything else an empty text.
 class OfflineTextBrowser final : public QTextBrowser {
 public:
     using QTextBrowser::QTextBrowser;
-    QVariant loadResource(int, const QUrl&) override { return {}; }
+    QVariant loadResource(int type, const QUrl&) override {
+        if (type != QTextDocument::ImageResource)
+            return QVariant(QString());
+        QImage blank(1, 1, QImage::Format_ARGB32);
+        blank.fill(Qt::transparent);
+        return QVariant(blank);
+    }
 };
 
 QString decodePage(const QByteArray& body, const QString& contentType) {

@@ -3,10 +3,12 @@
 #include "shell/ModuleHTTP.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QPointer>
 #include <QStringEncoder>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
@@ -79,10 +81,31 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(browserOf(form)->toPlainText(), FormAD::loadErrorText(), 10000);
     }
 
+    void pageNeverReadsLocalFiles() {
+        QTemporaryDir dir;
+        const QString image = dir.filePath(QStringLiteral("x.png"));
+        QImage(4, 4, QImage::Format_RGB32).save(image);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost));
+        connect(&server, &QTcpServer::newConnection, &server, [&] {
+            QTcpSocket* socket = server.nextPendingConnection();
+            socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n<p>ad</p><img src=\"" +
+                          QUrl::fromLocalFile(image).toEncoded() + "\">");
+            socket->disconnectFromHost();
+        });
+        FormAD form(pageOn(server.serverPort()));
+        QTRY_COMPARE_WITH_TIMEOUT(browserOf(form)->toPlainText().left(2), QStringLiteral("ad"),
+                                  10000);
+        const QVariant shown = browserOf(form)->document()->resource(QTextDocument::ImageResource,
+                                                                     QUrl::fromLocalFile(image));
+        QCOMPARE_NE(qvariant_cast<QImage>(shown).size(), QSize(4, 4));
+    }
+
     void slideStopsPastTheTarget_data() {
         QTest::addColumn<QRect>("screen");
         QTest::newRow("second screen") << QRect(1920, 100, 1280, 1024);
         QTest::newRow("shorter than the window") << QRect(0, 0, 800, 100);
+        QTest::newRow("beyond 32767 twips") << QRect(0, 0, 3840, 2400);
     }
     void slideStopsPastTheTarget() {
         QFETCH(QRect, screen);
