@@ -120,6 +120,9 @@ void FormAD::Form_Load() {
     const double tpp = twipsPerPixel();
     WebAD->setGeometry(0, 0, width() + static_cast<int>(std::lround(1000 / tpp)),
                        height() + static_cast<int>(std::lround(800 / tpp)));
+    // Lines still wrap inside the visible part.
+    WebAD->setLineWrapMode(QTextEdit::FixedPixelWidth);
+    WebAD->setLineWrapColumnOrWidth(width() - 2 * WebAD->frameWidth());
     fetchPage();
     raise();
     CloseCountdown = CountdownSeconds;
