@@ -3,6 +3,7 @@
 #include "config/ModuleINI.h"
 #include "config/SkinFolder.h"
 #include "platform/SkinEngine.h"
+#include "shell/FormAD.h"
 #include "shell/FormMain.h"
 
 #include <QApplication>
@@ -11,9 +12,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-FormLoading::FormLoading(AppServices& services, QWidget* parent)
+FormLoading::FormLoading(AppServices& services, const QUrl& announcementPage, QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
     , m_services(services)
+    , m_announcementPage(announcementPage)
     , Timer1(new QTimer(this)) {
     setObjectName(QStringLiteral("FormLoading"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -45,6 +47,7 @@ void FormLoading::Form_Load() {
                                                     QStringLiteral("skinh.she"));
     if (QFileInfo(chosen).isFile())
         m_services.skinEngine.attachFile(chosen);
+    FormAD::showAnnouncement(m_announcementPage);
 }
 
 void FormLoading::Timer1_Timer() {

@@ -3,6 +3,7 @@
 #include "shell/AppServices.h"
 
 #include <QPointer>
+#include <QUrl>
 #include <QWidget>
 
 class QTimer;
@@ -15,7 +16,9 @@ class FormLoading final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FormLoading)
 public:
-    explicit FormLoading(AppServices& services, QWidget* parent = nullptr);
+    // announcementPage: the page the announcement window shows.
+    explicit FormLoading(AppServices& services, const QUrl& announcementPage,
+                         QWidget* parent = nullptr);
     ~FormLoading() override;
 
     FormMain* mainWindow() const { return m_main; }
@@ -25,6 +28,7 @@ private:
     void Form_Load();
 
     AppServices& m_services;
+    QUrl m_announcementPage;
     QPointer<FormMain> m_main;
     QTimer* Timer1;
 };

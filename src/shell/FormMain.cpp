@@ -12,11 +12,14 @@
 #include "platform/AppPaths.h"
 #include "platform/SkinEngine.h"
 #include "platform/TrayIcon.h"
-#include "platform/UrlOpener.h"
 #include "platform/gui/MessageBoxes.h"
 #include "shell/AppVersion.h"
+#include "shell/ConsoleLauncher.h"
+#include "shell/FormAD.h"
+#include "shell/ModuleHTTP.h"
 #include "shell/ResultListInteraction.h"
 #include "shell/TextSortProxyModel.h"
+#include "shell/frmAbout.h"
 
 #include <QAction>
 #include <QApplication>
@@ -32,25 +35,20 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTreeView>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
-// The maker's web site; only paths and queries vary.
-const QString WebHost = QStringLiteral("http://www.example.com");
 const QString AuthorCredit = QStringLiteral("作者:Quillfern");
-
-QUrl updateCheckUrl() {
-    return QUrl(WebHost + QStringLiteral("/?AppName=TesselwickZodevuViruz"));
-}
 } // namespace
 
 FormMain::FormMain(AppServices& services, QWidget* parent)
     : QMainWindow(parent)
     , m_services(services)
     , m_rows(new ServerRowModel(this))
-    , m_sortedRows(new TextSortProxyModel(this)) {
+    , m_sortedRows(new TextSortProxyModel(this))
+    , m_launcher(std::make_unique<ConsoleLauncher>(services.processStarter)) {
+    ModuleHTTP::setUrlOpener(&m_services.urlOpener);
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(designedCaption());
     m_sortedRows->setSourceModel(m_rows);
@@ -61,7 +59,9 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     connect(&m_services.tray, &TrayIcon::mouseMessage, this, &FormMain::Tray_MouseMessage);
 }
 
-FormMain::~FormMain() = default;
+FormMain::~FormMain() {
+    ModuleHTTP::setUrlOpener(nullptr);
+}
 
 QString FormMain::designedCaption() {
     return QStringLiteral("青岚服务器监控[云杉工作室]");
@@ -159,10 +159,12 @@ void FormMain::createMenus() {
     addLoader("Menu_NoUse", QStringLiteral("载入未监控(&N)"), ServerCatalogue::Selection::Disabled);
     addLoader("Menu_All", QStringLiteral("载入所有项(&V)"), ServerCatalogue::Selection::All);
     addSeparator(Menu_Right, "Line5");
-    addItem(Menu_Right, "Menu_TelnetTest", QStringLiteral("Telnet命令测试"));
-    addItem(Menu_Right, "Menu_PingTest", QStringLiteral("Ping 命令测试"));
-    for (const char* pending : {"Menu_InfoServer", "Menu_AddServer", "Menu_EditServer", "Menu_Find",
-                                "Menu_TelnetTest", "Menu_PingTest"})
+    connect(addItem(Menu_Right, "Menu_TelnetTest", QStringLiteral("Telnet命令测试")),
+            &QAction::triggered, this, &FormMain::Menu_TelnetTest_Click);
+    connect(addItem(Menu_Right, "Menu_PingTest", QStringLiteral("Ping 命令测试")),
+            &QAction::triggered, this, &FormMain::Menu_PingTest_Click);
+    for (const char* pending :
+         {"Menu_InfoServer", "Menu_AddServer", "Menu_EditServer", "Menu_Find"})
         Menu_Right->findChild<QAction*>(QString::fromLatin1(pending))->setEnabled(false);
 
     addMenu(Menu_Theme, "Menu_Theme", QStringLiteral("主题(&T)"));
@@ -171,9 +173,12 @@ void FormMain::createMenus() {
             [this] { Menu_ListThemes_Click(0); });
 
     addMenu(Menu_Help, "Menu_Help", QStringLiteral("帮助(&H)"));
-    addItem(Menu_Help, "Menu_HelpWeb", QStringLiteral("系统帮助"))->setEnabled(false);
-    addItem(Menu_Help, "Menu_Check", QStringLiteral("检查更新"))->setEnabled(false);
-    addItem(Menu_Help, "Menu_About", QStringLiteral("关于本软件"))->setEnabled(false);
+    connect(addItem(Menu_Help, "Menu_HelpWeb", QStringLiteral("系统帮助")), &QAction::triggered,
+            this, &FormMain::Menu_HelpWeb_Click);
+    connect(addItem(Menu_Help, "Menu_Check", QStringLiteral("检查更新")), &QAction::triggered, this,
+            &FormMain::Menu_Check_Click);
+    connect(addItem(Menu_Help, "Menu_About", QStringLiteral("关于本软件")), &QAction::triggered,
+            this, &FormMain::Menu_About_Click);
 
     QAction* tips = bar->addAction(AuthorCredit);
     tips->setObjectName(QStringLiteral("Menu_Tips"));
@@ -386,7 +391,8 @@ void FormMain::showCloseHint() {
 void FormMain::runExitPath() {
     GuardedSequence exitPath;
     exitPath
-        .add(QStringLiteral("OpenUrl"), [this] { m_services.urlOpener.openUrl(updateCheckUrl()); })
+        .add(QStringLiteral("OpenUrl"),
+             [] { ModuleHTTP::OpenUrl(ModuleHTTP::UpdateCheckUrl().toString()); })
         .add(QStringLiteral("TrayRemove"), [this] { m_services.tray.remove(); })
         .add(QStringLiteral("SaveINI"),
              [this] {
@@ -399,6 +405,44 @@ void FormMain::runExitPath() {
         .add(QStringLiteral("UnloadFormMain"), [this] { deleteLater(); })
         .add(QStringLiteral("End"), [] { QCoreApplication::quit(); });
     exitPath.run(m_stepObserver);
+}
+
+int FormMain::selectedRow() const {
+    const QItemSelectionModel* selection = LstResult->selectionModel();
+    QModelIndex current = LstResult->currentIndex();
+    if (!current.isValid() || !selection->isRowSelected(current.row(), current.parent())) {
+        const QModelIndexList rows = selection->selectedRows();
+        if (rows.isEmpty())
+            return -1;
+        current = rows.first();
+    }
+    return m_sortedRows->mapToSource(current).row();
+}
+
+void FormMain::Menu_PingTest_Click() {
+    const int row = selectedRow();
+    if (row >= 0)
+        m_launcher->startPing(m_rows->text(row, ServerRowModel::IPAddress));
+}
+
+void FormMain::Menu_TelnetTest_Click() {
+    const int row = selectedRow();
+    if (row >= 0)
+        m_launcher->startTelnet(m_rows->text(row, ServerRowModel::IPAddress),
+                                m_rows->text(row, ServerRowModel::Port));
+}
+
+void FormMain::Menu_HelpWeb_Click() {
+    ModuleHTTP::OpenUrl(ModuleHTTP::HelpUrl().toString());
+}
+
+void FormMain::Menu_Check_Click() {
+    FormAD::showAnnouncement();
+}
+
+void FormMain::Menu_About_Click() {
+    frmAbout about(m_services.sysInfoLocator, m_services.processStarter, this);
+    about.exec();
 }
 
 void FormMain::CmdSetup_Click() {

@@ -11,7 +11,9 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <memory>
 
+class ConsoleLauncher;
 class FormSetup;
 class QAction;
 class QLabel;
@@ -44,6 +46,11 @@ public:
     void LoadServerList(ServerCatalogue::Selection selection);
     void CmdListErr_Click();
     void LstResult_ItemCheck(quint64 key, bool checked);
+    void Menu_PingTest_Click();
+    void Menu_TelnetTest_Click();
+    void Menu_HelpWeb_Click();
+    void Menu_Check_Click();
+    void Menu_About_Click();
     void CmdSetup_Click();
     void Menu_Setup_Click();
     void CmdExit_Click();
@@ -73,6 +80,10 @@ private:
     void restoreFromTray();
     void showCloseHint();
     void setPanelText(int panel, const QString& text);
+    // The row the list reports as its selected item (the current row when it
+    // is selected, else the first selected one), as a row of the model; -1
+    // without a selection.
+    int selectedRow() const;
     void applyLayout(const MainWindowLayout& layout);
     MainWindowLayout currentLayout() const;
 
@@ -86,6 +97,7 @@ private:
     TextSortProxyModel* m_sortedRows;
     QTreeView* LstResult = nullptr;
     ResultListInteraction* m_listInteraction = nullptr;
+    std::unique_ptr<ConsoleLauncher> m_launcher;
 
     QPushButton* CmdLoad = nullptr;
     QPushButton* CmdListErr = nullptr;

@@ -15,11 +15,14 @@
 #include "platform/AppPaths.h"
 #include "platform/gui/MessageBoxes.h"
 #include "shell/AppServices.h"
+#include "shell/FormAD.h"
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
+#include "shell/frmAbout.h"
 
 #include <QAction>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -28,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 namespace {
 const QStringList StartUpSteps = {
@@ -248,6 +252,58 @@ private slots:
         QCOMPARE(shell.rowNames(), names);
     }
 
+    void launchersUseTheSelectedRow_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<QStringList>("arguments"); // empty: nothing started
+        QTest::newRow("ping") << "Menu_PingTest" << true
+                              << QStringList{"-e", "/usr/bin/ping", "127.0.0.1"};
+        QTest::newRow("telnet") << "Menu_TelnetTest" << true
+                                << QStringList{"-e", "/usr/bin/telnet", "127.0.0.1", "80"};
+        QTest::newRow("ping without a selection") << "Menu_PingTest" << false << QStringList{};
+        QTest::newRow("telnet without a selection") << "Menu_TelnetTest" << false << QStringList{};
+    }
+    void launchersUseTheSelectedRow() {
+        QFETCH(QString, command);
+        QFETCH(bool, selected);
+        QFETCH(QStringList, arguments);
+        Shell shell;
+        shell.processes.installed = {"x-terminal-emulator", "ping", "telnet"};
+        shell.addServers();
+        FormMain& main = shell.start();
+        auto* list = main.findChild<QTreeView*>(QStringLiteral("LstResult"));
+        if (selected)
+            list->selectionModel()->setCurrentIndex(list->model()->index(1, 0),
+                                                    QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
+        main.findChild<QAction*>(command)->trigger();
+        if (arguments.isEmpty()) {
+            QVERIFY(shell.processes.starts.isEmpty());
+            return;
+        }
+        QCOMPARE(shell.processes.starts.size(), 1);
+        QCOMPARE(shell.processes.starts.first().program,
+                 QStringLiteral("/usr/bin/x-terminal-emulator"));
+        QCOMPARE(shell.processes.starts.first().arguments, arguments);
+    }
+
+    void helpMenuOpensItsPages() {
+        Shell shell;
+        FormMain& main = shell.start();
+        main.findChild<QAction*>(QStringLiteral("Menu_HelpWeb"))->trigger();
+        QCOMPARE(shell.urls.opened,
+                 QList<QUrl>{QUrl("https://www.example.com/?MyProject=ZodevuViruz")});
+        bool aboutShown = false;
+        QTimer::singleShot(0, &main, [&] {
+            auto* about = main.findChild<frmAbout*>();
+            aboutShown = about && about->isModal() && about->isVisible();
+            if (about)
+                about->reject();
+        });
+        main.findChild<QAction*>(QStringLiteral("Menu_About"))->trigger();
+        QVERIFY(aboutShown);
+    }
+
     void menuBarOrderEndsWithTheDisabledCredit() {
         Shell shell;
         FormMain& main = shell.start();
@@ -319,7 +375,7 @@ private slots:
                  (QStringList{"OpenUrl", "TrayRemove", "SaveINI", "DbClose", "SocketsCleanup",
                               "UnloadFormSetup", "UnloadFormMain", "End"}));
         QCOMPARE(shell.urls.opened,
-                 QList<QUrl>{QUrl("http://www.example.com/?AppName=TesselwickZodevuViruz")});
+                 QList<QUrl>{QUrl("https://www.example.com/?AppName=TesselwickZodevuViruz")});
         QCOMPARE(shell.tray.calls.last(), QStringLiteral("remove"));
         QCOMPARE(shell.ini("SETTING", "MAINWIDTH"), storedWidth);
         QCOMPARE(shell.ini("SETTING", "LSTRESULT13"), QStringLiteral("1000"));
@@ -415,7 +471,9 @@ private slots:
         Shell shell;
         shell.addSkinFiles({"dark.she"});
         QVERIFY(IniFile(shell.path("RodOdazuConfig.ini")).setValue("SETUP", "SKIN", "dark.she"));
-        QPointer<FormLoading> splash = new FormLoading(shell.services);
+        // The announcement page comes from a closed port on this machine.
+        QPointer<FormLoading> splash =
+            new FormLoading(shell.services, QUrl("http://127.0.0.1:9/ads/ads.asp"));
         splash->show();
         QPointer<FormMain> main = splash->mainWindow();
         QVERIFY(main);
@@ -426,6 +484,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(splash.isNull(), 5000);
         QVERIFY(main->isVisible());
         shell.window = main;
+        QPointer<FormAD> announcement = FormAD::showAnnouncement();
+        QVERIFY(announcement->isVisible());
+        announcement->close();
+        QTRY_VERIFY(announcement.isNull());
     }
 };
 
