@@ -3,7 +3,6 @@
 #include "monitor/GbkText.h"
 #include "monitor/ModuleTrayIcon.h"
 #include "monitor/MonitorSettings.h"
-#include "platform/AppPaths.h"
 #include "platform/SoundPlayer.h"
 #include "platform/gui/AppIcons.h"
 #include "platform/gui/EffectSoundPlayer.h"
@@ -12,8 +11,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
-#include <QImage>
 #include <QRegularExpression>
 #include <QSoundEffect>
 #include <QTemporaryDir>
@@ -25,14 +22,8 @@ namespace {
 // tray operations shows in one place.
 class LoggingSound final : public SoundPlayer {
 public:
-    explicit LoggingSound(FakeTrayIcon& tray)
-        : m_tray(tray) {}
-    void play(const QString& wavPath) override {
-        m_tray.calls.append(QStringLiteral("play ") + wavPath);
-    }
-
-private:
-    FakeTrayIcon& m_tray;
+    QStringList* calls = nullptr;
+    void play(const QString& wavPath) override { calls->append(QStringLiteral("play ") + wavPath); }
 };
 
 QIcon solidIcon(Qt::GlobalColor colour) {
@@ -41,27 +32,14 @@ QIcon solidIcon(Qt::GlobalColor colour) {
     return QIcon(pixmap);
 }
 
-const AlertNotifier::Pictures testPictures() {
-    return {solidIcon(Qt::blue), solidIcon(Qt::red), solidIcon(Qt::yellow)};
-}
-
-// Which element of Picture1 the tray shows, -1 for none of them.
-int shownElement(const FakeTrayIcon& tray, const AlertNotifier::Pictures& pictures) {
-    for (int i = 0; i < 3; ++i) {
-        if (tray.icon.cacheKey() == pictures.at(i).cacheKey())
-            return i;
-    }
-    return -1;
-}
-
-QString repeated(const QString& piece, int times) {
-    return piece.repeated(times);
-}
-
 void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
+}
+
+QString sourceFile(const QString& relative) {
+    return qEnvironmentVariable("SERVERMON_SOURCE_DIR") + QLatin1Char('/') + relative;
 }
 
 } // namespace
@@ -71,49 +49,36 @@ class TestNotifications final : public QObject {
 private slots:
     void init() {
         m_tray = std::make_unique<FakeTrayIcon>();
+        m_sound.calls = &m_tray->calls;
+        m_settings.bPlaySnd = true;
+        m_notifier = std::make_unique<AlertNotifier>(m_sound, m_settings, m_pictures);
         ModuleTrayIcon::setTrayIcon(m_tray.get());
     }
     void cleanup() {
         ModuleTrayIcon::setTrayIcon(nullptr);
+        m_notifier.reset();
         m_tray.reset();
     }
 
-    void showMsgPlaysShowsAndFlashesInOrder_data() {
+    void showMsgSoundsShowsAndFlashesInOrder_data() {
         QTest::addColumn<bool>("bPlaySnd");
         QTest::addColumn<QStringList>("calls");
-        QTest::newRow("sound on") << true
-                                  << QStringList{
-                                         QStringLiteral("play %1").arg(AlertNotifier::soundFile()),
-                                         QStringLiteral("showBalloon")};
-        QTest::newRow("sound off") << false << QStringList{QStringLiteral("showBalloon")};
+        const QString balloon = QStringLiteral("showBalloon");
+        QTest::newRow("sound on")
+            << true << QStringList{QStringLiteral("play ") + AlertNotifier::soundFile(), balloon};
+        QTest::newRow("sound off") << false << QStringList{balloon};
     }
-    void showMsgPlaysShowsAndFlashesInOrder() {
+    void showMsgSoundsShowsAndFlashesInOrder() {
         QFETCH(bool, bPlaySnd);
         QFETCH(QStringList, calls);
-        MonitorSettings settings;
-        settings.bPlaySnd = bPlaySnd;
-        LoggingSound sound(*m_tray);
-        AlertNotifier notifier(sound, settings, testPictures());
-
-        notifier.ShowMsg(4, QStringLiteral("服务器 A 无回应"),
-                         QStringLiteral("注意:服务器测试返回异常"));
-
+        m_settings.bPlaySnd = bPlaySnd;
+        m_notifier->ShowMsg(4, QStringLiteral("服务器 A 无回应"),
+                            QStringLiteral("注意:服务器测试返回异常"));
         QCOMPARE(m_tray->calls, calls);
         QCOMPARE(m_tray->balloons,
                  QStringList{QStringLiteral("注意:服务器测试返回异常|服务器 A 无回应")});
-        QVERIFY(notifier.isFlashing());
+        QVERIFY(m_notifier->isFlashing());
         QVERIFY(AlertNotifier::soundFile().endsWith(QStringLiteral("/Sound/NewMessage.wav")));
-    }
-
-    void showMsgWithoutTrayStillSoundsAndFlashes() {
-        ModuleTrayIcon::setTrayIcon(nullptr);
-        MonitorSettings settings;
-        LoggingSound sound(*m_tray);
-        AlertNotifier notifier(sound, settings, testPictures());
-        notifier.ShowMsg(4, QStringLiteral("t"), QStringLiteral("x"));
-        notifier.TimerTrayFlash_Timer();
-        QCOMPARE(m_tray->calls.size(), 1); // the sound only
-        QVERIFY(notifier.isFlashing());
     }
 
     // Phases run 1, 2, 1, ...; the phase survives a stop, so a new run
@@ -129,64 +94,63 @@ private slots:
     void flashingAlternatesAndKeepsItsPhase() {
         QFETCH(int, ticksBeforeStop);
         QFETCH(int, firstAfterRestart);
-        MonitorSettings settings;
-        settings.bPlaySnd = false;
-        LoggingSound sound(*m_tray);
-        const auto pictures = testPictures();
-        AlertNotifier notifier(sound, settings, pictures);
-
-        notifier.ShowMsg(4, QStringLiteral("t"), QStringLiteral("x"));
+        m_notifier->ShowMsg(4, QStringLiteral("t"), QStringLiteral("x"));
         for (int tick = 0; tick < ticksBeforeStop; ++tick) {
-            notifier.TimerTrayFlash_Timer();
-            QCOMPARE(shownElement(*m_tray, pictures), tick % 2 == 0 ? 1 : 2);
+            m_notifier->TimerTrayFlash_Timer();
+            QCOMPARE(shownElement(), tick % 2 == 0 ? 1 : 2);
         }
-        notifier.stopFlashing();
-        QVERIFY(!notifier.isFlashing());
-        QCOMPARE(shownElement(*m_tray, pictures), 0);
-
-        notifier.ShowMsg(4, QStringLiteral("t"), QStringLiteral("x"));
-        notifier.TimerTrayFlash_Timer();
-        QCOMPARE(shownElement(*m_tray, pictures), firstAfterRestart);
+        m_notifier->stopFlashing();
+        QVERIFY(!m_notifier->isFlashing());
+        QCOMPARE(shownElement(), 0);
+        m_notifier->ShowMsg(4, QStringLiteral("t"), QStringLiteral("x"));
+        m_notifier->TimerTrayFlash_Timer();
+        QCOMPARE(shownElement(), firstAfterRestart);
     }
 
     void flashingRunsOnTheTimerAndASecondAlertKeepsIt() {
-        MonitorSettings settings;
-        LoggingSound sound(*m_tray);
-        const auto pictures = testPictures();
-        AlertNotifier notifier(sound, settings, pictures);
-        notifier.ShowMsg(4, QStringLiteral("t"), QStringLiteral("x"));
+        m_notifier->ShowMsg(4, QStringLiteral("t"), QStringLiteral("x"));
         QTRY_VERIFY_WITH_TIMEOUT(m_tray->iconChanges >= 1, 5000);
-        QCOMPARE(shownElement(*m_tray, pictures), 1);
-        const bool phase = notifier.flashPhase();
-        notifier.ShowMsg(4, QStringLiteral("t"), QStringLiteral("y"));
-        QVERIFY(notifier.isFlashing());
-        QCOMPARE(notifier.flashPhase(), phase);
+        const bool phase = m_notifier->flashPhase();
+        m_notifier->ShowMsg(4, QStringLiteral("t"), QStringLiteral("y"));
+        QVERIFY(m_notifier->isFlashing());
+        QCOMPARE(m_notifier->flashPhase(), phase);
         QCOMPARE(m_tray->balloons.size(), 2);
+    }
+
+    void withoutATrayTheRestStillRuns() {
+        ModuleTrayIcon::setTrayIcon(nullptr);
+        m_notifier->ShowMsg(4, QStringLiteral("t"), QStringLiteral("x"));
+        m_notifier->TimerTrayFlash_Timer();
+        QCOMPARE(m_tray->calls.size(), 1); // the sound only
+        QVERIFY(m_notifier->isFlashing());
+        ModuleTrayIcon::setTrayIcon(m_tray.get());
+        m_notifier->stopFlashing();
+        m_tray.reset(); // a destroyed tray is forgotten
+        QCOMPARE(ModuleTrayIcon::trayIcon(), nullptr);
+        ModuleTrayIcon::TrayRemove();
     }
 
     void textsAreCutByGbkBytes_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("fieldBytes");
         QTest::addColumn<QString>("expected");
+        const QString a = QStringLiteral("a");
         const QString han = QStringLiteral("监");
-        QTest::newRow("short tip whole")
+        const QString emoji = QString::fromUcs4(U"\U0001F600");
+        QTest::newRow("short whole")
             << QStringLiteral("服务器监控系统") << 128 << QStringLiteral("服务器监控系统");
-        QTest::newRow("128 ascii whole")
-            << repeated(QStringLiteral("a"), 128) << 128 << repeated(QStringLiteral("a"), 128);
-        QTest::newRow("129 ascii cut")
-            << repeated(QStringLiteral("a"), 129) << 128 << repeated(QStringLiteral("a"), 128);
-        QTest::newRow("64 double-byte whole") << repeated(han, 64) << 128 << repeated(han, 64);
-        QTest::newRow("65 double-byte cut") << repeated(han, 65) << 128 << repeated(han, 64);
-        QTest::newRow("no split at odd byte") << QStringLiteral("a") + repeated(han, 64) << 128
-                                              << QStringLiteral("a") + repeated(han, 63);
-        QTest::newRow("title 64") << repeated(han, 40) << 64 << repeated(han, 32);
+        QTest::newRow("128 ascii whole") << a.repeated(128) << 128 << a.repeated(128);
+        QTest::newRow("129 ascii cut") << a.repeated(129) << 128 << a.repeated(128);
+        QTest::newRow("64 double-byte whole") << han.repeated(64) << 128 << han.repeated(64);
+        QTest::newRow("65 double-byte cut") << han.repeated(65) << 128 << han.repeated(64);
+        QTest::newRow("never half a character")
+            << a + han.repeated(64) << 128 << a + han.repeated(63);
+        QTest::newRow("title 64") << han.repeated(40) << 64 << han.repeated(32);
         QTest::newRow("balloon 256")
-            << repeated(QStringLiteral("ab监"), 70) << 256 << repeated(QStringLiteral("ab监"), 64);
-        QTest::newRow("zero ends the text")
+            << QStringLiteral("ab监").repeated(70) << 256 << QStringLiteral("ab监").repeated(64);
+        QTest::newRow("zero ends")
             << QStringView(u"ab\0cd", 5).toString() << 128 << QStringLiteral("ab");
-        QTest::newRow("pair outside GBK kept whole")
-            << QStringLiteral("a") + QString::fromUcs4(U"\U0001F600") + QStringLiteral("b") << 2
-            << QStringLiteral("a") + QString::fromUcs4(U"\U0001F600");
+        QTest::newRow("pair outside GBK whole") << a + emoji + a << 2 << a + emoji;
         QTest::newRow("empty") << QString() << 128 << QString();
     }
     void textsAreCutByGbkBytes() {
@@ -200,17 +164,16 @@ private slots:
 
     void trayOperationsCutTheirTexts() {
         const QString han = QStringLiteral("监");
-        ModuleTrayIcon::TrayAdd(solidIcon(Qt::blue), repeated(han, 70));
-        QCOMPARE(m_tray->tip, repeated(han, 64));
-        ModuleTrayIcon::TrayBalloon(repeated(han, 200), repeated(han, 40));
-        QCOMPARE(m_tray->balloons.constLast(), repeated(han, 32) + u'|' + repeated(han, 128));
+        ModuleTrayIcon::TrayAdd(solidIcon(Qt::blue), han.repeated(70));
+        QCOMPARE(m_tray->tip, han.repeated(64));
+        ModuleTrayIcon::TrayBalloon(han.repeated(200), han.repeated(40));
+        QCOMPARE(m_tray->balloons.constLast(), han.repeated(32) + u'|' + han.repeated(128));
         ModuleTrayIcon::TraySetTip(QStringLiteral("新提示"));
         QCOMPARE(m_tray->tip, QStringLiteral("新提示"));
-        QCOMPARE(m_tray->balloons.size(), 1); // a tip change shows no balloon again
         ModuleTrayIcon::TrayRemove();
-        QVERIFY(!m_tray->added);
-        QCOMPARE(m_tray->calls, (QStringList{QStringLiteral("add"), QStringLiteral("showBalloon"),
-                                             QStringLiteral("setTip"), QStringLiteral("remove")}));
+        // A tip change after a balloon does not show the balloon again.
+        QCOMPARE(m_tray->calls,
+                 (QStringList{u"add"_qs, u"showBalloon"_qs, u"setTip"_qs, u"remove"_qs}));
     }
 
     void iconFilesLoadOrKeepThePicture() {
@@ -224,21 +187,12 @@ private slots:
 
         const QIcon current = solidIcon(Qt::blue);
         ModuleTrayIcon::TrayAdd(current, QStringLiteral("tip"));
-        ModuleTrayIcon::TraySetIcon(dir.filePath(QStringLiteral("missing.ico")));
-        QCOMPARE(m_tray->icon.cacheKey(), current.cacheKey());
-        ModuleTrayIcon::TraySetIcon(notImage);
-        QCOMPARE(m_tray->icon.cacheKey(), current.cacheKey());
+        for (const QString& bad : {dir.filePath(QStringLiteral("missing.ico")), notImage}) {
+            ModuleTrayIcon::TraySetIcon(bad);
+            QCOMPARE(m_tray->icon.cacheKey(), current.cacheKey());
+        }
         ModuleTrayIcon::TraySetIcon(good);
         QCOMPARE(m_tray->icon.pixmap(16, 16).toImage().pixelColor(8, 8), QColor(Qt::green));
-    }
-
-    void trayGoneMakesOperationsNoOps() {
-        ModuleTrayIcon::TrayAdd(solidIcon(Qt::blue), QStringLiteral("tip"));
-        m_tray.reset();
-        QCOMPARE(ModuleTrayIcon::trayIcon(), nullptr);
-        ModuleTrayIcon::TraySetTip(QStringLiteral("x"));
-        ModuleTrayIcon::TrayBalloon(QStringLiteral("x"), QStringLiteral("y"));
-        ModuleTrayIcon::TrayRemove();
     }
 
     void activationsBecomeMouseMessages_data() {
@@ -250,7 +204,6 @@ private slots:
         QTest::newRow("click, single-click tray") << int(QSystemTrayIcon::Trigger) << false << 515;
         QTest::newRow("context") << int(QSystemTrayIcon::Context) << false << 517;
         QTest::newRow("middle") << int(QSystemTrayIcon::MiddleClick) << false << 0;
-        QTest::newRow("unknown") << int(QSystemTrayIcon::Unknown) << true << 0;
     }
     void activationsBecomeMouseMessages() {
         QFETCH(int, reason);
@@ -261,32 +214,24 @@ private slots:
                  message);
     }
 
-    void systemTrayIsQuietWithoutATray() {
+    void platformPiecesAreQuietWithoutDevices() {
         SystemTrayIcon tray;
         QCOMPARE(tray.isAvailable(), QSystemTrayIcon::isSystemTrayAvailable());
         ModuleTrayIcon::setTrayIcon(&tray);
         ModuleTrayIcon::TrayAdd(AppIcons::programIcon(), QStringLiteral("服务器监控系统"));
         ModuleTrayIcon::TrayBalloon(QStringLiteral("text"), QStringLiteral("title"));
-        ModuleTrayIcon::TraySetIcon(QIcon());
         ModuleTrayIcon::TrayRemove();
-        QVERIFY(!tray.isAvailable() || QSystemTrayIcon::isSystemTrayAvailable());
-    }
-
-    void soundPlayerIgnoresAMissingFile() {
         EffectSoundPlayer player;
         player.play(QDir::temp().filePath(QStringLiteral("no-such-sound.wav")));
         QVERIFY(player.findChildren<QSoundEffect*>().isEmpty());
     }
 
-    void shippedResourcesArePresent() {
+    void shippedIconsAndSoundArePresent() {
         const auto pictures = AppIcons::Picture1();
-        for (const QIcon& icon : pictures) {
-            QVERIFY(!icon.isNull());
+        for (const QIcon& icon : pictures)
             QVERIFY(icon.availableSizes().contains(QSize(16, 16)));
-        }
         QVERIFY(pictures.at(1).cacheKey() != pictures.at(2).cacheKey());
-        QFile wav(qEnvironmentVariable("SERVERMON_SOURCE_DIR") +
-                  QStringLiteral("/resources/Sound/NewMessage.wav"));
+        QFile wav(sourceFile(QStringLiteral("resources/Sound/NewMessage.wav")));
         QVERIFY(wav.open(QIODevice::ReadOnly));
         const QByteArray header = wav.read(12);
         QVERIFY(header.startsWith("RIFF") && header.endsWith("WAVE"));
@@ -297,7 +242,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("isStyleSheet");
         QTest::newRow("rule") << QStringLiteral("QWidget { color: red; }") << true;
-        QTest::newRow("comment with braces")
+        QTest::newRow("braces in comments")
             << QStringLiteral("/* { */ QLabel { color: blue; } /* } */") << true;
         QTest::newRow("brace in string")
             << QStringLiteral("QLabel { font-family: \"a}b\"; }") << true;
@@ -338,7 +283,6 @@ private slots:
         StyleSheetSkinEngine engine;
         const QString before = QStringLiteral("QLabel { color: #654321; }");
         qApp->setStyleSheet(before);
-
         QCOMPARE(engine.attachFile(path), applies);
         QCOMPARE(qApp->styleSheet(), applies ? QString::fromUtf8(contents) : before);
         engine.attachDefault();
@@ -348,8 +292,7 @@ private slots:
     // Every shipped skin applies and leaves the rows' own red and green
     // backgrounds alone: no rule styles the items of a view.
     void shippedSkinsApply() {
-        const QDir skins(qEnvironmentVariable("SERVERMON_SOURCE_DIR") +
-                         QStringLiteral("/resources/Skin"));
+        const QDir skins(sourceFile(QStringLiteral("resources/Skin")));
         const QStringList files = skins.entryList(QDir::Files);
         QVERIFY(files.contains(QStringLiteral("skinh.she")));
         QVERIFY(files.size() >= 4);
@@ -363,7 +306,21 @@ private slots:
     }
 
 private:
+    // Which element of Picture1 the tray shows, -1 for none of them.
+    int shownElement() const {
+        for (int i = 0; i < 3; ++i) {
+            if (m_tray->icon.cacheKey() == m_pictures.at(i).cacheKey())
+                return i;
+        }
+        return -1;
+    }
+
+    const AlertNotifier::Pictures m_pictures{solidIcon(Qt::blue), solidIcon(Qt::red),
+                                             solidIcon(Qt::yellow)};
+    MonitorSettings m_settings;
+    LoggingSound m_sound;
     std::unique_ptr<FakeTrayIcon> m_tray;
+    std::unique_ptr<AlertNotifier> m_notifier;
 };
 
 QTEST_MAIN(TestNotifications)
