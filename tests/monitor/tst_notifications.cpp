@@ -284,6 +284,7 @@ private slots:
         const QString before = QStringLiteral("QLabel { color: #654321; }");
         qApp->setStyleSheet(before);
         QCOMPARE(engine.attachFile(path), applies);
+        QVERIFY(!engine.attachFile(dir.path())); // a folder is no skin
         QCOMPARE(qApp->styleSheet(), applies ? QString::fromUtf8(contents) : before);
         engine.attachDefault();
         QVERIFY(qApp->styleSheet().isEmpty());

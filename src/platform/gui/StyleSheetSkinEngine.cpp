@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <optional>
 
@@ -66,6 +67,9 @@ void StyleSheetSkinEngine::attachDefault() {
 }
 
 bool StyleSheetSkinEngine::attachFile(const QString& path) {
+    // Only regular files: opening a pipe or device from the skin folder could block.
+    if (!QFileInfo(path).isFile())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxSkinBytes)
         return false;

@@ -17,7 +17,7 @@ public:
     static bool isStyleSheet(const QString& text);
 
     void attachDefault() override;
-    // Missing, unreadable, larger than MaxSkinBytes, not UTF-8 or not a
+    // Missing, not a regular file, unreadable, larger than MaxSkinBytes, not UTF-8 or not a
     // style sheet: the look stays as it is.
     bool attachFile(const QString& path) override;
 };
