@@ -1,2 +1,3 @@
-// Gives the tray interface its meta-object: its signal carries the mouse messages.
 #include "platform/TrayIcon.h"
+
+// The interface has no code of its own; this file gives its meta-object a home.
