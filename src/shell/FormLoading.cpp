@@ -37,6 +37,10 @@ FormLoading::FormLoading(AppServices& services, const QUrl& announcementPage, QW
 
 FormLoading::~FormLoading() = default;
 
+FormMain* FormLoading::mainWindow() const {
+    return m_main;
+}
+
 void FormLoading::Form_Load() {
     m_main = new FormMain(m_services);
     m_main->Form_Load();

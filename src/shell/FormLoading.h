@@ -21,7 +21,7 @@ public:
                          QWidget* parent = nullptr);
     ~FormLoading() override;
 
-    FormMain* mainWindow() const { return m_main; }
+    FormMain* mainWindow() const;
     void Timer1_Timer();
 
 private:

@@ -7,11 +7,14 @@
 #include "config/SkinFolder.h"
 #include "config/Twips.h"
 #include "config/ui/FormSetup.h"
+#include "monitor/AlertNotifier.h"
 #include "monitor/ModulePing.h"
+#include "monitor/ModuleTrayIcon.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/SkinEngine.h"
 #include "platform/TrayIcon.h"
+#include "platform/gui/AppIcons.h"
 #include "platform/gui/MessageBoxes.h"
 #include "shell/AppVersion.h"
 #include "shell/ConsoleLauncher.h"
@@ -33,7 +36,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -47,8 +49,11 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     , m_services(services)
     , m_rows(new ServerRowModel(this))
     , m_sortedRows(new TextSortProxyModel(this))
+    , m_alerts(new AlertNotifier(services.sound, m_settings, AppIcons::Picture1(), this))
     , m_launcher(std::make_unique<ConsoleLauncher>(services.processStarter)) {
     ModuleHTTP::setUrlOpener(&m_services.urlOpener);
+    ModuleTrayIcon::setTrayIcon(&m_services.tray);
+    setWindowIcon(AppIcons::programIcon());
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(designedCaption());
     m_sortedRows->setSourceModel(m_rows);
@@ -61,6 +66,8 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
 
 FormMain::~FormMain() {
     ModuleHTTP::setUrlOpener(nullptr);
+    if (ModuleTrayIcon::trayIcon() == &m_services.tray)
+        ModuleTrayIcon::setTrayIcon(nullptr);
 }
 
 QString FormMain::designedCaption() {
@@ -262,14 +269,14 @@ void FormMain::Form_Load() {
              [this] {
                  // The settings dialog is made here, once, and lives hidden until the exit.
                  m_formSetup = new FormSetup(m_settings, m_services.skinEngine, this);
-                 m_services.tray.add(style()->standardIcon(QStyle::SP_ComputerIcon), MeCaption);
+                 ModuleTrayIcon::TrayAdd(m_alerts->pictures().at(0), MeCaption);
              })
         .add(QStringLiteral("sTips"),
              [this] {
                  sTips = QStringLiteral("服务器监控系统") + CrLf + QStringLiteral("版本:") +
                          AppVersion::text() + CrLf + QLatin1Char('[') + AuthorCredit +
                          QLatin1Char(']');
-                 m_services.tray.setTip(sTips);
+                 ModuleTrayIcon::TraySetTip(sTips);
              })
         .add(QStringLiteral("LoadServerList"),
              [this] { LoadServerList(ServerCatalogue::Selection::Enabled); })
@@ -337,7 +344,7 @@ void FormMain::Menu_ListThemes_Click(int Index) {
 }
 
 void FormMain::Form_Activate() {
-    m_services.tray.setIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+    m_alerts->stopFlashing();
 }
 
 void FormMain::Form_Resize() {
@@ -381,9 +388,10 @@ void FormMain::Form_QueryUnload(QCloseEvent* event) {
 }
 
 void FormMain::showCloseHint() {
-    m_services.tray.showBalloon(QStringLiteral("你注意到没？"),
-                                QStringLiteral("我并没有被关闭！而是被最小化到了这里") + CrLf +
-                                    QStringLiteral("如果要退出程序，请右键我！然后选择退出"));
+    m_alerts->ShowMsg(4,
+                      QStringLiteral("我并没有被关闭！而是被最小化到了这里") + CrLf +
+                          QStringLiteral("如果要退出程序，请右键我！然后选择退出"),
+                      QStringLiteral("你注意到没？"));
     FirstCloseHint = false;
     Form_Activate();
 }
@@ -393,7 +401,7 @@ void FormMain::runExitPath() {
     exitPath
         .add(QStringLiteral("OpenUrl"),
              [] { ModuleHTTP::OpenUrl(ModuleHTTP::UpdateCheckUrl().toString()); })
-        .add(QStringLiteral("TrayRemove"), [this] { m_services.tray.remove(); })
+        .add(QStringLiteral("TrayRemove"), [] { ModuleTrayIcon::TrayRemove(); })
         .add(QStringLiteral("SaveINI"),
              [this] {
                  SettingsStore::SaveINI(currentLayout(), windowState() == Qt::WindowNoState,

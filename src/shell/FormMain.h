@@ -13,6 +13,7 @@
 #include <array>
 #include <memory>
 
+class AlertNotifier;
 class ConsoleLauncher;
 class FormSetup;
 class QAction;
@@ -97,6 +98,7 @@ private:
     TextSortProxyModel* m_sortedRows;
     QTreeView* LstResult = nullptr;
     ResultListInteraction* m_listInteraction = nullptr;
+    AlertNotifier* m_alerts;
     std::unique_ptr<ConsoleLauncher> m_launcher;
 
     QPushButton* CmdLoad = nullptr;

@@ -1,9 +1,36 @@
+#include "monitor/IcmpEchoService.h"
+#include "platform/PathSysInfoLocator.h"
+#include "platform/SystemClock.h"
+#include "platform/SystemProcessStarter.h"
+#include "platform/gui/DesktopUrlOpener.h"
+#include "platform/gui/EffectSoundPlayer.h"
+#include "platform/gui/StyleSheetSkinEngine.h"
+#include "platform/gui/SystemTrayIcon.h"
+#include "shell/AppServices.h"
+#include "shell/FormLoading.h"
+#include "shell/ModuleHTTP.h"
+
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QLabel placeholder(QStringLiteral("servermon"));
-    placeholder.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("servermon"));
+    // The main window hides in the tray and the announcement window closes
+    // itself; only the exit command ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    SystemClock clock;
+    IcmpEchoService echo;
+    SystemTrayIcon tray;
+    EffectSoundPlayer sound;
+    DesktopUrlOpener urlOpener;
+    SystemProcessStarter processStarter;
+    StyleSheetSkinEngine skinEngine;
+    PathSysInfoLocator sysInfoLocator;
+    AppServices services{clock,     echo,           tray,       sound,
+                         urlOpener, processStarter, skinEngine, sysInfoLocator};
+
+    auto* splash = new FormLoading(services, ModuleHTTP::AnnouncementUrl());
+    splash->show();
+    return QApplication::exec();
 }

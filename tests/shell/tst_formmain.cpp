@@ -323,6 +323,7 @@ private slots:
         QVERIFY(!main.close());
         QTRY_VERIFY(!main.isVisible());
         QCOMPARE(shell.tray.balloons, QStringList{HintBalloon});
+        QCOMPARE(shell.sound.played.size(), 1);
         QCOMPARE(shell.tray.calls.last(), QStringLiteral("setIcon"));
 
         main.showNormal();
@@ -330,6 +331,7 @@ private slots:
         QVERIFY(!main.close());
         QTRY_VERIFY(!main.isVisible());
         QCOMPARE(shell.tray.balloons.size(), 1);
+        QCOMPARE(shell.sound.played.size(), 1);
         QVERIFY(shell.urls.opened.isEmpty());
         QVERIFY(shell.window);
     }
