@@ -409,7 +409,15 @@ void FormMain::runExitPath() {
              })
         .add(QStringLiteral("DbClose"), [] { ModuleDB::DbClose(); })
         .add(QStringLiteral("SocketsCleanup"), [] { ModulePing::SocketsCleanup(); })
-        .add(QStringLiteral("UnloadFormSetup"), [this] { delete m_formSetup; })
+        .add(QStringLiteral("UnloadFormSetup"),
+             [this] {
+                 // The dialog may be open (the tray menu reaches past it): it
+                 // closes first and goes once its own event loop has returned.
+                 if (m_formSetup) {
+                     m_formSetup->reject();
+                     m_formSetup->deleteLater();
+                 }
+             })
         .add(QStringLiteral("UnloadFormMain"), [this] { deleteLater(); })
         .add(QStringLiteral("End"), [] { QCoreApplication::quit(); });
     exitPath.run(m_stepObserver);

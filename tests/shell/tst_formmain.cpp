@@ -382,7 +382,7 @@ private slots:
         QCOMPARE(shell.ini("SETTING", "MAINWIDTH"), storedWidth);
         QCOMPARE(shell.ini("SETTING", "LSTRESULT13"), QStringLiteral("1000"));
         QVERIFY(!ModuleDB::DbConnected());
-        QVERIFY(setup.isNull());
+        QTRY_VERIFY(setup.isNull());
         QTRY_VERIFY(shell.window.isNull());
     }
 
@@ -400,6 +400,20 @@ private slots:
         main.findChild<QAction*>(QStringLiteral("Menu_Setup"))->trigger();
         QVERIFY(shownOverTheWindow);
         QVERIFY(!setup->isVisible());
+    }
+
+    void exitWhileTheSettingsDialogIsOpen() {
+        Shell shell;
+        FormMain& main = shell.startShown();
+        QPointer<FormSetup> setup = main.findChild<FormSetup*>();
+        QTimer::singleShot(0, setup, [&] {
+            QVERIFY(setup->isVisible());
+            main.findChild<QAction*>(QStringLiteral("Menu_Exit"))->trigger();
+        });
+        main.findChild<QPushButton*>(QStringLiteral("CmdSetup"))->click();
+        QCOMPARE(shell.steps.last(), QStringLiteral("End"));
+        QTRY_VERIFY(setup.isNull());
+        QTRY_VERIFY(shell.window.isNull());
     }
 
     void trayMessages_data() {
