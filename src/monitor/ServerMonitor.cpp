@@ -29,10 +29,6 @@ const QColor kLostEchoColour(0, 255, 0);
 constexpr quint32 kLostRoundTripMs = 10000;
 constexpr qint32 kMaxCount = std::numeric_limits<qint32>::max();
 
-QString decimal(double value) {
-    return QString::number(value, 'g', 15);
-}
-
 // The time of day in the locale's own time format, without a time zone,
 // which a bare time of day does not have.
 QString localeTimeText(const QTime& time) {
@@ -94,17 +90,24 @@ void ServerMonitor::CmdStart_Click() {
         emit tipChanged(tip(QStringLiteral("等待开始任务...")));
     } else {
         TimerProc.start();
-        // Rounded up, so that the first tick starts a pass whatever the interval.
-        const double interval = std::ceil(m_settings.iTimerN);
-        iTimerNCount = interval >= kMaxCount ? kMaxCount : static_cast<qint32>(interval);
+        iTimerNCount = intervalTicks(); // the first tick starts a pass
         emit startCaptionChanged(QStringLiteral("停止监控"));
         emit tipChanged(tip(QStringLiteral("正在监控...")));
     }
     emit monitoringChanged(TimerProc.isActive());
 }
 
+// The timer steps in whole seconds, so a fractional interval counts as the
+// next whole second.
+qint32 ServerMonitor::intervalTicks() const {
+    const double ticks = std::ceil(m_settings.iTimerN);
+    if (ticks >= kMaxCount)
+        return kMaxCount;
+    return ticks <= 0 ? 0 : static_cast<qint32>(ticks);
+}
+
 void ServerMonitor::TimerProc_Timer() {
-    if (iTimerNCount < m_settings.iTimerN)
+    if (iTimerNCount < intervalTicks())
         waitingTick();
     else if (!m_inPass)
         runPass();
@@ -114,7 +117,7 @@ void ServerMonitor::waitingTick() {
     emit statusPanelChanged(4, QStringLiteral("Socket异常:") + QString::number(SocketFaultCount));
     emit statusPanelChanged(5, QStringLiteral("Ping异常:") + QString::number(PingFaultCount));
     iTimerNCount = raised(iTimerNCount);
-    const QString remaining = decimal(m_settings.iTimerN - iTimerNCount);
+    const QString remaining = QString::number(intervalTicks() - iTimerNCount);
     const QString next = QStringLiteral("下次开始任务:") + remaining + QStringLiteral("秒后");
     emit statusPanelChanged(3, next);
     emit windowTitleChanged(MeCaption + QStringLiteral("[ ") + remaining +
@@ -309,22 +312,25 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
     row = m_rows.rowOfKey(key);
     if (row < 0)
         return;
-    if (PassReplyCount == m_list.rowCount())
-        SetColor();
+    // The colours are repainted once the pass's last reply is judged, so that
+    // reply's own result shows too.
+    const bool lastReply = PassReplyCount == m_list.rowCount();
 
     if (reply.contains(m_rows.text(row, Col::ReplyData), Qt::CaseInsensitive)) {
         m_rows.setText(row, Col::Status, QStringLiteral("已收到正确的回应包"));
         m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
         m_rows.setToolTip(row, Col::ReplyErr, QStringLiteral("累计错误数:0"));
         m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
-        return;
+    } else {
+        m_rows.setText(row, Col::Status, QStringLiteral("应答包错误：") + reply);
+        raiseReplyErr(row);
+        m_rows.setToolTip(row, Col::ReplyErr,
+                          QStringLiteral("累计错误数:") + m_rows.text(row, Col::ReplyErr));
+        SocketFaultCount = raised(SocketFaultCount);
+        CheckReplyState(row);
     }
-    m_rows.setText(row, Col::Status, QStringLiteral("应答包错误：") + reply);
-    raiseReplyErr(row);
-    m_rows.setToolTip(row, Col::ReplyErr,
-                      QStringLiteral("累计错误数:") + m_rows.text(row, Col::ReplyErr));
-    SocketFaultCount = raised(SocketFaultCount);
-    CheckReplyState(row);
+    if (lastReply)
+        SetColor();
 }
 
 // The stamp stays in ReplyTime: the next pass finds the probe pending.

@@ -69,6 +69,7 @@ signals:
     void monitoringChanged(bool on);
 
 private:
+    qint32 intervalTicks() const;
     void waitingTick();
     void runPass();
     void passPreamble();
