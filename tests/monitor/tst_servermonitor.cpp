@@ -539,6 +539,36 @@ private slots:
         QCOMPARE(rig.text(0, Col::PingState), QStringLiteral("平均延时:1ms  丢包率:0%"));
     }
 
+    void reloadWhileAReplyIsJudged() {
+        Rig rig;
+        ScriptedServer server("BAD", ScriptedServer::Greet);
+        rig.rows.resetRows({record(server.port(), {}, QStringLiteral("OK"))});
+        QObject::connect(&rig.monitor, &ServerMonitor::statusPanelChanged, &rig.rows,
+                         [&rig, &server](int panel, const QString& text) {
+                             if (panel == 2 && text.endsWith(QStringLiteral("[100%]")))
+                                 rig.rows.resetRows({record(server.port(), {}, {})});
+                         });
+        rig.pass();
+        QTRY_COMPARE(rig.monitor.passReplyCount(), 1);
+        QCOMPARE(rig.rows.rowCount(), 1);
+        QCOMPARE(rig.text(0, Col::Status), QStringLiteral("初始化完成"));
+        QCOMPARE(rig.text(0, Col::ReplyErr), QStringLiteral("0"));
+        QCOMPARE(rig.monitor.socketFaultCount(), 0);
+    }
+
+    void monitorDestroyedDuringAPass() {
+        Rig rig;
+        ScriptedServer server("OK", ScriptedServer::Greet);
+        rig.rows.resetRows({record(server.port(), {}, {}), record(server.port(), {}, {})});
+        auto* monitor =
+            new ServerMonitor(rig.rows, rig.list, rig.settings, rig.clock, rig.echo, rig.alerts);
+        monitor->CmdStart_Click();
+        QTimer::singleShot(0, monitor, [monitor] { delete monitor; });
+        monitor->TimerProc_Timer();
+        QVERIFY(rig.echo.targets.isEmpty());
+        QCOMPARE(rig.text(1, Col::Status), QStringLiteral("初始化完成"));
+    }
+
     void rowRemovedDuringAPassIsSkipped() {
         Rig rig;
         ScriptedServer server("OK", ScriptedServer::Greet);
