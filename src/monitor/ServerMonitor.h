@@ -52,9 +52,10 @@ public slots:
     void TimerProc_Timer();
     // Paints every row: red after a socket fault, green after a lost echo.
     void SetColor();
-    // Alerts when the row's consecutive socket faults have reached the limit.
+    // Alerts when the consecutive socket faults of the row (a row of the
+    // ServerRowModel) have just reached the limit.
     void CheckReplyState(int row);
-    // Alerts when the row's consecutive lost echoes have reached the limit.
+    // The same for the row's consecutive lost echoes.
     void CheckPingState(int row);
     // Starts the reply count of panel 2 afresh for the rows now loaded.
     void resetReplyCount();
