@@ -10,7 +10,9 @@
 #include "monitor/AlertNotifier.h"
 #include "monitor/ModulePing.h"
 #include "monitor/ModuleTrayIcon.h"
+#include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/SocketElement.h"
 #include "platform/AppPaths.h"
 #include "platform/SkinEngine.h"
 #include "platform/TrayIcon.h"
@@ -50,6 +52,8 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     , m_rows(new ServerRowModel(this))
     , m_sortedRows(new TextSortProxyModel(this))
     , m_alerts(new AlertNotifier(services.sound, m_settings, AppIcons::Picture1(), this))
+    , m_monitor(new ServerMonitor(*m_rows, *m_sortedRows, m_settings, services.clock, services.echo,
+                                  *m_alerts, this))
     , m_launcher(std::make_unique<ConsoleLauncher>(services.processStarter)) {
     ModuleHTTP::setUrlOpener(&m_services.urlOpener);
     ModuleTrayIcon::setTrayIcon(&m_services.tray);
@@ -62,9 +66,20 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     createStatusBar();
     resize(800, 600);
     connect(&m_services.tray, &TrayIcon::mouseMessage, this, &FormMain::Tray_MouseMessage);
+    connect(m_monitor, &ServerMonitor::statusPanelChanged, this, &FormMain::setPanelText);
+    connect(m_monitor, &ServerMonitor::windowTitleChanged, this, &QWidget::setWindowTitle);
+    connect(m_monitor, &ServerMonitor::tipChanged, this,
+            [](const QString& tip) { ModuleTrayIcon::TraySetTip(tip); });
+    connect(m_monitor, &ServerMonitor::startCaptionChanged, this, [this](const QString& caption) {
+        CmdStart->setText(caption);
+        findChild<QAction*>(QStringLiteral("Menu_Start"))->setText(caption);
+    });
+    connect(m_listInteraction, &ResultListInteraction::sorted, m_monitor, &ServerMonitor::SetColor);
 }
 
 FormMain::~FormMain() {
+    // The cycle goes first: it refers to the rows, the list and the notifier.
+    delete m_monitor;
     ModuleHTTP::setUrlOpener(nullptr);
     if (ModuleTrayIcon::trayIcon() == &m_services.tray)
         ModuleTrayIcon::setTrayIcon(nullptr);
@@ -120,7 +135,8 @@ void FormMain::createControls() {
     connect(CmdExit, &QPushButton::clicked, this, &FormMain::CmdExit_Click);
     connect(m_rows, &ServerRowModel::checkToggled, this, &FormMain::LstResult_ItemCheck);
     connect(CmdSetup, &QPushButton::clicked, this, &FormMain::CmdSetup_Click);
-    for (QPushButton* pending : {CmdFind, CmdStart, CmdServer})
+    connect(CmdStart, &QPushButton::clicked, this, &FormMain::CmdStart_Click);
+    for (QPushButton* pending : {CmdFind, CmdServer})
         pending->setEnabled(false);
 }
 
@@ -143,7 +159,8 @@ void FormMain::createMenus() {
     };
 
     addMenu(Menu_System, "Menu_System", QStringLiteral("系统菜单"));
-    addItem(Menu_System, "Menu_Start", QStringLiteral("开始监控(&S)"))->setEnabled(false);
+    connect(addItem(Menu_System, "Menu_Start", QStringLiteral("开始监控(&S)")), &QAction::triggered,
+            this, &FormMain::Menu_Start_Click);
     connect(addItem(Menu_System, "Menu_Setup", QStringLiteral("系统设置(&E)")), &QAction::triggered,
             this, &FormMain::Menu_Setup_Click);
     addSeparator(Menu_System, "Line1");
@@ -248,7 +265,7 @@ MainWindowLayout FormMain::currentLayout() const {
 
 void FormMain::Form_Load() {
     GuardedSequence startUp;
-    startUp
+    startUp.add(QStringLiteral("SocketStateNames"), [] { SocketStateNames(); })
         .add(QStringLiteral("IniBaseName"),
              [] { ModuleINI::setIniBaseName(QStringLiteral("RodOdazuConfig")); })
         .add(QStringLiteral("DbPath"),
@@ -264,7 +281,11 @@ void FormMain::Form_Load() {
                  setWindowTitle(designedCaption() + QStringLiteral("[版本:") + AppVersion::text() +
                                 QLatin1Char(']'));
              })
-        .add(QStringLiteral("MeCaption"), [this] { MeCaption = windowTitle(); })
+        .add(QStringLiteral("MeCaption"),
+             [this] {
+                 MeCaption = windowTitle();
+                 m_monitor->setMeCaption(MeCaption);
+             })
         .add(QStringLiteral("TrayAdd"),
              [this] {
                  // The settings dialog is made here, once, and lives hidden until the exit.
@@ -276,17 +297,14 @@ void FormMain::Form_Load() {
                  sTips = QStringLiteral("服务器监控系统") + CrLf + QStringLiteral("版本:") +
                          AppVersion::text() + CrLf + QLatin1Char('[') + AuthorCredit +
                          QLatin1Char(']');
+                 m_monitor->setTips(sTips);
                  ModuleTrayIcon::TraySetTip(sTips);
              })
         .add(QStringLiteral("LoadServerList"),
              [this] { LoadServerList(ServerCatalogue::Selection::Enabled); })
         .add(QStringLiteral("SocketsStartup"), [] { ModulePing::SocketsStartup(); })
         .add(QStringLiteral("FirstCloseHint"), [this] { FirstCloseHint = true; })
-        .add(QStringLiteral("ReplyCount"),
-             [this] {
-                 setPanelText(2, QStringLiteral("SOCKET回应:0/") +
-                                     QString::number(m_rows->rowCount()));
-             })
+        .add(QStringLiteral("ReplyCount"), [this] { m_monitor->resetReplyCount(); })
         .add(QStringLiteral("SkinList"), [this] { SkinList(); });
     startUp.run(m_stepObserver);
 }
@@ -297,6 +315,7 @@ void FormMain::LoadServerList(ServerCatalogue::Selection selection) {
 
 void FormMain::CmdListErr_Click() {
     ServerListLoader::KeepFailingRows(*m_rows);
+    m_monitor->SetColor();
 }
 
 void FormMain::LstResult_ItemCheck(quint64 key, bool checked) {
@@ -359,6 +378,7 @@ void FormMain::Form_Resize() {
             },
             Qt::QueuedConnection);
     }
+    m_monitor->SetColor();
 }
 
 void FormMain::changeEvent(QEvent* event) {
@@ -418,7 +438,11 @@ void FormMain::runExitPath() {
                      m_formSetup->deleteLater();
                  }
              })
-        .add(QStringLiteral("UnloadFormMain"), [this] { deleteLater(); })
+        .add(QStringLiteral("UnloadFormMain"),
+             [this] {
+                 hide();
+                 deleteLater();
+             })
         .add(QStringLiteral("End"), [] { QCoreApplication::quit(); });
     exitPath.run(m_stepObserver);
 }
@@ -459,6 +483,14 @@ void FormMain::Menu_Check_Click() {
 void FormMain::Menu_About_Click() {
     frmAbout about(m_services.sysInfoLocator, m_services.processStarter, this);
     about.exec();
+}
+
+void FormMain::CmdStart_Click() {
+    m_monitor->CmdStart_Click();
+}
+
+void FormMain::Menu_Start_Click() {
+    CmdStart_Click();
 }
 
 void FormMain::CmdSetup_Click() {

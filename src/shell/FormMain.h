@@ -22,6 +22,7 @@ class QMenu;
 class QPushButton;
 class QTreeView;
 class ResultListInteraction;
+class ServerMonitor;
 class ServerRowModel;
 class TextSortProxyModel;
 
@@ -52,6 +53,8 @@ public:
     void Menu_HelpWeb_Click();
     void Menu_Check_Click();
     void Menu_About_Click();
+    void CmdStart_Click();
+    void Menu_Start_Click();
     void CmdSetup_Click();
     void Menu_Setup_Click();
     void CmdExit_Click();
@@ -99,6 +102,7 @@ private:
     QTreeView* LstResult = nullptr;
     ResultListInteraction* m_listInteraction = nullptr;
     AlertNotifier* m_alerts;
+    ServerMonitor* m_monitor;
     std::unique_ptr<ConsoleLauncher> m_launcher;
 
     QPushButton* CmdLoad = nullptr;

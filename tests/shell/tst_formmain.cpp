@@ -35,9 +35,9 @@
 
 namespace {
 const QStringList StartUpSteps = {
-    "IniBaseName",    "DbPath",     "loadINI", "DbOpen",         "Caption",
-    "MeCaption",      "TrayAdd",    "sTips",   "LoadServerList", "SocketsStartup",
-    "FirstCloseHint", "ReplyCount", "SkinList"};
+    "SocketStateNames", "IniBaseName",    "DbPath",     "loadINI", "DbOpen",
+    "Caption",          "MeCaption",      "TrayAdd",    "sTips",   "LoadServerList",
+    "SocketsStartup",   "FirstCloseHint", "ReplyCount", "SkinList"};
 const QString Caption = QStringLiteral("青岚服务器监控[云杉工作室][版本:1.0.28]");
 const QString Tips = QStringLiteral("服务器监控系统\r\n版本:1.0.28\r\n[作者:Quillfern]");
 const QString HintBalloon = QStringLiteral("你注意到没？|我并没有被关闭！而是被最小化到了这里\r\n"
@@ -227,6 +227,42 @@ private slots:
                      item->objectName().startsWith(QLatin1String("Line"), Qt::CaseInsensitive));
         }
         QCOMPARE(names, items);
+    }
+
+    void startSwitchesMonitoringOnAndOff_data() {
+        QTest::addColumn<int>("presses");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("tipEnd");
+        QTest::newRow("once: on") << 1 << "停止监控"
+                                  << "\r\n正在监控...";
+        QTest::newRow("twice: off") << 2 << "开始监控"
+                                    << "\r\n等待开始任务...";
+    }
+    void startSwitchesMonitoringOnAndOff() {
+        QFETCH(int, presses);
+        QFETCH(QString, caption);
+        QFETCH(QString, tipEnd);
+        Shell shell;
+        FormMain& main = shell.start();
+        for (int i = 0; i < presses; ++i)
+            main.findChild<QPushButton*>(QStringLiteral("CmdStart"))->click();
+        QCOMPARE(main.findChild<QPushButton*>(QStringLiteral("CmdStart"))->text(), caption);
+        QCOMPARE(main.findChild<QAction*>(QStringLiteral("Menu_Start"))->text(), caption);
+        QCOMPARE(shell.tray.tip, Tips + tipEnd);
+    }
+
+    void aPassReportsInTheStatusBarAndTitle() {
+        Shell shell;
+        shell.addServers();
+        FormMain& main = shell.start();
+        main.findChild<QAction*>(QStringLiteral("Menu_Start"))->trigger();
+        auto* panel3 = main.findChild<QLabel*>(QStringLiteral("Panel3"));
+        QTRY_VERIFY_WITH_TIMEOUT(panel3->text().startsWith(QStringLiteral("下次开始任务:")), 10000);
+        QVERIFY(main.windowTitle().startsWith(Caption + QStringLiteral("[ ")));
+        QCOMPARE(shell.echo.targets.size(), 2);
+        main.findChild<QAction*>(QStringLiteral("Menu_Start"))->trigger();
+        QCOMPARE(panel3->text(), QStringLiteral("任务等待开始"));
+        QCOMPARE(main.windowTitle(), Caption + QStringLiteral("[等待开始任务]"));
     }
 
     void listCommandsLoadTheirServers_data() {
