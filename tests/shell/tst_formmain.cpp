@@ -18,6 +18,7 @@
 #include "shell/FormAD.h"
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
+#include "shell/GuardedSequence.h"
 #include "shell/frmAbout.h"
 
 #include <QAction>
@@ -28,10 +29,12 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <stdexcept>
 
 namespace {
 const QStringList StartUpSteps = {
@@ -126,6 +129,16 @@ class TestFormMain final : public QObject {
 private slots:
     void initTestCase() { MessageBoxes::setTestMode(true); }
 
+    void aFailingStepDoesNotStopTheNext() {
+        QStringList ran;
+        GuardedSequence steps;
+        steps.add("a", [&] { ran << "a"; })
+            .add("b", [] { throw std::runtime_error("b"); })
+            .add("c", [&] { ran << "c"; });
+        QCOMPARE(steps.run(), QStringList{"b"});
+        QCOMPARE(ran, (QStringList{"a", "c"}));
+    }
+
     void startUpRunsInOrder() {
         Shell shell;
         shell.addServers();
@@ -147,86 +160,68 @@ private slots:
         QCOMPARE(shell.ini("SETTING", "MAINWIDTH"), QStringLiteral("<absent>"));
     }
 
-    void controlsCarryTheirCaptions_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("caption");
-        const QList<std::pair<const char*, const char*>> controls = {
-            {"CmdLoad", "监控列表"},
-            {"CmdListErr", "异常服务器"},
-            {"CmdFind", "搜索服务器"},
-            {"CmdStart", "开始监控"},
-            {"CmdSetup", "系统设置"},
-            {"CmdExit", "退出系统"},
-            {"CmdServer", "添加服务器"},
-            {"Menu_System", "系统菜单"},
-            {"Menu_Start", "开始监控(&S)"},
-            {"Menu_Setup", "系统设置(&E)"},
-            {"Menu_Exit", "退出系统"},
-            {"Menu_Right", "服务器选项(&M)"},
-            {"Menu_InfoServer", "查看服务器(&I)"},
-            {"Menu_AddServer", "添加服务器(&A)"},
-            {"Menu_EditServer", "编辑服务器(&E)"},
-            {"Menu_Find", "搜索服务器(&F)"},
-            {"Menu_InUse", "载入已监控(&I)"},
-            {"Menu_NoUse", "载入未监控(&N)"},
-            {"Menu_All", "载入所有项(&V)"},
-            {"Menu_TelnetTest", "Telnet命令测试"},
-            {"Menu_PingTest", "Ping 命令测试"},
-            {"Menu_Theme", "主题(&T)"},
-            {"Menu_Help", "帮助(&H)"},
-            {"Menu_HelpWeb", "系统帮助"},
-            {"Menu_Check", "检查更新"},
-            {"Menu_About", "关于本软件"},
-            {"Menu_Tips", "作者:Quillfern"},
-
-            {"Panel3", "任务等待开始"},
-            {"Panel4", "SOCKET异常:0"},
-            {"Panel5", "Ping异常:0"},
-        };
-        for (const auto& [name, caption] : controls)
-            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromUtf8(caption);
-    }
-    void controlsCarryTheirCaptions() {
-        QFETCH(QString, name);
-        QFETCH(QString, caption);
-        Shell shell;
-        FormMain& main = shell.start();
-        QString shown;
-        if (auto* button = main.findChild<QPushButton*>(name))
-            shown = button->text();
-        else if (auto* label = main.findChild<QLabel*>(name))
-            shown = label->text();
-        else if (auto* action = main.findChild<QAction*>(name))
-            shown = action->text();
-        QCOMPARE(shown, caption);
-    }
-
-    void menusHaveTheirSeparatorsAndOrder_data() {
-        QTest::addColumn<QString>("menu");
-        QTest::addColumn<QStringList>("items");
+    // Each control as "name=caption", separators as "name=-", in window order.
+    void controlsInOrderWithCaptions_data() {
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<QStringList>("controls");
+        QTest::newRow("menu bar") << "menu bar"
+                                  << QStringList{"Menu_System=系统菜单",
+                                                 "Menu_Right=服务器选项(&M)", "Menu_Theme=主题(&T)",
+                                                 "Menu_Help=帮助(&H)", "Menu_Tips=作者:Quillfern"};
         QTest::newRow("system") << "Menu_System"
-                                << QStringList{"Menu_Start", "Menu_Setup", "Line1", "Menu_Exit"};
-        QTest::newRow("server") << "Menu_Right" << QStringList{"Menu_InfoServer", "line2",
-                                                               "Menu_AddServer",  "Menu_EditServer",
-                                                               "Line3",           "Menu_Find",
-                                                               "Menu_InUse",      "Menu_NoUse",
-                                                               "Menu_All",        "Line5",
-                                                               "Menu_TelnetTest", "Menu_PingTest"};
+                                << QStringList{"Menu_Start=开始监控(&S)", "Menu_Setup=系统设置(&E)",
+                                               "Line1=-", "Menu_Exit=退出系统"};
+        QTest::newRow("server") << "Menu_Right"
+                                << QStringList{"Menu_InfoServer=查看服务器(&I)",
+                                               "line2=-",
+                                               "Menu_AddServer=添加服务器(&A)",
+                                               "Menu_EditServer=编辑服务器(&E)",
+                                               "Line3=-",
+                                               "Menu_Find=搜索服务器(&F)",
+                                               "Menu_InUse=载入已监控(&I)",
+                                               "Menu_NoUse=载入未监控(&N)",
+                                               "Menu_All=载入所有项(&V)",
+                                               "Line5=-",
+                                               "Menu_TelnetTest=Telnet命令测试",
+                                               "Menu_PingTest=Ping 命令测试"};
         QTest::newRow("help") << "Menu_Help"
-                              << QStringList{"Menu_HelpWeb", "Menu_Check", "Menu_About"};
+                              << QStringList{"Menu_HelpWeb=系统帮助", "Menu_Check=检查更新",
+                                             "Menu_About=关于本软件"};
+        QTest::newRow("buttons") << "buttons"
+                                 << QStringList{"CmdLoad=监控列表",    "CmdListErr=异常服务器",
+                                                "CmdFind=搜索服务器",  "CmdStart=开始监控",
+                                                "CmdSetup=系统设置",   "CmdExit=退出系统",
+                                                "CmdServer=添加服务器"};
+        QTest::newRow("status bar")
+            << "status bar"
+            << QStringList{"Panel1=数据库：连接成功", "Panel2=SOCKET回应:0/0",
+                           "Panel3=任务等待开始", "Panel4=SOCKET异常:0", "Panel5=Ping异常:0"};
     }
-    void menusHaveTheirSeparatorsAndOrder() {
-        QFETCH(QString, menu);
-        QFETCH(QStringList, items);
+    void controlsInOrderWithCaptions() {
+        QFETCH(QString, container);
+        QFETCH(QStringList, controls);
         Shell shell;
         FormMain& main = shell.start();
-        QStringList names;
-        for (QAction* item : main.findChild<QMenu*>(menu)->actions()) {
-            names.append(item->objectName());
-            QCOMPARE(item->isSeparator(),
-                     item->objectName().startsWith(QLatin1String("Line"), Qt::CaseInsensitive));
+        QStringList shown;
+        const auto add = [&](const QObject* control, const QString& caption) {
+            shown.append(control->objectName() + QLatin1Char('=') + caption);
+        };
+        if (container == QLatin1String("buttons")) {
+            for (const QPushButton* button : main.centralWidget()->findChildren<QPushButton*>())
+                add(button, button->text());
+        } else if (container == QLatin1String("status bar")) {
+            for (const QLabel* panel : main.statusBar()->findChildren<QLabel*>())
+                add(panel, panel->text());
+        } else {
+            const QList<QAction*> actions = container == QLatin1String("menu bar")
+                                                ? main.menuBar()->actions()
+                                                : main.findChild<QMenu*>(container)->actions();
+            for (const QAction* action : actions)
+                add(action, action->isSeparator() ? QStringLiteral("-") : action->text());
         }
-        QCOMPARE(names, items);
+        QCOMPARE(shown, controls);
+        if (container == QLatin1String("menu bar"))
+            QVERIFY(!main.menuBar()->actions().last()->isEnabled());
     }
 
     void startSwitchesMonitoringOnAndOff_data() {
@@ -338,17 +333,6 @@ private slots:
         });
         main.findChild<QAction*>(QStringLiteral("Menu_About"))->trigger();
         QVERIFY(aboutShown);
-    }
-
-    void menuBarOrderEndsWithTheDisabledCredit() {
-        Shell shell;
-        FormMain& main = shell.start();
-        QStringList names;
-        for (QAction* top : main.menuBar()->actions())
-            names.append(top->objectName());
-        QCOMPARE(names, (QStringList{"Menu_System", "Menu_Right", "Menu_Theme", "Menu_Help",
-                                     "Menu_Tips"}));
-        QVERIFY(!main.menuBar()->actions().last()->isEnabled());
     }
 
     void closingHidesIntoTheTrayWithOneHint() {
