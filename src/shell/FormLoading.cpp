@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -27,6 +28,9 @@ FormLoading::FormLoading(AppServices& services, const QUrl& announcementPage, QW
     credit->setObjectName(QStringLiteral("Label2"));
     layout->addWidget(loading, 0, Qt::AlignCenter);
     layout->addWidget(credit, 0, Qt::AlignCenter);
+    adjustSize();
+    if (const QScreen* shown = screen())
+        move(shown->availableGeometry().center() - rect().center());
 
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
