@@ -9,6 +9,7 @@ namespace ModuleGetPostData {
 struct RequestTemplate {
     QString postData;
     QString replyData;
+    QString serverType = {}; // name of the service on the port, shown as a tool tip
 };
 
 std::optional<RequestTemplate> LoadRequestTemplate(int port);
