@@ -29,7 +29,8 @@ QString pingReport(const QString& address, const EchoReply& reply) {
                      QString::number(reply.roundTripTime) + QStringLiteral(" ms\r\nTTL:") +
                      QString::number(reply.ttl) + QStringLiteral("\r\nSize:") +
                      QString::number(reply.dataSize) + QStringLiteral(" bytes");
-    const QByteArray echoed = reply.data.left(reply.data.indexOf('\0'));
+    const qsizetype end = reply.data.indexOf('\0');
+    const QByteArray echoed = end < 0 ? reply.data : reply.data.first(end);
     if (!echoed.isEmpty())
         report += QStringLiteral("\r\nSended Data:") + GbkText::decode(echoed);
     return report;
