@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds servermon with warnings as errors and runs
-# every test; the exit status is the tests'.
+# Installs what is needed, then runs two stages: the test suite in a normal
+# build with warnings as errors, and the same suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer. The exit status is the tests'.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 started=$SECONDS
 PRESET=ci scripts/build.sh
 QT_QPA_PLATFORM=offscreen ctest --preset ci -j2
-echo "test: build and tests took $((SECONDS - started)) s"
+normal=$((SECONDS - started))
+scripts/test-sanitize.sh
+echo "test: normal stage ${normal} s, sanitizer stage $((SECONDS - started - normal)) s"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QSqlRecord>
 #include <QString>
 #include <QVariantList>
 
@@ -7,11 +9,14 @@
 // in the program folder, created with its tables on first open.
 namespace ModuleDB {
 
+// The catalogue file; until set, ServerList.db in the program folder.
 void setDbPath(const QString& path);
 QString DbPath();
 
 // Opens (or reopens) the catalogue; the result is also the status-bar text
 // "数据库：连接成功" or "数据库：连接失败" returned by DbStateText().
+// A missing file is created with both tables and the common request
+// templates; a file that is not a catalogue is left untouched and fails.
 bool DbOpen();
 void DbClose();
 bool DbConnected();
@@ -20,5 +25,13 @@ QString DbStateText();
 // Runs one action statement with bound values. Empty on success, a complete
 // failure report otherwise (also when the catalogue is not connected).
 QString DbExecute(const QString& sql, const QVariantList& values = {});
+
+// Runs one query with bound values and returns its rows in order; no rows
+// when the query cannot run or the catalogue is not connected.
+QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values = {});
+
+// The statement as the failure report shows it: each placeholder replaced by
+// its value, texts quoted exactly as typed.
+QString StatementText(const QString& sql, const QVariantList& values);
 
 } // namespace ModuleDB

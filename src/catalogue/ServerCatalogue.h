@@ -2,6 +2,7 @@
 
 #include "monitor/ServerRecord.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -18,7 +19,13 @@ QList<ServerRecord> SelectServers(Selection selection);
 QList<ServerRecord> SearchServers(const QString& keyword);
 std::optional<ServerRecord> SelectServer(qint64 id);
 
+// The AddTime text of a server added at that moment: the local short date, one
+// blank and the local time with seconds, in the system's formats.
+QString AddTimeText(const QDateTime& when);
+
+// Adds the server stamped with the current AddTime (its addTime is ignored).
 QString AddServer(const ServerRecord& server);
+// Changes everything but the AddTime of the server with that ID.
 QString ChangeServer(const ServerRecord& server);
 QString DeleteServer(qint64 id);
 QString SetServerInUse(qint64 id, bool inUse);

@@ -1,0 +1,228 @@
+#include "catalogue/ModuleDB.h"
+
+#include "platform/AppPaths.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+const QString kConnectionName = QStringLiteral("ModuleDB");
+constexpr int kSchemaVersion = 1;
+
+struct DbState {
+    QString path;
+    bool connected = false;
+};
+
+DbState& state() {
+    static DbState s;
+    return s;
+}
+
+QSqlDatabase connection() {
+    return QSqlDatabase::database(kConnectionName, false);
+}
+
+QString errorDescription(const QSqlError& error) {
+    const QString text = error.databaseText();
+    return text.isEmpty() ? error.text() : text;
+}
+
+QString failureReport(const QString& sql, const QVariantList& values, const QString& description) {
+    return QStringLiteral("数据库操作失败:") + ModuleDB::StatementText(sql, values) +
+           QStringLiteral("\r\n错误描述:") + description;
+}
+
+bool run(QSqlDatabase& db, const QString& sql, const QVariantList& values = {}) {
+    QSqlQuery query(db);
+    if (!query.prepare(sql))
+        return false;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
+struct Seed {
+    int port;
+    const char* serverType;
+    const char* sendData;
+    const char* replyData;
+};
+
+// Requests that every server of the kind answers harmlessly; the banner
+// services greet first, so their reply check matches the greeting.
+constexpr Seed kSeeds[] = {
+    {80, "HTTP", "GET / HTTP/1.1\r\nHost: www.example.com\r\nConnection: close\r\n\r\n", "HTTP/1."},
+    {21, "FTP", "QUIT\r\n", "220"},
+    {22, "SSH", "SSH-2.0-servermon\r\n", "SSH-"},
+    {25, "SMTP", "QUIT\r\n", "220"},
+    {110, "POP3", "QUIT\r\n", "+OK"},
+    {143, "IMAP", "a1 LOGOUT\r\n", "* OK"},
+    {6379, "Redis", "ASC:80:73:78:71:13:10", "+PONG"},
+    {11211, "memcached", "version\r\n", "VERSION"},
+};
+
+bool createServerList(QSqlDatabase& db) {
+    return run(db, QStringLiteral("create table ServerList ("
+                                  "ID integer primary key autoincrement,"
+                                  "DisplayName text,"
+                                  "IPAddress text,"
+                                  "Port text,"
+                                  "PostData text,"
+                                  "ReplyData text,"
+                                  "AddTime text,"
+                                  "InUse integer not null default 1 check (InUse in (0, 1)))"));
+}
+
+bool createSendData(QSqlDatabase& db) {
+    if (!run(db, QStringLiteral("create table SendData (port integer not null, SendData text, "
+                                "ReplyData text, ServerType text)")))
+        return false;
+    for (const Seed& seed : kSeeds) {
+        if (!run(db,
+                 QStringLiteral("insert into SendData (port, SendData, ReplyData, ServerType) "
+                                "values (?, ?, ?, ?)"),
+                 {seed.port, QString::fromUtf8(seed.sendData), QString::fromUtf8(seed.replyData),
+                  QString::fromUtf8(seed.serverType)}))
+            return false;
+    }
+    return true;
+}
+
+// Reads the file's own tables first, so a file that is not an SQLite
+// database fails here before anything is written to it.
+bool prepareSchema(QSqlDatabase& db) {
+    QSqlQuery tables(db);
+    if (!tables.exec(QStringLiteral("select lower(name) from sqlite_master where type = 'table'")))
+        return false;
+    QStringList names;
+    while (tables.next())
+        names << tables.value(0).toString();
+    QSqlQuery version(db);
+    if (!version.exec(QStringLiteral("pragma user_version")) || !version.next())
+        return false;
+    const bool hasServerList = names.contains(QStringLiteral("serverlist"));
+    const bool hasSendData = names.contains(QStringLiteral("senddata"));
+    const bool versioned = version.value(0).toInt() >= kSchemaVersion;
+    if (hasServerList && hasSendData && versioned)
+        return true;
+
+    if (!db.transaction())
+        return false;
+    const bool ok =
+        (hasServerList || createServerList(db)) && (hasSendData || createSendData(db)) &&
+        (versioned || run(db, QStringLiteral("pragma user_version = %1").arg(kSchemaVersion)));
+    if (ok && db.commit())
+        return true;
+    db.rollback();
+    return false;
+}
+
+QString valueText(const QVariant& value) {
+    if (value.isNull())
+        return QStringLiteral("null");
+    switch (value.typeId()) {
+    case QMetaType::QString:
+    case QMetaType::QByteArray:
+        return QLatin1Char('\'') + value.toString() + QLatin1Char('\'');
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    default:
+        return value.toString();
+    }
+}
+
+} // namespace
+
+namespace ModuleDB {
+
+void setDbPath(const QString& path) {
+    state().path = path;
+}
+
+QString DbPath() {
+    return state().path.isEmpty() ? GetAppPath() + QStringLiteral("ServerList.db") : state().path;
+}
+
+bool DbOpen() {
+    DbClose();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnectionName);
+        db.setDatabaseName(DbPath());
+        // A file locked by another program fails quickly instead of freezing the window.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100"));
+        state().connected = db.open() && prepareSchema(db);
+    }
+    if (!state().connected)
+        DbClose();
+    return state().connected;
+}
+
+// Closing also releases the connection, so nothing of it outlives the catalogue.
+void DbClose() {
+    state().connected = false;
+    if (!QSqlDatabase::contains(kConnectionName))
+        return;
+    connection().close();
+    QSqlDatabase::removeDatabase(kConnectionName);
+}
+
+bool DbConnected() {
+    return state().connected && connection().isOpen();
+}
+
+QString DbStateText() {
+    return DbConnected() ? QStringLiteral("数据库：连接成功") : QStringLiteral("数据库：连接失败");
+}
+
+QString DbExecute(const QString& sql, const QVariantList& values) {
+    if (!DbConnected())
+        return failureReport(sql, values, QStringLiteral("数据库未连接"));
+    QSqlDatabase db = connection();
+    QSqlQuery query(db);
+    if (!query.prepare(sql))
+        return failureReport(sql, values, errorDescription(query.lastError()));
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return failureReport(sql, values, errorDescription(query.lastError()));
+    return {};
+}
+
+QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values) {
+    QList<QSqlRecord> rows;
+    if (!DbConnected())
+        return rows;
+    QSqlDatabase db = connection();
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return rows;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return rows;
+    while (query.next())
+        rows << query.record();
+    return rows;
+}
+
+QString StatementText(const QString& sql, const QVariantList& values) {
+    QString text;
+    text.reserve(sql.size());
+    qsizetype next = 0;
+    bool quoted = false;
+    for (const QChar c : sql) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (c == QLatin1Char('?') && !quoted && next < values.size())
+            text += valueText(values.at(next++));
+        else
+            text += c;
+    }
+    return text;
+}
+
+} // namespace ModuleDB

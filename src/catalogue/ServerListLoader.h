@@ -1,0 +1,31 @@
+#pragma once
+
+#include "catalogue/ServerCatalogue.h"
+#include "monitor/ServerRowModel.h"
+
+#include <QList>
+#include <QString>
+
+// Fills the result list from the catalogue and keeps the catalogue in step
+// with the list's check boxes. Every view (monitored, not monitored, all,
+// search) goes through LoadServerList; a load replaces all rows and their
+// side data through ServerRowModel::resetRows.
+namespace ServerListLoader {
+
+// The servers as rows: name, address, port, request, reply and add time
+// without leading and trailing spaces (tabs and line breaks stay).
+void LoadServerList(ServerRowModel& model, const QList<ServerRecord>& servers);
+void LoadServerList(ServerRowModel& model, ServerCatalogue::Selection selection);
+// The servers whose name, address, port, request or reply contains the keyword.
+void LoadSearchResult(ServerRowModel& model, const QString& keyword);
+
+// Writes the row's new check state into the catalogue; empty on success, the
+// failure report otherwise (shown under "对不起,更改状态失败"). The box keeps
+// the state the operator gave it either way. A row that is gone is ignored.
+QString LstResult_ItemCheck(const ServerRowModel& model, ServerRowModel::RowKey key, bool checked);
+
+// Removes every row that carries neither a reply-error nor a ping-error flag;
+// the kept rows keep their side data. The caller recolours the list.
+void KeepFailingRows(ServerRowModel& model);
+
+} // namespace ServerListLoader

@@ -1,0 +1,277 @@
+#include "monitor/ServerRowModel.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+// A cell shows at most this many characters, on one line; the whole text
+// stays available through FullTextRole.
+constexpr qsizetype DisplayLimit = 4096;
+
+struct ColumnInfo {
+    const char* key;
+    const char* caption;
+};
+
+const std::array<ColumnInfo, ServerRowModel::ColumnCount>& columnInfo() {
+    static const std::array<ColumnInfo, ServerRowModel::ColumnCount> info{{
+        {"ID", "启用"},
+        {"DisplayName", "服务器名称"},
+        {"IPAddress", "IP地址"},
+        {"Port", "端口"},
+        {"Status", "状态"},
+        {"ReplyTime", "SOCKET时间"},
+        {"ReplyErr", "SOCKET错误"},
+        {"PingTime", "Ping延时"},
+        {"PingErr", "Ping错误"},
+        {"PingState", "Ping明细"},
+        {"PostData", "WinSock发送数据"},
+        {"ReplyData", "正确应答数据"},
+        {"AddTime", "入库时间"},
+    }};
+    return info;
+}
+
+QString shownText(const QString& text, bool oneLine) {
+    QString shown =
+        text.size() > DisplayLimit ? text.left(DisplayLimit) + QStringLiteral("…") : text;
+    if (oneLine) {
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        shown.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        shown.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    }
+    return shown;
+}
+} // namespace
+
+struct ServerRowModel::Row {
+    RowKey key = 0;
+    std::array<QString, ColumnCount> texts;
+    std::array<QString, ColumnCount> tags;
+    std::array<QString, ColumnCount> toolTips;
+    bool checked = false;
+    qint32 lostPings = 0;
+    qint32 averagePingMs = 0;
+    qint64 probeStartedMs = 0;
+    QColor colour;
+};
+
+ServerRowModel::ServerRowModel(QObject* parent)
+    : QAbstractTableModel(parent) {}
+
+ServerRowModel::~ServerRowModel() = default;
+
+QString ServerRowModel::columnKey(Column column) {
+    return QString::fromLatin1(columnInfo().at(column).key);
+}
+
+int ServerRowModel::columnOfKey(const QString& key) {
+    for (int column = 0; column < ColumnCount; ++column) {
+        if (key == QLatin1String(columnInfo().at(column).key))
+            return column;
+    }
+    return -1;
+}
+
+QString ServerRowModel::headerCaption(Column column) {
+    return QString::fromUtf8(columnInfo().at(column).caption);
+}
+
+void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
+    beginResetModel();
+    m_rows.clear();
+    m_rows.reserve(records.size());
+    for (const ServerRecord& record : records) {
+        Row row;
+        row.key = m_nextKey++;
+        row.checked = record.inUse;
+        row.texts[ID] = QString::number(record.id);
+        row.texts[DisplayName] = record.displayName;
+        row.texts[IPAddress] = record.ipAddress;
+        row.texts[Port] = record.port;
+        row.texts[PostData] = record.postData;
+        row.texts[ReplyData] = record.replyData;
+        row.texts[AddTime] = record.addTime;
+        for (Column column : {DisplayName, IPAddress, Port, PostData, ReplyData})
+            row.toolTips[column] = row.texts[column];
+        row.texts[Status] = QStringLiteral("初始化完成");
+        for (Column column : {ReplyTime, ReplyErr, PingTime, PingErr})
+            row.texts[column] = QStringLiteral("0");
+        m_rows.append(std::move(row));
+    }
+    endResetModel();
+}
+
+void ServerRowModel::removeRowAt(int row) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    beginRemoveRows({}, row, row);
+    m_rows.removeAt(row);
+    endRemoveRows();
+}
+
+int ServerRowModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int ServerRowModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const Row& row = m_rows.at(index.row());
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return shownText(row.texts.at(column), true);
+    case Qt::ToolTipRole:
+        return row.toolTips.at(column).isEmpty()
+                   ? QVariant()
+                   : QVariant(shownText(row.toolTips.at(column), false));
+    case Qt::CheckStateRole:
+        return column == ID ? QVariant(row.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
+    case Qt::BackgroundRole:
+        return row.colour.isValid() ? QVariant(row.colour) : QVariant();
+    case TagRole:
+        return row.tags.at(column);
+    case KeyRole:
+        return row.key;
+    case FullTextRole:
+        return row.texts.at(column);
+    default:
+        return {};
+    }
+}
+
+bool ServerRowModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::CheckStateRole || index.column() != ID ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return false;
+    const bool checked = value.value<Qt::CheckState>() == Qt::Checked;
+    Row& row = m_rows[index.row()];
+    if (row.checked == checked)
+        return true;
+    row.checked = checked;
+    emit dataChanged(index, index, {Qt::CheckStateRole});
+    emit checkToggled(row.key, checked);
+    return true;
+}
+
+Qt::ItemFlags ServerRowModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == ID)
+        flags |= Qt::ItemIsUserCheckable;
+    return flags;
+}
+
+QVariant ServerRowModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return {};
+    if (role == Qt::DisplayRole)
+        return headerCaption(static_cast<Column>(section));
+    if (role == KeyRole)
+        return columnKey(static_cast<Column>(section));
+    return {};
+}
+
+ServerRowModel::RowKey ServerRowModel::keyAt(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).key : 0;
+}
+
+int ServerRowModel::rowOfKey(RowKey key) const {
+    // Keys are handed out in ascending order and rows keep their load order,
+    // so a binary search finds the row even after rows were removed.
+    const auto found = std::lower_bound(m_rows.cbegin(), m_rows.cend(), key,
+                                        [](const Row& row, RowKey k) { return row.key < k; });
+    return found != m_rows.cend() && found->key == key
+               ? static_cast<int>(std::distance(m_rows.cbegin(), found))
+               : -1;
+}
+
+QString ServerRowModel::text(int row, Column column) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).texts.at(column) : QString();
+}
+
+void ServerRowModel::setText(int row, Column column, const QString& text) {
+    if (row < 0 || row >= m_rows.size() || m_rows.at(row).texts.at(column) == text)
+        return;
+    m_rows[row].texts[column] = text;
+    const QModelIndex cell = index(row, column);
+    emit dataChanged(cell, cell, {Qt::DisplayRole, FullTextRole});
+}
+
+QString ServerRowModel::tag(int row, Column column) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).tags.at(column) : QString();
+}
+
+void ServerRowModel::setTag(int row, Column column, const QString& tag) {
+    if (row < 0 || row >= m_rows.size() || m_rows.at(row).tags.at(column) == tag)
+        return;
+    m_rows[row].tags[column] = tag;
+    const QModelIndex cell = index(row, column);
+    emit dataChanged(cell, cell, {TagRole});
+}
+
+QString ServerRowModel::toolTip(int row, Column column) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).toolTips.at(column) : QString();
+}
+
+void ServerRowModel::setToolTip(int row, Column column, const QString& toolTip) {
+    if (row < 0 || row >= m_rows.size() || m_rows.at(row).toolTips.at(column) == toolTip)
+        return;
+    m_rows[row].toolTips[column] = toolTip;
+    const QModelIndex cell = index(row, column);
+    emit dataChanged(cell, cell, {Qt::ToolTipRole});
+}
+
+bool ServerRowModel::isChecked(int row) const {
+    return row >= 0 && row < m_rows.size() && m_rows.at(row).checked;
+}
+
+void ServerRowModel::setChecked(int row, bool checked) {
+    if (row < 0 || row >= m_rows.size() || m_rows.at(row).checked == checked)
+        return;
+    m_rows[row].checked = checked;
+    const QModelIndex cell = index(row, ID);
+    emit dataChanged(cell, cell, {Qt::CheckStateRole});
+}
+
+qint32 ServerRowModel::lostPings(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).lostPings : 0;
+}
+
+void ServerRowModel::setLostPings(int row, qint32 count) {
+    if (row >= 0 && row < m_rows.size())
+        m_rows[row].lostPings = count;
+}
+
+qint32 ServerRowModel::averagePingMs(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).averagePingMs : 0;
+}
+
+void ServerRowModel::setAveragePingMs(int row, qint32 ms) {
+    if (row >= 0 && row < m_rows.size())
+        m_rows[row].averagePingMs = ms;
+}
+
+qint64 ServerRowModel::probeStartedMs(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).probeStartedMs : 0;
+}
+
+void ServerRowModel::setProbeStartedMs(int row, qint64 ms) {
+    if (row >= 0 && row < m_rows.size())
+        m_rows[row].probeStartedMs = ms;
+}
+
+QColor ServerRowModel::rowColour(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).colour : QColor();
+}
+
+void ServerRowModel::setRowColour(int row, const QColor& colour) {
+    if (row < 0 || row >= m_rows.size() || m_rows.at(row).colour == colour)
+        return;
+    m_rows[row].colour = colour;
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::BackgroundRole});
+}

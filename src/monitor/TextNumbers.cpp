@@ -1,0 +1,40 @@
+#include "monitor/TextNumbers.h"
+
+#include <cmath>
+#include <limits>
+
+double leadingNumber(const QString& text) {
+    qsizetype pos = 0;
+    const qsizetype size = text.size();
+    while (pos < size && (text.at(pos) == QLatin1Char(' ') || text.at(pos) == QLatin1Char('\t')))
+        ++pos;
+    const qsizetype start = pos;
+    if (pos < size && (text.at(pos) == QLatin1Char('-') || text.at(pos) == QLatin1Char('+')))
+        ++pos;
+    bool digits = false;
+    while (pos < size && text.at(pos).isDigit() && text.at(pos).unicode() < 128) {
+        ++pos;
+        digits = true;
+    }
+    if (pos < size && text.at(pos) == QLatin1Char('.')) {
+        ++pos;
+        while (pos < size && text.at(pos).isDigit() && text.at(pos).unicode() < 128) {
+            ++pos;
+            digits = true;
+        }
+    }
+    if (!digits)
+        return 0;
+    bool ok = false;
+    const double value = text.mid(start, pos - start).toDouble(&ok);
+    return ok && std::isfinite(value) ? value : 0;
+}
+
+qint32 leadingInteger(const QString& text) {
+    const double value = std::trunc(leadingNumber(text));
+    if (value >= static_cast<double>(std::numeric_limits<qint32>::max()))
+        return std::numeric_limits<qint32>::max();
+    if (value <= static_cast<double>(std::numeric_limits<qint32>::min()))
+        return std::numeric_limits<qint32>::min();
+    return static_cast<qint32>(value);
+}

@@ -1,0 +1,116 @@
+#include "monitor/ServerRowModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QSortFilterProxyModel>
+#include <QTest>
+
+namespace {
+QList<ServerRecord> threeServers() {
+    QList<ServerRecord> records;
+    for (int id = 1; id <= 3; ++id) {
+        ServerRecord record;
+        record.id = id;
+        record.displayName = QStringLiteral("server%1").arg(id);
+        record.ipAddress = QStringLiteral("127.0.0.%1").arg(id);
+        record.port = QStringLiteral("80");
+        record.postData = QStringLiteral("GET / HTTP/1.0");
+        record.replyData = QStringLiteral("200");
+        record.addTime = QStringLiteral("2026-12-09 10:00:00");
+        record.inUse = id != 2;
+        records.append(record);
+    }
+    return records;
+}
+} // namespace
+
+class TestServerRowModel final : public QObject {
+    Q_OBJECT
+private slots:
+    void loadedRowTexts() {
+        ServerRowModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.resetRows(threeServers());
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.text(0, ServerRowModel::ID), QStringLiteral("1"));
+        QCOMPARE(model.text(0, ServerRowModel::Status), QStringLiteral("初始化完成"));
+        for (auto column : {ServerRowModel::ReplyTime, ServerRowModel::ReplyErr,
+                            ServerRowModel::PingTime, ServerRowModel::PingErr})
+            QCOMPARE(model.text(0, column), QStringLiteral("0"));
+        QVERIFY(model.text(0, ServerRowModel::PingState).isEmpty());
+        QVERIFY(model.tag(0, ServerRowModel::ReplyErr).isEmpty());
+        QVERIFY(model.tag(0, ServerRowModel::PingErr).isEmpty());
+        QCOMPARE(model.toolTip(0, ServerRowModel::IPAddress), QStringLiteral("127.0.0.1"));
+        QVERIFY(model.isChecked(0));
+        QVERIFY(!model.isChecked(1));
+        QCOMPARE(model.headerData(ServerRowModel::Port, Qt::Horizontal).toString(),
+                 QStringLiteral("端口"));
+        QCOMPARE(ServerRowModel::columnOfKey(QStringLiteral("PingState")),
+                 int(ServerRowModel::PingState));
+        QCOMPARE(ServerRowModel::columnOfKey(QStringLiteral("pingstate")), -1);
+    }
+
+    void keysSurviveRemovalAndReload() {
+        ServerRowModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.resetRows(threeServers());
+        const auto third = model.keyAt(2);
+        model.setLostPings(2, 7);
+        model.removeRowAt(0);
+        QCOMPARE(model.rowOfKey(third), 1);
+        QCOMPARE(model.lostPings(1), 7);
+        model.resetRows(threeServers());
+        QCOMPARE(model.rowOfKey(third), -1);
+        QCOMPARE(model.lostPings(1), 0);
+        QVERIFY(model.keyAt(0) > third);
+    }
+
+    void checkBoxReportsTheOperatorsChange() {
+        ServerRowModel model;
+        model.resetRows(threeServers());
+        QSignalSpy toggled(&model, &ServerRowModel::checkToggled);
+        QVERIFY(model.setData(model.index(1, ServerRowModel::ID), Qt::Checked, Qt::CheckStateRole));
+        QCOMPARE(toggled.size(), 1);
+        QCOMPARE(toggled.at(0).at(0).value<ServerRowModel::RowKey>(), model.keyAt(1));
+        QCOMPARE(toggled.at(0).at(1).toBool(), true);
+        model.setChecked(1, false); // a programmatic change is not the operator's
+        QCOMPARE(toggled.size(), 1);
+        QVERIFY(
+            !model.setData(model.index(1, ServerRowModel::Port), Qt::Checked, Qt::CheckStateRole));
+    }
+
+    void hugeTextsAreCappedForDisplayOnly() {
+        ServerRowModel model;
+        model.resetRows(threeServers());
+        const QString huge = QString(5000, QLatin1Char('x')) + QStringLiteral("\r\nend");
+        model.setText(0, ServerRowModel::Status, huge);
+        model.setToolTip(0, ServerRowModel::Status, QStringLiteral("a\nb"));
+        const QModelIndex cell = model.index(0, ServerRowModel::Status);
+        const QString shown = cell.data().toString();
+        QCOMPARE(shown.size(), 4097);
+        QVERIFY(shown.endsWith(QStringLiteral("…")));
+        QCOMPARE(cell.data(ServerRowModel::FullTextRole).toString(), huge);
+        model.setText(1, ServerRowModel::Status, QStringLiteral("a\r\nb\nc"));
+        QCOMPARE(model.index(1, ServerRowModel::Status).data().toString(), QStringLiteral("a b c"));
+        QCOMPARE(cell.data(Qt::ToolTipRole).toString(), QStringLiteral("a\nb"));
+    }
+
+    void coloursFollowRowsThroughTheSortProxy() {
+        ServerRowModel model;
+        model.resetRows(threeServers());
+        QSortFilterProxyModel proxy;
+        proxy.setDynamicSortFilter(false);
+        proxy.setSourceModel(&model);
+        model.setRowColour(0, Qt::red);
+        proxy.sort(ServerRowModel::ID, Qt::DescendingOrder);
+        QCOMPARE(
+            proxy.index(2, ServerRowModel::DisplayName).data(Qt::BackgroundRole).value<QColor>(),
+            QColor(Qt::red));
+        QVERIFY(!proxy.index(0, ServerRowModel::DisplayName).data(Qt::BackgroundRole).isValid());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerRowModel)
+#include "tst_serverrowmodel.moc"

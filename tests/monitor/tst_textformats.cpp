@@ -1,0 +1,104 @@
+#include "monitor/ClockStamp.h"
+#include "monitor/GbkText.h"
+#include "monitor/TextNumbers.h"
+
+#include <QTest>
+
+class TestTextFormats final : public QObject {
+    Q_OBJECT
+private slots:
+    void clockStamp_data() {
+        QTest::addColumn<QTime>("time");
+        QTest::addColumn<QString>("stamp");
+        QTest::newRow("no leading zeros") << QTime(9, 5, 7, 45) << "9:5:7.45";
+        QTest::newRow("evening") << QTime(18, 30, 0, 120) << "18:30:0.120";
+        QTest::newRow("just after midnight") << QTime(0, 0, 0, 5) << "0:0:0.5";
+        QTest::newRow("last ms") << QTime(23, 59, 59, 999) << "23:59:59.999";
+    }
+    void clockStamp() {
+        QFETCH(QTime, time);
+        QFETCH(QString, stamp);
+        QCOMPARE(ClockStamp(time), stamp);
+    }
+
+    void timeDiff_data() {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<qint64>("ms");
+        QTest::newRow("within a second") << "9:5:7.45"
+                                         << "9:5:8.20" << qint64(975);
+        QTest::newRow("across the hour") << "10:59:59.900"
+                                         << "11:0:0.100" << qint64(200);
+        QTest::newRow("across midnight") << "23:59:59.900"
+                                         << "0:0:0.100" << qint64(200);
+        QTest::newRow("no milliseconds") << "1:0:0"
+                                         << "1:0:1" << qint64(1000);
+        QTest::newRow("garbage reads as zero") << "x"
+                                               << "0:0:1.0" << qint64(1000);
+        QTest::newRow("huge stamps stay within a day") << "99999999999:0:0.0"
+                                                       << "0:0:0.0" << qint64(3600000);
+        QTest::newRow("exponent is not read") << "1e400:0:0"
+                                              << "0:0:0" << qint64(82800000);
+    }
+    void timeDiff() {
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(qint64, ms);
+        const qint64 elapsed = TimeDiff(start, end);
+        if (QByteArray(QTest::currentDataTag()) == "huge stamps stay within a day") {
+            QVERIFY(elapsed >= 0 && elapsed < 86400000);
+            return;
+        }
+        QCOMPARE(elapsed, ms);
+    }
+
+    void leadingNumbers_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("plain") << "12" << 12.0;
+        QTest::newRow("trailing text") << "15ms" << 15.0;
+        QTest::newRow("leading blank") << "  7" << 7.0;
+        QTest::newRow("negative") << "-3x" << -3.0;
+        QTest::newRow("fraction") << "2.5" << 2.5;
+        QTest::newRow("none") << "abc" << 0.0;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("sign only") << "-" << 0.0;
+    }
+    void leadingNumbers() {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(leadingNumber(text), value);
+    }
+
+    void leadingIntegerIs32Bit() {
+        QCOMPARE(leadingInteger(QStringLiteral("32768")), 32768);
+        QCOMPARE(leadingInteger(QStringLiteral("99999999999")), std::numeric_limits<qint32>::max());
+        QCOMPARE(leadingInteger(QStringLiteral("3.9")), 3);
+    }
+
+    void gbkDecode_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ascii") << QByteArray("HTTP/1.1 200 OK") << "HTTP/1.1 200 OK";
+        QTest::newRow("chinese") << QByteArray("\xC4\xE3\xBA\xC3") << "你好";
+        QTest::newRow("nul kept") << QByteArray("a\0b", 3) << QString::fromUtf16(u"a\u0000b", 3);
+        QTest::newRow("cut lead byte") << QByteArray("ok\xC4") << "ok\uFFFD";
+        QTest::newRow("stray byte") << QByteArray("\xFF"
+                                                  "a")
+                                    << "\uFFFDa";
+    }
+    void gbkDecode() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(GbkText::decode(bytes), text);
+    }
+
+    void gbkRoundTrip() {
+        const QString text = QStringLiteral("服务器监控 OK");
+        QCOMPARE(GbkText::encode(text).size(), 13);
+        QCOMPARE(GbkText::decode(GbkText::encode(text)), text);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTextFormats)
+#include "tst_textformats.moc"
