@@ -3,9 +3,7 @@
 #include "catalogue/ServerCatalogue.h"
 #include "platform/gui/MessageBoxes.h"
 
-#include <QDateTime>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 
 FormServer::FormServer(QWidget* parent)
@@ -19,11 +17,7 @@ FormServer::~FormServer() = default;
 void FormServer::CmdSave_Click() {
     if (!validateFields())
         return;
-    ServerRecord server = fields();
-    const QDateTime now = QDateTime::currentDateTime();
-    server.addTime = QLocale::system().toString(now.date(), QLocale::ShortFormat) +
-                     QLatin1Char(' ') + now.time().toString(QStringLiteral("HH:mm:ss"));
-    const QString report = ServerCatalogue::AddServer(server);
+    const QString report = ServerCatalogue::AddServer(fields());
     if (!report.isEmpty()) {
         MessageBoxes::show(this, QMessageBox::Critical, QStringLiteral("对不起,添加失败"), report);
         return;

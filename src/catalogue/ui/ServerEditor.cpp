@@ -132,9 +132,7 @@ bool ServerEditor::validateFields() {
 }
 
 void ServerEditor::CmdAuto_Click() {
-    bool isNumber = false;
-    const int port = TextPort->text().trimmed().toInt(&isNumber);
-    const auto found = isNumber ? ModuleGetPostData::LoadRequestTemplate(port) : std::nullopt;
+    const auto found = ModuleGetPostData::LoadRequestTemplate(TextPort->text().trimmed());
     if (!found || found->postData.isEmpty()) {
         TextPort->setToolTip(QStringLiteral("数据库中无该端口信息"));
         return;
