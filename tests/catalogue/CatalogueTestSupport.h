@@ -1,12 +1,16 @@
 #pragma once
 
 #include "catalogue/ModuleDB.h"
+#include "catalogue/ui/MultiLineText.h"
 #include "platform/AppPaths.h"
 
 #include <QHostAddress>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTest>
 
 // An empty catalogue in a temporary program folder, open while this lives.
 struct TemporaryCatalogue {
@@ -54,3 +58,28 @@ private:
     QTcpServer m_server;
     QByteArray m_reply;
 };
+
+// Controls of a dialog by object name.
+template <typename Widget = QWidget> Widget* control(QWidget& form, const char* name) {
+    auto* widget = form.findChild<Widget*>(QLatin1String(name));
+    if (!widget)
+        qFatal("no control %s", name);
+    return widget;
+}
+
+inline void click(QWidget& form, const char* name) {
+    QTest::mouseClick(control(form, name), Qt::LeftButton);
+}
+
+inline QString boxText(QWidget& form, const char* name) {
+    if (auto* line = form.findChild<QLineEdit*>(QLatin1String(name)))
+        return line->text();
+    return MultiLineText::text(*control<QPlainTextEdit>(form, name));
+}
+
+inline void type(QWidget& form, const char* name, const QString& text) {
+    if (auto* line = form.findChild<QLineEdit*>(QLatin1String(name)))
+        line->setText(text);
+    else
+        MultiLineText::setText(*control<QPlainTextEdit>(form, name), text);
+}

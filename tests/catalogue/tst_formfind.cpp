@@ -2,8 +2,6 @@
 #include "catalogue/ServerCatalogue.h"
 #include "catalogue/ui/FormFind.h"
 
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -15,16 +13,13 @@ private slots:
         QTest::addColumn<bool>("byEnter");
         QTest::addColumn<QStringList>("found");
         QTest::newRow("port digits anywhere") << "80" << false << QStringList{"web", "mail"};
-        QTest::newRow("by enter") << "80" << true << QStringList{"web", "mail"};
-        QTest::newRow("ascii case ignored") << "WEB" << true << QStringList{"web"};
-        QTest::newRow("not monitored too") << "other" << false << QStringList{"Other"};
+        QTest::newRow("ascii case ignored, by enter") << "WEB" << true << QStringList{"web"};
         QTest::newRow("quote") << "o'reilly" << false << QStringList{"O'Reilly 100%"};
         QTest::newRow("percent is literal") << "0%" << false << QStringList{"O'Reilly 100%"};
         QTest::newRow("underscore is literal") << "_" << false << QStringList{};
-        QTest::newRow("not trimmed") << " web" << false << QStringList{};
+        QTest::newRow("not trimmed") << " web" << true << QStringList{};
         QTest::newRow("empty finds all")
             << "" << false << QStringList{"web", "mail", "O'Reilly 100%", "Other"};
-        QTest::newRow("nothing") << "zzz" << true << QStringList{};
     }
     void searchReplacesTheListAndCloses() {
         QFETCH(QString, keyword);
@@ -42,14 +37,12 @@ private slots:
         FormFind form;
         QSignalSpy results(&form, &FormFind::searchResultsReady);
         form.show();
-        auto* box = form.findChild<QLineEdit*>(QStringLiteral("TextKeyword"));
-        QVERIFY(box->text().isEmpty());
-        QTest::keyClicks(box, keyword);
+        QVERIFY(boxText(form, "TextKeyword").isEmpty());
+        QTest::keyClicks(control(form, "TextKeyword"), keyword);
         if (byEnter)
-            QTest::keyClick(box, Qt::Key_Return);
+            QTest::keyClick(control(form, "TextKeyword"), Qt::Key_Return);
         else
-            QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("CmdFind")),
-                              Qt::LeftButton);
+            click(form, "CmdFind");
 
         QCOMPARE(results.count(), 1);
         QStringList names;

@@ -3,63 +3,28 @@
 #include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/FormServer.h"
 #include "catalogue/ui/FormServerEdit.h"
-#include "catalogue/ui/MultiLineText.h"
 #include "platform/gui/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QDateTime>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
+using ServerList = QList<ServerRecord>;
+
 namespace {
-using Boxes = QList<std::pair<QMessageBox::Icon, QString>>;
+const ServerRecord Loopback{0, "web", "127.0.0.1", "8080", "GET /\r\n", "200\r\n", {}, false};
 
-Boxes shownBoxes() {
-    Boxes boxes;
+QStringList shownTitles() {
+    QStringList titles;
     for (const auto& box : MessageBoxes::takeShown())
-        boxes.append({box.icon, box.title});
-    return boxes;
+        titles.append(QString::number(box.icon) + QLatin1Char(' ') + box.title);
+    return titles;
 }
 
-template <typename Widget> Widget* field(QWidget& dialog, const char* name) {
-    auto* widget = dialog.findChild<Widget*>(QLatin1String(name));
-    if (!widget)
-        qFatal("no control %s", name);
-    return widget;
-}
-
-void click(QWidget& dialog, const char* button) {
-    QTest::mouseClick(field<QPushButton>(dialog, button), Qt::LeftButton);
-}
-
-void setBox(QWidget& dialog, const char* name, const QString& text) {
-    MultiLineText::setText(*field<QPlainTextEdit>(dialog, name), text);
-}
-
-ServerRecord stored() {
-    const auto all = ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
-    return all.size() == 1 ? all.first() : ServerRecord{};
-}
-
-ServerRecord loopbackRecord() {
-    const QString crlf = QStringLiteral("\r\n");
-    return {0,
-            QStringLiteral("web"),
-            QStringLiteral("127.0.0.1"),
-            QStringLiteral("8080"),
-            QStringLiteral("GET /") + crlf,
-            QStringLiteral("200") + crlf,
-            {},
-            false};
-}
-
-ServerRecord addRecord(const ServerRecord& record) {
-    ServerCatalogue::AddServer(record);
-    return ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).value(0);
+ServerList storedServers() {
+    return ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
 }
 } // namespace
 
@@ -69,64 +34,47 @@ private slots:
     void init() { MessageBoxes::setTestMode(true); }
     void cleanup() { MessageBoxes::setTestMode(false); }
 
-    void addWithDesignValuesStaysOpen() {
+    void addStoresTheFieldsAsTypedAndStaysOpen_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("request");
+        QTest::newRow("design values") << "web" << DesignTexts::defaultRequest();
+        QTest::newRow("quotes, wildcards, line breaks") << "O'Brien's 100%_"
+                                                        << "a\r\n\r\nb'; --\r\n%s";
+    }
+    void addStoresTheFieldsAsTypedAndStaysOpen() {
+        QFETCH(QString, name);
+        QFETCH(QString, request);
         TemporaryCatalogue catalogue;
         FormServer form;
         form.show();
-        QSignalSpy changed(&form, &FormServer::catalogueChanged);
-        QTest::keyClicks(field<QLineEdit>(form, "TextDisplayName"), QStringLiteral("web"));
-        QTest::keyClicks(field<QLineEdit>(form, "TextIPAddress"), QStringLiteral("127.0.0.1"));
-        const QDateTime before = QDateTime::currentDateTime();
+        QSignalSpy reloads(&form, &FormServer::catalogueChanged);
+        QTest::keyClicks(control(form, "TextDisplayName"), name);
+        QTest::keyClicks(control(form, "TextIPAddress"), QStringLiteral("127.0.0.1"));
+        type(form, "TextPostData", request);
+        const QString before = ServerCatalogue::AddTimeText(QDateTime::currentDateTime());
         click(form, "CmdSave");
-        const QDateTime after = QDateTime::currentDateTime();
+        const QString after = ServerCatalogue::AddTimeText(QDateTime::currentDateTime());
 
         const auto shown = MessageBoxes::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().icon, QMessageBox::Information);
         QCOMPARE(shown.first().title, QStringLiteral("恭喜,添加成功"));
         QCOMPARE(shown.first().text, QStringLiteral("添加新服务器信息成功"));
-        auto* state = field<QLabel>(form, "lb_WskState");
+        auto* state = control<QLabel>(form, "lb_WskState");
         QCOMPARE(state->text(), QStringLiteral("提示：添加新服务器信息成功"));
         QTRY_COMPARE(state->text(), QStringLiteral("SOCKET[IP::0] 状态:关闭"));
 
-        const ServerRecord server = stored();
+        const ServerRecord server = storedServers().value(0);
+        QCOMPARE(server.displayName, name);
         QCOMPARE(server.port, QStringLiteral("80"));
-        QCOMPARE(server.postData, DesignTexts::defaultRequest());
+        QCOMPARE(server.postData, request);
         QCOMPARE(server.replyData, QStringLiteral("HTTP/1.1 200 OK\r\n"));
         QVERIFY(server.inUse);
-        QVERIFY(server.addTime == ServerCatalogue::AddTimeText(before) ||
-                server.addTime == ServerCatalogue::AddTimeText(after));
+        QVERIFY(server.addTime == before || server.addTime == after);
+        click(form, "CmdSave");
+        QCOMPARE(storedServers().size(), 2);
+        QCOMPARE(reloads.count(), 0);
         QVERIFY(form.isVisible());
-        QCOMPARE(changed.count(), 0);
-
-        click(form, "CmdSave");
-        QCOMPARE(ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).size(), 2);
-    }
-
-    void valuesAreStoredAsTyped_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("request");
-        QTest::newRow("quote") << QStringLiteral("O'Brien's \"box\"") << QStringLiteral("GET '/'");
-        QTest::newRow("wildcards") << QStringLiteral("100%_[a]") << QStringLiteral("%s%d");
-        QTest::newRow("line breaks")
-            << QStringLiteral("x") << QStringLiteral("a\r\n\r\nb'; --\r\n");
-        QTest::newRow("chinese") << QStringLiteral("服务器") << QStringLiteral("你好");
-    }
-    void valuesAreStoredAsTyped() {
-        QFETCH(QString, name);
-        QFETCH(QString, request);
-        TemporaryCatalogue catalogue;
-        FormServer form;
-        field<QLineEdit>(form, "TextDisplayName")->setText(name);
-        field<QLineEdit>(form, "TextIPAddress")->setText(QStringLiteral("127.0.0.1"));
-        setBox(form, "TextPostData", request);
-        field<QCheckBox>(form, "CheckInUse")->setChecked(false);
-        click(form, "CmdSave");
-        QCOMPARE(shownBoxes(),
-                 Boxes({{QMessageBox::Information, QStringLiteral("恭喜,添加成功")}}));
-        QCOMPARE(stored().displayName, name);
-        QCOMPARE(stored().postData, request);
-        QVERIFY(!stored().inUse);
     }
 
     void emptyNameOrAddressIsRefused_data() {
@@ -134,12 +82,14 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("focused");
-        QTest::newRow("no name") << QString() << QStringLiteral("127.0.0.1")
-                                 << QStringLiteral("服务器名称不能为空！") << "TextDisplayName";
-        QTest::newRow("no address") << QStringLiteral("web") << QString()
-                                    << QStringLiteral("服务器IP地址不能为空！") << "TextIPAddress";
-        QTest::newRow("neither") << QString() << QString() << QStringLiteral("服务器名称不能为空！")
+        QTest::newRow("no name") << ""
+                                 << "127.0.0.1"
+                                 << "服务器名称不能为空！"
                                  << "TextDisplayName";
+        QTest::newRow("no address") << "web"
+                                    << ""
+                                    << "服务器IP地址不能为空！"
+                                    << "TextIPAddress";
     }
     void emptyNameOrAddressIsRefused() {
         QFETCH(QString, name);
@@ -147,142 +97,88 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QString, focused);
         TemporaryCatalogue catalogue;
-        FormServer form;
+        FormServerEdit form(Loopback);
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        field<QLineEdit>(form, "TextDisplayName")->setText(name);
-        field<QLineEdit>(form, "TextIPAddress")->setText(address);
+        type(form, "TextDisplayName", name);
+        type(form, "TextIPAddress", address);
         click(form, "CmdSave");
         const auto shown = MessageBoxes::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().text, message);
         QCOMPARE(QApplication::focusWidget()->objectName(), focused);
-        QVERIFY(ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).isEmpty());
-    }
-
-    void failedAddIsReportedAndLeavesTheDialogOpen() {
-        TemporaryCatalogue catalogue;
-        FormServer form;
-        form.show();
-        field<QLineEdit>(form, "TextDisplayName")->setText(QStringLiteral("web"));
-        field<QLineEdit>(form, "TextIPAddress")->setText(QStringLiteral("127.0.0.1"));
-        ModuleDB::DbClose();
-        click(form, "CmdSave");
-        const auto shown = MessageBoxes::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.first().icon, QMessageBox::Critical);
-        QCOMPARE(shown.first().title, QStringLiteral("对不起,添加失败"));
-        QVERIFY(!shown.first().text.isEmpty());
         QVERIFY(form.isVisible());
     }
 
-    void onlyExitAsksForAReload() {
-        FormServer exited;
-        QSignalSpy exitSpy(&exited, &FormServer::catalogueChanged);
-        exited.show();
-        click(exited, "CmdCancel");
-        QCOMPARE(exitSpy.count(), 1);
-        QVERIFY(!exited.isVisible());
-
-        FormServer framed;
-        QSignalSpy frameSpy(&framed, &FormServer::catalogueChanged);
-        framed.show();
-        framed.close();
-        QCOMPARE(frameSpy.count(), 0);
-    }
-
-    void editNeedsASelectedRow() {
-        QVERIFY(!FormServerEdit::forSelection(std::nullopt));
-        QVERIFY(!FormServerEdit::forSelection(ServerRecord{}));
-        ServerRecord row = loopbackRecord();
-        row.id = 7;
-        const auto form = FormServerEdit::forSelection(row);
-        QVERIFY(form);
-        QCOMPARE(field<QLabel>(*form, "lbID")->text(), QStringLiteral("7"));
-        QCOMPARE(MultiLineText::text(*field<QPlainTextEdit>(*form, "TextPostData")), row.postData);
-        QVERIFY(!field<QCheckBox>(*form, "CheckInUse")->isChecked());
-    }
-
-    void editTitleFollowsTheAddress() {
-        FormServerEdit form(loopbackRecord());
-        form.show();
-        for (int i = 0; i < 3; ++i)
-            form.repaint();
-        QCOMPARE(form.windowTitle(), QStringLiteral("编辑服务器信息[127.0.0.1]"));
-        field<QLineEdit>(form, "TextIPAddress")->setText(QStringLiteral("localhost"));
-        form.repaint();
-        QCOMPARE(form.windowTitle(), QStringLiteral("编辑服务器信息[localhost]"));
-    }
-
-    void saveEdit_data() {
-        QTest::addColumn<bool>("connected");
-        QTest::addColumn<Boxes>("boxes");
-        QTest::addColumn<int>("reloads");
-        QTest::newRow("saved") << true
-                               << Boxes{{QMessageBox::Information, QStringLiteral("恭喜,编辑成功")}}
-                               << 1;
-        QTest::newRow("failed") << false
-                                << Boxes{{QMessageBox::Critical, QStringLiteral("对不起,保存失败")}}
-                                << 0;
-    }
-    void saveEdit() {
-        QFETCH(bool, connected);
-        QFETCH(Boxes, boxes);
-        QFETCH(int, reloads);
-        TemporaryCatalogue catalogue;
-        FormServerEdit form(addRecord(loopbackRecord()));
-        form.show();
-        QSignalSpy changed(&form, &FormServerEdit::catalogueChanged);
-        field<QLineEdit>(form, "TextDisplayName")->setText(QStringLiteral("it's new"));
-        if (!connected)
-            ModuleDB::DbClose();
-        click(form, "CmdSave");
-        QCOMPARE(shownBoxes(), boxes);
-        QCOMPARE(changed.count(), reloads);
-        QCOMPARE(form.isVisible(), !connected);
-        ModuleDB::DbOpen();
-        QCOMPARE(stored().displayName == QStringLiteral("it's new"), connected);
-        QCOMPARE(stored().postData, loopbackRecord().postData);
-    }
-
-    void deleteServer_data() {
+    // Saves and deletes: the boxes shown, whether the main list is asked to
+    // reload, whether the dialog closes, and what the catalogue then holds.
+    void changes_data() {
+        QTest::addColumn<QString>("button");
         QTest::addColumn<QMessageBox::StandardButton>("answer");
         QTest::addColumn<bool>("connected");
-        QTest::addColumn<Boxes>("boxes");
-        QTest::addColumn<bool>("deleted");
-        const std::pair<QMessageBox::Icon, QString> question{QMessageBox::Question,
-                                                             QStringLiteral("确认？")};
-        QTest::newRow("cancelled") << QMessageBox::Cancel << true << Boxes{question} << false;
-        QTest::newRow("confirmed") << QMessageBox::Ok << true << Boxes{question} << true;
-        QTest::newRow("failed") << QMessageBox::Ok << false
-                                << Boxes{question,
-                                         {QMessageBox::Critical, QStringLiteral("对不起,删除失败")}}
-                                << false;
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<QString>("stored");
+        const QString ask = QStringLiteral("4 确认？");
+        const auto ok = QMessageBox::Ok;
+        QTest::newRow("save") << "CmdSave" << ok << true << QStringList{"1 恭喜,编辑成功"} << true
+                              << "it's new";
+        QTest::newRow("save fails")
+            << "CmdSave" << ok << false << QStringList{"3 对不起,保存失败"} << false << "web";
+        QTest::newRow("delete cancelled")
+            << "CmdDel" << QMessageBox::Cancel << true << QStringList{ask} << false << "web";
+        QTest::newRow("delete") << "CmdDel" << ok << true << QStringList{ask} << true << "";
+        QTest::newRow("delete fails")
+            << "CmdDel" << ok << false << QStringList{ask, "3 对不起,删除失败"} << false << "web";
     }
-    void deleteServer() {
+    void changes() {
+        QFETCH(QString, button);
         QFETCH(QMessageBox::StandardButton, answer);
         QFETCH(bool, connected);
-        QFETCH(Boxes, boxes);
-        QFETCH(bool, deleted);
+        QFETCH(QStringList, titles);
+        QFETCH(bool, closes);
+        QFETCH(QString, stored);
         TemporaryCatalogue catalogue;
-        FormServerEdit form(addRecord(loopbackRecord()));
+        QCOMPARE(ServerCatalogue::AddServer(Loopback), QString());
+        FormServerEdit form(storedServers().value(0));
         form.show();
-        QSignalSpy changed(&form, &FormServerEdit::catalogueChanged);
+        QSignalSpy reloads(&form, &FormServerEdit::catalogueChanged);
+        type(form, "TextDisplayName", QStringLiteral("it's new"));
         if (!connected)
             ModuleDB::DbClose();
         MessageBoxes::queueAnswer(answer);
-        click(form, "CmdDel");
-        const auto shown = MessageBoxes::takeShown();
-        QCOMPARE(shown.first().text, QStringLiteral("确定删除该服务器信息?\r\n删除后无法恢复!"));
-        Boxes seen;
-        for (const auto& box : shown)
-            seen.append({box.icon, box.title});
-        QCOMPARE(seen, boxes);
-        QCOMPARE(changed.count(), deleted ? 1 : 0);
-        QCOMPARE(form.isVisible(), !deleted);
+        click(form, qPrintable(button));
+        QCOMPARE(shownTitles(), titles);
+        QCOMPARE(reloads.count(), closes ? 1 : 0);
+        QCOMPARE(form.isVisible(), !closes);
         ModuleDB::DbOpen();
-        QCOMPARE(ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).isEmpty(),
-                 deleted);
+        QCOMPARE(storedServers().value(0).displayName, stored);
+    }
+
+    void exitAsksForAReload() {
+        FormServer exited;
+        QSignalSpy exitReloads(&exited, &FormServer::catalogueChanged);
+        exited.show();
+        click(exited, "CmdCancel");
+        QCOMPARE(exitReloads.count(), 1);
+        QVERIFY(!exited.isVisible());
+    }
+
+    void editNeedsASelectedRowAndNamesItsAddress() {
+        QVERIFY(!FormServerEdit::forSelection(std::nullopt));
+        QVERIFY(!FormServerEdit::forSelection(ServerRecord{}));
+        ServerRecord row = Loopback;
+        row.id = 7;
+        const auto form = FormServerEdit::forSelection(row);
+        QCOMPARE(control<QLabel>(*form, "lbID")->text(), QStringLiteral("7"));
+        QVERIFY(!control<QCheckBox>(*form, "CheckInUse")->isChecked());
+        form->show();
+        for (int paint = 0; paint < 3; ++paint)
+            form->repaint();
+        QCOMPARE(form->windowTitle(), QStringLiteral("编辑服务器信息[127.0.0.1]"));
+        type(*form, "TextIPAddress", QStringLiteral("localhost"));
+        form->repaint();
+        QCOMPARE(form->windowTitle(), QStringLiteral("编辑服务器信息[localhost]"));
     }
 
     void templateByPort_data() {
@@ -290,15 +186,13 @@ private slots:
         QTest::addColumn<QString>("request");
         QTest::addColumn<QString>("toolTip");
         const QString none = QStringLiteral("数据库中无该端口信息");
-        QTest::newRow("found, trimmed") << QStringLiteral(" 47001 ") << QStringLiteral("PING")
-                                        << QStringLiteral("端口类型[Echo]");
-        QTest::newRow("empty request")
-            << QStringLiteral("47002") << DesignTexts::defaultRequest() << none;
-        QTest::newRow("unknown port")
-            << QStringLiteral("47003") << DesignTexts::defaultRequest() << none;
-        QTest::newRow("not a number")
-            << QStringLiteral("47001x") << DesignTexts::defaultRequest() << none;
-        QTest::newRow("empty") << QString() << DesignTexts::defaultRequest() << none;
+        const QString design = DesignTexts::defaultRequest();
+        QTest::newRow("found, trimmed") << " 47001 "
+                                        << "PING"
+                                        << "端口类型[Echo]";
+        QTest::newRow("empty request") << "47002" << design << none;
+        QTest::newRow("unknown port") << "47003" << design << none;
+        QTest::newRow("not a number") << "47001x" << design << none;
     }
     void templateByPort() {
         QFETCH(QString, port);
@@ -307,41 +201,26 @@ private slots:
         TemporaryCatalogue catalogue;
         const QString insert = QStringLiteral(
             "insert into SendData (port, SendData, ReplyData, ServerType) values (?, ?, ?, ?)");
-        QCOMPARE(ModuleDB::DbExecute(insert, {47001, QStringLiteral("PING"), QStringLiteral("PONG"),
-                                              QStringLiteral("Echo")}),
-                 QString());
-        QCOMPARE(ModuleDB::DbExecute(
-                     insert, {47002, QString(), QStringLiteral("x"), QStringLiteral("Empty")}),
-                 QString());
+        QCOMPARE(ModuleDB::DbExecute(insert, {47001, "PING", "PONG", "Echo"}), QString());
+        QCOMPARE(ModuleDB::DbExecute(insert, {47002, "", "x", "Empty"}), QString());
         FormServer form;
-        field<QLineEdit>(form, "TextPort")->setText(port);
+        type(form, "TextPort", port);
         click(form, "CmdAuto");
-        QCOMPARE(MultiLineText::text(*field<QPlainTextEdit>(form, "TextPostData")), request);
-        QCOMPARE(field<QLineEdit>(form, "TextPort")->toolTip(), toolTip);
+        QCOMPARE(boxText(form, "TextPostData"), request);
+        QCOMPARE(control(form, "TextPort")->toolTip(), toolTip);
     }
 
-    void testButtonWritesIntoTheExpectedReply_data() {
-        QTest::addColumn<QString>("request");
-        QTest::addColumn<QByteArray>("sent");
-        QTest::newRow("hex is plain text here")
-            << QStringLiteral("HEX:48:49") << QByteArray("HEX:48:49");
-        QTest::newRow("asc codes") << QStringLiteral("asc:72:73") << QByteArray("HI");
-    }
     void testButtonWritesIntoTheExpectedReply() {
-        QFETCH(QString, request);
-        QFETCH(QByteArray, sent);
         LoopbackServer server("HTTP/1.1 204 No Content\r\n");
         FormServer form;
-        field<QLineEdit>(form, "TextIPAddress")->setText(QStringLiteral("127.0.0.1"));
-        field<QLineEdit>(form, "TextPort")->setText(QString::number(server.port()));
-        setBox(form, "TextPostData", request);
+        type(form, "TextIPAddress", QStringLiteral("127.0.0.1"));
+        type(form, "TextPort", QString::number(server.port()));
+        type(form, "TextPostData", QStringLiteral("HEX:48:49"));
         click(form, "CmdTest");
-        auto* reply = field<QPlainTextEdit>(form, "TextReplyData");
-        QTRY_COMPARE(MultiLineText::text(*reply), QStringLiteral("HTTP/1.1 204 No Content\r\n"));
-        QCOMPARE(server.received, sent);
-        QTRY_VERIFY(field<QLabel>(form, "lb_WskState")
-                        ->text()
-                        .startsWith(QStringLiteral("SOCKET[IP:127.0.0.1:")));
+        QTRY_COMPARE(boxText(form, "TextReplyData"), QStringLiteral("HTTP/1.1 204 No Content\r\n"));
+        QCOMPARE(server.received, QByteArray("HEX:48:49")); // sent as plain text here
+        QTRY_VERIFY(
+            control<QLabel>(form, "lb_WskState")->text().startsWith("SOCKET[IP:127.0.0.1:"));
     }
 };
 
