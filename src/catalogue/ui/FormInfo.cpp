@@ -71,6 +71,7 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     MultiLineText::setText(*TextPostData, DesignTexts::defaultRequest());
     MultiLineText::setText(*TextReplyData, DesignTexts::defaultReply());
     TextReplyHex->setReadOnly(true);
+    TextReplyHex->setAccessibleName(QStringLiteral("响应数据(HEX)"));
     TextReplyHex->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     TextReplyHex->setLineWrapMode(QPlainTextEdit::NoWrap);
     Label1->setBuddy(TextDisplayName);

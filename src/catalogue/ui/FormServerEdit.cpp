@@ -36,11 +36,6 @@ FormServerEdit::forSelection(const std::optional<ServerRecord>& selected, QWidge
     return std::make_unique<FormServerEdit>(*selected, parent);
 }
 
-void FormServerEdit::paintEvent(QPaintEvent* event) {
-    showAddressInTitle();
-    ServerEditor::paintEvent(event);
-}
-
 void FormServerEdit::showAddressInTitle() {
     setWindowTitle(QStringLiteral("编辑服务器信息[") + TextIPAddress->text() + QLatin1Char(']'));
 }

@@ -5,8 +5,6 @@
 #include <memory>
 #include <optional>
 
-class QPaintEvent;
-
 // Changes or deletes one server of the catalogue, filled from the values a
 // list row shows. Its title names the address being edited.
 class FormServerEdit final : public ServerEditor {
@@ -20,9 +18,6 @@ public:
     // edit never starts on a server that does not exist.
     static std::unique_ptr<FormServerEdit> forSelection(const std::optional<ServerRecord>& selected,
                                                         QWidget* parent = nullptr);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
 
 private:
     void CmdSave_Click();

@@ -62,6 +62,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     MultiLineText::setText(*TextReplyData, DesignTexts::defaultReply());
     CheckInUse->setChecked(true);
     lb_WskState->setStyleSheet(QStringLiteral("color: red"));
+    TextPort->setMaximumWidth(120);
 
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(TextPort);
