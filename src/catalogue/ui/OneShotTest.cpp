@@ -27,18 +27,9 @@ void OneShotTest::start(const QString& host, const QString& portText) {
     m_output.clear();
     emit started();
     WskWeb->Close();
-    // Arguments the socket cannot use are refused here, before any connect.
-    const qint32 port = leadingInteger(portText);
     QString problem;
-    if (host.trimmed().isEmpty())
-        problem = QStringLiteral("无效的服务器地址");
-    else if (port < 0 || port > 65535)
-        problem = QStringLiteral("无效的端口号 %1").arg(port);
-    if (!problem.isEmpty()) {
+    if (!WskWeb->Connect(host, leadingInteger(portText), &problem))
         MultiLineText::setText(m_output, QStringLiteral("测试错误：") + problem);
-        return;
-    }
-    WskWeb->Connect(host, port);
 }
 
 QString OneShotTest::stateText() const {
