@@ -2,6 +2,10 @@
 
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerListLoader.h"
+#include "catalogue/ui/FormFind.h"
+#include "catalogue/ui/FormInfo.h"
+#include "catalogue/ui/FormServer.h"
+#include "catalogue/ui/FormServerEdit.h"
 #include "config/ModuleINI.h"
 #include "config/SettingsStore.h"
 #include "config/SkinFolder.h"
@@ -136,8 +140,9 @@ void FormMain::createControls() {
     connect(m_rows, &ServerRowModel::checkToggled, this, &FormMain::LstResult_ItemCheck);
     connect(CmdSetup, &QPushButton::clicked, this, &FormMain::CmdSetup_Click);
     connect(CmdStart, &QPushButton::clicked, this, &FormMain::CmdStart_Click);
-    for (QPushButton* pending : {CmdFind, CmdServer})
-        pending->setEnabled(false);
+    connect(CmdFind, &QPushButton::clicked, this, &FormMain::CmdFind_Click);
+    connect(CmdServer, &QPushButton::clicked, this, &FormMain::CmdServer_Click);
+    connect(LstResult, &QAbstractItemView::doubleClicked, this, &FormMain::LstResult_DblClick);
 }
 
 QAction* FormMain::addItem(QMenu* menu, const char* name, const QString& caption) {
@@ -168,12 +173,16 @@ void FormMain::createMenus() {
             this, &FormMain::Menu_Exit_Click);
 
     addMenu(Menu_Right, "Menu_Right", QStringLiteral("服务器选项(&M)"));
-    addItem(Menu_Right, "Menu_InfoServer", QStringLiteral("查看服务器(&I)"));
+    connect(addItem(Menu_Right, "Menu_InfoServer", QStringLiteral("查看服务器(&I)")),
+            &QAction::triggered, this, &FormMain::Menu_InfoServer_Click);
     addSeparator(Menu_Right, "line2");
-    addItem(Menu_Right, "Menu_AddServer", QStringLiteral("添加服务器(&A)"));
-    addItem(Menu_Right, "Menu_EditServer", QStringLiteral("编辑服务器(&E)"));
+    connect(addItem(Menu_Right, "Menu_AddServer", QStringLiteral("添加服务器(&A)")),
+            &QAction::triggered, this, &FormMain::CmdServer_Click);
+    connect(addItem(Menu_Right, "Menu_EditServer", QStringLiteral("编辑服务器(&E)")),
+            &QAction::triggered, this, &FormMain::Menu_EditServer_Click);
     addSeparator(Menu_Right, "Line3");
-    addItem(Menu_Right, "Menu_Find", QStringLiteral("搜索服务器(&F)"));
+    connect(addItem(Menu_Right, "Menu_Find", QStringLiteral("搜索服务器(&F)")), &QAction::triggered,
+            this, &FormMain::CmdFind_Click);
     const auto addLoader = [this](const char* name, const QString& caption,
                                   ServerCatalogue::Selection selection) {
         connect(addItem(Menu_Right, name, caption), &QAction::triggered, this,
@@ -187,9 +196,6 @@ void FormMain::createMenus() {
             &QAction::triggered, this, &FormMain::Menu_TelnetTest_Click);
     connect(addItem(Menu_Right, "Menu_PingTest", QStringLiteral("Ping 命令测试")),
             &QAction::triggered, this, &FormMain::Menu_PingTest_Click);
-    for (const char* pending :
-         {"Menu_InfoServer", "Menu_AddServer", "Menu_EditServer", "Menu_Find"})
-        Menu_Right->findChild<QAction*>(QString::fromLatin1(pending))->setEnabled(false);
 
     addMenu(Menu_Theme, "Menu_Theme", QStringLiteral("主题(&T)"));
     Menu_ListThemes.append(addItem(Menu_Theme, "Menu_ListThemes", QStringLiteral("主题列表")));
@@ -457,6 +463,68 @@ int FormMain::selectedRow() const {
         current = rows.first();
     }
     return m_sortedRows->mapToSource(current).row();
+}
+
+std::optional<ServerRecord> FormMain::selectedServer() const {
+    const int row = selectedRow();
+    if (row < 0)
+        return std::nullopt;
+    using Column = ServerRowModel::Column;
+    ServerRecord server;
+    server.id = m_rows->text(row, Column::ID).toLongLong();
+    server.displayName = m_rows->text(row, Column::DisplayName);
+    server.ipAddress = m_rows->text(row, Column::IPAddress);
+    server.port = m_rows->text(row, Column::Port);
+    server.postData = m_rows->text(row, Column::PostData);
+    server.replyData = m_rows->text(row, Column::ReplyData);
+    server.addTime = m_rows->text(row, Column::AddTime);
+    server.inUse = m_rows->isChecked(row);
+    return server;
+}
+
+void FormMain::reloadMonitoredServers() {
+    LoadServerList(ServerCatalogue::Selection::Enabled);
+}
+
+void FormMain::LstResult_DblClick() {
+    Menu_InfoServer_Click();
+}
+
+void FormMain::Menu_InfoServer_Click() {
+    std::optional<ServerRecord> server = selectedServer();
+    if (!server)
+        return;
+    // The details show the last reply once one arrived: the ReplyData tip.
+    const QString lastReply = m_rows->toolTip(selectedRow(), ServerRowModel::ReplyData);
+    if (!lastReply.isEmpty())
+        server->replyData = lastReply;
+    FormInfo details(m_services.echo, this);
+    details.setServer(*server);
+    details.exec();
+}
+
+void FormMain::CmdServer_Click() {
+    FormServer editor(this);
+    connect(&editor, &ServerEditor::catalogueChanged, this, &FormMain::reloadMonitoredServers);
+    editor.exec();
+}
+
+void FormMain::Menu_EditServer_Click() {
+    const std::unique_ptr<FormServerEdit> editor =
+        FormServerEdit::forSelection(selectedServer(), this);
+    if (!editor)
+        return;
+    connect(editor.get(), &ServerEditor::catalogueChanged, this, &FormMain::reloadMonitoredServers);
+    editor->exec();
+}
+
+void FormMain::CmdFind_Click() {
+    FormFind search(this);
+    connect(&search, &FormFind::searchResultsReady, this,
+            [this](const QList<ServerRecord>& servers) {
+                ServerListLoader::LoadServerList(*m_rows, servers);
+            });
+    search.exec();
 }
 
 void FormMain::Menu_PingTest_Click() {

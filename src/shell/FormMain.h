@@ -12,6 +12,7 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <optional>
 
 class AlertNotifier;
 class ConsoleLauncher;
@@ -48,6 +49,11 @@ public:
     void LoadServerList(ServerCatalogue::Selection selection);
     void CmdListErr_Click();
     void LstResult_ItemCheck(quint64 key, bool checked);
+    void LstResult_DblClick();
+    void Menu_InfoServer_Click();
+    void CmdServer_Click();
+    void Menu_EditServer_Click();
+    void CmdFind_Click();
     void Menu_PingTest_Click();
     void Menu_TelnetTest_Click();
     void Menu_HelpWeb_Click();
@@ -88,6 +94,8 @@ private:
     // is selected, else the first selected one), as a row of the model; -1
     // without a selection.
     int selectedRow() const;
+    std::optional<ServerRecord> selectedServer() const;
+    void reloadMonitoredServers();
     void applyLayout(const MainWindowLayout& layout);
     MainWindowLayout currentLayout() const;
 

@@ -9,6 +9,8 @@
 
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
+#include "catalogue/ui/FormFind.h"
+#include "catalogue/ui/ServerEditor.h"
 #include "config/IniFile.h"
 #include "config/ui/FormSetup.h"
 #include "monitor/ServerRowModel.h"
@@ -19,9 +21,9 @@
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
 #include "shell/GuardedSequence.h"
-#include "shell/frmAbout.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -34,6 +36,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <functional>
 #include <stdexcept>
 
 namespace {
@@ -114,6 +117,29 @@ struct Shell {
         for (int row = 0; row < window->rowModel().rowCount(); ++row)
             names.append(window->rowModel().text(row, ServerRowModel::DisplayName));
         return names;
+    }
+    // Runs act; a modal dialog it opens is handed to inside, then closed.
+    // Returns the dialog's class name, empty when none opened.
+    QString dialogOpenedBy(const std::function<void()>& act,
+                           const std::function<void(QDialog*)>& inside = {}) {
+        QString opened;
+        QTimer::singleShot(0, window, [&] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                opened = QString::fromLatin1(dialog->metaObject()->className());
+                if (inside)
+                    inside(dialog);
+                dialog->reject();
+            }
+        });
+        act();
+        QCoreApplication::processEvents();
+        return opened;
+    }
+    void selectRow(int row) const {
+        auto* list = window->findChild<QTreeView*>(QStringLiteral("LstResult"));
+        list->selectionModel()->setCurrentIndex(list->model()->index(row, 0),
+                                                QItemSelectionModel::ClearAndSelect |
+                                                    QItemSelectionModel::Rows);
     }
     QStringList themeCaptions() const {
         QStringList captions;
@@ -318,21 +344,79 @@ private slots:
         QCOMPARE(shell.processes.starts.first().arguments, arguments);
     }
 
+    void catalogueDialogsOpenFromTheMainWindow_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<QString>("dialog"); // empty: nothing opens
+        QTest::newRow("details of the selected row") << "Menu_InfoServer" << true << "FormInfo";
+        QTest::newRow("details without a selection") << "Menu_InfoServer" << false << "";
+        QTest::newRow("double click") << "double click" << true << "FormInfo";
+        QTest::newRow("edit the selected row") << "Menu_EditServer" << true << "FormServerEdit";
+        QTest::newRow("edit without a selection") << "Menu_EditServer" << false << "";
+        QTest::newRow("add from the menu") << "Menu_AddServer" << false << "FormServer";
+        QTest::newRow("add button") << "CmdServer" << false << "FormServer";
+        QTest::newRow("search from the menu") << "Menu_Find" << false << "FormFind";
+        QTest::newRow("search button") << "CmdFind" << false << "FormFind";
+    }
+    void catalogueDialogsOpenFromTheMainWindow() {
+        QFETCH(QString, command);
+        QFETCH(bool, selected);
+        QFETCH(QString, dialog);
+        Shell shell;
+        shell.addServers();
+        FormMain& main = shell.start();
+        if (selected)
+            shell.selectRow(1);
+        const QString opened = shell.dialogOpenedBy([&] {
+            auto* list = main.findChild<QTreeView*>(QStringLiteral("LstResult"));
+            if (command == QLatin1String("double click"))
+                emit list->doubleClicked(list->model()->index(1, 1));
+            else if (auto* button = main.findChild<QPushButton*>(command))
+                button->click();
+            else
+                main.findChild<QAction*>(command)->trigger();
+        });
+        QCOMPARE(opened, dialog);
+    }
+
+    void dialogsReplaceTheList_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("a catalogue change reloads the monitored servers")
+            << "CmdServer" << QStringList{"alpha", "gamma", "delta"};
+        QTest::newRow("search results replace the list") << "CmdFind" << QStringList{"found"};
+    }
+    void dialogsReplaceTheList() {
+        QFETCH(QString, command);
+        QFETCH(QStringList, names);
+        Shell shell;
+        shell.addServers();
+        FormMain& main = shell.start();
+        main.findChild<QAction*>(QStringLiteral("Menu_All"))->trigger();
+        ServerRecord server;
+        server.displayName = QStringLiteral("delta");
+        shell.dialogOpenedBy([&] { main.findChild<QPushButton*>(command)->click(); },
+                             [&](QDialog* dialog) {
+                                 if (auto* search = qobject_cast<FormFind*>(dialog)) {
+                                     server.displayName = QStringLiteral("found");
+                                     emit search->searchResultsReady({server});
+                                 } else {
+                                     QCOMPARE(ServerCatalogue::AddServer(server), QString());
+                                     emit qobject_cast<ServerEditor*>(dialog)->catalogueChanged();
+                                 }
+                             });
+        QCOMPARE(shell.rowNames(), names);
+    }
+
     void helpMenuOpensItsPages() {
         Shell shell;
         FormMain& main = shell.start();
         main.findChild<QAction*>(QStringLiteral("Menu_HelpWeb"))->trigger();
         QCOMPARE(shell.urls.opened,
                  QList<QUrl>{QUrl("https://www.example.com/?MyProject=ZodevuViruz")});
-        bool aboutShown = false;
-        QTimer::singleShot(0, &main, [&] {
-            auto* about = main.findChild<frmAbout*>();
-            aboutShown = about && about->isModal() && about->isVisible();
-            if (about)
-                about->reject();
-        });
-        main.findChild<QAction*>(QStringLiteral("Menu_About"))->trigger();
-        QVERIFY(aboutShown);
+        QCOMPARE(shell.dialogOpenedBy(
+                     [&] { main.findChild<QAction*>(QStringLiteral("Menu_About"))->trigger(); }),
+                 QStringLiteral("frmAbout"));
     }
 
     void closingHidesIntoTheTrayWithOneHint() {
