@@ -129,6 +129,8 @@ void FormMain::createControls() {
     LstResult->setSelectionBehavior(QAbstractItemView::SelectRows);
     LstResult->setEditTriggers(QAbstractItemView::NoEditTriggers);
     LstResult->header()->setStretchLastSection(false);
+    // Stored column widths belong to column positions: columns stay where they are.
+    LstResult->header()->setSectionsMovable(false);
     layout->addWidget(LstResult, 1);
     m_listInteraction = new ResultListInteraction(LstResult, m_sortedRows, this);
     setCentralWidget(central);
