@@ -10,8 +10,9 @@ ResultListInteraction::ResultListInteraction(QAbstractItemView* list, QSortFilte
                                              QObject* parent)
     : QObject(parent)
     , m_list(list)
-    , m_proxy(proxy) {
-    m_list->viewport()->installEventFilter(this);
+    , m_proxy(proxy)
+    , m_viewport(list->viewport()) {
+    list->viewport()->installEventFilter(this);
     if (auto* tree = qobject_cast<QTreeView*>(m_list)) {
         tree->setSortingEnabled(false);
         tree->header()->setSectionsClickable(true);
@@ -47,7 +48,9 @@ bool ResultListInteraction::LstResult_MouseUp(Qt::MouseButton button, const QPoi
 }
 
 bool ResultListInteraction::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_list->viewport())
+    // Compared by address only: the viewport still sends events while the
+    // list around it is being destroyed.
+    if (watched != m_viewport)
         return false;
     switch (event->type()) {
     case QEvent::MouseButtonPress:

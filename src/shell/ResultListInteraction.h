@@ -37,5 +37,6 @@ protected:
 private:
     QAbstractItemView* m_list;
     QSortFilterProxyModel* m_proxy;
+    const QObject* m_viewport;
     ListSortState m_sortState;
 };
