@@ -291,6 +291,34 @@ private slots:
         QCOMPARE(shell.rowNames(), names);
     }
 
+    void checkBoxWritesTheCatalogue_data() {
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<bool>("storedInUse");
+        QTest::addColumn<QStringList>("titles");
+        QTest::newRow("written") << true << false << QStringList{};
+        QTest::newRow("failure reported") << false << true << QStringList{"对不起,更改状态失败"};
+    }
+    void checkBoxWritesTheCatalogue() {
+        QFETCH(bool, connected);
+        QFETCH(bool, storedInUse);
+        QFETCH(QStringList, titles);
+        Shell shell;
+        shell.addServers();
+        FormMain& main = shell.start();
+        if (!connected)
+            ModuleDB::DbClose();
+        auto* list = main.findChild<QTreeView*>(QStringLiteral("LstResult"));
+        QVERIFY(list->model()->setData(list->model()->index(0, ServerRowModel::ID), Qt::Unchecked,
+                                       Qt::CheckStateRole));
+        QStringList shown;
+        for (const MessageBoxes::Shown& box : MessageBoxes::takeShown())
+            shown.append(box.title);
+        QCOMPARE(shown, titles);
+        QVERIFY(ModuleDB::DbOpen());
+        const qint64 id = main.rowModel().text(0, ServerRowModel::ID).toLongLong();
+        QCOMPARE(ServerCatalogue::SelectServer(id)->inUse, storedInUse);
+    }
+
     void launchersUseTheSelectedRow_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<bool>("selected");
