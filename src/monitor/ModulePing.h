@@ -2,14 +2,18 @@
 
 #include <QString>
 
+#include <optional>
+
 // The echo module's helpers. The echo itself goes through EchoService.
 namespace ModulePing {
 
-// Text of an echo status or PingHost result ("unknown  msg returned" when unknown).
-QString PingStatusText(long code);
-// Four dot-separated numbers to an address in network byte order, as the
-// echo target conversion defines it.
-quint32 AddressToNumber(const QString& address);
+// Text of an echo status number ("unknown  msg returned" for numbers it does not know).
+QString PingStatusText(quint32 code);
+// Four dot-separated numbers to an address whose bytes, lowest first, are the
+// parts in written order (192.168.1.10 is 0x0A01A8C0); a part above 255
+// contributes its low 8 bits. Fewer than four parts give 0; a fifth part or a
+// part that is not a number give no value.
+std::optional<qint32> AddressToNumber(const QString& address);
 // The socket library needs no start-up on Linux: both report success.
 bool SocketsStartup();
 bool SocketsCleanup();

@@ -1,0 +1,228 @@
+#include "config/IniFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <utility>
+
+namespace {
+
+// Lines without their "\n"; a line keeps its own "\r" so untouched lines
+// are written back exactly as they were read.
+struct Lines {
+    QList<QByteArray> lines;
+    bool endsWithNewline = false;
+    QByteArray carriageReturn; // "\r" when the file uses CR LF
+
+    static Lines fromContent(const QByteArray& content) {
+        Lines result;
+        if (content.isEmpty())
+            return result;
+        result.lines = content.split('\n');
+        if (result.lines.constLast().isEmpty()) {
+            result.lines.removeLast();
+            result.endsWithNewline = true;
+        }
+        if (!result.lines.isEmpty() && result.lines.constFirst().endsWith('\r'))
+            result.carriageReturn = QByteArrayLiteral("\r");
+        return result;
+    }
+
+    QByteArray content() const {
+        QByteArray result = lines.join('\n');
+        if (endsWithNewline)
+            result.append('\n');
+        return result;
+    }
+
+    void insert(qsizetype index, const QString& text) {
+        lines.insert(index, text.toUtf8() + carriageReturn);
+        if (index == lines.size() - 1)
+            endsWithNewline = true;
+    }
+};
+
+struct LineInfo {
+    enum Kind { Other, Section, Entry };
+    Kind kind = Other;
+    QString name;
+    QString value;
+};
+
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+QString trimBlanks(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+LineInfo classify(QByteArray raw) {
+    if (raw.endsWith('\r'))
+        raw.chop(1);
+    if (raw.startsWith("\xEF\xBB\xBF"))
+        raw.remove(0, 3);
+    const QString text = trimBlanks(QString::fromUtf8(raw));
+    if (text.startsWith(QLatin1Char('['))) {
+        const qsizetype close = text.indexOf(QLatin1Char(']'));
+        if (close < 0)
+            return {};
+        return {LineInfo::Section, trimBlanks(text.mid(1, close - 1)), {}};
+    }
+    if (text.startsWith(QLatin1Char(';')) || text.startsWith(QLatin1Char('#')))
+        return {};
+    const qsizetype equals = text.indexOf(QLatin1Char('='));
+    if (equals <= 0)
+        return {};
+    const QString key = trimBlanks(text.left(equals));
+    if (key.isEmpty())
+        return {};
+    return {LineInfo::Entry, key, trimBlanks(text.mid(equals + 1))};
+}
+
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Replaces the entry in the first section of that name that holds it, or adds
+// it after the last line of the first such section, or appends a new section.
+void apply(Lines& file, const IniFile::Entry& entry) {
+    const QString section = trimBlanks(entry.section);
+    const QString key = trimBlanks(entry.key);
+    bool inSection = false;
+    int sectionsSeen = 0;
+    qsizetype insertAfter = -1;
+    for (qsizetype i = 0; i < file.lines.size(); ++i) {
+        const LineInfo info = classify(file.lines.at(i));
+        if (info.kind == LineInfo::Section) {
+            inSection = sameName(info.name, section);
+            if (inSection && ++sectionsSeen == 1)
+                insertAfter = i;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        if (info.kind == LineInfo::Entry && sameName(info.name, key)) {
+            const bool hadReturn = file.lines.at(i).endsWith('\r');
+            QByteArray line = (info.name + QLatin1Char('=') + entry.value).toUtf8();
+            if (hadReturn)
+                line.append('\r');
+            file.lines[i] = line;
+            return;
+        }
+        if (sectionsSeen == 1 && !file.lines.at(i).trimmed().isEmpty())
+            insertAfter = i;
+    }
+    const QString line = key + QLatin1Char('=') + entry.value;
+    if (insertAfter >= 0) {
+        file.insert(insertAfter + 1, line);
+        return;
+    }
+    file.insert(file.lines.size(), QLatin1Char('[') + section + QLatin1Char(']'));
+    file.insert(file.lines.size(), line);
+}
+
+bool hasLineBreak(const QString& text) {
+    return text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) ||
+           text.contains(QChar(0));
+}
+
+struct Content {
+    bool exists = false;
+    bool readable = true;
+    QByteArray bytes;
+};
+
+Content readContent(const QString& path) {
+    Content result;
+    if (!QFileInfo::exists(path))
+        return result;
+    result.exists = true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.readable = false;
+        return result;
+    }
+    result.bytes = file.readAll();
+    result.readable = file.error() == QFileDevice::NoError;
+    return result;
+}
+
+bool writeContent(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace
+
+IniFile::IniFile(QString path)
+    : m_path(std::move(path)) {}
+
+std::optional<QString> IniFile::value(const QString& section, const QString& key) const {
+    if (!isValidSection(section) || !isValidKey(key))
+        return std::nullopt;
+    const Content content = readContent(m_path);
+    if (!content.readable)
+        return std::nullopt;
+    const QString wantedSection = trimBlanks(section);
+    const QString wantedKey = trimBlanks(key);
+    bool inSection = false;
+    for (const QByteArray& raw : Lines::fromContent(content.bytes).lines) {
+        const LineInfo info = classify(raw);
+        if (info.kind == LineInfo::Section)
+            inSection = sameName(info.name, wantedSection);
+        else if (inSection && info.kind == LineInfo::Entry && sameName(info.name, wantedKey))
+            return info.value;
+    }
+    return std::nullopt;
+}
+
+bool IniFile::setValue(const QString& section, const QString& key, const QString& value) {
+    return setValues({{section, key, value}});
+}
+
+bool IniFile::setValues(const QList<Entry>& entries) {
+    for (const Entry& entry : entries) {
+        if (!isValidSection(entry.section) || !isValidKey(entry.key) || !isValidValue(entry.value))
+            return false;
+    }
+    const Content content = readContent(m_path);
+    if (!content.readable)
+        return false;
+    Lines file = Lines::fromContent(content.bytes);
+    for (const Entry& entry : entries)
+        apply(file, entry);
+    const QByteArray updated = file.content();
+    if (content.exists && updated == content.bytes)
+        return true;
+    return writeContent(m_path, updated);
+}
+
+bool IniFile::isValidSection(const QString& section) {
+    const QString name = trimBlanks(section);
+    return !name.isEmpty() && !hasLineBreak(name) && !name.contains(QLatin1Char(']'));
+}
+
+bool IniFile::isValidKey(const QString& key) {
+    const QString name = trimBlanks(key);
+    return !name.isEmpty() && !hasLineBreak(name) && !name.contains(QLatin1Char('=')) &&
+           !name.startsWith(QLatin1Char('[')) && !name.startsWith(QLatin1Char(';')) &&
+           !name.startsWith(QLatin1Char('#'));
+}
+
+bool IniFile::isValidValue(const QString& value) {
+    return !hasLineBreak(value);
+}

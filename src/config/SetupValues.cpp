@@ -1,0 +1,109 @@
+#include "config/SetupValues.h"
+
+#include "config/IniFile.h"
+#include "config/ModuleINI.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double MaxInt32 = std::numeric_limits<qint32>::max();
+
+std::optional<qint32> wholeNumber(const QString& text) {
+    static const QRegularExpression pattern(QStringLiteral("^[ \\t]*\\+?([0-9]+)[ \\t]*$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const qlonglong number = match.captured(1).toLongLong(&ok);
+    if (!ok || number > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return static_cast<qint32>(number);
+}
+
+} // namespace
+
+std::optional<double> SetupValues::parseInterval(const QString& text) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^[ \\t]*\\+?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)[ \\t]*$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const double seconds = match.captured(1).toDouble(&ok);
+    if (!ok || !std::isfinite(seconds) || seconds < 1 || std::nearbyint(seconds) > MaxInt32)
+        return std::nullopt;
+    return seconds;
+}
+
+std::optional<qint32> SetupValues::parseLimit(const QString& text) {
+    return wholeNumber(text);
+}
+
+std::optional<qint32> SetupValues::parseTimeOut(const QString& text) {
+    const std::optional<qint32> ms = wholeNumber(text);
+    if (!ms || *ms < 1 || *ms > MaxTimeOut)
+        return std::nullopt;
+    return ms;
+}
+
+std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error) {
+    SetupValues values;
+    QStringList problems;
+    if (const auto timerN = parseInterval(texts.timerN))
+        values.m_timerN = *timerN;
+    else
+        problems << QStringLiteral("循环任务间隔必须是不小于 1 的数字（秒）。");
+    if (const auto replyLim = parseLimit(texts.replyLim))
+        values.m_replyLim = *replyLim;
+    else
+        problems << QStringLiteral("POST报警阀值必须是不小于 0 的整数。");
+    if (const auto pingLim = parseLimit(texts.pingLim))
+        values.m_pingLim = *pingLim;
+    else
+        problems << QStringLiteral("PING报警阀值必须是不小于 0 的整数。");
+    if (const auto timeOut = parseTimeOut(texts.timeOut))
+        values.m_timeOut = *timeOut;
+    else
+        problems << QStringLiteral("SOCKET超时必须是 1 到 3600000 之间的整数（毫秒）。");
+    if (!IniFile::isValidValue(texts.skin))
+        problems << QStringLiteral("系统默认皮肤的名称不能包含换行符。");
+    values.m_playSnd = texts.playSnd;
+    values.m_skin = texts.skin;
+    if (!problems.isEmpty()) {
+        error = problems.join(QLatin1Char('\n'));
+        return std::nullopt;
+    }
+    error.clear();
+    return values;
+}
+
+qint32 SetupValues::timerNForFile() const {
+    return static_cast<qint32>(std::nearbyint(m_timerN));
+}
+
+bool SetupValues::write() const {
+    const QString setting = QStringLiteral("SETTING");
+    const QString setup = QStringLiteral("SETUP");
+    IniFile file(ModuleINI::IniFilePath(ModuleINI::IniBaseName()));
+    return file.setValues({
+        {setting, QStringLiteral("ITIMERN"), ModuleINI::numberText(timerNForFile())},
+        {setting, QStringLiteral("IREPLYLIM"), ModuleINI::numberText(m_replyLim)},
+        {setting, QStringLiteral("IPINGLIM"), ModuleINI::numberText(m_pingLim)},
+        {setup, QStringLiteral("PLAYSND"), m_playSnd ? QStringLiteral("1") : QStringLiteral("0")},
+        {setup, QStringLiteral("SKIN"), m_skin},
+        {setup, QStringLiteral("ITIMEOUT"), QString::number(m_timeOut)},
+    });
+}
+
+void SetupValues::applyTo(MonitorSettings& settings) const {
+    settings.iTimerN = m_timerN;
+    settings.iReplyLim = m_replyLim;
+    settings.iPingLim = m_pingLim;
+    settings.bPlaySnd = m_playSnd;
+    settings.iTimeOut = m_timeOut;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Twips are 1/1440 inch: 15 per pixel at 96 dots per inch. Window and list
+// sizes are kept in twips; the screen's logical dpi converts them.
+namespace Twips {
+
+constexpr double PerInch = 1440.0;
+
+// The primary screen's logical dpi, or 96 without a screen.
+double screenDpiX();
+double screenDpiY();
+
+// Nearest whole twip or pixel, halves to even; results saturate at the
+// 32-bit range.
+qint32 fromPixels(int pixels, double dpi);
+int toPixels(qint32 twips, double dpi);
+
+inline qint32 fromPixelsX(int pixels) {
+    return fromPixels(pixels, screenDpiX());
+}
+inline qint32 fromPixelsY(int pixels) {
+    return fromPixels(pixels, screenDpiY());
+}
+inline int toPixelsX(qint32 twips) {
+    return toPixels(twips, screenDpiX());
+}
+inline int toPixelsY(qint32 twips) {
+    return toPixels(twips, screenDpiY());
+}
+
+} // namespace Twips

@@ -1,0 +1,141 @@
+#include "config/ui/FormSetup.h"
+
+#include "config/ModuleINI.h"
+#include "config/SetupValues.h"
+#include "config/SkinFolder.h"
+#include "monitor/MonitorSettings.h"
+#include "platform/SkinEngine.h"
+#include "platform/gui/MessageBoxes.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+template <typename Widget> Widget* named(Widget* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QLabel* buddyLabel(const QString& caption, QWidget* field) {
+    auto* label = new QLabel(caption);
+    label->setBuddy(field);
+    return label;
+}
+
+} // namespace
+
+FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* parent)
+    : QDialog(parent)
+    , m_settings(settings)
+    , m_skins(skins) {
+    setObjectName(QStringLiteral("FormSetup"));
+    setWindowTitle(QStringLiteral("系统配置"));
+
+    Frame1 = named(new QGroupBox(QStringLiteral("监控选项")), "Frame1");
+    TextTimerN = named(new QLineEdit(QStringLiteral("30")), "TextTimerN");
+    TextReplyLim = named(new QLineEdit(QStringLiteral("5")), "TextReplyLim");
+    TextPingLim = named(new QLineEdit(QStringLiteral("3")), "TextPingLim");
+    TextTimeOut = named(new QLineEdit(QStringLiteral("1000")), "TextTimeOut");
+    ComboSkin = named(new QComboBox, "ComboSkin");
+    ComboSkin->setEditable(true);
+    ComboSkin->setInsertPolicy(QComboBox::NoInsert);
+    CheckSnd = named(new QCheckBox(QStringLiteral("新消息播放提示音")), "CheckSnd");
+    CmdSave = named(new QPushButton(QStringLiteral("保存")), "CmdSave");
+    CmdCancel = named(new QPushButton(QStringLiteral("取消")), "CmdCancel");
+    CmdSave->setDefault(true);
+
+    auto* fields = new QFormLayout(Frame1);
+    fields->addRow(buddyLabel(QStringLiteral("循环任务间隔:"), TextTimerN), TextTimerN);
+    fields->addRow(buddyLabel(QStringLiteral("POST报警阀值:"), TextReplyLim), TextReplyLim);
+    fields->addRow(buddyLabel(QStringLiteral("PING报警阀值:"), TextPingLim), TextPingLim);
+    fields->addRow(buddyLabel(QStringLiteral("SOCKET超时:"), TextTimeOut), TextTimeOut);
+    fields->addRow(buddyLabel(QStringLiteral("系统默认皮肤:"), ComboSkin), ComboSkin);
+    fields->addRow(CheckSnd);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(CmdSave);
+    buttons->addWidget(CmdCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Frame1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(ComboSkin, &QComboBox::activated, this, &FormSetup::ComboSkin_Click);
+    // Only the operator's typing: filling the box must not apply a skin.
+    connect(ComboSkin->lineEdit(), &QLineEdit::textEdited, this, &FormSetup::ComboSkin_Change);
+    connect(CmdSave, &QPushButton::clicked, this, &FormSetup::CmdSave_Click);
+    connect(CmdCancel, &QPushButton::clicked, this, &FormSetup::CmdCancel_Click);
+
+    SkinList();
+    loadINI();
+}
+
+void FormSetup::SkinList() {
+    ComboSkin->clear();
+    const std::optional<QStringList> files = SkinFolder::SkinFiles(SkinFolder::path());
+    if (files)
+        ComboSkin->addItems(*files);
+    else
+        ComboSkin->addItem(QString());
+}
+
+void FormSetup::loadINI() {
+    const QLocale c = QLocale::c();
+    TextTimerN->setText(c.toString(m_settings.iTimerN, 'f', QLocale::FloatingPointShortest));
+    TextReplyLim->setText(QString::number(m_settings.iReplyLim));
+    TextPingLim->setText(QString::number(m_settings.iPingLim));
+    TextTimeOut->setText(QString::number(m_settings.iTimeOut));
+    CheckSnd->setChecked(m_settings.bPlaySnd);
+    ComboSkin->setEditText(ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
+                                                    QStringLiteral("skinh.she")));
+}
+
+void FormSetup::ComboSkin_Click(int index) {
+    preview(ComboSkin->itemText(index));
+}
+
+void FormSetup::ComboSkin_Change(const QString& text) {
+    preview(text);
+}
+
+void FormSetup::preview(const QString& skinName) {
+    if (!skinName.isEmpty())
+        m_skins.attachFile(SkinFolder::path() + skinName);
+}
+
+void FormSetup::CmdSave_Click() {
+    const QString title = QStringLiteral("保存配置文件失败！");
+    QString error;
+    const std::optional<SetupValues> values =
+        SetupValues::parse({TextTimerN->text(), TextReplyLim->text(), TextPingLim->text(),
+                            TextTimeOut->text(), CheckSnd->isChecked(), ComboSkin->currentText()},
+                           error);
+    if (!values) {
+        MessageBoxes::show(this, QMessageBox::Critical, title, error);
+        return;
+    }
+    if (!values->write()) {
+        MessageBoxes::show(this, QMessageBox::Critical, title,
+                           QStringLiteral("无法写入配置文件：") +
+                               ModuleINI::IniFilePath(ModuleINI::IniBaseName()));
+        return;
+    }
+    values->applyTo(m_settings);
+    accept();
+    emit settingsSaved();
+}
+
+void FormSetup::CmdCancel_Click() {
+    reject();
+}

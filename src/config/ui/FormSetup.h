@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDialog>
+
+struct MonitorSettings;
+class SkinEngine;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+
+// The settings dialog. Created once and kept hidden between uses; its fields
+// are filled at creation from the running settings. A save checks every field
+// before anything is written; a bad field leaves the file and the running
+// settings untouched and keeps the dialog open. Choosing or typing a skin
+// previews it at once.
+class FormSetup final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FormSetup)
+
+public:
+    FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* parent = nullptr);
+
+    // Fills the skin box's list from the skin folder; a missing or unreadable
+    // folder gives a single empty entry.
+    void SkinList();
+    // Fills the fields from the running settings and the skin from the file.
+    void loadINI();
+
+    QGroupBox* Frame1 = nullptr;
+    QLineEdit* TextTimerN = nullptr;
+    QLineEdit* TextReplyLim = nullptr;
+    QLineEdit* TextPingLim = nullptr;
+    QLineEdit* TextTimeOut = nullptr;
+    QComboBox* ComboSkin = nullptr;
+    QCheckBox* CheckSnd = nullptr;
+    QPushButton* CmdSave = nullptr;
+    QPushButton* CmdCancel = nullptr;
+
+signals:
+    // The file and the running settings hold the new values.
+    void settingsSaved();
+
+public slots:
+    void ComboSkin_Click(int index);
+    void ComboSkin_Change(const QString& text);
+    void CmdSave_Click();
+    void CmdCancel_Click();
+
+private:
+    void preview(const QString& skinName);
+
+    MonitorSettings& m_settings;
+    SkinEngine& m_skins;
+};

@@ -1,0 +1,150 @@
+#include "platform/IcmpPacket.h"
+
+#include <QtEndian>
+
+#include <cerrno>
+
+namespace IcmpPacket {
+
+namespace {
+
+constexpr quint8 TypeEchoReply = 0;
+constexpr quint8 TypeDestUnreachable = 3;
+constexpr quint8 TypeSourceQuench = 4;
+constexpr quint8 TypeEchoRequest = 8;
+constexpr quint8 TypeTimeExceeded = 11;
+constexpr quint8 TypeParameterProblem = 12;
+constexpr qsizetype IcmpHeaderSize = 8;
+constexpr qsizetype IpHeaderMinSize = 20;
+constexpr quint8 ProtocolIcmp = 1;
+
+quint8 byteAt(const QByteArray& data, qsizetype offset) {
+    return static_cast<quint8>(data.at(offset));
+}
+
+quint16 word16At(const QByteArray& data, qsizetype offset) {
+    return qFromBigEndian<quint16>(data.constData() + offset);
+}
+
+quint32 word32At(const QByteArray& data, qsizetype offset) {
+    return qFromBigEndian<quint32>(data.constData() + offset);
+}
+
+// Length of a well-formed IPv4 header at the start of data, or 0.
+qsizetype ipHeaderLength(const QByteArray& data) {
+    if (data.size() < IpHeaderMinSize || (byteAt(data, 0) >> 4) != 4)
+        return 0;
+    const qsizetype length = (byteAt(data, 0) & 0x0F) * 4;
+    return length >= IpHeaderMinSize && length <= data.size() ? length : 0;
+}
+
+} // namespace
+
+quint16 checksum(const QByteArray& data) {
+    quint32 sum = 0;
+    qsizetype i = 0;
+    for (; i + 1 < data.size(); i += 2)
+        sum += word16At(data, i);
+    if (i < data.size())
+        sum += quint32{byteAt(data, i)} << 8;
+    while (sum >> 16)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<quint16>(~sum);
+}
+
+QByteArray echoRequest(quint16 identifier, quint16 sequence, const QByteArray& payload) {
+    QByteArray packet(IcmpHeaderSize, '\0');
+    packet[0] = static_cast<char>(TypeEchoRequest);
+    qToBigEndian(identifier, packet.data() + 4);
+    qToBigEndian(sequence, packet.data() + 6);
+    packet.append(payload);
+    qToBigEndian(checksum(packet), packet.data() + 2);
+    return packet;
+}
+
+std::optional<quint32> statusForIcmpError(quint8 type, quint8 code) {
+    switch (type) {
+    case TypeDestUnreachable:
+        switch (code) {
+        case 0:  // network
+        case 6:  // network unknown
+        case 9:  // network prohibited
+        case 11: // network unreachable for the type of service
+            return IcmpStatus::DestNetUnreachable;
+        case 2:
+            return IcmpStatus::DestProtocolUnreachable;
+        case 3:
+            return IcmpStatus::DestPortUnreachable;
+        case 4: // fragmentation needed
+            return IcmpStatus::PacketTooBig;
+        case 5:
+            return IcmpStatus::BadRoute;
+        default:
+            return IcmpStatus::DestHostUnreachable;
+        }
+    case TypeTimeExceeded:
+        return code == 1 ? IcmpStatus::TtlExpiredReassembly : IcmpStatus::TtlExpiredTransit;
+    case TypeParameterProblem:
+        return IcmpStatus::ParameterProblem;
+    case TypeSourceQuench:
+        return IcmpStatus::SourceQuench;
+    default:
+        return std::nullopt;
+    }
+}
+
+quint32 statusForSendError(int error) {
+    switch (error) {
+    case EHOSTUNREACH:
+    case EHOSTDOWN:
+        return IcmpStatus::DestHostUnreachable;
+    case EMSGSIZE:
+        return IcmpStatus::PacketTooBig;
+    case ENOBUFS:
+    case ENOMEM:
+        return IcmpStatus::NoResources;
+    default:
+        return IcmpStatus::GeneralFailure;
+    }
+}
+
+std::optional<IcmpMessage> readIcmp(const QByteArray& icmp, quint32 source, quint8 ttl) {
+    if (icmp.size() < IcmpHeaderSize)
+        return std::nullopt;
+    const quint8 type = byteAt(icmp, 0);
+    IcmpMessage message;
+    message.source = source;
+    message.ttl = ttl;
+    if (type == TypeEchoReply) {
+        message.kind = IcmpMessage::Kind::EchoReply;
+        message.identifier = word16At(icmp, 4);
+        message.sequence = word16At(icmp, 6);
+        message.data = icmp.mid(IcmpHeaderSize);
+        return message;
+    }
+    const std::optional<quint32> status = statusForIcmpError(type, byteAt(icmp, 1));
+    if (!status)
+        return std::nullopt;
+    // The error quotes the IP header of the request and its first 8 bytes.
+    const QByteArray quoted = icmp.mid(IcmpHeaderSize);
+    const qsizetype quotedHeader = ipHeaderLength(quoted);
+    if (quotedHeader == 0 || byteAt(quoted, 9) != ProtocolIcmp ||
+        quoted.size() < quotedHeader + IcmpHeaderSize ||
+        byteAt(quoted, quotedHeader) != TypeEchoRequest)
+        return std::nullopt;
+    message.kind = IcmpMessage::Kind::Error;
+    message.status = *status;
+    message.destination = word32At(quoted, 16);
+    message.identifier = word16At(quoted, quotedHeader + 4);
+    message.sequence = word16At(quoted, quotedHeader + 6);
+    return message;
+}
+
+std::optional<IcmpMessage> readIpPacket(const QByteArray& packet) {
+    const qsizetype header = ipHeaderLength(packet);
+    if (header == 0 || byteAt(packet, 9) != ProtocolIcmp)
+        return std::nullopt;
+    return readIcmp(packet.mid(header), word32At(packet, 12), byteAt(packet, 8));
+}
+
+} // namespace IcmpPacket

@@ -1,0 +1,3 @@
+#include "platform/IcmpSocket.h"
+
+IcmpSocket::~IcmpSocket() = default;

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/IcmpSocket.h"
+
+#include <QString>
+
+#include <memory>
+
+class QSocketNotifier;
+
+// An ICMP echo socket of the Linux kernel: an unprivileged datagram socket
+// (where net.ipv4.ping_group_range admits the user's group) or a raw socket
+// (root or CAP_NET_RAW). Non-blocking; readyRead comes from a socket notifier.
+class LinuxIcmpSocket final : public IcmpSocket {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LinuxIcmpSocket)
+public:
+    enum class Kind { Datagram, Raw };
+
+    // Opens a socket of that kind; null when the system refuses it, with the
+    // reason in whyNot when given.
+    static std::unique_ptr<LinuxIcmpSocket> open(Kind kind, QString* whyNot = nullptr);
+    // A datagram socket where permitted, otherwise a raw one, otherwise null.
+    static std::unique_ptr<IcmpSocket> openAny();
+
+    ~LinuxIcmpSocket() override;
+
+    Kind kind() const { return m_kind; }
+    quint16 identifier() const override { return m_identifier; }
+    quint32 sendEcho(quint32 destination, quint16 sequence, const QByteArray& payload) override;
+    QList<IcmpMessage> readMessages() override;
+
+private:
+    LinuxIcmpSocket(int descriptor, Kind kind, quint16 identifier);
+    void readErrorQueue(QList<IcmpMessage>& messages);
+    void readDatagrams(QList<IcmpMessage>& messages);
+
+    int m_descriptor;
+    Kind m_kind;
+    quint16 m_identifier;
+    QSocketNotifier* m_notifier;
+};

@@ -1,0 +1,154 @@
+#include "ConfigTestFiles.h"
+#include "config/ModuleINI.h"
+#include "config/ui/FormSetup.h"
+#include "monitor/MonitorSettings.h"
+#include "platform/AppPaths.h"
+#include "platform/SkinEngine.h"
+#include "platform/gui/MessageBoxes.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+namespace {
+
+class RecordingSkinEngine final : public SkinEngine {
+public:
+    void attachDefault() override { attached.append(QString()); }
+    bool attachFile(const QString& path) override {
+        attached.append(path);
+        return true;
+    }
+    QStringList attached;
+};
+
+const QByteArray Stored("; kept\n[SETTING]\nITIMERN= 30\n[SETUP]\nSKIN=b.she\nITIMEOUT=10000\n");
+
+} // namespace
+
+class TestFormSetup final : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    MonitorSettings m_settings;
+    RecordingSkinEngine m_skins;
+    std::unique_ptr<FormSetup> m_form;
+
+private slots:
+    void init() {
+        setAppPathForTesting(m_dir.path());
+        m_path = ModuleINI::IniFilePath(ModuleINI::IniBaseName());
+        QVERIFY(QDir(m_dir.path()).mkpath("Skin"));
+        for (const char* name : {"b.she", "readme.txt", "a.she"})
+            writeAll(m_dir.path() + "/Skin/" + name, "QWidget {}");
+        writeAll(m_path, Stored);
+        m_settings = MonitorSettings{2.5, 60000, 7, 4, false, {}};
+        m_skins.attached.clear();
+        MessageBoxes::setTestMode(true);
+        m_form = std::make_unique<FormSetup>(m_settings, m_skins);
+        m_form->show();
+    }
+
+    void cleanup() { m_form.reset(); }
+
+    void fieldsShowTheRunningSettings() {
+        QCOMPARE(m_form->TextTimerN->text(), QStringLiteral("2.5"));
+        QCOMPARE(m_form->TextReplyLim->text(), QStringLiteral("7"));
+        QCOMPARE(m_form->TextPingLim->text(), QStringLiteral("4"));
+        QCOMPARE(m_form->TextTimeOut->text(), QStringLiteral("60000"));
+        QVERIFY(!m_form->CheckSnd->isChecked());
+        QCOMPARE(m_form->ComboSkin->currentText(), QStringLiteral("b.she"));
+        QCOMPARE(m_form->ComboSkin->itemText(0), QStringLiteral("a.she"));
+        QCOMPARE(m_form->ComboSkin->count(), 3);
+        QVERIFY(m_skins.attached.isEmpty());
+        m_settings.iTimerN = 1e6;
+        m_form->loadINI();
+        QCOMPARE(m_form->TextTimerN->text(), QStringLiteral("1000000"));
+        QVERIFY(QDir(m_dir.path() + "/Skin").removeRecursively());
+        m_form->SkinList();
+        QCOMPARE(m_form->ComboSkin->count(), 1);
+        QCOMPARE(m_form->ComboSkin->itemText(0), QString());
+    }
+
+    void choosingOrTypingASkinPreviewsIt() {
+        emit m_form->ComboSkin->activated(0);
+        QTest::keyClicks(m_form->ComboSkin->lineEdit(), "x");
+        const QString folder = m_dir.path() + "/Skin/";
+        QCOMPARE(m_skins.attached, QStringList({folder + "a.she", folder + "b.shex"}));
+        QCOMPARE(readAll(m_path), Stored);
+    }
+
+    void goodSaveWritesFileAndRunningSettings() {
+        QSignalSpy saved(m_form.get(), &FormSetup::settingsSaved);
+        m_form->TextReplyLim->setText("40000");
+        m_form->TextPingLim->setText(" 0 ");
+        m_form->ComboSkin->setEditText("a.she");
+        QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        QVERIFY(MessageBoxes::takeShown().isEmpty());
+        QCOMPARE(readAll(m_path), QByteArray("; kept\n[SETTING]\nITIMERN= 2\nIREPLYLIM= 40000\n"
+                                             "IPINGLIM= 0\n[SETUP]\nSKIN=a.she\nITIMEOUT=60000\n"
+                                             "PLAYSND=0\n"));
+        QCOMPARE(m_settings.iTimerN, 2.5);
+        QCOMPARE(m_settings.iReplyLim, 40000);
+        QCOMPARE(m_settings.iPingLim, 0);
+        QCOMPARE(saved.size(), 1);
+        QVERIFY(!m_form->isVisible());
+    }
+
+    void rejectedSaveChangesNothing_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("interval empty") << "TextTimerN"
+                                        << "";
+        QTest::newRow("ping limit letters") << "TextPingLim"
+                                            << "x";
+        QTest::newRow("time-out zero") << "TextTimeOut"
+                                       << "0";
+        QTest::newRow("time-out above an hour") << "TextTimeOut"
+                                                << "3600001";
+        QTest::newRow("file cannot be written") << QString() << QString();
+    }
+
+    void rejectedSaveChangesNothing() {
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        m_form->TextTimerN->setText("45");
+        m_form->CheckSnd->setChecked(true);
+        if (field.isEmpty())
+            QVERIFY(QFile::remove(m_path) && QDir(m_dir.path()).mkdir("RodOdazuConfig.ini"));
+        else
+            m_form->findChild<QLineEdit*>(field)->setText(text);
+        QSignalSpy saved(m_form.get(), &FormSetup::settingsSaved);
+        QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        const QList<MessageBoxes::Shown> shown = MessageBoxes::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, QStringLiteral("保存配置文件失败！"));
+        QCOMPARE(shown[0].icon, QMessageBox::Critical);
+        QCOMPARE(readAll(m_path), field.isEmpty() ? QByteArray() : Stored);
+        QCOMPARE(m_settings.iTimerN, 2.5);
+        QVERIFY(!m_settings.bPlaySnd);
+        QVERIFY(m_form->isVisible());
+        QCOMPARE(saved.size(), 0);
+        if (field.isEmpty())
+            QVERIFY(QDir(m_path).removeRecursively());
+    }
+
+    void cancelWritesNothingAndKeepsTypedTexts() {
+        m_form->TextPingLim->setText("abc");
+        QTest::mouseClick(m_form->CmdCancel, Qt::LeftButton);
+        QVERIFY(!m_form->isVisible());
+        QCOMPARE(readAll(m_path), Stored);
+        QCOMPARE(m_settings.iPingLim, 4);
+        m_form->show();
+        QCOMPARE(m_form->TextPingLim->text(), QStringLiteral("abc"));
+    }
+};
+
+QTEST_MAIN(TestFormSetup)
+#include "tst_formsetup.moc"

@@ -1,0 +1,79 @@
+#include "FakeProcessStarter.h"
+#include "platform/SysInfoLocator.h"
+#include "platform/gui/MessageBoxes.h"
+#include "shell/frmAbout.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+class FixedSysInfoLocator final : public SysInfoLocator {
+public:
+    QString locate() const override { return path; }
+    QString path;
+};
+
+// Finds every program, starts none.
+class FailingProcessStarter final : public ProcessStarter {
+public:
+    QString findExecutable(const QString& name) const override { return name; }
+    bool startDetached(const QString&, const QStringList&) override { return false; }
+};
+
+} // namespace
+
+class TestFrmAbout final : public QObject {
+    Q_OBJECT
+private slots:
+    void texts() {
+        FixedSysInfoLocator locator;
+        FakeProcessStarter starter;
+        frmAbout box(locator, starter);
+        const auto label = [&](const char* name) {
+            return box.findChild<QLabel*>(QLatin1String(name))->text();
+        };
+        const auto button = [&](const char* name) {
+            return box.findChild<QPushButton*>(QLatin1String(name))->text();
+        };
+        QCOMPARE(box.windowTitle(), QStringLiteral("关于 青岚服务器监控"));
+        QCOMPARE(label("lblTitle"), QStringLiteral("青岚服务器监控"));
+        QCOMPARE(label("lblVersion"), QStringLiteral("版本 1.0.28"));
+        QCOMPARE(label("lblDisclaimer"), frmAbout::disclaimerText());
+        QCOMPARE(button("cmdOK"), QStringLiteral("确定"));
+        QCOMPARE(button("cmdSysInfo"), QStringLiteral("系统信息(&S)..."));
+    }
+
+    void systemInformation_data() {
+        QTest::addColumn<QString>("located");
+        QTest::addColumn<bool>("startFails");
+        QTest::newRow("program found") << "/usr/bin/hardinfo" << false;
+        QTest::newRow("none found") << "" << false;
+        QTest::newRow("found but does not start") << "/usr/bin/hardinfo" << true;
+    }
+    void systemInformation() {
+        QFETCH(QString, located);
+        QFETCH(bool, startFails);
+        MessageBoxes::setTestMode(true);
+        FixedSysInfoLocator locator;
+        locator.path = located;
+        FakeProcessStarter fake;
+        FailingProcessStarter failing;
+        frmAbout box(locator, startFails ? static_cast<ProcessStarter&>(failing) : fake);
+        QTest::mouseClick(box.findChild<QPushButton*>(QStringLiteral("cmdSysInfo")),
+                          Qt::LeftButton);
+        const auto shown = MessageBoxes::takeShown();
+        MessageBoxes::setTestMode(false);
+        const bool started = !located.isEmpty() && !startFails;
+        QCOMPARE(fake.starts.size(), started ? 1 : 0);
+        if (started)
+            QCOMPARE(fake.starts.first().program, located);
+        QCOMPARE(shown.size(), started ? 0 : 1);
+        if (!started)
+            QCOMPARE(shown.first().text, QStringLiteral("此时系统信息不可用"));
+    }
+};
+
+QTEST_MAIN(TestFrmAbout)
+#include "tst_frmabout.moc"
