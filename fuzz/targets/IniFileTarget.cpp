@@ -1,0 +1,177 @@
+#include "FuzzTarget.h"
+
+#include "config/IniFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+// An independent reading of the file: one entry per "key=value" line, under
+// the last "[section]" line above it; blanks are spaces and tabs.
+struct Entry {
+    QString section;
+    QString key;
+    QString value;
+};
+
+QString blanksTrimmed(QString text) {
+    while (!text.isEmpty() && (text.front() == u' ' || text.front() == u'\t'))
+        text.remove(0, 1);
+    while (!text.isEmpty() && (text.back() == u' ' || text.back() == u'\t'))
+        text.chop(1);
+    return text;
+}
+
+QList<QByteArray> linesOf(const QByteArray& content) {
+    QList<QByteArray> lines = content.split('\n');
+    if (lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QList<Entry> entriesOf(const QByteArray& content) {
+    QList<Entry> entries;
+    QString section;
+    bool inSection = false;
+    for (QByteArray line : linesOf(content)) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.startsWith("\xEF\xBB\xBF"))
+            line.remove(0, 3);
+        const QString text = blanksTrimmed(QString::fromUtf8(line));
+        if (text.startsWith(u'[')) {
+            const qsizetype close = text.indexOf(u']');
+            if (close > 0) {
+                section = blanksTrimmed(text.mid(1, close - 1));
+                inSection = true;
+            }
+            continue;
+        }
+        const qsizetype equals = text.indexOf(u'=');
+        if (!inSection || text.startsWith(u';') || text.startsWith(u'#') || equals < 0)
+            continue;
+        const QString key = blanksTrimmed(text.left(equals));
+        if (!key.isEmpty())
+            entries.append({section, key, blanksTrimmed(text.mid(equals + 1))});
+    }
+    return entries;
+}
+
+bool same(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+std::optional<QString> firstValue(const QList<Entry>& entries, const QString& section,
+                                  const QString& key) {
+    for (const Entry& entry : entries) {
+        if (same(entry.section, section) && same(entry.key, key))
+            return entry.value;
+    }
+    return std::nullopt;
+}
+
+bool hasBreak(const QString& text) {
+    return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0));
+}
+
+// The rules for names and values that a write must accept, and only those.
+bool writable(const QString& section, const QString& key, const QString& value) {
+    const QString s = blanksTrimmed(section);
+    const QString k = blanksTrimmed(key);
+    return !s.isEmpty() && !hasBreak(s) && !s.contains(u']') && !k.isEmpty() && !hasBreak(k) &&
+           !k.contains(u'=') && !k.startsWith(u'[') && !k.startsWith(u';') && !k.startsWith(u'#') &&
+           !hasBreak(value);
+}
+
+QString withoutReturn(QByteArray line) {
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+// The file after the write differs from the one before only by the written
+// line: replaced in place, inserted once, or appended under a new section.
+bool onlyWrittenLineChanged(const QList<QByteArray>& before, const QList<QByteArray>& after,
+                            const QString& section, const QString& key, const QString& value) {
+    const auto isWritten = [&](const QByteArray& line) {
+        const QString text = withoutReturn(line);
+        const qsizetype equals = text.indexOf(u'=');
+        return equals > 0 && same(text.left(equals), key) && text.mid(equals + 1) == value;
+    };
+    if (after.size() == before.size()) {
+        qsizetype changed = 0;
+        for (qsizetype i = 0; i < before.size(); ++i) {
+            if (before.at(i) != after.at(i) && (++changed > 1 || !isWritten(after.at(i))))
+                return false;
+        }
+        return true;
+    }
+    if (after.size() == before.size() + 2)
+        return after.mid(0, before.size()) == before &&
+               withoutReturn(after.at(before.size())) == u'[' + section + u']' &&
+               isWritten(after.constLast());
+    if (after.size() != before.size() + 1)
+        return false;
+    qsizetype i = 0;
+    while (i < before.size() && before.at(i) == after.at(i))
+        ++i;
+    return isWritten(after.at(i)) && after.mid(i + 1) == before.mid(i);
+}
+
+} // namespace
+
+// Input: "section\x1Fkey\x1Fvalue\n" and then the file. The file is read, the
+// key written and read back: it reads back as written, every other entry
+// keeps its value, and no line but the written one changes.
+SERVERMON_FUZZ_TARGET(ini_file) {
+    static QTemporaryDir dir;
+    const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const qsizetype headerEnd = input.indexOf('\n');
+    const QList<QByteArray> names = input.left(qMax<qsizetype>(headerEnd, 0)).split('\x1F');
+    const QByteArray before = headerEnd < 0 ? input : input.mid(headerEnd + 1);
+    const QString section = names.size() == 3 ? QString::fromUtf8(names.at(0)) : "Setup";
+    const QString key = names.size() == 3 ? QString::fromUtf8(names.at(1)) : "Interval";
+    const QString value = names.size() == 3 ? QString::fromUtf8(names.at(2)) : " 1000";
+
+    const QString path = dir.filePath(QStringLiteral("fuzz.ini"));
+    QFile file(path);
+    fuzzCheck(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                  file.write(before) == before.size(),
+              "the input file is written");
+    file.close();
+
+    IniFile ini(path);
+    const QList<Entry> entriesBefore = entriesOf(before);
+    for (const Entry& entry : entriesBefore) {
+        if (writable(entry.section, entry.key, {}))
+            fuzzCheck(ini.value(entry.section, entry.key) ==
+                          firstValue(entriesBefore, entry.section, entry.key),
+                      "the reader agrees with an independent reading");
+    }
+
+    const bool valid = writable(section, key, value);
+    fuzzCheck(ini.setValue(section, key, value) == valid, "a write succeeds when valid");
+    fuzzCheck(file.open(QIODevice::ReadOnly), "the file is still there");
+    const QByteArray after = file.readAll();
+    file.close();
+    if (!valid) {
+        fuzzCheck(after == before, "a rejected write changes nothing");
+        return;
+    }
+    const QString s = blanksTrimmed(section);
+    const QString k = blanksTrimmed(key);
+    fuzzCheck(ini.value(s, k) == blanksTrimmed(value), "the written key reads back");
+    const QList<Entry> entriesAfter = entriesOf(after);
+    fuzzCheck(firstValue(entriesAfter, s, k) == blanksTrimmed(value),
+              "the written key reads back independently");
+    for (const Entry& entry : entriesBefore) {
+        if (!(same(entry.section, s) && same(entry.key, k)))
+            fuzzCheck(firstValue(entriesAfter, entry.section, entry.key) ==
+                          firstValue(entriesBefore, entry.section, entry.key),
+                      "every other entry keeps its value");
+    }
+    fuzzCheck(entriesAfter.size() - entriesBefore.size() <= 1, "at most one entry is added");
+    fuzzCheck(onlyWrittenLineChanged(linesOf(before), linesOf(after), s, k, value),
+              "no other line changes");
+}
