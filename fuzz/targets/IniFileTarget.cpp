@@ -3,12 +3,16 @@
 #include "config/IniFile.h"
 
 #include <QFile>
+#include <QStringDecoder>
 #include <QTemporaryDir>
+
+#include <algorithm>
 
 namespace {
 
-// An independent reading of the file: one entry per "key=value" line, under
-// the last "[section]" line above it; blanks are spaces and tabs.
+// An independent reading of the file, without its byte order mark: one entry
+// per "key=value" line, under the last "[section]" line above it; blanks are
+// spaces and tabs.
 struct Entry {
     QString section;
     QString key;
@@ -23,23 +27,43 @@ QString blanksTrimmed(QString text) {
     return text;
 }
 
-QList<QByteArray> linesOf(const QByteArray& content) {
-    QList<QByteArray> lines = content.split('\n');
-    if (lines.constLast().isEmpty())
-        lines.removeLast();
+// A line ends at "\n", "\r\n" or a lone "\r"; only the last may lack an end.
+struct RawLine {
+    QByteArray text;
+    QByteArray end;
+};
+
+QList<RawLine> linesOf(const QByteArray& content) {
+    QList<RawLine> lines;
+    RawLine line;
+    for (qsizetype i = 0; i < content.size(); ++i) {
+        const char c = content.at(i);
+        if (c != '\r' && c != '\n') {
+            line.text.append(c);
+            continue;
+        }
+        line.end = c == '\r' && content.mid(i + 1, 1) == "\n" ? "\r\n" : QByteArray(1, c);
+        i += line.end.size() - 1;
+        lines.append(line);
+        line = {};
+    }
+    if (!line.text.isEmpty())
+        lines.append(line);
     return lines;
+}
+
+// UTF-8 in which a U+FEFF is a character like any other.
+QString decoded(const QByteArray& bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
 }
 
 QList<Entry> entriesOf(const QByteArray& content) {
     QList<Entry> entries;
     QString section;
     bool inSection = false;
-    for (QByteArray line : linesOf(content)) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.startsWith("\xEF\xBB\xBF"))
-            line.remove(0, 3);
-        const QString text = blanksTrimmed(QString::fromUtf8(line));
+    for (const RawLine& line : linesOf(content)) {
+        const QString text = blanksTrimmed(decoded(line.text));
         if (text.startsWith(u'[')) {
             const qsizetype close = text.indexOf(u']');
             if (close > 0) {
@@ -84,39 +108,47 @@ bool writable(const QString& section, const QString& key, const QString& value) 
            !hasBreak(value);
 }
 
-QString withoutReturn(QByteArray line) {
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return QString::fromUtf8(line);
+bool sameLine(const RawLine& before, const RawLine& after) {
+    return before.text == after.text && (before.end == after.end || before.end.isEmpty());
 }
 
 // The file after the write differs from the one before only by the written
-// line: replaced in place, inserted once, or appended under a new section.
-bool onlyWrittenLineChanged(const QList<QByteArray>& before, const QList<QByteArray>& after,
+// line: replaced in place keeping its line end, inserted once, or appended
+// under a new section; added lines end like the file's first line.
+bool onlyWrittenLineChanged(const QList<RawLine>& before, const QList<RawLine>& after,
                             const QString& section, const QString& key, const QString& value) {
-    const auto isWritten = [&](const QByteArray& line) {
-        const QString text = withoutReturn(line);
+    const QByteArray lineEnd =
+        before.isEmpty() || before.constFirst().end.isEmpty() ? "\n" : before.constFirst().end;
+    const auto isWritten = [&](const RawLine& line) {
+        const QString text = decoded(line.text);
         const qsizetype equals = text.indexOf(u'=');
         return equals > 0 && same(text.left(equals), key) && text.mid(equals + 1) == value;
+    };
+    const auto sameLines = [](const QList<RawLine>& a, const QList<RawLine>& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), sameLine);
     };
     if (after.size() == before.size()) {
         qsizetype changed = 0;
         for (qsizetype i = 0; i < before.size(); ++i) {
-            if (before.at(i) != after.at(i) && (++changed > 1 || !isWritten(after.at(i))))
+            if (sameLine(before.at(i), after.at(i)))
+                continue;
+            if (++changed > 1 || !isWritten(after.at(i)) || after.at(i).end != before.at(i).end)
                 return false;
         }
         return true;
     }
     if (after.size() == before.size() + 2)
-        return after.mid(0, before.size()) == before &&
-               withoutReturn(after.at(before.size())) == u'[' + section + u']' &&
-               isWritten(after.constLast());
+        return sameLines(before, after.mid(0, before.size())) &&
+               after.at(before.size()).text == (u'[' + section + u']').toUtf8() &&
+               after.at(before.size()).end == lineEnd && isWritten(after.constLast()) &&
+               after.constLast().end == lineEnd;
     if (after.size() != before.size() + 1)
         return false;
     qsizetype i = 0;
-    while (i < before.size() && before.at(i) == after.at(i))
+    while (i < before.size() && sameLine(before.at(i), after.at(i)))
         ++i;
-    return isWritten(after.at(i)) && after.mid(i + 1) == before.mid(i);
+    return isWritten(after.at(i)) && after.at(i).end == lineEnd &&
+           sameLines(before.mid(i), after.mid(i + 1));
 }
 
 } // namespace
@@ -142,7 +174,9 @@ SERVERMON_FUZZ_TARGET(ini_file) {
     file.close();
 
     IniFile ini(path);
-    const QList<Entry> entriesBefore = entriesOf(before);
+    const QByteArray mark("\xEF\xBB\xBF");
+    const QByteArray bodyBefore = before.startsWith(mark) ? before.mid(3) : before;
+    const QList<Entry> entriesBefore = entriesOf(bodyBefore);
     for (const Entry& entry : entriesBefore) {
         if (writable(entry.section, entry.key, {}))
             fuzzCheck(ini.value(entry.section, entry.key) ==
@@ -162,7 +196,9 @@ SERVERMON_FUZZ_TARGET(ini_file) {
     const QString s = blanksTrimmed(section);
     const QString k = blanksTrimmed(key);
     fuzzCheck(ini.value(s, k) == blanksTrimmed(value), "the written key reads back");
-    const QList<Entry> entriesAfter = entriesOf(after);
+    fuzzCheck(after.startsWith(mark) == before.startsWith(mark), "the byte order mark is kept");
+    const QByteArray bodyAfter = after.startsWith(mark) ? after.mid(3) : after;
+    const QList<Entry> entriesAfter = entriesOf(bodyAfter);
     fuzzCheck(firstValue(entriesAfter, s, k) == blanksTrimmed(value),
               "the written key reads back independently");
     for (const Entry& entry : entriesBefore) {
@@ -172,6 +208,6 @@ SERVERMON_FUZZ_TARGET(ini_file) {
                       "every other entry keeps its value");
     }
     fuzzCheck(entriesAfter.size() - entriesBefore.size() <= 1, "at most one entry is added");
-    fuzzCheck(onlyWrittenLineChanged(linesOf(before), linesOf(after), s, k, value),
+    fuzzCheck(onlyWrittenLineChanged(linesOf(bodyBefore), linesOf(bodyAfter), s, k, value),
               "no other line changes");
 }

@@ -8,7 +8,8 @@
 // A small INI file with private-profile semantics: sections and keys match
 // without regard to case, a write replaces only its own entry and keeps every
 // other line (comments, unknown keys, order, line endings) byte for byte, and
-// the file, section and key are created as needed. Values are returned
+// the file, section and key are created as needed. Lines end with LF, CR LF
+// or a lone CR; added lines end like the first line. Values are returned
 // trimmed and written as given. The file is UTF-8 and is read anew on every
 // call; nothing is cached and no handle stays open.
 //
