@@ -134,6 +134,9 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
         return column == ID ? QVariant(row.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
     case Qt::BackgroundRole:
         return row.colour.isValid() ? QVariant(row.colour) : QVariant();
+    case Qt::ForegroundRole:
+        // Coloured rows keep dark text, readable under every skin.
+        return row.colour.isValid() ? QVariant(QColor(Qt::black)) : QVariant();
     case TagRole:
         return row.tags.at(column);
     case KeyRole:
@@ -273,5 +276,6 @@ void ServerRowModel::setRowColour(int row, const QColor& colour) {
     if (row < 0 || row >= m_rows.size() || m_rows.at(row).colour == colour)
         return;
     m_rows[row].colour = colour;
-    emit dataChanged(index(row, 0), index(row, ColumnCount - 1), {Qt::BackgroundRole});
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1),
+                     {Qt::BackgroundRole, Qt::ForegroundRole});
 }

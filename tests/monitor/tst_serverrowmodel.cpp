@@ -108,7 +108,10 @@ private slots:
         QCOMPARE(
             proxy.index(2, ServerRowModel::DisplayName).data(Qt::BackgroundRole).value<QColor>(),
             QColor(Qt::red));
+        QCOMPARE(proxy.index(2, ServerRowModel::Port).data(Qt::ForegroundRole).value<QColor>(),
+                 QColor(Qt::black));
         QVERIFY(!proxy.index(0, ServerRowModel::DisplayName).data(Qt::BackgroundRole).isValid());
+        QVERIFY(!proxy.index(0, ServerRowModel::DisplayName).data(Qt::ForegroundRole).isValid());
     }
 };
 

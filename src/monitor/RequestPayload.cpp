@@ -1,0 +1,84 @@
+#include "monitor/RequestPayload.h"
+
+#include "monitor/GbkText.h"
+
+#include <QIODevice>
+#include <QStringList>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+const QString kAscPrefix = QStringLiteral("ASC:");
+const QString kHexPrefix = QStringLiteral("HEX:");
+
+// A decimal code, blanks around it allowed, a fraction rounded half to even.
+// Anything that is not a number in 0-255 stands for no byte.
+std::optional<char> decimalByte(const QString& token) {
+    bool ok = false;
+    const double value = token.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    const double rounded = std::nearbyint(value);
+    if (rounded < 0 || rounded > 255)
+        return std::nullopt;
+    return static_cast<char>(static_cast<unsigned char>(rounded));
+}
+
+int hexDigit(QChar ch) {
+    const char16_t c = ch.unicode();
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    return -1;
+}
+
+// The hexadecimal digits at the start of a token; no digit reads as 0.
+// A value above 255 stands for no byte.
+std::optional<char> hexByte(const QString& token) {
+    unsigned value = 0;
+    for (const QChar ch : token.trimmed()) {
+        const int digit = hexDigit(ch);
+        if (digit < 0)
+            break;
+        value = value * 16 + static_cast<unsigned>(digit);
+        if (value > 255)
+            return std::nullopt;
+    }
+    return static_cast<char>(static_cast<unsigned char>(value));
+}
+
+QByteArray codeBytes(QString upper, const QString& prefix,
+                     std::optional<char> (*byteOf)(const QString&)) {
+    upper.remove(prefix);
+    QByteArray bytes;
+    const QStringList tokens = upper.split(QLatin1Char(':'), Qt::KeepEmptyParts);
+    for (const QString& token : tokens) {
+        if (const std::optional<char> byte = byteOf(token))
+            bytes.append(*byte);
+    }
+    return bytes;
+}
+
+} // namespace
+
+QByteArray requestBytes(const QString& text, bool hexEnabled) {
+    if (text.size() > 4) {
+        const QString upper = text.toUpper();
+        if (upper.startsWith(kAscPrefix))
+            return codeBytes(upper, kAscPrefix, decimalByte);
+        if (hexEnabled && upper.startsWith(kHexPrefix))
+            return codeBytes(upper, kHexPrefix, hexByte);
+    }
+    return GbkText::encode(text);
+}
+
+void SendRequestText(QIODevice& socket, const QString& text, bool hexEnabled) {
+    const QByteArray bytes = requestBytes(text, hexEnabled);
+    if (!bytes.isEmpty())
+        socket.write(bytes);
+}

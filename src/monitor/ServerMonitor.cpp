@@ -1,0 +1,410 @@
+#include "monitor/ServerMonitor.h"
+
+#include "monitor/AlertSink.h"
+#include "monitor/ClockStamp.h"
+#include "monitor/GbkText.h"
+#include "monitor/ModulePing.h"
+#include "monitor/MonitorSettings.h"
+#include "monitor/RequestPayload.h"
+#include "monitor/ServerRowModel.h"
+#include "monitor/SocketElement.h"
+#include "monitor/TextNumbers.h"
+#include "platform/Clock.h"
+#include "platform/EchoService.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QPointer>
+#include <QTcpSocket>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using Col = ServerRowModel::Column;
+
+const QColor kSocketFaultColour(255, 0, 0);
+const QColor kLostEchoColour(0, 255, 0);
+constexpr quint32 kLostRoundTripMs = 10000;
+constexpr qint32 kMaxCount = std::numeric_limits<qint32>::max();
+
+// The time of day in the locale's own time format, without a time zone,
+// which a bare time of day does not have.
+QString localeTimeText(const QTime& time) {
+    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    QString plain;
+    bool quoted = false;
+    for (const QChar ch : format) {
+        if (ch == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || ch != QLatin1Char('t'))
+            plain.append(ch);
+    }
+    return QLocale::system().toString(time, plain.simplified());
+}
+
+// numerator / denominator rounded to the nearest integer, halves to even.
+qint64 roundedQuotient(qint64 numerator, qint64 denominator) {
+    qint64 quotient = numerator / denominator;
+    const qint64 twiceRest = 2 * (numerator % denominator);
+    if (twiceRest > denominator || (twiceRest == denominator && quotient % 2 != 0))
+        ++quotient;
+    return quotient;
+}
+
+qint32 raised(qint32 count) {
+    return count < kMaxCount ? count + 1 : count;
+}
+
+} // namespace
+
+ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& listView,
+                             const MonitorSettings& settings, Clock& clock, EchoService& echo,
+                             AlertSink& alerts, QObject* parent)
+    : QObject(parent)
+    , m_rows(rows)
+    , m_list(listView)
+    , m_settings(settings)
+    , m_clock(clock)
+    , m_echo(echo)
+    , m_alerts(alerts)
+    , WskWeb(rows) {
+    TimerProc.setObjectName(QStringLiteral("TimerProc"));
+    TimerProc.setInterval(1000);
+    connect(&TimerProc, &QTimer::timeout, this, &ServerMonitor::TimerProc_Timer);
+    connect(&WskWeb, &SocketArray::Connected, this, &ServerMonitor::WskWeb_Connect);
+    connect(&WskWeb, &SocketArray::DataArrival, this, &ServerMonitor::WskWeb_DataArrival);
+    connect(&WskWeb, &SocketArray::Error, this, &ServerMonitor::WskWeb_Error);
+    connect(&rows, &QAbstractItemModel::modelReset, this, &ServerMonitor::listReloaded);
+}
+
+ServerMonitor::~ServerMonitor() = default;
+
+void ServerMonitor::CmdStart_Click() {
+    if (TimerProc.isActive()) {
+        TimerProc.stop();
+        emit startCaptionChanged(QStringLiteral("开始监控"));
+        emit statusPanelChanged(3, QStringLiteral("任务等待开始"));
+        emit windowTitleChanged(MeCaption + QStringLiteral("[等待开始任务]"));
+        emit tipChanged(tip(QStringLiteral("等待开始任务...")));
+    } else {
+        TimerProc.start();
+        iTimerNCount = intervalTicks(); // the first tick starts a pass
+        emit startCaptionChanged(QStringLiteral("停止监控"));
+        emit tipChanged(tip(QStringLiteral("正在监控...")));
+    }
+    emit monitoringChanged(TimerProc.isActive());
+}
+
+// The timer steps in whole seconds, so a fractional interval counts as the
+// next whole second.
+qint32 ServerMonitor::intervalTicks() const {
+    const double ticks = std::ceil(m_settings.iTimerN);
+    if (ticks >= kMaxCount)
+        return kMaxCount;
+    return ticks <= 0 ? 0 : static_cast<qint32>(ticks);
+}
+
+void ServerMonitor::TimerProc_Timer() {
+    if (iTimerNCount < intervalTicks())
+        waitingTick();
+    else if (!m_inPass)
+        runPass();
+}
+
+void ServerMonitor::waitingTick() {
+    emit statusPanelChanged(4, QStringLiteral("Socket异常:") + QString::number(SocketFaultCount));
+    emit statusPanelChanged(5, QStringLiteral("Ping异常:") + QString::number(PingFaultCount));
+    iTimerNCount = raised(iTimerNCount);
+    const QString remaining = QString::number(intervalTicks() - iTimerNCount);
+    const QString next = QStringLiteral("下次开始任务:") + remaining + QStringLiteral("秒后");
+    emit statusPanelChanged(3, next);
+    emit windowTitleChanged(MeCaption + QStringLiteral("[ ") + remaining +
+                            QStringLiteral(" 秒后开始下次任务]"));
+    emit tipChanged(tip(next));
+}
+
+void ServerMonitor::passPreamble() {
+    PingFaultCount = 0;
+    SocketFaultCount = 0;
+    const QString running = QStringLiteral("任务正在进行:") + localeTimeText(m_clock.localTime());
+    emit statusPanelChanged(3, running);
+    emit tipChanged(tip(running));
+    emit windowTitleChanged(MeCaption + QStringLiteral("[任务正在进行...]"));
+    iTimerNCount = 0;
+    resetReplyCount();
+}
+
+// Rows are taken by key in the order the list shows them when the pass
+// begins; a row that disappears meanwhile is skipped, and a reload of the
+// list ends the pass, whose rows are gone.
+void ServerMonitor::runPass() {
+    const QPointer<ServerMonitor> self(this);
+    m_inPass = true;
+    m_passAbandoned = false;
+    EchoReply reply; // the tick's reply record, reused for every row
+    passPreamble();
+
+    QList<quint64> keys;
+    const int count = m_list.rowCount();
+    keys.reserve(count);
+    for (int i = 0; i < count; ++i)
+        keys.append(m_list.index(i, 0).data(ServerRowModel::KeyRole).value<quint64>());
+
+    for (const quint64 key : keys) {
+        const int row = m_rows.rowOfKey(key);
+        if (row < 0)
+            continue;
+        if (timeOutPendingProbe(row))
+            continue;
+        startProbe(row, key);
+        yield();
+        if (!self)
+            return;
+        yield();
+        if (!self)
+            return;
+        if (m_passAbandoned)
+            break;
+        if (!echoRow(key, reply))
+            return;
+        if (m_passAbandoned)
+            break;
+        if (!isMonitoring()) {
+            m_inPass = false;
+            return;
+        }
+    }
+    if (!m_passAbandoned) {
+        SetColor();
+        PassNumber = raised(PassNumber);
+    }
+    m_inPass = false;
+}
+
+bool ServerMonitor::timeOutPendingProbe(int row) {
+    if (!m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
+        return false;
+    const qint32 timeOut = m_settings.iTimeOut;
+    if (m_clock.monotonicMs() - m_rows.probeStartedMs(row) <= timeOut)
+        return false;
+    const QString limit = QString::number(timeOut) + QStringLiteral("ms");
+    m_rows.setText(row, Col::ReplyTime, QStringLiteral("超过") + limit);
+    m_rows.setText(row, Col::Status, QStringLiteral("SOCKET超时:") + limit);
+    raiseReplyErr(row);
+    SocketFaultCount = raised(SocketFaultCount);
+    const quint64 key = m_rows.keyAt(row);
+    CheckReplyState(row);
+    if (SocketElement* element = WskWeb.element(key))
+        element->Close();
+    return true;
+}
+
+void ServerMonitor::startProbe(int row, quint64 key) {
+    if (SocketElement* element = WskWeb.element(key)) {
+        element->Close();
+        element->Connect(m_rows.text(row, Col::IPAddress),
+                         leadingInteger(m_rows.text(row, Col::Port)));
+    }
+    m_rows.setText(row, Col::Status, QStringLiteral("正在尝试连接服务器"));
+    m_rows.setText(row, Col::ReplyTime, ClockStamp(m_clock.localTime()));
+    m_rows.setProbeStartedMs(row, m_clock.monotonicMs());
+}
+
+void ServerMonitor::yield() {
+    QCoreApplication::processEvents();
+}
+
+// Sends the row's echo and enters the result. False when the monitor was
+// destroyed while the echo waited.
+bool ServerMonitor::echoRow(quint64 key, EchoReply& reply) {
+    int row = m_rows.rowOfKey(key);
+    if (row < 0)
+        return true;
+    const QPointer<ServerMonitor> self(this);
+    const long result = m_echo.PingHost(m_rows.text(row, Col::IPAddress), reply);
+    if (!self)
+        return false;
+    row = m_rows.rowOfKey(key);
+    if (row < 0 || m_passAbandoned)
+        return true;
+
+    qint32 lost = m_rows.lostPings(row);
+    const bool failed = result < 0 || reply.status != 0;
+    if (failed || reply.roundTripTime > kLostRoundTripMs) {
+        const long status =
+            reply.status != 0 ? static_cast<long>(reply.status) : (result < 0 ? -result : 0);
+        m_rows.setText(row, Col::PingTime, ModulePing::PingStatusText(status));
+        m_rows.setText(row, Col::PingErr,
+                       QString::number(raised(leadingInteger(m_rows.text(row, Col::PingErr)))));
+        m_rows.setTag(row, Col::PingErr, QStringLiteral("1"));
+        lost = raised(lost);
+        m_rows.setLostPings(row, lost);
+        PingFaultCount = raised(PingFaultCount);
+        CheckPingState(row);
+    } else {
+        const qint64 roundTrip = reply.roundTripTime;
+        m_rows.setText(row, Col::PingTime, QString::number(roundTrip) + QStringLiteral(" ms"));
+        m_rows.setText(row, Col::PingErr, QStringLiteral("0"));
+        m_rows.setTag(row, Col::PingErr, QStringLiteral("0"));
+        // k answered echoes, this one included; none left means the pass was
+        // repeated after a stop and the average stays as it is.
+        const qint64 k = qint64(PassNumber) - lost;
+        if (k > 0) {
+            const qint64 sum = qint64(m_rows.averagePingMs(row)) * (k - 1) + roundTrip;
+            m_rows.setAveragePingMs(row, static_cast<qint32>(roundedQuotient(sum, k)));
+        }
+    }
+    // A pass repeated after a stop can count more losses than passes; the
+    // rate never goes beyond all of them.
+    const qint64 lossPercent = qMin<qint64>(100, qint64(lost) * 100 / PassNumber);
+    const QString state = QStringLiteral("平均延时:") + QString::number(m_rows.averagePingMs(row)) +
+                          QStringLiteral("ms  丢包率:") + QString::number(lossPercent) +
+                          QStringLiteral("%");
+    m_rows.setText(row, Col::PingState, state);
+    m_rows.setToolTip(row, Col::PingState,
+                      state + QLatin1Char('(') + QString::number(lost) + QLatin1Char('/') +
+                          QString::number(PassNumber) + QLatin1Char(')'));
+    return true;
+}
+
+void ServerMonitor::listReloaded() {
+    PassNumber = 1;
+    if (m_inPass)
+        m_passAbandoned = true;
+}
+
+void ServerMonitor::WskWeb_Connect(quint64 key) {
+    const int row = m_rows.rowOfKey(key);
+    SocketElement* element = WskWeb.element(key);
+    if (row < 0 || !element)
+        return;
+    SendRequestText(element->socket(), m_rows.text(row, Col::PostData), false);
+    m_rows.setText(row, Col::Status, QStringLiteral("已发送数据包,等待回应..."));
+}
+
+// Only the first arrival counts: the socket is closed at once, so later
+// segments of the reply are never read.
+void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
+    Q_UNUSED(bytesTotal)
+    SocketElement* element = WskWeb.element(key);
+    if (!element)
+        return;
+    const QByteArray bytes = element->GetData();
+    element->Close();
+    int row = m_rows.rowOfKey(key);
+    if (row < 0)
+        return;
+    const QString reply = GbkText::decode(bytes);
+    if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':'))) {
+        const qint64 elapsed = m_clock.monotonicMs() - m_rows.probeStartedMs(row);
+        m_rows.setText(row, Col::ReplyTime, QString::number(elapsed) + QStringLiteral("ms"));
+    }
+    PassReplyCount = raised(PassReplyCount);
+    m_rows.setToolTip(row, Col::ReplyData, reply);
+    showReplyCount();
+
+    const QPointer<ServerMonitor> self(this);
+    yield();
+    if (!self)
+        return;
+    row = m_rows.rowOfKey(key);
+    if (row < 0)
+        return;
+    // The colours are repainted once the pass's last reply is judged, so that
+    // reply's own result shows too.
+    const bool lastReply = PassReplyCount == m_list.rowCount();
+
+    if (reply.contains(m_rows.text(row, Col::ReplyData), Qt::CaseInsensitive)) {
+        m_rows.setText(row, Col::Status, QStringLiteral("已收到正确的回应包"));
+        m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
+        m_rows.setToolTip(row, Col::ReplyErr, QStringLiteral("累计错误数:0"));
+        m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
+    } else {
+        m_rows.setText(row, Col::Status, QStringLiteral("应答包错误：") + reply);
+        raiseReplyErr(row);
+        m_rows.setToolTip(row, Col::ReplyErr,
+                          QStringLiteral("累计错误数:") + m_rows.text(row, Col::ReplyErr));
+        SocketFaultCount = raised(SocketFaultCount);
+        CheckReplyState(row);
+    }
+    if (lastReply)
+        SetColor();
+}
+
+// The stamp stays in ReplyTime: the next pass finds the probe pending.
+void ServerMonitor::WskWeb_Error(quint64 key, int number, const QString& description) {
+    Q_UNUSED(number)
+    const int row = m_rows.rowOfKey(key);
+    if (row < 0)
+        return;
+    m_rows.setText(row, Col::Status, QStringLiteral("SOCKET错误:") + description);
+    raiseReplyErr(row);
+    SocketFaultCount = raised(SocketFaultCount);
+    CheckReplyState(row);
+}
+
+void ServerMonitor::raiseReplyErr(int row) {
+    m_rows.setText(row, Col::ReplyErr,
+                   QString::number(raised(leadingInteger(m_rows.text(row, Col::ReplyErr)))));
+    m_rows.setTag(row, Col::ReplyErr, QStringLiteral("1"));
+}
+
+void ServerMonitor::CheckReplyState(int row) {
+    if (row < 0 || row >= m_rows.rowCount())
+        return;
+    alertAtLimit(row, leadingInteger(m_rows.text(row, Col::ReplyErr)), m_settings.iReplyLim,
+                 QStringLiteral("注意:服务器测试返回异常"));
+}
+
+void ServerMonitor::CheckPingState(int row) {
+    if (row < 0 || row >= m_rows.rowCount())
+        return;
+    alertAtLimit(row, leadingInteger(m_rows.text(row, Col::PingErr)), m_settings.iPingLim,
+                 QStringLiteral("注意:服务器PING异常"));
+}
+
+// Equality, not "at least": a run of failures alerts once, when it reaches
+// the limit.
+void ServerMonitor::alertAtLimit(int row, qint32 count, qint32 limit, const QString& title) {
+    if (limit <= 0 || count != limit)
+        return;
+    SetColor();
+    const QString message = QStringLiteral("IP:") + m_rows.text(row, Col::IPAddress) +
+                            QStringLiteral("\r\n状态:") + m_rows.text(row, Col::Status);
+    m_alerts.ShowMsg(4, message, title);
+}
+
+void ServerMonitor::SetColor() {
+    const QString fault = QStringLiteral("1");
+    for (int row = 0; row < m_rows.rowCount(); ++row) {
+        QColor colour;
+        if (m_rows.tag(row, Col::PingErr) == fault)
+            colour = kLostEchoColour;
+        else if (m_rows.tag(row, Col::ReplyErr) == fault)
+            colour = kSocketFaultColour;
+        if (m_rows.rowColour(row) != colour)
+            m_rows.setRowColour(row, colour);
+    }
+}
+
+void ServerMonitor::resetReplyCount() {
+    PassReplyCount = 0;
+    emit statusPanelChanged(2,
+                            QStringLiteral("SOCKET回应:0/") + QString::number(m_list.rowCount()));
+}
+
+void ServerMonitor::showReplyCount() {
+    const int rowCount = m_list.rowCount();
+    if (rowCount <= 0)
+        return;
+    const qint64 percent = qint64(PassReplyCount) * 100 / rowCount;
+    emit statusPanelChanged(2, QStringLiteral("SOCKET回应:") + QString::number(PassReplyCount) +
+                                   QLatin1Char('/') + QString::number(rowCount) + QLatin1Char('[') +
+                                   QString::number(percent) + QStringLiteral("%]"));
+}
+
+QString ServerMonitor::tip(const QString& line) const {
+    return sTips + QStringLiteral("\r\n") + line;
+}

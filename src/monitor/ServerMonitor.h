@@ -1,0 +1,110 @@
+#pragma once
+
+#include "monitor/SocketArray.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class AlertSink;
+class Clock;
+class EchoService;
+class QAbstractItemModel;
+class ServerRowModel;
+struct EchoReply;
+struct MonitorSettings;
+
+// The monitoring cycle of the main window, without the window: the start and
+// stop switch, the one-second timer TimerProc with its countdown and passes,
+// the socket probe's event handlers, the evaluation of results into counters,
+// alerts and row colours. A pass visits the rows in the order the list view
+// shows them; everything kept per row is found by the row's key. Texts for the
+// window (status-bar panels, title, tray tip, start caption) leave as signals.
+class ServerMonitor final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ServerMonitor)
+public:
+    // listView is the model the list view shows (a proxy over rows or rows
+    // itself); settings are read on every tick and row, so changes take
+    // effect at once. Everything passed in must outlive the monitor.
+    ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& listView,
+                  const MonitorSettings& settings, Clock& clock, EchoService& echo,
+                  AlertSink& alerts, QObject* parent = nullptr);
+    ~ServerMonitor() override;
+
+    void setMeCaption(const QString& meCaption) { MeCaption = meCaption; }
+    void setTips(const QString& tips) { sTips = tips; }
+
+    bool isMonitoring() const { return TimerProc.isActive(); }
+    bool isPassRunning() const { return m_inPass; }
+    qint32 passNumber() const { return PassNumber; }
+    qint32 socketFaultCount() const { return SocketFaultCount; }
+    qint32 pingFaultCount() const { return PingFaultCount; }
+    qint32 passReplyCount() const { return PassReplyCount; }
+    qint32 timerNCount() const { return iTimerNCount; }
+    QTimer& timerProc() { return TimerProc; }
+    SocketArray& sockets() { return WskWeb; }
+
+public slots:
+    // Switches monitoring on or off.
+    void CmdStart_Click();
+    // One tick: the countdown, or a whole pass.
+    void TimerProc_Timer();
+    // Paints every row: red after a socket fault, green after a lost echo.
+    void SetColor();
+    // Alerts when the consecutive socket faults of the row (a row of the
+    // ServerRowModel) have just reached the limit.
+    void CheckReplyState(int row);
+    // The same for the row's consecutive lost echoes.
+    void CheckPingState(int row);
+    // Starts the reply count of panel 2 afresh for the rows now loaded.
+    void resetReplyCount();
+
+signals:
+    // Panel 1 to 5 of the status bar.
+    void statusPanelChanged(int panel, const QString& text);
+    void windowTitleChanged(const QString& title);
+    void tipChanged(const QString& tip);
+    // Caption of the start button and of its menu item.
+    void startCaptionChanged(const QString& caption);
+    void monitoringChanged(bool on);
+
+private:
+    qint32 intervalTicks() const;
+    void waitingTick();
+    void runPass();
+    void passPreamble();
+    bool timeOutPendingProbe(int row);
+    void startProbe(int row, quint64 key);
+    bool echoRow(quint64 key, EchoReply& reply);
+    void yield();
+    void listReloaded();
+
+    void WskWeb_Connect(quint64 key);
+    void WskWeb_DataArrival(quint64 key, qint64 bytesTotal);
+    void WskWeb_Error(quint64 key, int number, const QString& description);
+
+    void raiseReplyErr(int row);
+    void alertAtLimit(int row, qint32 count, qint32 limit, const QString& title);
+    void showReplyCount();
+    QString tip(const QString& line) const;
+
+    ServerRowModel& m_rows;
+    const QAbstractItemModel& m_list;
+    const MonitorSettings& m_settings;
+    Clock& m_clock;
+    EchoService& m_echo;
+    AlertSink& m_alerts;
+
+    QTimer TimerProc;
+    SocketArray WskWeb;
+    QString MeCaption;
+    QString sTips;
+    qint32 iTimerNCount = 0;
+    qint32 PassNumber = 1;
+    qint32 SocketFaultCount = 0;
+    qint32 PingFaultCount = 0;
+    qint32 PassReplyCount = 0;
+    bool m_inPass = false;
+    bool m_passAbandoned = false;
+};

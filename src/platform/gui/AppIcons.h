@@ -1,0 +1,15 @@
+#pragma once
+
+#include "monitor/AlertNotifier.h"
+
+#include <QIcon>
+
+// The program's icon pictures, built into the executable.
+namespace AppIcons {
+
+QIcon programIcon();
+QIcon alertIcon(int element); // element 1 or 2 of Picture1
+// Picture1: the normal icon, then the two alert icons that alternate.
+AlertNotifier::Pictures Picture1();
+
+} // namespace AppIcons

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/TrayIcon.h"
+
+#include <QSystemTrayIcon>
+
+// The notification-area icon on the desktop's system tray. Clicks reach
+// mouseMessage as the numbers the main window acts on. Without a tray every
+// operation is a quiet no-op.
+class SystemTrayIcon final : public TrayIcon {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SystemTrayIcon)
+public:
+    explicit SystemTrayIcon(QObject* parent = nullptr);
+    ~SystemTrayIcon() override;
+
+    // The mouse message for an activation, 0 for none. A tray that cannot
+    // report double clicks reports every click as Trigger, so there a click
+    // counts as a double click.
+    static int mouseMessageFor(QSystemTrayIcon::ActivationReason reason,
+                               bool trayReportsDoubleClicks);
+
+    bool isAvailable() const override;
+    void add(const QIcon& icon, const QString& tip) override;
+    void setTip(const QString& tip) override;
+    void setIcon(const QIcon& icon) override;
+    void showBalloon(const QString& title, const QString& text) override;
+    void remove() override;
+
+private:
+    static bool trayReportsDoubleClicks();
+    void onActivated(QSystemTrayIcon::ActivationReason reason);
+
+    QSystemTrayIcon m_icon;
+};

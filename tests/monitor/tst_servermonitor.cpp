@@ -1,0 +1,407 @@
+#include "FakeClock.h"
+#include "FakeEcho.h"
+#include "RecordingAlerts.h"
+
+#include "monitor/GbkText.h"
+#include "monitor/ModulePing.h"
+#include "monitor/MonitorSettings.h"
+#include "monitor/ServerMonitor.h"
+#include "monitor/ServerRowModel.h"
+#include "monitor/SocketElement.h"
+
+#include <QPointer>
+#include <QSortFilterProxyModel>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using Col = ServerRowModel::Column;
+
+namespace {
+
+const QString kCorrect = QStringLiteral("已收到正确的回应包");
+
+// A loopback server that writes its answer when the request arrives, or on
+// connecting when it greets; an empty answer keeps it silent.
+class ScriptedServer final : public QObject {
+public:
+    explicit ScriptedServer(QByteArray reply, bool greet = false,
+                            const QString& address = QStringLiteral("127.0.0.1"))
+        : answer(std::move(reply)) {
+        m_server.listen(QHostAddress(address), 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this, greet] {
+            m_client = m_server.nextPendingConnection();
+            ++connections;
+            received.clear();
+            if (greet)
+                m_client->write(answer);
+            connect(m_client, &QTcpSocket::readyRead, this, [this, greet, c = m_client] {
+                if (received.isEmpty() && onRequest)
+                    onRequest();
+                if (received.isEmpty() && !greet)
+                    c->write(answer);
+                received += c->readAll();
+            });
+        });
+    }
+    QString port() const { return QString::number(m_server.serverPort()); }
+    void sendMore(const QByteArray& bytes) { m_client->write(bytes); }
+
+    QByteArray answer;
+    QByteArray received; // of the latest connection
+    int connections = 0;
+    std::function<void()> onRequest;
+
+private:
+    QTcpServer m_server;
+    QPointer<QTcpSocket> m_client;
+};
+
+QString closedPort() {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return QString::number(server.serverPort());
+}
+
+ServerRecord record(const QString& port, const QString& postData = {},
+                    const QString& replyData = {}, const QString& name = {},
+                    const QString& address = QStringLiteral("127.0.0.1")) {
+    return {1, name, address, port, postData, replyData, {}, true};
+}
+
+// The monitor among fakes, with the last texts it gave the window. The
+// interval is 0, so every tick runs a pass; the real timer never fires.
+struct Rig {
+    Rig() {
+        list.setSourceModel(&rows);
+        list.setDynamicSortFilter(false);
+        monitor.setMeCaption(QStringLiteral("监控"));
+        monitor.setTips(QStringLiteral("系统"));
+        monitor.timerProc().setInterval(24 * 3600 * 1000);
+        QObject::connect(&monitor, &ServerMonitor::statusPanelChanged,
+                         [this](int n, const QString& text) { panels[n].append(text); });
+        QObject::connect(&monitor, &ServerMonitor::windowTitleChanged,
+                         [this](const QString& t) { title = t; });
+        QObject::connect(&monitor, &ServerMonitor::tipChanged,
+                         [this](const QString& t) { tip = t; });
+        QObject::connect(&monitor, &ServerMonitor::startCaptionChanged,
+                         [this](const QString& c) { caption = c; });
+    }
+    void pass() {
+        if (!monitor.isMonitoring())
+            monitor.CmdStart_Click();
+        monitor.TimerProc_Timer();
+    }
+    QString text(Col column, int row = 0) const { return rows.text(row, column); }
+    QString socketState() {
+        return SocketStateNames().value(monitor.sockets().element(rows.keyAt(0))->State());
+    }
+    QString panel(int n) const { return panels.value(n).value(panels.value(n).size() - 1); }
+
+    ServerRowModel rows;
+    QSortFilterProxyModel list;
+    MonitorSettings settings{0, 10000, 3, 0, false, {}};
+    FakeClock clock;
+    FakeEcho echo;
+    RecordingAlerts alerts;
+    ServerMonitor monitor{rows, list, settings, clock, echo, alerts};
+    QMap<int, QStringList> panels;
+    QString title, tip, caption;
+};
+
+struct ProbeCase {
+    QString postData;
+    QByteArray wire, answer, more;
+    QString replyData, status;
+};
+struct PendingCase {
+    bool refused;
+    qint32 timeOut;
+    QTime start;
+    qint64 age;
+    QString replyErr;
+};
+struct EchoCase {
+    QList<FakeEcho::Answer> answers;
+    QString pingTime, pingErr, toolTip;
+};
+struct Interruption {
+    std::function<void(Rig&)> action;
+    int echoes, passNumber;
+    bool coloured;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(ProbeCase)
+Q_DECLARE_METATYPE(PendingCase)
+Q_DECLARE_METATYPE(EchoCase)
+Q_DECLARE_METATYPE(Interruption)
+
+class TestServerMonitor final : public QObject {
+    Q_OBJECT
+private slots:
+    // Panel 3 after each tick of an empty list; "pass" marks a pass.
+    void countdown_data() {
+        QTest::addColumn<double>("interval");
+        QTest::addColumn<QStringList>("ticks");
+        QStringList thirty{"pass"};
+        for (int r = 29; r >= 0; --r)
+            thirty << QStringLiteral("下次开始任务:%1秒后").arg(r);
+        QTest::newRow("30 s") << 30.0 << (thirty << "pass");
+        QTest::newRow("fraction counts as the next second")
+            << 1.5 << QStringList{"pass", "下次开始任务:1秒后", "下次开始任务:0秒后", "pass"};
+    }
+    void countdown() {
+        QFETCH(double, interval);
+        QFETCH(QStringList, ticks);
+        Rig rig;
+        rig.settings.iTimerN = interval;
+        rig.monitor.CmdStart_Click();
+        QCOMPARE(rig.caption, QStringLiteral("停止监控"));
+        QCOMPARE(rig.tip, QStringLiteral("系统\r\n正在监控..."));
+        for (const QString& expected : ticks) {
+            const qint32 before = rig.monitor.passNumber();
+            rig.monitor.TimerProc_Timer();
+            if (expected == QStringLiteral("pass")) {
+                QCOMPARE(rig.monitor.passNumber(), before + 1);
+                QVERIFY(rig.panel(3).startsWith(QStringLiteral("任务正在进行:")));
+                QCOMPARE(rig.title, QStringLiteral("监控[任务正在进行...]"));
+                QCOMPARE(rig.panel(2), QStringLiteral("SOCKET回应:0/0"));
+                continue;
+            }
+            QCOMPARE(rig.panel(3), expected);
+            QCOMPARE(rig.tip, QStringLiteral("系统\r\n") + expected);
+            QCOMPARE(rig.title, "监控[ " + expected.mid(7).chopped(2) + " 秒后开始下次任务]");
+            QCOMPARE(rig.panel(4) + rig.panel(5), QStringLiteral("Socket异常:0Ping异常:0"));
+        }
+        rig.monitor.CmdStart_Click();
+        QCOMPARE(rig.caption, QStringLiteral("开始监控"));
+        QCOMPARE(rig.panel(3), QStringLiteral("任务等待开始"));
+        QCOMPARE(rig.title, QStringLiteral("监控[等待开始任务]"));
+        QCOMPARE(rig.tip, QStringLiteral("系统\r\n等待开始任务..."));
+    }
+
+    // Every probe starts 10 ms before midnight; the server takes 47 ms.
+    void probe_data() {
+        QTest::addColumn<ProbeCase>("c");
+        const QByteArray ready = "220 Service Ready\r\n";
+        const QByteArray gbkHello = GbkText::encode("你好"), gbkReply = GbkText::encode("服务正常");
+        const auto row = [](const char* name, const ProbeCase& c) { QTest::newRow(name) << c; };
+        row("case ignored", {"HELO\r\n", "HELO\r\n", ready, {}, "service ready", kCorrect});
+        row("contained", {"HELO", "HELO", ready, {}, "Ready", kCorrect});
+        row("empty expectation", {"HELO", "HELO", ready, {}, "", kCorrect});
+        row("wrong", {"HELO", "HELO", ready, {}, "OK", "应答包错误：220 Service Ready\r\n"});
+        row("GBK both ways", {"你好", gbkHello, gbkReply, {}, "正常", kCorrect});
+        row("two segments: first only", {"Q", "Q", "HELLO", "WORLD", "WORLD", "应答包错误：HELLO"});
+        row("lower-case asc", {"asc:65:x:300:66:", "AB", "OK", {}, "OK", kCorrect});
+        row("hex is plain here", {"HEX:41:42", "HEX:41:42", "OK", {}, "OK", kCorrect});
+    }
+    void probe() {
+        QFETCH(ProbeCase, c);
+        Rig rig;
+        ScriptedServer server(c.answer);
+        server.onRequest = [&rig] { rig.clock.advance(47); };
+        rig.clock.setLocalTime(QTime(23, 59, 59, 990));
+        rig.rows.resetRows({record(server.port(), c.postData, c.replyData)});
+        rig.pass();
+        QTRY_COMPARE(rig.text(Col::Status), c.status);
+        QCOMPARE(rig.socketState(), QStringLiteral("关闭"));
+        if (!c.more.isEmpty())
+            server.sendMore(c.more);
+        const QString errors = c.status == kCorrect ? "0" : "1";
+        QCOMPARE(server.received, c.wire);
+        QCOMPARE(rig.text(Col::ReplyTime), QStringLiteral("47ms"));
+        QCOMPARE(rig.text(Col::ReplyErr) + rig.rows.tag(0, Col::ReplyErr), errors + errors);
+        QCOMPARE(rig.rows.toolTip(0, Col::ReplyErr), QStringLiteral("累计错误数:") + errors);
+        QCOMPARE(rig.rows.toolTip(0, Col::ReplyData), GbkText::decode(c.answer));
+        QCOMPARE(rig.monitor.socketFaultCount(), errors.toInt());
+        QCOMPARE(rig.panel(2), QStringLiteral("SOCKET回应:1/1[100%]"));
+        // The pass's last reply is painted with its own result.
+        QCOMPARE(rig.rows.rowColour(0), errors == "0" ? QColor() : QColor(255, 0, 0));
+    }
+
+    // A probe left pending (silent server) or failed (refused) by the first pass.
+    void pendingProbe_data() {
+        QTest::addColumn<PendingCase>("c");
+        const QTime noon(12, 0), midnight(23, 59, 59, 900);
+        QTest::newRow("older: timed out") << PendingCase{false, 10000, noon, 10001, "1"};
+        QTest::newRow("exactly the time-out") << PendingCase{false, 10000, noon, 10000, "0"};
+        QTest::newRow("younger: restarted") << PendingCase{false, 10000, noon, 5000, "0"};
+        QTest::newRow("time-out above 32767") << PendingCase{false, 40000, noon, 40001, "1"};
+        QTest::newRow("across midnight") << PendingCase{false, 10000, midnight, 10001, "1"};
+        QTest::newRow("refused, then timed out") << PendingCase{true, 10000, noon, 10001, "2"};
+    }
+    void pendingProbe() {
+        QFETCH(PendingCase, c);
+        Rig rig;
+        rig.settings.iTimeOut = c.timeOut;
+        rig.clock.setLocalTime(c.start);
+        ScriptedServer server({});
+        rig.rows.resetRows({record(c.refused ? closedPort() : server.port(), "Q", "OK")});
+        rig.pass();
+        QTRY_COMPARE(rig.text(Col::Status).left(4), c.refused ? "SOCK" : "已发送数");
+        QVERIFY(rig.text(Col::ReplyTime).contains(':'));
+        QCOMPARE(rig.socketState(), c.refused ? "错误" : "已连接");
+
+        rig.clock.advance(c.age);
+        rig.pass();
+        QCOMPARE(rig.text(Col::ReplyErr), c.replyErr);
+        if (c.replyErr != "0") {
+            const QString limit = QString::number(c.timeOut) + "ms";
+            QCOMPARE(rig.text(Col::ReplyTime), "超过" + limit);
+            QCOMPARE(rig.text(Col::Status), "SOCKET超时:" + limit);
+            QCOMPARE(rig.rows.tag(0, Col::ReplyErr), QStringLiteral("1"));
+            QCOMPARE(rig.monitor.socketFaultCount(), 1);
+            QCOMPARE(rig.echo.targets.size(), 1); // no probe, no echo
+            rig.pass();                           // probed as usual again
+        }
+        QCOMPARE(rig.echo.targets.size(), 2);
+        QTRY_COMPARE(server.connections, c.refused ? 0 : 2);
+    }
+
+    void replyAlertAtTheLimitOnly() {
+        Rig rig;
+        ScriptedServer server("BAD");
+        rig.rows.resetRows({record(server.port(), "Q", "GOOD")});
+        const QList<QByteArray> answers{"BAD", "BAD", "BAD", "BAD", "GOOD", "BAD", "BAD", "BAD"};
+        const QList<int> alertsAfter{0, 0, 1, 1, 1, 1, 1, 2};
+        for (int i = 0; i < answers.size(); ++i) {
+            server.answer = answers.at(i);
+            rig.pass();
+            QTRY_COMPARE(rig.monitor.passReplyCount(), 1);
+            QCOMPARE(rig.alerts.alerts.size(), alertsAfter.at(i));
+        }
+        QCOMPARE(rig.alerts.alerts.constLast().timeOut, 4);
+        QCOMPARE(rig.alerts.alerts.constLast().title, QStringLiteral("注意:服务器测试返回异常"));
+        QCOMPARE(rig.alerts.alerts.constLast().text, "IP:127.0.0.1\r\n状态:应答包错误：BAD");
+    }
+
+    // Echo answers, one per pass, and the row's ping cells after the last.
+    void echoStatistics_data() {
+        QTest::addColumn<EchoCase>("c");
+        const FakeEcho::Answer lost{11010, 0};
+        const QString lostText = ModulePing::PingStatusText(11010);
+        const auto row = [](const char* name, const EchoCase& c) { QTest::newRow(name) << c; };
+        row("lost, 20, 30",
+            {{lost, {0, 20}, {0, 30}}, "30 ms", "0", "平均延时:25ms  丢包率:33%(1/3)"});
+        row("answered", {{{0, 23}}, "23 ms", "0", "平均延时:23ms  丢包率:0%(0/1)"});
+        row("halves to even", {{{0, 22}, {0, 23}}, "23 ms", "0", "平均延时:22ms  丢包率:0%(0/2)"});
+        row("failed with a small time",
+            {{{0, 10}, {11010, 5}}, lostText, "1", "平均延时:10ms  丢包率:50%(1/2)"});
+        row("above 10000 ms is lost",
+            {{{0, 10001}, lost}, lostText, "2", "平均延时:0ms  丢包率:100%(2/2)"});
+    }
+    void echoStatistics() {
+        QFETCH(EchoCase, c);
+        Rig rig;
+        rig.settings.iPingLim = 2;
+        rig.settings.iReplyLim = 0;
+        rig.rows.resetRows({record(closedPort())});
+        for (const FakeEcho::Answer& answer : c.answers) {
+            rig.echo.script.enqueue(answer);
+            rig.pass();
+        }
+        QCOMPARE(rig.echo.targets, QStringList(c.answers.size(), QStringLiteral("127.0.0.1")));
+        QCOMPARE(rig.text(Col::PingTime), c.pingTime);
+        QCOMPARE(rig.text(Col::PingErr), c.pingErr);
+        QCOMPARE(rig.rows.tag(0, Col::PingErr), c.pingErr == "0" ? "0" : "1");
+        QCOMPARE(rig.rows.toolTip(0, Col::PingState), c.toolTip);
+        QVERIFY(c.toolTip.startsWith(rig.text(Col::PingState) + '('));
+        QCOMPARE(rig.alerts.alerts.size(), c.pingErr == "2" ? 1 : 0);
+        if (!rig.alerts.alerts.isEmpty())
+            QCOMPARE(rig.alerts.alerts.at(0).title, QStringLiteral("注意:服务器PING异常"));
+    }
+
+    void colours() {
+        Rig rig;
+        rig.rows.resetRows(QList<ServerRecord>(4, record("1")));
+        const QStringList replyTags{"1", "0", "1", ""}, pingTags{"", "1", "1", "0"};
+        const QList<QColor> expected{QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 255, 0), {}};
+        for (int row = 0; row < 4; ++row) {
+            rig.rows.setRowColour(row, QColor(1, 2, 3));
+            rig.rows.setTag(row, Col::ReplyErr, replyTags.at(row));
+            rig.rows.setTag(row, Col::PingErr, pingTags.at(row));
+        }
+        rig.monitor.SetColor();
+        for (int row = 0; row < 4; ++row)
+            QCOMPARE(rig.rows.rowColour(row), expected.at(row));
+    }
+
+    // Sorted the other way while the pass runs: each row keeps its own socket.
+    void rowsAreVisitedInListOrder() {
+        Rig rig;
+        ScriptedServer a("alpha", false, "127.0.0.1"), b("beta", false, "127.0.0.2");
+        ServerRecord unchecked = record(b.port(), "Q", "beta", "B", "127.0.0.2");
+        unchecked.inUse = false;
+        rig.rows.resetRows({record(a.port(), "Q", "alpha", "A"), unchecked});
+        rig.list.sort(Col::DisplayName, Qt::DescendingOrder);
+        QTimer::singleShot(0, &rig.list, [&rig] { rig.list.sort(Col::DisplayName); });
+        rig.pass();
+        QCOMPARE(rig.echo.targets, QStringList({"127.0.0.2", "127.0.0.1"}));
+        QTRY_COMPARE(rig.text(Col::Status, 0) + rig.text(Col::Status, 1), kCorrect + kCorrect);
+        QCOMPARE(rig.panels[2],
+                 QStringList({"SOCKET回应:0/2", "SOCKET回应:1/2[50%]", "SOCKET回应:2/2[100%]"}));
+    }
+
+    // Something happens in the first row's yield of a three-row pass.
+    void interruptedPass_data() {
+        QTest::addColumn<Interruption>("c");
+        const auto reload = [](Rig& rig) {
+            rig.rows.resetRows(QList<ServerRecord>(3, record(closedPort())));
+        };
+        QTest::newRow("stop: row finished, no colours")
+            << Interruption{[](Rig& rig) { rig.monitor.CmdStart_Click(); }, 1, 1, false};
+        QTest::newRow("reload ends the pass") << Interruption{reload, 0, 1, false};
+        QTest::newRow("removed row skipped")
+            << Interruption{[](Rig& rig) { rig.rows.removeRowAt(1); }, 2, 2, true};
+        QTest::newRow("tick starts no second pass")
+            << Interruption{[](Rig& rig) { rig.monitor.TimerProc_Timer(); }, 3, 2, true};
+    }
+    void interruptedPass() {
+        QFETCH(Interruption, c);
+        Rig rig;
+        ScriptedServer server({});
+        rig.rows.resetRows(QList<ServerRecord>(3, record(server.port())));
+        rig.rows.setTag(2, Col::ReplyErr, QStringLiteral("1"));
+        QTimer::singleShot(0, &rig.rows, [&rig, &c] { c.action(rig); });
+        rig.pass();
+        QVERIFY(!rig.monitor.isPassRunning());
+        QCOMPARE(rig.echo.targets.size(), c.echoes);
+        QCOMPARE(rig.monitor.passNumber(), c.passNumber);
+        QCOMPARE(rig.rows.rowColour(rig.rows.rowCount() - 1).isValid(), c.coloured);
+        QCOMPARE(rig.monitor.sockets().count(), rig.rows.rowCount());
+    }
+
+    void passRepeatedAfterAStopKeepsTheLossRateWithinAll() {
+        Rig rig;
+        rig.rows.resetRows({record(closedPort()), record(closedPort())});
+        rig.echo.script.enqueue({11010, 0});
+        rig.echo.script.enqueue({11010, 0});
+        QTimer::singleShot(0, &rig.monitor, &ServerMonitor::CmdStart_Click);
+        rig.pass();
+        rig.pass();
+        QCOMPARE(rig.rows.toolTip(0, Col::PingState), "平均延时:0ms  丢包率:100%(2/1)");
+    }
+
+    void reloadWhileAReplyIsJudged() {
+        Rig rig;
+        ScriptedServer server("BAD", true);
+        rig.rows.resetRows({record(server.port(), {}, "OK")});
+        QObject::connect(&rig.monitor, &ServerMonitor::statusPanelChanged, &rig.rows,
+                         [&rig](int panel, const QString& text) {
+                             if (panel == 2 && text.endsWith("[100%]"))
+                                 rig.rows.resetRows({record(closedPort())});
+                         });
+        rig.pass();
+        QTRY_COMPARE(rig.monitor.passReplyCount(), 1);
+        QCOMPARE(rig.text(Col::Status), QStringLiteral("初始化完成"));
+        QCOMPARE(rig.monitor.socketFaultCount(), 0);
+    }
+};
+
+QTEST_MAIN(TestServerMonitor)
+#include "tst_servermonitor.moc"
