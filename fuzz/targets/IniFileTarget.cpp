@@ -54,7 +54,8 @@ QList<RawLine> linesOf(const QByteArray& content) {
 
 // UTF-8 in which a U+FEFF is a character like any other.
 QString decoded(const QByteArray& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
     return decoder.decode(bytes);
 }
 
