@@ -3,6 +3,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace GbkText {
 namespace {
 bool isLeadByte(uchar byte) {
@@ -15,15 +17,19 @@ bool isTrailByte(uchar byte) {
 } // namespace
 
 QByteArray encode(const QString& text) {
-    QStringEncoder encoder("GBK");
-    return encoder.encode(text);
+    // One stateless codec for the program's single thread: setting up the
+    // GBK tables per request is a measurable part of a pass.
+    static QStringEncoder encoder("GBK", QStringEncoder::Flag::Stateless);
+    const bool ascii =
+        std::all_of(text.cbegin(), text.cend(), [](QChar ch) { return ch.unicode() < 0x80; });
+    return ascii ? text.toLatin1() : QByteArray(encoder.encode(text));
 }
 
 QString decode(const QByteArray& bytes) {
     // Well-formed runs (ASCII bytes and lead/trail pairs) are decoded in
     // bulk; every byte outside such a run, a lead byte cut off at the end
     // included, becomes U+FFFD.
-    QStringDecoder decoder("GBK", QStringDecoder::Flag::Stateless);
+    static QStringDecoder decoder("GBK", QStringDecoder::Flag::Stateless);
     QString text;
     text.reserve(bytes.size());
     const auto* data = reinterpret_cast<const uchar*>(bytes.constData());

@@ -16,6 +16,20 @@ const QString kHexPrefix = QStringLiteral("HEX:");
 // A decimal code, blanks around it allowed, a fraction rounded half to even.
 // Anything that is not a number in 0-255 stands for no byte.
 std::optional<char> decimalByte(const QString& token) {
+    // Fast path for the usual form: one to three plain digits.
+    if (!token.isEmpty() && token.size() <= 3) {
+        int value = 0;
+        bool digits = true;
+        for (const QChar ch : token) {
+            if (ch < u'0' || ch > u'9') {
+                digits = false;
+                break;
+            }
+            value = value * 10 + (ch.unicode() - u'0');
+        }
+        if (digits)
+            return value <= 255 ? std::optional<char>(static_cast<char>(value)) : std::nullopt;
+    }
     bool ok = false;
     const double value = token.toDouble(&ok);
     if (!ok || !std::isfinite(value))
@@ -52,11 +66,11 @@ std::optional<char> hexByte(const QString& token) {
     return static_cast<char>(static_cast<unsigned char>(value));
 }
 
-QByteArray codeBytes(QString upper, const QString& prefix,
+QByteArray codeBytes(QString text, const QString& prefix,
                      std::optional<char> (*byteOf)(const QString&)) {
-    upper.remove(prefix);
+    text.remove(prefix, Qt::CaseInsensitive);
     QByteArray bytes;
-    const QStringList tokens = upper.split(QLatin1Char(':'), Qt::KeepEmptyParts);
+    const QStringList tokens = text.split(QLatin1Char(':'), Qt::KeepEmptyParts);
     for (const QString& token : tokens) {
         if (const std::optional<char> byte = byteOf(token))
             bytes.append(*byte);
@@ -68,11 +82,10 @@ QByteArray codeBytes(QString upper, const QString& prefix,
 
 QByteArray requestBytes(const QString& text, bool hexEnabled) {
     if (text.size() > 4) {
-        const QString upper = text.toUpper();
-        if (upper.startsWith(kAscPrefix))
-            return codeBytes(upper, kAscPrefix, decimalByte);
-        if (hexEnabled && upper.startsWith(kHexPrefix))
-            return codeBytes(upper, kHexPrefix, hexByte);
+        if (text.startsWith(kAscPrefix, Qt::CaseInsensitive))
+            return codeBytes(text, kAscPrefix, decimalByte);
+        if (hexEnabled && text.startsWith(kHexPrefix, Qt::CaseInsensitive))
+            return codeBytes(text, kHexPrefix, hexByte);
     }
     return GbkText::encode(text);
 }

@@ -25,6 +25,14 @@ double leadingNumber(const QString& text) {
     }
     if (!digits)
         return 0;
+    // Short whole numbers, the usual case, need no floating-point parse.
+    if (pos - start <= 9 && text.at(start).isDigit() && text.at(pos - 1).isDigit() &&
+        !text.mid(start, pos - start).contains(QLatin1Char('.'))) {
+        int value = 0;
+        for (qsizetype i = start; i < pos; ++i)
+            value = value * 10 + (text.at(i).unicode() - u'0');
+        return value;
+    }
     bool ok = false;
     const double value = text.mid(start, pos - start).toDouble(&ok);
     return ok && std::isfinite(value) ? value : 0;

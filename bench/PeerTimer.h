@@ -1,0 +1,9 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Times a process-per-check peer tool: runs the command lines one after
+// another and returns the mean microseconds per run, or -1 when the tool
+// is missing or a run failed.
+double meanMicrosPerRun(const std::vector<std::vector<std::string>>& commands);
