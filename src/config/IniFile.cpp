@@ -160,6 +160,12 @@ Content readContent(const QString& path) {
     if (!QFileInfo::exists(path))
         return result;
     result.exists = true;
+    // Only a regular file is read: opening a named pipe would wait for a
+    // writer and freeze the window.
+    if (!QFileInfo(path).isFile()) {
+        result.readable = false;
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         result.readable = false;

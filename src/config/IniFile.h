@@ -15,7 +15,7 @@
 //
 // Writes go to a temporary file beside the target that is then renamed over
 // it, so an interrupted write never leaves a truncated file. A file that
-// exists but cannot be read is never overwritten.
+// exists but cannot be read, or is no regular file, is never overwritten.
 class IniFile final {
 public:
     struct Entry {

@@ -12,6 +12,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 class IgnoringSkinEngine final : public SkinEngine {
@@ -120,14 +122,15 @@ private slots:
     }
 
     // A file that cannot be written: reading gives what is there or the
-    // defaults, every write reports failure, the dialog says so and the
-    // running settings stay; nothing is created.
+    // defaults without waiting, every write reports failure, the dialog says
+    // so and the running settings stay; nothing is created or replaced.
     void unwritableFile_data() {
         QTest::addColumn<QString>("place");
         QTest::newRow("missing folder") << "missing";
         QTest::newRow("folder where no file can be created") << "proc";
         QTest::newRow("read-only file") << "file";
         QTest::newRow("read-only folder") << "folder";
+        QTest::newRow("named pipe in the file's place") << "pipe";
     }
     void unwritableFile() {
         QFETCH(QString, place);
@@ -137,6 +140,8 @@ private slots:
             useFolder(m_dir->filePath("gone/deeper"));
         } else if (place == "proc") {
             useFolder("/proc/self");
+        } else if (place == "pipe") {
+            QCOMPARE(::mkfifo(QFile::encodeName(m_path).constData(), 0600), 0);
         } else {
             writeAll(m_path, stored);
             QVERIFY(QFile::setPermissions(place == "file" ? m_path : m_dir->path(), readOnly));
@@ -166,8 +171,12 @@ private slots:
         QCOMPARE(shown[0].title, QStringLiteral("保存配置文件失败！"));
         QCOMPARE(settings.iTimerN, 2.5);
 
-        QCOMPARE(readAll(m_path), hasFile ? stored : QByteArray());
         QVERIFY(!QFile::exists(m_dir->filePath("gone")));
+        if (place == "pipe") {
+            QVERIFY(QFileInfo::exists(m_path) && !QFileInfo(m_path).isFile());
+            return;
+        }
+        QCOMPARE(readAll(m_path), hasFile ? stored : QByteArray());
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), hasFile ? 1 : 0);
     }
 };
