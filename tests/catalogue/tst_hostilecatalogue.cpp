@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -11,6 +12,8 @@
 #include <QTest>
 #include <cstdio>
 #include <memory>
+
+#include <sys/stat.h>
 
 using namespace ServerCatalogue;
 
@@ -228,10 +231,28 @@ private slots:
         QVERIFY(!AddServer(numberedServer(3)).isEmpty());
     }
 
-    void missingFolder() {
-        ModuleDB::setDbPath(m_dir->filePath("gone/deeper/ServerList.db"));
+    // Places where no catalogue can be: the open fails at once, creates
+    // nothing and leaves what is there.
+    void unusablePlace_data() {
+        QTest::addColumn<QString>("place");
+        QTest::newRow("missing folder") << "missing";
+        QTest::newRow("folder in the file's place") << "folder";
+        QTest::newRow("named pipe in the file's place") << "pipe";
+    }
+    void unusablePlace() {
+        QFETCH(QString, place);
+        if (place == "missing")
+            ModuleDB::setDbPath(m_dir->filePath("gone/deeper/ServerList.db"));
+        else if (place == "folder")
+            QVERIFY(QDir(m_dir->path()).mkdir("ServerList.db"));
+        else
+            QCOMPARE(::mkfifo(QFile::encodeName(dbFile()).constData(), 0600), 0);
         verifyFailedOpen();
         QVERIFY(!QFile::exists(m_dir->filePath("gone")));
+        QCOMPARE(
+            QDir(m_dir->path())
+                .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot),
+            place == "missing" ? QStringList() : QStringList{"ServerList.db"});
     }
 
     // A process killed at any moment of its adds loses none of the servers it
