@@ -115,11 +115,15 @@ bool sameLine(const RawLine& before, const RawLine& after) {
 
 // The file after the write differs from the one before only by the written
 // line: replaced in place keeping its line end, inserted once, or appended
-// under a new section; added lines end like the file's first line.
+// under a new section; an added line ends like the line before it, or like
+// the file's first line when the file had no line before it or no line end.
 bool onlyWrittenLineChanged(const QList<RawLine>& before, const QList<RawLine>& after,
                             const QString& section, const QString& key, const QString& value) {
-    const QByteArray lineEnd =
+    const QByteArray firstEnd =
         before.isEmpty() || before.constFirst().end.isEmpty() ? "\n" : before.constFirst().end;
+    const auto endAfter = [&](qsizetype index) {
+        return index > 0 ? after.at(index - 1).end : firstEnd;
+    };
     const auto isWritten = [&](const RawLine& line) {
         const QString text = decoded(line.text);
         const qsizetype equals = text.indexOf(u'=');
@@ -138,18 +142,23 @@ bool onlyWrittenLineChanged(const QList<RawLine>& before, const QList<RawLine>& 
         }
         return true;
     }
-    if (after.size() == before.size() + 2)
-        return sameLines(before, after.mid(0, before.size())) &&
-               after.at(before.size()).text == (u'[' + section + u']').toUtf8() &&
-               after.at(before.size()).end == lineEnd && isWritten(after.constLast()) &&
-               after.constLast().end == lineEnd;
-    if (after.size() != before.size() + 1)
+    const qsizetype n = before.size();
+    // A last line without an end gets the first line's end when lines follow.
+    const auto lastLineEnded = [&] {
+        return n == 0 || !before.constLast().end.isEmpty() || after.at(n - 1).end == firstEnd;
+    };
+    if (after.size() == n + 2)
+        return sameLines(before, after.mid(0, n)) && lastLineEnded() &&
+               after.at(n).text == (u'[' + section + u']').toUtf8() &&
+               after.at(n).end == endAfter(n) && isWritten(after.constLast()) &&
+               after.constLast().end == endAfter(n + 1);
+    if (after.size() != n + 1)
         return false;
     qsizetype i = 0;
-    while (i < before.size() && sameLine(before.at(i), after.at(i)))
+    while (i < n && sameLine(before.at(i), after.at(i)))
         ++i;
-    return isWritten(after.at(i)) && after.at(i).end == lineEnd &&
-           sameLines(before.mid(i), after.mid(i + 1));
+    return isWritten(after.at(i)) && after.at(i).end == endAfter(i) &&
+           sameLines(before.mid(i), after.mid(i + 1)) && (i < n || lastLineEnded());
 }
 
 } // namespace

@@ -11,7 +11,7 @@ namespace {
 
 // Lines with their own line ends: "\n", "\r\n" or a lone "\r" (a file from an
 // editor that ends lines with CR alone has lines too), so untouched lines are
-// written back exactly as they were read. Added lines take the first line's end.
+// written back exactly as they were read.
 struct Lines {
     struct Line {
         QByteArray text;
@@ -51,10 +51,13 @@ struct Lines {
         return result;
     }
 
+    // An added line ends like the line before it, so its end never joins the
+    // next line's into a different one (a CR before an LF of an empty line).
     void insert(qsizetype index, const QString& text) {
         if (index == lines.size() && index > 0 && lines.constLast().end.isEmpty())
             lines.last().end = lineEnd;
-        lines.insert(index, Line{text.toUtf8(), lineEnd});
+        const QByteArray end = index > 0 ? lines.at(index - 1).end : lineEnd;
+        lines.insert(index, Line{text.toUtf8(), end});
     }
 };
 

@@ -9,7 +9,7 @@
 // without regard to case, a write replaces only its own entry and keeps every
 // other line (comments, unknown keys, order, line endings) byte for byte, and
 // the file, section and key are created as needed. Lines end with LF, CR LF
-// or a lone CR; added lines end like the first line. Values are returned
+// or a lone CR; an added line ends like the line before it. Values are returned
 // trimmed and written as given. The file is UTF-8 and is read anew on every
 // call; nothing is cached and no handle stays open.
 //
