@@ -1,0 +1,55 @@
+#include "catalogue/ui/OneShotTest.h"
+
+#include "catalogue/ui/MultiLineText.h"
+#include "monitor/GbkText.h"
+#include "monitor/RequestPayload.h"
+#include "monitor/SocketElement.h"
+#include "monitor/TextNumbers.h"
+
+#include <QPlainTextEdit>
+#include <QTcpSocket>
+
+OneShotTest::OneShotTest(QPlainTextEdit& output, std::function<QString()> request, bool hexEnabled,
+                         QObject* parent)
+    : QObject(parent)
+    , m_output(output)
+    , m_request(std::move(request))
+    , m_hexEnabled(hexEnabled)
+    , WskWeb(new SocketElement(0, this)) {
+    connect(WskWeb, &SocketElement::Connected, this, &OneShotTest::WskWeb_Connect);
+    connect(WskWeb, &SocketElement::DataArrival, this, &OneShotTest::WskWeb_DataArrival);
+    connect(WskWeb, &SocketElement::Error, this, &OneShotTest::WskWeb_Error);
+}
+
+OneShotTest::~OneShotTest() = default;
+
+void OneShotTest::start(const QString& host, const QString& portText) {
+    m_output.clear();
+    emit started();
+    WskWeb->Close();
+    QString problem;
+    if (!WskWeb->Connect(host, leadingInteger(portText), &problem))
+        MultiLineText::setText(m_output, QStringLiteral("测试错误：") + problem);
+}
+
+QString OneShotTest::stateText() const {
+    return QStringLiteral("SOCKET[IP:") + WskWeb->RemoteHost() + QLatin1Char(':') +
+           QString::number(WskWeb->RemotePort()) + QStringLiteral("] 状态:") +
+           SocketStateNames().value(WskWeb->State());
+}
+
+void OneShotTest::WskWeb_Connect(quint64) {
+    SendRequestText(WskWeb->socket(), m_request(), m_hexEnabled);
+}
+
+void OneShotTest::WskWeb_DataArrival(quint64, qint64) {
+    const QByteArray bytes = WskWeb->GetData();
+    MultiLineText::setText(m_output, GbkText::decode(bytes));
+    WskWeb->Close();
+    emit replyArrived(bytes);
+}
+
+void OneShotTest::WskWeb_Error(quint64, int, const QString& description) {
+    MultiLineText::setText(m_output, MultiLineText::text(m_output) +
+                                         QStringLiteral("SOCKET错误：") + description);
+}

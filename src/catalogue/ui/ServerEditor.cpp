@@ -1,0 +1,152 @@
+#include "catalogue/ui/ServerEditor.h"
+
+#include "catalogue/ModuleGetPostData.h"
+#include "catalogue/ui/DesignTexts.h"
+#include "catalogue/ui/MultiLineText.h"
+#include "catalogue/ui/OneShotTest.h"
+#include "platform/gui/MessageBoxes.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+template <typename Widget> Widget* named(Widget* widget, const char* name) {
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QPushButton* button(const QString& caption, const char* name) {
+    auto* result = named(new QPushButton(caption), name);
+    result->setAutoDefault(false);
+    return result;
+}
+
+void addRow(QGridLayout& grid, int row, const QString& caption, QWidget* field) {
+    auto* label = new QLabel(caption);
+    label->setBuddy(field);
+    grid.addWidget(label, row, 0, Qt::AlignTop);
+    grid.addWidget(field, row, 1);
+}
+} // namespace
+
+ServerEditor::ServerEditor(const QString& title, QWidget* parent)
+    : QDialog(parent)
+    , Frame1(named(new QGroupBox(QStringLiteral("服务器信息")), "Frame1"))
+    , TextDisplayName(named(new QLineEdit, "TextDisplayName"))
+    , TextIPAddress(named(new QLineEdit, "TextIPAddress"))
+    , TextPort(named(new QLineEdit(DesignTexts::defaultPort()), "TextPort"))
+    , TextPostData(named(new QPlainTextEdit, "TextPostData"))
+    , TextReplyData(named(new QPlainTextEdit, "TextReplyData"))
+    , CheckInUse(named(new QCheckBox(QStringLiteral("启用监控")), "CheckInUse"))
+    , CmdAuto(button(QStringLiteral("加载模版"), "CmdAuto"))
+    , CmdTest(button(QStringLiteral("测试"), "CmdTest"))
+    , CmdSave(button(QStringLiteral("保存"), "CmdSave"))
+    , CmdCancel(button(QStringLiteral("退出"), "CmdCancel"))
+    , lb_WskState(named(new QLabel(QStringLiteral("SOCKET状态:")), "lb_WskState"))
+    , TimerWsk(named(new QTimer(this), "TimerWsk"))
+    , m_buttonRow(new QHBoxLayout)
+    , m_test(new OneShotTest(
+          *TextReplyData, [this] { return MultiLineText::text(*TextPostData); }, false, this)) {
+    setWindowTitle(title);
+    setModal(true);
+    MultiLineText::setText(*TextPostData, DesignTexts::defaultRequest());
+    MultiLineText::setText(*TextReplyData, DesignTexts::defaultReply());
+    CheckInUse->setChecked(true);
+    lb_WskState->setStyleSheet(QStringLiteral("color: red"));
+    TextPort->setMaximumWidth(120);
+
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(TextPort);
+    portRow->addWidget(CmdAuto);
+    portRow->addWidget(CheckInUse);
+    portRow->addStretch();
+    auto* portField = new QWidget;
+    portField->setLayout(portRow);
+    portRow->setContentsMargins(0, 0, 0, 0);
+
+    auto* grid = new QGridLayout(Frame1);
+    addRow(*grid, 0, QStringLiteral("服务器名:"), TextDisplayName);
+    addRow(*grid, 1, QStringLiteral("I   P地址:"), TextIPAddress);
+    addRow(*grid, 2, QStringLiteral("目标端口:"), portField);
+    addRow(*grid, 3, QStringLiteral("发送数据:"), TextPostData);
+    addRow(*grid, 4, QStringLiteral("响应数据:"), TextReplyData);
+
+    m_buttonRow->addWidget(lb_WskState, 1);
+    m_buttonRow->addWidget(CmdTest);
+    m_buttonRow->addWidget(CmdSave);
+    m_buttonRow->addWidget(CmdCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Frame1, 1);
+    layout->addLayout(m_buttonRow);
+    resize(520, 460);
+
+    connect(CmdAuto, &QPushButton::clicked, this, &ServerEditor::CmdAuto_Click);
+    connect(CmdTest, &QPushButton::clicked, this, &ServerEditor::CmdTest_Click);
+    connect(TimerWsk, &QTimer::timeout, this, &ServerEditor::TimerWsk_Timer);
+    TimerWsk->start(100);
+}
+
+ServerEditor::~ServerEditor() = default;
+
+ServerRecord ServerEditor::fields() const {
+    ServerRecord server;
+    server.displayName = TextDisplayName->text();
+    server.ipAddress = TextIPAddress->text();
+    server.port = TextPort->text();
+    server.postData = MultiLineText::text(*TextPostData);
+    server.replyData = MultiLineText::text(*TextReplyData);
+    server.inUse = CheckInUse->isChecked();
+    return server;
+}
+
+void ServerEditor::setFields(const ServerRecord& server) {
+    TextDisplayName->setText(server.displayName);
+    TextIPAddress->setText(server.ipAddress);
+    TextPort->setText(server.port);
+    MultiLineText::setText(*TextPostData, server.postData);
+    MultiLineText::setText(*TextReplyData, server.replyData);
+    CheckInUse->setChecked(server.inUse);
+}
+
+bool ServerEditor::validateFields() {
+    const auto refuse = [this](QLineEdit* field, const QString& text) {
+        MessageBoxes::show(this, QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
+                           text);
+        field->setFocus();
+        return false;
+    };
+    if (TextDisplayName->text().isEmpty())
+        return refuse(TextDisplayName, QStringLiteral("服务器名称不能为空！"));
+    if (TextIPAddress->text().isEmpty())
+        return refuse(TextIPAddress, QStringLiteral("服务器IP地址不能为空！"));
+    return true;
+}
+
+void ServerEditor::CmdAuto_Click() {
+    const auto found = ModuleGetPostData::LoadRequestTemplate(TextPort->text().trimmed());
+    if (!found || found->postData.isEmpty()) {
+        TextPort->setToolTip(QStringLiteral("数据库中无该端口信息"));
+        return;
+    }
+    MultiLineText::setText(*TextPostData, found->postData);
+    MultiLineText::setText(*TextReplyData, found->replyData);
+    TextPort->setToolTip(QStringLiteral("端口类型[") + found->serverType + QLatin1Char(']'));
+}
+
+void ServerEditor::CmdTest_Click() {
+    m_test->start(TextIPAddress->text(), TextPort->text());
+}
+
+void ServerEditor::TimerWsk_Timer() {
+    lb_WskState->setText(m_test->stateText());
+}

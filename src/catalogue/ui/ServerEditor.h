@@ -1,0 +1,61 @@
+#pragma once
+
+#include "monitor/ServerRecord.h"
+
+#include <QDialog>
+
+class OneShotTest;
+class QCheckBox;
+class QGroupBox;
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+// Layout, fields and shared buttons of the add and edit dialogs: the port's
+// request template, the one-shot socket test and the socket state label.
+// Saving is up to the dialog; the main list is never reloaded from here,
+// catalogueChanged() asks the main window to reload its monitored servers.
+class ServerEditor : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ServerEditor)
+public:
+    ~ServerEditor() override;
+
+signals:
+    void catalogueChanged();
+
+protected:
+    ServerEditor(const QString& title, QWidget* parent);
+
+    // The fields as typed (multi-line texts with CR LF line breaks).
+    ServerRecord fields() const;
+    void setFields(const ServerRecord& server);
+    // Name and address must not be empty; tells the user and focuses the field otherwise.
+    bool validateFields();
+    QHBoxLayout& buttonRow() { return *m_buttonRow; }
+
+    QGroupBox* Frame1;
+    QLineEdit* TextDisplayName;
+    QLineEdit* TextIPAddress;
+    QLineEdit* TextPort;
+    QPlainTextEdit* TextPostData;
+    QPlainTextEdit* TextReplyData;
+    QCheckBox* CheckInUse;
+    QPushButton* CmdAuto;
+    QPushButton* CmdTest;
+    QPushButton* CmdSave;
+    QPushButton* CmdCancel;
+    QLabel* lb_WskState;
+    QTimer* TimerWsk;
+
+private:
+    void CmdAuto_Click();
+    void CmdTest_Click();
+    void TimerWsk_Timer();
+
+    QHBoxLayout* m_buttonRow;
+    OneShotTest* m_test;
+};

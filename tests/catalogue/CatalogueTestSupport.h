@@ -1,0 +1,85 @@
+#pragma once
+
+#include "catalogue/ModuleDB.h"
+#include "catalogue/ui/MultiLineText.h"
+#include "platform/AppPaths.h"
+
+#include <QHostAddress>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+// An empty catalogue in a temporary program folder, open while this lives.
+struct TemporaryCatalogue {
+    QTemporaryDir dir;
+    TemporaryCatalogue() {
+        setAppPathForTesting(dir.path());
+        ModuleDB::setDbPath(GetAppPath() + QStringLiteral("ServerList.db"));
+        ModuleDB::DbOpen();
+    }
+    ~TemporaryCatalogue() {
+        ModuleDB::DbClose();
+        setAppPathForTesting({});
+    }
+};
+
+// A server on 127.0.0.1 that keeps what it receives and answers the first
+// data of each connection with reply (nothing when reply is empty).
+class LoopbackServer {
+public:
+    explicit LoopbackServer(QByteArray reply = {})
+        : m_reply(std::move(reply)) {
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
+            while (QTcpSocket* peer = m_server.nextPendingConnection())
+                QObject::connect(peer, &QTcpSocket::readyRead, peer, [this, peer] {
+                    const bool first = peer->property("answered").isNull();
+                    received += peer->readAll();
+                    if (first && !m_reply.isEmpty())
+                        peer->write(m_reply);
+                    peer->setProperty("answered", true);
+                });
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+    quint16 port() const { return m_server.serverPort(); }
+    // A loopback port nobody listens on.
+    static quint16 closedPort() {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost);
+        return probe.serverPort();
+    }
+
+    QByteArray received;
+
+private:
+    QTcpServer m_server;
+    QByteArray m_reply;
+};
+
+// Controls of a dialog by object name.
+template <typename Widget = QWidget> Widget* control(QWidget& form, const char* name) {
+    auto* widget = form.findChild<Widget*>(QLatin1String(name));
+    if (!widget)
+        qFatal("no control %s", name);
+    return widget;
+}
+
+inline void click(QWidget& form, const char* name) {
+    QTest::mouseClick(control(form, name), Qt::LeftButton);
+}
+
+inline QString boxText(QWidget& form, const char* name) {
+    if (auto* line = form.findChild<QLineEdit*>(QLatin1String(name)))
+        return line->text();
+    return MultiLineText::text(*control<QPlainTextEdit>(form, name));
+}
+
+inline void type(QWidget& form, const char* name, const QString& text) {
+    if (auto* line = form.findChild<QLineEdit*>(QLatin1String(name)))
+        line->setText(text);
+    else
+        MultiLineText::setText(*control<QPlainTextEdit>(form, name), text);
+}

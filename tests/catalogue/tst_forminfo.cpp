@@ -1,0 +1,181 @@
+#include "CatalogueTestSupport.h"
+#include "FakeEcho.h"
+#include "catalogue/HexDump.h"
+#include "catalogue/ui/FormInfo.h"
+#include "monitor/ModulePing.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QTest>
+#include <functional>
+
+namespace {
+// Runs a step while the echo waits, then answers like FakeEcho; notes
+// whether each echo was handed an empty record.
+class WaitingEcho final : public EchoService {
+public:
+    long PingHost(const QString& address, EchoReply& reply) override {
+        freshRecords.append(reply.data.isEmpty() && reply.ttl == 0);
+        if (duringWait)
+            std::exchange(duringWait, {})();
+        return fake.PingHost(address, reply);
+    }
+    std::function<void()> duringWait;
+    QList<bool> freshRecords;
+    FakeEcho fake;
+};
+
+void socketTest(FormInfo& form, const QString& request, const QString& port) {
+    form.setServer({0, "web", "127.0.0.1", port, request, {}, {}, true});
+    click(form, "Cmd_Send");
+}
+} // namespace
+
+class TestFormInfo final : public QObject {
+    Q_OBJECT
+private slots:
+    void hexDump_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("dump");
+        const QString gap(45, u' ');
+        QTest::newRow("empty") << QByteArray() << QString();
+        QTest::newRow("two bytes") << QByteArray("HI") << "00000000  48 49" + gap + "HI";
+        QTest::newRow("second line")
+            << QByteArray("0123456789abcdef\x00\xff", 18)
+            << "00000000  30 31 32 33 34 35 36 37  38 39 61 62 63 64 65 66  0123456789abcdef\n"
+               "00000010  00 FF" +
+                   gap + "..";
+    }
+    void hexDump() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, dump);
+        QCOMPARE(HexDump::format(bytes), dump);
+    }
+
+    void hexDumpOfAHugeReplyIsCut() {
+        const QString dump = HexDump::format(QByteArray(HexDump::MaxBytes + 1, 'x'));
+        QCOMPARE(dump.count(u'\n'), HexDump::MaxBytes / 16);
+        QVERIFY(dump.endsWith(QStringLiteral("\n…")));
+    }
+
+    void socketTestShowsTextAndBytes_data() {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("portSuffix");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::newRow("hex codes") << "HEX:48:49"
+                                   << "" << QByteArray("HI");
+        QTest::newRow("asc codes, port 81x") << "ASC:72:73"
+                                             << "x" << QByteArray("HI");
+        QTest::newRow("plain") << "hello\r\n"
+                               << "" << QByteArray("hello\r\n");
+    }
+    void socketTestShowsTextAndBytes() {
+        QFETCH(QString, request);
+        QFETCH(QString, portSuffix);
+        QFETCH(QByteArray, sent);
+        LoopbackServer server(QByteArray("OK\x00\xff", 4));
+        FakeEcho echo;
+        FormInfo form(echo);
+        form.show();
+        QTRY_COMPARE(control<QLabel>(form, "lb_WskState")->text(), "SOCKET[IP::0] 状态:关闭");
+        socketTest(form, request, QString::number(server.port()) + portSuffix);
+        QTRY_VERIFY(boxText(form, "TextReplyHex").startsWith("00000000  4F 4B 00 FF"));
+        QVERIFY(boxText(form, "TextReplyData").startsWith("OK"));
+        QTRY_COMPARE(server.received, sent);
+        QTRY_COMPARE(control<QLabel>(form, "lb_WskState")->text(),
+                     QStringLiteral("SOCKET[IP:127.0.0.1:%1] 状态:关闭").arg(server.port()));
+
+        LoopbackServer silent; // a new test clears both boxes until its reply
+        socketTest(form, request, QString::number(silent.port()));
+        QVERIFY(boxText(form, "TextReplyHex").isEmpty());
+        QVERIFY(boxText(form, "TextReplyData").isEmpty());
+    }
+
+    void socketTestFailures_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("refused") << QString::number(LoopbackServer::closedPort()) << "SOCKET错误：";
+        QTest::newRow("abc is port 0") << "abc"
+                                       << "SOCKET错误：";
+        QTest::newRow("port out of range") << "70000"
+                                           << "测试错误：";
+    }
+    void socketTestFailures() {
+        QFETCH(QString, port);
+        QFETCH(QString, prefix);
+        FakeEcho echo;
+        FormInfo form(echo);
+        socketTest(form, QStringLiteral("x"), port);
+        QTRY_VERIFY(boxText(form, "TextReplyData").startsWith(prefix));
+    }
+
+    void pingReport_data() {
+        QTest::addColumn<quint32>("status");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("answered") << 0u
+                                  << "IP:127.0.0.1\r\nTime:3 ms\r\nTTL:64\r\nSize:10 bytes\r\n"
+                                     "Sended Data:My Request";
+        QTest::newRow("lost") << 11010u << "IP:127.0.0.1\r\nTime:3 ms\r\nTTL:0\r\nSize:0 bytes";
+    }
+    void pingReport() {
+        QFETCH(quint32, status);
+        QFETCH(QString, report);
+        WaitingEcho echo;
+        echo.fake.script << FakeEcho::Answer{status, 3} << FakeEcho::Answer{status, 3};
+        FormInfo form(echo);
+        form.setServer({0, "web", "127.0.0.1", "80", {}, {}, {}, true});
+        for (int press = 0; press < 2; ++press) {
+            click(form, "Cmd_Ping");
+            QCOMPARE(boxText(form, "TextReplyData"),
+                     "Status:" + ModulePing::PingStatusText(status) + "\r\n" + report);
+        }
+        QCOMPARE(echo.freshRecords, QList<bool>({true, true}));
+    }
+
+    void pingWaitIsGuarded() {
+        WaitingEcho echo;
+        QPointer<FormInfo> form = new FormInfo(echo);
+        QWidget* ping = control(*form, "Cmd_Ping");
+        echo.duringWait = [ping] { QTest::mouseClick(ping, Qt::LeftButton); };
+        QTest::mouseClick(ping, Qt::LeftButton);
+        QCOMPARE(echo.fake.targets.size(), 1);
+        QVERIFY(boxText(*form, "TextReplyData").startsWith("Status:"));
+
+        echo.duringWait = [&form] { delete form.data(); };
+        QTest::mouseClick(ping, Qt::LeftButton);
+        QVERIFY(form.isNull());
+        QCOMPARE(echo.fake.targets.size(), 2);
+    }
+
+    void layoutFollowsTheWindowSize_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("design") << QSize(600, 560);
+        QTest::newRow("tiny") << QSize(40, 30);
+    }
+    void layoutFollowsTheWindowSize() {
+        QFETCH(QSize, size);
+        FakeEcho echo;
+        FormInfo form(echo);
+        form.show();
+        form.resize(size);
+        QTRY_COMPARE(form.size(), size);
+        for (const QWidget* child : form.findChildren<QWidget*>())
+            QVERIFY(child->width() >= 0 && child->height() >= 0);
+        const auto twips = [&form](int value) {
+            return qRound(value * form.logicalDpiX() / 1440.0);
+        };
+        const QRect frame = control(form, "Frame1")->geometry();
+        const QRect cancel = control(form, "CmdCancel")->geometry();
+        const QRect hex = control(form, "TextReplyHex")->geometry();
+        if (size.width() < 200)
+            return;
+        QCOMPARE(frame.width(), size.width() - twips(200));
+        QCOMPARE(cancel.right() + 1, size.width() - twips(100));
+        QCOMPARE(frame.bottom() + 1, size.height() - cancel.height() - twips(100));
+        QCOMPARE(hex.width(), control(form, "TextReplyData")->width());
+        QCOMPARE(hex.bottom() + 1, frame.height() - twips(100));
+    }
+};
+
+QTEST_MAIN(TestFormInfo)
+#include "tst_forminfo.moc"

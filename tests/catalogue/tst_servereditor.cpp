@@ -1,0 +1,228 @@
+#include "CatalogueTestSupport.h"
+#include "catalogue/ServerCatalogue.h"
+#include "catalogue/ui/DesignTexts.h"
+#include "catalogue/ui/FormServer.h"
+#include "catalogue/ui/FormServerEdit.h"
+#include "platform/gui/MessageBoxes.h"
+
+#include <QCheckBox>
+#include <QDateTime>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+
+using ServerList = QList<ServerRecord>;
+
+namespace {
+const ServerRecord Loopback{0, "web", "127.0.0.1", "8080", "GET /\r\n", "200\r\n", {}, false};
+
+QStringList shownTitles() {
+    QStringList titles;
+    for (const auto& box : MessageBoxes::takeShown())
+        titles.append(QString::number(box.icon) + QLatin1Char(' ') + box.title);
+    return titles;
+}
+
+ServerList storedServers() {
+    return ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
+}
+} // namespace
+
+class TestServerEditor final : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { MessageBoxes::setTestMode(true); }
+    void cleanup() { MessageBoxes::setTestMode(false); }
+
+    void addStoresTheFieldsAsTypedAndStaysOpen_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("request");
+        QTest::newRow("design values") << "web" << DesignTexts::defaultRequest();
+        QTest::newRow("quotes, wildcards, line breaks") << "O'Brien's 100%_"
+                                                        << "a\r\n\r\nb'; --\r\n%s";
+    }
+    void addStoresTheFieldsAsTypedAndStaysOpen() {
+        QFETCH(QString, name);
+        QFETCH(QString, request);
+        TemporaryCatalogue catalogue;
+        FormServer form;
+        form.show();
+        QSignalSpy reloads(&form, &FormServer::catalogueChanged);
+        QTest::keyClicks(control(form, "TextDisplayName"), name);
+        QTest::keyClicks(control(form, "TextIPAddress"), QStringLiteral("127.0.0.1"));
+        type(form, "TextPostData", request);
+        const QString before = ServerCatalogue::AddTimeText(QDateTime::currentDateTime());
+        click(form, "CmdSave");
+        const QString after = ServerCatalogue::AddTimeText(QDateTime::currentDateTime());
+
+        const auto shown = MessageBoxes::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Information);
+        QCOMPARE(shown.first().title, QStringLiteral("恭喜,添加成功"));
+        QCOMPARE(shown.first().text, QStringLiteral("添加新服务器信息成功"));
+        auto* state = control<QLabel>(form, "lb_WskState");
+        QCOMPARE(state->text(), QStringLiteral("提示：添加新服务器信息成功"));
+        QTRY_COMPARE(state->text(), QStringLiteral("SOCKET[IP::0] 状态:关闭"));
+
+        const ServerRecord server = storedServers().value(0);
+        QCOMPARE(server.displayName, name);
+        QCOMPARE(server.port, QStringLiteral("80"));
+        QCOMPARE(server.postData, request);
+        QCOMPARE(server.replyData, QStringLiteral("HTTP/1.1 200 OK\r\n"));
+        QVERIFY(server.inUse);
+        QVERIFY(server.addTime == before || server.addTime == after);
+        click(form, "CmdSave");
+        QCOMPARE(storedServers().size(), 2);
+        QCOMPARE(reloads.count(), 0);
+        QVERIFY(form.isVisible());
+    }
+
+    void emptyNameOrAddressIsRefused_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("focused");
+        QTest::newRow("no name") << ""
+                                 << "127.0.0.1"
+                                 << "服务器名称不能为空！"
+                                 << "TextDisplayName";
+        QTest::newRow("no address") << "web"
+                                    << ""
+                                    << "服务器IP地址不能为空！"
+                                    << "TextIPAddress";
+    }
+    void emptyNameOrAddressIsRefused() {
+        QFETCH(QString, name);
+        QFETCH(QString, address);
+        QFETCH(QString, message);
+        QFETCH(QString, focused);
+        TemporaryCatalogue catalogue;
+        FormServerEdit form(Loopback);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        type(form, "TextDisplayName", name);
+        type(form, "TextIPAddress", address);
+        click(form, "CmdSave");
+        const auto shown = MessageBoxes::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, message);
+        QCOMPARE(QApplication::focusWidget()->objectName(), focused);
+        QVERIFY(form.isVisible());
+    }
+
+    // Saves and deletes: the boxes shown, whether the main list is asked to
+    // reload, whether the dialog closes, and what the catalogue then holds.
+    void changes_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<bool>("closes");
+        QTest::addColumn<QString>("stored");
+        const QString ask = QStringLiteral("4 确认？");
+        const auto ok = QMessageBox::Ok;
+        QTest::newRow("save") << "CmdSave" << ok << true << QStringList{"1 恭喜,编辑成功"} << true
+                              << "it's new";
+        QTest::newRow("save fails")
+            << "CmdSave" << ok << false << QStringList{"3 对不起,保存失败"} << false << "web";
+        QTest::newRow("delete cancelled")
+            << "CmdDel" << QMessageBox::Cancel << true << QStringList{ask} << false << "web";
+        QTest::newRow("delete") << "CmdDel" << ok << true << QStringList{ask} << true << "";
+        QTest::newRow("delete fails")
+            << "CmdDel" << ok << false << QStringList{ask, "3 对不起,删除失败"} << false << "web";
+    }
+    void changes() {
+        QFETCH(QString, button);
+        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(bool, connected);
+        QFETCH(QStringList, titles);
+        QFETCH(bool, closes);
+        QFETCH(QString, stored);
+        TemporaryCatalogue catalogue;
+        QCOMPARE(ServerCatalogue::AddServer(Loopback), QString());
+        FormServerEdit form(storedServers().value(0));
+        form.show();
+        QSignalSpy reloads(&form, &FormServerEdit::catalogueChanged);
+        type(form, "TextDisplayName", QStringLiteral("it's new"));
+        if (!connected)
+            ModuleDB::DbClose();
+        MessageBoxes::queueAnswer(answer);
+        click(form, qPrintable(button));
+        QCOMPARE(shownTitles(), titles);
+        QCOMPARE(reloads.count(), closes ? 1 : 0);
+        QCOMPARE(form.isVisible(), !closes);
+        ModuleDB::DbOpen();
+        QCOMPARE(storedServers().value(0).displayName, stored);
+    }
+
+    void exitAsksForAReload() {
+        FormServer exited;
+        QSignalSpy exitReloads(&exited, &FormServer::catalogueChanged);
+        exited.show();
+        click(exited, "CmdCancel");
+        QCOMPARE(exitReloads.count(), 1);
+        QVERIFY(!exited.isVisible());
+    }
+
+    void editNeedsASelectedRowAndNamesItsAddress() {
+        QVERIFY(!FormServerEdit::forSelection(std::nullopt));
+        QVERIFY(!FormServerEdit::forSelection(ServerRecord{}));
+        ServerRecord row = Loopback;
+        row.id = 7;
+        const auto form = FormServerEdit::forSelection(row);
+        QCOMPARE(control<QLabel>(*form, "lbID")->text(), QStringLiteral("7"));
+        QVERIFY(!control<QCheckBox>(*form, "CheckInUse")->isChecked());
+        form->show();
+        for (int paint = 0; paint < 3; ++paint)
+            form->repaint();
+        QCOMPARE(form->windowTitle(), QStringLiteral("编辑服务器信息[127.0.0.1]"));
+        type(*form, "TextIPAddress", QStringLiteral("localhost"));
+        form->repaint();
+        QCOMPARE(form->windowTitle(), QStringLiteral("编辑服务器信息[localhost]"));
+    }
+
+    void templateByPort_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("toolTip");
+        const QString none = QStringLiteral("数据库中无该端口信息");
+        const QString design = DesignTexts::defaultRequest();
+        QTest::newRow("found, trimmed") << " 47001 "
+                                        << "PING"
+                                        << "端口类型[Echo]";
+        QTest::newRow("empty request") << "47002" << design << none;
+        QTest::newRow("unknown port") << "47003" << design << none;
+        QTest::newRow("not a number") << "47001x" << design << none;
+    }
+    void templateByPort() {
+        QFETCH(QString, port);
+        QFETCH(QString, request);
+        QFETCH(QString, toolTip);
+        TemporaryCatalogue catalogue;
+        const QString insert = QStringLiteral(
+            "insert into SendData (port, SendData, ReplyData, ServerType) values (?, ?, ?, ?)");
+        QCOMPARE(ModuleDB::DbExecute(insert, {47001, "PING", "PONG", "Echo"}), QString());
+        QCOMPARE(ModuleDB::DbExecute(insert, {47002, "", "x", "Empty"}), QString());
+        FormServer form;
+        type(form, "TextPort", port);
+        click(form, "CmdAuto");
+        QCOMPARE(boxText(form, "TextPostData"), request);
+        QCOMPARE(control(form, "TextPort")->toolTip(), toolTip);
+    }
+
+    void testButtonWritesIntoTheExpectedReply() {
+        LoopbackServer server("HTTP/1.1 204 No Content\r\n");
+        FormServer form;
+        type(form, "TextIPAddress", QStringLiteral("127.0.0.1"));
+        type(form, "TextPort", QString::number(server.port()));
+        type(form, "TextPostData", QStringLiteral("HEX:48:49"));
+        click(form, "CmdTest");
+        QTRY_COMPARE(boxText(form, "TextReplyData"), QStringLiteral("HTTP/1.1 204 No Content\r\n"));
+        QCOMPARE(server.received, QByteArray("HEX:48:49")); // sent as plain text here
+        QTRY_VERIFY(
+            control<QLabel>(form, "lb_WskState")->text().startsWith("SOCKET[IP:127.0.0.1:"));
+    }
+};
+
+QTEST_MAIN(TestServerEditor)
+#include "tst_servereditor.moc"
