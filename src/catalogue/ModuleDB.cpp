@@ -91,9 +91,19 @@ bool createSendData(QSqlDatabase& db) {
     return true;
 }
 
+// A damaged file would show only part of the catalogue, or fail on the
+// first change; it is refused whole and left as it is, so it can be rescued.
+bool structureSound(QSqlDatabase& db) {
+    QSqlQuery check(db);
+    return check.exec(QStringLiteral("pragma quick_check")) && check.next() &&
+           check.value(0).toString() == QLatin1String("ok") && !check.next();
+}
+
 // Reads the file's own tables first, so a file that is not an SQLite
 // database fails here before anything is written to it.
 bool prepareSchema(QSqlDatabase& db) {
+    if (!structureSound(db))
+        return false;
     QSqlQuery tables(db);
     if (!tables.exec(QStringLiteral("select lower(name) from sqlite_master where type = 'table'")))
         return false;

@@ -3,43 +3,61 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <utility>
 
 namespace {
 
-// Lines without their "\n"; a line keeps its own "\r" so untouched lines
-// are written back exactly as they were read.
+// Lines with their own line ends: "\n", "\r\n" or a lone "\r" (a file from an
+// editor that ends lines with CR alone has lines too), so untouched lines are
+// written back exactly as they were read.
 struct Lines {
-    QList<QByteArray> lines;
-    bool endsWithNewline = false;
-    QByteArray carriageReturn; // "\r" when the file uses CR LF
+    struct Line {
+        QByteArray text;
+        QByteArray end; // empty only for a last line without a line end
+    };
+    QByteArray byteOrderMark; // kept apart so a first line reads like any other
+    QList<Line> lines;
+    QByteArray lineEnd = QByteArrayLiteral("\n");
 
     static Lines fromContent(const QByteArray& content) {
         Lines result;
-        if (content.isEmpty())
-            return result;
-        result.lines = content.split('\n');
-        if (result.lines.constLast().isEmpty()) {
-            result.lines.removeLast();
-            result.endsWithNewline = true;
+        if (content.startsWith("\xEF\xBB\xBF"))
+            result.byteOrderMark = content.left(3);
+        qsizetype begin = result.byteOrderMark.size();
+        while (begin < content.size()) {
+            qsizetype end = begin;
+            while (end < content.size() && content.at(end) != '\n' && content.at(end) != '\r')
+                ++end;
+            Line line{content.mid(begin, end - begin), {}};
+            if (end < content.size()) {
+                const bool crlf = content.at(end) == '\r' && end + 1 < content.size() &&
+                                  content.at(end + 1) == '\n';
+                line.end = content.mid(end, crlf ? 2 : 1);
+            }
+            begin = end + line.end.size();
+            result.lines.append(std::move(line));
         }
-        if (!result.lines.isEmpty() && result.lines.constFirst().endsWith('\r'))
-            result.carriageReturn = QByteArrayLiteral("\r");
+        if (!result.lines.isEmpty() && !result.lines.constFirst().end.isEmpty())
+            result.lineEnd = result.lines.constFirst().end;
         return result;
     }
 
     QByteArray content() const {
-        QByteArray result = lines.join('\n');
-        if (endsWithNewline)
-            result.append('\n');
+        QByteArray result = byteOrderMark;
+        for (const Line& line : lines)
+            result.append(line.text).append(line.end);
         return result;
     }
 
+    // An added line ends like the line before it, so its end never joins the
+    // next line's into a different one (a CR before an LF of an empty line).
     void insert(qsizetype index, const QString& text) {
-        lines.insert(index, text.toUtf8() + carriageReturn);
-        if (index == lines.size() - 1)
-            endsWithNewline = true;
+        if (index == lines.size() && index > 0 && lines.constLast().end.isEmpty())
+            lines.last().end = lineEnd;
+        const QByteArray end = index > 0 ? lines.at(index - 1).end : lineEnd;
+        lines.insert(index, Line{text.toUtf8(), end});
     }
 };
 
@@ -64,12 +82,16 @@ QString trimBlanks(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-LineInfo classify(QByteArray raw) {
-    if (raw.endsWith('\r'))
-        raw.chop(1);
-    if (raw.startsWith("\xEF\xBB\xBF"))
-        raw.remove(0, 3);
-    const QString text = trimBlanks(QString::fromUtf8(raw));
+// UTF-8 that keeps a U+FEFF at the start of a line: only the file's own byte
+// order mark is not part of its first line.
+QString decodeLine(const QByteArray& raw) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(raw);
+}
+
+LineInfo classify(const QByteArray& raw) {
+    const QString text = trimBlanks(decodeLine(raw));
     if (text.startsWith(QLatin1Char('['))) {
         const qsizetype close = text.indexOf(QLatin1Char(']'));
         if (close < 0)
@@ -100,7 +122,7 @@ void apply(Lines& file, const IniFile::Entry& entry) {
     int sectionsSeen = 0;
     qsizetype insertAfter = -1;
     for (qsizetype i = 0; i < file.lines.size(); ++i) {
-        const LineInfo info = classify(file.lines.at(i));
+        const LineInfo info = classify(file.lines.at(i).text);
         if (info.kind == LineInfo::Section) {
             inSection = sameName(info.name, section);
             if (inSection && ++sectionsSeen == 1)
@@ -110,14 +132,10 @@ void apply(Lines& file, const IniFile::Entry& entry) {
         if (!inSection)
             continue;
         if (info.kind == LineInfo::Entry && sameName(info.name, key)) {
-            const bool hadReturn = file.lines.at(i).endsWith('\r');
-            QByteArray line = (info.name + QLatin1Char('=') + entry.value).toUtf8();
-            if (hadReturn)
-                line.append('\r');
-            file.lines[i] = line;
+            file.lines[i].text = (info.name + QLatin1Char('=') + entry.value).toUtf8();
             return;
         }
-        if (sectionsSeen == 1 && !file.lines.at(i).trimmed().isEmpty())
+        if (sectionsSeen == 1 && !file.lines.at(i).text.trimmed().isEmpty())
             insertAfter = i;
     }
     const QString line = key + QLatin1Char('=') + entry.value;
@@ -145,6 +163,12 @@ Content readContent(const QString& path) {
     if (!QFileInfo::exists(path))
         return result;
     result.exists = true;
+    // Only a regular file is read: opening a named pipe would wait for a
+    // writer and freeze the window.
+    if (!QFileInfo(path).isFile()) {
+        result.readable = false;
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         result.readable = false;
@@ -180,8 +204,8 @@ std::optional<QString> IniFile::value(const QString& section, const QString& key
     const QString wantedSection = trimBlanks(section);
     const QString wantedKey = trimBlanks(key);
     bool inSection = false;
-    for (const QByteArray& raw : Lines::fromContent(content.bytes).lines) {
-        const LineInfo info = classify(raw);
+    for (const Lines::Line& line : Lines::fromContent(content.bytes).lines) {
+        const LineInfo info = classify(line.text);
         if (info.kind == LineInfo::Section)
             inSection = sameName(info.name, wantedSection);
         else if (inSection && info.kind == LineInfo::Entry && sameName(info.name, wantedKey))

@@ -8,13 +8,14 @@
 // A small INI file with private-profile semantics: sections and keys match
 // without regard to case, a write replaces only its own entry and keeps every
 // other line (comments, unknown keys, order, line endings) byte for byte, and
-// the file, section and key are created as needed. Values are returned
+// the file, section and key are created as needed. Lines end with LF, CR LF
+// or a lone CR; an added line ends like the line before it. Values are returned
 // trimmed and written as given. The file is UTF-8 and is read anew on every
 // call; nothing is cached and no handle stays open.
 //
 // Writes go to a temporary file beside the target that is then renamed over
 // it, so an interrupted write never leaves a truncated file. A file that
-// exists but cannot be read is never overwritten.
+// exists but cannot be read, or is no regular file, is never overwritten.
 class IniFile final {
 public:
     struct Entry {

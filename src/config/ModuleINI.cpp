@@ -3,6 +3,8 @@
 #include "config/IniFile.h"
 #include "platform/AppPaths.h"
 
+#include <QStringDecoder>
+
 #include <limits>
 
 namespace ModuleINI {
@@ -42,7 +44,9 @@ QString cutToReadLimit(const QString& value) {
     // Step back over continuation bytes so no character is split.
     while (cut > 0 && (static_cast<unsigned char>(bytes.at(cut)) & 0xC0) == 0x80)
         --cut;
-    return QString::fromUtf8(bytes.left(cut));
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes.left(cut));
 }
 
 QString IniReadString(const QString& section, const QString& key, const QString& defaultValue) {

@@ -316,7 +316,7 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
     // reply's own result shows too.
     const bool lastReply = PassReplyCount == m_list.rowCount();
 
-    if (reply.contains(m_rows.text(row, Col::ReplyData), Qt::CaseInsensitive)) {
+    if (replyMatches(reply, m_rows.text(row, Col::ReplyData))) {
         m_rows.setText(row, Col::Status, QStringLiteral("已收到正确的回应包"));
         m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
         m_rows.setToolTip(row, Col::ReplyErr, QStringLiteral("累计错误数:0"));
@@ -331,6 +331,10 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
     }
     if (lastReply)
         SetColor();
+}
+
+bool ServerMonitor::replyMatches(const QString& reply, const QString& expected) {
+    return reply.contains(expected, Qt::CaseInsensitive);
 }
 
 // The stamp stays in ReplyTime: the next pass finds the probe pending.

@@ -45,6 +45,10 @@ public:
     QTimer& timerProc() { return TimerProc; }
     SocketArray& sockets() { return WskWeb; }
 
+    // The reply check: the expected text anywhere in the decoded reply,
+    // without regard to case; an empty expected text matches any reply.
+    static bool replyMatches(const QString& reply, const QString& expected);
+
 public slots:
     // Switches monitoring on or off.
     void CmdStart_Click();
