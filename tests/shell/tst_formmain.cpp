@@ -24,6 +24,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -49,6 +50,24 @@ const QString Tips = QStringLiteral("服务器监控系统\r\n版本:1.0.28\r\n[
 const QString HintBalloon = QStringLiteral("你注意到没？|我并没有被关闭！而是被最小化到了这里\r\n"
                                            "如果要退出程序，请右键我！然后选择退出");
 
+// An echo that waits in a local event loop, as the real one does; the
+// operator may act during the wait.
+class WaitingEcho final : public EchoService {
+public:
+    long PingHost(const QString&, EchoReply& reply) override {
+        QEventLoop wait;
+        QTimer::singleShot(0, &wait, [&] {
+            if (duringWait)
+                std::exchange(duringWait, {})();
+            wait.quit();
+        });
+        wait.exec();
+        reply = EchoReply{};
+        return 1;
+    }
+    std::function<void()> duringWait;
+};
+
 // A program folder of its own, fake platform services, and the main window
 // after its start-up.
 struct Shell {
@@ -61,11 +80,15 @@ struct Shell {
     FakeProcessStarter processes;
     FakeSkinEngine skins;
     FakeSysInfoLocator sysInfo;
-    AppServices services{clock, echo, tray, sound, urls, processes, skins, sysInfo};
+    AppServices services;
     QStringList steps;
     QPointer<FormMain> window;
 
-    Shell() { setAppPathForTesting(folder.path()); }
+    explicit Shell(EchoService* echoService = nullptr)
+        : services{clock,  echoService ? *echoService : echo, tray, sound, urls, processes, skins,
+                   sysInfo} {
+        setAppPathForTesting(folder.path());
+    }
     ~Shell() {
         delete window;
         setAppPathForTesting({});
@@ -525,6 +548,18 @@ private slots:
         QCOMPARE(shell.steps.last(), QStringLiteral("End"));
         QTRY_VERIFY(setup.isNull());
         QTRY_VERIFY(shell.window.isNull());
+    }
+
+    void exitDuringAnEchoWaitIsSafe() {
+        WaitingEcho echo;
+        Shell shell(&echo);
+        shell.addServers();
+        FormMain& main = shell.startShown();
+        echo.duringWait = [&] { main.findChild<QPushButton*>(QStringLiteral("CmdExit"))->click(); };
+        main.findChild<QPushButton*>(QStringLiteral("CmdStart"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(shell.window.isNull(), 10000);
+        QCOMPARE(shell.steps.last(), QStringLiteral("End"));
+        QVERIFY(!echo.duringWait);
     }
 
     void trayMessages_data() {
