@@ -15,7 +15,8 @@ private slots:
         const QDir fuzzDir(qEnvironmentVariable("SERVERMON_SOURCE_DIR") + QStringLiteral("/fuzz"));
         for (const auto& [name, function] : fuzzTargets()) {
             const QString target = QString::fromStdString(name);
-            for (const QString& folder : {QStringLiteral("corpus"), QStringLiteral("regressions")}) {
+            for (const QString& folder :
+                 {QStringLiteral("corpus"), QStringLiteral("regressions")}) {
                 const QDir inputs(fuzzDir.filePath(folder + QLatin1Char('/') + target));
                 for (const QString& file : inputs.entryList(QDir::Files))
                     QTest::newRow(
