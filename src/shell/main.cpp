@@ -1,4 +1,5 @@
 #include "monitor/IcmpEchoService.h"
+#include "platform/FileLimit.h"
 #include "platform/PathSysInfoLocator.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemProcessStarter.h"
@@ -13,6 +14,8 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    // Every monitored row holds a socket during a pass.
+    FileLimit::raiseToHardLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("servermon"));
     // The main window hides in the tray and the announcement window closes
