@@ -1,5 +1,6 @@
 #include "shell/FormAD.h"
 
+#include "config/Twips.h"
 #include "shell/AppVersion.h"
 
 #include <QGuiApplication>
@@ -11,8 +12,6 @@
 #include <QStringDecoder>
 #include <QTextBrowser>
 #include <QTimer>
-
-#include <cmath>
 
 namespace {
 
@@ -117,9 +116,7 @@ void FormAD::Form_Load() {
     setWindowTitle(versionCaption());
     // The browser is larger than the window, so its frame and scroll bars
     // lie outside the visible area.
-    const double tpp = twipsPerPixel();
-    WebAD->setGeometry(0, 0, width() + static_cast<int>(std::lround(1000 / tpp)),
-                       height() + static_cast<int>(std::lround(800 / tpp)));
+    WebAD->setGeometry(0, 0, width() + Twips::toPixelsX(1000), height() + Twips::toPixelsY(800));
     // Lines still wrap inside the visible part.
     WebAD->setLineWrapMode(QTextEdit::FixedPixelWidth);
     WebAD->setLineWrapColumnOrWidth(width() - 2 * WebAD->frameWidth());
@@ -130,11 +127,10 @@ void FormAD::Form_Load() {
 
 void FormAD::placeOn(const QRect& screenArea) {
     m_screenArea = screenArea;
-    const double tpp = twipsPerPixel();
-    const int screenWidth = static_cast<int>(std::lround(screenArea.width() * tpp));
-    const int screenHeight = static_cast<int>(std::lround(screenArea.height() * tpp));
-    const int windowWidth = static_cast<int>(std::lround(width() * tpp));
-    const int windowHeight = static_cast<int>(std::lround(height() * tpp));
+    const qint32 screenWidth = Twips::fromPixelsX(screenArea.width());
+    const qint32 screenHeight = Twips::fromPixelsY(screenArea.height());
+    const qint32 windowWidth = Twips::fromPixelsX(width());
+    const qint32 windowHeight = Twips::fromPixelsY(height());
     SlideTargetTop = screenHeight - windowHeight - BottomMarginTwips;
     m_topTwips = screenHeight - BottomMarginTwips;
     m_leftTwips = screenWidth - windowWidth;
@@ -196,15 +192,8 @@ void FormAD::WebAD_AnchorClicked(const QUrl& link) {
 }
 
 void FormAD::applyPosition() {
-    const double tpp = twipsPerPixel();
-    move(m_screenArea.x() + static_cast<int>(std::lround(m_leftTwips / tpp)),
-         m_screenArea.y() + static_cast<int>(std::lround(m_topTwips / tpp)));
-}
-
-double FormAD::twipsPerPixel() const {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const double dpi = screen ? screen->logicalDotsPerInchY() : 96.0;
-    return 1440.0 / (dpi > 0 ? dpi : 96.0);
+    move(m_screenArea.x() + Twips::toPixelsX(m_leftTwips),
+         m_screenArea.y() + Twips::toPixelsY(m_topTwips));
 }
 
 QString FormAD::versionCaption() const {

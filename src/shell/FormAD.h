@@ -59,7 +59,6 @@ private:
     void WebAD_Finished();
     void WebAD_AnchorClicked(const QUrl& link);
     void applyPosition();
-    double twipsPerPixel() const;
     QString versionCaption() const;
 
     QTextBrowser* WebAD;

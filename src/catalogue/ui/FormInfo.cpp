@@ -4,6 +4,7 @@
 #include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/OneShotTest.h"
+#include "config/Twips.h"
 #include "monitor/GbkText.h"
 #include "monitor/ModulePing.h"
 #include "platform/EchoService.h"
@@ -123,9 +124,8 @@ void FormInfo::resizeEvent(QResizeEvent* event) {
 }
 
 void FormInfo::Form_Resize() {
-    const auto twips = [this](int value) { return qRound(value * logicalDpiX() / 1440.0); };
-    const int margin = twips(100);
-    const int frameWidth = width() - twips(200);
+    const int margin = Twips::toPixelsX(100);
+    const int frameWidth = width() - Twips::toPixelsX(200);
     const int frameBottom = height() - CmdCancel->height() - margin;
     place(Frame1, margin, margin, frameWidth, frameBottom - margin);
 
@@ -140,7 +140,7 @@ void FormInfo::Form_Resize() {
           replyHeight - textHeight - margin);
 
     const int cancelLeft = width() - CmdCancel->width() - margin;
-    const int buttonTop = frameBottom + twips(50);
+    const int buttonTop = frameBottom + Twips::toPixelsY(50);
     CmdCancel->move(cancelLeft, buttonTop);
     Cmd_Ping->move(cancelLeft - Cmd_Ping->width() - margin, buttonTop);
     Cmd_Send->move(Cmd_Ping->x() - Cmd_Send->width() - margin, buttonTop);
