@@ -148,12 +148,16 @@ QString valueText(const QVariant& value) {
 
 namespace ModuleDB {
 
+QString DefaultDbPath() {
+    return GetAppPath() + QStringLiteral("ServerList.db");
+}
+
 void setDbPath(const QString& path) {
     state().path = path;
 }
 
 QString DbPath() {
-    return state().path.isEmpty() ? GetAppPath() + QStringLiteral("ServerList.db") : state().path;
+    return state().path.isEmpty() ? DefaultDbPath() : state().path;
 }
 
 bool DbOpen() {

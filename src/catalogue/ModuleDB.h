@@ -9,7 +9,9 @@
 // in the program folder, created with its tables on first open.
 namespace ModuleDB {
 
-// The catalogue file; until set, ServerList.db in the program folder.
+// The catalogue file; until set, DefaultDbPath(): ServerList.db in the
+// program folder.
+QString DefaultDbPath();
 void setDbPath(const QString& path);
 QString DbPath();
 

@@ -17,7 +17,6 @@
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
-#include "platform/AppPaths.h"
 #include "platform/SkinEngine.h"
 #include "platform/TrayIcon.h"
 #include "platform/gui/AppIcons.h"
@@ -276,8 +275,7 @@ void FormMain::Form_Load() {
     startUp.add(QStringLiteral("SocketStateNames"), [] { SocketStateNames(); })
         .add(QStringLiteral("IniBaseName"),
              [] { ModuleINI::setIniBaseName(QStringLiteral("RodOdazuConfig")); })
-        .add(QStringLiteral("DbPath"),
-             [] { ModuleDB::setDbPath(GetAppPath() + QStringLiteral("ServerList.db")); })
+        .add(QStringLiteral("DbPath"), [] { ModuleDB::setDbPath(ModuleDB::DefaultDbPath()); })
         .add(QStringLiteral("loadINI"), [this] { applyLayout(SettingsStore::loadINI(m_settings)); })
         .add(QStringLiteral("DbOpen"),
              [this] {
