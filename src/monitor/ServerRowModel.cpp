@@ -46,9 +46,9 @@ QString shownText(const QString& text, bool oneLine) {
 
 struct ServerRowModel::Row {
     RowKey key = 0;
-    std::array<QString, ColumnCount> texts;
-    std::array<QString, ColumnCount> tags;
-    std::array<QString, ColumnCount> toolTips;
+    CellTexts texts;
+    CellTexts tags;
+    CellTexts toolTips;
     bool checked = false;
     qint32 lostPings = 0;
     qint32 averagePingMs = 0;
@@ -193,40 +193,41 @@ int ServerRowModel::rowOfKey(RowKey key) const {
                : -1;
 }
 
+QString ServerRowModel::cellText(int row, Column column, CellTexts Row::*field) const {
+    return row >= 0 && row < m_rows.size() ? (m_rows.at(row).*field).at(column) : QString();
+}
+
+void ServerRowModel::setCellText(int row, Column column, CellTexts Row::*field,
+                                 const QString& value, const QList<int>& roles) {
+    if (row < 0 || row >= m_rows.size() || (m_rows.at(row).*field).at(column) == value)
+        return;
+    (m_rows[row].*field)[column] = value;
+    const QModelIndex cell = index(row, column);
+    emit dataChanged(cell, cell, roles);
+}
+
 QString ServerRowModel::text(int row, Column column) const {
-    return row >= 0 && row < m_rows.size() ? m_rows.at(row).texts.at(column) : QString();
+    return cellText(row, column, &Row::texts);
 }
 
 void ServerRowModel::setText(int row, Column column, const QString& text) {
-    if (row < 0 || row >= m_rows.size() || m_rows.at(row).texts.at(column) == text)
-        return;
-    m_rows[row].texts[column] = text;
-    const QModelIndex cell = index(row, column);
-    emit dataChanged(cell, cell, {Qt::DisplayRole, FullTextRole});
+    setCellText(row, column, &Row::texts, text, {Qt::DisplayRole, FullTextRole});
 }
 
 QString ServerRowModel::tag(int row, Column column) const {
-    return row >= 0 && row < m_rows.size() ? m_rows.at(row).tags.at(column) : QString();
+    return cellText(row, column, &Row::tags);
 }
 
 void ServerRowModel::setTag(int row, Column column, const QString& tag) {
-    if (row < 0 || row >= m_rows.size() || m_rows.at(row).tags.at(column) == tag)
-        return;
-    m_rows[row].tags[column] = tag;
-    const QModelIndex cell = index(row, column);
-    emit dataChanged(cell, cell, {TagRole});
+    setCellText(row, column, &Row::tags, tag, {TagRole});
 }
 
 QString ServerRowModel::toolTip(int row, Column column) const {
-    return row >= 0 && row < m_rows.size() ? m_rows.at(row).toolTips.at(column) : QString();
+    return cellText(row, column, &Row::toolTips);
 }
 
 void ServerRowModel::setToolTip(int row, Column column, const QString& toolTip) {
-    if (row < 0 || row >= m_rows.size() || m_rows.at(row).toolTips.at(column) == toolTip)
-        return;
-    m_rows[row].toolTips[column] = toolTip;
-    const QModelIndex cell = index(row, column);
-    emit dataChanged(cell, cell, {Qt::ToolTipRole});
+    setCellText(row, column, &Row::toolTips, toolTip, {Qt::ToolTipRole});
 }
 
 bool ServerRowModel::isChecked(int row) const {

@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QList>
 
+#include <array>
+
 // The rows of the result list LstResult: one row per loaded server, 13
 // columns addressed by key, a tag and a tool-tip per cell, the check box in
 // the ID column and the row's side data (echo statistics, probe start,
@@ -83,6 +85,11 @@ signals:
 
 private:
     struct Row;
+    using CellTexts = std::array<QString, ColumnCount>;
+    QString cellText(int row, Column column, CellTexts Row::*field) const;
+    void setCellText(int row, Column column, CellTexts Row::*field, const QString& value,
+                     const QList<int>& roles);
+
     QList<Row> m_rows;
     RowKey m_nextKey = 1;
 };
