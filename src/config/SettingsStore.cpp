@@ -26,7 +26,7 @@ MainWindowLayout loadINI(MonitorSettings& settings) {
     settings.iTimerN = IniReadInt(Setting, QStringLiteral("ITIMERN"), 30);
     settings.iReplyLim = IniReadInt(Setting, QStringLiteral("IREPLYLIM"), 5);
     settings.iPingLim = IniReadInt(Setting, QStringLiteral("IPINGLIM"), 5);
-    settings.bPlaySnd = IniReadInt(Setup, QStringLiteral("PLAYSND"), 1) != 0;
+    settings.bPlaySnd = IniReadInt(Setup, QStringLiteral("PLAYSND"), 1);
     settings.iTimeOut = IniReadInt(Setup, QStringLiteral("ITIMEOUT"), 10000);
     for (int column = 0; column < MainWindowLayout::ColumnCount; ++column)
         layout.columnWidths.append(IniReadInt(Setting, columnKey(column), DefaultColumnWidth));

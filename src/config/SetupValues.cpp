@@ -94,7 +94,7 @@ bool SetupValues::write() const {
         {setting, QStringLiteral("ITIMERN"), ModuleINI::numberText(timerNForFile())},
         {setting, QStringLiteral("IREPLYLIM"), ModuleINI::numberText(m_replyLim)},
         {setting, QStringLiteral("IPINGLIM"), ModuleINI::numberText(m_pingLim)},
-        {setup, QStringLiteral("PLAYSND"), m_playSnd ? QStringLiteral("1") : QStringLiteral("0")},
+        {setup, QStringLiteral("PLAYSND"), QString::number(m_playSnd)},
         {setup, QStringLiteral("SKIN"), m_skin},
         {setup, QStringLiteral("ITIMEOUT"), QString::number(m_timeOut)},
     });

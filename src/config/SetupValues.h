@@ -18,7 +18,7 @@ public:
         QString replyLim;
         QString pingLim;
         QString timeOut;
-        bool playSnd = true;
+        qint32 playSnd = 1; // 0 off, 1 on, 2 on and shown greyed
         QString skin;
     };
 
@@ -36,7 +36,7 @@ public:
     qint32 replyLim() const { return m_replyLim; }
     qint32 pingLim() const { return m_pingLim; }
     qint32 timeOut() const { return m_timeOut; }
-    bool playSnd() const { return m_playSnd; }
+    qint32 playSnd() const { return m_playSnd; }
     const QString& skin() const { return m_skin; }
 
     // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN and ITIMEOUT in one
@@ -52,6 +52,6 @@ private:
     qint32 m_replyLim = 0;
     qint32 m_pingLim = 0;
     qint32 m_timeOut = 0;
-    bool m_playSnd = true;
+    qint32 m_playSnd = 1;
     QString m_skin;
 };

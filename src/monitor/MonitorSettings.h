@@ -8,6 +8,6 @@ struct MonitorSettings {
     qint32 iTimeOut = 10000; // socket time-out, ms
     qint32 iReplyLim = 3;    // consecutive socket faults that raise an alert
     qint32 iPingLim = 3;     // consecutive lost echoes that raise an alert
-    bool bPlaySnd = true;
+    qint32 bPlaySnd = 1;     // non-zero plays the alert sound; 2 shows the sound box greyed
     QString Skin;
 };

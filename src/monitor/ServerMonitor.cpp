@@ -3,6 +3,7 @@
 #include "monitor/AlertSink.h"
 #include "monitor/ClockStamp.h"
 #include "monitor/GbkText.h"
+#include "monitor/LocaleTimeText.h"
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/RequestPayload.h"
@@ -13,7 +14,6 @@
 #include "platform/EchoService.h"
 
 #include <QCoreApplication>
-#include <QLocale>
 #include <QPointer>
 #include <QTcpSocket>
 
@@ -28,21 +28,6 @@ const QColor kSocketFaultColour(255, 0, 0);
 const QColor kLostEchoColour(0, 255, 0);
 constexpr quint32 kLostRoundTripMs = 10000;
 constexpr qint32 kMaxCount = std::numeric_limits<qint32>::max();
-
-// The time of day in the locale's own time format, without a time zone,
-// which a bare time of day does not have.
-QString localeTimeText(const QTime& time) {
-    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    QString plain;
-    bool quoted = false;
-    for (const QChar ch : format) {
-        if (ch == QLatin1Char('\''))
-            quoted = !quoted;
-        if (quoted || ch != QLatin1Char('t'))
-            plain.append(ch);
-    }
-    return QLocale::system().toString(time, plain.simplified());
-}
 
 // numerator / denominator rounded to the nearest integer, halves to even.
 qint64 roundedQuotient(qint64 numerator, qint64 denominator) {
@@ -128,7 +113,8 @@ void ServerMonitor::waitingTick() {
 void ServerMonitor::passPreamble() {
     PingFaultCount = 0;
     SocketFaultCount = 0;
-    const QString running = QStringLiteral("任务正在进行:") + localeTimeText(m_clock.localTime());
+    const QString running =
+        QStringLiteral("任务正在进行:") + LocaleTimeText(m_clock.localTime(), m_locale);
     emit statusPanelChanged(3, running);
     emit tipChanged(tip(running));
     emit windowTitleChanged(MeCaption + QStringLiteral("[任务正在进行...]"));

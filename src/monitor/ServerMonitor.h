@@ -2,6 +2,7 @@
 
 #include "monitor/SocketArray.h"
 
+#include <QLocale>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -34,6 +35,9 @@ public:
 
     void setMeCaption(const QString& meCaption) { MeCaption = meCaption; }
     void setTips(const QString& tips) { sTips = tips; }
+    // The locale whose time format panel 3 and the tray tip use during a
+    // pass; the system's unless set.
+    void setLocale(const QLocale& locale) { m_locale = locale; }
 
     bool isMonitoring() const { return TimerProc.isActive(); }
     bool isPassRunning() const { return m_inPass; }
@@ -104,6 +108,7 @@ private:
     SocketArray WskWeb;
     QString MeCaption;
     QString sTips;
+    QLocale m_locale = QLocale::system();
     qint32 iTimerNCount = 0;
     qint32 PassNumber = 1;
     qint32 SocketFaultCount = 0;

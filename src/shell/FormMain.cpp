@@ -500,13 +500,13 @@ void FormMain::Menu_InfoServer_Click() {
         server->replyData = lastReply;
     FormInfo details(m_services.echo, this);
     details.setServer(*server);
-    details.exec();
+    execDialog(details);
 }
 
 void FormMain::CmdServer_Click() {
     FormServer editor(this);
     connect(&editor, &ServerEditor::catalogueChanged, this, &FormMain::reloadMonitoredServers);
-    editor.exec();
+    execDialog(editor);
 }
 
 void FormMain::Menu_EditServer_Click() {
@@ -515,7 +515,7 @@ void FormMain::Menu_EditServer_Click() {
     if (!editor)
         return;
     connect(editor.get(), &ServerEditor::catalogueChanged, this, &FormMain::reloadMonitoredServers);
-    editor->exec();
+    execDialog(*editor);
 }
 
 void FormMain::CmdFind_Click() {
@@ -524,7 +524,7 @@ void FormMain::CmdFind_Click() {
             [this](const QList<ServerRecord>& servers) {
                 ServerListLoader::LoadServerList(*m_rows, servers);
             });
-    search.exec();
+    execDialog(search);
 }
 
 void FormMain::Menu_PingTest_Click() {
@@ -550,7 +550,7 @@ void FormMain::Menu_Check_Click() {
 
 void FormMain::Menu_About_Click() {
     frmAbout about(m_services.sysInfoLocator, m_services.processStarter, this);
-    about.exec();
+    execDialog(about);
 }
 
 void FormMain::CmdStart_Click() {
@@ -562,8 +562,15 @@ void FormMain::Menu_Start_Click() {
 }
 
 void FormMain::CmdSetup_Click() {
-    if (m_formSetup)
-        m_formSetup->exec();
+    if (!m_formSetup)
+        return;
+    // Reached from the tray menu while the dialog is already open.
+    if (m_formSetup->isVisible()) {
+        m_formSetup->raise();
+        m_formSetup->activateWindow();
+        return;
+    }
+    execDialog(*m_formSetup);
 }
 
 void FormMain::Menu_Setup_Click() {
@@ -574,8 +581,28 @@ void FormMain::Menu_Setup_Click() {
 }
 
 void FormMain::CmdExit_Click() {
+    closeOpenDialogs();
     ExitRequested = true;
     close();
+}
+
+// Modal to the main window only, so the tray icon, a window of its own,
+// keeps taking clicks while the dialog is open.
+int FormMain::execDialog(QDialog& dialog) {
+    dialog.setWindowModality(Qt::WindowModal);
+    return dialog.exec();
+}
+
+// The exit command can come from the tray menu while dialogs are open: each
+// closes as its close box would, without saving, the top one first.
+void FormMain::closeOpenDialogs() {
+    const QWidget* refused = nullptr;
+    while (QWidget* dialog = QApplication::activeModalWidget()) {
+        if (dialog == refused)
+            break;
+        if (!dialog->close())
+            refused = dialog;
+    }
 }
 
 void FormMain::Menu_Exit_Click() {

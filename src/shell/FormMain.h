@@ -18,6 +18,7 @@ class AlertNotifier;
 class ConsoleLauncher;
 class FormSetup;
 class QAction;
+class QDialog;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -87,6 +88,8 @@ private:
     void Form_Resize();
     void Form_QueryUnload(QCloseEvent* event);
     void runExitPath();
+    int execDialog(QDialog& dialog);
+    void closeOpenDialogs();
     void restoreFromTray();
     void showCloseHint();
     void setPanelText(int panel, const QString& text);

@@ -10,6 +10,7 @@
 #include "shell/AppServices.h"
 #include "shell/FormLoading.h"
 #include "shell/ModuleHTTP.h"
+#include "shell/QtTranslations.h"
 
 #include <QApplication>
 
@@ -18,6 +19,7 @@ int main(int argc, char* argv[]) {
     FileLimit::raiseToHardLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("servermon"));
+    QtTranslations::install(app);
     // The main window hides in the tray and the announcement window closes
     // itself; only the exit command ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -106,6 +106,8 @@ private slots:
         const auto shown = MessageBoxes::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().text, message);
+        QCOMPARE(shown.first().title, QStringLiteral("青岚服务器监控"));
+        QCOMPARE(shown.first().icon, QMessageBox::NoIcon);
         QCOMPARE(QApplication::focusWidget()->objectName(), focused);
         QVERIFY(form.isVisible());
     }
@@ -153,6 +155,19 @@ private slots:
         QCOMPARE(form.isVisible(), !closes);
         ModuleDB::DbOpen();
         QCOMPARE(storedServers().value(0).displayName, stored);
+    }
+
+    void failedAddIsReportedAndStaysOpen() {
+        TemporaryCatalogue catalogue;
+        FormServer form;
+        form.show();
+        type(form, "TextDisplayName", QStringLiteral("web"));
+        type(form, "TextIPAddress", QStringLiteral("127.0.0.1"));
+        ModuleDB::DbClose();
+        click(form, "CmdSave");
+        QCOMPARE(shownTitles(), QStringList{"3 对不起,添加失败"});
+        QVERIFY(form.isVisible());
+        QCOMPARE(control<QLineEdit>(form, "TextDisplayName")->text(), QStringLiteral("web"));
     }
 
     void exitAsksForAReload() {

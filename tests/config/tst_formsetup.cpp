@@ -1,5 +1,6 @@
 #include "ConfigTestFiles.h"
 #include "config/ModuleINI.h"
+#include "config/SettingsStore.h"
 #include "config/ui/FormSetup.h"
 #include "monitor/MonitorSettings.h"
 #include "platform/AppPaths.h"
@@ -137,6 +138,58 @@ private slots:
         QCOMPARE(saved.size(), 0);
         if (field.isEmpty())
             QVERIFY(QDir(m_path).removeRecursively());
+    }
+
+    // PLAYSND 0, 1 and 2 show the sound box unchecked, checked and greyed;
+    // any other value leaves the box as it was.
+    void soundBoxShowsTheSwitch_data() {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("bPlaySnd");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("0 unchecks") << int(Qt::Checked) << 0 << int(Qt::Unchecked);
+        QTest::newRow("1 checks") << int(Qt::Unchecked) << 1 << int(Qt::Checked);
+        QTest::newRow("2 greys") << int(Qt::Checked) << 2 << int(Qt::PartiallyChecked);
+        QTest::newRow("3 keeps checked") << int(Qt::Checked) << 3 << int(Qt::Checked);
+        QTest::newRow("3 keeps unchecked") << int(Qt::Unchecked) << 3 << int(Qt::Unchecked);
+        QTest::newRow("-1 keeps greyed")
+            << int(Qt::PartiallyChecked) << -1 << int(Qt::PartiallyChecked);
+    }
+    void soundBoxShowsTheSwitch() {
+        QFETCH(int, before);
+        QFETCH(int, bPlaySnd);
+        QFETCH(int, shown);
+        m_form->CheckSnd->setCheckState(static_cast<Qt::CheckState>(before));
+        m_settings.bPlaySnd = bPlaySnd;
+        m_form->loadINI();
+        QCOMPARE(int(m_form->CheckSnd->checkState()), shown);
+    }
+
+    void greyedSoundBoxFromTheFileSavesTwoUntilClicked() {
+        writeAll(m_path, "[SETUP]\nPLAYSND=2\n");
+        SettingsStore::loadINI(m_settings);
+        QCOMPARE(m_settings.bPlaySnd, 2);
+        m_form = std::make_unique<FormSetup>(m_settings, m_skins);
+        m_form->show();
+        QCOMPARE(m_form->CheckSnd->checkState(), Qt::PartiallyChecked);
+        QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        QVERIFY(MessageBoxes::takeShown().isEmpty());
+        QVERIFY(readAll(m_path).contains("PLAYSND=2\n"));
+        QCOMPARE(m_settings.bPlaySnd, 2);
+        m_form->show();
+
+        // A click checks it; after that clicks only check and uncheck.
+        QList<Qt::CheckState> states;
+        for (int click = 0; click < 4; ++click) {
+            QTest::mouseClick(m_form->CheckSnd, Qt::LeftButton);
+            states.append(m_form->CheckSnd->checkState());
+        }
+        QCOMPARE(states,
+                 (QList<Qt::CheckState>{Qt::Checked, Qt::Unchecked, Qt::Checked, Qt::Unchecked}));
+        QTest::keyClick(m_form->CheckSnd, Qt::Key_Space);
+        QCOMPARE(m_form->CheckSnd->checkState(), Qt::Checked);
+        QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        QVERIFY(readAll(m_path).contains("PLAYSND=1\n"));
+        QCOMPARE(m_settings.bPlaySnd, 1);
     }
 
     void cancelWritesNothingAndKeepsTypedTexts() {

@@ -118,7 +118,7 @@ private slots:
         QFETCH(qint32, timerNFile);
         QString error;
         const auto values =
-            SetupValues::parse({texts[0], texts[1], texts[2], texts[3], true, "a"}, error);
+            SetupValues::parse({texts[0], texts[1], texts[2], texts[3], 1, "a"}, error);
         QCOMPARE(values.has_value(), timerN != 0);
         QCOMPARE(error.isEmpty(), timerN != 0);
         if (!values)

@@ -61,15 +61,16 @@ private slots:
     }
 
     void showMsgSoundsShowsAndFlashesInOrder_data() {
-        QTest::addColumn<bool>("bPlaySnd");
+        QTest::addColumn<int>("bPlaySnd");
         QTest::addColumn<QStringList>("calls");
         const QString balloon = QStringLiteral("showBalloon");
-        QTest::newRow("sound on")
-            << true << QStringList{QStringLiteral("play ") + AlertNotifier::soundFile(), balloon};
-        QTest::newRow("sound off") << false << QStringList{balloon};
+        const QString play = QStringLiteral("play ") + AlertNotifier::soundFile();
+        QTest::newRow("sound on") << 1 << QStringList{play, balloon};
+        QTest::newRow("sound off") << 0 << QStringList{balloon};
+        QTest::newRow("greyed box plays") << 2 << QStringList{play, balloon};
     }
     void showMsgSoundsShowsAndFlashesInOrder() {
-        QFETCH(bool, bPlaySnd);
+        QFETCH(int, bPlaySnd);
         QFETCH(QStringList, calls);
         m_settings.bPlaySnd = bPlaySnd;
         m_notifier->ShowMsg(4, QStringLiteral("服务器 A 无回应"),

@@ -145,6 +145,27 @@ class TestServerMonitor final : public QObject {
     Q_OBJECT
 private slots:
     // Panel 3 after each tick of an empty list; "pass" marks a pass.
+    void passTimeInTheLocalesFormat_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("zh_CN") << "zh_CN"
+                               << "21:05:07";
+        QTest::newRow("zh_TW") << "zh_TW"
+                               << "下午9:05:07";
+        QTest::newRow("en_US") << "en_US"
+                               << "9:05:07 PM";
+    }
+    void passTimeInTheLocalesFormat() {
+        QFETCH(QString, locale);
+        QFETCH(QString, time);
+        Rig rig;
+        rig.monitor.setLocale(QLocale(locale));
+        rig.clock.setLocalTime(QTime(21, 5, 7, 450));
+        rig.pass();
+        QCOMPARE(rig.panel(3), QStringLiteral("任务正在进行:") + time);
+        QCOMPARE(rig.tip, QStringLiteral("系统\r\n任务正在进行:") + time);
+    }
+
     void countdown_data() {
         QTest::addColumn<double>("interval");
         QTest::addColumn<QStringList>("ticks");

@@ -1,5 +1,6 @@
 #include "monitor/ClockStamp.h"
 #include "monitor/GbkText.h"
+#include "monitor/LocaleTimeText.h"
 #include "monitor/TextNumbers.h"
 
 #include <QTest>
@@ -50,6 +51,31 @@ private slots:
             return;
         }
         QCOMPARE(elapsed, ms);
+    }
+
+    // The locale's own time format, with nothing but the time: no time-zone
+    // field nor the brackets around it, and no letters Qt does not format.
+    void localeTimeText_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QTime>("time");
+        QTest::addColumn<QString>("text");
+        const QTime evening(21, 5, 7);
+        QTest::newRow("zh_CN: zone in front") << "zh_CN" << evening << "21:05:07";
+        QTest::newRow("C: zone behind") << "C" << evening << "21:05:07";
+        QTest::newRow("zh_TW: day period B and bracketed zone")
+            << "zh_TW" << evening << "下午9:05:07";
+        QTest::newRow("zh_TW morning") << "zh_TW" << QTime(9, 5, 7) << "上午9:05:07";
+        QTest::newRow("zh_HK: bracketed zone") << "zh_HK" << evening << "下午9:05:07";
+        QTest::newRow("en_US: AM/PM") << "en_US" << evening << "9:05:07 PM";
+        QTest::newRow("fa_IR: zone in parentheses") << "fa_IR" << evening << "۲۱:۰۵:۰۷";
+        QTest::newRow("bg_BG: quoted text stays") << "bg_BG" << evening << "21:05:07 ч.";
+        QTest::newRow("midnight") << "zh_CN" << QTime(0, 0, 0) << "00:00:00";
+    }
+    void localeTimeText() {
+        QFETCH(QString, locale);
+        QFETCH(QTime, time);
+        QFETCH(QString, text);
+        QCOMPARE(LocaleTimeText(time, QLocale(locale)), text);
     }
 
     void leadingNumbers_data() {

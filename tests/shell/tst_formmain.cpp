@@ -21,6 +21,7 @@
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
 #include "shell/GuardedSequence.h"
+#include "shell/QtTranslations.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,14 +29,17 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <QTreeView>
 #include <functional>
 #include <stdexcept>
@@ -66,6 +70,16 @@ public:
         return 1;
     }
     std::function<void()> duringWait;
+};
+
+// A top-level window of the program outside the main window, as the X11 tray
+// icon is: it counts the presses that reach it.
+class OwnWindow final : public QWidget {
+public:
+    int presses = 0;
+
+protected:
+    void mousePressEvent(QMouseEvent*) override { ++presses; }
 };
 
 // A program folder of its own, fake platform services, and the main window
@@ -334,8 +348,10 @@ private slots:
         QVERIFY(list->model()->setData(list->model()->index(0, ServerRowModel::ID), Qt::Unchecked,
                                        Qt::CheckStateRole));
         QStringList shown;
-        for (const MessageBoxes::Shown& box : MessageBoxes::takeShown())
+        for (const MessageBoxes::Shown& box : MessageBoxes::takeShown()) {
             shown.append(box.title);
+            QCOMPARE(box.icon, QMessageBox::Critical);
+        }
         QCOMPARE(shown, titles);
         QVERIFY(ModuleDB::DbOpen());
         const qint64 id = main.rowModel().text(0, ServerRowModel::ID).toLongLong();
@@ -590,6 +606,135 @@ private slots:
         auto* systemMenu = main.findChild<QMenu*>(QStringLiteral("Menu_System"));
         QCOMPARE(systemMenu->isVisible(), menu);
         systemMenu->hide();
+    }
+
+    // With any dialog open, the tray's own window takes clicks, its right
+    // button pops up the system menu and a double click restores the window.
+    void trayStaysLiveWhileADialogIsOpen_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("settings") << "CmdSetup";
+        QTest::newRow("add server") << "CmdServer";
+        QTest::newRow("search") << "CmdFind";
+        QTest::newRow("about") << "Menu_About";
+    }
+    void trayStaysLiveWhileADialogIsOpen() {
+        QFETCH(QString, command);
+        Shell shell;
+        FormMain& main = shell.startShown();
+        OwnWindow trayWindow;
+        trayWindow.resize(24, 24);
+        trayWindow.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&trayWindow));
+        auto* systemMenu = main.findChild<QMenu*>(QStringLiteral("Menu_System"));
+        bool menuShown = false;
+        bool restored = false;
+        const QString opened = shell.dialogOpenedBy(
+            [&] {
+                if (auto* button = main.findChild<QPushButton*>(command))
+                    button->click();
+                else
+                    main.findChild<QAction*>(command)->trigger();
+            },
+            [&](QDialog*) {
+                QTest::mouseClick(trayWindow.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+                emit shell.tray.mouseMessage(517);
+                menuShown = systemMenu->isVisible();
+                systemMenu->hide();
+                main.hide();
+                emit shell.tray.mouseMessage(515);
+                restored = main.isVisible();
+            });
+        QVERIFY(!opened.isEmpty());
+        QCOMPARE(trayWindow.presses, 1);
+        QVERIFY(menuShown);
+        QVERIFY(restored);
+    }
+
+    void systemSetupRaisesTheOpenSettingsDialog() {
+        Shell shell;
+        FormMain& main = shell.startShown();
+        auto* setup = main.findChild<FormSetup*>();
+        QWidget elsewhere;
+        bool leftActive = false;
+        bool raised = false;
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("exec")));
+        QTimer::singleShot(0, setup, [&] {
+            elsewhere.show();
+            elsewhere.activateWindow();
+            leftActive = QTest::qWaitFor([&] { return elsewhere.isActiveWindow(); });
+            main.findChild<QAction*>(QStringLiteral("Menu_Setup"))->trigger();
+            raised = QTest::qWaitFor([&] { return setup->isActiveWindow(); });
+            setup->CmdCancel->click();
+        });
+        main.findChild<QPushButton*>(QStringLiteral("CmdSetup"))->click();
+        QVERIFY(leftActive);
+        QVERIFY(raised);
+        QVERIFY(!setup->isVisible());
+    }
+
+    // "退出系统" from the tray while an editor is open closes the editor as
+    // its close box would, storing nothing, then takes the exit path.
+    void trayExitClosesAnOpenEditorUnsaved_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("add") << "CmdServer";
+        QTest::newRow("edit") << "Menu_EditServer";
+    }
+    void trayExitClosesAnOpenEditorUnsaved() {
+        QFETCH(QString, command);
+        Shell shell;
+        shell.addServers();
+        FormMain& main = shell.startShown();
+        shell.selectRow(0);
+        bool closed = false;
+        int reloads = 0;
+        const QString opened = shell.dialogOpenedBy(
+            [&] {
+                if (auto* button = main.findChild<QPushButton*>(command))
+                    button->click();
+                else
+                    main.findChild<QAction*>(command)->trigger();
+            },
+            [&](QDialog* editor) {
+                connect(qobject_cast<ServerEditor*>(editor), &ServerEditor::catalogueChanged,
+                        [&] { ++reloads; });
+                editor->findChild<QLineEdit*>(QStringLiteral("TextDisplayName"))
+                    ->setText(QStringLiteral("unsaved"));
+                emit shell.tray.mouseMessage(517);
+                main.findChild<QAction*>(QStringLiteral("Menu_Exit"))->trigger();
+                closed = !editor->isVisible();
+            });
+        QVERIFY(!opened.isEmpty());
+        QVERIFY(closed);
+        QCOMPARE(reloads, 0);
+        QCOMPARE(shell.steps.last(), QStringLiteral("End"));
+        QTRY_VERIFY(shell.window.isNull());
+        QVERIFY(ModuleDB::DbOpen());
+        QStringList stored;
+        for (const ServerRecord& server :
+             ServerCatalogue::SelectServers(ServerCatalogue::Selection::All))
+            stored.append(server.displayName);
+        ModuleDB::DbClose();
+        QCOMPARE(stored, (QStringList{"alpha", "beta", "gamma"}));
+    }
+
+    // Qt's own texts are Chinese once its translations are installed, as
+    // main() does at start.
+    void qtStandardTextsAreChinese() {
+        QVERIFY(QtTranslations::install(*qApp));
+        QMessageBox box(QMessageBox::Information, QStringLiteral("t"), QStringLiteral("x"),
+                        QMessageBox::Ok | QMessageBox::Cancel);
+        const QString ok = box.button(QMessageBox::Ok)->text();
+        const QString cancel = box.button(QMessageBox::Cancel)->text();
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        const QString undo = menu->actions().value(0)->text();
+        for (QTranslator* translator : qApp->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
+        QCOMPARE(ok, QStringLiteral("确定"));
+        QCOMPARE(cancel, QStringLiteral("取消"));
+        QVERIFY2(undo.startsWith(QStringLiteral("撤消")), qPrintable(undo));
     }
 
     void themeMenuListsTheSkinFolder_data() {

@@ -70,8 +70,10 @@ private slots:
         if (started)
             QCOMPARE(fake.starts.first().program, located);
         QCOMPARE(shown.size(), started ? 0 : 1);
-        if (!started)
+        if (!started) {
             QCOMPARE(shown.first().text, QStringLiteral("此时系统信息不可用"));
+            QCOMPARE(shown.first().title, QStringLiteral("青岚服务器监控"));
+        }
     }
 };
 

@@ -5,11 +5,11 @@
 #include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/OneShotTest.h"
 #include "platform/gui/MessageBoxes.h"
+#include "shell/AppVersion.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -120,8 +120,7 @@ void ServerEditor::setFields(const ServerRecord& server) {
 
 bool ServerEditor::validateFields() {
     const auto refuse = [this](QLineEdit* field, const QString& text) {
-        MessageBoxes::show(this, QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
-                           text);
+        MessageBoxes::show(this, QMessageBox::NoIcon, AppVersion::title(), text);
         field->setFocus();
         return false;
     };

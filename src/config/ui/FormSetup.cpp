@@ -74,6 +74,12 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     connect(ComboSkin, &QComboBox::activated, this, &FormSetup::ComboSkin_Click);
     // Only the operator's typing: filling the box must not apply a skin.
     connect(ComboSkin->lineEdit(), &QLineEdit::textEdited, this, &FormSetup::ComboSkin_Change);
+    // A greyed sound box stays greyed until the operator clicks it; it never
+    // becomes greyed again by clicking.
+    connect(CheckSnd, &QCheckBox::stateChanged, this, [this](int state) {
+        if (state != Qt::PartiallyChecked)
+            CheckSnd->setTristate(false);
+    });
     connect(CmdSave, &QPushButton::clicked, this, &FormSetup::CmdSave_Click);
     connect(CmdCancel, &QPushButton::clicked, this, &FormSetup::CmdCancel_Click);
 
@@ -96,7 +102,19 @@ void FormSetup::loadINI() {
     TextReplyLim->setText(QString::number(m_settings.iReplyLim));
     TextPingLim->setText(QString::number(m_settings.iPingLim));
     TextTimeOut->setText(QString::number(m_settings.iTimeOut));
-    CheckSnd->setChecked(m_settings.bPlaySnd);
+    switch (m_settings.bPlaySnd) {
+    case 0:
+        CheckSnd->setCheckState(Qt::Unchecked);
+        break;
+    case 1:
+        CheckSnd->setCheckState(Qt::Checked);
+        break;
+    case 2:
+        CheckSnd->setCheckState(Qt::PartiallyChecked);
+        break;
+    default: // the box stays as it was
+        break;
+    }
     ComboSkin->setEditText(ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
                                                     QStringLiteral("skinh.she")));
 }
@@ -119,7 +137,7 @@ void FormSetup::CmdSave_Click() {
     QString error;
     const std::optional<SetupValues> values =
         SetupValues::parse({TextTimerN->text(), TextReplyLim->text(), TextPingLim->text(),
-                            TextTimeOut->text(), CheckSnd->isChecked(), ComboSkin->currentText()},
+                            TextTimeOut->text(), soundSwitch(), ComboSkin->currentText()},
                            error);
     if (!values) {
         MessageBoxes::show(this, QMessageBox::Critical, title, error);
@@ -134,6 +152,18 @@ void FormSetup::CmdSave_Click() {
     values->applyTo(m_settings);
     accept();
     emit settingsSaved();
+}
+
+qint32 FormSetup::soundSwitch() const {
+    switch (CheckSnd->checkState()) {
+    case Qt::Unchecked:
+        return 0;
+    case Qt::PartiallyChecked:
+        return 2;
+    case Qt::Checked:
+        break;
+    }
+    return 1;
 }
 
 void FormSetup::CmdCancel_Click() {

@@ -50,6 +50,8 @@ public slots:
 
 private:
     void preview(const QString& skinName);
+    // The sound box as the value of PLAYSND: 0 unchecked, 1 checked, 2 greyed.
+    qint32 soundSwitch() const;
 
     MonitorSettings& m_settings;
     SkinEngine& m_skins;

@@ -32,6 +32,9 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const 
         return seam().answers.isEmpty() ? firstButton(buttons) : seam().answers.dequeue();
     }
     QMessageBox box(icon, title, text, buttons, parent);
+    // Modal to its window only: the tray icon stays live while a box is open.
+    if (parent)
+        box.setWindowModality(Qt::WindowModal);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
