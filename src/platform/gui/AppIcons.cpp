@@ -31,7 +31,7 @@ QIcon alertIcon(int element) {
     return iconNamed(element == 1 ? QStringLiteral("alert1") : QStringLiteral("alert2"));
 }
 
-AlertNotifier::Pictures Picture1() {
+AlertPictures Picture1() {
     return {programIcon(), alertIcon(1), alertIcon(2)};
 }
 
