@@ -601,6 +601,9 @@ private slots:
         QTest::newRow("every file, readme included")
             << true << QStringList{"a.she", "b.she", "readme.txt"}
             << QStringList{"a.she", "b.she", "readme.txt"} << 1 << "b.she";
+        QTest::newRow("hidden files too")
+            << true << QStringList{"b.she", ".hidden.she"} << QStringList{".hidden.she", "b.she"}
+            << 0 << ".hidden.she";
         QTest::newRow("the first entry applies its file")
             << true << QStringList{"a.she", "b.she"} << QStringList{"a.she", "b.she"} << 0
             << "a.she";
