@@ -16,20 +16,24 @@
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/gui/MessageBoxes.h"
+#include "platform/gui/StyleSheetSkinEngine.h"
 #include "shell/AppServices.h"
 #include "shell/FormAD.h"
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
 #include "shell/GuardedSequence.h"
+#include "shell/frmAbout.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QFont>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPalette>
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
@@ -171,6 +175,38 @@ struct Shell {
         return captions;
     }
 };
+// Each widget of the windows with the font and palette it draws with.
+struct Look {
+    QStringList widgets;
+    QList<QFont> fonts;
+    QList<QPalette> palettes;
+};
+
+Look lookOf(const QList<QWidget*>& windows) {
+    QCoreApplication::processEvents();
+    Look look;
+    for (QWidget* window : windows) {
+        QList<QWidget*> widgets{window};
+        widgets += window->findChildren<QWidget*>();
+        for (const QWidget* widget : widgets) {
+            look.widgets.append(QString::fromLatin1(widget->metaObject()->className()) +
+                                QLatin1Char(' ') + widget->objectName());
+            look.fonts.append(widget->font());
+            look.palettes.append(widget->palette());
+        }
+    }
+    return look;
+}
+
+void compareLooks(const Look& actual, const Look& expected) {
+    QCOMPARE(actual.widgets, expected.widgets);
+    for (qsizetype i = 0; i < expected.widgets.size(); ++i) {
+        const QByteArray widget = expected.widgets.at(i).toUtf8();
+        QVERIFY2(actual.fonts.at(i) == expected.fonts.at(i), widget.constData());
+        QVERIFY2(actual.palettes.at(i) == expected.palettes.at(i), widget.constData());
+    }
+}
+
 } // namespace
 
 class TestFormMain final : public QObject {
@@ -630,6 +666,46 @@ private slots:
             applied.isEmpty() ? QStringList{} : QStringList{shell.path("Skin/" + applied)};
         QCOMPARE(shell.skins.attached, expected);
         QCOMPARE(shell.ini("SETUP", "SKIN"), applied.isEmpty() ? "skinh.she" : applied);
+    }
+
+    void attachingASkinReplacesTheWholeLook_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second"); // empty: the default skin
+        for (const char* second : {"dark.she", "ocean.she", "skinh.she", ""})
+            QTest::addRow("contrast.she, then %s", *second ? second : "the default")
+                << "contrast.she" << QString::fromLatin1(second);
+        QTest::newRow("dark.she, then contrast.she") << "dark.she"
+                                                     << "contrast.she";
+    }
+    void attachingASkinReplacesTheWholeLook() {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        Shell shell;
+        FormMain& main = shell.startShown();
+        FakeSysInfoLocator locator;
+        frmAbout about(locator, shell.processes, &main);
+        about.show();
+        const QList<QWidget*> windows{&main, &about};
+        auto* title = about.findChild<QLabel*>(QStringLiteral("lblTitle"));
+        const QFont titleFont = title->font();
+
+        const QString skins = qEnvironmentVariable("SERVERMON_SOURCE_DIR") + "/resources/Skin/";
+        StyleSheetSkinEngine engine;
+        const auto attach = [&](const QString& name) {
+            if (name.isEmpty())
+                engine.attachDefault();
+            else
+                QVERIFY2(engine.attachFile(skins + name), qPrintable(name));
+        };
+        attach(second);
+        const Look alone = lookOf(windows);
+        attach(first);
+        attach(second);
+        compareLooks(lookOf(windows), alone);
+        // The window's own fonts outlive every skin.
+        QCOMPARE(title->font().bold(), titleFont.bold());
+        QCOMPARE(title->font().pointSizeF(), titleFont.pointSizeF());
+        engine.attachDefault();
     }
 
     void splashShowsTheMainWindowOnItsFirstTick() {

@@ -62,6 +62,13 @@ bool StyleSheetSkinEngine::isStyleSheet(const QString& text) {
     }
 }
 
+StyleSheetSkinEngine::StyleSheetSkinEngine() {
+    // Style sheets set fonts and palettes as widgets' own; without propagation
+    // Qt cannot take them back from widgets it does not polish (the viewports
+    // of lists and headers), so a bold header font outlived its skin.
+    QCoreApplication::setAttribute(Qt::AA_UseStyleSheetPropagationInWidgetStyles);
+}
+
 void StyleSheetSkinEngine::attachDefault() {
     qApp->setStyleSheet(QString());
 }
