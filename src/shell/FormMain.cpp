@@ -60,7 +60,6 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     , m_launcher(std::make_unique<ConsoleLauncher>(services.processStarter)) {
     ModuleHTTP::setUrlOpener(&m_services.urlOpener);
     ModuleTrayIcon::setTrayIcon(&m_services.tray);
-    setWindowIcon(AppIcons::programIcon());
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(designedCaption());
     m_sortedRows->setSourceModel(m_rows);

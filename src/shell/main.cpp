@@ -3,6 +3,7 @@
 #include "platform/PathSysInfoLocator.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemProcessStarter.h"
+#include "platform/gui/AppIcons.h"
 #include "platform/gui/DesktopUrlOpener.h"
 #include "platform/gui/EffectSoundPlayer.h"
 #include "platform/gui/StyleSheetSkinEngine.h"
@@ -18,6 +19,8 @@ int main(int argc, char* argv[]) {
     FileLimit::raiseToHardLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("servermon"));
+    // Every window, dialog and the About box show the program's icon.
+    QApplication::setWindowIcon(AppIcons::programIcon());
     // The main window hides in the tray and the announcement window closes
     // itself; only the exit command ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
