@@ -18,6 +18,7 @@
 #include "platform/gui/MessageBoxes.h"
 #include "platform/gui/StyleSheetSkinEngine.h"
 #include "shell/AppServices.h"
+#include "shell/ElidingHeaderView.h"
 #include "shell/FormAD.h"
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
@@ -29,6 +30,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFont>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
@@ -40,6 +42,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeView>
 #include <functional>
 #include <stdexcept>
@@ -705,6 +708,49 @@ private slots:
         // The window's own fonts outlive every skin.
         QCOMPARE(title->font().bold(), titleFont.bold());
         QCOMPARE(title->font().pointSizeF(), titleFont.pointSizeF());
+        engine.attachDefault();
+    }
+
+    void headersElideLikeCellsAndTipTheirCaption_data() {
+        QTest::addColumn<QString>("skin"); // empty: the default skin
+        QTest::newRow("default") << QString();
+        for (const char* skin : {"contrast.she", "dark.she", "ocean.she", "skinh.she"})
+            QTest::newRow(skin) << QString::fromLatin1(skin);
+    }
+    void headersElideLikeCellsAndTipTheirCaption() {
+        QFETCH(QString, skin);
+        Shell shell;
+        FormMain& main = shell.startShown();
+        StyleSheetSkinEngine engine;
+        if (!skin.isEmpty())
+            QVERIFY(engine.attachFile(qEnvironmentVariable("SERVERMON_SOURCE_DIR") +
+                                      "/resources/Skin/" + skin));
+        auto* list = main.findChild<QTreeView*>(QStringLiteral("LstResult"));
+        auto* header = qobject_cast<ElidingHeaderView*>(list->header());
+        QVERIFY(header);
+        const int column = ServerRowModel::ReplyTime;
+        const QString caption = QStringLiteral("SOCKET时间");
+        const QFontMetrics metrics = header->viewport()->fontMetrics();
+
+        header->resizeSection(column, metrics.horizontalAdvance(caption) + 40);
+        QCOMPARE(header->shownText(column), caption);
+
+        const int narrow = metrics.horizontalAdvance(caption) * 2 / 3;
+        header->resizeSection(column, narrow);
+        QCoreApplication::processEvents();
+        const QString shown = header->shownText(column);
+        QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+        QVERIFY2(caption.startsWith(shown.chopped(1)), qPrintable(shown));
+        QVERIFY(metrics.horizontalAdvance(shown) < narrow);
+        QCOMPARE(header->sectionSize(column), narrow); // the width stays as it was set
+
+        const QPoint inside(header->sectionViewportPosition(column) + narrow / 2,
+                            header->height() / 2);
+        QHelpEvent help(QEvent::ToolTip, inside, header->viewport()->mapToGlobal(inside));
+        QCoreApplication::sendEvent(header->viewport(), &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), caption);
+        QToolTip::hideText();
         engine.attachDefault();
     }
 
