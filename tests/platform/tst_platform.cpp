@@ -1,5 +1,4 @@
 #include "platform/AppPaths.h"
-#include "platform/gui/AppIcons.h"
 #include "platform/gui/MessageBoxes.h"
 #include "platform/gui/StyleSheetSkinEngine.h"
 
@@ -71,7 +70,6 @@ private slots:
     // takes no highlight when pressed.
     void shippedSkinsDrawTicksAndDisabledItems() {
         QFETCH(QString, skin);
-        AppIcons::programIcon(); // the tick pictures live beside the icons
         StyleSheetSkinEngine engine;
         QVERIFY(engine.attachFile(skin));
         QWidget window;
