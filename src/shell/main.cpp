@@ -3,12 +3,12 @@
 #include "platform/PathSysInfoLocator.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemProcessStarter.h"
-#include "platform/gui/AppIcons.h"
 #include "platform/gui/DesktopUrlOpener.h"
 #include "platform/gui/EffectSoundPlayer.h"
 #include "platform/gui/StyleSheetSkinEngine.h"
 #include "platform/gui/SystemTrayIcon.h"
 #include "shell/AppServices.h"
+#include "shell/AppSetup.h"
 #include "shell/FormLoading.h"
 #include "shell/ModuleHTTP.h"
 
@@ -18,12 +18,7 @@ int main(int argc, char* argv[]) {
     // Every monitored row holds a socket during a pass.
     FileLimit::raiseToHardLimit();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("servermon"));
-    // Every window, dialog and the About box show the program's icon.
-    QApplication::setWindowIcon(AppIcons::programIcon());
-    // The main window hides in the tray and the announcement window closes
-    // itself; only the exit command ends the program.
-    QApplication::setQuitOnLastWindowClosed(false);
+    AppSetup::configure();
 
     SystemClock clock;
     IcmpEchoService echo;

@@ -2,6 +2,7 @@
 #include "platform/SysInfoLocator.h"
 #include "platform/gui/AppIcons.h"
 #include "platform/gui/MessageBoxes.h"
+#include "shell/AppSetup.h"
 #include "shell/frmAbout.h"
 
 #include <QApplication>
@@ -51,7 +52,7 @@ private slots:
     // The program sets its icon once for the whole application; the box
     // shows it, not a generic picture of its own.
     void showsTheProgramIcon() {
-        QApplication::setWindowIcon(AppIcons::programIcon());
+        AppSetup::configure();
         FixedSysInfoLocator locator;
         FakeProcessStarter starter;
         frmAbout box(locator, starter);
@@ -61,7 +62,9 @@ private slots:
         QVERIFY(shown != box.style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(48).toImage());
         QCOMPARE(box.windowIcon().pixmap(32).toImage(),
                  AppIcons::programIcon().pixmap(32).toImage());
+        QVERIFY(!QApplication::quitOnLastWindowClosed());
         QApplication::setWindowIcon(QIcon());
+        QApplication::setQuitOnLastWindowClosed(true);
     }
 
     void systemInformation_data() {
