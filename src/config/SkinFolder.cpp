@@ -16,7 +16,7 @@ std::optional<QStringList> SkinFiles(const QString& folder) {
     if (!info.isDir() || !info.isReadable() || !info.isExecutable())
         return std::nullopt;
     const QDir dir(folder);
-    return dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    return dir.entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
 }
 
 } // namespace SkinFolder

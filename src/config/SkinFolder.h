@@ -10,10 +10,10 @@ namespace SkinFolder {
 // GetAppPath() + "Skin/".
 QString path();
 
-// The names of every file in the folder, whatever the extension, sorted by
-// name without regard to case; hidden files (names beginning with ".") are
-// left out. Nothing when the folder is missing or cannot be read, so callers
-// can tell that apart from an empty folder.
+// The names of every file in the folder, whatever the extension, hidden ones
+// (names beginning with ".") included, sorted by name without regard to case.
+// Nothing when the folder is missing or cannot be read, so callers can tell
+// that apart from an empty folder.
 std::optional<QStringList> SkinFiles(const QString& folder);
 
 } // namespace SkinFolder

@@ -1,11 +1,10 @@
 #pragma once
 
 #include "monitor/AlertSink.h"
+#include "platform/AlertPictures.h"
 
-#include <QIcon>
 #include <QObject>
 #include <QTimer>
-#include <array>
 
 class SoundPlayer;
 struct MonitorSettings;
@@ -17,8 +16,7 @@ class AlertNotifier final : public QObject, public AlertSink {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AlertNotifier)
 public:
-    // Picture1: element 0 the normal icon, elements 1 and 2 the alert icons.
-    using Pictures = std::array<QIcon, 3>;
+    using Pictures = AlertPictures;
 
     // settings is read at every alert, so a changed sound switch applies at once.
     AlertNotifier(SoundPlayer& sound, const MonitorSettings& settings, Pictures Picture1,

@@ -172,7 +172,8 @@ Qt::ItemFlags ServerRowModel::flags(const QModelIndex& index) const {
 QVariant ServerRowModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return {};
-    if (role == Qt::DisplayRole)
+    // The tip shows the whole caption, also where a narrow column cuts it short.
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
         return headerCaption(static_cast<Column>(section));
     if (role == KeyRole)
         return columnKey(static_cast<Column>(section));

@@ -23,6 +23,7 @@
 #include "platform/gui/MessageBoxes.h"
 #include "shell/AppVersion.h"
 #include "shell/ConsoleLauncher.h"
+#include "shell/ElidingHeaderView.h"
 #include "shell/FormAD.h"
 #include "shell/ModuleHTTP.h"
 #include "shell/ResultListInteraction.h"
@@ -60,7 +61,6 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     , m_launcher(std::make_unique<ConsoleLauncher>(services.processStarter)) {
     ModuleHTTP::setUrlOpener(&m_services.urlOpener);
     ModuleTrayIcon::setTrayIcon(&m_services.tray);
-    setWindowIcon(AppIcons::programIcon());
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(designedCaption());
     m_sortedRows->setSourceModel(m_rows);
@@ -119,6 +119,9 @@ void FormMain::createControls() {
 
     LstResult = new QTreeView(central);
     LstResult->setObjectName(QStringLiteral("LstResult"));
+    auto* header = new ElidingHeaderView(Qt::Horizontal, LstResult);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    LstResult->setHeader(header);
     LstResult->setModel(m_sortedRows);
     LstResult->setRootIsDecorated(false);
     LstResult->setItemsExpandable(false);

@@ -5,13 +5,11 @@
 #include "platform/gui/MessageBoxes.h"
 #include "shell/AppVersion.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -40,10 +38,7 @@ frmAbout::frmAbout(SysInfoLocator& locator, ProcessStarter& starter, QWidget* pa
     setWindowTitle(QStringLiteral("关于本软件[云杉工作室]"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-    QIcon icon = QApplication::windowIcon();
-    if (icon.isNull())
-        icon = style()->standardIcon(QStyle::SP_ComputerIcon);
-    picIcon->setPixmap(icon.pixmap(48, 48));
+    picIcon->setPixmap(windowIcon().pixmap(48, 48));
     picIcon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
     QFont titleFont = lblTitle->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);

@@ -8,6 +8,7 @@
 #include "platform/gui/StyleSheetSkinEngine.h"
 #include "platform/gui/SystemTrayIcon.h"
 #include "shell/AppServices.h"
+#include "shell/AppSetup.h"
 #include "shell/FormLoading.h"
 #include "shell/ModuleHTTP.h"
 #include "shell/QtTranslations.h"
@@ -18,11 +19,15 @@ int main(int argc, char* argv[]) {
     // Every monitored row holds a socket during a pass.
     FileLimit::raiseToHardLimit();
     QApplication app(argc, argv);
+<<<<<<< HEAD
     QApplication::setApplicationName(QStringLiteral("servermon"));
     QtTranslations::install(app);
     // The main window hides in the tray and the announcement window closes
     // itself; only the exit command ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+=======
+    AppSetup::configure();
+>>>>>>> wip-skins
 
     SystemClock clock;
     IcmpEchoService echo;

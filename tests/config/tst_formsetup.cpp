@@ -46,7 +46,7 @@ private slots:
         setAppPathForTesting(m_dir.path());
         m_path = ModuleINI::IniFilePath(ModuleINI::IniBaseName());
         QVERIFY(QDir(m_dir.path()).mkpath("Skin"));
-        for (const char* name : {"b.she", "readme.txt", "a.she"})
+        for (const char* name : {"b.she", "readme.txt", "a.she", ".hidden.she"})
             writeAll(m_dir.path() + "/Skin/" + name, "QWidget {}");
         writeAll(m_path, Stored);
         m_settings = MonitorSettings{2.5, 60000, 7, 4, false, {}};
@@ -65,8 +65,9 @@ private slots:
         QCOMPARE(m_form->TextTimeOut->text(), QStringLiteral("60000"));
         QVERIFY(!m_form->CheckSnd->isChecked());
         QCOMPARE(m_form->ComboSkin->currentText(), QStringLiteral("b.she"));
-        QCOMPARE(m_form->ComboSkin->itemText(0), QStringLiteral("a.she"));
-        QCOMPARE(m_form->ComboSkin->count(), 3);
+        QCOMPARE(m_form->ComboSkin->itemText(0), QStringLiteral(".hidden.she"));
+        QCOMPARE(m_form->ComboSkin->itemText(1), QStringLiteral("a.she"));
+        QCOMPARE(m_form->ComboSkin->count(), 4);
         QVERIFY(m_skins.attached.isEmpty());
         m_settings.iTimerN = 1e6;
         m_form->loadINI();
@@ -78,7 +79,7 @@ private slots:
     }
 
     void choosingOrTypingASkinPreviewsIt() {
-        emit m_form->ComboSkin->activated(0);
+        emit m_form->ComboSkin->activated(1);
         QTest::keyClicks(m_form->ComboSkin->lineEdit(), "x");
         const QString folder = m_dir.path() + "/Skin/";
         QCOMPARE(m_skins.attached, QStringList({folder + "a.she", folder + "b.shex"}));

@@ -84,7 +84,7 @@ private slots:
         QCOMPARE(Twips::toPixels(twips, dpi), pixels);
     }
 
-    void skinFilesListsEveryFileSorted() {
+    void skinFilesListsEveryFileSortedHiddenOnesToo() {
         const QString folder = SkinFolder::path();
         QCOMPARE(folder, m_dir.path() + "/Skin/");
         QVERIFY(!SkinFolder::SkinFiles(folder));
@@ -92,7 +92,8 @@ private slots:
         QCOMPARE(SkinFolder::SkinFiles(folder), std::optional<QStringList>(QStringList()));
         for (const char* name : {"b.she", "readme.txt", "A.qss", ".keep"})
             writeAll(folder + name, "x");
-        QCOMPARE(SkinFolder::SkinFiles(folder), QStringList({"A.qss", "b.she", "readme.txt"}));
+        QCOMPARE(SkinFolder::SkinFiles(folder),
+                 QStringList({".keep", "A.qss", "b.she", "readme.txt"}));
         QVERIFY(QDir(folder).removeRecursively());
     }
 

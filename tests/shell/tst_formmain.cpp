@@ -16,29 +16,36 @@
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/gui/MessageBoxes.h"
+#include "platform/gui/StyleSheetSkinEngine.h"
 #include "shell/AppServices.h"
+#include "shell/ElidingHeaderView.h"
 #include "shell/FormAD.h"
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
 #include "shell/GuardedSequence.h"
 #include "shell/QtTranslations.h"
+#include "shell/frmAbout.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QFont>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPalette>
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QTranslator>
 #include <QTreeView>
 #include <functional>
@@ -185,6 +192,38 @@ struct Shell {
         return captions;
     }
 };
+// Each widget of the windows with the font and palette it draws with.
+struct Look {
+    QStringList widgets;
+    QList<QFont> fonts;
+    QList<QPalette> palettes;
+};
+
+Look lookOf(const QList<QWidget*>& windows) {
+    QCoreApplication::processEvents();
+    Look look;
+    for (QWidget* window : windows) {
+        QList<QWidget*> widgets{window};
+        widgets += window->findChildren<QWidget*>();
+        for (const QWidget* widget : widgets) {
+            look.widgets.append(QString::fromLatin1(widget->metaObject()->className()) +
+                                QLatin1Char(' ') + widget->objectName());
+            look.fonts.append(widget->font());
+            look.palettes.append(widget->palette());
+        }
+    }
+    return look;
+}
+
+void compareLooks(const Look& actual, const Look& expected) {
+    QCOMPARE(actual.widgets, expected.widgets);
+    for (qsizetype i = 0; i < expected.widgets.size(); ++i) {
+        const QByteArray widget = expected.widgets.at(i).toUtf8();
+        QVERIFY2(actual.fonts.at(i) == expected.fonts.at(i), widget.constData());
+        QVERIFY2(actual.palettes.at(i) == expected.palettes.at(i), widget.constData());
+    }
+}
+
 } // namespace
 
 class TestFormMain final : public QObject {
@@ -746,6 +785,9 @@ private slots:
         QTest::newRow("every file, readme included")
             << true << QStringList{"a.she", "b.she", "readme.txt"}
             << QStringList{"a.she", "b.she", "readme.txt"} << 1 << "b.she";
+        QTest::newRow("hidden files too")
+            << true << QStringList{"b.she", ".hidden.she"} << QStringList{".hidden.she", "b.she"}
+            << 0 << ".hidden.she";
         QTest::newRow("the first entry applies its file")
             << true << QStringList{"a.she", "b.she"} << QStringList{"a.she", "b.she"} << 0
             << "a.she";
@@ -772,6 +814,89 @@ private slots:
             applied.isEmpty() ? QStringList{} : QStringList{shell.path("Skin/" + applied)};
         QCOMPARE(shell.skins.attached, expected);
         QCOMPARE(shell.ini("SETUP", "SKIN"), applied.isEmpty() ? "skinh.she" : applied);
+    }
+
+    void attachingASkinReplacesTheWholeLook_data() {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second"); // empty: the default skin
+        for (const char* second : {"dark.she", "ocean.she", "skinh.she", ""})
+            QTest::addRow("contrast.she, then %s", *second ? second : "the default")
+                << "contrast.she" << QString::fromLatin1(second);
+        QTest::newRow("dark.she, then contrast.she") << "dark.she"
+                                                     << "contrast.she";
+    }
+    void attachingASkinReplacesTheWholeLook() {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        Shell shell;
+        FormMain& main = shell.startShown();
+        FakeSysInfoLocator locator;
+        frmAbout about(locator, shell.processes, &main);
+        about.show();
+        const QList<QWidget*> windows{&main, &about};
+        auto* title = about.findChild<QLabel*>(QStringLiteral("lblTitle"));
+        const QFont titleFont = title->font();
+
+        const QString skins = qEnvironmentVariable("SERVERMON_SOURCE_DIR") + "/resources/Skin/";
+        StyleSheetSkinEngine engine;
+        const auto attach = [&](const QString& name) {
+            if (name.isEmpty())
+                engine.attachDefault();
+            else
+                QVERIFY2(engine.attachFile(skins + name), qPrintable(name));
+        };
+        attach(second);
+        const Look alone = lookOf(windows);
+        attach(first);
+        attach(second);
+        compareLooks(lookOf(windows), alone);
+        // The window's own fonts outlive every skin.
+        QCOMPARE(title->font().bold(), titleFont.bold());
+        QCOMPARE(title->font().pointSizeF(), titleFont.pointSizeF());
+        engine.attachDefault();
+    }
+
+    void headersElideLikeCellsAndTipTheirCaption_data() {
+        QTest::addColumn<QString>("skin"); // empty: the default skin
+        QTest::newRow("default") << QString();
+        for (const char* skin : {"contrast.she", "dark.she", "ocean.she", "skinh.she"})
+            QTest::newRow(skin) << QString::fromLatin1(skin);
+    }
+    void headersElideLikeCellsAndTipTheirCaption() {
+        QFETCH(QString, skin);
+        Shell shell;
+        FormMain& main = shell.startShown();
+        StyleSheetSkinEngine engine;
+        if (!skin.isEmpty())
+            QVERIFY(engine.attachFile(qEnvironmentVariable("SERVERMON_SOURCE_DIR") +
+                                      "/resources/Skin/" + skin));
+        auto* list = main.findChild<QTreeView*>(QStringLiteral("LstResult"));
+        auto* header = qobject_cast<ElidingHeaderView*>(list->header());
+        QVERIFY(header);
+        const int column = ServerRowModel::ReplyTime;
+        const QString caption = QStringLiteral("SOCKET时间");
+        const QFontMetrics metrics = header->viewport()->fontMetrics();
+
+        header->resizeSection(column, metrics.horizontalAdvance(caption) + 40);
+        QCOMPARE(header->shownText(column), caption);
+
+        const int narrow = metrics.horizontalAdvance(caption) * 2 / 3;
+        header->resizeSection(column, narrow);
+        QCoreApplication::processEvents();
+        const QString shown = header->shownText(column);
+        QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+        QVERIFY2(caption.startsWith(shown.chopped(1)), qPrintable(shown));
+        QVERIFY(metrics.horizontalAdvance(shown) < narrow);
+        QCOMPARE(header->sectionSize(column), narrow); // the width stays as it was set
+
+        const QPoint inside(header->sectionViewportPosition(column) + narrow / 2,
+                            header->height() / 2);
+        QHelpEvent help(QEvent::ToolTip, inside, header->viewport()->mapToGlobal(inside));
+        QCoreApplication::sendEvent(header->viewport(), &help);
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), caption);
+        QToolTip::hideText();
+        engine.attachDefault();
     }
 
     void splashShowsTheMainWindowOnItsFirstTick() {

@@ -1,10 +1,14 @@
 #include "FakeProcessStarter.h"
 #include "platform/SysInfoLocator.h"
+#include "platform/gui/AppIcons.h"
 #include "platform/gui/MessageBoxes.h"
+#include "shell/AppSetup.h"
 #include "shell/frmAbout.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 
 namespace {
@@ -43,6 +47,24 @@ private slots:
         QCOMPARE(label("lblDisclaimer"), frmAbout::disclaimerText());
         QCOMPARE(button("cmdOK"), QStringLiteral("确定"));
         QCOMPARE(button("cmdSysInfo"), QStringLiteral("系统信息(&S)..."));
+    }
+
+    // The program sets its icon once for the whole application; the box
+    // shows it, not a generic picture of its own.
+    void showsTheProgramIcon() {
+        AppSetup::configure();
+        FixedSysInfoLocator locator;
+        FakeProcessStarter starter;
+        frmAbout box(locator, starter);
+        const QImage shown = box.findChild<QLabel*>(QStringLiteral("picIcon"))->pixmap().toImage();
+        QVERIFY(!shown.isNull());
+        QCOMPARE(shown, AppIcons::programIcon().pixmap(48, 48).toImage());
+        QVERIFY(shown != box.style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(48).toImage());
+        QCOMPARE(box.windowIcon().pixmap(32).toImage(),
+                 AppIcons::programIcon().pixmap(32).toImage());
+        QVERIFY(!QApplication::quitOnLastWindowClosed());
+        QApplication::setWindowIcon(QIcon());
+        QApplication::setQuitOnLastWindowClosed(true);
     }
 
     void systemInformation_data() {

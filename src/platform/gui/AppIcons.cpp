@@ -1,20 +1,12 @@
 #include "platform/gui/AppIcons.h"
 
-// The resources live in a static library, so they are registered on first
-// use rather than by a static initialiser the linker might drop.
-static void registerResources() {
-    static const bool registered = [] {
-        Q_INIT_RESOURCE(resources);
-        return true;
-    }();
-    Q_UNUSED(registered)
-}
+#include "platform/gui/AppResources.h"
 
 namespace AppIcons {
 namespace {
 
 QIcon iconNamed(const QString& name) {
-    registerResources();
+    registerAppResources();
     QIcon icon;
     for (const int size : {16, 32})
         icon.addFile(QStringLiteral(":/icons/%1-%2.png").arg(name).arg(size), QSize(size, size));
@@ -31,7 +23,7 @@ QIcon alertIcon(int element) {
     return iconNamed(element == 1 ? QStringLiteral("alert1") : QStringLiteral("alert2"));
 }
 
-AlertNotifier::Pictures Picture1() {
+AlertPictures Picture1() {
     return {programIcon(), alertIcon(1), alertIcon(2)};
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/AlertNotifier.h"
+#include "platform/AlertPictures.h"
 
 #include <QIcon>
 
@@ -10,6 +10,6 @@ namespace AppIcons {
 QIcon programIcon();
 QIcon alertIcon(int element); // element 1 or 2 of Picture1
 // Picture1: the normal icon, then the two alert icons that alternate.
-AlertNotifier::Pictures Picture1();
+AlertPictures Picture1();
 
 } // namespace AppIcons

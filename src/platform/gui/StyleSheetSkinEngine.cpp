@@ -1,5 +1,7 @@
 #include "platform/gui/StyleSheetSkinEngine.h"
 
+#include "platform/gui/AppResources.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
@@ -60,6 +62,15 @@ bool StyleSheetSkinEngine::isStyleSheet(const QString& text) {
         ++rules;
         i = close + 1;
     }
+}
+
+StyleSheetSkinEngine::StyleSheetSkinEngine() {
+    // Style sheets set fonts and palettes as widgets' own; without propagation
+    // Qt cannot take them back from widgets it does not polish (the viewports
+    // of lists and headers), so a bold header font outlived its skin.
+    QCoreApplication::setAttribute(Qt::AA_UseStyleSheetPropagationInWidgetStyles);
+    // Skins draw check-box ticks with the program's built-in pictures.
+    registerAppResources();
 }
 
 void StyleSheetSkinEngine::attachDefault() {

@@ -3,12 +3,13 @@
 #include "platform/SkinEngine.h"
 
 // Skins are Qt style sheet files applied to the whole application; the
-// default skin is the plain built-in look.
+// default skin is the plain built-in look. Attaching a skin replaces the
+// whole look: no font or palette of an earlier skin stays behind.
 class StyleSheetSkinEngine final : public SkinEngine {
 public:
     static constexpr qint64 MaxSkinBytes = 1024 * 1024;
 
-    StyleSheetSkinEngine() = default;
+    StyleSheetSkinEngine();
     Q_DISABLE_COPY_MOVE(StyleSheetSkinEngine)
     ~StyleSheetSkinEngine() override = default;
 
