@@ -19,15 +19,8 @@ int main(int argc, char* argv[]) {
     // Every monitored row holds a socket during a pass.
     FileLimit::raiseToHardLimit();
     QApplication app(argc, argv);
-<<<<<<< HEAD
-    QApplication::setApplicationName(QStringLiteral("servermon"));
-    QtTranslations::install(app);
-    // The main window hides in the tray and the announcement window closes
-    // itself; only the exit command ends the program.
-    QApplication::setQuitOnLastWindowClosed(false);
-=======
     AppSetup::configure();
->>>>>>> wip-skins
+    QtTranslations::install(app);
 
     SystemClock clock;
     IcmpEchoService echo;
