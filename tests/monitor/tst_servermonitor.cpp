@@ -10,6 +10,7 @@
 #include "monitor/SocketElement.h"
 
 #include <QPointer>
+#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -312,6 +313,66 @@ private slots:
         QTRY_VERIFY(rig.text(Col::Status) == sent && server.connections == 2);
         QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("1"));
         QCOMPARE(rig.echo.targets.size(), 3); // the timed-out row has no echo
+    }
+
+    // Every address form the element takes: literals connect at once, names
+    // after they resolved (trying each address they resolve to). Outcomes
+    // arrive after the call, never inside it.
+    void socketElementAddressForms_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("listenOn"); // empty: nothing listens
+        QTest::addColumn<int>("stateAtOnce");
+        QTest::addColumn<QString>("error"); // empty: connects
+        QTest::newRow("IPv4 literal") << "127.0.0.1"
+                                      << "127.0.0.1" << 6 << "";
+        QTest::newRow("host name") << "localhost"
+                                   << "127.0.0.1" << 4 << "";
+        QTest::newRow("IPv6 literal") << "::1"
+                                      << "::1" << 6 << "";
+        QTest::newRow("refused") << "127.0.0.1"
+                                 << "" << 6 << "连接被拒绝";
+        QTest::newRow("no host") << ""
+                                 << "" << 4 << "找不到主机";
+    }
+    void socketElementAddressForms() {
+        QFETCH(QString, host);
+        QFETCH(QString, listenOn);
+        QFETCH(int, stateAtOnce);
+        QFETCH(QString, error);
+        QTcpServer server;
+        int accepted = 0;
+        if (!listenOn.isEmpty() && !server.listen(QHostAddress(listenOn), 0))
+            QSKIP("this loopback address is not available here");
+        connect(&server, &QTcpServer::newConnection, &server, [&] {
+            while (server.nextPendingConnection())
+                ++accepted;
+        });
+        const int port = listenOn.isEmpty() ? closedPort().toInt() : server.serverPort();
+        SocketElement socket(7);
+        QSignalSpy connected(&socket, &SocketElement::Connected);
+        QSignalSpy failed(&socket, &SocketElement::Error);
+        QVERIFY(socket.Connect(host, port));
+        QCOMPARE(socket.State(), stateAtOnce);
+        QCOMPARE(socket.RemoteHost() + ':' + QString::number(socket.RemotePort()),
+                 host + ':' + QString::number(port));
+        QCOMPARE(failed.size() + connected.size(), 0);
+        if (error.isEmpty()) {
+            QTRY_COMPARE(connected.size(), 1);
+            QCOMPARE(connected.at(0).at(0).value<quint64>(), quint64(7));
+            QCOMPARE(socket.State(), 7);
+            QTRY_COMPARE(accepted, 1);
+            QCOMPARE(failed.size(), 0);
+        } else {
+            QTRY_COMPARE(failed.size(), 1);
+            QCOMPARE(failed.at(0).at(2).toString(), error);
+            QCOMPARE(socket.State(), SocketElement::ErrorState);
+            QCOMPARE(connected.size(), 0);
+        }
+        socket.Close();
+        QCOMPARE(socket.State(), 0);
+        QString problem;
+        QVERIFY(!socket.Connect(host, 65536, &problem));
+        QVERIFY(!problem.isEmpty());
     }
 
     void replyAlertAtTheLimitOnly() {
