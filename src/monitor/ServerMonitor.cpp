@@ -189,16 +189,18 @@ void ServerMonitor::runPass() {
 
 // A probe still pending from an earlier pass is timed out once it is older
 // than the time-out. A younger one is left running, so a silent server is
-// counted even when the interval is shorter than the time-out; only a probe
-// that ended in a socket error is started afresh.
+// counted even when the interval is shorter than the time-out (a peer that
+// closed without a reply counts as silent). A probe that ended in a socket
+// error, or never started because its address was unusable, starts afresh.
 ServerMonitor::PendingProbe ServerMonitor::checkPendingProbe(int row, quint64 key) {
     if (!m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
         return PendingProbe::None;
     const qint32 timeOut = m_settings.iTimeOut;
     if (m_clock.monotonicMs() - m_rows.probeStartedMs(row) <= timeOut) {
         const SocketElement* element = WskWeb.element(key);
-        return element && element->State() == SocketElement::ErrorState ? PendingProbe::None
-                                                                        : PendingProbe::Running;
+        const int state = element ? element->State() : 0;
+        return state == 0 || state == SocketElement::ErrorState ? PendingProbe::None
+                                                                : PendingProbe::Running;
     }
     const QString limit = QString::number(timeOut) + QStringLiteral("ms");
     m_rows.setText(row, Col::ReplyTime, QStringLiteral("超过") + limit);

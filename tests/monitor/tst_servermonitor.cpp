@@ -276,6 +276,21 @@ private slots:
                      c.refused ? 0 : (c.outcome == PendingCase::TimedOut ? 2 : 1));
     }
 
+    // A port the socket cannot use fails at the call: nothing runs, so the
+    // next pass tries again.
+    void unusablePortIsProbedAgain() {
+        Rig rig;
+        rig.rows.resetRows({record(QStringLiteral("70000"), "Q", "OK")});
+        rig.pass();
+        QCOMPARE(rig.text(Col::Status), QStringLiteral("正在尝试连接服务器"));
+        QCOMPARE(rig.socketState(), QStringLiteral("关闭"));
+        rig.clock.advance(5000);
+        rig.pass();
+        QCOMPARE(rig.rows.probeStartedMs(0), rig.clock.monotonicMs());
+        QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("0"));
+        QCOMPARE(rig.echo.targets.size(), 2);
+    }
+
     // With passes every 6 s and a 10 s time-out, a server that accepts and
     // never answers is timed out by the first pass after 10 s, and counted
     // once.
