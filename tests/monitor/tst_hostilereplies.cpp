@@ -277,7 +277,8 @@ private slots:
 
     // Peers in another process: a reset before or after the request is a
     // socket error like a refused connection; an orderly close without a
-    // reply raises no event. Each probe opens exactly one connection.
+    // reply raises no event and counts as silent. Each probe opens exactly
+    // one connection.
     void resetsAndOrderlyCloses_data() {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("status");
@@ -307,6 +308,24 @@ private slots:
         QVERIFY(rig.text(Col::ReplyTime).contains(u':'));
         QCOMPARE(peer.accepted(), 1);
         QCOMPARE(socket.State(), state);
+
+        // Within the time-out a reset probe starts afresh, while one the
+        // peer closed in order waits for its reply until it times out.
+        rig.clock.advance(5000);
+        rig.pass();
+        if (fault) {
+            QTRY_COMPARE_WITH_TIMEOUT(rig.text(Col::ReplyErr), QStringLiteral("2"), 10000);
+            QCOMPARE(rig.text(Col::Status), status);
+            QCOMPARE(peer.accepted(), 2);
+        } else {
+            QCOMPARE(rig.text(Col::Status), status);
+            QCOMPARE(peer.accepted(), 1);
+            rig.clock.advance(5001);
+            rig.pass();
+            QCOMPARE(rig.text(Col::Status), QStringLiteral("SOCKET超时:10000ms"));
+            QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("1"));
+            QCOMPARE(socket.State(), 0);
+        }
     }
 
     // An endless peer: the row keeps only the start of the reply it can
