@@ -10,6 +10,7 @@ packages=(
   qt6-translations-l10n
   fonts-wqy-microhei
   xvfb xauth imagemagick
+  python3
   "$@"
 )
 

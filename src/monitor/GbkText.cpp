@@ -53,4 +53,18 @@ QString decode(const QByteArray& bytes) {
     return text;
 }
 
+qsizetype wholeCharacters(const QByteArray& bytes, qsizetype maxBytes) {
+    const auto* data = reinterpret_cast<const uchar*>(bytes.constData());
+    const qsizetype size = qMin(bytes.size(), maxBytes);
+    qsizetype pos = 0;
+    while (pos < size) {
+        const bool pair =
+            isLeadByte(data[pos]) && pos + 1 < bytes.size() && isTrailByte(data[pos + 1]);
+        if (pair && pos + 2 > size)
+            break;
+        pos += pair ? 2 : 1;
+    }
+    return pos;
+}
+
 } // namespace GbkText

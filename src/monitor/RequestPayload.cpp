@@ -1,8 +1,8 @@
 #include "monitor/RequestPayload.h"
 
 #include "monitor/GbkText.h"
+#include "monitor/SocketElement.h"
 
-#include <QIODevice>
 #include <QStringList>
 
 #include <cmath>
@@ -90,8 +90,6 @@ QByteArray requestBytes(const QString& text, bool hexEnabled) {
     return GbkText::encode(text);
 }
 
-void SendRequestText(QIODevice& socket, const QString& text, bool hexEnabled) {
-    const QByteArray bytes = requestBytes(text, hexEnabled);
-    if (!bytes.isEmpty())
-        socket.write(bytes);
+void SendRequestText(SocketElement& socket, const QString& text, bool hexEnabled) {
+    socket.SendData(requestBytes(text, hexEnabled));
 }

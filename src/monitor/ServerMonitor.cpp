@@ -15,7 +15,6 @@
 
 #include <QCoreApplication>
 #include <QPointer>
-#include <QTcpSocket>
 
 #include <cmath>
 #include <limits>
@@ -123,68 +122,81 @@ void ServerMonitor::passPreamble() {
 }
 
 // Rows are taken by key in the order the list shows them when the pass
-// begins; a row that disappears meanwhile is skipped, and a reload of the
-// list ends the pass, whose rows are gone.
+// begins, so sorting meanwhile changes nothing and a row that disappears is
+// skipped. After a reload the pass goes on with the new list from the next
+// position, up to the row count taken at the start.
 void ServerMonitor::runPass() {
     const QPointer<ServerMonitor> self(this);
     m_inPass = true;
-    m_passAbandoned = false;
     EchoReply reply; // the tick's reply record, reused for every row
     passPreamble();
 
-    QList<quint64> keys;
     const int count = m_list.rowCount();
-    keys.reserve(count);
-    for (int i = 0; i < count; ++i)
-        keys.append(m_list.index(i, 0).data(ServerRowModel::KeyRole).value<quint64>());
-
-    for (const quint64 key : keys) {
+    QList<quint64> keys(count, 0);
+    const auto takeKeys = [&](int from) {
+        const int shown = qMin(count, m_list.rowCount());
+        for (int i = from; i < count; ++i)
+            keys[i] =
+                i < shown ? m_list.index(i, 0).data(ServerRowModel::KeyRole).value<quint64>() : 0;
+    };
+    takeKeys(0);
+    quint64 keysOfList = m_listGeneration;
+    for (int i = 0; i < count; ++i) {
+        if (keysOfList != m_listGeneration) {
+            keysOfList = m_listGeneration;
+            takeKeys(i);
+        }
+        const quint64 key = keys.at(i);
         const int row = m_rows.rowOfKey(key);
         if (row < 0)
             continue;
-        if (timeOutPendingProbe(row))
+        const PendingProbe pending = checkPendingProbe(row, key);
+        if (pending == PendingProbe::TimedOut)
             continue;
-        startProbe(row, key);
+        if (pending == PendingProbe::None)
+            startProbe(row, key);
         yield();
         if (!self)
             return;
         yield();
         if (!self)
             return;
-        if (m_passAbandoned)
-            break;
         if (!echoRow(key, reply))
             return;
-        if (m_passAbandoned)
-            break;
         if (!isMonitoring()) {
             m_inPass = false;
             return;
         }
     }
-    if (!m_passAbandoned) {
-        SetColor();
-        PassNumber = raised(PassNumber);
-    }
+    SetColor();
+    PassNumber = raised(PassNumber);
     m_inPass = false;
 }
 
-bool ServerMonitor::timeOutPendingProbe(int row) {
+// A probe still pending from an earlier pass is timed out once it is older
+// than the time-out. A younger one is left running, so a silent server is
+// counted even when the interval is shorter than the time-out (a peer that
+// closed without a reply counts as silent). A probe that ended in a socket
+// error, or never started because its address was unusable, starts afresh.
+ServerMonitor::PendingProbe ServerMonitor::checkPendingProbe(int row, quint64 key) {
     if (!m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
-        return false;
+        return PendingProbe::None;
     const qint32 timeOut = m_settings.iTimeOut;
-    if (m_clock.monotonicMs() - m_rows.probeStartedMs(row) <= timeOut)
-        return false;
+    if (m_clock.monotonicMs() - m_rows.probeStartedMs(row) <= timeOut) {
+        const SocketElement* element = WskWeb.element(key);
+        const int state = element ? element->State() : 0;
+        return state == 0 || state == SocketElement::ErrorState ? PendingProbe::None
+                                                                : PendingProbe::Running;
+    }
     const QString limit = QString::number(timeOut) + QStringLiteral("ms");
     m_rows.setText(row, Col::ReplyTime, QStringLiteral("超过") + limit);
     m_rows.setText(row, Col::Status, QStringLiteral("SOCKET超时:") + limit);
     raiseReplyErr(row);
     SocketFaultCount = raised(SocketFaultCount);
-    const quint64 key = m_rows.keyAt(row);
     CheckReplyState(row);
     if (SocketElement* element = WskWeb.element(key))
         element->Close();
-    return true;
+    return PendingProbe::TimedOut;
 }
 
 void ServerMonitor::startProbe(int row, quint64 key) {
@@ -213,7 +225,7 @@ bool ServerMonitor::echoRow(quint64 key, EchoReply& reply) {
     if (!self)
         return false;
     row = m_rows.rowOfKey(key);
-    if (row < 0 || m_passAbandoned)
+    if (row < 0)
         return true;
 
     qint32 lost = m_rows.lostPings(row);
@@ -257,8 +269,7 @@ bool ServerMonitor::echoRow(quint64 key, EchoReply& reply) {
 
 void ServerMonitor::listReloaded() {
     PassNumber = 1;
-    if (m_inPass)
-        m_passAbandoned = true;
+    ++m_listGeneration;
 }
 
 void ServerMonitor::WskWeb_Connect(quint64 key) {
@@ -266,12 +277,13 @@ void ServerMonitor::WskWeb_Connect(quint64 key) {
     SocketElement* element = WskWeb.element(key);
     if (row < 0 || !element)
         return;
-    SendRequestText(element->socket(), m_rows.text(row, Col::PostData), false);
+    SendRequestText(*element, m_rows.text(row, Col::PostData), false);
     m_rows.setText(row, Col::Status, QStringLiteral("已发送数据包,等待回应..."));
 }
 
 // Only the first arrival counts: the socket is closed at once, so later
-// segments of the reply are never read.
+// segments of the reply are never read. The match sees the whole first
+// segment; the row keeps only the start of it that it can show.
 void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
     Q_UNUSED(bytesTotal)
     SocketElement* element = WskWeb.element(key);
@@ -288,7 +300,7 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
         m_rows.setText(row, Col::ReplyTime, QString::number(elapsed) + QStringLiteral("ms"));
     }
     PassReplyCount = raised(PassReplyCount);
-    m_rows.setToolTip(row, Col::ReplyData, reply);
+    m_rows.setLastReply(row, bytes);
     showReplyCount();
 
     const QPointer<ServerMonitor> self(this);
@@ -308,7 +320,7 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
         m_rows.setToolTip(row, Col::ReplyErr, QStringLiteral("累计错误数:0"));
         m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
     } else {
-        m_rows.setText(row, Col::Status, QStringLiteral("应答包错误：") + reply);
+        m_rows.setStatusWithReply(row, QStringLiteral("应答包错误："));
         raiseReplyErr(row);
         m_rows.setToolTip(row, Col::ReplyErr,
                           QStringLiteral("累计错误数:") + m_rows.text(row, Col::ReplyErr));

@@ -82,7 +82,8 @@ private:
     void waitingTick();
     void runPass();
     void passPreamble();
-    bool timeOutPendingProbe(int row);
+    enum class PendingProbe { None, Running, TimedOut };
+    PendingProbe checkPendingProbe(int row, quint64 key);
     void startProbe(int row, quint64 key);
     bool echoRow(quint64 key, EchoReply& reply);
     void yield();
@@ -115,5 +116,5 @@ private:
     qint32 PingFaultCount = 0;
     qint32 PassReplyCount = 0;
     bool m_inPass = false;
-    bool m_passAbandoned = false;
+    quint64 m_listGeneration = 0; // raised by every reload of the list
 };

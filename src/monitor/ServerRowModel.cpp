@@ -1,5 +1,7 @@
 #include "monitor/ServerRowModel.h"
 
+#include "monitor/GbkText.h"
+
 #include <algorithm>
 #include <array>
 
@@ -49,11 +51,26 @@ struct ServerRowModel::Row {
     CellTexts texts;
     CellTexts tags;
     CellTexts toolTips;
+    QByteArray reply; // the kept start of the last reply, GBK
+    bool replyCut = false;
+    bool replyTip = false;        // the ReplyData tool-tip is the last reply
+    bool statusWithReply = false; // Status is texts[Status] + the last reply
     bool checked = false;
     qint32 lostPings = 0;
     qint32 averagePingMs = 0;
     qint64 probeStartedMs = 0;
     QColor colour;
+
+    QString replyText() const {
+        return replyCut ? GbkText::decode(reply) + QStringLiteral("…") : GbkText::decode(reply);
+    }
+    QString text(int column) const {
+        return column == Status && statusWithReply ? texts.at(column) + replyText()
+                                                   : texts.at(column);
+    }
+    QString toolTip(int column) const {
+        return column == ReplyData && replyTip ? replyText() : toolTips.at(column);
+    }
 };
 
 ServerRowModel::ServerRowModel(QObject* parent)
@@ -125,11 +142,11 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        return shownText(row.texts.at(column), true);
-    case Qt::ToolTipRole:
-        return row.toolTips.at(column).isEmpty()
-                   ? QVariant()
-                   : QVariant(shownText(row.toolTips.at(column), false));
+        return shownText(row.text(column), true);
+    case Qt::ToolTipRole: {
+        const QString tip = row.toolTip(column);
+        return tip.isEmpty() ? QVariant() : QVariant(shownText(tip, false));
+    }
     case Qt::CheckStateRole:
         return column == ID ? QVariant(row.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
     case Qt::BackgroundRole:
@@ -142,7 +159,7 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
     case KeyRole:
         return row.key;
     case FullTextRole:
-        return row.texts.at(column);
+        return row.text(column);
     default:
         return {};
     }
@@ -194,21 +211,28 @@ int ServerRowModel::rowOfKey(RowKey key) const {
                : -1;
 }
 
-QString ServerRowModel::cellText(int row, Column column, CellTexts Row::*field) const {
-    return row >= 0 && row < m_rows.size() ? (m_rows.at(row).*field).at(column) : QString();
-}
-
 void ServerRowModel::setCellText(int row, Column column, CellTexts Row::*field,
                                  const QString& value, const QList<int>& roles) {
-    if (row < 0 || row >= m_rows.size() || (m_rows.at(row).*field).at(column) == value)
+    if (row < 0 || row >= m_rows.size())
         return;
-    (m_rows[row].*field)[column] = value;
+    Row& r = m_rows[row];
+    // A cell that showed the last reply shows the new value from now on.
+    bool* fromReply = nullptr;
+    if (field == &Row::texts && column == Status)
+        fromReply = &r.statusWithReply;
+    else if (field == &Row::toolTips && column == ReplyData)
+        fromReply = &r.replyTip;
+    if ((!fromReply || !*fromReply) && (r.*field).at(column) == value)
+        return;
+    if (fromReply)
+        *fromReply = false;
+    (r.*field)[column] = value;
     const QModelIndex cell = index(row, column);
     emit dataChanged(cell, cell, roles);
 }
 
 QString ServerRowModel::text(int row, Column column) const {
-    return cellText(row, column, &Row::texts);
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).text(column) : QString();
 }
 
 void ServerRowModel::setText(int row, Column column, const QString& text) {
@@ -216,7 +240,7 @@ void ServerRowModel::setText(int row, Column column, const QString& text) {
 }
 
 QString ServerRowModel::tag(int row, Column column) const {
-    return cellText(row, column, &Row::tags);
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).tags.at(column) : QString();
 }
 
 void ServerRowModel::setTag(int row, Column column, const QString& tag) {
@@ -224,11 +248,50 @@ void ServerRowModel::setTag(int row, Column column, const QString& tag) {
 }
 
 QString ServerRowModel::toolTip(int row, Column column) const {
-    return cellText(row, column, &Row::toolTips);
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).toolTip(column) : QString();
 }
 
 void ServerRowModel::setToolTip(int row, Column column, const QString& toolTip) {
     setCellText(row, column, &Row::toolTips, toolTip, {Qt::ToolTipRole});
+}
+
+void ServerRowModel::setLastReply(int row, const QByteArray& reply) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    Row& r = m_rows[row];
+    // A copy of its own, so the whole reply is released with the caller's.
+    const qsizetype kept = GbkText::wholeCharacters(reply, ReplyKeptBytes);
+    r.reply = QByteArray(reply.constData(), kept);
+    r.replyCut = kept < reply.size();
+    r.replyTip = true;
+    const QModelIndex tip = index(row, ReplyData);
+    emit dataChanged(tip, tip, {Qt::ToolTipRole});
+    if (r.statusWithReply) {
+        const QModelIndex status = index(row, Status);
+        emit dataChanged(status, status, {Qt::DisplayRole, FullTextRole});
+    }
+}
+
+void ServerRowModel::setStatusWithReply(int row, const QString& prefix) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    Row& r = m_rows[row];
+    r.texts[Status] = prefix;
+    r.statusWithReply = true;
+    const QModelIndex status = index(row, Status);
+    emit dataChanged(status, status, {Qt::DisplayRole, FullTextRole});
+}
+
+qsizetype ServerRowModel::retainedBytes(int row) const {
+    if (row < 0 || row >= m_rows.size())
+        return 0;
+    const Row& r = m_rows.at(row);
+    qsizetype bytes = sizeof(Row) + r.reply.capacity();
+    for (const CellTexts* cells : {&r.texts, &r.tags, &r.toolTips}) {
+        for (const QString& text : *cells)
+            bytes += text.capacity() * qsizetype(sizeof(QChar));
+    }
+    return bytes;
 }
 
 bool ServerRowModel::isChecked(int row) const {

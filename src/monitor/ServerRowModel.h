@@ -38,6 +38,7 @@ public:
         FullTextRole,               // the cell's whole text (display is capped)
     };
     using RowKey = quint64;
+    static constexpr qsizetype ReplyKeptBytes = 4096;
 
     explicit ServerRowModel(QObject* parent = nullptr);
     ~ServerRowModel() override;
@@ -67,6 +68,14 @@ public:
     void setTag(int row, Column column, const QString& tag);
     QString toolTip(int row, Column column) const;
     void setToolTip(int row, Column column, const QString& toolTip);
+    // The last reply of the row's probe, shown as the ReplyData tool-tip from
+    // now on. The row keeps only its first ReplyKeptBytes bytes (whole
+    // characters, followed by "…" when cut): enough for what a cell shows.
+    void setLastReply(int row, const QByteArray& reply);
+    // Status becomes prefix followed by the last reply.
+    void setStatusWithReply(int row, const QString& prefix);
+    // The bytes the row holds: its texts, its last reply and its side data.
+    qsizetype retainedBytes(int row) const;
     bool isChecked(int row) const;
     void setChecked(int row, bool checked);
 
@@ -86,7 +95,6 @@ signals:
 private:
     struct Row;
     using CellTexts = std::array<QString, ColumnCount>;
-    QString cellText(int row, Column column, CellTexts Row::*field) const;
     void setCellText(int row, Column column, CellTexts Row::*field, const QString& value,
                      const QList<int>& roles);
 

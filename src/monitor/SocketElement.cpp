@@ -1,6 +1,17 @@
 #include "monitor/SocketElement.h"
 
-#include <QTcpSocket>
+#include <QHostInfo>
+#include <QNetworkInterface>
+#include <QPointer>
+#include <QSocketNotifier>
+
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 const QStringList& SocketStateNames() {
     static const QStringList names{QStringLiteral("关闭"),     QStringLiteral("打开"),
@@ -11,27 +22,51 @@ const QStringList& SocketStateNames() {
     return names;
 }
 
+namespace {
+
+// The address and port as a socket address of the system; false for an
+// address of no family the system connects to.
+bool socketAddress(const QHostAddress& address, quint16 port, sockaddr_storage& storage,
+                   socklen_t& length) {
+    std::memset(&storage, 0, sizeof storage);
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto* in = reinterpret_cast<sockaddr_in*>(&storage);
+        in->sin_family = AF_INET;
+        in->sin_port = htons(port);
+        in->sin_addr.s_addr = htonl(address.toIPv4Address());
+        length = sizeof *in;
+        return true;
+    }
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_port = htons(port);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&in6->sin6_addr, &bytes, sizeof bytes);
+        if (const QString scope = address.scopeId(); !scope.isEmpty()) {
+            bool numeric = false;
+            const uint index = scope.toUInt(&numeric);
+            in6->sin6_scope_id =
+                numeric ? index : uint(QNetworkInterface::interfaceIndexFromName(scope));
+        }
+        length = sizeof *in6;
+        return true;
+    }
+    return false;
+}
+
+bool wouldBlock(int number) {
+    return number == EAGAIN || number == EWOULDBLOCK;
+}
+
+} // namespace
+
 SocketElement::SocketElement(quint64 key, QObject* parent)
     : QObject(parent)
     , m_key(key) {}
 
 SocketElement::~SocketElement() {
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->abort();
-    }
-}
-
-QTcpSocket& SocketElement::socket() {
-    if (!m_socket) {
-        m_socket = new QTcpSocket(this);
-        connect(m_socket, &QTcpSocket::connected, this, [this] { emit Connected(m_key); });
-        connect(m_socket, &QTcpSocket::readyRead, this,
-                [this] { emit DataArrival(m_key, m_socket->bytesAvailable()); });
-        connect(m_socket, &QTcpSocket::errorOccurred, this, &SocketElement::onErrorOccurred);
-        connect(m_socket, &QTcpSocket::disconnected, this, &SocketElement::onDisconnected);
-    }
-    return *m_socket;
+    Close();
 }
 
 bool SocketElement::Connect(const QString& remoteHost, int remotePort, QString* error) {
@@ -42,80 +77,283 @@ bool SocketElement::Connect(const QString& remoteHost, int remotePort, QString* 
             *error = tr("Invalid port number: %1").arg(remotePort);
         return false;
     }
-    QTcpSocket& tcp = socket();
     Close();
-    // An error the socket reports from inside connectToHost is delivered after
-    // the call, like every other outcome.
-    m_inConnect = true;
-    tcp.connectToHost(remoteHost, static_cast<quint16>(remotePort));
-    m_inConnect = false;
+    // An outcome found during the call is delivered after it, like every other.
+    m_inCall = true;
+    QHostAddress literal;
+    if (literal.setAddress(remoteHost)) {
+        m_addresses = {literal};
+        connectNext();
+    } else {
+        m_phase = Phase::Resolving;
+        m_lookupId = QHostInfo::lookupHost(remoteHost, this,
+                                           [this, attempt = m_attempt](const QHostInfo& info) {
+                                               if (attempt == m_attempt)
+                                                   hostFound(info);
+                                           });
+    }
+    m_inCall = false;
     return true;
 }
 
-void SocketElement::Close() {
-    if (m_socket)
-        m_socket->abort();
-    ++m_attempt;
-    m_failed = false;
-    m_peerClosed = false;
-}
-
-int SocketElement::State() const {
-    if (!m_socket)
-        return 0;
-    switch (m_socket->state()) {
-    case QAbstractSocket::UnconnectedState:
-        return m_failed ? 9 : (m_peerClosed ? 8 : 0);
-    case QAbstractSocket::HostLookupState:
-        return 4;
-    case QAbstractSocket::ConnectingState:
-        return 6;
-    case QAbstractSocket::ConnectedState:
-        return 7;
-    case QAbstractSocket::BoundState:
-        return 1;
-    case QAbstractSocket::ListeningState:
-        return 2;
-    case QAbstractSocket::ClosingState:
-        return 8;
-    }
-    return 0;
-}
-
-void SocketElement::SendData(const QByteArray& bytes) {
-    if (m_socket && !bytes.isEmpty())
-        m_socket->write(bytes);
-}
-
-QByteArray SocketElement::GetData() {
-    return m_socket ? m_socket->readAll() : QByteArray();
-}
-
-void SocketElement::onErrorOccurred() {
-    const QAbstractSocket::SocketError code = m_socket->error();
-    // The peer closing its side is no error of the probe.
-    if (code == QAbstractSocket::RemoteHostClosedError) {
-        m_peerClosed = true;
+void SocketElement::hostFound(const QHostInfo& info) {
+    m_lookupId = -1;
+    if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
+        fail(ENXIO);
         return;
     }
-    m_failed = true;
-    const int number = static_cast<int>(code);
-    const QString description = m_socket->errorString();
-    if (!m_inConnect) {
+    m_addresses = info.addresses();
+    connectNext();
+}
+
+// Connects to the first usable address still to try; an address that fails
+// at once gives way to the next.
+void SocketElement::connectNext() {
+    int number = EAFNOSUPPORT;
+    while (!m_addresses.isEmpty()) {
+        sockaddr_storage storage{};
+        socklen_t length = 0;
+        if (!socketAddress(m_addresses.takeFirst(), quint16(m_remotePort), storage, length))
+            continue;
+        m_fd = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (m_fd < 0) {
+            number = errno; // out of descriptors: the next address fares no better
+            break;
+        }
+        if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&storage), length) == 0 ||
+            errno == EINPROGRESS) {
+            // Even a connection made at once is reported from the write notifier.
+            m_phase = Phase::Connecting;
+            watch(m_write, QSocketNotifier::Write, &SocketElement::writable);
+            return;
+        }
+        number = errno;
+        release();
+    }
+    fail(number);
+}
+
+void SocketElement::watch(QSocketNotifier*& notifier, int type, void (SocketElement::*handler)()) {
+    if (!notifier) {
+        notifier = new QSocketNotifier(static_cast<QSocketNotifier::Type>(type), this);
+        connect(notifier, &QSocketNotifier::activated, this, handler);
+    }
+    notifier->setSocket(m_fd);
+    notifier->setEnabled(true);
+}
+
+void SocketElement::Close() {
+    if (m_lookupId >= 0) {
+        QHostInfo::abortHostLookup(m_lookupId);
+        m_lookupId = -1;
+    }
+    release();
+    m_addresses.clear();
+    m_phase = Phase::Closed;
+    ++m_attempt;
+}
+
+// Gives the descriptor back; the notifiers stop watching it first, as it
+// may be handed out again at once.
+void SocketElement::release() {
+    for (QSocketNotifier* notifier : {m_read, m_write, m_exception}) {
+        if (notifier)
+            notifier->setEnabled(false);
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_pending = QByteArray();
+    m_pendingSent = 0;
+}
+
+void SocketElement::fail(int number) {
+    release();
+    m_phase = Phase::Failed;
+    const QString description = errorDescription(number);
+    if (!m_inCall) {
         emit Error(m_key, number, description);
         return;
     }
-    const quint64 attempt = m_attempt;
     QMetaObject::invokeMethod(
         this,
-        [this, attempt, number, description] {
+        [this, attempt = m_attempt, number, description] {
             if (attempt == m_attempt)
                 emit Error(m_key, number, description);
         },
         Qt::QueuedConnection);
 }
 
-void SocketElement::onDisconnected() {
-    if (!m_failed)
-        m_peerClosed = true;
+int SocketElement::State() const {
+    switch (m_phase) {
+    case Phase::Closed:
+        return 0;
+    case Phase::Resolving:
+        return 4;
+    case Phase::Connecting:
+        return 6;
+    case Phase::Connected:
+        return 7;
+    case Phase::PeerClosed:
+        return 8;
+    case Phase::Failed:
+        return 9;
+    }
+    return 0;
+}
+
+void SocketElement::writable() {
+    if (m_fd < 0)
+        return;
+    if (m_phase != Phase::Connecting) {
+        flush();
+        return;
+    }
+    int number = 0;
+    socklen_t length = sizeof number;
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &number, &length) != 0)
+        number = errno;
+    if (number != 0) {
+        release();
+        // A refused or unreachable address gives way to the next one; a
+        // connection the peer took and then reset is never made again.
+        if (number != ECONNRESET && !m_addresses.isEmpty())
+            connectNext();
+        else
+            fail(number);
+        return;
+    }
+    m_addresses.clear();
+    m_phase = Phase::Connected;
+    if (m_pendingSent == m_pending.size())
+        m_write->setEnabled(false);
+    watch(m_read, QSocketNotifier::Read, &SocketElement::readable);
+    watch(m_exception, QSocketNotifier::Exception, &SocketElement::exceptional);
+    const QPointer<SocketElement> self(this);
+    emit Connected(m_key);
+    if (self && m_phase == Phase::Connected && m_pendingSent < m_pending.size())
+        flush();
+}
+
+void SocketElement::readable() {
+    if (m_fd < 0)
+        return;
+    if (const qint64 waiting = bytesAvailable(); waiting > 0) {
+        m_readSinceArrival = false;
+        const QPointer<SocketElement> self(this);
+        emit DataArrival(m_key, waiting);
+        // Like the control it stands for, the element reports new data only
+        // after the last arrival was fetched.
+        if (self && m_fd >= 0 && !m_readSinceArrival)
+            m_read->setEnabled(false);
+        return;
+    }
+    char byte = 0;
+    const ssize_t peeked = ::recv(m_fd, &byte, 1, MSG_PEEK);
+    if (peeked == 0) {
+        // An orderly close by the peer is no error.
+        m_phase = Phase::PeerClosed;
+        m_read->setEnabled(false);
+        m_exception->setEnabled(false);
+    } else if (peeked < 0 && !wouldBlock(errno) && errno != EINTR) {
+        fail(errno);
+    }
+}
+
+// Urgent data raises the exception notifier as well as a broken connection;
+// urgent data is not part of the reply, so it is no longer watched.
+void SocketElement::exceptional() {
+    if (m_fd < 0)
+        return;
+    int number = 0;
+    socklen_t length = sizeof number;
+    if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &number, &length) != 0)
+        number = errno;
+    if (number != 0)
+        fail(number);
+    else
+        m_exception->setEnabled(false);
+}
+
+qint64 SocketElement::bytesAvailable() const {
+    int waiting = 0;
+    return m_fd >= 0 && ::ioctl(m_fd, FIONREAD, &waiting) == 0 ? waiting : 0;
+}
+
+void SocketElement::SendData(const QByteArray& bytes) {
+    if (bytes.isEmpty() || m_phase == Phase::Closed || m_phase == Phase::Failed)
+        return;
+    m_pending.append(bytes);
+    if (m_phase == Phase::Connected || m_phase == Phase::PeerClosed) {
+        m_inCall = true;
+        flush();
+        m_inCall = false;
+    }
+}
+
+void SocketElement::flush() {
+    while (m_pendingSent < m_pending.size()) {
+        const ssize_t sent = ::send(m_fd, m_pending.constData() + m_pendingSent,
+                                    size_t(m_pending.size() - m_pendingSent), MSG_NOSIGNAL);
+        if (sent > 0) {
+            m_pendingSent += sent;
+        } else if (sent < 0 && wouldBlock(errno)) {
+            m_write->setEnabled(true);
+            return;
+        } else if (sent < 0 && errno != EINTR) {
+            fail(errno);
+            return;
+        }
+    }
+    m_pending = QByteArray();
+    m_pendingSent = 0;
+    m_write->setEnabled(false);
+}
+
+QByteArray SocketElement::GetData() {
+    if (m_fd < 0)
+        return {};
+    m_readSinceArrival = true;
+    QByteArray bytes;
+    if (const qint64 waiting = bytesAvailable(); waiting > 0) {
+        bytes.resize(qMin<qint64>(waiting, ReadLimit));
+        const ssize_t got = ::recv(m_fd, bytes.data(), size_t(bytes.size()), 0);
+        bytes.resize(got > 0 ? got : 0);
+    }
+    if (m_phase == Phase::Connected)
+        m_read->setEnabled(true);
+    return bytes;
+}
+
+QString SocketElement::errorDescription(int number) {
+    switch (number) {
+    case ECONNREFUSED:
+        return QStringLiteral("连接被拒绝");
+    case ECONNRESET:
+    case EPIPE: // a send after the peer reset the connection
+        return QStringLiteral("连接被对方重置");
+    case ETIMEDOUT:
+        return QStringLiteral("连接超时");
+    case EHOSTUNREACH:
+        return QStringLiteral("主机不可达");
+    case ENETUNREACH:
+        return QStringLiteral("网络不可达");
+    case ENXIO:
+        return QStringLiteral("找不到主机");
+    case EMFILE:
+    case ENFILE:
+    case ENOBUFS:
+    case ENOMEM:
+        return QStringLiteral("系统资源不足");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有权限");
+    case EADDRNOTAVAIL:
+        return QStringLiteral("地址不可用");
+    case EAFNOSUPPORT:
+        return QStringLiteral("不支持的地址类型");
+    default:
+        return QStringLiteral("网络错误(%1)").arg(number);
+    }
 }

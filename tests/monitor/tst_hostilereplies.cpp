@@ -11,8 +11,11 @@
 #include "platform/FileLimit.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -31,6 +34,7 @@ namespace {
 const QString kCorrect = QStringLiteral("已收到正确的回应包");
 const QString kWrong = QStringLiteral("应答包错误：");
 const QString kSent = QStringLiteral("已发送数据包,等待回应...");
+const QString kResetStatus = QStringLiteral("SOCKET错误:连接被对方重置");
 
 // A loopback peer that answers the first bytes of a request, resets every
 // connection at once, or accepts and never reads.
@@ -77,6 +81,48 @@ private:
 
     QTcpServer m_server;
     QByteArray m_answer;
+};
+
+// A peer in a process of its own (tcp_peer.py beside this test), so that
+// none of it runs in the event loop of the sockets under test. It counts the
+// connections it accepted and reports them when asked.
+class ProcessPeer final {
+public:
+    explicit ProcessPeer(const QString& mode) {
+        m_process.start(QStringLiteral("python3"),
+                        {qEnvironmentVariable("SERVERMON_SOURCE_DIR") +
+                             QStringLiteral("/tests/monitor/tcp_peer.py"),
+                         mode});
+        const QByteArray line = readLine();
+        if (line.startsWith("port "))
+            m_port = QString::fromLatin1(line.mid(5).trimmed());
+    }
+    ~ProcessPeer() {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(10000))
+            m_process.kill();
+        m_process.waitForFinished(10000);
+    }
+    Q_DISABLE_COPY_MOVE(ProcessPeer)
+
+    QString port() const { return m_port; } // empty when the peer did not start
+    int accepted() {
+        m_process.write("count\n");
+        const QByteArray line = readLine();
+        return line.startsWith("accepted ") ? line.mid(9).trimmed().toInt() : -1;
+    }
+
+private:
+    QByteArray readLine() {
+        QElapsedTimer waited;
+        waited.start();
+        while (!m_process.canReadLine() && waited.elapsed() < 20000)
+            m_process.waitForReadyRead(1000);
+        return m_process.readLine();
+    }
+
+    QProcess m_process;
+    QString m_port;
 };
 
 // Echoes always answer; a test may act in the middle of an echo, as the
@@ -207,22 +253,119 @@ private slots:
             QVERIFY(rig.shown(Col::ReplyData, Qt::ToolTipRole).endsWith(u'…'));
     }
 
-    // A peer that resets every connection: no success is ever shown, and the
-    // probe ends at the latest as a time-out.
+    // A peer in this thread that resets every connection: a socket error,
+    // and the connection is never made again.
     void peerResetsAfterConnect() {
         HostilePeer peer(HostilePeer::Mode::Reset);
         Rig rig;
         rig.rows.resetRows({record(peer.port(), "HELLO", "OK")});
         rig.pass();
-        QTRY_COMPARE(peer.accepted, 1);
+        QTRY_COMPARE(rig.text(Col::Status), kResetStatus);
+        QCOMPARE(rig.text(Col::ReplyErr) + rig.rows.tag(0, Col::ReplyErr), QStringLiteral("11"));
         QTRY_COMPARE(peer.open, 0);
-        QVERIFY(rig.text(Col::Status) != kCorrect);
-        qInfo("after the reset: %s", qPrintable(rig.text(Col::Status)));
+        QCOMPARE(peer.accepted, 1);
+        QCOMPARE(rig.monitor.socketFaultCount(), 1);
+        QCOMPARE(rig.monitor.sockets().element(rig.rows.keyAt(0))->State(),
+                 SocketElement::ErrorState);
         rig.clock.advance(rig.settings.iTimeOut + 1);
         rig.pass();
         QCOMPARE(rig.text(Col::Status), QStringLiteral("SOCKET超时:10000ms"));
-        QVERIFY(rig.text(Col::ReplyErr).toInt() >= 1);
+        QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("2"));
         QCOMPARE(rig.monitor.passReplyCount(), 0);
+        QCOMPARE(peer.accepted, 1);
+    }
+
+    // Peers in another process: a reset before or after the request is a
+    // socket error like a refused connection; an orderly close without a
+    // reply raises no event and counts as silent. Each probe opens exactly
+    // one connection.
+    void resetsAndOrderlyCloses_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("state");
+        QTest::newRow("reset on accept") << "reset-on-accept" << kResetStatus << 9;
+        QTest::newRow("reset after reading") << "reset-after-read" << kResetStatus << 9;
+        QTest::newRow("orderly close after reading") << "close-after-read" << kSent << 8;
+    }
+    void resetsAndOrderlyCloses() {
+        QFETCH(QString, mode);
+        QFETCH(QString, status);
+        QFETCH(int, state);
+        ProcessPeer peer(mode);
+        QVERIFY2(!peer.port().isEmpty(), "the Python peer did not start");
+        Rig rig;
+        rig.settings.iReplyLim = 1;
+        rig.rows.resetRows({record(peer.port(), "HELLO\r\n", "OK")});
+        const SocketElement& socket = *rig.monitor.sockets().element(rig.rows.keyAt(0));
+        rig.pass();
+        QTRY_COMPARE_WITH_TIMEOUT(socket.State(), state, 10000);
+        QCOMPARE(rig.text(Col::Status), status);
+        const bool fault = state == SocketElement::ErrorState;
+        QCOMPARE(rig.text(Col::ReplyErr), QString(fault ? "1" : "0"));
+        QCOMPARE(rig.rows.tag(0, Col::ReplyErr), QString(fault ? "1" : ""));
+        QCOMPARE(rig.monitor.socketFaultCount(), fault ? 1 : 0);
+        QCOMPARE(rig.alerts.alerts.size(), fault ? 1 : 0);
+        QVERIFY(rig.text(Col::ReplyTime).contains(u':'));
+        QCOMPARE(peer.accepted(), 1);
+        QCOMPARE(socket.State(), state);
+
+        // Within the time-out a reset probe starts afresh, while one the
+        // peer closed in order waits for its reply until it times out.
+        rig.clock.advance(5000);
+        rig.pass();
+        if (fault) {
+            QTRY_COMPARE_WITH_TIMEOUT(rig.text(Col::ReplyErr), QStringLiteral("2"), 10000);
+            QCOMPARE(rig.text(Col::Status), status);
+            QCOMPARE(peer.accepted(), 2);
+        } else {
+            QCOMPARE(rig.text(Col::Status), status);
+            QCOMPARE(peer.accepted(), 1);
+            rig.clock.advance(5001);
+            rig.pass();
+            QCOMPARE(rig.text(Col::Status), QStringLiteral("SOCKET超时:10000ms"));
+            QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("1"));
+            QCOMPARE(socket.State(), 0);
+        }
+    }
+
+    // An endless peer: the row keeps only the start of the reply it can
+    // show, the socket reads at most its limit at once, and the whole first
+    // segment is still matched.
+    void endlessPeerLeavesBoundedRows() {
+        ProcessPeer peer(QStringLiteral("stream"));
+        QVERIFY2(!peer.port().isEmpty(), "the Python peer did not start");
+        HostilePeer late(HostilePeer::Mode::Answer, QByteArray(6000, 'y') + "END");
+        Rig rig;
+        QList<ServerRecord> records;
+        for (int i = 0; i < 10; ++i)
+            records.append(record(peer.port(), "GET", i % 2 ? "xxx" : "absent"));
+        records.append(record(late.port(), "GET", "end"));
+        rig.rows.resetRows(records);
+        rig.pass();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor.passReplyCount() == records.size(), 20000);
+        for (int row = 0; row < records.size(); ++row) {
+            const bool wrong = row < 10 && row % 2 == 0;
+            QCOMPARE(rig.text(Col::Status, row).startsWith(kWrong), wrong);
+            const QString reply = rig.rows.toolTip(row, Col::ReplyData);
+            QCOMPARE(reply.size(), ServerRowModel::ReplyKeptBytes + 1);
+            QVERIFY(reply.endsWith(u'…'));
+            QVERIFY(rig.shown(Col::Status, Qt::DisplayRole, row).size() <= 4097);
+            const qsizetype bytes = rig.rows.retainedBytes(row);
+            QVERIFY2(bytes < 8192,
+                     qPrintable(QStringLiteral("row %1 keeps %2 bytes").arg(row).arg(bytes)));
+        }
+        qInfo("bytes kept by a row after a 64 KiB reply: %lld",
+              static_cast<long long>(rig.rows.retainedBytes(0)));
+        QCOMPARE(rig.text(Col::Status, 10), kCorrect);
+        QCOMPARE(peer.accepted(), 10);
+
+        SocketElement socket;
+        QSignalSpy arrived(&socket, &SocketElement::DataArrival);
+        QVERIFY(socket.Connect(QStringLiteral("127.0.0.1"), peer.port().toInt()));
+        QVERIFY(arrived.wait(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(socket.bytesAvailable() > SocketElement::ReadLimit, 10000);
+        QCOMPARE(socket.GetData().size(), SocketElement::ReadLimit);
+        QCOMPARE(arrived.size(), 1); // no new arrival until the last was fetched
     }
 
     // A request far larger than the socket buffers, to a peer that never
@@ -239,7 +382,7 @@ private slots:
         bool ticked = false;
         QTimer::singleShot(0, [&ticked] { ticked = true; });
         QTRY_VERIFY(ticked);
-        QTcpSocket& socket = rig.monitor.sockets().element(rig.rows.keyAt(0))->socket();
+        const SocketElement& socket = *rig.monitor.sockets().element(rig.rows.keyAt(0));
         QVERIFY2(socket.bytesToWrite() > 0, "the peer took the whole request");
 
         rig.clock.advance(rig.settings.iTimeOut + 1);
@@ -250,8 +393,8 @@ private slots:
 
     // 5,000 rows over five loopback servers, the list reloaded in the middle
     // of a pass ten times in a row (inside an echo, or from a timer that fires
-    // during the pass's next yield); then a whole pass. Every descriptor opened
-    // for the probes is closed again.
+    // during the pass's next yield), each pass going on with the new list;
+    // then a whole pass. Every descriptor opened for the probes is closed again.
     void reloadDuringPassesOf5000Rows() {
         constexpr int Rows = 5000;
         const long limit = FileLimit::raiseToHardLimit();
@@ -298,8 +441,17 @@ private slots:
                 QCOMPARE(rig.monitor.sockets().count(), Rows);
             }
             rig.echo.duringEcho = nullptr;
-            rig.pass();
+            // The last reload reset the pass number; its pass ended as usual.
             QCOMPARE(rig.monitor.passNumber(), 2);
+            const auto pending = [&rig] {
+                for (int row = 0; row < Rows; ++row)
+                    if (rig.text(Col::ReplyTime, row).contains(u':'))
+                        return true;
+                return false;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(!pending(), 120000);
+            rig.pass();
+            QCOMPARE(rig.monitor.passNumber(), 3);
             QTRY_VERIFY_WITH_TIMEOUT(rig.monitor.passReplyCount() == Rows, 120000);
             for (int row = 0; row < Rows; ++row)
                 QCOMPARE(rig.text(Col::Status, row), kCorrect);

@@ -10,6 +10,7 @@
 #include "monitor/SocketElement.h"
 
 #include <QPointer>
+#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -122,6 +123,7 @@ struct PendingCase {
     qint32 timeOut;
     QTime start;
     qint64 age;
+    enum Outcome { TimedOut, LeftRunning, Restarted } outcome;
     QString replyErr;
 };
 struct EchoCase {
@@ -245,16 +247,21 @@ private slots:
         QCOMPARE(rig.rows.rowColour(0), errors == "0" ? QColor() : QColor(255, 0, 0));
     }
 
-    // A probe left pending (silent server) or failed (refused) by the first pass.
+    // A probe left pending (silent server) or failed (refused) by the first
+    // pass: timed out once older than the time-out; younger, a silent
+    // server's probe is left running and a failed one is started afresh.
     void pendingProbe_data() {
         QTest::addColumn<PendingCase>("c");
         const QTime noon(12, 0), midnight(23, 59, 59, 900);
-        QTest::newRow("older: timed out") << PendingCase{false, 10000, noon, 10001, "1"};
-        QTest::newRow("exactly the time-out") << PendingCase{false, 10000, noon, 10000, "0"};
-        QTest::newRow("younger: restarted") << PendingCase{false, 10000, noon, 5000, "0"};
-        QTest::newRow("time-out above 32767") << PendingCase{false, 40000, noon, 40001, "1"};
-        QTest::newRow("across midnight") << PendingCase{false, 10000, midnight, 10001, "1"};
-        QTest::newRow("refused, then timed out") << PendingCase{true, 10000, noon, 10001, "2"};
+        using P = PendingCase;
+        QTest::newRow("older: timed out") << P{false, 10000, noon, 10001, P::TimedOut, "1"};
+        QTest::newRow("exactly the time-out") << P{false, 10000, noon, 10000, P::LeftRunning, "0"};
+        QTest::newRow("younger: left running") << P{false, 10000, noon, 5000, P::LeftRunning, "0"};
+        QTest::newRow("time-out above 32767") << P{false, 40000, noon, 40001, P::TimedOut, "1"};
+        QTest::newRow("across midnight") << P{false, 10000, midnight, 10001, P::TimedOut, "1"};
+        QTest::newRow("refused, then timed out") << P{true, 10000, noon, 10001, P::TimedOut, "2"};
+        QTest::newRow("refused, younger: restarted")
+            << P{true, 10000, noon, 5000, P::Restarted, "2"};
     }
     void pendingProbe() {
         QFETCH(PendingCase, c);
@@ -270,8 +277,8 @@ private slots:
 
         rig.clock.advance(c.age);
         rig.pass();
-        QCOMPARE(rig.text(Col::ReplyErr), c.replyErr);
-        if (c.replyErr != "0") {
+        QTRY_COMPARE(rig.text(Col::ReplyErr), c.replyErr);
+        if (c.outcome == PendingCase::TimedOut) {
             const QString limit = QString::number(c.timeOut) + "ms";
             QCOMPARE(rig.text(Col::ReplyTime), "超过" + limit);
             QCOMPARE(rig.text(Col::Status), "SOCKET超时:" + limit);
@@ -280,8 +287,128 @@ private slots:
             QCOMPARE(rig.echo.targets.size(), 1); // no probe, no echo
             rig.pass();                           // probed as usual again
         }
+        QCOMPARE(rig.echo.targets.size(), 2); // the echo goes on in every case
+        if (c.outcome == PendingCase::LeftRunning) {
+            QCOMPARE(rig.socketState(), QStringLiteral("已连接"));
+            QCOMPARE(rig.text(Col::Status), QStringLiteral("已发送数据包,等待回应..."));
+            QCOMPARE(rig.rows.probeStartedMs(0), rig.clock.monotonicMs() - c.age);
+        }
+        QTRY_COMPARE(server.connections,
+                     c.refused ? 0 : (c.outcome == PendingCase::TimedOut ? 2 : 1));
+    }
+
+    // A port the socket cannot use fails at the call: nothing runs, so the
+    // next pass tries again.
+    void unusablePortIsProbedAgain() {
+        Rig rig;
+        rig.rows.resetRows({record(QStringLiteral("70000"), "Q", "OK")});
+        rig.pass();
+        QCOMPARE(rig.text(Col::Status), QStringLiteral("正在尝试连接服务器"));
+        QCOMPARE(rig.socketState(), QStringLiteral("关闭"));
+        rig.clock.advance(5000);
+        rig.pass();
+        QCOMPARE(rig.rows.probeStartedMs(0), rig.clock.monotonicMs());
+        QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("0"));
         QCOMPARE(rig.echo.targets.size(), 2);
-        QTRY_COMPARE(server.connections, c.refused ? 0 : 2);
+    }
+
+    // With passes every 6 s and a 10 s time-out, a server that accepts and
+    // never answers is timed out by the first pass after 10 s, and counted
+    // once.
+    void silentServerCountedWhenTheIntervalIsShorterThanTheTimeOut() {
+        Rig rig;
+        rig.settings.iTimerN = 5;
+        rig.settings.iTimeOut = 10000;
+        ScriptedServer server({});
+        rig.rows.resetRows({record(server.port(), "Q", "OK")});
+        rig.monitor.CmdStart_Click();
+        const QString sent = QStringLiteral("已发送数据包,等待回应...");
+        QStringList passes; // the second of each pass and the row after it
+        for (int second = 0; second <= 12; ++second) {
+            const qint32 before = rig.monitor.passNumber();
+            rig.monitor.TimerProc_Timer();
+            if (rig.monitor.passNumber() != before) {
+                if (second == 0)
+                    QTRY_VERIFY(rig.text(Col::Status) == sent && server.connections == 1);
+                passes << QStringLiteral("%1 s: %2, %3 errors, %4 connections")
+                              .arg(second)
+                              .arg(rig.text(Col::Status), rig.text(Col::ReplyErr))
+                              .arg(server.connections);
+            }
+            rig.clock.advance(1000);
+        }
+        QCOMPARE(passes, QStringList({"0 s: 已发送数据包,等待回应..., 0 errors, 1 connections",
+                                      "6 s: 已发送数据包,等待回应..., 0 errors, 1 connections",
+                                      "12 s: SOCKET超时:10000ms, 1 errors, 1 connections"}));
+        QCOMPARE(rig.monitor.socketFaultCount(), 1);
+        for (int second = 13; second <= 18; ++second) {
+            rig.monitor.TimerProc_Timer();
+            rig.clock.advance(1000);
+        }
+        QCOMPARE(rig.monitor.passNumber(), 5); // the pass at 18 s probes afresh
+        QTRY_VERIFY(rig.text(Col::Status) == sent && server.connections == 2);
+        QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("1"));
+        QCOMPARE(rig.echo.targets.size(), 3); // the timed-out row has no echo
+    }
+
+    // Every address form the element takes: literals connect at once, names
+    // after they resolved (trying each address they resolve to). Outcomes
+    // arrive after the call, never inside it.
+    void socketElementAddressForms_data() {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("listenOn"); // empty: nothing listens
+        QTest::addColumn<int>("stateAtOnce");
+        QTest::addColumn<QString>("error"); // empty: connects
+        QTest::newRow("IPv4 literal") << "127.0.0.1"
+                                      << "127.0.0.1" << 6 << "";
+        QTest::newRow("host name") << "localhost"
+                                   << "127.0.0.1" << 4 << "";
+        QTest::newRow("IPv6 literal") << "::1"
+                                      << "::1" << 6 << "";
+        QTest::newRow("refused") << "127.0.0.1"
+                                 << "" << 6 << "连接被拒绝";
+        QTest::newRow("no host") << ""
+                                 << "" << 4 << "找不到主机";
+    }
+    void socketElementAddressForms() {
+        QFETCH(QString, host);
+        QFETCH(QString, listenOn);
+        QFETCH(int, stateAtOnce);
+        QFETCH(QString, error);
+        QTcpServer server;
+        int accepted = 0;
+        if (!listenOn.isEmpty() && !server.listen(QHostAddress(listenOn), 0))
+            QSKIP("this loopback address is not available here");
+        connect(&server, &QTcpServer::newConnection, &server, [&] {
+            while (server.nextPendingConnection())
+                ++accepted;
+        });
+        const int port = listenOn.isEmpty() ? closedPort().toInt() : server.serverPort();
+        SocketElement socket(7);
+        QSignalSpy connected(&socket, &SocketElement::Connected);
+        QSignalSpy failed(&socket, &SocketElement::Error);
+        QVERIFY(socket.Connect(host, port));
+        QCOMPARE(socket.State(), stateAtOnce);
+        QCOMPARE(socket.RemoteHost() + ':' + QString::number(socket.RemotePort()),
+                 host + ':' + QString::number(port));
+        QCOMPARE(failed.size() + connected.size(), 0);
+        if (error.isEmpty()) {
+            QTRY_COMPARE(connected.size(), 1);
+            QCOMPARE(connected.at(0).at(0).value<quint64>(), quint64(7));
+            QCOMPARE(socket.State(), 7);
+            QTRY_COMPARE(accepted, 1);
+            QCOMPARE(failed.size(), 0);
+        } else {
+            QTRY_COMPARE(failed.size(), 1);
+            QCOMPARE(failed.at(0).at(2).toString(), error);
+            QCOMPARE(socket.State(), SocketElement::ErrorState);
+            QCOMPARE(connected.size(), 0);
+        }
+        socket.Close();
+        QCOMPARE(socket.State(), 0);
+        QString problem;
+        QVERIFY(!socket.Connect(host, 65536, &problem));
+        QVERIFY(!problem.isEmpty());
     }
 
     void replyAlertAtTheLimitOnly() {
@@ -372,11 +499,12 @@ private slots:
     void interruptedPass_data() {
         QTest::addColumn<Interruption>("c");
         const auto reload = [](Rig& rig) {
-            rig.rows.resetRows(QList<ServerRecord>(3, record(closedPort())));
+            rig.rows.resetRows(QList<ServerRecord>(3, record(rig.rows.text(0, Col::Port))));
         };
         QTest::newRow("stop: row finished, no colours")
             << Interruption{[](Rig& rig) { rig.monitor.CmdStart_Click(); }, 1, 1, false};
-        QTest::newRow("reload ends the pass") << Interruption{reload, 0, 1, false};
+        QTest::newRow("reload: the pass goes on with the new list")
+            << Interruption{reload, 2, 2, false};
         QTest::newRow("removed row skipped")
             << Interruption{[](Rig& rig) { rig.rows.removeRowAt(1); }, 2, 2, true};
         QTest::newRow("tick starts no second pass")
@@ -421,6 +549,32 @@ private slots:
         QTRY_COMPARE(rig.monitor.passReplyCount(), 1);
         QCOMPARE(rig.text(Col::Status), QStringLiteral("初始化完成"));
         QCOMPARE(rig.monitor.socketFaultCount(), 0);
+    }
+
+    // Reloaded in the first row's yield: the pass goes on at the second row
+    // of the new list and ends at the third, the row count it began with.
+    // Nothing of the old rows reaches the new ones.
+    void reloadDuringAPassGoesOnWithTheNewList() {
+        Rig rig;
+        ScriptedServer old("OLD", true, "127.0.0.1"), fresh("NEW", false, "127.0.0.2");
+        rig.rows.resetRows(QList<ServerRecord>(3, record(old.port(), "Q", "OLD")));
+        const QList<ServerRecord> newList(
+            4, record(fresh.port(), "Q", "NEW", {}, QStringLiteral("127.0.0.2")));
+        QTimer::singleShot(0, &rig.rows, [&rig, &newList] { rig.rows.resetRows(newList); });
+        rig.pass();
+        QVERIFY(!rig.monitor.isPassRunning());
+        QCOMPARE(rig.echo.targets, QStringList({"127.0.0.2", "127.0.0.2"}));
+        QCOMPARE(rig.monitor.passNumber(), 2);
+        QTRY_COMPARE(fresh.connections, 2);
+        QTRY_COMPARE(rig.monitor.passReplyCount(), 2);
+        const QString fresh0 = QStringLiteral("初始化完成");
+        QCOMPARE(QStringList({rig.text(Col::Status, 0), rig.text(Col::Status, 1),
+                              rig.text(Col::Status, 2), rig.text(Col::Status, 3)}),
+                 QStringList({fresh0, kCorrect, kCorrect, fresh0}));
+        QCOMPARE(rig.text(Col::ReplyTime, 0), QStringLiteral("0"));
+        QVERIFY(rig.rows.toolTip(0, Col::ReplyData) == QStringLiteral("NEW"));
+        QCOMPARE(rig.monitor.socketFaultCount(), 0);
+        QCOMPARE(old.connections, 1);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "monitor/GbkText.h"
 #include "monitor/ServerRowModel.h"
 
 #include <QAbstractItemModelTester>
@@ -95,6 +96,45 @@ private slots:
         model.setText(1, ServerRowModel::Status, QStringLiteral("a\r\nb\nc"));
         QCOMPARE(model.index(1, ServerRowModel::Status).data().toString(), QStringLiteral("a b c"));
         QCOMPARE(cell.data(Qt::ToolTipRole).toString(), QStringLiteral("a\nb"));
+    }
+
+    // A row keeps the start of its last reply that a cell can show, cut
+    // between characters; Status and the ReplyData tool-tip show it until a
+    // text of their own replaces it.
+    void lastReplyIsKeptBounded() {
+        ServerRowModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.resetRows(threeServers());
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        const QByteArray huge = QByteArray(ServerRowModel::ReplyKeptBytes - 1, 'a') +
+                                GbkText::encode("服务") + QByteArray(1 << 20, 'b');
+        model.setLastReply(0, huge);
+        model.setStatusWithReply(0, QStringLiteral("应答包错误："));
+        const QString kept = QString(ServerRowModel::ReplyKeptBytes - 1, u'a') + u'…';
+        QCOMPARE(model.toolTip(0, ServerRowModel::ReplyData), kept);
+        QCOMPARE(model.text(0, ServerRowModel::Status), QStringLiteral("应答包错误：") + kept);
+        const QModelIndex status = model.index(0, ServerRowModel::Status);
+        QCOMPARE(status.data(ServerRowModel::FullTextRole).toString(),
+                 QStringLiteral("应答包错误：") + kept);
+        QCOMPARE(status.data().toString().size(), 4097);
+        QCOMPARE(changed.size(), 2);
+        QVERIFY(model.retainedBytes(0) < 8192);
+
+        model.setLastReply(1, GbkText::encode("服务正常\r\n"));
+        QCOMPARE(model.index(1, ServerRowModel::ReplyData).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("服务正常\r\n"));
+        QCOMPARE(model.text(1, ServerRowModel::Status), QStringLiteral("初始化完成"));
+
+        model.setText(0, ServerRowModel::Status, QStringLiteral("应答包错误："));
+        QCOMPARE(model.text(0, ServerRowModel::Status), QStringLiteral("应答包错误："));
+        model.setToolTip(0, ServerRowModel::ReplyData, QStringLiteral("200"));
+        QCOMPARE(model.toolTip(0, ServerRowModel::ReplyData), QStringLiteral("200"));
+        QCOMPARE(changed.size(), 5);
+        QCOMPARE(model.toolTip(2, ServerRowModel::ReplyData), QStringLiteral("200"));
+        model.resetRows(threeServers());
+        QCOMPARE(model.toolTip(0, ServerRowModel::ReplyData), QStringLiteral("200"));
+        QCOMPARE(model.text(0, ServerRowModel::Status), QStringLiteral("初始化完成"));
     }
 
     void coloursFollowRowsThroughTheSortProxy() {

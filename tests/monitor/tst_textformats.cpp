@@ -119,6 +119,32 @@ private slots:
         QCOMPARE(GbkText::decode(bytes), text);
     }
 
+    // The longest start within a byte limit that cuts no character in two,
+    // read as decode reads the bytes.
+    void gbkWholeCharacters_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("length");
+        const QByteArray hello("\xC4\xE3\xBA\xC3"); // 你好
+        QTest::newRow("ascii cut") << QByteArray("abcdef") << 4 << 4;
+        QTest::newRow("shorter than the limit") << QByteArray("ab") << 4 << 2;
+        QTest::newRow("pair not split") << "a" + hello << 4 << 3;
+        QTest::newRow("pair ends at the limit") << "a" + hello << 5 << 5;
+        QTest::newRow("stray byte is one") << QByteArray("\xFF\xFF") << 1 << 1;
+        QTest::newRow("lead byte pairs with a letter") << QByteArray("\xC4"
+                                                                     "a")
+                                                       << 1 << 0;
+        QTest::newRow("cut lead byte at the end") << QByteArray("ok\xC4") << 3 << 3;
+    }
+    void gbkWholeCharacters() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, limit);
+        QFETCH(int, length);
+        QCOMPARE(GbkText::wholeCharacters(bytes, limit), length);
+        const QString start = GbkText::decode(bytes.left(length));
+        QVERIFY(GbkText::decode(bytes).startsWith(start));
+    }
+
     void gbkRoundTrip() {
         const QString text = QStringLiteral("服务器监控 OK");
         QCOMPARE(GbkText::encode(text).size(), 13);

@@ -7,7 +7,6 @@
 #include "monitor/TextNumbers.h"
 
 #include <QPlainTextEdit>
-#include <QTcpSocket>
 
 OneShotTest::OneShotTest(QPlainTextEdit& output, std::function<QString()> request, bool hexEnabled,
                          QObject* parent)
@@ -39,7 +38,7 @@ QString OneShotTest::stateText() const {
 }
 
 void OneShotTest::WskWeb_Connect(quint64) {
-    SendRequestText(WskWeb->socket(), m_request(), m_hexEnabled);
+    SendRequestText(*WskWeb, m_request(), m_hexEnabled);
 }
 
 void OneShotTest::WskWeb_DataArrival(quint64, qint64) {
