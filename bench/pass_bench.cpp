@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QSortFilterProxyModel>
 #include <QTimer>
 #include <algorithm>
@@ -52,13 +53,21 @@ Options parseOptions(const QStringList& arguments) {
     return options;
 }
 
-// The TCP leg alone: every echo answers at once.
+// The TCP leg alone: every echo answers on the next turn of the event loop.
 class InstantEcho final : public EchoService {
 public:
-    long PingHost(const QString&, EchoReply& reply) override {
-        reply = EchoReply{};
-        return 0;
+    void PingHost(const QString&, QObject* context, Done done) override {
+        QMetaObject::invokeMethod(
+            &m_receiver,
+            [context = QPointer<QObject>(context), done = std::move(done)] {
+                if (context)
+                    done(0, EchoReply{});
+            },
+            Qt::QueuedConnection);
     }
+
+private:
+    QObject m_receiver;
 };
 
 class SilentAlerts final : public AlertSink {
@@ -180,13 +189,21 @@ LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int 
     return leg;
 }
 
+// Echoes to every row's host, one after another, each awaited.
 double echoPerCheckUs(EchoService& echo, const std::vector<LoopbackServer::Endpoint>& rows) {
     QElapsedTimer elapsed;
     elapsed.start();
     int answered = 0;
+    QObject context;
     for (const auto& row : rows) {
-        EchoReply reply;
-        answered += echo.PingHost(QString::fromStdString(row.address), reply) >= 0 ? 1 : 0;
+        bool done = false;
+        echo.PingHost(QString::fromStdString(row.address), &context,
+                      [&](long result, const EchoReply&) {
+                          answered += result >= 0 ? 1 : 0;
+                          done = true;
+                      });
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     if (answered != static_cast<int>(rows.size()))
         return -1;

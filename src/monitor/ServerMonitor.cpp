@@ -124,11 +124,13 @@ void ServerMonitor::passPreamble() {
 // Rows are taken by key in the order the list shows them when the pass
 // begins, so sorting meanwhile changes nothing and a row that disappears is
 // skipped. After a reload the pass goes on with the new list from the next
-// position, up to the row count taken at the start.
+// position, up to the row count taken at the start. A stop ends the visits
+// after the current row; the echoes already sent still complete their rows.
 void ServerMonitor::runPass() {
     const QPointer<ServerMonitor> self(this);
     m_inPass = true;
-    EchoReply reply; // the tick's reply record, reused for every row
+    m_passRowsDone = false;
+    m_passStopped = false;
     passPreamble();
 
     const int count = m_list.rowCount();
@@ -161,16 +163,14 @@ void ServerMonitor::runPass() {
         yield();
         if (!self)
             return;
-        if (!echoRow(key, reply))
-            return;
+        sendEcho(key);
         if (!isMonitoring()) {
-            m_inPass = false;
-            return;
+            m_passStopped = true;
+            break;
         }
     }
-    SetColor();
-    PassNumber = raised(PassNumber);
-    m_inPass = false;
+    m_passRowsDone = true;
+    endPassWhenEchoesDone();
 }
 
 // A probe still pending from an earlier pass is timed out once it is older
@@ -214,20 +214,25 @@ void ServerMonitor::yield() {
     QCoreApplication::processEvents();
 }
 
-// Sends the row's echo and enters the result. False when the monitor was
-// destroyed while the echo waited.
-bool ServerMonitor::echoRow(quint64 key, EchoReply& reply) {
-    int row = m_rows.rowOfKey(key);
+// Sends the row's echo; its outcome completes the row's echo step later.
+void ServerMonitor::sendEcho(quint64 key) {
+    const int row = m_rows.rowOfKey(key);
     if (row < 0)
-        return true;
-    const QPointer<ServerMonitor> self(this);
-    const long result = m_echo.PingHost(m_rows.text(row, Col::IPAddress), reply);
-    if (!self)
-        return false;
-    row = m_rows.rowOfKey(key);
-    if (row < 0)
-        return true;
+        return;
+    // Counted before sending: a reload inside the call cancels it again.
+    ++m_echoesOutstanding;
+    m_echo.PingHost(m_rows.text(row, Col::IPAddress), m_echoScope.get(),
+                    [this, key](long result, const EchoReply& reply) {
+                        --m_echoesOutstanding;
+                        echoDone(key, result, reply);
+                        endPassWhenEchoesDone();
+                    });
+}
 
+void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
+    const int row = m_rows.rowOfKey(key);
+    if (row < 0)
+        return;
     qint32 lost = m_rows.lostPings(row);
     const bool failed = result < 0 || reply.status != 0;
     if (failed || reply.roundTripTime > kLostRoundTripMs) {
@@ -264,12 +269,28 @@ bool ServerMonitor::echoRow(quint64 key, EchoReply& reply) {
     m_rows.setToolTip(row, Col::PingState,
                       state + QLatin1Char('(') + QString::number(lost) + QLatin1Char('/') +
                           QString::number(PassNumber) + QLatin1Char(')'));
-    return true;
 }
 
+// A pass whose rows were all visited ends with its last echo: a completed
+// pass repaints the colours and counts itself; a stopped one does neither.
+void ServerMonitor::endPassWhenEchoesDone() {
+    if (!m_inPass || !m_passRowsDone || m_echoesOutstanding > 0)
+        return;
+    m_inPass = false;
+    if (m_passStopped)
+        return;
+    SetColor();
+    PassNumber = raised(PassNumber);
+}
+
+// The echoes under way belong to rows of the old list: they are cancelled,
+// so a late answer never reaches the new one.
 void ServerMonitor::listReloaded() {
     PassNumber = 1;
     ++m_listGeneration;
+    m_echoScope = std::make_unique<QObject>();
+    m_echoesOutstanding = 0;
+    endPassWhenEchoesDone();
 }
 
 void ServerMonitor::WskWeb_Connect(quint64 key) {
