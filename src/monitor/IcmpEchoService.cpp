@@ -1,5 +1,6 @@
 #include "monitor/IcmpEchoService.h"
 
+#include "monitor/HostText.h"
 #include "monitor/ModulePing.h"
 #include "platform/LinuxIcmpSocket.h"
 #include "platform/QtHostResolver.h"
@@ -33,9 +34,7 @@ std::optional<QHostAddress> numericAddress(const QString& text) {
 // An IPv6 literal, with or without the brackets of a URL; an IPv4 address
 // written in IPv6 form is the IPv4 address.
 std::optional<QHostAddress> ipv6Literal(const QString& text) {
-    QString literal = text;
-    if (literal.startsWith(QLatin1Char('[')) && literal.endsWith(QLatin1Char(']')))
-        literal = literal.mid(1, literal.size() - 2);
+    const QString literal = HostText(text);
     if (!literal.contains(QLatin1Char(':')))
         return std::nullopt;
     QHostAddress address;

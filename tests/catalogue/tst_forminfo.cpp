@@ -75,6 +75,25 @@ private slots:
         QVERIFY(boxText(form, "TextReplyData").isEmpty());
     }
 
+    // The details window takes an IPv6 address, in brackets or not, for
+    // both of its tests.
+    void testsOnIpv6Loopback() {
+        LoopbackServer server("OK", QHostAddress(QHostAddress::LocalHostIPv6));
+        if (!server.isListening())
+            QSKIP("this machine has no ::1");
+        FakeEcho echo;
+        FormInfo form(echo);
+        for (const QString& address : {QStringLiteral("::1"), QStringLiteral("[::1]")}) {
+            form.setServer({0, "v6", address, QString::number(server.port()), "HI", {}, {}, true});
+            click(form, "Cmd_Send");
+            QTRY_COMPARE(boxText(form, "TextReplyData"), QStringLiteral("OK"));
+            click(form, "Cmd_Ping");
+            QTRY_VERIFY(boxText(form, "TextReplyData").contains("\r\nIP:" + address + "\r\n"));
+            QCOMPARE(echo.targets.last(), address);
+        }
+        QCOMPARE(server.received, QByteArray("HIHI"));
+    }
+
     void socketTestFailures_data() {
         QTest::addColumn<QString>("port");
         QTest::addColumn<QString>("prefix");

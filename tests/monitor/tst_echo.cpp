@@ -1,4 +1,5 @@
 #include "monitor/IcmpEchoService.h"
+#include "monitor/ModulePing.h"
 #include "platform/IcmpPacket.h"
 #include "platform/LinuxIcmpSocket.h"
 #include "platform/QtHostResolver.h"
@@ -17,6 +18,7 @@ namespace {
 constexpr quint32 Loopback = 0x7F000001;
 constexpr quint32 Loopback2 = 0x7F000002;
 constexpr quint32 Router = 0x7F000003;
+const QByteArray Ipv6Loopback = QByteArray::fromHex("00000000000000000000000000000001");
 
 // What a scripted socket delivers after a send, in terms of the request just
 // sent: a reply, or an error report from Router, possibly for a neighbour.
@@ -454,6 +456,84 @@ private slots:
             QCOMPARE(message->source, QHostAddress(Router));
             QCOMPARE(message->destination, QHostAddress(Loopback2));
         }
+    }
+
+    // Each ICMPv6 error ends an echo with the status, and so the text, of
+    // its IPv4 counterpart.
+    void icmp6ErrorsReadLikeTheirIpv4Counterparts_data() {
+        QTest::addColumn<int>("type6");
+        QTest::addColumn<int>("code6");
+        QTest::addColumn<int>("type4");
+        QTest::addColumn<int>("code4");
+        QTest::newRow("no route: net unreachable") << 1 << 0 << 3 << 0;
+        QTest::newRow("prohibited: host unreachable") << 1 << 1 << 3 << 13;
+        QTest::newRow("address unreachable") << 1 << 3 << 3 << 1;
+        QTest::newRow("port unreachable") << 1 << 4 << 3 << 3;
+        QTest::newRow("reject route: net unreachable") << 1 << 6 << 3 << 0;
+        QTest::newRow("packet too big") << 2 << 0 << 3 << 4;
+        QTest::newRow("hop limit exceeded") << 3 << 0 << 11 << 0;
+        QTest::newRow("reassembly time exceeded") << 3 << 1 << 11 << 1;
+        QTest::newRow("parameter problem") << 4 << 0 << 12 << 0;
+        QTest::newRow("unknown next header: protocol unreachable") << 4 << 1 << 3 << 2;
+    }
+    void icmp6ErrorsReadLikeTheirIpv4Counterparts() {
+        QFETCH(int, type6);
+        QFETCH(int, code6);
+        QFETCH(int, type4);
+        QFETCH(int, code4);
+        const std::optional<quint32> v6 = IcmpPacket::statusForIcmp6Error(type6, code6);
+        const std::optional<quint32> v4 = IcmpPacket::statusForIcmpError(type4, code4);
+        QVERIFY(v6 && v4);
+        QCOMPARE(*v6, *v4);
+        QVERIFY(ModulePing::PingStatusText(*v6).startsWith(QStringLiteral("ip ")));
+
+        // The same error as it arrives, quoting our echo request.
+        const QByteArray ipv6Header = QByteArray::fromHex("6000000000123a40") + Ipv6Loopback +
+                                      QByteArray::fromHex("20010db8000000000000000000000001");
+        const QByteArray error = QByteArray(1, char(type6)) + QByteArray(1, char(code6)) +
+                                 QByteArray(6, '\0') + ipv6Header +
+                                 IcmpPacket::echoRequest6(0x4242, 7, "My Request");
+        const std::optional<IcmpMessage> message =
+            IcmpPacket::readIcmp6(error, QHostAddress(QStringLiteral("fe80::1")), 64);
+        QVERIFY(message);
+        QCOMPARE(message->kind, IcmpMessage::Kind::Error);
+        QCOMPARE(message->status, *v4);
+        QCOMPARE(message->destination, QHostAddress(QStringLiteral("2001:db8::1")));
+        QCOMPARE(message->identifier, 0x4242);
+        QCOMPARE(message->sequence, 7);
+    }
+
+    void icmp6Messages_data() {
+        QTest::addColumn<QByteArray>("icmp");
+        QTest::addColumn<bool>("read");
+        const QByteArray request = QByteArray::fromHex("6000000000123a40") + Ipv6Loopback +
+                                   Ipv6Loopback + IcmpPacket::echoRequest6(0x4242, 7, "My");
+        QTest::newRow("echo reply")
+            << QByteArray::fromHex("8100000042420007") + "My Request" << true;
+        QTest::newRow("echo request") << IcmpPacket::echoRequest6(0x4242, 7, "My Request") << false;
+        QTest::newRow("neighbour solicitation") << QByteArray::fromHex("8700000000000000") << false;
+        QTest::newRow("error quoting too little")
+            << QByteArray::fromHex("0103000000000000") + request.left(44) << false;
+        QTest::newRow("error quoting no echo request")
+            << QByteArray::fromHex("0103000000000000") + request.left(40) +
+                   QByteArray::fromHex("8100000042420007")
+            << false;
+        QTest::newRow("too short") << QByteArray::fromHex("810000") << false;
+    }
+    void icmp6Messages() {
+        QFETCH(QByteArray, icmp);
+        QFETCH(bool, read);
+        const QHostAddress loopback(QHostAddress::LocalHostIPv6);
+        const std::optional<IcmpMessage> message = IcmpPacket::readIcmp6(icmp, loopback, 64);
+        QCOMPARE(message.has_value(), read);
+        if (!message)
+            return;
+        QCOMPARE(message->kind, IcmpMessage::Kind::EchoReply);
+        QCOMPARE(message->source, loopback);
+        QCOMPARE(message->ttl, 64);
+        QCOMPARE(message->identifier, 0x4242);
+        QCOMPARE(message->sequence, 7);
+        QCOMPARE(message->data, QByteArrayLiteral("My Request"));
     }
 };
 

@@ -3,11 +3,13 @@
 #include "RecordingAlerts.h"
 
 #include "monitor/GbkText.h"
+#include "monitor/IcmpEchoService.h"
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
+#include "platform/LinuxIcmpSocket.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -77,7 +79,9 @@ ServerRecord record(const QString& port, const QString& postData = {},
 // The monitor among fakes, with the last texts it gave the window. The
 // interval is 0, so every tick runs a pass; the real timer never fires.
 struct Rig {
-    Rig() {
+    // The echo service is the fake unless another is given.
+    explicit Rig(EchoService* echoService = nullptr)
+        : monitor{rows, list, settings, clock, echoService ? *echoService : echo, alerts} {
         list.setSourceModel(&rows);
         list.setDynamicSortFilter(false);
         monitor.setMeCaption(QStringLiteral("监控"));
@@ -111,7 +115,7 @@ struct Rig {
     FakeClock clock;
     FakeEcho echo;
     RecordingAlerts alerts;
-    ServerMonitor monitor{rows, list, settings, clock, echo, alerts};
+    ServerMonitor monitor;
     QMap<int, QStringList> panels;
     QString title, tip, caption;
 };
@@ -376,6 +380,8 @@ private slots:
                                    << "127.0.0.1" << 4 << "";
         QTest::newRow("IPv6 literal") << "::1"
                                       << "::1" << 6 << "";
+        QTest::newRow("IPv6 literal in brackets") << "[::1]"
+                                                  << "::1" << 6 << "";
         QTest::newRow("refused") << "127.0.0.1"
                                  << "" << 6 << "连接被拒绝";
         QTest::newRow("no host") << ""
@@ -608,6 +614,33 @@ private slots:
         }
         QCOMPARE(rig.monitor.passNumber(), 2);
         QCOMPARE(rig.monitor.pingFaultCount(), 0);
+    }
+
+    // A row on ::1, written plain or in brackets, is probed over TCP and
+    // echoed with ICMPv6, with the texts and statistics of any other row.
+    void ipv6RowsProbedAndEchoedOnLoopback() {
+        ScriptedServer server("HELLO", false, QStringLiteral("::1"));
+        if (server.port() == QLatin1String("0"))
+            QSKIP("this machine has no ::1");
+        QString whyNot;
+        if (!LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Datagram, LinuxIcmpSocket::Family::IPv6,
+                                   &whyNot) &&
+            !LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Raw, LinuxIcmpSocket::Family::IPv6,
+                                   &whyNot))
+            QSKIP(qPrintable(QStringLiteral("echo sockets not permitted here: ") + whyNot));
+        IcmpEchoService echo;
+        Rig rig(&echo);
+        rig.rows.resetRows({record(server.port(), "Q", "hello", {}, QStringLiteral("::1")),
+                            record(server.port(), "Q", "hello", {}, QStringLiteral("[::1]"))});
+        rig.pass();
+        QTRY_COMPARE(rig.monitor.passReplyCount(), 2);
+        for (int row = 0; row < 2; ++row) {
+            QTRY_COMPARE(rig.text(Col::Status, row), kCorrect);
+            QVERIFY(rig.text(Col::PingTime, row).endsWith(QStringLiteral(" ms")));
+            QCOMPARE(rig.text(Col::PingErr, row), QStringLiteral("0"));
+            QVERIFY(
+                rig.rows.toolTip(row, Col::PingState).endsWith(QStringLiteral("丢包率:0%(0/1)")));
+        }
     }
 
     void colours() {
