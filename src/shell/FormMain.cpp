@@ -17,6 +17,7 @@
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
+#include "monitor/TextSortProxyModel.h"
 #include "platform/SkinEngine.h"
 #include "platform/TrayIcon.h"
 #include "platform/gui/AppIcons.h"
@@ -27,7 +28,6 @@
 #include "shell/FormAD.h"
 #include "shell/ModuleHTTP.h"
 #include "shell/ResultListInteraction.h"
-#include "shell/TextSortProxyModel.h"
 #include "shell/frmAbout.h"
 
 #include <QAction>

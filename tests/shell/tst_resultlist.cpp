@@ -1,7 +1,7 @@
 #include "monitor/ServerRowModel.h"
+#include "monitor/TextSortProxyModel.h"
 #include "shell/ListSortState.h"
 #include "shell/ResultListInteraction.h"
-#include "shell/TextSortProxyModel.h"
 
 #include <QHeaderView>
 #include <QSignalSpy>
