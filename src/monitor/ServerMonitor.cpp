@@ -200,7 +200,7 @@ ServerMonitor::PendingProbe ServerMonitor::checkPendingProbe(int row, quint64 ke
 }
 
 void ServerMonitor::startProbe(int row, quint64 key) {
-    if (SocketElement* element = WskWeb.element(key)) {
+    if (SocketElement* element = WskWeb.elementFor(key)) {
         element->Close();
         element->Connect(m_rows.text(row, Col::IPAddress),
                          leadingInteger(m_rows.text(row, Col::Port)));

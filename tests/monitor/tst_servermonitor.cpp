@@ -8,6 +8,7 @@
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/SocketArray.h"
 #include "monitor/SocketElement.h"
 #include "platform/LinuxIcmpSocket.h"
 
@@ -105,7 +106,8 @@ struct Rig {
     }
     QString text(Col column, int row = 0) const { return rows.text(row, column); }
     QString socketState() {
-        return SocketStateNames().value(monitor.sockets().element(rows.keyAt(0))->State());
+        const SocketElement* element = monitor.sockets().element(rows.keyAt(0));
+        return SocketStateNames().value(element ? element->State() : 0);
     }
     QString panel(int n) const { return panels.value(n).value(panels.value(n).size() - 1); }
 
@@ -701,7 +703,38 @@ private slots:
         QCOMPARE(rig.echo.targets.size(), c.echoes);
         QCOMPARE(rig.monitor.passNumber(), c.passNumber);
         QCOMPARE(rig.rows.rowColour(rig.rows.rowCount() - 1).isValid(), c.coloured);
-        QCOMPARE(rig.monitor.sockets().count(), rig.rows.rowCount());
+        // An element for each row of the list that was probed, none for the old rows.
+        QCOMPARE(rig.monitor.sockets().count(), c.echoes);
+    }
+
+    // Elements are made as probes start; a reload closes them all at once,
+    // silently, and deletes them a batch per turn of the event loop.
+    void socketElementsMadeOnDemandAndDroppedInBatches() {
+        Rig rig;
+        const QString port = closedPort();
+        const int rows = 3 * SocketArray::DeletedPerTurn;
+        rig.rows.resetRows(QList<ServerRecord>(rows, record(port)));
+        SocketArray& sockets = rig.monitor.sockets();
+        QCOMPARE(sockets.count(), 0);
+        QVERIFY(!sockets.element(rig.rows.keyAt(0)));
+        rig.pass();
+        QCOMPARE(sockets.count(), rows);
+        QList<QPointer<SocketElement>> old;
+        for (int row = 0; row < rows; ++row)
+            old << sockets.element(rig.rows.keyAt(row));
+        QSignalSpy errors(&sockets, &SocketArray::Error);
+        rig.rows.resetRows({record(port)});
+        QCOMPARE(sockets.count(), 0);
+        QCOMPARE(sockets.droppedAwaitingDeletion(), rows);
+        for (const QPointer<SocketElement>& element : std::as_const(old))
+            QCOMPARE(element->State(), 0);
+        QCoreApplication::processEvents();
+        QVERIFY(sockets.droppedAwaitingDeletion() < rows);
+        QVERIFY(sockets.droppedAwaitingDeletion() >= rows - 2 * SocketArray::DeletedPerTurn);
+        QTRY_COMPARE(sockets.droppedAwaitingDeletion(), 0);
+        QTRY_VERIFY(
+            std::all_of(old.cbegin(), old.cend(), [](const auto& e) { return e.isNull(); }));
+        QCOMPARE(errors.size(), 0);
     }
 
     void passRepeatedAfterAStopKeepsTheLossRateWithinAll() {
