@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/EchoService.h"
 
+#include <QAbstractProxyModel>
 #include <QCoreApplication>
 #include <QPointer>
 
@@ -138,8 +139,7 @@ void ServerMonitor::runPass() {
     const auto takeKeys = [&](int from) {
         const int shown = qMin(count, m_list.rowCount());
         for (int i = from; i < count; ++i)
-            keys[i] =
-                i < shown ? m_list.index(i, 0).data(ServerRowModel::KeyRole).value<quint64>() : 0;
+            keys[i] = i < shown ? keyShownAt(i) : 0;
     };
     takeKeys(0);
     quint64 keysOfList = m_listGeneration;
@@ -171,6 +171,18 @@ void ServerMonitor::runPass() {
     }
     m_passRowsDone = true;
     endPassWhenEchoesDone();
+}
+
+// The key of the row the list shows at position. The row model itself, or a
+// proxy straight over it, answer without going through item data: a pass
+// over ten thousand rows takes them all in one go.
+quint64 ServerMonitor::keyShownAt(int position) const {
+    if (&m_list == &m_rows)
+        return m_rows.keyAt(position);
+    const auto* proxy = qobject_cast<const QAbstractProxyModel*>(&m_list);
+    if (proxy && proxy->sourceModel() == &m_rows)
+        return m_rows.keyAt(proxy->mapToSource(proxy->index(position, 0)).row());
+    return m_list.index(position, 0).data(ServerRowModel::KeyRole).value<quint64>();
 }
 
 // A probe still pending from an earlier pass is timed out once it is older

@@ -89,6 +89,7 @@ private:
     void waitingTick();
     void runPass();
     void passPreamble();
+    quint64 keyShownAt(int position) const;
     enum class PendingProbe { None, Running, TimedOut };
     PendingProbe checkPendingProbe(int row, quint64 key);
     void startProbe(int row, quint64 key);
