@@ -1,5 +1,7 @@
 #include "monitor/ServerRowModel.h"
 
+#include "platform/PlainText.h"
+
 #include <algorithm>
 #include <array>
 
@@ -127,9 +129,10 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return shownText(row.texts.at(column), true);
     case Qt::ToolTipRole:
+        // Tips hold replies and catalogue texts: never taken for markup.
         return row.toolTips.at(column).isEmpty()
                    ? QVariant()
-                   : QVariant(shownText(row.toolTips.at(column), false));
+                   : QVariant(PlainText::asRichText(shownText(row.toolTips.at(column), false)));
     case Qt::CheckStateRole:
         return column == ID ? QVariant(row.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
     case Qt::BackgroundRole:

@@ -31,8 +31,16 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const 
         seam().shown.append({icon, title, text});
         return seam().answers.isEmpty() ? firstButton(buttons) : seam().answers.dequeue();
     }
-    QMessageBox box(icon, title, text, buttons, parent);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    return static_cast<QMessageBox::StandardButton>(
+        makeBox(parent, icon, title, text, buttons)->exec());
+}
+
+std::unique_ptr<QMessageBox> makeBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                     const QString& text, QMessageBox::StandardButtons buttons) {
+    auto box = std::make_unique<QMessageBox>(icon, title, QString(), buttons, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    return box;
 }
 
 void setTestMode(bool enabled) {
