@@ -192,7 +192,8 @@ public:
     QString run(const QString& page) {
         const qsizetype size = page.size();
         qsizetype i = 0;
-        while (i < size) {
+        // Once nothing more can be kept, the rest of the page only closes.
+        while (i < size && (m_elements < MaxElements || m_textChars < MaxTextChars)) {
             const qsizetype lt = page.indexOf(u'<', i);
             const qsizetype textEnd = lt < 0 ? size : lt;
             appendText(QStringView(page).mid(i, textEnd - i));

@@ -10,13 +10,14 @@ namespace AnnouncementPage {
 
 inline constexpr int MaxDepth = 16;     // elements open at once
 inline constexpr int MaxTableDepth = 3; // tables open at once
-inline constexpr int MaxElements = 500; // elements kept in all
+inline constexpr int MaxElements = 300; // elements kept in all
 inline constexpr int MaxTextChars = 8 * 1024;
 
 // Formatting, lists, tables and links with a few plain attributes; no
 // images, scripts, style sheets, styles or frames. Dropped elements keep
-// their text, except scripts, style sheets and titles. The result is well
-// formed: every kept element is closed.
+// their text, except scripts, style sheets, titles and the like, whose
+// content is no page text. The result is well formed: every kept element
+// is closed.
 QString reduce(const QString& page);
 
 } // namespace AnnouncementPage

@@ -34,15 +34,19 @@ QString nestedTables(int depth) {
            QStringLiteral("</td></tr></table>").repeated(depth);
 }
 
-// The deepest nesting of one element in markup that reduce() wrote.
-int deepest(const QString& html, const QString& name) {
+// The deepest nesting in markup that reduce() wrote, of the elements whose
+// name starts with `name` (all elements for an empty name).
+int deepest(const QString& html, const QString& name = {}) {
     int depth = 0;
     int most = 0;
     for (qsizetype at = html.indexOf(u'<'); at >= 0; at = html.indexOf(u'<', at + 1)) {
-        if (QStringView(html).mid(at + 1).startsWith(name))
+        const QStringView tag = QStringView(html).mid(at + 1);
+        if (tag.startsWith(u"br>") || tag.startsWith(u"hr>"))
+            continue;
+        if (tag.startsWith(u'/'))
+            depth -= tag.mid(1).startsWith(name);
+        else if (tag.startsWith(name))
             most = qMax(most, ++depth);
-        else if (QStringView(html).mid(at + 1).startsWith(QString(u'/' + name)))
-            --depth;
     }
     return most;
 }
@@ -169,6 +173,8 @@ private slots:
             << "x";
         QTest::newRow("lists 20000 deep") << QStringLiteral("<ul><li>").repeated(20000) + "y"
                                           << "y";
+        QTest::newRow("spans 100000 deep") << QStringLiteral("<span>").repeated(100000) + "v"
+                                           << "v";
         QTest::newRow("100000 elements") << QStringLiteral("<b>z</b>").repeated(100000) << "z";
         QTest::newRow("a megabyte of text") << QString(1024 * 1024, u'w') << "www";
         QTest::newRow("one big table")
@@ -192,6 +198,7 @@ private slots:
         QVERIFY2(ms < 100.0 * HostileText::Slowdown, qPrintable(QString::number(ms)));
         QVERIFY(browser.toPlainText().contains(text));
         QVERIFY(deepest(reduced, QStringLiteral("table")) <= AnnouncementPage::MaxTableDepth);
+        QVERIFY(deepest(reduced) <= AnnouncementPage::MaxDepth);
         QVERIFY(reduced.count(u'<') <= 2 * AnnouncementPage::MaxElements);
         // Text up to its bound, and a line break at most per element.
         QVERIFY(browser.toPlainText().size() <=
