@@ -1,5 +1,6 @@
 #include "shell/AnnouncementPage.h"
 
+#include <QHash>
 #include <QList>
 #include <QRegularExpression>
 #include <QStringList>
@@ -35,55 +36,79 @@ bool isOneOf(const QString& name, std::initializer_list<const char*> names) {
     return false;
 }
 
-bool isVoid(const QString& name) {
-    return isOneOf(name, {"area", "base", "br", "col", "embed", "hr", "img", "input", "link",
-                          "meta", "param", "source", "track", "wbr"});
+enum Kind : unsigned {
+    Kept = 1,       // shown as an element
+    Void = 2,       // never has content or an end tag
+    RawContent = 4, // its content is no page text
+    TablePart = 8,  // belongs to the innermost open table
+};
+
+// An element name as a number, for cheap lookups: up to ten lower-case
+// letters or digits, six bits each. Any other name is 0, which no element
+// known here has.
+quint64 nameKey(QStringView name) {
+    if (name.size() > 10)
+        return 0;
+    quint64 key = 0;
+    for (const QChar ch : name) {
+        const char16_t c = ch.unicode();
+        const bool letter = c >= u'a' && c <= u'z';
+        if (!letter && !(c >= u'0' && c <= u'9'))
+            return 0;
+        key = key << 6 | (letter ? c - u'a' + 11u : c - u'0' + 1u);
+    }
+    return key;
 }
 
-// Elements whose content is no page text.
-bool isRawContent(const QString& name) {
-    return isOneOf(name, {"script", "style", "title", "textarea", "xmp", "template"});
+quint64 nameKey(const char* name) {
+    return nameKey(QString::fromLatin1(name));
 }
 
-bool isTablePart(const QString& name) {
-    return isOneOf(name, {"tr", "td", "th", "thead", "tbody", "tfoot", "caption"});
-}
-
-bool isKeptElement(const QString& name) {
-    return isTablePart(name) ||
-           isOneOf(name,
-                   {"a",    "b",      "big", "blockquote", "br",    "center", "code", "dd", "div",
-                    "dl",   "dt",     "em",  "font",       "h1",    "h2",     "h3",   "h4", "h5",
-                    "h6",   "hr",     "i",   "li",         "ol",    "p",      "pre",  "s",  "small",
-                    "span", "strong", "sub", "sup",        "table", "tt",     "u",    "ul"});
+// What reduce() knows of an element; unknown elements are dropped, their text stays.
+unsigned kindOf(const QString& name) {
+    static const QHash<quint64, unsigned> kinds = [] {
+        QHash<quint64, unsigned> all;
+        for (const char* kept :
+             {"a",   "b",   "big",   "blockquote", "center", "code", "dd",    "div",  "dl",
+              "dt",  "em",  "font",  "h1",         "h2",     "h3",   "h4",    "h5",   "h6",
+              "i",   "li",  "ol",    "p",          "pre",    "s",    "small", "span", "strong",
+              "sub", "sup", "table", "tt",         "u",      "ul"})
+            all.insert(nameKey(kept), Kept);
+        for (const char* part : {"tr", "td", "th", "thead", "tbody", "tfoot", "caption"})
+            all.insert(nameKey(part), Kept | TablePart);
+        for (const char* empty : {"area", "base", "col", "embed", "img", "input", "link", "meta",
+                                  "param", "source", "track", "wbr"})
+            all.insert(nameKey(empty), Void);
+        all.insert(nameKey("br"), Kept | Void);
+        all.insert(nameKey("hr"), Kept | Void);
+        for (const char* raw : {"script", "style", "title", "textarea", "xmp", "template"})
+            all.insert(nameKey(raw), RawContent);
+        all.remove(0);
+        return all;
+    }();
+    return kinds.value(nameKey(name));
 }
 
 // Start tags that end an open element of these names when it is the innermost.
 const QStringList& implicitlyClosed(const QString& name) {
     static const QStringList none;
-    static const QStringList cells = {QStringLiteral("td"), QStringLiteral("th")};
-    static const QStringList rows = {QStringLiteral("td"), QStringLiteral("th"),
-                                     QStringLiteral("tr")};
-    static const QStringList sections = {QStringLiteral("td"),    QStringLiteral("th"),
-                                         QStringLiteral("tr"),    QStringLiteral("thead"),
-                                         QStringLiteral("tbody"), QStringLiteral("tfoot")};
-    static const QStringList items = {QStringLiteral("li"), QStringLiteral("p")};
-    static const QStringList terms = {QStringLiteral("dt"), QStringLiteral("dd"),
-                                      QStringLiteral("p")};
-    static const QStringList paragraphs = {QStringLiteral("p")};
-    if (name == QLatin1String("td") || name == QLatin1String("th"))
-        return cells;
-    if (name == QLatin1String("tr"))
-        return rows;
-    if (isOneOf(name, {"thead", "tbody", "tfoot"}))
-        return sections;
-    if (name == QLatin1String("li"))
-        return items;
-    if (name == QLatin1String("dt") || name == QLatin1String("dd"))
-        return terms;
-    if (name == QLatin1String("p"))
-        return paragraphs;
-    return none;
+    static const QHash<quint64, QStringList> closes = [] {
+        const QStringList cells = {QStringLiteral("td"), QStringLiteral("th")};
+        const QStringList rows = cells + QStringList{QStringLiteral("tr")};
+        const QStringList sections =
+            rows +
+            QStringList{QStringLiteral("thead"), QStringLiteral("tbody"), QStringLiteral("tfoot")};
+        const QStringList items = {QStringLiteral("li"), QStringLiteral("p")};
+        const QStringList terms = {QStringLiteral("dt"), QStringLiteral("dd"), QStringLiteral("p")};
+        return QHash<quint64, QStringList>{
+            {nameKey("td"), cells},       {nameKey("th"), cells},
+            {nameKey("tr"), rows},        {nameKey("thead"), sections},
+            {nameKey("tbody"), sections}, {nameKey("tfoot"), sections},
+            {nameKey("li"), items},       {nameKey("dt"), terms},
+            {nameKey("dd"), terms},       {nameKey("p"), {QStringLiteral("p")}}};
+    }();
+    const auto found = closes.constFind(nameKey(name));
+    return found == closes.cend() ? none : *found;
 }
 
 // An attribute value the layout takes as it is: short numbers, colours and
@@ -117,7 +142,7 @@ bool isKeptAttribute(const QString& element, const Attribute& attribute) {
         QStringLiteral("align"),  QStringLiteral("valign"),      QStringLiteral("bgcolor"),
         QStringLiteral("width"),  QStringLiteral("colspan"),     QStringLiteral("rowspan"),
         QStringLiteral("border"), QStringLiteral("cellpadding"), QStringLiteral("cellspacing")};
-    if (element == QLatin1String("table") || isTablePart(element))
+    if (element == QLatin1String("table") || (kindOf(element) & TablePart))
         return table.contains(attribute.name) && isPlainValue(attribute.name, attribute.value);
     return attribute.name == QLatin1String("align") &&
            isPlainValue(attribute.name, attribute.value);
@@ -230,7 +255,8 @@ private:
             close(tag.name);
             return after;
         }
-        if (isRawContent(tag.name) && !tag.selfClosing) {
+        const unsigned kind = kindOf(tag.name);
+        if ((kind & RawContent) && !tag.selfClosing) {
             const QString end = QStringLiteral("</") + tag.name;
             const qsizetype endAt = page.indexOf(end, after, Qt::CaseInsensitive);
             if (endAt < 0)
@@ -238,7 +264,7 @@ private:
             const qsizetype gt = page.indexOf(u'>', endAt);
             return gt < 0 ? page.size() : gt + 1;
         }
-        open(tag);
+        open(tag, kind);
         return after;
     }
 
@@ -252,16 +278,16 @@ private:
         m_out += taken.toString().replace(QLatin1Char('<'), QLatin1String("&lt;"));
     }
 
-    void open(const Tag& tag) {
+    void open(const Tag& tag, unsigned kind) {
         const QStringList& closes = implicitlyClosed(tag.name);
         while (!m_open.isEmpty() && closes.contains(m_open.last().name))
             pop();
-        const bool isVoidTag = isVoid(tag.name) || tag.selfClosing;
+        const bool isVoidTag = (kind & Void) || tag.selfClosing;
         // Beyond MaxOpen nothing more is opened, kept or not.
         const bool opens = !isVoidTag && m_open.size() < MaxOpen;
-        const bool keep = isKeptElement(tag.name) && m_elements < MaxElements &&
+        const bool keep = (kind & Kept) && m_elements < MaxElements &&
                           (isVoidTag || (opens && m_keptDepth < MaxDepth)) &&
-                          fitsItsTable(tag.name);
+                          fitsItsTable(tag.name, kind);
         if (keep) {
             ++m_elements;
             m_out += QLatin1Char('<') + tag.name;
@@ -283,10 +309,10 @@ private:
 
     // Table parts belong to the innermost open table and go with it; a
     // table is kept only within MaxTableDepth.
-    bool fitsItsTable(const QString& name) const {
+    bool fitsItsTable(const QString& name, unsigned kind) const {
         if (name == QLatin1String("table"))
             return m_keptTables < MaxTableDepth;
-        if (!isTablePart(name))
+        if (!(kind & TablePart))
             return true;
         for (auto it = m_open.crbegin(); it != m_open.crend(); ++it) {
             if (it->name == QLatin1String("table"))

@@ -22,9 +22,10 @@
 // to see that showing them loads nothing and takes no time.
 namespace HostileText {
 
-// Sanitizer builds run several times slower; the bounds widen with them.
+// Sanitizer builds (unoptimised) run several times slower; the bounds widen
+// with them.
 #if defined(__SANITIZE_ADDRESS__)
-inline constexpr int Slowdown = 4;
+inline constexpr int Slowdown = 6;
 #else
 inline constexpr int Slowdown = 1;
 #endif
