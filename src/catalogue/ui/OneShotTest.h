@@ -17,10 +17,10 @@ class OneShotTest final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(OneShotTest)
 public:
-    // request is read when the connection is up; hexEnabled accepts the
-    // "HEX:" request form besides plain text and "ASC:".
     static constexpr qsizetype MaxShownBytes = 64 * 1024;
 
+    // request is read when the connection is up; hexEnabled accepts the
+    // "HEX:" request form besides plain text and "ASC:".
     OneShotTest(MultiLineText& output, std::function<QString()> request, bool hexEnabled,
                 QObject* parent = nullptr);
     ~OneShotTest() override;
