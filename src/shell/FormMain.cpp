@@ -494,15 +494,17 @@ void FormMain::LstResult_DblClick() {
 }
 
 void FormMain::Menu_InfoServer_Click() {
-    std::optional<ServerRecord> server = selectedServer();
-    if (!server)
+    if (m_rows->rowCount() == 0)
         return;
-    // The details show the last reply once one arrived: the ReplyData tip.
-    const QString lastReply = m_rows->toolTip(selectedRow(), ServerRowModel::ReplyData);
-    if (!lastReply.isEmpty())
-        server->replyData = lastReply;
     FormInfo details(m_services.echo, this);
-    details.setServer(*server);
+    // Without a selected row the window keeps its design texts.
+    if (std::optional<ServerRecord> server = selectedServer()) {
+        // The details show the last reply once one arrived: the ReplyData tip.
+        const QString lastReply = m_rows->toolTip(selectedRow(), ServerRowModel::ReplyData);
+        if (!lastReply.isEmpty())
+            server->replyData = lastReply;
+        details.setServer(*server);
+    }
     execDialog(details);
 }
 

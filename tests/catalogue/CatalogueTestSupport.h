@@ -74,12 +74,14 @@ inline void click(QWidget& form, const char* name) {
 inline QString boxText(QWidget& form, const char* name) {
     if (auto* line = form.findChild<QLineEdit*>(QLatin1String(name)))
         return line->text();
-    return MultiLineText::text(*control<QPlainTextEdit>(form, name));
+    if (auto* box = form.findChild<MultiLineText*>(QLatin1String(name)))
+        return box->text();
+    return control<QPlainTextEdit>(form, name)->toPlainText();
 }
 
 inline void type(QWidget& form, const char* name, const QString& text) {
     if (auto* line = form.findChild<QLineEdit*>(QLatin1String(name)))
         line->setText(text);
     else
-        MultiLineText::setText(*control<QPlainTextEdit>(form, name), text);
+        control<MultiLineText>(form, name)->setText(text);
 }

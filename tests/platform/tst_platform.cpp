@@ -1,6 +1,8 @@
+#include "HostileText.h"
 #include "platform/AppPaths.h"
 #include "platform/gui/MessageBoxes.h"
 #include "platform/gui/StyleSheetSkinEngine.h"
+#include "platform/gui/SystemTrayIcon.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,6 +13,7 @@
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -134,6 +137,48 @@ private slots:
         QCOMPARE(shown.at(1).icon, QMessageBox::Critical);
         QVERIFY(MessageBoxes::takeShown().isEmpty());
         MessageBoxes::setTestMode(false);
+    }
+
+    // Boxes show names and reports from outside: as written, loading nothing.
+    void messageBoxesShowPlainText() {
+        HostileText::capMemory();
+        HostileText::Fifo fifo;
+        for (const QString& payload : HostileText::payloads(fifo)) {
+            const auto box =
+                MessageBoxes::makeBox(nullptr, QMessageBox::Critical,
+                                      QStringLiteral("对不起,添加失败"), payload, QMessageBox::Ok);
+            QCOMPARE(box->textFormat(), Qt::PlainText);
+            QCOMPARE(box->text(), payload);
+            const double ms = HostileText::cpuMsOf([&box] {
+                box->show();
+                box->grab();
+            });
+            QVERIFY2(ms < HostileText::MaxMs, qPrintable(QString::number(ms)));
+        }
+        QVERIFY(!fifo.opened());
+    }
+
+    // Where Qt draws the tray, its tip is a Qt tool-tip, which renders
+    // markup, and its balloon is plain; a StatusNotifierItem tray shows the
+    // tip as a plain title and hands the balloon to notifications, whose body
+    // may be markup. Each is given a text that shows as written.
+    void trayTextsShowAsWritten() {
+        HostileText::capMemory();
+        HostileText::Fifo fifo;
+        for (const QString& payload : HostileText::payloads(fifo)) {
+            const QString tip = QStringLiteral("IP:") + payload + QStringLiteral("\r\n状态:x");
+            const double ms = HostileText::cpuMsOf([&tip] {
+                QToolTip::showText(QPoint(10, 10), SystemTrayIcon::tipFor(tip, true));
+                QApplication::processEvents();
+            });
+            QVERIFY2(ms < HostileText::MaxMs, qPrintable(QString::number(ms)));
+            QCOMPARE(HostileText::shown(QToolTip::text()), QString(tip).remove(u'\r'));
+            QToolTip::hideText();
+            QCOMPARE(SystemTrayIcon::tipFor(tip, false), tip);
+            QCOMPARE(SystemTrayIcon::balloonTextFor(tip, true), tip);
+            QCOMPARE(SystemTrayIcon::balloonTextFor(tip, false), tip.toHtmlEscaped());
+        }
+        QVERIFY(!fifo.opened());
     }
 };
 

@@ -9,7 +9,9 @@
 
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
+#include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/FormFind.h"
+#include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/ServerEditor.h"
 #include "config/IniFile.h"
 #include "config/ui/FormSetup.h"
@@ -431,37 +433,74 @@ private slots:
 
     void catalogueDialogsOpenFromTheMainWindow_data() {
         QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("rows");
         QTest::addColumn<bool>("selected");
         QTest::addColumn<QString>("dialog"); // empty: nothing opens
-        QTest::newRow("details of the selected row") << "Menu_InfoServer" << true << "FormInfo";
-        QTest::newRow("details without a selection") << "Menu_InfoServer" << false << "";
-        QTest::newRow("double click") << "double click" << true << "FormInfo";
-        QTest::newRow("edit the selected row") << "Menu_EditServer" << true << "FormServerEdit";
-        QTest::newRow("edit without a selection") << "Menu_EditServer" << false << "";
-        QTest::newRow("add from the menu") << "Menu_AddServer" << false << "FormServer";
-        QTest::newRow("add button") << "CmdServer" << false << "FormServer";
-        QTest::newRow("search from the menu") << "Menu_Find" << false << "FormFind";
-        QTest::newRow("search button") << "CmdFind" << false << "FormFind";
+        QTest::addColumn<QString>("name");   // the details' server name
+        QTest::newRow("details of the selected row")
+            << "Menu_InfoServer" << true << true << "FormInfo"
+            << "gamma";
+        QTest::newRow("details without a selection: design texts")
+            << "Menu_InfoServer" << true << false << "FormInfo"
+            << "";
+        QTest::newRow("details of an empty list") << "Menu_InfoServer" << false << false << ""
+                                                  << "";
+        QTest::newRow("double click") << "double click" << true << true << "FormInfo"
+                                      << "gamma";
+        QTest::newRow("edit the selected row")
+            << "Menu_EditServer" << true << true << "FormServerEdit"
+            << "";
+        QTest::newRow("edit without a selection") << "Menu_EditServer" << true << false << ""
+                                                  << "";
+        QTest::newRow("add from the menu") << "Menu_AddServer" << true << false << "FormServer"
+                                           << "";
+        QTest::newRow("add button") << "CmdServer" << true << false << "FormServer"
+                                    << "";
+        QTest::newRow("search from the menu") << "Menu_Find" << true << false << "FormFind"
+                                              << "";
+        QTest::newRow("search button") << "CmdFind" << true << false << "FormFind"
+                                       << "";
     }
     void catalogueDialogsOpenFromTheMainWindow() {
         QFETCH(QString, command);
+        QFETCH(bool, rows);
         QFETCH(bool, selected);
         QFETCH(QString, dialog);
+        QFETCH(QString, name);
         Shell shell;
-        shell.addServers();
+        if (rows)
+            shell.addServers();
         FormMain& main = shell.start();
+        QCOMPARE(main.rowModel().rowCount(), rows ? 2 : 0);
         if (selected)
             shell.selectRow(1);
-        const QString opened = shell.dialogOpenedBy([&] {
-            auto* list = main.findChild<QTreeView*>(QStringLiteral("LstResult"));
-            if (command == QLatin1String("double click"))
-                emit list->doubleClicked(list->model()->index(1, 1));
-            else if (auto* button = main.findChild<QPushButton*>(command))
-                button->click();
-            else
-                main.findChild<QAction*>(command)->trigger();
-        });
+        QStringList details;
+        const QString opened = shell.dialogOpenedBy(
+            [&] {
+                auto* list = main.findChild<QTreeView*>(QStringLiteral("LstResult"));
+                if (command == QLatin1String("double click"))
+                    emit list->doubleClicked(list->model()->index(1, 1));
+                else if (auto* button = main.findChild<QPushButton*>(command))
+                    button->click();
+                else
+                    main.findChild<QAction*>(command)->trigger();
+            },
+            [&details](QDialog* shown) {
+                for (const char* box : {"TextDisplayName", "TextPort", "TextPostData"}) {
+                    if (auto* line = shown->findChild<QLineEdit*>(QLatin1String(box)))
+                        details << line->text();
+                    else if (auto* text = shown->findChild<MultiLineText*>(QLatin1String(box)))
+                        details << text->text();
+                }
+            });
         QCOMPARE(opened, dialog);
+        if (dialog == QLatin1String("FormInfo")) {
+            const QStringList expected =
+                name.isEmpty()
+                    ? QStringList{"", DesignTexts::defaultPort(), DesignTexts::defaultRequest()}
+                    : QStringList{name, "80", ""};
+            QCOMPARE(details, expected);
+        }
     }
 
     void dialogsReplaceTheList_data() {

@@ -55,9 +55,9 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     , Label3(named(new QLabel(QStringLiteral("目标端口:"), Frame1), "Label3"))
     , TextPort(named(new QLineEdit(DesignTexts::defaultPort(), Frame1), "TextPort"))
     , Label4(named(new QLabel(QStringLiteral("发送数据:"), Frame1), "Label4"))
-    , TextPostData(named(new QPlainTextEdit(Frame1), "TextPostData"))
+    , TextPostData(named(new MultiLineText(Frame1), "TextPostData"))
     , Label5(named(new QLabel(QStringLiteral("响应数据:"), Frame1), "Label5"))
-    , TextReplyData(named(new QPlainTextEdit(Frame1), "TextReplyData"))
+    , TextReplyData(named(new MultiLineText(Frame1), "TextReplyData"))
     , TextReplyHex(named(new QPlainTextEdit(Frame1), "TextReplyHex"))
     , Cmd_Send(named(new QPushButton(QStringLiteral("SOCKET测试"), this), "Cmd_Send"))
     , Cmd_Ping(named(new QPushButton(QStringLiteral("PING测试"), this), "Cmd_Ping"))
@@ -65,12 +65,13 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     , lb_WskState(named(new QLabel(QStringLiteral("SOCKET状态:"), this), "lb_WskState"))
     , TimerWsk(new QTimer(this))
     , m_test(new OneShotTest(
-          *TextReplyData, [this] { return MultiLineText::text(*TextPostData); }, true, this)) {
+          *TextReplyData, [this] { return TextPostData->text(); }, true, this)) {
     setWindowTitle(QStringLiteral("服务器详细信息"));
     setModal(true);
     TimerWsk->setObjectName(QStringLiteral("TimerWsk"));
-    MultiLineText::setText(*TextPostData, DesignTexts::defaultRequest());
-    MultiLineText::setText(*TextReplyData, DesignTexts::defaultReply());
+    TextPostData->setText(DesignTexts::defaultRequest());
+    TextReplyData->setText(DesignTexts::defaultReply());
+    lb_WskState->setTextFormat(Qt::PlainText); // it names the address as typed
     TextReplyHex->setReadOnly(true);
     TextReplyHex->setAccessibleName(QStringLiteral("响应数据(HEX)"));
     TextReplyHex->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -114,8 +115,8 @@ void FormInfo::setServer(const ServerRecord& server) {
     TextDisplayName->setText(server.displayName);
     TextIPAddress->setText(server.ipAddress);
     TextPort->setText(server.port);
-    MultiLineText::setText(*TextPostData, server.postData);
-    MultiLineText::setText(*TextReplyData, server.replyData);
+    TextPostData->setText(server.postData);
+    TextReplyData->setText(server.replyData);
 }
 
 void FormInfo::resizeEvent(QResizeEvent* event) {
@@ -166,7 +167,7 @@ void FormInfo::Cmd_Ping_Click() {
     if (!alive)
         return;
     m_pingWaiting = false;
-    MultiLineText::setText(*TextReplyData, pingReport(address, reply));
+    TextReplyData->setText(pingReport(address, reply));
 }
 
 void FormInfo::CmdCancel_Click() {

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class EchoService;
+class MultiLineText;
 class OneShotTest;
 class QGroupBox;
 class QLabel;
@@ -49,9 +50,9 @@ private:
     QLabel* Label3;
     QLineEdit* TextPort;
     QLabel* Label4;
-    QPlainTextEdit* TextPostData;
+    MultiLineText* TextPostData;
     QLabel* Label5;
-    QPlainTextEdit* TextReplyData;
+    MultiLineText* TextReplyData;
     QPlainTextEdit* TextReplyHex;
     QPushButton* Cmd_Send;
     QPushButton* Cmd_Ping;
