@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libqt6svg6
   fonts-wqy-microhei
   xvfb xauth imagemagick
+  desktop-file-utils appstream dbus libcap2-bin
   "$@"
 )
 

@@ -48,6 +48,8 @@ public:
     // The reply check: the expected text anywhere in the decoded reply,
     // without regard to case; an empty expected text matches any reply.
     static bool replyMatches(const QString& reply, const QString& expected);
+    // What an echo the system does not permit tells the operator to run.
+    static QString echoPermissionNotice();
 
 public slots:
     // Switches monitoring on or off.
@@ -81,6 +83,7 @@ private:
     bool timeOutPendingProbe(int row);
     void startProbe(int row, quint64 key);
     bool echoRow(quint64 key, EchoReply& reply);
+    void noteEchoPermission(int row, bool denied);
     void yield();
     void listReloaded();
 
@@ -111,4 +114,5 @@ private:
     qint32 PassReplyCount = 0;
     bool m_inPass = false;
     bool m_passAbandoned = false;
+    bool m_echoPermissionNoticeShown = false;
 };

@@ -32,7 +32,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -54,7 +53,8 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     , m_services(services)
     , m_rows(new ServerRowModel(this))
     , m_sortedRows(new TextSortProxyModel(this))
-    , m_alerts(new AlertNotifier(services.sound, m_settings, AppIcons::Picture1(), this))
+    , m_alerts(new AlertNotifier(services.sound, m_settings, AppIcons::Picture1(),
+                                 &services.notifications, this))
     , m_monitor(new ServerMonitor(*m_rows, *m_sortedRows, m_settings, services.clock, services.echo,
                                   *m_alerts, this))
     , m_launcher(std::make_unique<ConsoleLauncher>(services.processStarter)) {
@@ -67,6 +67,7 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     createControls();
     createMenus();
     createStatusBar();
+    m_services.tray.setContextMenu(Menu_System);
     resize(800, 600);
     connect(&m_services.tray, &TrayIcon::mouseMessage, this, &FormMain::Tray_MouseMessage);
     connect(m_monitor, &ServerMonitor::statusPanelChanged, this, &FormMain::setPanelText);
@@ -78,6 +79,10 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
         findChild<QAction*>(QStringLiteral("Menu_Start"))->setText(caption);
     });
     connect(m_listInteraction, &ResultListInteraction::sorted, m_monitor, &ServerMonitor::SetColor);
+    connect(m_alerts, &AlertNotifier::alerted, this, [this] {
+        if (!isActiveWindow())
+            QApplication::alert(this);
+    });
 }
 
 FormMain::~FormMain() {
@@ -335,7 +340,7 @@ void FormMain::SkinList() {
     while (Menu_ListThemes.size() > 1)
         delete Menu_ListThemes.takeLast();
     QAction* first = Menu_ListThemes.first();
-    const std::optional<QStringList> files = SkinFolder::SkinFiles(SkinFolder::path());
+    const std::optional<QStringList> files = SkinFolder::SkinFiles();
     if (!files) {
         first->setText(QString());
         first->setData(QString());
@@ -364,7 +369,7 @@ void FormMain::Menu_ListThemes_Click(int Index) {
     const QString name = Menu_ListThemes.at(Index)->data().toString();
     if (name.isEmpty())
         return;
-    m_services.skinEngine.attachFile(SkinFolder::path() + name);
+    m_services.skinEngine.attachFile(SkinFolder::filePath(name));
     ModuleINI::IniWriteString(QStringLiteral("SETUP"), QStringLiteral("SKIN"), name);
 }
 
@@ -597,7 +602,7 @@ void FormMain::Tray_MouseMessage(int number) {
         restoreFromTray();
         break;
     case TrayIcon::RightButtonUp:
-        Menu_System->popup(QCursor::pos());
+        // The tray opens Menu_System itself, as its context menu.
         break;
     default:
         break;
