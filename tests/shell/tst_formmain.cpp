@@ -595,6 +595,8 @@ private slots:
         }
         auto* systemMenu = main.findChild<QMenu*>(QStringLiteral("Menu_System"));
         QCOMPARE(systemMenu->isVisible(), menu);
+        // The tray shows the system menu itself.
+        QCOMPARE(shell.tray.contextMenu, systemMenu);
         systemMenu->hide();
     }
 
