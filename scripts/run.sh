@@ -22,9 +22,9 @@ program=build/servermon
 if ! getcap "$program" 2>/dev/null | grep -q cap_net_raw; then
   sudo_cmd=()
   if [[ $(id -u) -ne 0 ]]; then
-    sudo_cmd=(sudo -n)
+    sudo_cmd=(sudo)
   fi
-  if ! "${sudo_cmd[@]}" setcap cap_net_raw+ep "$program" 2>/dev/null; then
+  if ! "${sudo_cmd[@]}" setcap cap_net_raw+ep "$program"; then
     echo "run: could not grant cap_net_raw; for echoes as a normal user run: sudo setcap cap_net_raw+ep $program" >&2
   fi
 fi

@@ -98,4 +98,4 @@ if ((failures > 0)); then
     echo "$failures check(s) failed" >&2
     exit 1
 fi
-echo "install: ${#expected[@]} files checked in $prefix"
+echo "install: ${#expected[@]} files checked"
