@@ -17,6 +17,7 @@
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/SkinEngine.h"
 #include "platform/TrayIcon.h"
 #include "platform/gui/AppIcons.h"
@@ -79,6 +80,9 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
         findChild<QAction*>(QStringLiteral("Menu_Start"))->setText(caption);
     });
     connect(m_listInteraction, &ResultListInteraction::sorted, m_monitor, &ServerMonitor::SetColor);
+    // A click on a desktop notice stands for a click on the balloon it replaces.
+    connect(&m_services.notifications, &DesktopNotifications::clicked, this,
+            [this] { Tray_MouseMessage(TrayIcon::BalloonClicked); });
     connect(m_alerts, &AlertNotifier::alerted, this, [this] {
         if (!isActiveWindow())
             QApplication::alert(this);

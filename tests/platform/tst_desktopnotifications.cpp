@@ -7,7 +7,8 @@
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -26,6 +27,7 @@ public:
         QString icon;
         QString summary;
         QString body;
+        QStringList actions;
         QVariantMap hints;
         int expireTimeout;
     };
@@ -37,8 +39,7 @@ public slots:
     uint Notify(const QString& appName, uint replacesId, const QString& icon,
                 const QString& summary, const QString& body, const QStringList& actions,
                 const QVariantMap& hints, int expireTimeout) {
-        Q_UNUSED(actions)
-        notices.append({appName, replacesId, icon, summary, body, hints, expireTimeout});
+        notices.append({appName, replacesId, icon, summary, body, actions, hints, expireTimeout});
         return replacesId != 0 ? replacesId : ++lastId;
     }
     QStringList GetCapabilities() { return {QStringLiteral("body")}; }
@@ -124,6 +125,22 @@ private slots:
         QCOMPARE(m_server.notices.at(1).summary, QStringLiteral("t"));
     }
 
+    // A click on one of this program's notices counts; other programs'
+    // notices and other actions do not.
+    void aClickOnANoticeIsReported() {
+        DBusDesktopNotifications notifications(QStringLiteral("servermon"), DesktopId, DesktopId);
+        QSignalSpy clicked(&notifications, &DesktopNotifications::clicked);
+        notifications.notify(QStringLiteral("4"), QStringLiteral("t"), QStringLiteral("b"));
+        QTRY_VERIFY(notifications.lastId(QStringLiteral("4")) != 0);
+        const uint id = notifications.lastId(QStringLiteral("4"));
+        QCOMPARE(m_server.notices.constLast().actions.value(0), QStringLiteral("default"));
+        invokeAction(id + 100, QStringLiteral("default"));
+        invokeAction(id, QStringLiteral("other"));
+        invokeAction(id, QStringLiteral("default"));
+        // Signals from one connection arrive in order.
+        QTRY_COMPARE(clicked.size(), 1);
+    }
+
     void bodyTextBreaksLinesAndEscapesForMarkup() {
         const QString text = QStringLiteral("IP:a<b>&c\r\n状态:x");
         QCOMPARE(DBusDesktopNotifications::bodyText(text, false),
@@ -133,6 +150,14 @@ private slots:
     }
 
 private:
+    void invokeAction(uint id, const QString& action) {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QStringLiteral("/org/freedesktop/Notifications"),
+            QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("ActionInvoked"));
+        signal << id << action;
+        QVERIFY(m_bus.send(signal));
+    }
+
     QDBusConnection m_bus{QString()};
     FakeNotificationServer m_server;
 };

@@ -600,6 +600,18 @@ private slots:
         systemMenu->hide();
     }
 
+    // Without a tray a click on a desktop notice restores as a balloon click does.
+    void aClickOnADesktopNoticeRestores() {
+        Shell shell;
+        shell.tray.available = false;
+        FormMain& main = shell.startShown();
+        main.showMinimized();
+        QTRY_VERIFY(main.isMinimized());
+        emit shell.notifications.clicked();
+        QTRY_VERIFY(!main.isMinimized());
+        QVERIFY(main.isVisible());
+    }
+
     void themeMenuListsTheSkinFolder_data() {
         QTest::addColumn<bool>("folderExists");
         QTest::addColumn<QStringList>("files");

@@ -3,12 +3,12 @@
 #include "platform/DesktopNotifications.h"
 
 #include <QHash>
-#include <QObject>
 
 // Desktop notifications over org.freedesktop.Notifications on the session
 // bus. Each source keeps the id of its last notice, which the next one
-// replaces. Without a session bus or a notification service nothing shows.
-class DBusDesktopNotifications final : public QObject, public DesktopNotifications {
+// replaces; a notice's default action (a click on it) is reported as
+// clicked. Without a session bus or a notification service nothing shows.
+class DBusDesktopNotifications final : public DesktopNotifications {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(DBusDesktopNotifications)
 public:
@@ -25,6 +25,9 @@ public:
     // The body as sent: line breaks as "\n", and escaped where the service
     // reads markup.
     static QString bodyText(const QString& text, bool markup);
+
+private slots:
+    void onActionInvoked(uint id, const QString& action);
 
 private:
     QString m_appName;
