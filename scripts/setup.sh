@@ -11,6 +11,7 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth imagemagick
   python3
+  desktop-file-utils appstream dbus libcap2-bin
   "$@"
 )
 

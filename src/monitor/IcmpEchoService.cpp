@@ -45,7 +45,9 @@ bool answers(const IcmpMessage& message, quint16 identifier, quint16 sequence,
 } // namespace
 
 IcmpEchoService::IcmpEchoService()
-    : IcmpEchoService(&LinuxIcmpSocket::openAny, std::make_unique<QtHostResolver>()) {}
+    : IcmpEchoService(
+          [](bool& permissionDenied) { return LinuxIcmpSocket::openAny(&permissionDenied); },
+          std::make_unique<QtHostResolver>()) {}
 
 IcmpEchoService::IcmpEchoService(SocketOpener openSocket, std::unique_ptr<HostResolver> resolver)
     : m_openSocket(std::move(openSocket))
@@ -84,9 +86,13 @@ long IcmpEchoService::PingHost(const QString& address, EchoReply& reply) {
     if (!destination || *destination == 0)
         return lost(reply, IcmpStatus::BadDestination);
 
-    const std::unique_ptr<IcmpSocket> socket = m_openSocket();
-    if (!socket)
-        return lost(reply, IcmpStatus::GeneralFailure);
+    bool permissionDenied = false;
+    const std::unique_ptr<IcmpSocket> socket = m_openSocket(permissionDenied);
+    if (!socket) {
+        const long result = lost(reply, IcmpStatus::GeneralFailure);
+        reply.permissionDenied = permissionDenied;
+        return result;
+    }
     const quint16 identifier = socket->identifier();
     const quint16 sequence = m_nextSequence++;
     QElapsedTimer sent;

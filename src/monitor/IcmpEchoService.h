@@ -15,7 +15,9 @@
 class IcmpEchoService final : public EchoService {
     Q_DISABLE_COPY_MOVE(IcmpEchoService)
 public:
-    using SocketOpener = std::function<std::unique_ptr<IcmpSocket>()>;
+    // Opens an echo socket; on failure sets permissionDenied when the system
+    // permits this program none.
+    using SocketOpener = std::function<std::unique_ptr<IcmpSocket>(bool& permissionDenied)>;
 
     static constexpr int EchoWaitMs = 200;
     static constexpr int ResolveWaitMs = 2000;

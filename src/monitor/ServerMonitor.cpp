@@ -10,6 +10,7 @@
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
 #include "monitor/TextNumbers.h"
+#include "platform/AppPaths.h"
 #include "platform/Clock.h"
 #include "platform/EchoService.h"
 
@@ -228,6 +229,7 @@ bool ServerMonitor::echoRow(quint64 key, EchoReply& reply) {
     if (row < 0)
         return true;
 
+    noteEchoPermission(row, reply.permissionDenied);
     qint32 lost = m_rows.lostPings(row);
     const bool failed = result < 0 || reply.status != 0;
     if (failed || reply.roundTripTime > kLostRoundTripMs) {
@@ -265,6 +267,21 @@ bool ServerMonitor::echoRow(quint64 key, EchoReply& reply) {
                       state + QLatin1Char('(') + QString::number(lost) + QLatin1Char('/') +
                           QString::number(PassNumber) + QLatin1Char(')'));
     return true;
+}
+
+QString ServerMonitor::echoPermissionNotice() {
+    return QStringLiteral("无法发送PING:请运行 setcap cap_net_raw+ep ") +
+           AppPaths::current().programFile();
+}
+
+// An echo the system does not permit says how to permit it: in the row's
+// tool-tip each time, and once per run as an alert.
+void ServerMonitor::noteEchoPermission(int row, bool denied) {
+    m_rows.setToolTip(row, Col::PingTime, denied ? echoPermissionNotice() : QString());
+    if (!denied || m_echoPermissionNoticeShown)
+        return;
+    m_echoPermissionNoticeShown = true;
+    m_alerts.ShowMsg(4, echoPermissionNotice(), QStringLiteral("注意:无法发送PING"));
 }
 
 void ServerMonitor::listReloaded() {
@@ -375,7 +392,7 @@ void ServerMonitor::alertAtLimit(int row, qint32 count, qint32 limit, const QStr
     SetColor();
     const QString message = QStringLiteral("IP:") + m_rows.text(row, Col::IPAddress) +
                             QStringLiteral("\r\n状态:") + m_rows.text(row, Col::Status);
-    m_alerts.ShowMsg(4, message, title);
+    m_alerts.ShowServerMsg(m_rows.text(row, Col::ID), 4, message, title);
 }
 
 void ServerMonitor::SetColor() {

@@ -52,6 +52,8 @@ public:
     // The reply check: the expected text anywhere in the decoded reply,
     // without regard to case; an empty expected text matches any reply.
     static bool replyMatches(const QString& reply, const QString& expected);
+    // What an echo the system does not permit tells the operator to run.
+    static QString echoPermissionNotice();
 
 public slots:
     // Switches monitoring on or off.
@@ -86,6 +88,7 @@ private:
     PendingProbe checkPendingProbe(int row, quint64 key);
     void startProbe(int row, quint64 key);
     bool echoRow(quint64 key, EchoReply& reply);
+    void noteEchoPermission(int row, bool denied);
     void yield();
     void listReloaded();
 
@@ -117,4 +120,5 @@ private:
     qint32 PassReplyCount = 0;
     bool m_inPass = false;
     quint64 m_listGeneration = 0; // raised by every reload of the list
+    bool m_echoPermissionNoticeShown = false;
 };

@@ -50,11 +50,13 @@ ssize_t receive(int descriptor, QByteArray& buffer, sockaddr_in& from, char* con
 
 } // namespace
 
-std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, QString* whyNot) {
+std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, QString* whyNot, int* error) {
     const int type =
         (kind == Kind::Datagram ? SOCK_DGRAM : SOCK_RAW) | SOCK_NONBLOCK | SOCK_CLOEXEC;
     const int descriptor = socket(AF_INET, type, IPPROTO_ICMP);
     if (descriptor < 0) {
+        if (error)
+            *error = errno;
         if (whyNot)
             *whyNot = errorText(kind == Kind::Datagram ? "datagram ICMP socket" : "raw ICMP socket",
                                 errno);
@@ -70,6 +72,8 @@ std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, QString* whyNo
         socklen_t length = sizeof local;
         if (bind(descriptor, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
             getsockname(descriptor, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+            if (error)
+                *error = errno;
             if (whyNot)
                 *whyNot = errorText("datagram ICMP socket bind", errno);
             close(descriptor);
@@ -89,10 +93,21 @@ std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, QString* whyNo
     return std::unique_ptr<LinuxIcmpSocket>(new LinuxIcmpSocket(descriptor, kind, identifier));
 }
 
-std::unique_ptr<IcmpSocket> LinuxIcmpSocket::openAny() {
-    if (auto socket = open(Kind::Datagram))
+std::unique_ptr<IcmpSocket> LinuxIcmpSocket::openAny(bool* permissionDenied) {
+    int datagramError = 0;
+    if (auto socket = open(Kind::Datagram, nullptr, &datagramError))
         return socket;
-    return open(Kind::Raw);
+    int rawError = 0;
+    auto socket = open(Kind::Raw, nullptr, &rawError);
+    if (!socket && permissionDenied)
+        *permissionDenied = isPermissionError(datagramError) && isPermissionError(rawError);
+    return socket;
+}
+
+bool LinuxIcmpSocket::isPermissionError(int error) {
+    // A group outside net.ipv4.ping_group_range gets EACCES, a raw socket
+    // without CAP_NET_RAW EPERM.
+    return error == EACCES || error == EPERM;
 }
 
 LinuxIcmpSocket::LinuxIcmpSocket(int descriptor, Kind kind, quint16 identifier)

@@ -18,10 +18,15 @@ public:
     enum class Kind { Datagram, Raw };
 
     // Opens a socket of that kind; null when the system refuses it, with the
-    // reason in whyNot when given.
-    static std::unique_ptr<LinuxIcmpSocket> open(Kind kind, QString* whyNot = nullptr);
-    // A datagram socket where permitted, otherwise a raw one, otherwise null.
-    static std::unique_ptr<IcmpSocket> openAny();
+    // reason in whyNot and the errno value in error when given.
+    static std::unique_ptr<LinuxIcmpSocket> open(Kind kind, QString* whyNot = nullptr,
+                                                 int* error = nullptr);
+    // A datagram socket where permitted, otherwise a raw one, otherwise null;
+    // then permissionDenied tells whether both were refused for lack of
+    // permission.
+    static std::unique_ptr<IcmpSocket> openAny(bool* permissionDenied = nullptr);
+    // Whether an errno value of open means the system does not permit it.
+    static bool isPermissionError(int error);
 
     ~LinuxIcmpSocket() override;
 

@@ -17,6 +17,7 @@
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/SkinEngine.h"
 #include "platform/TrayIcon.h"
 #include "platform/gui/AppIcons.h"
@@ -33,7 +34,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -55,7 +55,8 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     , m_services(services)
     , m_rows(new ServerRowModel(this))
     , m_sortedRows(new TextSortProxyModel(this))
-    , m_alerts(new AlertNotifier(services.sound, m_settings, AppIcons::Picture1(), this))
+    , m_alerts(new AlertNotifier(services.sound, m_settings, AppIcons::Picture1(),
+                                 &services.notifications, this))
     , m_monitor(new ServerMonitor(*m_rows, *m_sortedRows, m_settings, services.clock, services.echo,
                                   *m_alerts, this))
     , m_launcher(std::make_unique<ConsoleLauncher>(services.processStarter)) {
@@ -67,6 +68,7 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     createControls();
     createMenus();
     createStatusBar();
+    m_services.tray.setContextMenu(Menu_System);
     resize(800, 600);
     connect(&m_services.tray, &TrayIcon::mouseMessage, this, &FormMain::Tray_MouseMessage);
     connect(m_monitor, &ServerMonitor::statusPanelChanged, this, &FormMain::setPanelText);
@@ -78,6 +80,13 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
         findChild<QAction*>(QStringLiteral("Menu_Start"))->setText(caption);
     });
     connect(m_listInteraction, &ResultListInteraction::sorted, m_monitor, &ServerMonitor::SetColor);
+    // A click on a desktop notice stands for a click on the balloon it replaces.
+    connect(&m_services.notifications, &DesktopNotifications::clicked, this,
+            [this] { Tray_MouseMessage(TrayIcon::BalloonClicked); });
+    connect(m_alerts, &AlertNotifier::alerted, this, [this] {
+        if (!isActiveWindow())
+            QApplication::alert(this);
+    });
 }
 
 FormMain::~FormMain() {
@@ -338,7 +347,7 @@ void FormMain::SkinList() {
     while (Menu_ListThemes.size() > 1)
         delete Menu_ListThemes.takeLast();
     QAction* first = Menu_ListThemes.first();
-    const std::optional<QStringList> files = SkinFolder::SkinFiles(SkinFolder::path());
+    const std::optional<QStringList> files = SkinFolder::SkinFiles();
     if (!files) {
         first->setText(QString());
         first->setData(QString());
@@ -367,7 +376,7 @@ void FormMain::Menu_ListThemes_Click(int Index) {
     const QString name = Menu_ListThemes.at(Index)->data().toString();
     if (name.isEmpty())
         return;
-    m_services.skinEngine.attachFile(SkinFolder::path() + name);
+    m_services.skinEngine.attachFile(SkinFolder::filePath(name));
     ModuleINI::IniWriteString(QStringLiteral("SETUP"), QStringLiteral("SKIN"), name);
 }
 
@@ -629,7 +638,7 @@ void FormMain::Tray_MouseMessage(int number) {
         restoreFromTray();
         break;
     case TrayIcon::RightButtonUp:
-        Menu_System->popup(QCursor::pos());
+        // The tray opens Menu_System itself, as its context menu.
         break;
     default:
         break;

@@ -16,13 +16,13 @@
 struct TemporaryCatalogue {
     QTemporaryDir dir;
     TemporaryCatalogue() {
-        setAppPathForTesting(dir.path());
-        ModuleDB::setDbPath(GetAppPath() + QStringLiteral("ServerList.db"));
+        AppPaths::setCurrent(AppPaths::portableIn(dir.path()));
+        ModuleDB::setDbPath(AppPaths::current().catalogueFile());
         ModuleDB::DbOpen();
     }
     ~TemporaryCatalogue() {
         ModuleDB::DbClose();
-        setAppPathForTesting({});
+        AppPaths::setCurrent(AppPaths::portableIn(QCoreApplication::applicationDirPath()));
     }
 };
 

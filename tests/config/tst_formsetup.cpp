@@ -43,7 +43,7 @@ private:
 
 private slots:
     void init() {
-        setAppPathForTesting(m_dir.path());
+        AppPaths::setCurrent(AppPaths::portableIn(m_dir.path()));
         m_path = ModuleINI::IniFilePath(ModuleINI::IniBaseName());
         QVERIFY(QDir(m_dir.path()).mkpath("Skin"));
         for (const char* name : {"b.she", "readme.txt", "a.she", ".hidden.she"})

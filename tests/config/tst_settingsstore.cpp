@@ -18,7 +18,7 @@ private:
 
 private slots:
     void init() {
-        setAppPathForTesting(m_dir.path());
+        AppPaths::setCurrent(AppPaths::portableIn(m_dir.path()));
         m_path = ModuleINI::IniFilePath(ModuleINI::IniBaseName());
         QFile::remove(m_path);
     }
@@ -85,7 +85,7 @@ private slots:
     }
 
     void skinFilesListsEveryFileSortedHiddenOnesToo() {
-        const QString folder = SkinFolder::path();
+        const QString folder = AppPaths::current().userSkinFolder() + QLatin1Char('/');
         QCOMPARE(folder, m_dir.path() + "/Skin/");
         QVERIFY(!SkinFolder::SkinFiles(folder));
         QVERIFY(QDir(m_dir.path()).mkpath("Skin/sub"));

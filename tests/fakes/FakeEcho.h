@@ -5,13 +5,15 @@
 #include <QQueue>
 #include <QStringList>
 
-// Answers echoes from a script: each entry is a status and a round-trip
-// time; when the script is empty every echo succeeds in defaultRoundTrip ms.
+// Answers echoes from a script: each entry is a status, a round-trip time
+// and whether the system refused the echo socket; when the script is empty
+// every echo succeeds in defaultRoundTrip ms.
 class FakeEcho final : public EchoService {
 public:
     struct Answer {
         quint32 status = 0;
         quint32 roundTripTime = 0;
+        bool permissionDenied = false;
     };
 
     long PingHost(const QString& address, EchoReply& reply) override {
@@ -20,6 +22,7 @@ public:
         reply = EchoReply{};
         reply.status = answer.status;
         reply.roundTripTime = answer.roundTripTime;
+        reply.permissionDenied = answer.permissionDenied;
         if (answer.status != 0)
             return -static_cast<long>(answer.status);
         reply.ttl = 64;

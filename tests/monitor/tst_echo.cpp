@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <cerrno>
+
 namespace {
 
 constexpr quint32 Loopback = 0x7F000001;
@@ -34,6 +36,7 @@ struct Sent {
 // What every socket of one test plays, and what they were asked to send.
 struct FakeNetwork {
     bool refuseSocket = false;
+    bool refusedForPermission = false; // a refusal says the system permits none
     quint32 sendStatus = 0;
     QList<Delivery> deliveries;
     QList<Sent> sent;
@@ -106,12 +109,12 @@ private:
 struct FakeService {
     FakeNetwork network;
     QStringList lookups;
-    IcmpEchoService service{[this] {
-                                return network.refuseSocket
-                                           ? nullptr
-                                           : std::make_unique<FakeIcmpSocket>(network);
-                            },
-                            std::make_unique<FakeResolver>(lookups)};
+    IcmpEchoService service{
+        [this](bool& permissionDenied) {
+            permissionDenied = network.refuseSocket && network.refusedForPermission;
+            return network.refuseSocket ? nullptr : std::make_unique<FakeIcmpSocket>(network);
+        },
+        std::make_unique<FakeResolver>(lookups)};
 };
 
 QByteArray ipHeader(quint32 source, quint32 destination, quint8 ttl) {
@@ -148,7 +151,7 @@ private slots:
         QString whyNot;
         if (!LinuxIcmpSocket::open(kind, &whyNot))
             QSKIP(qPrintable(QStringLiteral("not permitted here: ") + whyNot));
-        IcmpEchoService service([kind] { return LinuxIcmpSocket::open(kind); },
+        IcmpEchoService service([kind](bool&) { return LinuxIcmpSocket::open(kind); },
                                 std::make_unique<QtHostResolver>());
         for (int i = 0; i < 3; ++i) {
             EchoReply reply;
@@ -272,12 +275,46 @@ private slots:
             QCOMPARE(fake.network.sent.at(0).destination, destination);
     }
 
+    void noSocketIsAGeneralFailure_data() {
+        QTest::addColumn<bool>("forPermission");
+        QTest::newRow("out of descriptors") << false;
+        QTest::newRow("not permitted") << true;
+    }
     void noSocketIsAGeneralFailure() {
+        QFETCH(bool, forPermission);
         FakeService fake;
         fake.network.refuseSocket = true;
+        fake.network.refusedForPermission = forPermission;
         EchoReply reply;
+        reply.permissionDenied = !forPermission;
         QCOMPARE(fake.service.PingHost(QStringLiteral("127.0.0.1"), reply), -11050L);
         QCOMPARE(reply.status, 11050u);
+        QCOMPARE(reply.permissionDenied, forPermission);
+        // A later echo that gets its socket clears the mark.
+        fake.network.refuseSocket = false;
+        fake.network.deliveries = {Delivery{}};
+        QVERIFY(fake.service.PingHost(QStringLiteral("127.0.0.1"), reply) >= 0);
+        QVERIFY(!reply.permissionDenied);
+    }
+
+    void openAnyTellsPermissionFromOtherRefusals() {
+        QVERIFY(LinuxIcmpSocket::isPermissionError(EACCES));
+        QVERIFY(LinuxIcmpSocket::isPermissionError(EPERM));
+        QVERIFY(!LinuxIcmpSocket::isPermissionError(EMFILE));
+        QVERIFY(!LinuxIcmpSocket::isPermissionError(0));
+        // Here, with whatever this process may open, the answer matches what
+        // each kind reports on its own.
+        int datagramError = 0;
+        int rawError = 0;
+        const bool datagram = LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Datagram, nullptr,
+                                                    &datagramError) != nullptr;
+        const bool raw =
+            LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Raw, nullptr, &rawError) != nullptr;
+        bool denied = false;
+        const bool opened = LinuxIcmpSocket::openAny(&denied) != nullptr;
+        QCOMPARE(opened, datagram || raw);
+        QCOMPARE(denied, !opened && LinuxIcmpSocket::isPermissionError(datagramError) &&
+                             LinuxIcmpSocket::isPermissionError(rawError));
     }
 
     void anEchoDuringAnotherOnesWaitRunsOnItsOwn() {

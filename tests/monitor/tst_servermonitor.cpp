@@ -426,6 +426,43 @@ private slots:
         QCOMPARE(rig.alerts.alerts.constLast().timeOut, 4);
         QCOMPARE(rig.alerts.alerts.constLast().title, QStringLiteral("注意:服务器测试返回异常"));
         QCOMPARE(rig.alerts.alerts.constLast().text, "IP:127.0.0.1\r\n状态:应答包错误：BAD");
+        // Each alert names its server, so a desktop notice can replace that
+        // server's previous one.
+        QCOMPARE(rig.alerts.alerts.constLast().server, QStringLiteral("1"));
+    }
+
+    // Echoes the system does not permit: one alert per run says what to
+    // run, and the PingTime cells' tool-tips say it while it lasts.
+    void echoWithoutPermissionSaysHowToGrantIt() {
+        Rig rig;
+        rig.settings.iPingLim = 0;
+        rig.settings.iReplyLim = 0;
+        rig.rows.resetRows({record(closedPort()), record(closedPort())});
+        const FakeEcho::Answer denied{11050, 0, true};
+        const QString notice = ServerMonitor::echoPermissionNotice();
+        QCOMPARE(notice, QStringLiteral("无法发送PING:请运行 setcap cap_net_raw+ep ") +
+                             QCoreApplication::applicationFilePath());
+        for (int pass = 0; pass < 2; ++pass) {
+            rig.echo.script.append({denied, denied});
+            rig.pass();
+            QCOMPARE(rig.alerts.alerts.size(), 1);
+            for (int row = 0; row < 2; ++row) {
+                QCOMPARE(rig.text(Col::PingTime, row), ModulePing::PingStatusText(11050));
+                QCOMPARE(rig.rows.toolTip(row, Col::PingTime), notice);
+            }
+        }
+        QCOMPARE(rig.alerts.alerts.at(0).title, QStringLiteral("注意:无法发送PING"));
+        QCOMPARE(rig.alerts.alerts.at(0).text, notice);
+        QCOMPARE(rig.alerts.alerts.at(0).timeOut, 4);
+        // The status bar counts them as any lost echoes of the pass.
+        QCOMPARE(rig.monitor.pingFaultCount(), 2);
+
+        // Granted meanwhile: the tip goes, and nothing more is said.
+        rig.echo.script.append({FakeEcho::Answer{0, 3}, FakeEcho::Answer{11010, 0}});
+        rig.pass();
+        QCOMPARE(rig.rows.toolTip(0, Col::PingTime), QString());
+        QCOMPARE(rig.rows.toolTip(1, Col::PingTime), QString());
+        QCOMPARE(rig.alerts.alerts.size(), 1);
     }
 
     // Echo answers, one per pass, and the row's ping cells after the last.

@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "FakeDesktopNotifications.h"
 #include "FakeEcho.h"
 #include "FakeProcessStarter.h"
 #include "FakeSkinEngine.h"
@@ -103,18 +104,22 @@ struct Shell {
     FakeProcessStarter processes;
     FakeSkinEngine skins;
     FakeSysInfoLocator sysInfo;
+    FakeDesktopNotifications notifications;
     AppServices services;
     QStringList steps;
     QPointer<FormMain> window;
 
     explicit Shell(EchoService* echoService = nullptr)
-        : services{clock,  echoService ? *echoService : echo, tray, sound, urls, processes, skins,
-                   sysInfo} {
-        setAppPathForTesting(folder.path());
+        : services{clock,        echoService ? *echoService : echo,
+                   tray,         sound,
+                   urls,         processes,
+                   skins,        sysInfo,
+                   notifications} {
+        AppPaths::setCurrent(AppPaths::portableIn(folder.path()));
     }
     ~Shell() {
         delete window;
-        setAppPathForTesting({});
+        AppPaths::setCurrent(AppPaths::portableIn(QCoreApplication::applicationDirPath()));
     }
     QString path(const QString& name) const { return folder.filePath(name); }
     void addSkinFiles(const QStringList& names) const {
@@ -662,7 +667,8 @@ private slots:
         QTest::addColumn<bool>("menu");
         QTest::newRow("515 double click restores") << 515 << true << false;
         QTest::newRow("1029 balloon click restores") << 1029 << true << false;
-        QTest::newRow("517 right button pops up the system menu") << 517 << false << true;
+        // The tray opens its context menu itself: the handler adds no second one.
+        QTest::newRow("517 right button leaves the menu to the tray") << 517 << false << false;
         QTest::newRow("512 mouse move does nothing") << 512 << false << false;
     }
     void trayMessages() {
@@ -683,11 +689,13 @@ private slots:
         }
         auto* systemMenu = main.findChild<QMenu*>(QStringLiteral("Menu_System"));
         QCOMPARE(systemMenu->isVisible(), menu);
+        // The tray shows the system menu itself.
+        QCOMPARE(shell.tray.contextMenu, systemMenu);
         systemMenu->hide();
     }
 
-    // With any dialog open, the tray's own window takes clicks, its right
-    // button pops up the system menu and a double click restores the window.
+    // With any dialog open, the tray's own window takes clicks, its context
+    // menu pops up and a double click restores the window.
     void trayStaysLiveWhileADialogIsOpen_data() {
         QTest::addColumn<QString>("command");
         QTest::newRow("settings") << "CmdSetup";
@@ -715,7 +723,9 @@ private slots:
             },
             [&](QDialog*) {
                 QTest::mouseClick(trayWindow.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
-                emit shell.tray.mouseMessage(517);
+                // The tray pops its context menu itself on a right click.
+                QCOMPARE(shell.tray.contextMenu, systemMenu);
+                systemMenu->popup(QPoint(5, 5));
                 menuShown = systemMenu->isVisible();
                 systemMenu->hide();
                 main.hide();
@@ -813,6 +823,18 @@ private slots:
         QCOMPARE(ok, QStringLiteral("确定"));
         QCOMPARE(cancel, QStringLiteral("取消"));
         QVERIFY2(undo.startsWith(QStringLiteral("撤消")), qPrintable(undo));
+    }
+
+    // Without a tray a click on a desktop notice restores as a balloon click does.
+    void aClickOnADesktopNoticeRestores() {
+        Shell shell;
+        shell.tray.available = false;
+        FormMain& main = shell.startShown();
+        main.showMinimized();
+        QTRY_VERIFY(main.isMinimized());
+        emit shell.notifications.clicked();
+        QTRY_VERIFY(!main.isMinimized());
+        QVERIFY(main.isVisible());
     }
 
     void themeMenuListsTheSkinFolder_data() {

@@ -89,7 +89,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
 
 void FormSetup::SkinList() {
     ComboSkin->clear();
-    const std::optional<QStringList> files = SkinFolder::SkinFiles(SkinFolder::path());
+    const std::optional<QStringList> files = SkinFolder::SkinFiles();
     if (files)
         ComboSkin->addItems(*files);
     else
@@ -129,7 +129,7 @@ void FormSetup::ComboSkin_Change(const QString& text) {
 
 void FormSetup::preview(const QString& skinName) {
     if (!skinName.isEmpty())
-        m_skins.attachFile(SkinFolder::path() + skinName);
+        m_skins.attachFile(SkinFolder::filePath(skinName));
 }
 
 void FormSetup::CmdSave_Click() {

@@ -88,3 +88,7 @@ void SystemTrayIcon::showBalloon(const QString& title, const QString& text) {
 void SystemTrayIcon::remove() {
     m_icon.hide();
 }
+
+void SystemTrayIcon::setContextMenu(QMenu* menu) {
+    m_icon.setContextMenu(menu);
+}

@@ -34,6 +34,7 @@ public:
     void setIcon(const QIcon& icon) override;
     void showBalloon(const QString& title, const QString& text) override;
     void remove() override;
+    void setContextMenu(QMenu* menu) override;
 
 private:
     static bool drawnByQt();
