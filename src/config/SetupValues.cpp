@@ -70,9 +70,21 @@ std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error
         values.m_timeOut = *timeOut;
     else
         problems << QStringLiteral("SOCKET超时必须是 1 到 3600000 之间的整数（毫秒）。");
+    const std::optional<qint32> rawDays = wholeNumber(texts.histRawDays);
+    if (rawDays && *rawDays >= 1 && *rawDays <= MaxHistRawDays)
+        values.m_histRawDays = *rawDays;
+    else
+        problems << QStringLiteral("原始数据保留天数必须是 1 到 3650 之间的整数。");
+    const std::optional<qint32> days = wholeNumber(texts.histDays);
+    if (days && *days >= 1 && *days <= MaxHistDays && (!rawDays || *days >= *rawDays))
+        values.m_histDays = *days;
+    else
+        problems << QStringLiteral(
+            "历史数据保留天数必须是 1 到 36500 之间的整数，且不少于原始数据保留天数。");
     if (!IniFile::isValidValue(texts.skin))
         problems << QStringLiteral("系统默认皮肤的名称不能包含换行符。");
     values.m_playSnd = texts.playSnd;
+    values.m_history = texts.history != 0 ? 1 : 0;
     values.m_skin = texts.skin;
     if (!problems.isEmpty()) {
         error = problems.join(QLatin1Char('\n'));
@@ -97,6 +109,9 @@ bool SetupValues::write() const {
         {setup, QStringLiteral("PLAYSND"), QString::number(m_playSnd)},
         {setup, QStringLiteral("SKIN"), m_skin},
         {setup, QStringLiteral("ITIMEOUT"), QString::number(m_timeOut)},
+        {setup, QStringLiteral("HISTORY"), QString::number(m_history)},
+        {setup, QStringLiteral("HISTRAWDAYS"), QString::number(m_histRawDays)},
+        {setup, QStringLiteral("HISTDAYS"), QString::number(m_histDays)},
     });
 }
 
@@ -106,4 +121,7 @@ void SetupValues::applyTo(MonitorSettings& settings) const {
     settings.iPingLim = m_pingLim;
     settings.bPlaySnd = m_playSnd;
     settings.iTimeOut = m_timeOut;
+    settings.History = m_history;
+    settings.HistRawDays = m_histRawDays;
+    settings.HistDays = m_histDays;
 }

@@ -1,0 +1,56 @@
+#include "history/HistoryWriter.h"
+
+#include "history/HistoryStore.h"
+
+#include <QDir>
+
+HistoryWriter::HistoryWriter(QObject* parent)
+    : QObject(parent) {}
+
+HistoryWriter::~HistoryWriter() = default;
+
+void HistoryWriter::open(const QString& path, qint64 nowUtcMs, int rawDays, int keepDays) {
+    m_store = std::make_unique<HistoryStore>(
+        QStringLiteral("HistoryWriter%1").arg(reinterpret_cast<quintptr>(this)));
+    if (!m_store->open(path)) {
+        m_failed = true;
+        const QString message = m_store->message();
+        m_store.reset();
+        emit failed(message);
+        return;
+    }
+    if (!m_store->message().isEmpty())
+        emit notice(m_store->message());
+    maintain(nowUtcMs, rawDays, keepDays);
+}
+
+void HistoryWriter::write(const QList<ProbeOutcome>& outcomes) {
+    if (m_failed || !m_store || outcomes.isEmpty())
+        return;
+    if (!m_store->append(outcomes))
+        fail(m_store->message());
+}
+
+void HistoryWriter::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
+    if (m_failed || !m_store)
+        return;
+    if (!m_store->maintain(nowUtcMs, rawDays, keepDays))
+        fail(m_store->message());
+}
+
+void HistoryWriter::deleteServer(qint64 serverId) {
+    if (m_store)
+        m_store->deleteServer(serverId);
+}
+
+void HistoryWriter::close() {
+    m_store.reset();
+}
+
+void HistoryWriter::fail(const QString& reason) {
+    m_failed = true;
+    const QString path = m_store ? QDir::toNativeSeparators(m_store->path()) : QString();
+    m_store.reset();
+    emit failed(QStringLiteral("无法写入历史记录文件 %1：%2，历史记录已停止，监控照常进行。")
+                    .arg(path, reason));
+}
