@@ -102,17 +102,26 @@ bool SetupValues::write() const {
     const QString setting = QStringLiteral("SETTING");
     const QString setup = QStringLiteral("SETUP");
     IniFile file(ModuleINI::IniFilePath(ModuleINI::IniBaseName()));
-    return file.setValues({
+    QList<IniFile::Entry> entries = {
         {setting, QStringLiteral("ITIMERN"), ModuleINI::numberText(timerNForFile())},
         {setting, QStringLiteral("IREPLYLIM"), ModuleINI::numberText(m_replyLim)},
         {setting, QStringLiteral("IPINGLIM"), ModuleINI::numberText(m_pingLim)},
         {setup, QStringLiteral("PLAYSND"), QString::number(m_playSnd)},
         {setup, QStringLiteral("SKIN"), m_skin},
         {setup, QStringLiteral("ITIMEOUT"), QString::number(m_timeOut)},
-        {setup, QStringLiteral("HISTORY"), QString::number(m_history)},
-        {setup, QStringLiteral("HISTRAWDAYS"), QString::number(m_histRawDays)},
-        {setup, QStringLiteral("HISTDAYS"), QString::number(m_histDays)},
-    });
+    };
+    // History entries reach the file once they differ from their defaults,
+    // so a file nobody configured for history stays as it always was.
+    const MonitorSettings defaults;
+    const auto addHistory = [&](const char* key, qint32 value, qint32 fallback) {
+        const QString name = QLatin1String(key);
+        if (value != fallback || file.value(setup, name))
+            entries.append({setup, name, QString::number(value)});
+    };
+    addHistory("HISTORY", m_history, defaults.History);
+    addHistory("HISTRAWDAYS", m_histRawDays, defaults.HistRawDays);
+    addHistory("HISTDAYS", m_histDays, defaults.HistDays);
+    return file.setValues(entries);
 }
 
 void SetupValues::applyTo(MonitorSettings& settings) const {

@@ -247,13 +247,7 @@ bool HistoryStore::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
         return false;
     bool ok = true;
     if (until > from) {
-        struct Pending {
-            qint64 server = 0;
-            qint64 bucket = 0;
-            Bucket figures;
-            QList<qint32> replies, echoes;
-        };
-        QList<Pending> pending;
+        QList<QList<ProbeOutcome>> groups;
         QHash<QPair<qint64, qint64>, qsizetype> index;
         QSqlQuery select(db);
         select.setForwardOnly(true);
@@ -261,48 +255,43 @@ bool HistoryStore::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
                  QStringLiteral("SELECT server, t, kind, ms FROM raw WHERE t >= ? AND t < ?")) &&
              (select.addBindValue(from), select.addBindValue(until), select.exec());
         while (ok && select.next()) {
-            const qint64 server = select.value(0).toLongLong();
-            const qint64 bucket = floorDiv(select.value(1).toLongLong(), BucketMs);
-            const auto key = qMakePair(server, bucket);
+            ProbeOutcome outcome;
+            outcome.serverId = select.value(0).toLongLong();
+            outcome.timeUtcMs = select.value(1).toLongLong();
+            outcome.kind = static_cast<ProbeOutcome::Kind>(select.value(2).toInt());
+            outcome.ms = select.value(3).toInt();
+            const auto key = qMakePair(outcome.serverId, floorDiv(outcome.timeUtcMs, BucketMs));
             qsizetype at = index.value(key, -1);
             if (at < 0) {
-                at = pending.size();
+                at = groups.size();
                 index.insert(key, at);
-                pending.append({server, bucket, {}, {}, {}});
+                groups.append(QList<ProbeOutcome>());
             }
-            Pending& entry = pending[at];
-            ProbeOutcome outcome;
-            outcome.kind = static_cast<ProbeOutcome::Kind>(select.value(2).toInt());
-            const qint32 ms = select.value(3).toInt();
-            if (outcome.isSocket()) {
-                ++entry.figures.count;
-                if (outcome.isFault())
-                    ++entry.figures.faults;
-                if (outcome.kind == ProbeOutcome::Correct || outcome.kind == ProbeOutcome::Wrong)
-                    entry.replies.append(ms);
-            } else {
-                ++entry.figures.echoes;
-                if (outcome.kind == ProbeOutcome::EchoLost)
-                    ++entry.figures.lost;
-                else
-                    entry.echoes.append(ms);
-            }
+            groups[at].append(outcome);
         }
         select.finish();
         QSqlQuery insert(db);
         ok = ok && insert.prepare(QStringLiteral(
                        "INSERT OR REPLACE INTO agg VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
                        "?, ?, ?)"));
-        for (qsizetype i = 0; ok && i < pending.size(); ++i) {
-            Pending& entry = pending[i];
-            Bucket& b = entry.figures;
-            b.replies = static_cast<qint32>(entry.replies.size());
-            const Figures reply = figuresOf(entry.replies);
-            const Figures echo = figuresOf(entry.echoes);
-            const QVariantList values = {entry.server, entry.bucket, b.count,    b.faults,
-                                         b.replies,    reply.min,    reply.mean, reply.max,
-                                         reply.p95,    b.echoes,     b.lost,     echo.min,
-                                         echo.mean,    echo.max,     echo.p95};
+        for (qsizetype i = 0; ok && i < groups.size(); ++i) {
+            const QList<ProbeOutcome>& group = groups.at(i);
+            const Bucket b = bucketOf(group);
+            const QVariantList values = {group.first().serverId,
+                                         b.startUtcMs / BucketMs,
+                                         b.count,
+                                         b.faults,
+                                         b.replies,
+                                         b.replyMin,
+                                         b.replyMean,
+                                         b.replyMax,
+                                         b.replyP95,
+                                         b.echoes,
+                                         b.lost,
+                                         b.echoMin,
+                                         b.echoMean,
+                                         b.echoMax,
+                                         b.echoP95};
             for (int v = 0; v < values.size(); ++v)
                 insert.bindValue(v, values.at(v));
             ok = insert.exec();
@@ -389,6 +378,41 @@ QList<HistoryStore::Bucket> HistoryStore::buckets(qint64 serverId, qint64 fromUt
         result.append(b);
     }
     return result;
+}
+
+HistoryStore::Bucket HistoryStore::bucketOf(const QList<ProbeOutcome>& outcomes) {
+    Bucket b;
+    if (outcomes.isEmpty())
+        return b;
+    b.startUtcMs = floorDiv(outcomes.first().timeUtcMs, BucketMs) * BucketMs;
+    QList<qint32> replies, echoes;
+    for (const ProbeOutcome& outcome : outcomes) {
+        if (outcome.isSocket()) {
+            ++b.count;
+            if (outcome.isFault())
+                ++b.faults;
+            if (outcome.kind == ProbeOutcome::Correct || outcome.kind == ProbeOutcome::Wrong)
+                replies.append(outcome.ms);
+        } else {
+            ++b.echoes;
+            if (outcome.kind == ProbeOutcome::EchoLost)
+                ++b.lost;
+            else
+                echoes.append(outcome.ms);
+        }
+    }
+    b.replies = static_cast<qint32>(replies.size());
+    const Figures reply = figuresOf(replies);
+    const Figures echo = figuresOf(echoes);
+    b.replyMin = reply.min;
+    b.replyMean = reply.mean;
+    b.replyMax = reply.max;
+    b.replyP95 = reply.p95;
+    b.echoMin = echo.min;
+    b.echoMean = echo.mean;
+    b.echoMax = echo.max;
+    b.echoP95 = echo.p95;
+    return b;
 }
 
 qint32 HistoryStore::percentile95(QList<qint32>& values) {

@@ -61,6 +61,8 @@ public:
     // Raw results from this time on are not in any aggregate yet.
     qint64 aggregatedUntil() const;
 
+    // The figures of results that all fall in one bucket.
+    static Bucket bucketOf(const QList<ProbeOutcome>& outcomes);
     // Nearest-rank 95th percentile of values (sorted in place); 0 when empty.
     static qint32 percentile95(QList<qint32>& values);
 

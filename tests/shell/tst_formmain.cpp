@@ -53,9 +53,9 @@
 
 namespace {
 const QStringList StartUpSteps = {
-    "SocketStateNames", "IniBaseName",    "DbPath",     "loadINI", "DbOpen",
-    "Caption",          "MeCaption",      "TrayAdd",    "sTips",   "LoadServerList",
-    "SocketsStartup",   "FirstCloseHint", "ReplyCount", "SkinList"};
+    "SocketStateNames", "IniBaseName",    "DbPath",         "loadINI",    "DbOpen",
+    "History",          "Caption",        "MeCaption",      "TrayAdd",    "sTips",
+    "LoadServerList",   "SocketsStartup", "FirstCloseHint", "ReplyCount", "SkinList"};
 const QString Caption = QStringLiteral("青岚服务器监控[云杉工作室][版本:1.0.28]");
 const QString Tips = QStringLiteral("服务器监控系统\r\n版本:1.0.28\r\n[作者:Quillfern]");
 const QString HintBalloon = QStringLiteral("你注意到没？|我并没有被关闭！而是被最小化到了这里\r\n"
@@ -275,6 +275,7 @@ private slots:
                                                "Line1=-", "Menu_Exit=退出系统"};
         QTest::newRow("server") << "Menu_Right"
                                 << QStringList{"Menu_InfoServer=查看服务器(&I)",
+                                               "Menu_History=历史记录(&H)...",
                                                "line2=-",
                                                "Menu_AddServer=添加服务器(&A)",
                                                "Menu_EditServer=编辑服务器(&E)",
@@ -436,6 +437,8 @@ private slots:
         QTest::newRow("details of the selected row") << "Menu_InfoServer" << true << "FormInfo";
         QTest::newRow("details without a selection") << "Menu_InfoServer" << false << "";
         QTest::newRow("double click") << "double click" << true << "FormInfo";
+        QTest::newRow("history of the selected row") << "Menu_History" << true << "FormHistory";
+        QTest::newRow("history without a selection") << "Menu_History" << false << "";
         QTest::newRow("edit the selected row") << "Menu_EditServer" << true << "FormServerEdit";
         QTest::newRow("edit without a selection") << "Menu_EditServer" << false << "";
         QTest::newRow("add from the menu") << "Menu_AddServer" << false << "FormServer";
