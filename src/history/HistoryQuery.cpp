@@ -66,44 +66,6 @@ std::optional<HistoryQuery::Figures> exactFigures(QList<qint32> values) {
     return figures;
 }
 
-struct Weighted {
-    qint32 min, mean, max, p95;
-    qint64 weight;
-};
-
-// From bucket figures: exact min, max and mean; the 95th percentile is the
-// weighted 95th percentile of the buckets' own.
-std::optional<HistoryQuery::Figures> estimatedFigures(QList<Weighted> parts) {
-    qint64 total = 0;
-    Mean mean;
-    HistoryQuery::Figures figures{std::numeric_limits<qint32>::max(), 0, 0, 0};
-    for (const Weighted& part : parts) {
-        if (part.weight <= 0)
-            continue;
-        total += part.weight;
-        mean.add(part.mean, part.weight);
-        figures.min = qMin(figures.min, part.min);
-        figures.max = qMax(figures.max, part.max);
-    }
-    if (total == 0)
-        return std::nullopt;
-    figures.mean = *mean.value();
-    std::sort(parts.begin(), parts.end(),
-              [](const Weighted& a, const Weighted& b) { return a.p95 < b.p95; });
-    const qint64 rank = (total * 95 + 99) / 100;
-    qint64 seen = 0;
-    for (const Weighted& part : parts) {
-        if (part.weight <= 0)
-            continue;
-        seen += part.weight;
-        if (seen >= rank) {
-            figures.p95 = part.p95;
-            break;
-        }
-    }
-    return figures;
-}
-
 QString isoTime(qint64 utcMs) {
     return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::UTC).toString(Qt::ISODateWithMs);
 }
@@ -217,15 +179,16 @@ HistoryQuery::Report HistoryQuery::load(qint64 serverId, Range range, qint64 now
                                         int maxPoints) const {
     Report report;
     report.range = range;
+    report.serverId = serverId;
     report.toUtcMs = nowUtcMs + 1;
     report.fromUtcMs = report.toUtcMs - rangeMs(range);
     if (!m_store.isOpen())
         return report;
     const qint64 aggregatedUntil = m_store.aggregatedUntil();
-    const std::array<qint64, 3> spans = {DayMs, 7 * DayMs, 30 * DayMs};
-    for (size_t i = 0; i < spans.size(); ++i)
-        report.availability.at(i) =
-            availability(serverId, report.toUtcMs - spans.at(i), report.toUtcMs, aggregatedUntil);
+    const std::array<qint64, 3> availabilitySpans = {DayMs, 7 * DayMs, 30 * DayMs};
+    for (size_t i = 0; i < availabilitySpans.size(); ++i)
+        report.availability.at(i) = availability(serverId, report.toUtcMs - availabilitySpans.at(i),
+                                                 report.toUtcMs, aggregatedUntil);
 
     const qint64 slotMs = qMax<qint64>(1, (rangeMs(range) + maxPoints - 1) / qMax(1, maxPoints));
     const auto slotOf = [&](qint64 time) { return (time - report.fromUtcMs) / slotMs; };
@@ -278,47 +241,48 @@ HistoryQuery::Report HistoryQuery::load(qint64 serverId, Range range, qint64 now
         return report;
     }
 
-    report.buckets = m_store.buckets(serverId, report.fromUtcMs, aggregatedUntil);
-    report.buckets +=
-        bucketsOf(m_store.raw(serverId, qMax(report.fromUtcMs, aggregatedUntil), report.toUtcMs));
-    QList<Weighted> replyParts, echoParts;
-    replyParts.reserve(report.buckets.size());
-    echoParts.reserve(report.buckets.size());
-    qint64 slot = -1;
-    Mean reply, echo;
-    const auto closeSlot = [&] {
-        if (slot < 0)
-            return;
-        report.points.last().replyMs = reply.value();
-        report.points.last().echoMs = echo.value();
-        reply = {};
-        echo = {};
-    };
-    for (const HistoryStore::Bucket& b : std::as_const(report.buckets)) {
-        const qint64 bucketSlot = qMax<qint64>(0, slotOf(b.startUtcMs));
-        if (bucketSlot != slot) {
-            closeSlot();
-            slot = bucketSlot;
-            report.points.append({report.fromUtcMs + slot * slotMs, {}, {}, 0, 0});
+    // Aggregates, and the raw results not aggregated yet as buckets of their own.
+    QList<HistoryStore::Totals> spans =
+        m_store.spans(serverId, report.fromUtcMs, aggregatedUntil, slotMs);
+    const bool hourly = slotMs >= HistoryStore::HourMs;
+    QList<QPair<qint32, qint64>> replyWeights =
+        m_store.p95Weights(serverId, report.fromUtcMs, aggregatedUntil, false, hourly);
+    QList<QPair<qint32, qint64>> echoWeights =
+        m_store.p95Weights(serverId, report.fromUtcMs, aggregatedUntil, true, hourly);
+    for (const HistoryStore::Bucket& b : bucketsOf(
+             m_store.raw(serverId, qMax(report.fromUtcMs, aggregatedUntil), report.toUtcMs))) {
+        const qint64 start = report.fromUtcMs + qMax<qint64>(0, slotOf(b.startUtcMs)) * slotMs;
+        if (spans.isEmpty() || spans.last().startUtcMs != start) {
+            spans.append(HistoryStore::Totals());
+            spans.last().startUtcMs = start;
         }
-        Point& point = report.points.last();
-        point.faults += b.faults;
-        point.lost += b.lost;
-        report.results += b.count;
-        report.faults += b.faults;
-        report.echoes += b.echoes;
-        report.lost += b.lost;
-        const qint32 answered = b.echoes - b.lost;
+        spans.last().add(b);
         if (b.replies > 0)
-            reply.add(b.replyMean, b.replies);
-        if (answered > 0)
-            echo.add(b.echoMean, answered);
-        replyParts.append({b.replyMin, b.replyMean, b.replyMax, b.replyP95, b.replies});
-        echoParts.append({b.echoMin, b.echoMean, b.echoMax, b.echoP95, answered});
+            replyWeights.append({b.replyP95, b.replies});
+        if (b.echoes > b.lost)
+            echoWeights.append({b.echoP95, b.echoes - b.lost});
     }
-    closeSlot();
-    report.reply = estimatedFigures(replyParts);
-    report.echo = estimatedFigures(echoParts);
+    HistoryStore::Totals total;
+    for (const HistoryStore::Totals& span : std::as_const(spans)) {
+        total.add(span);
+        Point point{span.startUtcMs, {}, {}, qint32(span.faults), qint32(span.lost)};
+        if (span.replies > 0)
+            point.replyMs = rounded(span.replySum / double(span.replies));
+        if (span.echoes > span.lost)
+            point.echoMs = rounded(span.echoSum / double(span.echoes - span.lost));
+        report.points.append(point);
+    }
+    report.results = qint32(total.count);
+    report.faults = qint32(total.faults);
+    report.echoes = qint32(total.echoes);
+    report.lost = qint32(total.lost);
+    if (total.replies > 0)
+        report.reply = Figures{total.replyMin, rounded(total.replySum / double(total.replies)),
+                               total.replyMax, HistoryStore::weightedP95(replyWeights)};
+    const qint64 answered = total.echoes - total.lost;
+    if (answered > 0)
+        report.echo = Figures{total.echoMin, rounded(total.echoSum / double(answered)),
+                              total.echoMax, HistoryStore::weightedP95(echoWeights)};
     return report;
 }
 
@@ -339,7 +303,7 @@ QStringList HistoryQuery::summaryLines(const Report& report) {
     return lines;
 }
 
-QString HistoryQuery::csv(const Report& report) {
+QString HistoryQuery::csv(const Report& report) const {
     QStringList rows;
     if (!report.aggregated) {
         rows << QStringLiteral("时间,结果,毫秒,状态");
@@ -351,7 +315,12 @@ QString HistoryQuery::csv(const Report& report) {
     } else {
         rows << QStringLiteral("开始时间,SOCKET结果,异常,应答数,应答最小ms,应答平均ms,应答最大ms,"
                                "应答P95ms,Ping,丢包,Ping最小ms,Ping平均ms,Ping最大ms,PingP95ms");
-        for (const HistoryStore::Bucket& b : report.buckets) {
+        const qint64 aggregatedUntil = m_store.aggregatedUntil();
+        QList<HistoryStore::Bucket> buckets =
+            m_store.buckets(report.serverId, report.fromUtcMs, aggregatedUntil);
+        buckets += bucketsOf(
+            m_store.raw(report.serverId, qMax(report.fromUtcMs, aggregatedUntil), report.toUtcMs));
+        for (const HistoryStore::Bucket& b : std::as_const(buckets)) {
             QStringList cells = {isoTime(b.startUtcMs)};
             for (const qint32 value :
                  {b.count, b.faults, b.replies, b.replyMin, b.replyMean, b.replyMax, b.replyP95,

@@ -34,6 +34,7 @@ public:
         qint32 min = 0, mean = 0, max = 0, p95 = 0;
     };
     struct Report {
+        qint64 serverId = 0;
         Range range = Range::Hour;
         qint64 fromUtcMs = 0, toUtcMs = 0;
         bool aggregated = false;
@@ -55,7 +56,7 @@ public:
     static QStringList summaryLines(const Report& report);
     // The range as CSV: a header row, then one row per result (raw) or per
     // 5-minute bucket (aggregates), times in ISO 8601 UTC.
-    static QString csv(const Report& report);
+    QString csv(const Report& report) const;
 
 private:
     std::optional<double> availability(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -115,7 +116,7 @@ bool HistoryStore::schemaUsable(int& version) {
     if (version == 0)
         return names.isEmpty();
     return names.contains(QStringLiteral("raw")) && names.contains(QStringLiteral("agg")) &&
-           names.contains(QStringLiteral("meta"));
+           names.contains(QStringLiteral("agg_hour")) && names.contains(QStringLiteral("meta"));
 }
 
 bool HistoryStore::createSchema() {
@@ -128,6 +129,12 @@ bool HistoryStore::createSchema() {
                             "PRIMARY KEY (server, t, kind)) WITHOUT ROWID")) &&
         exec(QStringLiteral(
             "CREATE TABLE agg (server INTEGER NOT NULL, bucket INTEGER NOT NULL, "
+            "count INTEGER, faults INTEGER, replies INTEGER, reply_min INTEGER, "
+            "reply_mean INTEGER, reply_max INTEGER, reply_p95 INTEGER, echoes INTEGER, "
+            "lost INTEGER, echo_min INTEGER, echo_mean INTEGER, echo_max INTEGER, "
+            "echo_p95 INTEGER, PRIMARY KEY (server, bucket)) WITHOUT ROWID")) &&
+        exec(QStringLiteral(
+            "CREATE TABLE agg_hour (server INTEGER NOT NULL, bucket INTEGER NOT NULL, "
             "count INTEGER, faults INTEGER, replies INTEGER, reply_min INTEGER, "
             "reply_mean INTEGER, reply_max INTEGER, reply_p95 INTEGER, echoes INTEGER, "
             "lost INTEGER, echo_min INTEGER, echo_mean INTEGER, echo_max INTEGER, "
@@ -270,31 +277,18 @@ bool HistoryStore::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
             groups[at].append(outcome);
         }
         select.finish();
-        QSqlQuery insert(db);
-        ok = ok && insert.prepare(QStringLiteral(
-                       "INSERT OR REPLACE INTO agg VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                       "?, ?, ?)"));
+        QSet<QPair<qint64, qint64>> hours;
         for (qsizetype i = 0; ok && i < groups.size(); ++i) {
-            const QList<ProbeOutcome>& group = groups.at(i);
-            const Bucket b = bucketOf(group);
-            const QVariantList values = {group.first().serverId,
-                                         b.startUtcMs / BucketMs,
-                                         b.count,
-                                         b.faults,
-                                         b.replies,
-                                         b.replyMin,
-                                         b.replyMean,
-                                         b.replyMax,
-                                         b.replyP95,
-                                         b.echoes,
-                                         b.lost,
-                                         b.echoMin,
-                                         b.echoMean,
-                                         b.echoMax,
-                                         b.echoP95};
-            for (int v = 0; v < values.size(); ++v)
-                insert.bindValue(v, values.at(v));
-            ok = insert.exec();
+            const qint64 server = groups.at(i).first().serverId;
+            const Bucket b = bucketOf(groups.at(i));
+            ok = insertBucket(QStringLiteral("agg"), server, b.startUtcMs / BucketMs, b);
+            hours.insert({server, floorDiv(b.startUtcMs, HourMs)});
+        }
+        // Each hour touched is summed again from all its buckets.
+        for (auto hour = hours.cbegin(); ok && hour != hours.cend(); ++hour) {
+            const QList<Bucket> parts =
+                buckets(hour->first, hour->second * HourMs, (hour->second + 1) * HourMs);
+            ok = insertBucket(QStringLiteral("agg_hour"), hour->first, hour->second, sumOf(parts));
         }
         ok = ok && exec(QStringLiteral("INSERT OR REPLACE INTO meta (key, value) VALUES (?, ?)"),
                         {AggregatedUntilKey, until});
@@ -302,7 +296,9 @@ bool HistoryStore::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
     const qint64 rawLimit = nowUtcMs - qint64(rawDays) * DayMs;
     const qint64 keepLimit = floorDiv(nowUtcMs - qint64(keepDays) * DayMs, BucketMs);
     ok = ok && exec(QStringLiteral("DELETE FROM raw WHERE t < ?"), {qMin(rawLimit, until)}) &&
-         exec(QStringLiteral("DELETE FROM agg WHERE bucket < ?"), {keepLimit});
+         exec(QStringLiteral("DELETE FROM agg WHERE bucket < ?"), {keepLimit}) &&
+         exec(QStringLiteral("DELETE FROM agg_hour WHERE bucket < ?"),
+              {floorDiv(keepLimit * BucketMs, HourMs)});
     if (!ok) {
         m_message = db.lastError().text();
         db.rollback();
@@ -316,7 +312,8 @@ bool HistoryStore::deleteServer(qint64 serverId) {
     if (!db.isOpen() || !db.transaction())
         return false;
     if (exec(QStringLiteral("DELETE FROM raw WHERE server = ?"), {serverId}) &&
-        exec(QStringLiteral("DELETE FROM agg WHERE server = ?"), {serverId}))
+        exec(QStringLiteral("DELETE FROM agg WHERE server = ?"), {serverId}) &&
+        exec(QStringLiteral("DELETE FROM agg_hour WHERE server = ?"), {serverId}))
         return db.commit();
     db.rollback();
     return false;
@@ -378,6 +375,167 @@ QList<HistoryStore::Bucket> HistoryStore::buckets(qint64 serverId, qint64 fromUt
         result.append(b);
     }
     return result;
+}
+
+void HistoryStore::Totals::add(const Bucket& b) {
+    const qint32 answered = b.echoes - b.lost;
+    count += b.count;
+    faults += b.faults;
+    replies += b.replies;
+    echoes += b.echoes;
+    lost += b.lost;
+    replySum += double(b.replyMean) * b.replies;
+    echoSum += double(b.echoMean) * answered;
+    if (b.replies > 0) {
+        replyMin = qMin(replyMin, b.replyMin);
+        replyMax = qMax(replyMax, b.replyMax);
+    }
+    if (answered > 0) {
+        echoMin = qMin(echoMin, b.echoMin);
+        echoMax = qMax(echoMax, b.echoMax);
+    }
+}
+
+void HistoryStore::Totals::add(const Totals& other) {
+    count += other.count;
+    faults += other.faults;
+    replies += other.replies;
+    echoes += other.echoes;
+    lost += other.lost;
+    replySum += other.replySum;
+    echoSum += other.echoSum;
+    replyMin = qMin(replyMin, other.replyMin);
+    replyMax = qMax(replyMax, other.replyMax);
+    echoMin = qMin(echoMin, other.echoMin);
+    echoMax = qMax(echoMax, other.echoMax);
+}
+
+QList<HistoryStore::Totals> HistoryStore::spans(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
+                                                qint64 spanMs) const {
+    // Spans of an hour or more are summed from the hourly rows.
+    const bool hourly = spanMs >= HourMs;
+    const qint64 unit = hourly ? HourMs : BucketMs;
+    QList<Totals> result;
+    QSqlQuery query(database(m_connection));
+    query.setForwardOnly(true);
+    // Summed in the database: a year of buckets becomes a few hundred rows.
+    query.prepare(
+        QStringLiteral(
+            "SELECT (bucket * ? - ?) / ? AS span, SUM(count), SUM(faults), SUM(replies), "
+            "SUM(reply_mean * replies), MIN(CASE WHEN replies > 0 THEN reply_min END), "
+            "MAX(CASE WHEN replies > 0 THEN reply_max END), SUM(echoes), SUM(lost), "
+            "SUM(echo_mean * (echoes - lost)), MIN(CASE WHEN echoes > lost THEN echo_min END), "
+            "MAX(CASE WHEN echoes > lost THEN echo_max END) FROM %1 "
+            "WHERE server = ? AND bucket >= ? AND bucket < ? GROUP BY span ORDER BY span")
+            .arg(hourly ? QStringLiteral("agg_hour") : QStringLiteral("agg")));
+    query.addBindValue(unit);
+    query.addBindValue(fromUtcMs);
+    query.addBindValue(qMax<qint64>(1, spanMs));
+    query.addBindValue(serverId);
+    query.addBindValue(floorDiv(fromUtcMs + unit - 1, unit));
+    query.addBindValue(floorDiv(toUtcMs + unit - 1, unit));
+    if (!query.exec())
+        return result;
+    while (query.next()) {
+        Totals t;
+        t.startUtcMs = fromUtcMs + query.value(0).toLongLong() * spanMs;
+        t.count = query.value(1).toLongLong();
+        t.faults = query.value(2).toLongLong();
+        t.replies = query.value(3).toLongLong();
+        t.replySum = query.value(4).toDouble();
+        if (!query.value(5).isNull()) {
+            t.replyMin = query.value(5).toInt();
+            t.replyMax = query.value(6).toInt();
+        }
+        t.echoes = query.value(7).toLongLong();
+        t.lost = query.value(8).toLongLong();
+        t.echoSum = query.value(9).toDouble();
+        if (!query.value(10).isNull()) {
+            t.echoMin = query.value(10).toInt();
+            t.echoMax = query.value(11).toInt();
+        }
+        result.append(t);
+    }
+    return result;
+}
+
+QList<QPair<qint32, qint64>> HistoryStore::p95Weights(qint64 serverId, qint64 fromUtcMs,
+                                                      qint64 toUtcMs, bool echo,
+                                                      bool hourly) const {
+    QList<QPair<qint32, qint64>> result;
+    const qint64 unit = hourly ? HourMs : BucketMs;
+    QSqlQuery query(database(m_connection));
+    query.setForwardOnly(true);
+    query.prepare((echo ? QStringLiteral("SELECT echo_p95, SUM(echoes - lost) FROM %1 "
+                                         "WHERE server = ? AND bucket >= ? AND bucket < ? "
+                                         "AND echoes > lost GROUP BY echo_p95 ORDER BY echo_p95")
+                        : QStringLiteral("SELECT reply_p95, SUM(replies) FROM %1 "
+                                         "WHERE server = ? AND bucket >= ? AND bucket < ? "
+                                         "AND replies > 0 GROUP BY reply_p95 ORDER BY reply_p95"))
+                      .arg(hourly ? QStringLiteral("agg_hour") : QStringLiteral("agg")));
+    query.addBindValue(serverId);
+    query.addBindValue(floorDiv(fromUtcMs + unit - 1, unit));
+    query.addBindValue(floorDiv(toUtcMs + unit - 1, unit));
+    if (!query.exec())
+        return result;
+    while (query.next())
+        result.append({query.value(0).toInt(), query.value(1).toLongLong()});
+    return result;
+}
+
+bool HistoryStore::insertBucket(const QString& table, qint64 serverId, qint64 index,
+                                const Bucket& b) {
+    return exec(QStringLiteral("INSERT OR REPLACE INTO %1 VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                               "?, ?, ?, ?, ?)")
+                    .arg(table),
+                {serverId, index, b.count, b.faults, b.replies, b.replyMin, b.replyMean, b.replyMax,
+                 b.replyP95, b.echoes, b.lost, b.echoMin, b.echoMean, b.echoMax, b.echoP95});
+}
+
+HistoryStore::Bucket HistoryStore::sumOf(const QList<Bucket>& parts) {
+    Totals total;
+    QList<QPair<qint32, qint64>> replyWeights, echoWeights;
+    for (const Bucket& part : parts) {
+        total.add(part);
+        replyWeights.append({part.replyP95, part.replies});
+        echoWeights.append({part.echoP95, part.echoes - part.lost});
+    }
+    Bucket sum;
+    sum.startUtcMs = parts.isEmpty() ? 0 : parts.first().startUtcMs;
+    sum.count = qint32(total.count);
+    sum.faults = qint32(total.faults);
+    sum.replies = qint32(total.replies);
+    sum.echoes = qint32(total.echoes);
+    sum.lost = qint32(total.lost);
+    if (total.replies > 0) {
+        sum.replyMin = total.replyMin;
+        sum.replyMax = total.replyMax;
+        sum.replyMean = static_cast<qint32>(std::llround(total.replySum / double(total.replies)));
+        sum.replyP95 = weightedP95(replyWeights);
+    }
+    const qint64 answered = total.echoes - total.lost;
+    if (answered > 0) {
+        sum.echoMin = total.echoMin;
+        sum.echoMax = total.echoMax;
+        sum.echoMean = static_cast<qint32>(std::llround(total.echoSum / double(answered)));
+        sum.echoP95 = weightedP95(echoWeights);
+    }
+    return sum;
+}
+
+qint32 HistoryStore::weightedP95(QList<QPair<qint32, qint64>> weights) {
+    std::sort(weights.begin(), weights.end());
+    qint64 total = 0;
+    for (const auto& weight : weights)
+        total += qMax<qint64>(0, weight.second);
+    const qint64 rank = (total * 95 + 99) / 100;
+    qint64 seen = 0;
+    for (const auto& weight : weights) {
+        seen += qMax<qint64>(0, weight.second);
+        if (total > 0 && seen >= rank)
+            return weight.first;
+    }
+    return 0;
 }
 
 HistoryStore::Bucket HistoryStore::bucketOf(const QList<ProbeOutcome>& outcomes) {

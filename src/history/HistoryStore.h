@@ -3,7 +3,10 @@
 #include "monitor/ResultRecorder.h"
 
 #include <QList>
+#include <QPair>
 #include <QString>
+
+#include <limits>
 
 // The result history in an SQLite file of its own, History.db beside the
 // catalogue: raw results, and 5-minute aggregates of them (UTC buckets) that
@@ -15,6 +18,7 @@ class HistoryStore final {
     Q_DISABLE_COPY_MOVE(HistoryStore)
 public:
     static constexpr qint64 BucketMs = 5 * 60 * 1000;
+    static constexpr qint64 HourMs = 60 * 60 * 1000; // the buckets again, summed per hour
     static constexpr int SchemaVersion = 1;
 
     // The figures of one 5-minute bucket of one server. Reply times are
@@ -61,6 +65,30 @@ public:
     // Raw results from this time on are not in any aggregate yet.
     qint64 aggregatedUntil() const;
 
+    // Buckets summed over a longer span.
+    struct Totals {
+        qint64 startUtcMs = 0;
+        qint64 count = 0, faults = 0, replies = 0, echoes = 0, lost = 0;
+        double replySum = 0, echoSum = 0; // mean times their weight
+        qint32 replyMin = std::numeric_limits<qint32>::max(), replyMax = 0;
+        qint32 echoMin = std::numeric_limits<qint32>::max(), echoMax = 0;
+        void add(const Bucket& bucket);
+        void add(const Totals& other);
+    };
+    // The aggregates of one server in [from, to) summed per span of spanMs
+    // counted from fromUtcMs, oldest first; spans without buckets are left out.
+    // Spans of an hour or more are made of whole hours.
+    QList<Totals> spans(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs, qint64 spanMs) const;
+    // The distinct 95th percentiles of the buckets in [from, to), each with
+    // the number of replies (or answered echoes) behind it, in rising order.
+    QList<QPair<qint32, qint64>> p95Weights(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
+                                            bool echo, bool hourly) const;
+    // Several buckets as one: counts and extremes exact, the mean weighted,
+    // the 95th percentile estimated from the buckets' own.
+    static Bucket sumOf(const QList<Bucket>& parts);
+    // The 95th percentile of values each standing for a weight of results.
+    static qint32 weightedP95(QList<QPair<qint32, qint64>> weights);
+
     // The figures of results that all fall in one bucket.
     static Bucket bucketOf(const QList<ProbeOutcome>& outcomes);
     // Nearest-rank 95th percentile of values (sorted in place); 0 when empty.
@@ -72,6 +100,7 @@ private:
     bool createSchema();
     bool setAside(const QString& path, const QString& why);
     bool exec(const QString& sql, const QVariantList& values = {});
+    bool insertBucket(const QString& table, qint64 serverId, qint64 index, const Bucket& b);
 
     QString m_connection;
     QString m_path;

@@ -186,6 +186,18 @@ private slots:
         QCOMPARE(both.size(), 2);
         QCOMPARE(both.at(0).count, 22); // not counted twice
         QCOMPARE(both.at(1).count, 1);
+
+        // The hour row holds both buckets, whichever run made them.
+        const QList<HistoryStore::Totals> hour =
+            store.spans(3, t, t + HistoryStore::HourMs, HistoryStore::HourMs);
+        QCOMPARE(hour.size(), 1);
+        QCOMPARE(hour.at(0).startUtcMs, t);
+        QCOMPARE(hour.at(0).count, 23);
+        QCOMPARE(hour.at(0).faults, 6);
+        QCOMPARE(hour.at(0).replyMin, 5);
+        QCOMPARE(hour.at(0).replyMax, 200);
+        QCOMPARE(hour.at(0).replies, 21);
+        QCOMPARE(hour.at(0).lost, 2);
     }
 
     // Raw results go after the raw days, aggregates after the history days;
@@ -208,6 +220,7 @@ private slots:
         for (const HistoryStore::Bucket& b : store.buckets(1, 0, now + Day))
             aggregated << b.replyMin;
         QCOMPARE(aggregated, (QList<qint32>{2, 3})); // 20 days is past 10; the last is open
+        QCOMPARE(store.spans(1, 0, now + Day, HistoryStore::HourMs).size(), 2);
 
         // Raw days of 0 (a hand-edited file) still keep what is not aggregated.
         QVERIFY(store.maintain(now, 0, 10));
@@ -226,8 +239,10 @@ private slots:
         QVERIFY(store.deleteServer(1));
         QCOMPARE(store.raw(1, 0, t + 2 * Day).size(), 0);
         QCOMPARE(store.buckets(1, 0, t + 2 * Day).size(), 0);
+        QCOMPARE(store.spans(1, 0, t + 2 * Day, HistoryStore::HourMs).size(), 0);
         QCOMPARE(store.raw(2, 0, t + 2 * Day).size(), 1);
         QCOMPARE(store.buckets(2, 0, t + 2 * Day).size(), 1);
+        QCOMPARE(store.spans(2, 0, t + 2 * Day, HistoryStore::HourMs).size(), 1);
     }
 
     // A file that is not a history, or one of a newer version, is renamed

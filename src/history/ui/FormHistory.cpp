@@ -250,7 +250,7 @@ bool FormHistory::exportCsv(const QString& path) const {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    const QByteArray bytes = HistoryQuery::csv(m_report).toUtf8();
+    const QByteArray bytes = m_query->csv(m_report).toUtf8();
     return file.write(bytes) == bytes.size() && file.flush();
 }
 
