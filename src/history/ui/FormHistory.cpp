@@ -86,8 +86,8 @@ FormHistory::FormHistory(const QString& historyPath, qint64 serverId, const QStr
     LabelSummary->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     LabelSummary->setMinimumWidth(260);
 
-    m_replySeries->setName(QStringLiteral("应答时间"));
-    m_echoSeries->setName(QStringLiteral("Ping延时"));
+    m_replySeries->setName(QStringLiteral("应答时间(ms)"));
+    m_echoSeries->setName(QStringLiteral("Ping延时(ms)"));
     m_faultSeries->setName(QStringLiteral("SOCKET异常"));
     m_lostSeries->setName(QStringLiteral("Ping丢包"));
     for (QScatterSeries* marks : {m_faultSeries, m_lostSeries}) {
@@ -99,7 +99,6 @@ FormHistory::FormHistory(const QString& historyPath, qint64 serverId, const QStr
     m_chart->addSeries(m_echoSeries);
     m_chart->addSeries(m_faultSeries);
     m_chart->addSeries(m_lostSeries);
-    m_msAxis->setTitleText(QStringLiteral("毫秒"));
     m_msAxis->setLabelFormat(QStringLiteral("%d"));
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(m_msAxis, Qt::AlignLeft);
