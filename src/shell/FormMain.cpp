@@ -325,13 +325,17 @@ void FormMain::Form_Load() {
     startUp.run(m_stepObserver);
 }
 
-// The history lives beside the catalogue. It is opened whatever the
+// The history file lives beside the catalogue.
+QString FormMain::historyPath() {
+    return HistoryStore::pathBesideCatalogue(ModuleDB::DbPath());
+}
+
+// The history is opened whatever the
 // setting: the recorder keeps results only while HISTORY is on.
 void FormMain::startHistory() {
     if (m_history)
         return;
-    m_history = new HistoryRecorder(HistoryStore::pathBesideCatalogue(ModuleDB::DbPath()),
-                                    m_settings, m_services.clock, this);
+    m_history = new HistoryRecorder(historyPath(), m_settings, m_services.clock, this);
     connect(m_history, &HistoryRecorder::warning, this,
             [this](const QString& message) { statusBar()->showMessage(message); });
     m_monitor->setRecorder(m_history);
@@ -535,8 +539,8 @@ void FormMain::Menu_History_Click() {
 void FormMain::openHistory(const ServerRecord& server) {
     if (m_history)
         m_history->flush(); // the latest results show too
-    FormHistory history(HistoryStore::pathBesideCatalogue(ModuleDB::DbPath()), server.id,
-                        server.displayName, m_settings.History != 0, m_services.clock, this);
+    FormHistory history(historyPath(), server.id, server.displayName, m_settings.History != 0,
+                        m_services.clock, this);
     execDialog(history);
 }
 

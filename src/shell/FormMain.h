@@ -102,6 +102,7 @@ private:
     int selectedRow() const;
     std::optional<ServerRecord> selectedServer() const;
     void reloadMonitoredServers();
+    static QString historyPath();
     void openHistory(const ServerRecord& server);
     void startHistory();
     void applyLayout(const MainWindowLayout& layout);

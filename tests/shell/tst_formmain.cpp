@@ -13,6 +13,7 @@
 #include "catalogue/ui/ServerEditor.h"
 #include "config/IniFile.h"
 #include "config/ui/FormSetup.h"
+#include "history/HistoryRecorder.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/gui/MessageBoxes.h"
@@ -30,6 +31,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
@@ -428,6 +430,32 @@ private slots:
         QCOMPARE(shell.processes.starts.first().program,
                  QStringLiteral("/usr/bin/x-terminal-emulator"));
         QCOMPARE(shell.processes.starts.first().arguments, arguments);
+    }
+
+    // The history file sits beside the catalogue; one that cannot be opened
+    // is reported once in the status bar, and monitoring is not touched.
+    void historyBesideTheCatalogue_data() {
+        QTest::addColumn<bool>("blocked");
+        QTest::newRow("writable") << false;
+        QTest::newRow("a folder in its place") << true;
+    }
+    void historyBesideTheCatalogue() {
+        QFETCH(bool, blocked);
+        Shell shell;
+        shell.addServers();
+        if (blocked)
+            QVERIFY(QDir(shell.folder.path()).mkdir(QStringLiteral("History.db")));
+        FormMain& main = shell.start();
+        QVERIFY(main.historyRecorder());
+        QCOMPARE(main.historyRecorder()->path(), shell.path(QStringLiteral("History.db")));
+        if (blocked) {
+            QTRY_VERIFY(main.statusBar()->currentMessage().contains(QStringLiteral("历史记录")));
+            QVERIFY(main.historyRecorder()->isDropped());
+        } else {
+            QTRY_VERIFY(QFileInfo(shell.path(QStringLiteral("History.db"))).isFile());
+            QVERIFY(main.statusBar()->currentMessage().isEmpty());
+        }
+        QCOMPARE(main.rowModel().rowCount(), 2); // the list loads as ever
     }
 
     void catalogueDialogsOpenFromTheMainWindow_data() {
