@@ -244,7 +244,8 @@ qint64 HistoryStore::aggregatedUntil() const {
     return 0;
 }
 
-bool HistoryStore::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
+bool HistoryStore::maintain(qint64 nowUtcMs, int rawDays, int keepDays,
+                            const std::optional<QList<qint64>>& servers) {
     QSqlDatabase db = database(m_connection);
     if (!db.isOpen())
         return false;
@@ -258,25 +259,35 @@ bool HistoryStore::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
         QHash<QPair<qint64, qint64>, qsizetype> index;
         QSqlQuery select(db);
         select.setForwardOnly(true);
-        ok = select.prepare(
-                 QStringLiteral("SELECT server, t, kind, ms FROM raw WHERE t >= ? AND t < ?")) &&
-             (select.addBindValue(from), select.addBindValue(until), select.exec());
-        while (ok && select.next()) {
-            ProbeOutcome outcome;
-            outcome.serverId = select.value(0).toLongLong();
-            outcome.timeUtcMs = select.value(1).toLongLong();
-            outcome.kind = static_cast<ProbeOutcome::Kind>(select.value(2).toInt());
-            outcome.ms = select.value(3).toInt();
-            const auto key = qMakePair(outcome.serverId, floorDiv(outcome.timeUtcMs, BucketMs));
-            qsizetype at = index.value(key, -1);
-            if (at < 0) {
-                at = groups.size();
-                index.insert(key, at);
-                groups.append(QList<ProbeOutcome>());
+        // The whole table, or the given servers each by its key.
+        ok = select.prepare(servers ? QStringLiteral("SELECT server, t, kind, ms FROM raw "
+                                                     "WHERE server = ? AND t >= ? AND t < ?")
+                                    : QStringLiteral("SELECT server, t, kind, ms FROM raw "
+                                                     "WHERE t >= ? AND t < ?"));
+        const QList<qint64> serverList = servers.value_or(QList<qint64>{0});
+        for (qsizetype s = 0; ok && s < serverList.size(); ++s) {
+            if (servers)
+                select.bindValue(0, serverList.at(s));
+            select.bindValue(servers ? 1 : 0, from);
+            select.bindValue(servers ? 2 : 1, until);
+            ok = select.exec();
+            while (ok && select.next()) {
+                ProbeOutcome outcome;
+                outcome.serverId = select.value(0).toLongLong();
+                outcome.timeUtcMs = select.value(1).toLongLong();
+                outcome.kind = static_cast<ProbeOutcome::Kind>(select.value(2).toInt());
+                outcome.ms = select.value(3).toInt();
+                const auto key = qMakePair(outcome.serverId, floorDiv(outcome.timeUtcMs, BucketMs));
+                qsizetype at = index.value(key, -1);
+                if (at < 0) {
+                    at = groups.size();
+                    index.insert(key, at);
+                    groups.append(QList<ProbeOutcome>());
+                }
+                groups[at].append(outcome);
             }
-            groups[at].append(outcome);
+            select.finish();
         }
-        select.finish();
         QSet<QPair<qint64, qint64>> hours;
         for (qsizetype i = 0; ok && i < groups.size(); ++i) {
             const qint64 server = groups.at(i).first().serverId;
@@ -295,10 +306,22 @@ bool HistoryStore::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
     }
     const qint64 rawLimit = nowUtcMs - qint64(rawDays) * DayMs;
     const qint64 keepLimit = floorDiv(nowUtcMs - qint64(keepDays) * DayMs, BucketMs);
-    ok = ok && exec(QStringLiteral("DELETE FROM raw WHERE t < ?"), {qMin(rawLimit, until)}) &&
-         exec(QStringLiteral("DELETE FROM agg WHERE bucket < ?"), {keepLimit}) &&
-         exec(QStringLiteral("DELETE FROM agg_hour WHERE bucket < ?"),
-              {floorDiv(keepLimit * BucketMs, HourMs)});
+    const QVariantList limits = {qMin(rawLimit, until), keepLimit,
+                                 floorDiv(keepLimit * BucketMs, HourMs)};
+    if (!servers) {
+        ok = ok && exec(QStringLiteral("DELETE FROM raw WHERE t < ?"), {limits.at(0)}) &&
+             exec(QStringLiteral("DELETE FROM agg WHERE bucket < ?"), {limits.at(1)}) &&
+             exec(QStringLiteral("DELETE FROM agg_hour WHERE bucket < ?"), {limits.at(2)});
+    }
+    for (qsizetype s = 0; ok && servers && s < servers->size(); ++s) {
+        const qint64 server = servers->at(s);
+        ok = exec(QStringLiteral("DELETE FROM raw WHERE server = ? AND t < ?"),
+                  {server, limits.at(0)}) &&
+             exec(QStringLiteral("DELETE FROM agg WHERE server = ? AND bucket < ?"),
+                  {server, limits.at(1)}) &&
+             exec(QStringLiteral("DELETE FROM agg_hour WHERE server = ? AND bucket < ?"),
+                  {server, limits.at(2)});
+    }
     if (!ok) {
         m_message = db.lastError().text();
         db.rollback();

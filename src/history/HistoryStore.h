@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <limits>
+#include <optional>
 
 // The result history in an SQLite file of its own, History.db beside the
 // catalogue: raw results, and 5-minute aggregates of them (UTC buckets) that
@@ -54,8 +55,11 @@ public:
     bool append(const QList<ProbeOutcome>& outcomes);
     // Folds every raw result of a bucket that ended a minute before now or
     // earlier into its aggregate, then drops raw results older than rawDays
-    // and aggregates older than keepDays.
-    bool maintain(qint64 nowUtcMs, int rawDays, int keepDays);
+    // and aggregates older than keepDays. With servers, only theirs are
+    // looked at, each through its key instead of a pass over the whole file:
+    // they must include every server with results not aggregated yet.
+    bool maintain(qint64 nowUtcMs, int rawDays, int keepDays,
+                  const std::optional<QList<qint64>>& servers = std::nullopt);
     bool deleteServer(qint64 serverId);
 
     // Raw results of one server with from <= time < to, oldest first.

@@ -27,18 +27,39 @@ void HistoryWriter::open(const QString& path, qint64 nowUtcMs, int rawDays, int 
 void HistoryWriter::write(const QList<ProbeOutcome>& outcomes) {
     if (m_failed || !m_store || outcomes.isEmpty())
         return;
-    if (!m_store->append(outcomes))
+    if (!m_store->append(outcomes)) {
         fail(m_store->message());
+        return;
+    }
+    for (const ProbeOutcome& outcome : outcomes) {
+        qint64& latest = m_latest[outcome.serverId];
+        latest = qMax(latest, outcome.timeUtcMs);
+    }
 }
 
 void HistoryWriter::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
     if (m_failed || !m_store)
         return;
-    if (!m_store->maintain(nowUtcMs, rawDays, keepDays))
+    // The first run after opening goes over the whole file; later runs only
+    // over the servers with results since the last aggregation.
+    std::optional<QList<qint64>> servers;
+    if (m_maintained) {
+        const qint64 since = m_store->aggregatedUntil();
+        servers.emplace();
+        for (auto latest = m_latest.cbegin(); latest != m_latest.cend(); ++latest) {
+            if (latest.value() >= since)
+                servers->append(latest.key());
+        }
+    }
+    if (!m_store->maintain(nowUtcMs, rawDays, keepDays, servers)) {
         fail(m_store->message());
+        return;
+    }
+    m_maintained = true;
 }
 
 void HistoryWriter::deleteServer(qint64 serverId) {
+    m_latest.remove(serverId);
     if (m_store)
         m_store->deleteServer(serverId);
 }

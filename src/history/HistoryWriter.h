@@ -2,6 +2,7 @@
 
 #include "monitor/ResultRecorder.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -38,4 +39,6 @@ private:
 
     std::unique_ptr<HistoryStore> m_store;
     bool m_failed = false;
+    bool m_maintained = false;
+    QHash<qint64, qint64> m_latest; // per server, the latest result time written
 };

@@ -228,6 +228,23 @@ private slots:
         QCOMPARE(store.raw(1, 0, now + Day).at(0).ms, 4);
     }
 
+    // Maintenance limited to some servers reads and prunes only theirs.
+    void maintenanceOfGivenServers() {
+        QTemporaryDir dir;
+        HistoryStore store(QStringLiteral("t9"));
+        QVERIFY(store.open(dir.filePath("History.db")));
+        const qint64 now = utc("2026-06-01T00:00:00.000Z");
+        QVERIFY(store.append({outcome(1, now - 9 * Day, O::Correct, 1),
+                              outcome(2, now - 9 * Day, O::Correct, 2),
+                              outcome(1, now - Day, O::Correct, 3)}));
+        QVERIFY(store.maintain(now, 7, 400, QList<qint64>{1}));
+        QCOMPARE(store.buckets(1, 0, now).size(), 2);
+        QCOMPARE(store.buckets(2, 0, now).size(), 0);
+        QCOMPARE(store.raw(1, 0, now).size(), 1);
+        QCOMPARE(store.raw(2, 0, now).size(), 1); // not looked at
+        QCOMPARE(store.aggregatedUntil(), now - 5 * Minute);
+    }
+
     void deletedServerTakesItsHistory() {
         QTemporaryDir dir;
         HistoryStore store(QStringLiteral("t5"));
@@ -341,6 +358,17 @@ private slots:
         QCOMPARE(reader.raw(2, 0, t + Day).size(), 0);
         QCOMPARE(reader.raw(3, 0, t + Day).size(), 0);
         QCOMPARE(reader.raw(4, 0, t + Day).size(), 1);
+
+        // Hourly maintenance on the writer's thread aggregates what was written.
+        clock.advance(10 * Minute);
+        recorder.runMaintenance();
+        recorder.record(outcome(5, clock.utcMs(), O::Correct, 1));
+        QVERIFY(flushed.wait(5000));
+        const QList<HistoryStore::Bucket> first = reader.buckets(1, t - Day, t + Day);
+        QCOMPARE(first.size(), 1);
+        QCOMPARE(first.at(0).count, 50);
+        QCOMPARE(first.at(0).echoes, 50);
+        QCOMPARE(reader.buckets(4, t - Day, t + Day).size(), 1);
         QCOMPARE(warnings.size(), 0);
     }
 
