@@ -39,13 +39,13 @@ qint32 rounded(double value) {
     return static_cast<qint32>(std::llround(value));
 }
 
-// Sums that make a mean, over points or buckets.
+// Sums that make a mean.
 struct Mean {
     double sum = 0;
     qint64 count = 0;
-    void add(double value, qint64 weight = 1) {
-        sum += value * double(weight);
-        count += weight;
+    void add(double value) {
+        sum += value;
+        ++count;
     }
     std::optional<qint32> value() const {
         return count > 0 ? std::optional<qint32>(rounded(sum / double(count))) : std::nullopt;
