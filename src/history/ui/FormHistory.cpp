@@ -185,6 +185,9 @@ void FormHistory::fillChart() {
     }
     m_replySeries->replace(replies);
     m_echoSeries->replace(echoes);
+    // A few points, or a single one that makes no line, show as dots too.
+    m_replySeries->setPointsVisible(replies.size() < 60);
+    m_echoSeries->setPointsVisible(echoes.size() < 60);
     m_faultSeries->replace(faults);
     m_lostSeries->replace(lost);
     m_timeAxis->setFormat(axisFormat(m_report.range));
