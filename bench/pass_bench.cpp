@@ -1,11 +1,13 @@
 // Measures the cost of a monitoring pass over N rows of loopback servers,
-// against a minimal poll() loop and against process-per-check peer tools.
+// against a minimal poll() loop and against process-per-check peer tools,
+// and what recording the results in the history adds.
 //   pass_bench [--rows N] [--repeats K] [--no-peers] [--summary]
 #include "LoopbackServer.h"
 #include "PeerTimer.h"
 #include "PollFloor.h"
 
 #include "catalogue/ServerListLoader.h"
+#include "history/HistoryRecorder.h"
 #include "monitor/AlertSink.h"
 #include "monitor/IcmpEchoService.h"
 #include "monitor/MonitorSettings.h"
@@ -16,11 +18,15 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QSortFilterProxyModel>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -59,6 +65,31 @@ public:
         reply = EchoReply{};
         return 0;
     }
+};
+
+// The history recorder, with the time the UI thread spends in it.
+class TimedRecorder final : public ResultRecorder {
+public:
+    explicit TimedRecorder(HistoryRecorder& recorder)
+        : m_recorder(recorder) {}
+    void record(const ProbeOutcome& outcome) override {
+        QElapsedTimer timer;
+        timer.start();
+        m_recorder.record(outcome);
+        nanoseconds += timer.nsecsElapsed();
+        ++results;
+    }
+    void flush() {
+        QElapsedTimer timer;
+        timer.start();
+        m_recorder.flush();
+        nanoseconds += timer.nsecsElapsed();
+    }
+    qint64 nanoseconds = 0;
+    qint64 results = 0;
+
+private:
+    HistoryRecorder& m_recorder;
 };
 
 class SilentAlerts final : public AlertSink {
@@ -153,7 +184,9 @@ struct LegResult {
     double maxStallMs = 0;
 };
 
-LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int repeats) {
+LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int repeats,
+                     ResultRecorder* recorder = nullptr,
+                     const std::function<void()>& afterPass = {}) {
     QSortFilterProxyModel listView;
     listView.setDynamicSortFilter(false);
     listView.setSourceModel(&rows);
@@ -163,6 +196,7 @@ LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int 
     SystemClock clock;
     SilentAlerts alerts;
     ServerMonitor monitor(rows, listView, settings, clock, echo, alerts);
+    monitor.setRecorder(recorder);
     monitor.CmdStart_Click();
     // Monitoring stays on, but passes start only when the benchmark ticks.
     monitor.timerProc().setInterval(24 * 3600 * 1000);
@@ -174,6 +208,8 @@ LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int 
             return leg;
         perRow.push_back(pass.micros / rowCount);
         leg.maxStallMs = std::max(leg.maxStallMs, pass.maxStallMs);
+        if (afterPass)
+            afterPass();
     }
     monitor.CmdStart_Click();
     leg.perRowUs = median(perRow);
@@ -211,6 +247,41 @@ fpingCommands(const std::vector<LoopbackServer::Endpoint>& rows, size_t count) {
     return commands;
 }
 
+struct HistoryCost {
+    double usPerRow = -1;       // on the UI thread, per row and pass
+    double bytesPerResult = -1; // file growth per stored raw result
+};
+
+// Passes with every echo answering while the history records: the UI
+// thread's time in the recorder, and the file's size per result once the
+// writer is done and the file closed.
+HistoryCost measureHistory(ServerRowModel& rows, EchoService& echo, int rowCount, int repeats) {
+    HistoryCost cost;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("History.db"));
+    MonitorSettings settings;
+    SystemClock clock;
+    qint64 results = 0;
+    {
+        HistoryRecorder history(path, settings, clock);
+        TimedRecorder timed(history);
+        const LegResult leg =
+            measureLeg(rows, echo, rowCount, repeats, &timed, [&timed] { timed.flush(); });
+        if (leg.perRowUs < 0)
+            return cost;
+        QEventLoop written;
+        QObject::connect(&history, &HistoryRecorder::flushed, &written, &QEventLoop::quit);
+        QTimer::singleShot(30000, &written, &QEventLoop::quit);
+        timed.flush();
+        written.exec();
+        cost.usPerRow = static_cast<double>(timed.nanoseconds) / 1e3 / (double(rowCount) * repeats);
+        results = timed.results;
+    }
+    if (results > 0)
+        cost.bytesPerResult = static_cast<double>(QFileInfo(path).size()) / double(results);
+    return cost;
+}
+
 void printRatio(const char* label, double peer, double ours) {
     if (peer < 0 || ours <= 0)
         std::printf("  %-28s skipped (tool missing or a check failed)\n", label);
@@ -241,6 +312,8 @@ int main(int argc, char* argv[]) {
     const LegResult both =
         echoUs < 0 ? LegResult{} : measureLeg(model, icmp, options.rows, options.repeats);
 
+    const HistoryCost history = measureHistory(model, instant, options.rows, options.repeats);
+
     std::vector<double> floors;
     for (int i = 0; i < options.repeats; ++i)
         floors.push_back(pollFloorMicros(rows, Request, Expected.toStdString()) / options.rows);
@@ -260,6 +333,8 @@ int main(int argc, char* argv[]) {
     std::printf("  %-28s %.2f ms\n", "longest event wait",
                 std::max(tcp.maxStallMs, both.maxStallMs));
     std::printf("  %-28s %.0f bytes\n", "memory per loaded row", bytesPerRow);
+    std::printf("  %-28s %.2f us per row on the UI thread, %.1f bytes per stored result\n",
+                "history", history.usPerRow, history.bytesPerResult);
 
     double checkTcpUs = -1;
     double fpingUs = -1;
@@ -271,9 +346,10 @@ int main(int argc, char* argv[]) {
     }
     if (options.summary)
         std::printf("per-row us=%.1f floor_ratio=%.2f maxstall_ms=%.2f bytes_per_row=%.0f "
-                    "x_check_tcp=%.1f x_fping=%.1f\n",
+                    "x_check_tcp=%.1f x_fping=%.1f history_us=%.2f history_bytes=%.1f\n",
                     tcp.perRowUs, tcp.perRowUs / floorUs, std::max(tcp.maxStallMs, both.maxStallMs),
                     bytesPerRow, checkTcpUs > 0 ? checkTcpUs / tcp.perRowUs : 0.0,
-                    fpingUs > 0 && echoUs > 0 ? fpingUs / echoUs : 0.0);
+                    fpingUs > 0 && echoUs > 0 ? fpingUs / echoUs : 0.0, history.usPerRow,
+                    history.bytesPerResult);
     return tcp.perRowUs > 0 ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/RequestPayload.h"
+#include "monitor/ResultRecorder.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
 #include "monitor/TextNumbers.h"
@@ -17,6 +18,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -194,6 +196,7 @@ ServerMonitor::PendingProbe ServerMonitor::checkPendingProbe(int row, quint64 ke
     m_rows.setText(row, Col::Status, QStringLiteral("SOCKET超时:") + limit);
     raiseReplyErr(row);
     SocketFaultCount = raised(SocketFaultCount);
+    record(row, ProbeOutcome::TimedOut, timeOut);
     CheckReplyState(row);
     if (SocketElement* element = WskWeb.element(key))
         element->Close();
@@ -242,12 +245,14 @@ bool ServerMonitor::echoRow(quint64 key, EchoReply& reply) {
         lost = raised(lost);
         m_rows.setLostPings(row, lost);
         PingFaultCount = raised(PingFaultCount);
+        record(row, ProbeOutcome::EchoLost, 0, static_cast<qint32>(status));
         CheckPingState(row);
     } else {
         const qint64 roundTrip = reply.roundTripTime;
         m_rows.setText(row, Col::PingTime, QString::number(roundTrip) + QStringLiteral(" ms"));
         m_rows.setText(row, Col::PingErr, QStringLiteral("0"));
         m_rows.setTag(row, Col::PingErr, QStringLiteral("0"));
+        record(row, ProbeOutcome::EchoAnswered, roundTrip);
         // k answered echoes, this one included; none left means the pass was
         // repeated after a stop and the average stays as it is.
         const qint64 k = qint64(PassNumber) - lost;
@@ -312,10 +317,9 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
     if (row < 0)
         return;
     const QString reply = GbkText::decode(bytes);
-    if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':'))) {
-        const qint64 elapsed = m_clock.monotonicMs() - m_rows.probeStartedMs(row);
+    const qint64 elapsed = m_clock.monotonicMs() - m_rows.probeStartedMs(row);
+    if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
         m_rows.setText(row, Col::ReplyTime, QString::number(elapsed) + QStringLiteral("ms"));
-    }
     PassReplyCount = raised(PassReplyCount);
     m_rows.setLastReply(row, bytes);
     showReplyCount();
@@ -336,12 +340,14 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
         m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
         m_rows.setToolTip(row, Col::ReplyErr, QStringLiteral("累计错误数:0"));
         m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
+        record(row, ProbeOutcome::Correct, elapsed);
     } else {
         m_rows.setStatusWithReply(row, QStringLiteral("应答包错误："));
         raiseReplyErr(row);
         m_rows.setToolTip(row, Col::ReplyErr,
                           QStringLiteral("累计错误数:") + m_rows.text(row, Col::ReplyErr));
         SocketFaultCount = raised(SocketFaultCount);
+        record(row, ProbeOutcome::Wrong, elapsed);
         CheckReplyState(row);
     }
     if (lastReply)
@@ -361,6 +367,7 @@ void ServerMonitor::WskWeb_Error(quint64 key, int number, const QString& descrip
     m_rows.setText(row, Col::Status, QStringLiteral("SOCKET错误:") + description);
     raiseReplyErr(row);
     SocketFaultCount = raised(SocketFaultCount);
+    record(row, ProbeOutcome::SocketError, m_clock.monotonicMs() - m_rows.probeStartedMs(row));
     CheckReplyState(row);
 }
 
@@ -422,6 +429,18 @@ void ServerMonitor::showReplyCount() {
     emit statusPanelChanged(2, QStringLiteral("SOCKET回应:") + QString::number(PassReplyCount) +
                                    QLatin1Char('/') + QString::number(rowCount) + QLatin1Char('[') +
                                    QString::number(percent) + QStringLiteral("%]"));
+}
+
+void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status) {
+    if (!m_recorder)
+        return;
+    ProbeOutcome outcome;
+    outcome.serverId = m_rows.text(row, Col::ID).toLongLong();
+    outcome.timeUtcMs = m_clock.utcMs();
+    outcome.kind = static_cast<ProbeOutcome::Kind>(kind);
+    outcome.ms = static_cast<qint32>(std::clamp<qint64>(ms, 0, kMaxCount));
+    outcome.status = status;
+    m_recorder->record(outcome);
 }
 
 QString ServerMonitor::tip(const QString& line) const {

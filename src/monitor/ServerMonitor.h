@@ -11,6 +11,7 @@ class AlertSink;
 class Clock;
 class EchoService;
 class QAbstractItemModel;
+class ResultRecorder;
 class ServerRowModel;
 struct EchoReply;
 struct MonitorSettings;
@@ -38,6 +39,8 @@ public:
     // The locale whose time format panel 3 and the tray tip use during a
     // pass; the system's unless set.
     void setLocale(const QLocale& locale) { m_locale = locale; }
+    // Receives every probe result from now on; nullptr records nothing.
+    void setRecorder(ResultRecorder* recorder) { m_recorder = recorder; }
 
     bool isMonitoring() const { return TimerProc.isActive(); }
     bool isPassRunning() const { return m_inPass; }
@@ -100,6 +103,7 @@ private:
     void alertAtLimit(int row, qint32 count, qint32 limit, const QString& title);
     void showReplyCount();
     QString tip(const QString& line) const;
+    void record(int row, quint8 kind, qint64 ms, qint32 status = 0);
 
     ServerRowModel& m_rows;
     const QAbstractItemModel& m_list;
@@ -107,6 +111,7 @@ private:
     Clock& m_clock;
     EchoService& m_echo;
     AlertSink& m_alerts;
+    ResultRecorder* m_recorder = nullptr;
 
     QTimer TimerProc;
     SocketArray WskWeb;

@@ -91,6 +91,10 @@ QString AppPaths::catalogueFile() const {
     return inFolder(m_dataFolder, QString::fromLatin1(CatalogueName));
 }
 
+QString AppPaths::historyFile() const {
+    return inFolder(m_dataFolder, QString::fromLatin1(HistoryName));
+}
+
 QString AppPaths::instanceLockFile() const {
     return inFolder(m_dataFolder, QStringLiteral("servermon.lock"));
 }

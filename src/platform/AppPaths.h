@@ -26,6 +26,7 @@ public:
 
     static constexpr const char* SettingsBaseName = "RodOdazuConfig";
     static constexpr const char* CatalogueName = "ServerList.db";
+    static constexpr const char* HistoryName = "History.db";
     static constexpr const char* PortableMarker = "portable";
 
     // The paths for an executable in programFolder.
@@ -46,6 +47,8 @@ public:
     QString settingsFile(const QString& baseName) const;
     QString dataFolder() const { return m_dataFolder; }
     QString catalogueFile() const;
+    // The result history, beside the catalogue.
+    QString historyFile() const;
     // The lock that keeps one running copy per data folder.
     QString instanceLockFile() const;
     QString soundFile() const;

@@ -11,12 +11,16 @@
 #include "config/SkinFolder.h"
 #include "config/Twips.h"
 #include "config/ui/FormSetup.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
+#include "history/ui/FormHistory.h"
 #include "monitor/AlertNotifier.h"
 #include "monitor/ModulePing.h"
 #include "monitor/ModuleTrayIcon.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
+#include "platform/AppPaths.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/SkinEngine.h"
 #include "platform/TrayIcon.h"
@@ -90,7 +94,8 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
 }
 
 FormMain::~FormMain() {
-    // The cycle goes first: it refers to the rows, the list and the notifier.
+    // The cycle goes first: it refers to the rows, the list, the notifier and
+    // the history recorder.
     delete m_monitor;
     ModuleHTTP::setUrlOpener(nullptr);
     if (ModuleTrayIcon::trayIcon() == &m_services.tray)
@@ -188,6 +193,8 @@ void FormMain::createMenus() {
     addMenu(Menu_Right, "Menu_Right", QStringLiteral("服务器选项(&M)"));
     connect(addItem(Menu_Right, "Menu_InfoServer", QStringLiteral("查看服务器(&I)")),
             &QAction::triggered, this, &FormMain::Menu_InfoServer_Click);
+    connect(addItem(Menu_Right, "Menu_History", QStringLiteral("历史记录(&H)...")),
+            &QAction::triggered, this, &FormMain::Menu_History_Click);
     addSeparator(Menu_Right, "line2");
     connect(addItem(Menu_Right, "Menu_AddServer", QStringLiteral("添加服务器(&A)")),
             &QAction::triggered, this, &FormMain::CmdServer_Click);
@@ -294,6 +301,7 @@ void FormMain::Form_Load() {
                  ModuleDB::DbOpen();
                  setPanelText(1, ModuleDB::DbStateText());
              })
+        .add(QStringLiteral("History"), [this] { startHistory(); })
         .add(QStringLiteral("Caption"),
              [this] {
                  setWindowTitle(designedCaption() + QStringLiteral("[版本:") + AppVersion::text() +
@@ -325,6 +333,22 @@ void FormMain::Form_Load() {
         .add(QStringLiteral("ReplyCount"), [this] { m_monitor->resetReplyCount(); })
         .add(QStringLiteral("SkinList"), [this] { SkinList(); });
     startUp.run(m_stepObserver);
+}
+
+// The history file lives beside the catalogue.
+QString FormMain::historyPath() {
+    return AppPaths::current().historyFile();
+}
+
+// The history is opened whatever the
+// setting: the recorder keeps results only while HISTORY is on.
+void FormMain::startHistory() {
+    if (m_history)
+        return;
+    m_history = new HistoryRecorder(historyPath(), m_settings, m_services.clock, this);
+    connect(m_history, &HistoryRecorder::warning, this,
+            [this](const QString& message) { statusBar()->showMessage(message); });
+    m_monitor->setRecorder(m_history);
 }
 
 void FormMain::LoadServerList(ServerCatalogue::Selection selection) {
@@ -513,8 +537,23 @@ void FormMain::Menu_InfoServer_Click() {
         if (!lastReply.isEmpty())
             server->replyData = lastReply;
         details.setServer(*server);
+        connect(&details, &FormInfo::historyRequested, this,
+                [this, server = *server] { openHistory(server); });
     }
     execDialog(details);
+}
+
+void FormMain::Menu_History_Click() {
+    if (const std::optional<ServerRecord> server = selectedServer())
+        openHistory(*server);
+}
+
+void FormMain::openHistory(const ServerRecord& server) {
+    if (m_history)
+        m_history->flush(); // the latest results show too
+    FormHistory history(historyPath(), server.id, server.displayName, m_settings.History != 0,
+                        m_services.clock, this);
+    execDialog(history);
 }
 
 void FormMain::CmdServer_Click() {
@@ -529,6 +568,10 @@ void FormMain::Menu_EditServer_Click() {
     if (!editor)
         return;
     connect(editor.get(), &ServerEditor::catalogueChanged, this, &FormMain::reloadMonitoredServers);
+    connect(editor.get(), &FormServerEdit::serverDeleted, this, [this](qint64 id) {
+        if (m_history)
+            m_history->forgetServer(id);
+    });
     execDialog(*editor);
 }
 

@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <functional>
@@ -213,6 +214,21 @@ private slots:
         QTest::mouseClick(ping, Qt::LeftButton);
         QVERIFY(form.isNull());
         QCOMPARE(echo.fake.targets.size(), 2);
+    }
+
+    // The history button serves a row only: greyed until the window shows one.
+    void historyButtonNeedsARow() {
+        FakeEcho echo;
+        FormInfo form(echo);
+        auto* history = form.findChild<QPushButton*>(QStringLiteral("CmdHistory"));
+        QVERIFY(history);
+        QCOMPARE(history->text(), QStringLiteral("历史记录"));
+        QVERIFY(!history->isEnabled());
+        QSignalSpy requested(&form, &FormInfo::historyRequested);
+        form.setServer({5, "web", "127.0.0.1", "80", {}, {}, {}, true});
+        QVERIFY(history->isEnabled());
+        history->click();
+        QCOMPARE(requested.size(), 1);
     }
 
     void layoutFollowsTheWindowSize_data() {

@@ -34,7 +34,19 @@ private slots:
         QCOMPARE(settings.iPingLim, 5);
         QVERIFY(settings.bPlaySnd);
         QCOMPARE(settings.iTimeOut, 10000);
+        QCOMPARE(settings.History, 1);
+        QCOMPARE(settings.HistRawDays, 7);
+        QCOMPARE(settings.HistDays, 400);
         QVERIFY(!QFileInfo::exists(m_path));
+    }
+
+    void historyEntriesAreRead() {
+        writeAll(m_path, "[SETUP]\nHISTORY=0\nHISTRAWDAYS=2\nHISTDAYS=30\n");
+        MonitorSettings settings;
+        SettingsStore::loadINI(settings);
+        QCOMPARE(settings.History, 0);
+        QCOMPARE(settings.HistRawDays, 2);
+        QCOMPARE(settings.HistDays, 30);
     }
 
     void saveAndLoadKeep32BitValues_data() {

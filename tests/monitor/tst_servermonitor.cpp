@@ -1,5 +1,6 @@
 #include "FakeClock.h"
 #include "FakeEcho.h"
+#include "FakeRecorder.h"
 #include "RecordingAlerts.h"
 
 #include "monitor/GbkText.h"
@@ -591,6 +592,66 @@ private slots:
     // Reloaded in the first row's yield: the pass goes on at the second row
     // of the new list and ends at the third, the row count it began with.
     // Nothing of the old rows reaches the new ones.
+    // Every probe result reaches the recorder with the server's ID, the UTC
+    // time it came and its figures: a correct and a wrong reply with their
+    // reply times, a refused connection, answered and lost echoes, and the
+    // time-outs of the next pass.
+    void everyOutcomeIsRecorded() {
+        Rig rig;
+        FakeRecorder recorder;
+        rig.monitor.setRecorder(&recorder);
+        ScriptedServer good("220 Ready\r\n"), bad("500 No\r\n"), silent({});
+        good.onRequest = [&rig] { rig.clock.advance(12); };
+        bad.onRequest = good.onRequest;
+        const auto server = [](qint64 id, const QString& port) {
+            return ServerRecord{id, {}, QStringLiteral("127.0.0.1"), port, "Q", "Ready", {}, true};
+        };
+        rig.rows.resetRows({server(11, good.port()), server(12, bad.port()),
+                            server(13, closedPort()), server(14, silent.port())});
+        for (const FakeEcho::Answer answer : {FakeEcho::Answer{0, 23}, {0, 7}, {0, 0}, {11010, 0}})
+            rig.echo.script.enqueue(answer);
+        const qint64 start = rig.clock.utcMs();
+        rig.pass();
+        QTRY_COMPARE(recorder.outcomes.size(), 7);
+        QTRY_COMPARE(rig.text(Col::Status, 3), QStringLiteral("已发送数据包,等待回应..."));
+
+        using O = ProbeOutcome;
+        QMap<QPair<qint64, int>, ProbeOutcome> got;
+        for (const ProbeOutcome& o : recorder.outcomes) {
+            QVERIFY(o.timeUtcMs >= start && o.timeUtcMs <= rig.clock.utcMs());
+            got.insert({o.serverId, int(o.kind)}, o);
+        }
+        QCOMPARE(got.size(), 7);
+        QCOMPARE(got.value({11, O::Correct}).ms, 12);
+        QCOMPARE(got.value({12, O::Wrong}).ms, 12);
+        QVERIFY(got.contains({13, O::SocketError}));
+        QCOMPARE(got.value({11, O::EchoAnswered}).ms, 23);
+        QCOMPARE(got.value({12, O::EchoAnswered}).ms, 7);
+        QCOMPARE(got.value({13, O::EchoAnswered}).ms, 0);
+        const ProbeOutcome lost = got.value({14, O::EchoLost});
+        QCOMPARE(lost.status, 11010);
+        QVERIFY(!got.contains({14, O::EchoAnswered}));
+
+        recorder.outcomes.clear();
+        rig.clock.advance(10001);
+        rig.pass();
+        QList<qint64> timedOut;
+        for (const ProbeOutcome& o : recorder.outcomes) {
+            if (o.kind == O::TimedOut) {
+                timedOut.append(o.serverId);
+                QCOMPARE(o.ms, 10000);
+                QCOMPARE(o.timeUtcMs, rig.clock.utcMs());
+            }
+        }
+        QCOMPARE(timedOut, (QList<qint64>{13, 14}));
+
+        rig.monitor.setRecorder(nullptr); // recording stops, monitoring does not
+        recorder.outcomes.clear();
+        rig.pass();
+        QTRY_COMPARE(rig.text(Col::Status, 0), kCorrect);
+        QVERIFY(recorder.outcomes.isEmpty());
+    }
+
     void reloadDuringAPassGoesOnWithTheNewList() {
         Rig rig;
         ScriptedServer old("OLD", true, "127.0.0.1"), fresh("NEW", false, "127.0.0.2");

@@ -103,6 +103,7 @@ private slots:
         QCOMPARE(paths.settingsFile(QStringLiteral("RodOdazuConfig")),
                  folder + "/RodOdazuConfig.ini");
         QCOMPARE(paths.catalogueFile(), folder + "/ServerList.db");
+        QCOMPARE(paths.historyFile(), folder + "/History.db");
         QCOMPARE(paths.instanceLockFile(), folder + "/servermon.lock");
         QCOMPARE(paths.soundFile(), folder + "/Sound/NewMessage.wav");
         QCOMPARE(paths.skinFolders(), QStringList{folder + "/Skin"});
@@ -119,6 +120,7 @@ private slots:
         QCOMPARE(paths.settingsFile(QStringLiteral("RodOdazuConfig")),
                  xdg.config + "/servermon/RodOdazuConfig.ini");
         QCOMPARE(paths.catalogueFile(), xdg.data + "/servermon/ServerList.db");
+        QCOMPARE(paths.historyFile(), xdg.data + "/servermon/History.db");
         QCOMPARE(paths.instanceLockFile(), xdg.data + "/servermon/servermon.lock");
         QCOMPARE(paths.soundFile(), prefix.path() + "/share/servermon/Sound/NewMessage.wav");
         QCOMPARE(paths.skinFolders(), QStringList({xdg.data + "/servermon/Skin",
@@ -139,6 +141,7 @@ private slots:
         QCOMPARE(paths.settingsFile(QStringLiteral("RodOdazuConfig")),
                  config.path() + "/RodOdazuConfig.ini");
         QCOMPARE(paths.catalogueFile(), config.path() + "/ServerList.db");
+        QCOMPARE(paths.historyFile(), config.path() + "/History.db");
         QCOMPARE(paths.instanceLockFile(), config.path() + "/servermon.lock");
         QCOMPARE(paths.userSkinFolder(), config.path() + "/Skin");
         // Shipped files stay where the mode puts them.

@@ -16,6 +16,7 @@
 #include "catalogue/ui/ServerEditor.h"
 #include "config/IniFile.h"
 #include "config/ui/FormSetup.h"
+#include "history/HistoryRecorder.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/gui/MessageBoxes.h"
@@ -33,6 +34,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
@@ -56,9 +58,9 @@
 
 namespace {
 const QStringList StartUpSteps = {
-    "SocketStateNames", "IniBaseName",    "DbPath",     "loadINI", "DbOpen",
-    "Caption",          "MeCaption",      "TrayAdd",    "sTips",   "LoadServerList",
-    "SocketsStartup",   "FirstCloseHint", "ReplyCount", "SkinList"};
+    "SocketStateNames", "IniBaseName",    "DbPath",         "loadINI",    "DbOpen",
+    "History",          "Caption",        "MeCaption",      "TrayAdd",    "sTips",
+    "LoadServerList",   "SocketsStartup", "FirstCloseHint", "ReplyCount", "SkinList"};
 const QString Caption = QStringLiteral("青岚服务器监控[云杉工作室][版本:1.0.28]");
 const QString Tips = QStringLiteral("服务器监控系统\r\n版本:1.0.28\r\n[作者:Quillfern]");
 const QString HintBalloon = QStringLiteral("你注意到没？|我并没有被关闭！而是被最小化到了这里\r\n"
@@ -282,6 +284,7 @@ private slots:
                                                "Line1=-", "Menu_Exit=退出系统"};
         QTest::newRow("server") << "Menu_Right"
                                 << QStringList{"Menu_InfoServer=查看服务器(&I)",
+                                               "Menu_History=历史记录(&H)...",
                                                "line2=-",
                                                "Menu_AddServer=添加服务器(&A)",
                                                "Menu_EditServer=编辑服务器(&E)",
@@ -436,6 +439,32 @@ private slots:
         QCOMPARE(shell.processes.starts.first().arguments, arguments);
     }
 
+    // The history file sits beside the catalogue; one that cannot be opened
+    // is reported once in the status bar, and monitoring is not touched.
+    void historyBesideTheCatalogue_data() {
+        QTest::addColumn<bool>("blocked");
+        QTest::newRow("writable") << false;
+        QTest::newRow("a folder in its place") << true;
+    }
+    void historyBesideTheCatalogue() {
+        QFETCH(bool, blocked);
+        Shell shell;
+        shell.addServers();
+        if (blocked)
+            QVERIFY(QDir(shell.folder.path()).mkdir(QStringLiteral("History.db")));
+        FormMain& main = shell.start();
+        QVERIFY(main.historyRecorder());
+        QCOMPARE(main.historyRecorder()->path(), shell.path(QStringLiteral("History.db")));
+        if (blocked) {
+            QTRY_VERIFY(main.statusBar()->currentMessage().contains(QStringLiteral("历史记录")));
+            QVERIFY(main.historyRecorder()->isDropped());
+        } else {
+            QTRY_VERIFY(QFileInfo(shell.path(QStringLiteral("History.db"))).isFile());
+            QVERIFY(main.statusBar()->currentMessage().isEmpty());
+        }
+        QCOMPARE(main.rowModel().rowCount(), 2); // the list loads as ever
+    }
+
     void catalogueDialogsOpenFromTheMainWindow_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<bool>("rows");
@@ -452,6 +481,11 @@ private slots:
                                                   << "";
         QTest::newRow("double click") << "double click" << true << true << "FormInfo"
                                       << "gamma";
+        QTest::newRow("history of the selected row")
+            << "Menu_History" << true << true << "FormHistory"
+            << "";
+        QTest::newRow("history without a selection") << "Menu_History" << true << false << ""
+                                                     << "";
         QTest::newRow("edit the selected row")
             << "Menu_EditServer" << true << true << "FormServerEdit"
             << "";

@@ -26,7 +26,12 @@ public:
 
     // Fills the fields from a list row; replyData is the row's last reply
     // (its ReplyData tool-tip), the expected text until a reply arrived.
+    // Also enables the history button: the window now shows a row.
     void setServer(const ServerRecord& server);
+
+signals:
+    // The history button was pressed.
+    void historyRequested();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -56,6 +61,7 @@ private:
     QPlainTextEdit* TextReplyHex;
     QPushButton* Cmd_Send;
     QPushButton* Cmd_Ping;
+    QPushButton* CmdHistory;
     QPushButton* CmdCancel;
     QLabel* lb_WskState;
     QTimer* TimerWsk;
