@@ -1,8 +1,9 @@
 // Measures the cost of a monitoring pass over N rows of loopback servers,
 // against a minimal poll() loop and against process-per-check peer tools;
-// how long events wait during a pass, a reload of the list and a sort; and,
-// with --silent S, a whole pass in which S hosts never answer an echo,
-// beside fping over the same hosts.
+// how long events wait during a pass, a reload of the list and a sort; what
+// recording the results in the history adds; and, with --silent S, a whole
+// pass in which S hosts never answer an echo, beside fping over the same
+// hosts.
 //   pass_bench [--rows N] [--repeats K] [--no-peers] [--summary] [--silent S]
 //              [--key-figures]
 #include "LoopbackServer.h"
@@ -10,6 +11,7 @@
 #include "PollFloor.h"
 
 #include "catalogue/ServerListLoader.h"
+#include "history/HistoryRecorder.h"
 #include "monitor/AlertSink.h"
 #include "monitor/IcmpEchoService.h"
 #include "monitor/MonitorSettings.h"
@@ -21,7 +23,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -80,6 +85,31 @@ public:
 
 private:
     QObject m_receiver;
+};
+
+// The history recorder, with the time the UI thread spends in it.
+class TimedRecorder final : public ResultRecorder {
+public:
+    explicit TimedRecorder(HistoryRecorder& recorder)
+        : m_recorder(recorder) {}
+    void record(const ProbeOutcome& outcome) override {
+        QElapsedTimer timer;
+        timer.start();
+        m_recorder.record(outcome);
+        nanoseconds += timer.nsecsElapsed();
+        ++results;
+    }
+    void flush() {
+        QElapsedTimer timer;
+        timer.start();
+        m_recorder.flush();
+        nanoseconds += timer.nsecsElapsed();
+    }
+    qint64 nanoseconds = 0;
+    qint64 results = 0;
+
+private:
+    HistoryRecorder& m_recorder;
 };
 
 class SilentAlerts final : public AlertSink {
@@ -185,7 +215,8 @@ struct LegResult {
 };
 
 LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int repeats,
-                     bool wholePass = false) {
+                     bool wholePass = false, ResultRecorder* recorder = nullptr,
+                     const std::function<void()>& afterPass = {}) {
     TextSortProxyModel listView;
     listView.setSourceModel(&rows);
     MonitorSettings settings;
@@ -194,6 +225,7 @@ LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int 
     SystemClock clock;
     SilentAlerts alerts;
     ServerMonitor monitor(rows, listView, settings, clock, echo, alerts);
+    monitor.setRecorder(recorder);
     monitor.CmdStart_Click();
     // Monitoring stays on, but passes start only when the benchmark ticks.
     monitor.timerProc().setInterval(24 * 3600 * 1000);
@@ -205,6 +237,8 @@ LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int 
             return leg;
         perRow.push_back(pass.micros / rowCount);
         leg.maxStallMs = std::max(leg.maxStallMs, pass.maxStallMs);
+        if (afterPass)
+            afterPass();
     }
     monitor.CmdStart_Click();
     leg.perRowUs = median(perRow);
@@ -377,6 +411,41 @@ fpingCommands(const std::vector<LoopbackServer::Endpoint>& rows, size_t count) {
     return commands;
 }
 
+struct HistoryCost {
+    double usPerRow = -1;       // on the UI thread, per row and pass
+    double bytesPerResult = -1; // file growth per stored raw result
+};
+
+// Passes with every echo answering while the history records: the UI
+// thread's time in the recorder, and the file's size per result once the
+// writer is done and the file closed.
+HistoryCost measureHistory(ServerRowModel& rows, EchoService& echo, int rowCount, int repeats) {
+    HistoryCost cost;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("History.db"));
+    MonitorSettings settings;
+    SystemClock clock;
+    qint64 results = 0;
+    {
+        HistoryRecorder history(path, settings, clock);
+        TimedRecorder timed(history);
+        const LegResult leg =
+            measureLeg(rows, echo, rowCount, repeats, false, &timed, [&timed] { timed.flush(); });
+        if (leg.perRowUs < 0)
+            return cost;
+        QEventLoop written;
+        QObject::connect(&history, &HistoryRecorder::flushed, &written, &QEventLoop::quit);
+        QTimer::singleShot(30000, &written, &QEventLoop::quit);
+        timed.flush();
+        written.exec();
+        cost.usPerRow = static_cast<double>(timed.nanoseconds) / 1e3 / (double(rowCount) * repeats);
+        results = timed.results;
+    }
+    if (results > 0)
+        cost.bytesPerResult = static_cast<double>(QFileInfo(path).size()) / double(results);
+    return cost;
+}
+
 void printRatio(const char* label, double peer, double ours) {
     if (peer < 0 || ours <= 0)
         std::printf("  %-28s skipped (tool missing or a check failed)\n", label);
@@ -408,6 +477,8 @@ int main(int argc, char* argv[]) {
     const LegResult both =
         echoUs < 0 ? LegResult{} : measureLeg(model, icmp, options.rows, options.repeats);
 
+    const HistoryCost history = measureHistory(model, instant, options.rows, options.repeats);
+
     std::vector<double> floors;
     for (int i = 0; i < options.repeats; ++i)
         floors.push_back(pollFloorMicros(rows, Request, Expected.toStdString()) / options.rows);
@@ -429,6 +500,8 @@ int main(int argc, char* argv[]) {
     std::printf("  %-28s %.2f ms (pass %.2f, reload %.2f, sort %.2f)\n", "longest event wait",
                 stallMs, passStallMs, listStalls.reloadMs, listStalls.sortMs);
     std::printf("  %-28s %.0f bytes\n", "memory per loaded row", bytesPerRow);
+    std::printf("  %-28s %.2f us per row on the UI thread, %.1f bytes per stored result\n",
+                "history", history.usPerRow, history.bytesPerResult);
 
     double checkTcpUs = -1;
     double fpingUs = -1;
@@ -457,10 +530,11 @@ int main(int argc, char* argv[]) {
     }
     if (options.summary) {
         std::printf("per-row us=%.1f floor_ratio=%.2f maxstall_ms=%.2f bytes_per_row=%.0f "
-                    "x_check_tcp=%.1f x_fping=%.1f",
+                    "x_check_tcp=%.1f x_fping=%.1f history_us=%.2f history_bytes=%.1f",
                     tcp.perRowUs, tcp.perRowUs / floorUs, stallMs, bytesPerRow,
                     checkTcpUs > 0 ? checkTcpUs / tcp.perRowUs : 0.0,
-                    fpingUs > 0 && echoUs > 0 ? fpingUs / echoUs : 0.0);
+                    fpingUs > 0 && echoUs > 0 ? fpingUs / echoUs : 0.0, history.usPerRow,
+                    history.bytesPerResult);
         if (options.silent > 0)
             std::printf(" silent_pass_ms=%.0f", silent.passMs);
         std::printf("\n");

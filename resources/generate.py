@@ -37,6 +37,8 @@ ICONS = {
     ],
 }
 SIZES = (16, 32)
+# The program icon also goes to the desktop's hicolor theme at every size it lists.
+PROGRAM_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 
 def rgb(colour):
@@ -142,7 +144,7 @@ def main():
     os.makedirs(icons, exist_ok=True)
     for name, shapes in ICONS.items():
         write_svg(os.path.join(icons, f"{name}.svg"), shapes)
-        for size in SIZES:
+        for size in PROGRAM_SIZES if name == "program" else SIZES:
             write_png(os.path.join(icons, f"{name}-{size}.png"), rasterise(shapes, size), size)
     sound = os.path.join(HERE, "Sound")
     os.makedirs(sound, exist_ok=True)

@@ -6,12 +6,11 @@
 # drops echo requests to 127.0.1.0/24 while the benchmark runs (where the
 # rule cannot be added, those echoes are lost at a real 200 ms deadline
 # instead). Installs the peer tools it compares with (check_tcp, fping) and
-# nftables.
+# nftables. Builds only the benchmark, in the normal build folder build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh monitoring-plugins-basic fping nftables
-scripts/build.sh >/dev/null
-cmake --build build --target pass_bench >/dev/null
+scripts/build.sh pass_bench >/dev/null
 
 table=servermon_bench
 if nft add table inet "$table" 2>/dev/null; then

@@ -7,10 +7,12 @@ set -euo pipefail
 packages=(
   build-essential cmake
   qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libqt6svg6
+  qt6-charts-dev libqt6opengl6-dev
   qt6-translations-l10n
   fonts-wqy-microhei
   xvfb xauth imagemagick
   python3
+  desktop-file-utils appstream dbus libcap2-bin
   "$@"
 )
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is needed, then runs two stages: the test suite in a normal
-# build with warnings as errors, and the same suite under AddressSanitizer and
-# UndefinedBehaviorSanitizer. The exit status is the tests'.
+# Installs what is needed, then runs two stages: the test suite in the CI
+# build (build-ci/, warnings as errors), and the same suite under
+# AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/). Neither
+# touches the normal build in build/. The exit status is the tests'.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

@@ -66,10 +66,9 @@ Token decimalToken(const QString& raw) {
     return {false, value <= 255 ? std::optional<uchar>(static_cast<uchar>(value)) : std::nullopt};
 }
 
-// Hexadecimal: the digits at the start of the trimmed token, 0 without any;
-// a byte when the value fits one.
-Token hexToken(const QString& raw) {
-    const QString text = raw.trimmed();
+// Hexadecimal: the digits at the very start of the token (a leading blank
+// ends them at once), 0 without any; a byte when the value fits one.
+Token hexToken(const QString& text) {
     qsizetype end = 0;
     while (end < text.size() && QStringLiteral("0123456789ABCDEF").contains(text.at(end)))
         ++end;

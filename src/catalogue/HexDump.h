@@ -8,7 +8,7 @@
 namespace HexDump {
 
 // Bytes beyond this many are left out and the dump ends with a line "…".
-inline constexpr qsizetype MaxBytes = 64 * 1024;
+inline constexpr qsizetype MaxBytes = 16 * 1024;
 
 QString format(const QByteArray& bytes);
 

@@ -149,7 +149,7 @@ QString valueText(const QVariant& value) {
 namespace ModuleDB {
 
 QString DefaultDbPath() {
-    return GetAppPath() + QStringLiteral("ServerList.db");
+    return AppPaths::current().catalogueFile();
 }
 
 void setDbPath(const QString& path) {

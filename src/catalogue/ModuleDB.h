@@ -6,11 +6,11 @@
 #include <QVariantList>
 
 // The one connection to the server catalogue, an SQLite file ServerList.db
-// in the program folder, created with its tables on first open.
+// in the data folder (AppPaths), created with its tables on first open.
 namespace ModuleDB {
 
-// The catalogue file; until set, DefaultDbPath(): ServerList.db in the
-// program folder.
+// The catalogue file; until set, DefaultDbPath(): the catalogue file AppPaths
+// hands out.
 QString DefaultDbPath();
 void setDbPath(const QString& path);
 QString DbPath();

@@ -33,7 +33,7 @@ void setIniBaseName(const QString& baseName) {
 }
 
 QString IniFilePath(const QString& baseName) {
-    return GetAppPath() + baseName + QStringLiteral(".ini");
+    return AppPaths::current().settingsFile(baseName);
 }
 
 QString cutToReadLimit(const QString& value) {

@@ -10,7 +10,7 @@ namespace ModuleINI {
 QString IniBaseName();
 void setIniBaseName(const QString& baseName);
 
-// GetAppPath() + base name + ".ini".
+// The settings file of that base name in the settings folder (AppPaths).
 QString IniFilePath(const QString& baseName);
 
 // The value of the entry, at most 143 bytes of UTF-8 and never a broken

@@ -28,6 +28,9 @@ MainWindowLayout loadINI(MonitorSettings& settings) {
     settings.iPingLim = IniReadInt(Setting, QStringLiteral("IPINGLIM"), 5);
     settings.bPlaySnd = IniReadInt(Setup, QStringLiteral("PLAYSND"), 1);
     settings.iTimeOut = IniReadInt(Setup, QStringLiteral("ITIMEOUT"), 10000);
+    settings.History = IniReadInt(Setup, QStringLiteral("HISTORY"), 1);
+    settings.HistRawDays = IniReadInt(Setup, QStringLiteral("HISTRAWDAYS"), 7);
+    settings.HistDays = IniReadInt(Setup, QStringLiteral("HISTDAYS"), 400);
     for (int column = 0; column < MainWindowLayout::ColumnCount; ++column)
         layout.columnWidths.append(IniReadInt(Setting, columnKey(column), DefaultColumnWidth));
     return layout;

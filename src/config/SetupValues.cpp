@@ -70,9 +70,21 @@ std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error
         values.m_timeOut = *timeOut;
     else
         problems << QStringLiteral("SOCKET超时必须是 1 到 3600000 之间的整数（毫秒）。");
+    const std::optional<qint32> rawDays = wholeNumber(texts.histRawDays);
+    if (rawDays && *rawDays >= 1 && *rawDays <= MaxHistRawDays)
+        values.m_histRawDays = *rawDays;
+    else
+        problems << QStringLiteral("原始数据保留天数必须是 1 到 3650 之间的整数。");
+    const std::optional<qint32> days = wholeNumber(texts.histDays);
+    if (days && *days >= 1 && *days <= MaxHistDays && (!rawDays || *days >= *rawDays))
+        values.m_histDays = *days;
+    else
+        problems << QStringLiteral(
+            "历史数据保留天数必须是 1 到 36500 之间的整数，且不少于原始数据保留天数。");
     if (!IniFile::isValidValue(texts.skin))
         problems << QStringLiteral("系统默认皮肤的名称不能包含换行符。");
     values.m_playSnd = texts.playSnd;
+    values.m_history = texts.history != 0 ? 1 : 0;
     values.m_skin = texts.skin;
     if (!problems.isEmpty()) {
         error = problems.join(QLatin1Char('\n'));
@@ -90,14 +102,26 @@ bool SetupValues::write() const {
     const QString setting = QStringLiteral("SETTING");
     const QString setup = QStringLiteral("SETUP");
     IniFile file(ModuleINI::IniFilePath(ModuleINI::IniBaseName()));
-    return file.setValues({
+    QList<IniFile::Entry> entries = {
         {setting, QStringLiteral("ITIMERN"), ModuleINI::numberText(timerNForFile())},
         {setting, QStringLiteral("IREPLYLIM"), ModuleINI::numberText(m_replyLim)},
         {setting, QStringLiteral("IPINGLIM"), ModuleINI::numberText(m_pingLim)},
         {setup, QStringLiteral("PLAYSND"), QString::number(m_playSnd)},
         {setup, QStringLiteral("SKIN"), m_skin},
         {setup, QStringLiteral("ITIMEOUT"), QString::number(m_timeOut)},
-    });
+    };
+    // History entries reach the file once they differ from their defaults,
+    // so a file nobody configured for history stays as it always was.
+    const MonitorSettings defaults;
+    const auto addHistory = [&](const char* key, qint32 value, qint32 fallback) {
+        const QString name = QLatin1String(key);
+        if (value != fallback || file.value(setup, name))
+            entries.append({setup, name, QString::number(value)});
+    };
+    addHistory("HISTORY", m_history, defaults.History);
+    addHistory("HISTRAWDAYS", m_histRawDays, defaults.HistRawDays);
+    addHistory("HISTDAYS", m_histDays, defaults.HistDays);
+    return file.setValues(entries);
 }
 
 void SetupValues::applyTo(MonitorSettings& settings) const {
@@ -106,4 +130,7 @@ void SetupValues::applyTo(MonitorSettings& settings) const {
     settings.iPingLim = m_pingLim;
     settings.bPlaySnd = m_playSnd;
     settings.iTimeOut = m_timeOut;
+    settings.History = m_history;
+    settings.HistRawDays = m_histRawDays;
+    settings.HistDays = m_histDays;
 }

@@ -10,7 +10,9 @@
 // written: the interval a number of at least 1 second (a fraction is kept in
 // memory, the file gets the nearest whole number, halves to even), the two
 // alarm limits whole numbers from 0, the time-out a whole number of
-// milliseconds from 1 to 3,600,000. Blanks around a number are allowed.
+// milliseconds from 1 to 3,600,000; the raw history kept 1 to 3650 days, the
+// aggregated history at least as long and at most 36500 days. Blanks around
+// a number are allowed.
 class SetupValues final {
 public:
     struct Texts {
@@ -20,9 +22,14 @@ public:
         QString timeOut;
         qint32 playSnd = 1; // 0 off, 1 on, 2 on and shown greyed
         QString skin;
+        qint32 history = 1; // 0 records no history
+        QString histRawDays = QStringLiteral("7");
+        QString histDays = QStringLiteral("400");
     };
 
     static constexpr qint32 MaxTimeOut = 3600000;
+    static constexpr qint32 MaxHistRawDays = 3650;
+    static constexpr qint32 MaxHistDays = 36500;
 
     // The values, or nothing with error naming every bad field, one a line.
     static std::optional<SetupValues> parse(const Texts& texts, QString& error);
@@ -38,8 +45,12 @@ public:
     qint32 timeOut() const { return m_timeOut; }
     qint32 playSnd() const { return m_playSnd; }
     const QString& skin() const { return m_skin; }
+    qint32 history() const { return m_history; }
+    qint32 histRawDays() const { return m_histRawDays; }
+    qint32 histDays() const { return m_histDays; }
 
-    // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN and ITIMEOUT in one
+    // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT and the
+    // three history entries in one
     // replacement of the settings file; false when nothing could be written.
     bool write() const;
     // The running settings take the values; Skin is not touched.
@@ -54,4 +65,7 @@ private:
     qint32 m_timeOut = 0;
     qint32 m_playSnd = 1;
     QString m_skin;
+    qint32 m_history = 1;
+    qint32 m_histRawDays = 7;
+    qint32 m_histDays = 400;
 };

@@ -3,14 +3,17 @@
 #include "monitor/ModuleTrayIcon.h"
 #include "monitor/MonitorSettings.h"
 #include "platform/AppPaths.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/SoundPlayer.h"
+#include "platform/TrayIcon.h"
 
 AlertNotifier::AlertNotifier(SoundPlayer& sound, const MonitorSettings& settings, Pictures Picture1,
-                             QObject* parent)
+                             DesktopNotifications* notifications, QObject* parent)
     : QObject(parent)
     , m_sound(sound)
     , m_settings(settings)
-    , m_pictures(std::move(Picture1)) {
+    , m_pictures(std::move(Picture1))
+    , m_notifications(notifications) {
     TimerTrayFlash.setObjectName(QStringLiteral("TimerTrayFlash"));
     TimerTrayFlash.setInterval(1000);
     connect(&TimerTrayFlash, &QTimer::timeout, this, &AlertNotifier::TimerTrayFlash_Timer);
@@ -19,16 +22,34 @@ AlertNotifier::AlertNotifier(SoundPlayer& sound, const MonitorSettings& settings
 AlertNotifier::~AlertNotifier() = default;
 
 QString AlertNotifier::soundFile() {
-    return GetAppPath() + QStringLiteral("Sound/NewMessage.wav");
+    return AppPaths::current().soundFile();
 }
 
 void AlertNotifier::ShowMsg(int iTimeOut, const QString& sToolTip, const QString& sTitleStr) {
     Q_UNUSED(iTimeOut) // the shell's own minimum display time applies
+    showAlert(QString(), sToolTip, sTitleStr);
+}
+
+void AlertNotifier::ShowServerMsg(const QString& server, int iTimeOut, const QString& sToolTip,
+                                  const QString& sTitleStr) {
+    Q_UNUSED(iTimeOut)
+    showAlert(server, sToolTip, sTitleStr);
+}
+
+// A tray shows its balloons as notifications itself, so a notice goes out
+// only where there is no tray.
+void AlertNotifier::showAlert(const QString& source, const QString& sToolTip,
+                              const QString& sTitleStr) {
     if (m_settings.bPlaySnd)
         m_sound.play(soundFile());
-    ModuleTrayIcon::TrayBalloon(sToolTip, sTitleStr);
+    const TrayIcon* tray = ModuleTrayIcon::trayIcon();
+    if (m_notifications && (!tray || !tray->isAvailable()))
+        m_notifications->notify(source, sTitleStr, sToolTip);
+    else
+        ModuleTrayIcon::TrayBalloon(sToolTip, sTitleStr);
     if (!TimerTrayFlash.isActive())
         TimerTrayFlash.start();
+    emit alerted();
 }
 
 void AlertNotifier::TimerTrayFlash_Timer() {

@@ -6,12 +6,14 @@
 #include <QObject>
 #include <QTimer>
 
+class DesktopNotifications;
 class SoundPlayer;
 struct MonitorSettings;
 
 // Tells the operator about trouble through the notification-area icon:
 // the alert sound, a balloon and the icon flashing between the two alert
 // pictures until stopFlashing. Drives the icon through ModuleTrayIcon.
+// Without a tray the balloon becomes a desktop notification, one per server.
 class AlertNotifier final : public QObject, public AlertSink {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AlertNotifier)
@@ -19,13 +21,16 @@ public:
     using Pictures = AlertPictures;
 
     // settings is read at every alert, so a changed sound switch applies at once.
+    // notifications may be null: then alerts without a tray show nothing.
     AlertNotifier(SoundPlayer& sound, const MonitorSettings& settings, Pictures Picture1,
-                  QObject* parent = nullptr);
+                  DesktopNotifications* notifications = nullptr, QObject* parent = nullptr);
     ~AlertNotifier() override;
 
-    static QString soundFile(); // the alert sound beside the program
+    static QString soundFile(); // the alert sound where AppPaths finds it
 
     void ShowMsg(int iTimeOut, const QString& sToolTip, const QString& sTitleStr) override;
+    void ShowServerMsg(const QString& server, int iTimeOut, const QString& sToolTip,
+                       const QString& sTitleStr) override;
     void TimerTrayFlash_Timer();
     // Ends flashing and puts the normal icon back.
     void stopFlashing();
@@ -34,10 +39,17 @@ public:
     bool flashPhase() const { return FlashPhase; }
     const Pictures& pictures() const { return m_pictures; }
 
+signals:
+    // An alert was shown; the window asks for the operator's attention.
+    void alerted();
+
 private:
+    void showAlert(const QString& source, const QString& sToolTip, const QString& sTitleStr);
+
     SoundPlayer& m_sound;
     const MonitorSettings& m_settings;
     Pictures m_pictures;
+    DesktopNotifications* m_notifications;
     QTimer TimerTrayFlash;
     bool FlashPhase = false;
 };

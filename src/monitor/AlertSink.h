@@ -7,4 +7,11 @@ class AlertSink {
 public:
     virtual ~AlertSink() = default;
     virtual void ShowMsg(int iTimeOut, const QString& sToolTip, const QString& sTitleStr) = 0;
+    // An alert about one server (its catalogue ID); a sink that keeps one
+    // notice per server replaces that server's previous one.
+    virtual void ShowServerMsg(const QString& server, int iTimeOut, const QString& sToolTip,
+                               const QString& sTitleStr) {
+        Q_UNUSED(server)
+        ShowMsg(iTimeOut, sToolTip, sTitleStr);
+    }
 };

@@ -58,10 +58,11 @@ bool usable(const QHostAddress& address) {
 
 IcmpEchoService::IcmpEchoService()
     : IcmpEchoService(
-          [](Family family) {
+          [](Family family, bool& permissionDenied) {
               return LinuxIcmpSocket::openAny(family == Family::IPv6
                                                   ? LinuxIcmpSocket::Family::IPv6
-                                                  : LinuxIcmpSocket::Family::IPv4);
+                                                  : LinuxIcmpSocket::Family::IPv4,
+                                              &permissionDenied);
           },
           std::make_unique<QtHostResolver>()) {}
 
@@ -117,20 +118,23 @@ void IcmpEchoService::PingHost(const QString& address, QObject* context, Done do
 }
 
 void IcmpEchoService::failLater(QPointer<QObject> context, Done done, quint32 status,
-                                const QHostAddress& reporter) {
+                                bool permissionDenied) {
     QMetaObject::invokeMethod(
         this,
-        [context, done = std::move(done), status, reporter] {
-            if (context)
-                done(-static_cast<long>(status), lostReply(status, reporter));
+        [context, done = std::move(done), status, permissionDenied] {
+            if (!context)
+                return;
+            EchoReply reply = lostReply(status, {});
+            reply.permissionDenied = permissionDenied;
+            done(-static_cast<long>(status), reply);
         },
         Qt::QueuedConnection);
 }
 
-IcmpSocket* IcmpEchoService::socketFor(Family family) {
+IcmpSocket* IcmpEchoService::socketFor(Family family, bool& permissionDenied) {
     std::unique_ptr<IcmpSocket>& socket = m_sockets[family == Family::IPv6 ? 1 : 0];
     if (!socket) {
-        socket = m_openSocket(family);
+        socket = m_openSocket(family, permissionDenied);
         if (socket)
             connect(socket.get(), &IcmpSocket::readyRead, this,
                     [this, family] { readReplies(family); });
@@ -151,9 +155,10 @@ std::optional<quint16> IcmpEchoService::freeSequence(Family family) {
 void IcmpEchoService::send(const QHostAddress& destination, QPointer<QObject> context, Done done) {
     const Family family =
         destination.protocol() == QAbstractSocket::IPv6Protocol ? Family::IPv6 : Family::IPv4;
-    IcmpSocket* socket = socketFor(family);
+    bool permissionDenied = false;
+    IcmpSocket* socket = socketFor(family, permissionDenied);
     if (!socket) {
-        failLater(context, std::move(done), IcmpStatus::GeneralFailure);
+        failLater(context, std::move(done), IcmpStatus::GeneralFailure, permissionDenied);
         return;
     }
     const std::optional<quint16> sequence = freeSequence(family);

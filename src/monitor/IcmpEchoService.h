@@ -25,7 +25,10 @@ class IcmpEchoService final : public QObject, public EchoService {
     Q_DISABLE_COPY_MOVE(IcmpEchoService)
 public:
     enum class Family { IPv4, IPv6 };
-    using SocketOpener = std::function<std::unique_ptr<IcmpSocket>(Family)>;
+    // Opens an echo socket of the family; on failure sets permissionDenied
+    // when the system permits this program none.
+    using SocketOpener =
+        std::function<std::unique_ptr<IcmpSocket>(Family family, bool& permissionDenied)>;
 
     static constexpr int EchoWaitMs = 200;
     static constexpr int ResolveWaitMs = 2000;
@@ -59,14 +62,15 @@ private:
         return (family == Family::IPv6 ? 0x10000U : 0U) | sequence;
     }
     void send(const QHostAddress& destination, QPointer<QObject> context, Done done);
-    IcmpSocket* socketFor(Family family);
+    // The family's socket, opened on first use; null when it cannot be opened.
+    IcmpSocket* socketFor(Family family, bool& permissionDenied);
     std::optional<quint16> freeSequence(Family family);
     void readReplies(Family family);
     void expireDue();
     void armDeadline();
     // Calls done from the event loop with a lost echo's status.
     void failLater(QPointer<QObject> context, Done done, quint32 status,
-                   const QHostAddress& reporter = {});
+                   bool permissionDenied = false);
 
     SocketOpener m_openSocket;
     std::unique_ptr<HostResolver> m_resolver;

@@ -10,4 +10,7 @@ struct MonitorSettings {
     qint32 iPingLim = 3;     // consecutive lost echoes that raise an alert
     qint32 bPlaySnd = 1;     // non-zero plays the alert sound; 2 shows the sound box greyed
     QString Skin;
+    qint32 History = 1;     // non-zero keeps every result in the history file
+    qint32 HistRawDays = 7; // days the raw results are kept
+    qint32 HistDays = 400;  // days the 5-minute aggregates are kept
 };

@@ -51,11 +51,12 @@ int hexDigit(QChar ch) {
     return -1;
 }
 
-// The hexadecimal digits at the start of a token; no digit reads as 0.
-// A value above 255 stands for no byte.
+// The hexadecimal digits at the very start of a token; no digit there reads
+// as 0, so a token that begins with a blank is a zero byte. A value above 255
+// stands for no byte.
 std::optional<char> hexByte(const QString& token) {
     unsigned value = 0;
-    for (const QChar ch : token.trimmed()) {
+    for (const QChar ch : token) {
         const int digit = hexDigit(ch);
         if (digit < 0)
             break;

@@ -7,9 +7,11 @@
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/RequestPayload.h"
+#include "monitor/ResultRecorder.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
 #include "monitor/TextNumbers.h"
+#include "platform/AppPaths.h"
 #include "platform/Clock.h"
 #include "platform/EchoService.h"
 
@@ -17,6 +19,7 @@
 #include <QCoreApplication>
 #include <QPointer>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -205,6 +208,7 @@ ServerMonitor::PendingProbe ServerMonitor::checkPendingProbe(int row, quint64 ke
     m_rows.setText(row, Col::Status, QStringLiteral("SOCKET超时:") + limit);
     raiseReplyErr(row);
     SocketFaultCount = raised(SocketFaultCount);
+    record(row, ProbeOutcome::TimedOut, timeOut);
     CheckReplyState(row);
     if (SocketElement* element = WskWeb.element(key))
         element->Close();
@@ -245,6 +249,7 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
     const int row = m_rows.rowOfKey(key);
     if (row < 0)
         return;
+    noteEchoPermission(row, reply.permissionDenied);
     qint32 lost = m_rows.lostPings(row);
     const bool failed = result < 0 || reply.status != 0;
     if (failed || reply.roundTripTime > kLostRoundTripMs) {
@@ -257,12 +262,14 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
         lost = raised(lost);
         m_rows.setLostPings(row, lost);
         PingFaultCount = raised(PingFaultCount);
+        record(row, ProbeOutcome::EchoLost, 0, static_cast<qint32>(status));
         CheckPingState(row);
     } else {
         const qint64 roundTrip = reply.roundTripTime;
         m_rows.setText(row, Col::PingTime, QString::number(roundTrip) + QStringLiteral(" ms"));
         m_rows.setText(row, Col::PingErr, QStringLiteral("0"));
         m_rows.setTag(row, Col::PingErr, QStringLiteral("0"));
+        record(row, ProbeOutcome::EchoAnswered, roundTrip);
         // k answered echoes, this one included; none left means the pass was
         // repeated after a stop and the average stays as it is.
         const qint64 k = qint64(PassNumber) - lost;
@@ -281,6 +288,21 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
     m_rows.setToolTip(row, Col::PingState,
                       state + QLatin1Char('(') + QString::number(lost) + QLatin1Char('/') +
                           QString::number(PassNumber) + QLatin1Char(')'));
+}
+
+QString ServerMonitor::echoPermissionNotice() {
+    return QStringLiteral("无法发送PING:请运行 setcap cap_net_raw+ep ") +
+           AppPaths::current().programFile();
+}
+
+// An echo the system does not permit says how to permit it: in the row's
+// tool-tip each time, and once per run as an alert.
+void ServerMonitor::noteEchoPermission(int row, bool denied) {
+    m_rows.setToolTip(row, Col::PingTime, denied ? echoPermissionNotice() : QString());
+    if (!denied || m_echoPermissionNoticeShown)
+        return;
+    m_echoPermissionNoticeShown = true;
+    m_alerts.ShowMsg(4, echoPermissionNotice(), QStringLiteral("注意:无法发送PING"));
 }
 
 // A pass whose rows were all visited ends with its last echo: a completed
@@ -328,10 +350,9 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
     if (row < 0)
         return;
     const QString reply = GbkText::decode(bytes);
-    if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':'))) {
-        const qint64 elapsed = m_clock.monotonicMs() - m_rows.probeStartedMs(row);
+    const qint64 elapsed = m_clock.monotonicMs() - m_rows.probeStartedMs(row);
+    if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
         m_rows.setText(row, Col::ReplyTime, QString::number(elapsed) + QStringLiteral("ms"));
-    }
     PassReplyCount = raised(PassReplyCount);
     m_rows.setLastReply(row, bytes);
     showReplyCount();
@@ -352,12 +373,14 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
         m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
         m_rows.setToolTip(row, Col::ReplyErr, QStringLiteral("累计错误数:0"));
         m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
+        record(row, ProbeOutcome::Correct, elapsed);
     } else {
         m_rows.setStatusWithReply(row, QStringLiteral("应答包错误："));
         raiseReplyErr(row);
         m_rows.setToolTip(row, Col::ReplyErr,
                           QStringLiteral("累计错误数:") + m_rows.text(row, Col::ReplyErr));
         SocketFaultCount = raised(SocketFaultCount);
+        record(row, ProbeOutcome::Wrong, elapsed);
         CheckReplyState(row);
     }
     if (lastReply)
@@ -377,6 +400,7 @@ void ServerMonitor::WskWeb_Error(quint64 key, int number, const QString& descrip
     m_rows.setText(row, Col::Status, QStringLiteral("SOCKET错误:") + description);
     raiseReplyErr(row);
     SocketFaultCount = raised(SocketFaultCount);
+    record(row, ProbeOutcome::SocketError, m_clock.monotonicMs() - m_rows.probeStartedMs(row));
     CheckReplyState(row);
 }
 
@@ -408,7 +432,7 @@ void ServerMonitor::alertAtLimit(int row, qint32 count, qint32 limit, const QStr
     SetColor();
     const QString message = QStringLiteral("IP:") + m_rows.text(row, Col::IPAddress) +
                             QStringLiteral("\r\n状态:") + m_rows.text(row, Col::Status);
-    m_alerts.ShowMsg(4, message, title);
+    m_alerts.ShowServerMsg(m_rows.text(row, Col::ID), 4, message, title);
 }
 
 void ServerMonitor::SetColor() {
@@ -438,6 +462,18 @@ void ServerMonitor::showReplyCount() {
     emit statusPanelChanged(2, QStringLiteral("SOCKET回应:") + QString::number(PassReplyCount) +
                                    QLatin1Char('/') + QString::number(rowCount) + QLatin1Char('[') +
                                    QString::number(percent) + QStringLiteral("%]"));
+}
+
+void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status) {
+    if (!m_recorder)
+        return;
+    ProbeOutcome outcome;
+    outcome.serverId = m_rows.text(row, Col::ID).toLongLong();
+    outcome.timeUtcMs = m_clock.utcMs();
+    outcome.kind = static_cast<ProbeOutcome::Kind>(kind);
+    outcome.ms = static_cast<qint32>(std::clamp<qint64>(ms, 0, kMaxCount));
+    outcome.status = status;
+    m_recorder->record(outcome);
 }
 
 QString ServerMonitor::tip(const QString& line) const {

@@ -13,6 +13,7 @@ class AlertSink;
 class Clock;
 class EchoService;
 class QAbstractItemModel;
+class ResultRecorder;
 class ServerRowModel;
 struct EchoReply;
 struct MonitorSettings;
@@ -43,6 +44,8 @@ public:
     // The locale whose time format panel 3 and the tray tip use during a
     // pass; the system's unless set.
     void setLocale(const QLocale& locale) { m_locale = locale; }
+    // Receives every probe result from now on; nullptr records nothing.
+    void setRecorder(ResultRecorder* recorder) { m_recorder = recorder; }
 
     bool isMonitoring() const { return TimerProc.isActive(); }
     // From the first row until the last echo of the pass has completed.
@@ -59,6 +62,8 @@ public:
     // The reply check: the expected text anywhere in the decoded reply,
     // without regard to case; an empty expected text matches any reply.
     static bool replyMatches(const QString& reply, const QString& expected);
+    // What an echo the system does not permit tells the operator to run.
+    static QString echoPermissionNotice();
 
 public slots:
     // Switches monitoring on or off.
@@ -95,6 +100,7 @@ private:
     void startProbe(int row, quint64 key);
     void sendEcho(quint64 key);
     void echoDone(quint64 key, long result, const EchoReply& reply);
+    void noteEchoPermission(int row, bool denied);
     void endPassWhenEchoesDone();
     void yield();
     void listReloaded();
@@ -107,6 +113,7 @@ private:
     void alertAtLimit(int row, qint32 count, qint32 limit, const QString& title);
     void showReplyCount();
     QString tip(const QString& line) const;
+    void record(int row, quint8 kind, qint64 ms, qint32 status = 0);
 
     ServerRowModel& m_rows;
     const QAbstractItemModel& m_list;
@@ -114,6 +121,7 @@ private:
     Clock& m_clock;
     EchoService& m_echo;
     AlertSink& m_alerts;
+    ResultRecorder* m_recorder = nullptr;
 
     QTimer TimerProc;
     SocketArray WskWeb;
@@ -132,4 +140,5 @@ private:
     // The context of the echoes under way: replacing it cancels them.
     std::unique_ptr<QObject> m_echoScope = std::make_unique<QObject>();
     quint64 m_listGeneration = 0; // raised by every reload of the list
+    bool m_echoPermissionNoticeShown = false;
 };

@@ -1,6 +1,7 @@
 #include "monitor/ServerRowModel.h"
 
 #include "monitor/GbkText.h"
+#include "platform/PlainText.h"
 
 #include <algorithm>
 #include <array>
@@ -144,8 +145,9 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return shownText(row.text(column), true);
     case Qt::ToolTipRole: {
+        // Tips hold replies and catalogue texts: never taken for markup.
         const QString tip = row.toolTip(column);
-        return tip.isEmpty() ? QVariant() : QVariant(shownText(tip, false));
+        return tip.isEmpty() ? QVariant() : QVariant(PlainText::asRichText(shownText(tip, false)));
     }
     case Qt::CheckStateRole:
         return column == ID ? QVariant(row.checked ? Qt::Checked : Qt::Unchecked) : QVariant();

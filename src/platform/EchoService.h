@@ -16,6 +16,10 @@ struct EchoReply {
     quint16 dataSize = 0;
     quint8 ttl = 0;
     QByteArray data;
+    // The system let this program open no echo socket (no ping socket for
+    // its group, no CAP_NET_RAW): the failure is the installation's, not
+    // the network's.
+    bool permissionDenied = false;
 };
 
 // Sends echo requests without waiting for them: any number may be under way

@@ -74,13 +74,16 @@ ssize_t receive(int descriptor, QByteArray& buffer, sockaddr_storage& from, char
 
 } // namespace
 
-std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, Family family, QString* whyNot) {
+std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, Family family, QString* whyNot,
+                                                       int* error) {
     const bool v6 = family == Family::IPv6;
     const int type =
         (kind == Kind::Datagram ? SOCK_DGRAM : SOCK_RAW) | SOCK_NONBLOCK | SOCK_CLOEXEC;
     const int protocol = v6 ? int{IPPROTO_ICMPV6} : int{IPPROTO_ICMP};
     const int descriptor = socket(v6 ? AF_INET6 : AF_INET, type, protocol);
     if (descriptor < 0) {
+        if (error)
+            *error = errno;
         if (whyNot)
             *whyNot = errorText(kind == Kind::Datagram ? "datagram ICMP socket" : "raw ICMP socket",
                                 errno);
@@ -102,6 +105,8 @@ std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, Family family,
         socklen_t length = v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
         if (bind(descriptor, reinterpret_cast<sockaddr*>(&local), length) != 0 ||
             getsockname(descriptor, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+            if (error)
+                *error = errno;
             if (whyNot)
                 *whyNot = errorText("datagram ICMP socket bind", errno);
             close(descriptor);
@@ -133,10 +138,21 @@ std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, Family family,
         new LinuxIcmpSocket(descriptor, kind, family, identifier));
 }
 
-std::unique_ptr<IcmpSocket> LinuxIcmpSocket::openAny(Family family) {
-    if (auto socket = open(Kind::Datagram, family))
+std::unique_ptr<IcmpSocket> LinuxIcmpSocket::openAny(Family family, bool* permissionDenied) {
+    int datagramError = 0;
+    if (auto socket = open(Kind::Datagram, family, nullptr, &datagramError))
         return socket;
-    return open(Kind::Raw, family);
+    int rawError = 0;
+    auto socket = open(Kind::Raw, family, nullptr, &rawError);
+    if (!socket && permissionDenied)
+        *permissionDenied = isPermissionError(datagramError) && isPermissionError(rawError);
+    return socket;
+}
+
+bool LinuxIcmpSocket::isPermissionError(int error) {
+    // A group outside net.ipv4.ping_group_range gets EACCES, a raw socket
+    // without CAP_NET_RAW EPERM.
+    return error == EACCES || error == EPERM;
 }
 
 LinuxIcmpSocket::LinuxIcmpSocket(int descriptor, Kind kind, Family family, quint16 identifier)

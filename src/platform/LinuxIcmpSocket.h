@@ -24,11 +24,15 @@ public:
     enum class Family { IPv4, IPv6 };
 
     // Opens a socket of that kind and family; null when the system refuses
-    // it, with the reason in whyNot when given.
+    // it, with the reason in whyNot and the errno value in error when given.
     static std::unique_ptr<LinuxIcmpSocket> open(Kind kind, Family family = Family::IPv4,
-                                                 QString* whyNot = nullptr);
-    // A datagram socket where permitted, otherwise a raw one, otherwise null.
-    static std::unique_ptr<IcmpSocket> openAny(Family family);
+                                                 QString* whyNot = nullptr, int* error = nullptr);
+    // A datagram socket where permitted, otherwise a raw one, otherwise null;
+    // then permissionDenied tells whether both were refused for lack of
+    // permission.
+    static std::unique_ptr<IcmpSocket> openAny(Family family, bool* permissionDenied = nullptr);
+    // Whether an errno value of open means the system does not permit it.
+    static bool isPermissionError(int error);
 
     ~LinuxIcmpSocket() override;
 

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+class QMenu;
+
 // The program's one notification-area icon. mouseMessage carries the
 // platform mouse message numbers the main window acts on.
 class TrayIcon : public QObject {
@@ -22,6 +24,9 @@ public:
     virtual void setIcon(const QIcon& icon) = 0;
     virtual void showBalloon(const QString& title, const QString& text) = 0;
     virtual void remove() = 0;
+    // The menu the tray itself opens on the icon (StatusNotifierItem trays
+    // may show no icon without one).
+    virtual void setContextMenu(QMenu* menu) = 0;
 
 signals:
     void mouseMessage(int message);

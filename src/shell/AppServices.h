@@ -8,6 +8,7 @@ class UrlOpener;
 class ProcessStarter;
 class SkinEngine;
 class SysInfoLocator;
+class DesktopNotifications;
 
 // The platform services the windows use. main() hands in the real ones,
 // tests hand in fakes.
@@ -20,4 +21,5 @@ struct AppServices {
     ProcessStarter& processStarter;
     SkinEngine& skinEngine;
     SysInfoLocator& sysInfoLocator;
+    DesktopNotifications& notifications;
 };

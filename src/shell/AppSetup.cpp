@@ -1,6 +1,7 @@
 #include "shell/AppSetup.h"
 
 #include "platform/gui/AppIcons.h"
+#include "shell/AppVersion.h"
 
 #include <QApplication>
 
@@ -8,6 +9,8 @@ namespace AppSetup {
 
 void configure() {
     QApplication::setApplicationName(QStringLiteral("servermon"));
+    QApplication::setApplicationVersion(AppVersion::text());
+    QGuiApplication::setDesktopFileName(AppVersion::desktopId());
     QApplication::setWindowIcon(AppIcons::programIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 }

@@ -2,12 +2,13 @@
 
 #include <QString>
 
-// The program's title and version, shown as major.minor.revision.
+// The program's title, version and desktop identifier. The version and the
+// identifier come from the build (project(VERSION) in CMakeLists.txt).
 namespace AppVersion {
 
-inline constexpr int Major = 1;
-inline constexpr int Minor = 0;
-inline constexpr int Revision = 28;
+inline constexpr int Major = SERVERMON_VERSION_MAJOR;
+inline constexpr int Minor = SERVERMON_VERSION_MINOR;
+inline constexpr int Revision = SERVERMON_VERSION_PATCH;
 
 inline QString text() {
     return QStringLiteral("%1.%2.%3").arg(Major).arg(Minor).arg(Revision);
@@ -15,6 +16,11 @@ inline QString text() {
 
 inline QString title() {
     return QStringLiteral("青岚服务器监控");
+}
+
+// The reverse-DNS name of the desktop entry, the metainfo and the icon.
+inline QString desktopId() {
+    return QStringLiteral(SERVERMON_APP_ID);
 }
 
 } // namespace AppVersion

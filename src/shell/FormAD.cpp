@@ -1,6 +1,7 @@
 #include "shell/FormAD.h"
 
 #include "config/Twips.h"
+#include "shell/AnnouncementPage.h"
 #include "shell/AppVersion.h"
 
 #include <QGuiApplication>
@@ -184,7 +185,9 @@ void FormAD::WebAD_Finished() {
         WebAD->setPlainText(loadErrorText());
         return;
     }
-    WebAD->setHtml(decodePage(body, reply->header(QNetworkRequest::ContentTypeHeader).toString()));
+    const QString page =
+        decodePage(body, reply->header(QNetworkRequest::ContentTypeHeader).toString());
+    WebAD->setHtml(AnnouncementPage::reduce(page));
 }
 
 void FormAD::WebAD_AnchorClicked(const QUrl& link) {

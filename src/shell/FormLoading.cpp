@@ -50,9 +50,8 @@ void FormLoading::Form_Load() {
     m_main->Form_Load();
     m_services.skinEngine.attachDefault();
     // Then the skin the operator chose last, when its file is there.
-    const QString chosen = SkinFolder::path() +
-                           ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
-                                                    QStringLiteral("skinh.she"));
+    const QString chosen = SkinFolder::filePath(ModuleINI::IniReadString(
+        QStringLiteral("SETUP"), QStringLiteral("SKIN"), QStringLiteral("skinh.she")));
     if (QFileInfo(chosen).isFile())
         m_services.skinEngine.attachFile(chosen);
     FormAD::showAnnouncement(m_announcementPage);

@@ -11,6 +11,9 @@
 #include "config/SkinFolder.h"
 #include "config/Twips.h"
 #include "config/ui/FormSetup.h"
+#include "history/HistoryRecorder.h"
+#include "history/HistoryStore.h"
+#include "history/ui/FormHistory.h"
 #include "monitor/AlertNotifier.h"
 #include "monitor/ModulePing.h"
 #include "monitor/ModuleTrayIcon.h"
@@ -18,6 +21,8 @@
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
 #include "monitor/TextSortProxyModel.h"
+#include "platform/AppPaths.h"
+#include "platform/DesktopNotifications.h"
 #include "platform/SkinEngine.h"
 #include "platform/TrayIcon.h"
 #include "platform/gui/AppIcons.h"
@@ -33,7 +38,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QCursor>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -55,7 +59,8 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     , m_services(services)
     , m_rows(new ServerRowModel(this))
     , m_sortedRows(new TextSortProxyModel(this))
-    , m_alerts(new AlertNotifier(services.sound, m_settings, AppIcons::Picture1(), this))
+    , m_alerts(new AlertNotifier(services.sound, m_settings, AppIcons::Picture1(),
+                                 &services.notifications, this))
     , m_monitor(new ServerMonitor(*m_rows, *m_sortedRows, m_settings, services.clock, services.echo,
                                   *m_alerts, this))
     , m_launcher(std::make_unique<ConsoleLauncher>(services.processStarter)) {
@@ -67,6 +72,7 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     createControls();
     createMenus();
     createStatusBar();
+    m_services.tray.setContextMenu(Menu_System);
     resize(800, 600);
     connect(&m_services.tray, &TrayIcon::mouseMessage, this, &FormMain::Tray_MouseMessage);
     connect(m_monitor, &ServerMonitor::statusPanelChanged, this, &FormMain::setPanelText);
@@ -78,10 +84,18 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
         findChild<QAction*>(QStringLiteral("Menu_Start"))->setText(caption);
     });
     connect(m_listInteraction, &ResultListInteraction::sorted, m_monitor, &ServerMonitor::SetColor);
+    // A click on a desktop notice stands for a click on the balloon it replaces.
+    connect(&m_services.notifications, &DesktopNotifications::clicked, this,
+            [this] { Tray_MouseMessage(TrayIcon::BalloonClicked); });
+    connect(m_alerts, &AlertNotifier::alerted, this, [this] {
+        if (!isActiveWindow())
+            QApplication::alert(this);
+    });
 }
 
 FormMain::~FormMain() {
-    // The cycle goes first: it refers to the rows, the list and the notifier.
+    // The cycle goes first: it refers to the rows, the list, the notifier and
+    // the history recorder.
     delete m_monitor;
     ModuleHTTP::setUrlOpener(nullptr);
     if (ModuleTrayIcon::trayIcon() == &m_services.tray)
@@ -179,6 +193,8 @@ void FormMain::createMenus() {
     addMenu(Menu_Right, "Menu_Right", QStringLiteral("服务器选项(&M)"));
     connect(addItem(Menu_Right, "Menu_InfoServer", QStringLiteral("查看服务器(&I)")),
             &QAction::triggered, this, &FormMain::Menu_InfoServer_Click);
+    connect(addItem(Menu_Right, "Menu_History", QStringLiteral("历史记录(&H)...")),
+            &QAction::triggered, this, &FormMain::Menu_History_Click);
     addSeparator(Menu_Right, "line2");
     connect(addItem(Menu_Right, "Menu_AddServer", QStringLiteral("添加服务器(&A)")),
             &QAction::triggered, this, &FormMain::CmdServer_Click);
@@ -285,6 +301,7 @@ void FormMain::Form_Load() {
                  ModuleDB::DbOpen();
                  setPanelText(1, ModuleDB::DbStateText());
              })
+        .add(QStringLiteral("History"), [this] { startHistory(); })
         .add(QStringLiteral("Caption"),
              [this] {
                  setWindowTitle(designedCaption() + QStringLiteral("[版本:") + AppVersion::text() +
@@ -318,6 +335,22 @@ void FormMain::Form_Load() {
     startUp.run(m_stepObserver);
 }
 
+// The history file lives beside the catalogue.
+QString FormMain::historyPath() {
+    return AppPaths::current().historyFile();
+}
+
+// The history is opened whatever the
+// setting: the recorder keeps results only while HISTORY is on.
+void FormMain::startHistory() {
+    if (m_history)
+        return;
+    m_history = new HistoryRecorder(historyPath(), m_settings, m_services.clock, this);
+    connect(m_history, &HistoryRecorder::warning, this,
+            [this](const QString& message) { statusBar()->showMessage(message); });
+    m_monitor->setRecorder(m_history);
+}
+
 void FormMain::LoadServerList(ServerCatalogue::Selection selection) {
     ServerListLoader::LoadServerList(*m_rows, selection);
 }
@@ -338,7 +371,7 @@ void FormMain::SkinList() {
     while (Menu_ListThemes.size() > 1)
         delete Menu_ListThemes.takeLast();
     QAction* first = Menu_ListThemes.first();
-    const std::optional<QStringList> files = SkinFolder::SkinFiles(SkinFolder::path());
+    const std::optional<QStringList> files = SkinFolder::SkinFiles();
     if (!files) {
         first->setText(QString());
         first->setData(QString());
@@ -367,7 +400,7 @@ void FormMain::Menu_ListThemes_Click(int Index) {
     const QString name = Menu_ListThemes.at(Index)->data().toString();
     if (name.isEmpty())
         return;
-    m_services.skinEngine.attachFile(SkinFolder::path() + name);
+    m_services.skinEngine.attachFile(SkinFolder::filePath(name));
     ModuleINI::IniWriteString(QStringLiteral("SETUP"), QStringLiteral("SKIN"), name);
 }
 
@@ -494,16 +527,33 @@ void FormMain::LstResult_DblClick() {
 }
 
 void FormMain::Menu_InfoServer_Click() {
-    std::optional<ServerRecord> server = selectedServer();
-    if (!server)
+    if (m_rows->rowCount() == 0)
         return;
-    // The details show the last reply once one arrived: the ReplyData tip.
-    const QString lastReply = m_rows->toolTip(selectedRow(), ServerRowModel::ReplyData);
-    if (!lastReply.isEmpty())
-        server->replyData = lastReply;
     FormInfo details(m_services.echo, this);
-    details.setServer(*server);
+    // Without a selected row the window keeps its design texts.
+    if (std::optional<ServerRecord> server = selectedServer()) {
+        // The details show the last reply once one arrived: the ReplyData tip.
+        const QString lastReply = m_rows->toolTip(selectedRow(), ServerRowModel::ReplyData);
+        if (!lastReply.isEmpty())
+            server->replyData = lastReply;
+        details.setServer(*server);
+        connect(&details, &FormInfo::historyRequested, this,
+                [this, server = *server] { openHistory(server); });
+    }
     execDialog(details);
+}
+
+void FormMain::Menu_History_Click() {
+    if (const std::optional<ServerRecord> server = selectedServer())
+        openHistory(*server);
+}
+
+void FormMain::openHistory(const ServerRecord& server) {
+    if (m_history)
+        m_history->flush(); // the latest results show too
+    FormHistory history(historyPath(), server.id, server.displayName, m_settings.History != 0,
+                        m_services.clock, this);
+    execDialog(history);
 }
 
 void FormMain::CmdServer_Click() {
@@ -518,6 +568,10 @@ void FormMain::Menu_EditServer_Click() {
     if (!editor)
         return;
     connect(editor.get(), &ServerEditor::catalogueChanged, this, &FormMain::reloadMonitoredServers);
+    connect(editor.get(), &FormServerEdit::serverDeleted, this, [this](qint64 id) {
+        if (m_history)
+            m_history->forgetServer(id);
+    });
     execDialog(*editor);
 }
 
@@ -627,7 +681,7 @@ void FormMain::Tray_MouseMessage(int number) {
         restoreFromTray();
         break;
     case TrayIcon::RightButtonUp:
-        Menu_System->popup(QCursor::pos());
+        // The tray opens Menu_System itself, as its context menu.
         break;
     default:
         break;

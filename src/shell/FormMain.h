@@ -17,6 +17,7 @@
 class AlertNotifier;
 class ConsoleLauncher;
 class FormSetup;
+class HistoryRecorder;
 class QAction;
 class QDialog;
 class QLabel;
@@ -52,6 +53,7 @@ public:
     void LstResult_ItemCheck(quint64 key, bool checked);
     void LstResult_DblClick();
     void Menu_InfoServer_Click();
+    void Menu_History_Click();
     void CmdServer_Click();
     void Menu_EditServer_Click();
     void CmdFind_Click();
@@ -73,6 +75,7 @@ public:
     void Tray_MouseMessage(int number);
 
     ServerRowModel& rowModel() const { return *m_rows; }
+    HistoryRecorder* historyRecorder() const { return m_history; }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -99,6 +102,9 @@ private:
     int selectedRow() const;
     std::optional<ServerRecord> selectedServer() const;
     void reloadMonitoredServers();
+    static QString historyPath();
+    void openHistory(const ServerRecord& server);
+    void startHistory();
     void applyLayout(const MainWindowLayout& layout);
     MainWindowLayout currentLayout() const;
 
@@ -114,6 +120,7 @@ private:
     ResultListInteraction* m_listInteraction = nullptr;
     AlertNotifier* m_alerts;
     ServerMonitor* m_monitor;
+    HistoryRecorder* m_history = nullptr;
     std::unique_ptr<ConsoleLauncher> m_launcher;
 
     QPushButton* CmdLoad = nullptr;

@@ -92,8 +92,9 @@ QString frmAbout::descriptionText() {
 }
 
 QString frmAbout::disclaimerText() {
-    return QStringLiteral("版权所有 (C) 云杉工作室。本软件受著作权法保护，"
-                          "未经许可，不得复制、修改或分发本软件的全部或部分内容。");
+    return QStringLiteral("版权所有 (C) 云杉工作室。本软件是自由软件，按 GNU 通用公共许可证"
+                          "第 3 版或（由您选择）任何更新的版本（GPL-3.0-or-later）发布，"
+                          "您可以自由地复制、修改和分发；本软件不提供任何担保。");
 }
 
 void frmAbout::Form_Load() {

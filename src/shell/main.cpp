@@ -1,26 +1,74 @@
 #include "monitor/IcmpEchoService.h"
+#include "platform/AppPaths.h"
 #include "platform/FileLimit.h"
+#include "platform/GraphicalSession.h"
 #include "platform/PathSysInfoLocator.h"
+#include "platform/SingleInstance.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemProcessStarter.h"
+#include "platform/TrayIcon.h"
+#include "platform/gui/DBusDesktopNotifications.h"
 #include "platform/gui/DesktopUrlOpener.h"
 #include "platform/gui/EffectSoundPlayer.h"
 #include "platform/gui/StyleSheetSkinEngine.h"
 #include "platform/gui/SystemTrayIcon.h"
+#include "service/CommandLine.h"
 #include "shell/AppServices.h"
 #include "shell/AppSetup.h"
+#include "shell/AppVersion.h"
 #include "shell/FormLoading.h"
+#include "shell/FormMain.h"
 #include "shell/ModuleHTTP.h"
 #include "shell/QtTranslations.h"
 
 #include <QApplication>
+#include <QPointer>
+
+#include <cstdio>
+
+namespace {
+
+QStringList argumentList(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+void print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+// Options that end the program before it starts: help, version, mistakes.
+int endWith(const CommandLine& commandLine) {
+    const bool failed = commandLine.action() == CommandLine::Action::Fail;
+    print(failed ? stderr : stdout, commandLine.output());
+    return commandLine.exitCode();
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    const CommandLine commandLine = CommandLine::parse(argumentList(argc, argv));
+    if (commandLine.action() != CommandLine::Action::Run)
+        return endWith(commandLine);
+    if (!GraphicalSession::available()) {
+        print(stderr, GraphicalSession::missingMessage() + QLatin1Char('\n'));
+        return 1;
+    }
+
     // Every monitored row holds a socket during a pass.
     FileLimit::raiseToHardLimit();
     QApplication app(argc, argv);
     AppSetup::configure();
     QtTranslations::install(app);
+
+    AppPaths::setCurrent(
+        AppPaths::decide(QCoreApplication::applicationDirPath(), commandLine.pathChoice()));
+    AppPaths::current().createFolders();
+    SingleInstance instance(AppPaths::current().instanceLockFile());
+    if (instance.claim() == SingleInstance::Claim::AlreadyRunning)
+        return instance.activateRunning() ? 0 : 1;
 
     SystemClock clock;
     IcmpEchoService echo;
@@ -30,10 +78,18 @@ int main(int argc, char* argv[]) {
     SystemProcessStarter processStarter;
     StyleSheetSkinEngine skinEngine;
     PathSysInfoLocator sysInfoLocator;
-    AppServices services{clock,     echo,           tray,       sound,
-                         urlOpener, processStarter, skinEngine, sysInfoLocator};
+    DBusDesktopNotifications notifications(QStringLiteral("servermon"), AppVersion::desktopId(),
+                                           AppVersion::desktopId());
+    AppServices services{clock,          echo,       tray,           sound,        urlOpener,
+                         processStarter, skinEngine, sysInfoLocator, notifications};
 
     auto* splash = new FormLoading(services, ModuleHTTP::AnnouncementUrl());
+    // A second start shows the window as a double click on the tray icon does.
+    const QPointer<FormMain> mainWindow = splash->mainWindow();
+    QObject::connect(&instance, &SingleInstance::activationRequested, mainWindow, [mainWindow] {
+        if (mainWindow)
+            mainWindow->Tray_MouseMessage(TrayIcon::DoubleClick);
+    });
     splash->show();
     return QApplication::exec();
 }

@@ -16,13 +16,13 @@
 struct TemporaryCatalogue {
     QTemporaryDir dir;
     TemporaryCatalogue() {
-        setAppPathForTesting(dir.path());
-        ModuleDB::setDbPath(GetAppPath() + QStringLiteral("ServerList.db"));
+        AppPaths::setCurrent(AppPaths::portableIn(dir.path()));
+        ModuleDB::setDbPath(AppPaths::current().catalogueFile());
         ModuleDB::DbOpen();
     }
     ~TemporaryCatalogue() {
         ModuleDB::DbClose();
-        setAppPathForTesting({});
+        AppPaths::setCurrent(AppPaths::portableIn(QCoreApplication::applicationDirPath()));
     }
 };
 
@@ -77,12 +77,14 @@ inline void click(QWidget& form, const char* name) {
 inline QString boxText(QWidget& form, const char* name) {
     if (auto* line = form.findChild<QLineEdit*>(QLatin1String(name)))
         return line->text();
-    return MultiLineText::text(*control<QPlainTextEdit>(form, name));
+    if (auto* box = form.findChild<MultiLineText*>(QLatin1String(name)))
+        return box->text();
+    return control<QPlainTextEdit>(form, name)->toPlainText();
 }
 
 inline void type(QWidget& form, const char* name, const QString& text) {
     if (auto* line = form.findChild<QLineEdit*>(QLatin1String(name)))
         line->setText(text);
     else
-        MultiLineText::setText(*control<QPlainTextEdit>(form, name), text);
+        control<MultiLineText>(form, name)->setText(text);
 }

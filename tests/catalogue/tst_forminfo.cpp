@@ -1,11 +1,15 @@
 #include "CatalogueTestSupport.h"
 #include "FakeEcho.h"
+#include "HostileText.h"
 #include "catalogue/HexDump.h"
 #include "catalogue/ui/FormInfo.h"
+#include "catalogue/ui/OneShotTest.h"
 #include "monitor/ModulePing.h"
 
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -52,6 +56,10 @@ private slots:
                                              << "x" << QByteArray("HI");
         QTest::newRow("plain") << "hello\r\n"
                                << "" << QByteArray("hello\r\n");
+        QTest::newRow("hex token read from its start") << "HEX: 41:42"
+                                                       << "" << QByteArray("\0B", 2);
+        QTest::newRow("bare line breaks as stored") << "a\nb\rc"
+                                                    << "" << QByteArray("a\nb\rc");
     }
     void socketTestShowsTextAndBytes() {
         QFETCH(QString, request);
@@ -92,6 +100,67 @@ private slots:
             QCOMPARE(echo.targets.last(), address);
         }
         QCOMPARE(server.received, QByteArray("HIHI"));
+    }
+
+    // A peer that sends megabytes: the text shows its first 4 KiB with a note,
+    // the bytes their first 64 KiB, and the window is never held up for long.
+    void socketTestBoundsAHugeReply() {
+        QTcpServer flood;
+        QVERIFY(flood.listen(QHostAddress::LocalHost));
+        connect(&flood, &QTcpServer::newConnection, &flood, [&flood] {
+            QTcpSocket* peer = flood.nextPendingConnection();
+            connect(peer, &QTcpSocket::readyRead, peer,
+                    [peer] { peer->write(QByteArray(8 * 1024 * 1024, '7')); });
+        });
+        FakeEcho echo;
+        FormInfo form(echo);
+        form.show();
+        QSignalSpy replies(form.findChild<OneShotTest*>(), &OneShotTest::replyArrived);
+        HostileText::StallWatch stalls;
+        socketTest(form, QStringLiteral("GET"), QString::number(flood.serverPort()));
+        QTRY_COMPARE(replies.count(), 1);
+        const qsizetype arrived = replies.first().first().toByteArray().size();
+        const qsizetype shown = qMin(arrived, OneShotTest::MaxShownBytes);
+        const bool cut = arrived > OneShotTest::MaxShownBytes;
+        QCOMPARE(boxText(form, "TextReplyData"),
+                 QString(shown, u'7') + (cut ? OneShotTest::cutNote() : QString()));
+        const qsizetype dumped = qMin(arrived, HexDump::MaxBytes);
+        const bool dumpCut = arrived > HexDump::MaxBytes;
+        const QString hex = boxText(form, "TextReplyHex");
+        QCOMPARE(hex.count(u'\n'), (dumped + 15) / 16 - (dumpCut ? 0 : 1));
+        QCOMPARE(hex.endsWith(QStringLiteral("\n…")), dumpCut);
+        QVERIFY2(stalls.longestMs() < HostileText::MaxMs,
+                 qPrintable(QString::number(stalls.longestMs())));
+        // Laying the shown reply out (the box wraps one long line) stays quick.
+        const double layoutMs = HostileText::cpuMsOf([&form] { form.grab(); });
+        QVERIFY2(layoutMs < HostileText::MaxMs, qPrintable(QString::number(layoutMs)));
+        qInfo("first arrival %lld bytes, longest stall %.1f ms", qlonglong(arrived),
+              stalls.longestMs());
+    }
+
+    // Names, addresses, requests and replies from outside show as written.
+    void outsideTextsShowAsPlainText() {
+        HostileText::capMemory();
+        HostileText::Fifo fifo;
+        for (const QString& payload : HostileText::payloads(fifo)) {
+            FakeEcho echo;
+            FormInfo form(echo);
+            // A port out of range fails at once, before any name lookup.
+            form.setServer({0, payload, payload, "70000", payload, payload, {}, true});
+            HostileText::StallWatch stalls;
+            form.show();
+            click(form, "Cmd_Send");
+            auto* state = control<QLabel>(form, "lb_WskState");
+            QTRY_COMPARE(state->text(), "SOCKET[IP:" + payload + ":70000] 状态:关闭");
+            const double ms = HostileText::cpuMsOf([&form] { form.grab(); });
+            QVERIFY2(ms < HostileText::MaxMs, qPrintable(QString::number(ms)));
+            QVERIFY2(stalls.longestMs() < HostileText::MaxMs,
+                     qPrintable(QString::number(stalls.longestMs())));
+            QCOMPARE(state->textFormat(), Qt::PlainText);
+            QCOMPARE(boxText(form, "TextDisplayName"), payload);
+            QCOMPARE(boxText(form, "TextPostData"), payload);
+        }
+        QVERIFY(!fifo.opened());
     }
 
     void socketTestFailures_data() {
@@ -152,6 +221,21 @@ private slots:
         delete form.data();
         QTRY_COMPARE(echo.underWay, 0);
         QCOMPARE(echo.answered.size(), 1);
+    }
+
+    // The history button serves a row only: greyed until the window shows one.
+    void historyButtonNeedsARow() {
+        FakeEcho echo;
+        FormInfo form(echo);
+        auto* history = form.findChild<QPushButton*>(QStringLiteral("CmdHistory"));
+        QVERIFY(history);
+        QCOMPARE(history->text(), QStringLiteral("历史记录"));
+        QVERIFY(!history->isEnabled());
+        QSignalSpy requested(&form, &FormInfo::historyRequested);
+        form.setServer({5, "web", "127.0.0.1", "80", {}, {}, {}, true});
+        QVERIFY(history->isEnabled());
+        history->click();
+        QCOMPARE(requested.size(), 1);
     }
 
     void layoutFollowsTheWindowSize_data() {

@@ -33,7 +33,7 @@ class TestModuleDB final : public QObject {
 private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
-        setAppPathForTesting(m_dir->path());
+        AppPaths::setCurrent(AppPaths::portableIn(m_dir->path()));
         QVERIFY(ModuleDB::DbOpen());
     }
     void cleanup() { ModuleDB::DbClose(); }

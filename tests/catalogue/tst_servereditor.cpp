@@ -1,15 +1,21 @@
 #include "CatalogueTestSupport.h"
+#include "HostileText.h"
 #include "catalogue/ServerCatalogue.h"
 #include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/FormServer.h"
 #include "catalogue/ui/FormServerEdit.h"
+#include "catalogue/ui/OneShotTest.h"
+#include "platform/PlainText.h"
 #include "platform/gui/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QDateTime>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
+#include <functional>
 
 using ServerList = QList<ServerRecord>;
 
@@ -26,6 +32,32 @@ QStringList shownTitles() {
 ServerList storedServers() {
     return ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
 }
+
+// Line breaks as an edit leaves them: every CR LF, CR and LF becomes CR LF.
+QString withCrLf(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+}
+
+// A peer on 127.0.0.1 that answers the request with megabytes at once.
+class FloodingPeer {
+public:
+    explicit FloodingPeer(qsizetype bytes) {
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this, bytes] {
+            while (QTcpSocket* peer = m_server.nextPendingConnection())
+                QObject::connect(peer, &QTcpSocket::readyRead, peer, [peer, bytes] {
+                    peer->readAll();
+                    peer->write(QByteArray(bytes, 'z'));
+                });
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+    quint16 port() const { return m_server.serverPort(); }
+
+private:
+    QTcpServer m_server;
+};
 } // namespace
 
 class TestServerEditor final : public QObject {
@@ -222,7 +254,120 @@ private slots:
         type(form, "TextPort", port);
         click(form, "CmdAuto");
         QCOMPARE(boxText(form, "TextPostData"), request);
-        QCOMPARE(control(form, "TextPort")->toolTip(), toolTip);
+        QCOMPARE(HostileText::shown(control(form, "TextPort")->toolTip()), toolTip);
+    }
+
+    // Saving an edit dialog the operator did not type into stores the bytes
+    // it was opened with; an edit turns line breaks into CR LF and keeps
+    // every other character.
+    void editKeepsTheStoredBytes_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("bare LF") << "A\nB";
+        QTest::newRow("bare CR") << "A\rB\r";
+        QTest::newRow("CR LF") << "A\r\nB\r\n";
+        QTest::newRow("mixed, non-breaking space") << QStringLiteral("A\nB\u00a0C\rD\r\n\u00a0");
+        QTest::newRow("tab and blanks") << "\tA  B\t";
+        QTest::newRow("binary-looking")
+            << QStringLiteral("\x01\x02\x1b[0m\x7f\u00ff\ufffd\u3000\x0c\x0bend");
+    }
+    void editKeepsTheStoredBytes() {
+        QFETCH(QString, text);
+        TemporaryCatalogue catalogue;
+        ServerRecord server = Loopback;
+        server.postData = text;
+        server.replyData = QStringLiteral("R") + text;
+        QCOMPARE(ServerCatalogue::AddServer(server), QString());
+
+        const auto save = [](const ServerRecord& stored,
+                             const std::function<void(FormServerEdit&)>& edit) {
+            FormServerEdit form(stored);
+            form.show();
+            if (edit)
+                edit(form);
+            click(form, "CmdSave");
+        };
+        save(storedServers().value(0), {});
+        QCOMPARE(shownTitles(), QStringList{"1 恭喜,编辑成功"});
+        const ServerRecord unedited = storedServers().value(0);
+        QCOMPARE(unedited.postData, text);
+        QCOMPARE(unedited.replyData, QStringLiteral("R") + text);
+
+        save(unedited, [](FormServerEdit& form) {
+            auto* box = control<QPlainTextEdit>(form, "TextPostData");
+            box->setFocus();
+            box->moveCursor(QTextCursor::End);
+            QTest::keyClicks(box, QStringLiteral("!"));
+        });
+        QCOMPARE(shownTitles(), QStringList{"1 恭喜,编辑成功"});
+        const ServerRecord edited = storedServers().value(0);
+        QCOMPARE(edited.postData, withCrLf(text) + QLatin1Char('!'));
+        QCOMPARE(edited.replyData, QStringLiteral("R") + text); // not edited
+    }
+
+    void testButtonSendsTheTextAsStored() {
+        LoopbackServer server("OK\n");
+        FormServerEdit form(Loopback);
+        type(form, "TextPort", QString::number(server.port()));
+        type(form, "TextPostData", QStringLiteral("a\nb\rc\r\n"));
+        click(form, "CmdTest");
+        QTRY_COMPARE(boxText(form, "TextReplyData"), QStringLiteral("OK\n"));
+        QCOMPARE(server.received, QByteArray("a\nb\rc\r\n"));
+    }
+
+    // A peer that sends megabytes: the test shows the first 4 KiB with a
+    // note, and the window is never held up for long.
+    void testButtonBoundsAHugeReply() {
+        FloodingPeer peer(8 * 1024 * 1024);
+        FormServer form;
+        form.show();
+        type(form, "TextIPAddress", QStringLiteral("127.0.0.1"));
+        type(form, "TextPort", QString::number(peer.port()));
+        type(form, "TextPostData", QStringLiteral("GET"));
+        auto* test = form.findChild<OneShotTest*>();
+        QSignalSpy replies(test, &OneShotTest::replyArrived);
+        HostileText::StallWatch stalls;
+        click(form, "CmdTest");
+        QTRY_COMPARE(replies.count(), 1);
+        const qsizetype arrived = replies.first().first().toByteArray().size();
+        const QString shown = boxText(form, "TextReplyData");
+        if (arrived > OneShotTest::MaxShownBytes)
+            QCOMPARE(shown, QString(OneShotTest::MaxShownBytes, u'z') + OneShotTest::cutNote());
+        else
+            QCOMPARE(shown, QString(arrived, u'z'));
+        QVERIFY2(stalls.longestMs() < HostileText::MaxMs,
+                 qPrintable(QString::number(stalls.longestMs())));
+        const double layoutMs = HostileText::cpuMsOf([&form] { form.grab(); });
+        QVERIFY2(layoutMs < HostileText::MaxMs, qPrintable(QString::number(layoutMs)));
+        qInfo("first arrival %lld bytes, longest stall %.1f ms", qlonglong(arrived),
+              stalls.longestMs());
+    }
+
+    // A server type from the catalogue is shown as written in the port's tip.
+    void templateTipIsPlainText() {
+        TemporaryCatalogue catalogue;
+        HostileText::Fifo fifo;
+        const QStringList payloads = HostileText::payloads(fifo);
+        const QString insert = QStringLiteral(
+            "insert into SendData (port, SendData, ReplyData, ServerType) values (?, ?, ?, ?)");
+        for (int i = 0; i < payloads.size(); ++i)
+            QCOMPARE(ModuleDB::DbExecute(insert, {47001 + i, "PING", "PONG", payloads.at(i)}),
+                     QString());
+        FormServer form;
+        form.show();
+        for (int i = 0; i < payloads.size(); ++i) {
+            type(form, "TextPort", QString::number(47001 + i));
+            click(form, "CmdAuto");
+            QWidget* port = control(form, "TextPort");
+            const double ms = HostileText::cpuMsOf([port] {
+                QToolTip::showText(port->mapToGlobal(QPoint(2, 2)), port->toolTip(), port);
+                QApplication::processEvents();
+            });
+            QVERIFY2(ms < HostileText::MaxMs, qPrintable(QString::number(ms)));
+            QCOMPARE(HostileText::shown(QToolTip::text()),
+                     QStringLiteral("端口类型[") + payloads.at(i) + QLatin1Char(']'));
+            QToolTip::hideText();
+        }
+        QVERIFY(!fifo.opened());
     }
 
     void testButtonWritesIntoTheExpectedReply() {

@@ -27,7 +27,7 @@ class TestServerListLoader final : public QObject {
 private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
-        setAppPathForTesting(m_dir->path());
+        AppPaths::setCurrent(AppPaths::portableIn(m_dir->path()));
         QVERIFY(ModuleDB::DbOpen());
         m_model = std::make_unique<ServerRowModel>();
         for (const QString name : {"  web 1  ", "\tmail\r\n ", "   "}) {

@@ -43,7 +43,7 @@ private:
 
 private slots:
     void init() {
-        setAppPathForTesting(m_dir.path());
+        AppPaths::setCurrent(AppPaths::portableIn(m_dir.path()));
         m_path = ModuleINI::IniFilePath(ModuleINI::IniBaseName());
         QVERIFY(QDir(m_dir.path()).mkpath("Skin"));
         for (const char* name : {"b.she", "readme.txt", "a.she", ".hidden.she"})
@@ -103,6 +103,24 @@ private slots:
         QVERIFY(!m_form->isVisible());
     }
 
+    // History entries are written once they differ from their defaults.
+    void historySettingsSaved() {
+        QCOMPARE(m_form->CheckHistory->isChecked(), true);
+        QCOMPARE(m_form->TextHistRawDays->text(), QStringLiteral("7"));
+        QCOMPARE(m_form->TextHistDays->text(), QStringLiteral("400"));
+        m_form->CheckHistory->setChecked(false);
+        m_form->TextHistRawDays->setText(" 3 ");
+        QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        QVERIFY(MessageBoxes::takeShown().isEmpty());
+        const QByteArray file = readAll(m_path);
+        QVERIFY(file.contains("\nHISTORY=0\n"));
+        QVERIFY(file.contains("\nHISTRAWDAYS=3\n"));
+        QVERIFY(!file.contains("HISTDAYS="));
+        QCOMPARE(m_settings.History, 0);
+        QCOMPARE(m_settings.HistRawDays, 3);
+        QCOMPARE(m_settings.HistDays, 400);
+    }
+
     void rejectedSaveChangesNothing_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
@@ -114,6 +132,14 @@ private slots:
                                        << "0";
         QTest::newRow("time-out above an hour") << "TextTimeOut"
                                                 << "3600001";
+        QTest::newRow("raw history days zero") << "TextHistRawDays"
+                                               << "0";
+        QTest::newRow("raw history beyond ten years") << "TextHistRawDays"
+                                                      << "3651";
+        QTest::newRow("history shorter than its raw days") << "TextHistDays"
+                                                           << "6";
+        QTest::newRow("history days a fraction") << "TextHistDays"
+                                                 << "400.5";
         QTest::newRow("file cannot be written") << QString() << QString();
     }
 

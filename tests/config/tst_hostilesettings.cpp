@@ -52,7 +52,7 @@ class TestHostileSettings final : public QObject {
     QString m_path;
 
     void useFolder(const QString& folder) {
-        setAppPathForTesting(folder);
+        AppPaths::setCurrent(AppPaths::portableIn(folder));
         m_path = ModuleINI::IniFilePath(ModuleINI::IniBaseName());
     }
 

@@ -15,7 +15,7 @@ private:
 
 private slots:
     void init() {
-        setAppPathForTesting(m_dir.path());
+        AppPaths::setCurrent(AppPaths::portableIn(m_dir.path()));
         m_path = ModuleINI::IniFilePath(ModuleINI::IniBaseName());
         QCOMPARE(m_path, m_dir.path() + "/RodOdazuConfig.ini");
         QFile::remove(m_path);

@@ -18,7 +18,7 @@ private:
 
 private slots:
     void init() {
-        setAppPathForTesting(m_dir.path());
+        AppPaths::setCurrent(AppPaths::portableIn(m_dir.path()));
         m_path = ModuleINI::IniFilePath(ModuleINI::IniBaseName());
         QFile::remove(m_path);
     }
@@ -34,7 +34,19 @@ private slots:
         QCOMPARE(settings.iPingLim, 5);
         QVERIFY(settings.bPlaySnd);
         QCOMPARE(settings.iTimeOut, 10000);
+        QCOMPARE(settings.History, 1);
+        QCOMPARE(settings.HistRawDays, 7);
+        QCOMPARE(settings.HistDays, 400);
         QVERIFY(!QFileInfo::exists(m_path));
+    }
+
+    void historyEntriesAreRead() {
+        writeAll(m_path, "[SETUP]\nHISTORY=0\nHISTRAWDAYS=2\nHISTDAYS=30\n");
+        MonitorSettings settings;
+        SettingsStore::loadINI(settings);
+        QCOMPARE(settings.History, 0);
+        QCOMPARE(settings.HistRawDays, 2);
+        QCOMPARE(settings.HistDays, 30);
     }
 
     void saveAndLoadKeep32BitValues_data() {
@@ -85,7 +97,7 @@ private slots:
     }
 
     void skinFilesListsEveryFileSortedHiddenOnesToo() {
-        const QString folder = SkinFolder::path();
+        const QString folder = AppPaths::current().userSkinFolder() + QLatin1Char('/');
         QCOMPARE(folder, m_dir.path() + "/Skin/");
         QVERIFY(!SkinFolder::SkinFiles(folder));
         QVERIFY(QDir(m_dir.path()).mkpath("Skin/sub"));

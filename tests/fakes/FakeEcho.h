@@ -10,12 +10,13 @@
 
 #include <functional>
 
-// Answers echoes from a script: each entry is a status, a round-trip time
-// and how long after the request the answer comes (0: on the next turn of
-// the event loop). An echo scripted Never gets no answer and is lost when
-// its real 200 ms deadline passes, as a silent host's is. When the script is
-// empty every echo succeeds at once in defaultRoundTrip ms. Answers come in
-// the order of their delays, so they may overtake earlier echoes.
+// Answers echoes from a script: each entry is a status, a round-trip time,
+// how long after the request the answer comes (0: on the next turn of the
+// event loop) and whether the system refused the echo socket. An echo
+// scripted Never gets no answer and is lost when its real 200 ms deadline
+// passes, as a silent host's is. When the script is empty every echo
+// succeeds at once in defaultRoundTrip ms. Answers come in the order of
+// their delays, so they may overtake earlier echoes.
 class FakeEcho final : public EchoService {
 public:
     static constexpr int Never = -1;
@@ -24,6 +25,7 @@ public:
         quint32 status = 0;
         quint32 roundTripTime = 0;
         int delayMs = 0;
+        bool permissionDenied = false;
     };
 
     void PingHost(const QString& address, QObject* context, Done done) override {
@@ -56,6 +58,7 @@ public:
         EchoReply reply;
         reply.status = answer.status;
         reply.roundTripTime = answer.roundTripTime;
+        reply.permissionDenied = answer.permissionDenied;
         if (answer.status == 0) {
             reply.ttl = 64;
             reply.data = QByteArrayLiteral("My Request");

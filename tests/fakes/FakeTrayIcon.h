@@ -17,9 +17,11 @@ public:
     void setIcon(const QIcon& icon) override;
     void showBalloon(const QString& title, const QString& text) override;
     void remove() override;
+    void setContextMenu(QMenu* menu) override { contextMenu = menu; }
 
     bool available = true;
     bool added = false;
+    QMenu* contextMenu = nullptr;
     QString tip;
     QIcon icon;
     int iconChanges = 0;

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <cerrno>
 #include <climits>
 
 namespace {
@@ -39,6 +40,7 @@ struct Sent {
 // What every socket of one test plays, and what they were asked to send.
 struct FakeNetwork {
     bool refuseSocket = false;
+    bool refusedForPermission = false; // a refusal says the system permits none
     quint32 sendStatus = 0;
     QList<Delivery> deliveries;
     QList<Sent> sent;
@@ -112,12 +114,12 @@ private:
 struct FakeService {
     FakeNetwork network;
     QStringList lookups;
-    IcmpEchoService service{[this](IcmpEchoService::Family) {
-                                return network.refuseSocket
-                                           ? nullptr
-                                           : std::make_unique<FakeIcmpSocket>(network);
-                            },
-                            std::make_unique<FakeResolver>(lookups)};
+    IcmpEchoService service{
+        [this](IcmpEchoService::Family, bool& permissionDenied) {
+            permissionDenied = network.refuseSocket && network.refusedForPermission;
+            return network.refuseSocket ? nullptr : std::make_unique<FakeIcmpSocket>(network);
+        },
+        std::make_unique<FakeResolver>(lookups)};
 };
 
 QByteArray ipHeader(quint32 source, quint32 destination, quint8 ttl) {
@@ -186,7 +188,7 @@ private slots:
         if (!LinuxIcmpSocket::open(kind, family, &whyNot))
             QSKIP(qPrintable(QStringLiteral("not permitted here: ") + whyNot));
         IcmpEchoService service(
-            [kind](IcmpEchoService::Family wanted) {
+            [kind](IcmpEchoService::Family wanted, bool&) {
                 return LinuxIcmpSocket::open(kind, wanted == IcmpEchoService::Family::IPv6
                                                        ? LinuxIcmpSocket::Family::IPv6
                                                        : LinuxIcmpSocket::Family::IPv4);
@@ -350,12 +352,48 @@ private slots:
         }
     }
 
+    void noSocketIsAGeneralFailure_data() {
+        QTest::addColumn<bool>("forPermission");
+        QTest::newRow("out of descriptors") << false;
+        QTest::newRow("not permitted") << true;
+    }
     void noSocketIsAGeneralFailure() {
+        QFETCH(bool, forPermission);
         FakeService fake;
         fake.network.refuseSocket = true;
+        fake.network.refusedForPermission = forPermission;
         EchoReply reply;
+        reply.permissionDenied = !forPermission;
         QCOMPARE(pingAndWait(fake.service, QStringLiteral("127.0.0.1"), reply), -11050L);
         QCOMPARE(reply.status, 11050u);
+        QCOMPARE(reply.permissionDenied, forPermission);
+        // A later echo that gets its socket clears the mark.
+        fake.network.refuseSocket = false;
+        fake.network.deliveries = {Delivery{}};
+        QVERIFY(pingAndWait(fake.service, QStringLiteral("127.0.0.1"), reply) >= 0);
+        QVERIFY(!reply.permissionDenied);
+    }
+
+    void openAnyTellsPermissionFromOtherRefusals() {
+        QVERIFY(LinuxIcmpSocket::isPermissionError(EACCES));
+        QVERIFY(LinuxIcmpSocket::isPermissionError(EPERM));
+        QVERIFY(!LinuxIcmpSocket::isPermissionError(EMFILE));
+        QVERIFY(!LinuxIcmpSocket::isPermissionError(0));
+        // Here, with whatever this process may open, the answer matches what
+        // each kind of each family reports on its own.
+        for (const auto family : {LinuxIcmpSocket::Family::IPv4, LinuxIcmpSocket::Family::IPv6}) {
+            int datagramError = 0;
+            int rawError = 0;
+            const bool datagram = LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Datagram, family,
+                                                        nullptr, &datagramError) != nullptr;
+            const bool raw = LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Raw, family, nullptr,
+                                                   &rawError) != nullptr;
+            bool denied = false;
+            const bool opened = LinuxIcmpSocket::openAny(family, &denied) != nullptr;
+            QCOMPARE(opened, datagram || raw);
+            QCOMPARE(denied, !opened && LinuxIcmpSocket::isPermissionError(datagramError) &&
+                                 LinuxIcmpSocket::isPermissionError(rawError));
+        }
     }
 
     // Three echoes under way at once on one socket, answered in reverse

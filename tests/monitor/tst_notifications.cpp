@@ -1,3 +1,4 @@
+#include "FakeDesktopNotifications.h"
 #include "FakeTrayIcon.h"
 #include "monitor/AlertNotifier.h"
 #include "monitor/GbkText.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QSoundEffect>
 #include <QTemporaryDir>
 #include <QTest>
@@ -129,6 +131,39 @@ private slots:
         m_tray.reset(); // a destroyed tray is forgotten
         QCOMPARE(ModuleTrayIcon::trayIcon(), nullptr);
         ModuleTrayIcon::TrayRemove();
+    }
+
+    // Where the desktop has no tray the balloon becomes a desktop notice,
+    // one per server; with a tray the balloon is the only notice.
+    void withoutATrayAlertsBecomeDesktopNotices_data() {
+        QTest::addColumn<bool>("trayAvailable");
+        QTest::addColumn<QStringList>("balloons");
+        QTest::addColumn<QStringList>("notices");
+        QTest::newRow("no tray") << false << QStringList{}
+                                 << QStringList{"5|注意:服务器PING异常|IP:127.0.0.5",
+                                                "|你注意到没？|提示"};
+        QTest::newRow("tray") << true
+                              << QStringList{"注意:服务器PING异常|IP:127.0.0.5",
+                                             "你注意到没？|提示"}
+                              << QStringList{};
+    }
+    void withoutATrayAlertsBecomeDesktopNotices() {
+        QFETCH(bool, trayAvailable);
+        QFETCH(QStringList, balloons);
+        QFETCH(QStringList, notices);
+        FakeDesktopNotifications desktop;
+        AlertNotifier notifier(m_sound, m_settings, m_pictures, &desktop);
+        QSignalSpy alerted(&notifier, &AlertNotifier::alerted);
+        m_tray->available = trayAvailable;
+        notifier.ShowServerMsg(QStringLiteral("5"), 4, QStringLiteral("IP:127.0.0.5"),
+                               QStringLiteral("注意:服务器PING异常"));
+        notifier.ShowMsg(4, QStringLiteral("提示"), QStringLiteral("你注意到没？"));
+        QCOMPARE(m_tray->balloons, balloons);
+        QCOMPARE(desktop.notices, notices);
+        // Sound and flashing as ever, and the window hears of each alert.
+        QCOMPARE(m_tray->calls.count(QStringLiteral("play ") + AlertNotifier::soundFile()), 2);
+        QVERIFY(notifier.isFlashing());
+        QCOMPARE(alerted.size(), 2);
     }
 
     void textsAreCutByGbkBytes_data() {

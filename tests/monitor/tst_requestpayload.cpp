@@ -29,6 +29,8 @@ private slots:
         row("hex codes", "HEX:41:42", true, "AB");
         row("empty hex token is a zero byte", "HEX:41::42", true, QByteArray("A\0B", 3));
         row("hex digits up to the first other", "hex:4g:zz", true, QByteArray("\x04\0", 2));
+        row("hex token read from its start", "HEX: 41:42", true, QByteArray("\0B", 2));
+        row("hex blank after digits ends them", "HEX:41 :4 2", true, "A\x04");
         row("hex above a byte sends nothing", "HEX:41:100:FFFFFFFFF:42", true, "AB");
         row("leading blank is no prefix", " ASC:65", false, " ASC:65");
     }

@@ -1,5 +1,6 @@
 #include "FakeClock.h"
 #include "FakeEcho.h"
+#include "FakeRecorder.h"
 #include "RecordingAlerts.h"
 
 #include "monitor/GbkText.h"
@@ -445,6 +446,43 @@ private slots:
         QCOMPARE(rig.alerts.alerts.constLast().timeOut, 4);
         QCOMPARE(rig.alerts.alerts.constLast().title, QStringLiteral("注意:服务器测试返回异常"));
         QCOMPARE(rig.alerts.alerts.constLast().text, "IP:127.0.0.1\r\n状态:应答包错误：BAD");
+        // Each alert names its server, so a desktop notice can replace that
+        // server's previous one.
+        QCOMPARE(rig.alerts.alerts.constLast().server, QStringLiteral("1"));
+    }
+
+    // Echoes the system does not permit: one alert per run says what to
+    // run, and the PingTime cells' tool-tips say it while it lasts.
+    void echoWithoutPermissionSaysHowToGrantIt() {
+        Rig rig;
+        rig.settings.iPingLim = 0;
+        rig.settings.iReplyLim = 0;
+        rig.rows.resetRows({record(closedPort()), record(closedPort())});
+        const FakeEcho::Answer denied{11050, 0, 0, true};
+        const QString notice = ServerMonitor::echoPermissionNotice();
+        QCOMPARE(notice, QStringLiteral("无法发送PING:请运行 setcap cap_net_raw+ep ") +
+                             QCoreApplication::applicationFilePath());
+        for (int pass = 0; pass < 2; ++pass) {
+            rig.echo.script.append({denied, denied});
+            rig.pass();
+            QCOMPARE(rig.alerts.alerts.size(), 1);
+            for (int row = 0; row < 2; ++row) {
+                QCOMPARE(rig.text(Col::PingTime, row), ModulePing::PingStatusText(11050));
+                QCOMPARE(rig.rows.toolTip(row, Col::PingTime), notice);
+            }
+        }
+        QCOMPARE(rig.alerts.alerts.at(0).title, QStringLiteral("注意:无法发送PING"));
+        QCOMPARE(rig.alerts.alerts.at(0).text, notice);
+        QCOMPARE(rig.alerts.alerts.at(0).timeOut, 4);
+        // The status bar counts them as any lost echoes of the pass.
+        QCOMPARE(rig.monitor.pingFaultCount(), 2);
+
+        // Granted meanwhile: the tip goes, and nothing more is said.
+        rig.echo.script.append({FakeEcho::Answer{0, 3}, FakeEcho::Answer{11010, 0}});
+        rig.pass();
+        QCOMPARE(rig.rows.toolTip(0, Col::PingTime), QString());
+        QCOMPARE(rig.rows.toolTip(1, Col::PingTime), QString());
+        QCOMPARE(rig.alerts.alerts.size(), 1);
     }
 
     // Echo answers, one per pass, and the row's ping cells after the last.
@@ -761,6 +799,66 @@ private slots:
         QTRY_COMPARE(rig.monitor.passReplyCount(), 1);
         QCOMPARE(rig.text(Col::Status), QStringLiteral("初始化完成"));
         QCOMPARE(rig.monitor.socketFaultCount(), 0);
+    }
+
+    // Every probe result reaches the recorder with the server's ID, the UTC
+    // time it came and its figures: a correct and a wrong reply with their
+    // reply times, a refused connection, answered and lost echoes, and the
+    // time-outs of the next pass.
+    void everyOutcomeIsRecorded() {
+        Rig rig;
+        FakeRecorder recorder;
+        rig.monitor.setRecorder(&recorder);
+        ScriptedServer good("220 Ready\r\n"), bad("500 No\r\n"), silent({});
+        good.onRequest = [&rig] { rig.clock.advance(12); };
+        bad.onRequest = good.onRequest;
+        const auto server = [](qint64 id, const QString& port) {
+            return ServerRecord{id, {}, QStringLiteral("127.0.0.1"), port, "Q", "Ready", {}, true};
+        };
+        rig.rows.resetRows({server(11, good.port()), server(12, bad.port()),
+                            server(13, closedPort()), server(14, silent.port())});
+        for (const FakeEcho::Answer answer : {FakeEcho::Answer{0, 23}, {0, 7}, {0, 0}, {11010, 0}})
+            rig.echo.script.enqueue(answer);
+        const qint64 start = rig.clock.utcMs();
+        rig.pass();
+        QTRY_COMPARE(recorder.outcomes.size(), 7);
+        QTRY_COMPARE(rig.text(Col::Status, 3), QStringLiteral("已发送数据包,等待回应..."));
+
+        using O = ProbeOutcome;
+        QMap<QPair<qint64, int>, ProbeOutcome> got;
+        for (const ProbeOutcome& o : recorder.outcomes) {
+            QVERIFY(o.timeUtcMs >= start && o.timeUtcMs <= rig.clock.utcMs());
+            got.insert({o.serverId, int(o.kind)}, o);
+        }
+        QCOMPARE(got.size(), 7);
+        QCOMPARE(got.value({11, O::Correct}).ms, 12);
+        QCOMPARE(got.value({12, O::Wrong}).ms, 12);
+        QVERIFY(got.contains({13, O::SocketError}));
+        QCOMPARE(got.value({11, O::EchoAnswered}).ms, 23);
+        QCOMPARE(got.value({12, O::EchoAnswered}).ms, 7);
+        QCOMPARE(got.value({13, O::EchoAnswered}).ms, 0);
+        const ProbeOutcome lost = got.value({14, O::EchoLost});
+        QCOMPARE(lost.status, 11010);
+        QVERIFY(!got.contains({14, O::EchoAnswered}));
+
+        recorder.outcomes.clear();
+        rig.clock.advance(10001);
+        rig.pass();
+        QList<qint64> timedOut;
+        for (const ProbeOutcome& o : recorder.outcomes) {
+            if (o.kind == O::TimedOut) {
+                timedOut.append(o.serverId);
+                QCOMPARE(o.ms, 10000);
+                QCOMPARE(o.timeUtcMs, rig.clock.utcMs());
+            }
+        }
+        QCOMPARE(timedOut, (QList<qint64>{13, 14}));
+
+        rig.monitor.setRecorder(nullptr); // recording stops, monitoring does not
+        recorder.outcomes.clear();
+        rig.pass();
+        QTRY_COMPARE(rig.text(Col::Status, 0), kCorrect);
+        QVERIFY(recorder.outcomes.isEmpty());
     }
 
     // Reloaded in the first row's yield: the pass goes on at the second row

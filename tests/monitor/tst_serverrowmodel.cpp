@@ -1,5 +1,6 @@
 #include "monitor/GbkText.h"
 #include "monitor/ServerRowModel.h"
+#include "platform/PlainText.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -95,7 +96,27 @@ private slots:
         QCOMPARE(cell.data(ServerRowModel::FullTextRole).toString(), huge);
         model.setText(1, ServerRowModel::Status, QStringLiteral("a\r\nb\nc"));
         QCOMPARE(model.index(1, ServerRowModel::Status).data().toString(), QStringLiteral("a b c"));
-        QCOMPARE(cell.data(Qt::ToolTipRole).toString(), QStringLiteral("a\nb"));
+        QCOMPARE(cell.data(Qt::ToolTipRole).toString(), PlainText::asRichText("a\nb"));
+    }
+
+    // A tip holds a reply or a catalogue text: Qt must never see markup in it.
+    void toolTipsAreEscaped_data() {
+        QTest::addColumn<QString>("tip");
+        QTest::addColumn<QString>("rich");
+        const QString p = QStringLiteral("<p style=\"white-space:pre-wrap\">");
+        QTest::newRow("image") << "<img src=\"/dev/zero\">"
+                               << p + "&lt;img src=&quot;/dev/zero&quot;&gt;</p>";
+        QTest::newRow("entity and blanks") << "a &lt;  b\t" << p + "a &amp;lt;  b\t</p>";
+        QTest::newRow("line breaks") << "a\r\nb\rc\nd" << p + "a\nb\nc\nd</p>";
+    }
+    void toolTipsAreEscaped() {
+        QFETCH(QString, tip);
+        QFETCH(QString, rich);
+        ServerRowModel model;
+        model.resetRows(threeServers());
+        model.setToolTip(0, ServerRowModel::ReplyData, tip);
+        QCOMPARE(model.index(0, ServerRowModel::ReplyData).data(Qt::ToolTipRole).toString(), rich);
+        QCOMPARE(model.toolTip(0, ServerRowModel::ReplyData), tip);
     }
 
     // A row keeps the start of its last reply that a cell can show, cut
@@ -122,8 +143,7 @@ private slots:
         QVERIFY(model.retainedBytes(0) < 8192);
 
         model.setLastReply(1, GbkText::encode("服务正常\r\n"));
-        QCOMPARE(model.index(1, ServerRowModel::ReplyData).data(Qt::ToolTipRole).toString(),
-                 QStringLiteral("服务正常\r\n"));
+        QCOMPARE(model.toolTip(1, ServerRowModel::ReplyData), QStringLiteral("服务正常\r\n"));
         QCOMPARE(model.text(1, ServerRowModel::Status), QStringLiteral("初始化完成"));
 
         model.setText(0, ServerRowModel::Status, QStringLiteral("应答包错误："));

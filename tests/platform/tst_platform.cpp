@@ -1,16 +1,26 @@
+#include "HostileText.h"
+#include "catalogue/ModuleDB.h"
+#include "config/ModuleINI.h"
+#include "config/SkinFolder.h"
 #include "platform/AppPaths.h"
+#include "platform/GraphicalSession.h"
+#include "platform/SingleInstance.h"
 #include "platform/gui/MessageBoxes.h"
 #include "platform/gui/StyleSheetSkinEngine.h"
+#include "platform/gui/SystemTrayIcon.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QMenuBar>
+#include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -44,17 +54,195 @@ QRect indicatorInside(const QCheckBox* box, const QWidget* window) {
 
 } // namespace
 
+namespace {
+
+void touch(const QString& path) {
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+// XDG_CONFIG_HOME and XDG_DATA_HOME in a temporary folder for one test.
+struct XdgHome {
+    QTemporaryDir home;
+    QString config = home.filePath(QStringLiteral("config"));
+    QString data = home.filePath(QStringLiteral("data"));
+    XdgHome() {
+        qputenv("XDG_CONFIG_HOME", config.toUtf8());
+        qputenv("XDG_DATA_HOME", data.toUtf8());
+    }
+    ~XdgHome() {
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_DATA_HOME");
+    }
+};
+
+} // namespace
+
 class TestPlatform final : public QObject {
     Q_OBJECT
 private slots:
-    void appPathEndsWithOneSeparator() {
-        QTemporaryDir dir;
-        setAppPathForTesting(dir.path());
-        QCOMPARE(GetAppPath(), dir.path() + QLatin1Char('/'));
-        setAppPathForTesting(dir.path() + QLatin1Char('/'));
-        QCOMPARE(GetAppPath(), dir.path() + QLatin1Char('/'));
-        setAppPathForTesting({});
-        QCOMPARE(GetAppPath(), QCoreApplication::applicationDirPath() + QLatin1Char('/'));
+    void portableModeKeepsEverythingBesideTheProgram_data() {
+        QTest::addColumn<QString>("sign"); // a file beside the program, or --portable
+        QTest::newRow("marker") << "portable";
+        QTest::newRow("settings file already there") << "RodOdazuConfig.ini";
+        QTest::newRow("catalogue already there") << "ServerList.db";
+        QTest::newRow("--portable") << "--portable";
+    }
+    void portableModeKeepsEverythingBesideTheProgram() {
+        QFETCH(QString, sign);
+        XdgHome xdg;
+        QTemporaryDir program;
+        const bool option = sign == QLatin1String("--portable");
+        if (!option)
+            touch(program.filePath(sign));
+        // A trailing separator names the same folder.
+        const AppPaths paths = AppPaths::decide(program.path() + QLatin1Char('/'), {option, {}});
+        const QString folder = program.path();
+        QCOMPARE(paths.mode(), AppPaths::Mode::Portable);
+        QCOMPARE(paths.settingsFile(QStringLiteral("RodOdazuConfig")),
+                 folder + "/RodOdazuConfig.ini");
+        QCOMPARE(paths.catalogueFile(), folder + "/ServerList.db");
+        QCOMPARE(paths.historyFile(), folder + "/History.db");
+        QCOMPARE(paths.instanceLockFile(), folder + "/servermon.lock");
+        QCOMPARE(paths.soundFile(), folder + "/Sound/NewMessage.wav");
+        QCOMPARE(paths.skinFolders(), QStringList{folder + "/Skin"});
+        QCOMPARE(paths.skinFile(QStringLiteral("dark.she")), folder + "/Skin/dark.she");
+    }
+
+    void installedModeUsesTheXdgFolders() {
+        XdgHome xdg;
+        QTemporaryDir prefix;
+        const QString bin = prefix.filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkpath(bin));
+        const AppPaths paths = AppPaths::decide(bin, {});
+        QCOMPARE(paths.mode(), AppPaths::Mode::Installed);
+        QCOMPARE(paths.settingsFile(QStringLiteral("RodOdazuConfig")),
+                 xdg.config + "/servermon/RodOdazuConfig.ini");
+        QCOMPARE(paths.catalogueFile(), xdg.data + "/servermon/ServerList.db");
+        QCOMPARE(paths.historyFile(), xdg.data + "/servermon/History.db");
+        QCOMPARE(paths.instanceLockFile(), xdg.data + "/servermon/servermon.lock");
+        QCOMPARE(paths.soundFile(), prefix.path() + "/share/servermon/Sound/NewMessage.wav");
+        QCOMPARE(paths.skinFolders(), QStringList({xdg.data + "/servermon/Skin",
+                                                   prefix.path() + "/share/servermon/Skin"}));
+    }
+
+    void configFolderTakesTheOperatorsFiles_data() {
+        QTest::addColumn<bool>("portable");
+        QTest::newRow("beside a portable copy") << true;
+        QTest::newRow("beside an installed copy") << false;
+    }
+    void configFolderTakesTheOperatorsFiles() {
+        QFETCH(bool, portable);
+        XdgHome xdg;
+        QTemporaryDir program;
+        QTemporaryDir config;
+        const AppPaths paths = AppPaths::decide(program.path(), {portable, config.path()});
+        QCOMPARE(paths.settingsFile(QStringLiteral("RodOdazuConfig")),
+                 config.path() + "/RodOdazuConfig.ini");
+        QCOMPARE(paths.catalogueFile(), config.path() + "/ServerList.db");
+        QCOMPARE(paths.historyFile(), config.path() + "/History.db");
+        QCOMPARE(paths.instanceLockFile(), config.path() + "/servermon.lock");
+        QCOMPARE(paths.userSkinFolder(), config.path() + "/Skin");
+        // Shipped files stay where the mode puts them.
+        const QString shipped =
+            portable ? program.path() : QDir::cleanPath(program.path() + "/../share/servermon");
+        QCOMPARE(paths.soundFile(), shipped + "/Sound/NewMessage.wav");
+        QCOMPARE(paths.skinFolders().last(), shipped + "/Skin");
+    }
+
+    // The program in a folder it may not write: installed mode, and the
+    // first start makes its settings and catalogue in the XDG folders.
+    void readOnlyProgramFolderKeepsItsFilesInXdgFolders() {
+        XdgHome xdg;
+        QTemporaryDir program;
+        QFile folder(program.path());
+        const auto writable = folder.permissions();
+        QVERIFY(folder.setPermissions(QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                      QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther));
+        const AppPaths paths = AppPaths::decide(program.path(), {});
+        QCOMPARE(paths.mode(), AppPaths::Mode::Installed);
+        QVERIFY(paths.createFolders());
+        AppPaths::setCurrent(paths);
+        ModuleDB::setDbPath(ModuleDB::DefaultDbPath());
+        QVERIFY(ModuleDB::DbOpen());
+        ModuleDB::DbClose();
+        QCOMPARE(ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
+                                          QStringLiteral("skinh.she")),
+                 QStringLiteral("skinh.she"));
+        QVERIFY(QFileInfo(xdg.data + "/servermon/ServerList.db").isFile());
+        QVERIFY(QFileInfo(xdg.config + "/servermon/RodOdazuConfig.ini").isFile());
+        QVERIFY(QDir(program.path()).isEmpty());
+        AppPaths::setCurrent(AppPaths::portableIn(QCoreApplication::applicationDirPath()));
+        ModuleDB::setDbPath(QString());
+        QVERIFY(folder.setPermissions(writable));
+    }
+
+    void aUserSkinHidesTheShippedOneOfItsName() {
+        XdgHome xdg;
+        QTemporaryDir prefix;
+        QVERIFY(QDir().mkpath(prefix.filePath(QStringLiteral("bin"))));
+        for (const char* name : {"skinh.she", "dark.she", "Ocean.she"})
+            touch(prefix.filePath(QStringLiteral("share/servermon/Skin/") + name));
+        for (const char* name : {"dark.she", "mine.qss"})
+            touch(xdg.data + "/servermon/Skin/" + name);
+        AppPaths::setCurrent(AppPaths::decide(prefix.filePath(QStringLiteral("bin")), {}));
+        QCOMPARE(SkinFolder::SkinFiles(),
+                 QStringList({"dark.she", "mine.qss", "Ocean.she", "skinh.she"}));
+        QCOMPARE(SkinFolder::filePath(QStringLiteral("dark.she")),
+                 xdg.data + "/servermon/Skin/dark.she");
+        QCOMPARE(SkinFolder::filePath(QStringLiteral("skinh.she")),
+                 prefix.path() + "/share/servermon/Skin/skinh.she");
+        // Without either folder there is nothing to list.
+        QVERIFY(QDir(prefix.filePath(QStringLiteral("share"))).removeRecursively());
+        QVERIFY(QDir(xdg.data).removeRecursively());
+        QVERIFY(!SkinFolder::SkinFiles());
+        AppPaths::setCurrent(AppPaths::portableIn(QCoreApplication::applicationDirPath()));
+    }
+
+    void graphicalSessionNeedsADisplayOrAPlatform_data() {
+        QTest::addColumn<QStringList>("variables");
+        QTest::addColumn<bool>("available");
+        QTest::newRow("nothing") << QStringList{} << false;
+        QTest::newRow("empty DISPLAY") << QStringList{"DISPLAY="} << false;
+        QTest::newRow("X") << QStringList{"DISPLAY=:0"} << true;
+        QTest::newRow("Wayland") << QStringList{"WAYLAND_DISPLAY=wayland-0"} << true;
+        QTest::newRow("offscreen") << QStringList{"QT_QPA_PLATFORM=offscreen"} << true;
+    }
+    void graphicalSessionNeedsADisplayOrAPlatform() {
+        QFETCH(QStringList, variables);
+        QFETCH(bool, available);
+        QProcessEnvironment environment;
+        for (const QString& variable : variables)
+            environment.insert(variable.section(QLatin1Char('='), 0, 0),
+                               variable.section(QLatin1Char('='), 1));
+        QCOMPARE(GraphicalSession::available(environment), available);
+    }
+
+    void oneInstancePerLockFile() {
+        QTemporaryDir folder;
+        QTemporaryDir other;
+        const QString lock = folder.filePath(QStringLiteral("servermon.lock"));
+        SingleInstance first(lock);
+        QCOMPARE(first.claim(), SingleInstance::Claim::Claimed);
+        QSignalSpy shown(&first, &SingleInstance::activationRequested);
+
+        SingleInstance second(lock);
+        QCOMPARE(second.serverName(), first.serverName());
+        QCOMPARE(second.claim(), SingleInstance::Claim::AlreadyRunning);
+        QVERIFY(second.activateRunning());
+        QTRY_COMPARE(shown.size(), 1);
+
+        // Another folder is another instance.
+        SingleInstance elsewhere(other.filePath(QStringLiteral("servermon.lock")));
+        QVERIFY(elsewhere.serverName() != first.serverName());
+        QCOMPARE(elsewhere.claim(), SingleInstance::Claim::Claimed);
+    }
+
+    void noRunningInstanceAnswersWithinTheTimeOut() {
+        QTemporaryDir folder;
+        SingleInstance nobody(folder.filePath(QStringLiteral("servermon.lock")));
+        QVERIFY(!nobody.activateRunning(300));
     }
 
     void shippedSkinsDrawTicksAndDisabledItems_data() {
@@ -134,6 +322,48 @@ private slots:
         QCOMPARE(shown.at(1).icon, QMessageBox::Critical);
         QVERIFY(MessageBoxes::takeShown().isEmpty());
         MessageBoxes::setTestMode(false);
+    }
+
+    // Boxes show names and reports from outside: as written, loading nothing.
+    void messageBoxesShowPlainText() {
+        HostileText::capMemory();
+        HostileText::Fifo fifo;
+        for (const QString& payload : HostileText::payloads(fifo)) {
+            const auto box =
+                MessageBoxes::makeBox(nullptr, QMessageBox::Critical,
+                                      QStringLiteral("对不起,添加失败"), payload, QMessageBox::Ok);
+            QCOMPARE(box->textFormat(), Qt::PlainText);
+            QCOMPARE(box->text(), payload);
+            const double ms = HostileText::cpuMsOf([&box] {
+                box->show();
+                box->grab();
+            });
+            QVERIFY2(ms < HostileText::MaxMs, qPrintable(QString::number(ms)));
+        }
+        QVERIFY(!fifo.opened());
+    }
+
+    // Where Qt draws the tray, its tip is a Qt tool-tip, which renders
+    // markup, and its balloon is plain; a StatusNotifierItem tray shows the
+    // tip as a plain title and hands the balloon to notifications, whose body
+    // may be markup. Each is given a text that shows as written.
+    void trayTextsShowAsWritten() {
+        HostileText::capMemory();
+        HostileText::Fifo fifo;
+        for (const QString& payload : HostileText::payloads(fifo)) {
+            const QString tip = QStringLiteral("IP:") + payload + QStringLiteral("\r\n状态:x");
+            const double ms = HostileText::cpuMsOf([&tip] {
+                QToolTip::showText(QPoint(10, 10), SystemTrayIcon::tipFor(tip, true));
+                QApplication::processEvents();
+            });
+            QVERIFY2(ms < HostileText::MaxMs, qPrintable(QString::number(ms)));
+            QCOMPARE(HostileText::shown(QToolTip::text()), QString(tip).remove(u'\r'));
+            QToolTip::hideText();
+            QCOMPARE(SystemTrayIcon::tipFor(tip, false), tip);
+            QCOMPARE(SystemTrayIcon::balloonTextFor(tip, true), tip);
+            QCOMPARE(SystemTrayIcon::balloonTextFor(tip, false), tip.toHtmlEscaped());
+        }
+        QVERIFY(!fifo.opened());
     }
 };
 

@@ -1,4 +1,6 @@
+#include "HostileText.h"
 #include "RecordingUrlOpener.h"
+#include "shell/AnnouncementPage.h"
 #include "shell/FormAD.h"
 #include "shell/ModuleHTTP.h"
 
@@ -25,6 +27,50 @@ QUrl closedPortUrl() {
     probe.listen(QHostAddress::LocalHost);
     return pageOn(probe.serverPort());
 }
+
+// Tables nested `depth` deep around one word.
+QString nestedTables(int depth) {
+    return QStringLiteral("<table><tr><td>").repeated(depth) + QStringLiteral("deep") +
+           QStringLiteral("</td></tr></table>").repeated(depth);
+}
+
+// The deepest nesting in markup that reduce() wrote, of the elements whose
+// name starts with `name` (all elements for an empty name).
+int deepest(const QString& html, const QString& name = {}) {
+    int depth = 0;
+    int most = 0;
+    for (qsizetype at = html.indexOf(u'<'); at >= 0; at = html.indexOf(u'<', at + 1)) {
+        const QStringView tag = QStringView(html).mid(at + 1);
+        if (tag.startsWith(u"br>") || tag.startsWith(u"hr>"))
+            continue;
+        if (tag.startsWith(u'/'))
+            depth -= tag.mid(1).startsWith(name);
+        else if (tag.startsWith(name))
+            most = qMax(most, ++depth);
+    }
+    return most;
+}
+
+// A one-page server on 127.0.0.1.
+class PageServer {
+public:
+    explicit PageServer(const QByteArray& response) {
+        QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this, response] {
+            QTcpSocket* socket = m_server.nextPendingConnection();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, response] {
+                if (socket->readAll().endsWith("\r\n\r\n")) {
+                    socket->write(response);
+                    socket->disconnectFromHost();
+                }
+            });
+        });
+        m_server.listen(QHostAddress::LocalHost);
+    }
+    quint16 port() const { return m_server.serverPort(); }
+
+private:
+    QTcpServer m_server;
+};
 
 QTextBrowser* browserOf(QObject& form) {
     return form.findChild<QTextBrowser*>(QStringLiteral("WebAD"));
@@ -71,6 +117,107 @@ private slots:
         });
         FormAD form(response.isEmpty() ? closedPortUrl() : pageOn(server.serverPort()));
         QTRY_COMPARE_WITH_TIMEOUT(browserOf(form)->toPlainText().trimmed(), shown, 10000);
+    }
+
+    void reduceKeepsASafeSubset_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("reduced");
+        QTest::newRow("formatting") << "<p align=center>新版本 <b>1.0.29</b><br/></p>"
+                                    << "<p align=\"center\">新版本 <b>1.0.29</b><br></p>";
+        QTest::newRow("links keep only their target")
+            << "<a href=\"/news/1.asp\" onclick=\"x()\">新闻</a>"
+            << "<a href=\"/news/1.asp\">新闻</a>";
+        QTest::newRow("quotes in a value") << "<a href='x\"y'>q</a>"
+                                           << "<a href=\"x&quot;y\">q</a>";
+        QTest::newRow("no images") << "<img src=\"/dev/zero\">图"
+                                   << "图";
+        QTest::newRow("no scripts, style sheets or titles")
+            << "<title>t</title><script>alert('<p>')</script><STYLE>p{}</STYLE>ok"
+            << "ok";
+        QTest::newRow("no styles") << "<p style=\"background:url(x)\" class=c>t</p>"
+                                   << "<p>t</p>";
+        QTest::newRow("frames keep their text") << "<iframe src=\"http://x/\">i</iframe>"
+                                                << "i";
+        QTest::newRow("font without face") << "<font color=\"red\" face=\"x\" size=\"+2\">f</font>"
+                                           << "<font color=\"red\" size=\"+2\">f</font>";
+        QTest::newRow("cells close each other, spans stay small")
+            << "<table border=1><tr><td colspan=99999>a<td rowspan=2>b</table>"
+            << "<table border=\"1\"><tr><td>a</td><td rowspan=\"2\">b</td></tr></table>";
+        QTest::newRow("cells outside a table are text") << "<td>c</td>"
+                                                        << "c";
+        QTest::newRow("text as written") << "a < b & c &amp; d > e"
+                                         << "a &lt; b & c &amp; d > e";
+        QTest::newRow("open elements are closed") << "<div><span>x"
+                                                  << "<div><span>x</span></div>";
+        QTest::newRow("stray close, comment, doctype") << "</b><!DOCTYPE html><!-- <b> -->t<?x?>"
+                                                       << "t";
+        QTest::newRow("a comment left open ends the page") << "a<!-- b"
+                                                           << "a";
+    }
+    void reduceKeepsASafeSubset() {
+        QFETCH(QString, page);
+        QFETCH(QString, reduced);
+        QCOMPARE(AnnouncementPage::reduce(page), reduced);
+    }
+
+    // Pages that took seconds, froze or overflowed the stack, and their kin:
+    // reduced and laid out in well under 100 ms.
+    void anyPageRendersQuickly_data() {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("text"); // a piece the reduced page still shows
+        QTest::newRow("tables 20 deep") << nestedTables(20) << "deep";
+        QTest::newRow("tables 25 deep") << nestedTables(25) << "deep";
+        QTest::newRow("tables 3000 deep") << nestedTables(3000) << "deep";
+        QTest::newRow("cells never closed")
+            << "<table>" + QStringLiteral("<tr><td><table>").repeated(2000) + "x"
+            << "x";
+        QTest::newRow("lists 20000 deep") << QStringLiteral("<ul><li>").repeated(20000) + "y"
+                                          << "y";
+        QTest::newRow("spans 100000 deep") << QStringLiteral("<span>").repeated(100000) + "v"
+                                           << "v";
+        QTest::newRow("100000 elements") << QStringLiteral("<b>z</b>").repeated(100000) << "z";
+        QTest::newRow("a megabyte of text") << QString(1024 * 1024, u'w') << "www";
+        QTest::newRow("one big table")
+            << "<table>" + QStringLiteral("<tr><td>1</td><td>2</td></tr>").repeated(20000) +
+                   "</table>"
+            << "1";
+    }
+    void anyPageRendersQuickly() {
+        QFETCH(QString, page);
+        QFETCH(QString, text);
+        QString reduced;
+        QTextBrowser browser;
+        browser.resize(FormAD::WidthPixels, FormAD::HeightPixels);
+        browser.show();
+        const double ms = HostileText::cpuMsOf([&] {
+            reduced = AnnouncementPage::reduce(page);
+            browser.setHtml(reduced);
+            browser.document()->size();
+            browser.grab();
+        });
+        QVERIFY2(ms < 100.0 * HostileText::Slowdown, qPrintable(QString::number(ms)));
+        QVERIFY(browser.toPlainText().contains(text));
+        QVERIFY(deepest(reduced, QStringLiteral("table")) <= AnnouncementPage::MaxTableDepth);
+        QVERIFY(deepest(reduced) <= AnnouncementPage::MaxDepth);
+        QVERIFY(reduced.count(u'<') <= 2 * AnnouncementPage::MaxElements);
+        // Text up to its bound, and a line break at most per element.
+        QVERIFY(browser.toPlainText().size() <=
+                AnnouncementPage::MaxTextChars + AnnouncementPage::MaxElements);
+        qInfo("reduced and laid out in %.1f ms", ms);
+    }
+
+    void deepPageFromTheNetworkNeverHoldsTheWindow() {
+        PageServer server("HTTP/1.1 200 OK\r\nConnection: close\r\n"
+                          "Content-Type: text/html; charset=utf-8\r\n\r\n" +
+                          nestedTables(3000).toUtf8());
+        HostileText::StallWatch stalls;
+        FormAD form(pageOn(server.port()));
+        form.show();
+        QTRY_VERIFY_WITH_TIMEOUT(browserOf(form)->toPlainText().contains(QStringLiteral("deep")),
+                                 10000);
+        form.grab();
+        QVERIFY2(stalls.longestMs() < 100.0 * HostileText::Slowdown,
+                 qPrintable(QString::number(stalls.longestMs())));
     }
 
     void silentServerTimesOut() {

@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "FakeDesktopNotifications.h"
 #include "FakeEcho.h"
 #include "FakeProcessStarter.h"
 #include "FakeSkinEngine.h"
@@ -9,10 +10,13 @@
 
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
+#include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/FormFind.h"
+#include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/ServerEditor.h"
 #include "config/IniFile.h"
 #include "config/ui/FormSetup.h"
+#include "history/HistoryRecorder.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/gui/MessageBoxes.h"
@@ -30,6 +34,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QFont>
 #include <QHelpEvent>
 #include <QItemSelectionModel>
@@ -53,9 +58,9 @@
 
 namespace {
 const QStringList StartUpSteps = {
-    "SocketStateNames", "IniBaseName",    "DbPath",     "loadINI", "DbOpen",
-    "Caption",          "MeCaption",      "TrayAdd",    "sTips",   "LoadServerList",
-    "SocketsStartup",   "FirstCloseHint", "ReplyCount", "SkinList"};
+    "SocketStateNames", "IniBaseName",    "DbPath",         "loadINI",    "DbOpen",
+    "History",          "Caption",        "MeCaption",      "TrayAdd",    "sTips",
+    "LoadServerList",   "SocketsStartup", "FirstCloseHint", "ReplyCount", "SkinList"};
 const QString Caption = QStringLiteral("青岚服务器监控[云杉工作室][版本:1.0.28]");
 const QString Tips = QStringLiteral("服务器监控系统\r\n版本:1.0.28\r\n[作者:Quillfern]");
 const QString HintBalloon = QStringLiteral("你注意到没？|我并没有被关闭！而是被最小化到了这里\r\n"
@@ -83,17 +88,18 @@ struct Shell {
     FakeProcessStarter processes;
     FakeSkinEngine skins;
     FakeSysInfoLocator sysInfo;
+    FakeDesktopNotifications notifications;
     AppServices services;
     QStringList steps;
     QPointer<FormMain> window;
 
     Shell()
-        : services{clock, echo, tray, sound, urls, processes, skins, sysInfo} {
-        setAppPathForTesting(folder.path());
+        : services{clock, echo, tray, sound, urls, processes, skins, sysInfo, notifications} {
+        AppPaths::setCurrent(AppPaths::portableIn(folder.path()));
     }
     ~Shell() {
         delete window;
-        setAppPathForTesting({});
+        AppPaths::setCurrent(AppPaths::portableIn(QCoreApplication::applicationDirPath()));
     }
     QString path(const QString& name) const { return folder.filePath(name); }
     void addSkinFiles(const QStringList& names) const {
@@ -256,6 +262,7 @@ private slots:
                                                "Line1=-", "Menu_Exit=退出系统"};
         QTest::newRow("server") << "Menu_Right"
                                 << QStringList{"Menu_InfoServer=查看服务器(&I)",
+                                               "Menu_History=历史记录(&H)...",
                                                "line2=-",
                                                "Menu_AddServer=添加服务器(&A)",
                                                "Menu_EditServer=编辑服务器(&E)",
@@ -410,39 +417,107 @@ private slots:
         QCOMPARE(shell.processes.starts.first().arguments, arguments);
     }
 
+    // The history file sits beside the catalogue; one that cannot be opened
+    // is reported once in the status bar, and monitoring is not touched.
+    void historyBesideTheCatalogue_data() {
+        QTest::addColumn<bool>("blocked");
+        QTest::newRow("writable") << false;
+        QTest::newRow("a folder in its place") << true;
+    }
+    void historyBesideTheCatalogue() {
+        QFETCH(bool, blocked);
+        Shell shell;
+        shell.addServers();
+        if (blocked)
+            QVERIFY(QDir(shell.folder.path()).mkdir(QStringLiteral("History.db")));
+        FormMain& main = shell.start();
+        QVERIFY(main.historyRecorder());
+        QCOMPARE(main.historyRecorder()->path(), shell.path(QStringLiteral("History.db")));
+        if (blocked) {
+            QTRY_VERIFY(main.statusBar()->currentMessage().contains(QStringLiteral("历史记录")));
+            QVERIFY(main.historyRecorder()->isDropped());
+        } else {
+            QTRY_VERIFY(QFileInfo(shell.path(QStringLiteral("History.db"))).isFile());
+            QVERIFY(main.statusBar()->currentMessage().isEmpty());
+        }
+        QCOMPARE(main.rowModel().rowCount(), 2); // the list loads as ever
+    }
+
     void catalogueDialogsOpenFromTheMainWindow_data() {
         QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("rows");
         QTest::addColumn<bool>("selected");
         QTest::addColumn<QString>("dialog"); // empty: nothing opens
-        QTest::newRow("details of the selected row") << "Menu_InfoServer" << true << "FormInfo";
-        QTest::newRow("details without a selection") << "Menu_InfoServer" << false << "";
-        QTest::newRow("double click") << "double click" << true << "FormInfo";
-        QTest::newRow("edit the selected row") << "Menu_EditServer" << true << "FormServerEdit";
-        QTest::newRow("edit without a selection") << "Menu_EditServer" << false << "";
-        QTest::newRow("add from the menu") << "Menu_AddServer" << false << "FormServer";
-        QTest::newRow("add button") << "CmdServer" << false << "FormServer";
-        QTest::newRow("search from the menu") << "Menu_Find" << false << "FormFind";
-        QTest::newRow("search button") << "CmdFind" << false << "FormFind";
+        QTest::addColumn<QString>("name");   // the details' server name
+        QTest::newRow("details of the selected row")
+            << "Menu_InfoServer" << true << true << "FormInfo"
+            << "gamma";
+        QTest::newRow("details without a selection: design texts")
+            << "Menu_InfoServer" << true << false << "FormInfo"
+            << "";
+        QTest::newRow("details of an empty list") << "Menu_InfoServer" << false << false << ""
+                                                  << "";
+        QTest::newRow("double click") << "double click" << true << true << "FormInfo"
+                                      << "gamma";
+        QTest::newRow("history of the selected row")
+            << "Menu_History" << true << true << "FormHistory"
+            << "";
+        QTest::newRow("history without a selection") << "Menu_History" << true << false << ""
+                                                     << "";
+        QTest::newRow("edit the selected row")
+            << "Menu_EditServer" << true << true << "FormServerEdit"
+            << "";
+        QTest::newRow("edit without a selection") << "Menu_EditServer" << true << false << ""
+                                                  << "";
+        QTest::newRow("add from the menu") << "Menu_AddServer" << true << false << "FormServer"
+                                           << "";
+        QTest::newRow("add button") << "CmdServer" << true << false << "FormServer"
+                                    << "";
+        QTest::newRow("search from the menu") << "Menu_Find" << true << false << "FormFind"
+                                              << "";
+        QTest::newRow("search button") << "CmdFind" << true << false << "FormFind"
+                                       << "";
     }
     void catalogueDialogsOpenFromTheMainWindow() {
         QFETCH(QString, command);
+        QFETCH(bool, rows);
         QFETCH(bool, selected);
         QFETCH(QString, dialog);
+        QFETCH(QString, name);
         Shell shell;
-        shell.addServers();
+        if (rows)
+            shell.addServers();
         FormMain& main = shell.start();
+        QCOMPARE(main.rowModel().rowCount(), rows ? 2 : 0);
         if (selected)
             shell.selectRow(1);
-        const QString opened = shell.dialogOpenedBy([&] {
-            auto* list = main.findChild<QTreeView*>(QStringLiteral("LstResult"));
-            if (command == QLatin1String("double click"))
-                emit list->doubleClicked(list->model()->index(1, 1));
-            else if (auto* button = main.findChild<QPushButton*>(command))
-                button->click();
-            else
-                main.findChild<QAction*>(command)->trigger();
-        });
+        QStringList details;
+        const QString opened = shell.dialogOpenedBy(
+            [&] {
+                auto* list = main.findChild<QTreeView*>(QStringLiteral("LstResult"));
+                if (command == QLatin1String("double click"))
+                    emit list->doubleClicked(list->model()->index(1, 1));
+                else if (auto* button = main.findChild<QPushButton*>(command))
+                    button->click();
+                else
+                    main.findChild<QAction*>(command)->trigger();
+            },
+            [&details](QDialog* shown) {
+                for (const char* box : {"TextDisplayName", "TextPort", "TextPostData"}) {
+                    if (auto* line = shown->findChild<QLineEdit*>(QLatin1String(box)))
+                        details << line->text();
+                    else if (auto* text = shown->findChild<MultiLineText*>(QLatin1String(box)))
+                        details << text->text();
+                }
+            });
         QCOMPARE(opened, dialog);
+        if (dialog == QLatin1String("FormInfo")) {
+            const QStringList expected =
+                name.isEmpty()
+                    ? QStringList{"", DesignTexts::defaultPort(), DesignTexts::defaultRequest()}
+                    : QStringList{name, "80", ""};
+            QCOMPARE(details, expected);
+        }
     }
 
     void dialogsReplaceTheList_data() {
@@ -610,7 +685,8 @@ private slots:
         QTest::addColumn<bool>("menu");
         QTest::newRow("515 double click restores") << 515 << true << false;
         QTest::newRow("1029 balloon click restores") << 1029 << true << false;
-        QTest::newRow("517 right button pops up the system menu") << 517 << false << true;
+        // The tray opens its context menu itself: the handler adds no second one.
+        QTest::newRow("517 right button leaves the menu to the tray") << 517 << false << false;
         QTest::newRow("512 mouse move does nothing") << 512 << false << false;
     }
     void trayMessages() {
@@ -631,11 +707,13 @@ private slots:
         }
         auto* systemMenu = main.findChild<QMenu*>(QStringLiteral("Menu_System"));
         QCOMPARE(systemMenu->isVisible(), menu);
+        // The tray shows the system menu itself.
+        QCOMPARE(shell.tray.contextMenu, systemMenu);
         systemMenu->hide();
     }
 
-    // With any dialog open, the tray's own window takes clicks, its right
-    // button pops up the system menu and a double click restores the window.
+    // With any dialog open, the tray's own window takes clicks, its context
+    // menu pops up and a double click restores the window.
     void trayStaysLiveWhileADialogIsOpen_data() {
         QTest::addColumn<QString>("command");
         QTest::newRow("settings") << "CmdSetup";
@@ -663,7 +741,9 @@ private slots:
             },
             [&](QDialog*) {
                 QTest::mouseClick(trayWindow.windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
-                emit shell.tray.mouseMessage(517);
+                // The tray pops its context menu itself on a right click.
+                QCOMPARE(shell.tray.contextMenu, systemMenu);
+                systemMenu->popup(QPoint(5, 5));
                 menuShown = systemMenu->isVisible();
                 systemMenu->hide();
                 main.hide();
@@ -761,6 +841,18 @@ private slots:
         QCOMPARE(ok, QStringLiteral("确定"));
         QCOMPARE(cancel, QStringLiteral("取消"));
         QVERIFY2(undo.startsWith(QStringLiteral("撤消")), qPrintable(undo));
+    }
+
+    // Without a tray a click on a desktop notice restores as a balloon click does.
+    void aClickOnADesktopNoticeRestores() {
+        Shell shell;
+        shell.tray.available = false;
+        FormMain& main = shell.startShown();
+        main.showMinimized();
+        QTRY_VERIFY(main.isMinimized());
+        emit shell.notifications.clicked();
+        QTRY_VERIFY(!main.isMinimized());
+        QVERIFY(main.isVisible());
     }
 
     void themeMenuListsTheSkinFolder_data() {

@@ -45,6 +45,7 @@ private slots:
         QCOMPARE(label("lblTitle"), QStringLiteral("青岚服务器监控"));
         QCOMPARE(label("lblVersion"), QStringLiteral("版本 1.0.28"));
         QCOMPARE(label("lblDisclaimer"), frmAbout::disclaimerText());
+        QVERIFY(label("lblDisclaimer").contains(QStringLiteral("GPL-3.0-or-later")));
         QCOMPARE(button("cmdOK"), QStringLiteral("确定"));
         QCOMPARE(button("cmdSysInfo"), QStringLiteral("系统信息(&S)..."));
     }

@@ -1,11 +1,15 @@
+#include "HostileText.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/TextSortProxyModel.h"
 #include "shell/ListSortState.h"
 #include "shell/ResultListInteraction.h"
 
+#include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <QTreeView>
 
 namespace {
@@ -184,6 +188,39 @@ private slots:
         QTest::mouseClick(list.view.header()->viewport(), Qt::RightButton, {}, QPoint(10, 5));
         QCOMPARE(requested.count(), 0);
         QCOMPARE(list.interaction.LstResult_MouseUp(Qt::RightButton, QPoint(5, 10000)), false);
+    }
+
+    // Names, statuses and replies from outside show as written, in the cells
+    // and in the tips, without loading anything and without delay.
+    void outsideTextsShowAsPlainText() {
+        HostileText::capMemory();
+        HostileText::Fifo fifo;
+        for (const QString& payload : HostileText::payloads(fifo)) {
+            ListFixture list;
+            ServerRecord record;
+            record.displayName = payload;
+            record.replyData = payload;
+            list.model.resetRows({record});
+            list.model.setText(0, ServerRowModel::Status, payload);
+            list.view.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&list.view));
+            const double paintMs = HostileText::cpuMsOf([&list] { list.view.grab(); });
+            QVERIFY2(paintMs < HostileText::MaxMs, qPrintable(QString::number(paintMs)));
+            QCOMPARE(list.proxy.index(0, ServerRowModel::Status).data().toString(), payload);
+
+            QWidget* viewport = list.view.viewport();
+            const QPoint at =
+                list.view.visualRect(list.proxy.index(0, ServerRowModel::DisplayName)).center();
+            const double tipMs = HostileText::cpuMsOf([&] {
+                QHelpEvent hover(QEvent::ToolTip, at, viewport->mapToGlobal(at));
+                QApplication::sendEvent(viewport, &hover);
+                QApplication::processEvents();
+            });
+            QVERIFY2(tipMs < HostileText::MaxMs, qPrintable(QString::number(tipMs)));
+            QCOMPARE(HostileText::shown(QToolTip::text()), payload);
+            QToolTip::hideText();
+        }
+        QVERIFY(!fifo.opened());
     }
 };
 

@@ -54,22 +54,24 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     , Label3(named(new QLabel(QStringLiteral("目标端口:"), Frame1), "Label3"))
     , TextPort(named(new QLineEdit(DesignTexts::defaultPort(), Frame1), "TextPort"))
     , Label4(named(new QLabel(QStringLiteral("发送数据:"), Frame1), "Label4"))
-    , TextPostData(named(new QPlainTextEdit(Frame1), "TextPostData"))
+    , TextPostData(named(new MultiLineText(Frame1), "TextPostData"))
     , Label5(named(new QLabel(QStringLiteral("响应数据:"), Frame1), "Label5"))
-    , TextReplyData(named(new QPlainTextEdit(Frame1), "TextReplyData"))
+    , TextReplyData(named(new MultiLineText(Frame1), "TextReplyData"))
     , TextReplyHex(named(new QPlainTextEdit(Frame1), "TextReplyHex"))
     , Cmd_Send(named(new QPushButton(QStringLiteral("SOCKET测试"), this), "Cmd_Send"))
     , Cmd_Ping(named(new QPushButton(QStringLiteral("PING测试"), this), "Cmd_Ping"))
+    , CmdHistory(named(new QPushButton(QStringLiteral("历史记录"), this), "CmdHistory"))
     , CmdCancel(named(new QPushButton(QStringLiteral("退出"), this), "CmdCancel"))
     , lb_WskState(named(new QLabel(QStringLiteral("SOCKET状态:"), this), "lb_WskState"))
     , TimerWsk(new QTimer(this))
     , m_test(new OneShotTest(
-          *TextReplyData, [this] { return MultiLineText::text(*TextPostData); }, true, this)) {
+          *TextReplyData, [this] { return TextPostData->text(); }, true, this)) {
     setWindowTitle(QStringLiteral("服务器详细信息"));
     setModal(true);
     TimerWsk->setObjectName(QStringLiteral("TimerWsk"));
-    MultiLineText::setText(*TextPostData, DesignTexts::defaultRequest());
-    MultiLineText::setText(*TextReplyData, DesignTexts::defaultReply());
+    TextPostData->setText(DesignTexts::defaultRequest());
+    TextReplyData->setText(DesignTexts::defaultReply());
+    lb_WskState->setTextFormat(Qt::PlainText); // it names the address as typed
     TextReplyHex->setReadOnly(true);
     TextReplyHex->setAccessibleName(QStringLiteral("响应数据(HEX)"));
     TextReplyHex->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -79,8 +81,9 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     Label3->setBuddy(TextPort);
     Label4->setBuddy(TextPostData);
     Label5->setBuddy(TextReplyData);
-    for (auto* button : {Cmd_Send, Cmd_Ping, CmdCancel})
+    for (auto* button : {Cmd_Send, Cmd_Ping, CmdHistory, CmdCancel})
         button->setAutoDefault(false);
+    CmdHistory->setEnabled(false);
 
     // Design positions inside the frame; Form_Resize sizes the rest.
     Label1->setGeometry(10, 24, 64, 22);
@@ -94,13 +97,14 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     Label5->setGeometry(10, 190, 64, 22);
     TextReplyData->setGeometry(80, 190, 300, 80);
     TextReplyHex->setGeometry(80, 276, 300, 80);
-    for (auto* button : {Cmd_Send, Cmd_Ping, CmdCancel})
+    for (auto* button : {Cmd_Send, Cmd_Ping, CmdHistory, CmdCancel})
         button->resize(96, 28);
     resize(600, 560);
 
     connect(Cmd_Send, &QPushButton::clicked, this, &FormInfo::Cmd_Send_Click);
     connect(Cmd_Ping, &QPushButton::clicked, this, &FormInfo::Cmd_Ping_Click);
     connect(CmdCancel, &QPushButton::clicked, this, &FormInfo::CmdCancel_Click);
+    connect(CmdHistory, &QPushButton::clicked, this, &FormInfo::historyRequested);
     connect(TimerWsk, &QTimer::timeout, this, &FormInfo::TimerWsk_Timer);
     connect(m_test, &OneShotTest::started, TextReplyHex, &QPlainTextEdit::clear);
     connect(m_test, &OneShotTest::replyArrived, this, &FormInfo::showReplyBytes);
@@ -113,8 +117,9 @@ void FormInfo::setServer(const ServerRecord& server) {
     TextDisplayName->setText(server.displayName);
     TextIPAddress->setText(server.ipAddress);
     TextPort->setText(server.port);
-    MultiLineText::setText(*TextPostData, server.postData);
-    MultiLineText::setText(*TextReplyData, server.replyData);
+    TextPostData->setText(server.postData);
+    TextReplyData->setText(server.replyData);
+    CmdHistory->setEnabled(true);
 }
 
 void FormInfo::resizeEvent(QResizeEvent* event) {
@@ -141,7 +146,8 @@ void FormInfo::Form_Resize() {
     const int cancelLeft = width() - CmdCancel->width() - margin;
     const int buttonTop = frameBottom + Twips::toPixelsY(50);
     CmdCancel->move(cancelLeft, buttonTop);
-    Cmd_Ping->move(cancelLeft - Cmd_Ping->width() - margin, buttonTop);
+    CmdHistory->move(cancelLeft - CmdHistory->width() - margin, buttonTop);
+    Cmd_Ping->move(CmdHistory->x() - Cmd_Ping->width() - margin, buttonTop);
     Cmd_Send->move(Cmd_Ping->x() - Cmd_Send->width() - margin, buttonTop);
     place(lb_WskState, margin, frameBottom + margin, Cmd_Send->x() - 2 * margin,
           CmdCancel->height() - margin);
@@ -161,7 +167,7 @@ void FormInfo::Cmd_Ping_Click() {
     const QString address = TextIPAddress->text();
     m_echo.PingHost(address, this, [this, address](long, const EchoReply& reply) {
         m_pingWaiting = false;
-        MultiLineText::setText(*TextReplyData, pingReport(address, reply));
+        TextReplyData->setText(pingReport(address, reply));
     });
 }
 

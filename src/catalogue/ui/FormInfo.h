@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class EchoService;
+class MultiLineText;
 class OneShotTest;
 class QGroupBox;
 class QLabel;
@@ -25,7 +26,12 @@ public:
 
     // Fills the fields from a list row; replyData is the row's last reply
     // (its ReplyData tool-tip), the expected text until a reply arrived.
+    // Also enables the history button: the window now shows a row.
     void setServer(const ServerRecord& server);
+
+signals:
+    // The history button was pressed.
+    void historyRequested();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -49,12 +55,13 @@ private:
     QLabel* Label3;
     QLineEdit* TextPort;
     QLabel* Label4;
-    QPlainTextEdit* TextPostData;
+    MultiLineText* TextPostData;
     QLabel* Label5;
-    QPlainTextEdit* TextReplyData;
+    MultiLineText* TextReplyData;
     QPlainTextEdit* TextReplyHex;
     QPushButton* Cmd_Send;
     QPushButton* Cmd_Ping;
+    QPushButton* CmdHistory;
     QPushButton* CmdCancel;
     QLabel* lb_WskState;
     QTimer* TimerWsk;

@@ -68,6 +68,7 @@ void FormServerEdit::CmdDel_Click() {
         MessageBoxes::show(this, QMessageBox::Critical, QStringLiteral("对不起,删除失败"), report);
         return;
     }
+    emit serverDeleted(m_id);
     emit catalogueChanged();
     accept();
 }

@@ -19,6 +19,10 @@ public:
     static std::unique_ptr<FormServerEdit> forSelection(const std::optional<ServerRecord>& selected,
                                                         QWidget* parent = nullptr);
 
+signals:
+    // The server is gone from the catalogue.
+    void serverDeleted(qint64 id);
+
 private:
     void CmdSave_Click();
     void CmdDel_Click();

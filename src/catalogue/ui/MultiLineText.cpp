@@ -1,18 +1,26 @@
 #include "catalogue/ui/MultiLineText.h"
 
-#include <QPlainTextEdit>
+#include <QTextDocument>
 
-namespace MultiLineText {
+MultiLineText::MultiLineText(QWidget* parent)
+    : QPlainTextEdit(parent) {}
 
-QString text(const QPlainTextEdit& box) {
-    QString plain = box.toPlainText();
-    return plain.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+MultiLineText::~MultiLineText() = default;
+
+QString MultiLineText::text() const {
+    if (!document()->isModified())
+        return m_given;
+    // The raw text keeps every character; toPlainText would turn a
+    // non-breaking space into a space. Paragraph and line separators are the
+    // document's line breaks.
+    QString raw = document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+    raw.replace(QChar::LineSeparator, QLatin1String("\r\n"));
+    return raw;
 }
 
-void setText(QPlainTextEdit& box, const QString& text) {
-    QString plain = text;
-    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    box.setPlainText(plain);
+void MultiLineText::setText(const QString& text) {
+    m_given = text;
+    setPlainText(text);
+    document()->setModified(false);
 }
-
-} // namespace MultiLineText

@@ -6,9 +6,7 @@
 #include "monitor/SocketElement.h"
 #include "monitor/TextNumbers.h"
 
-#include <QPlainTextEdit>
-
-OneShotTest::OneShotTest(QPlainTextEdit& output, std::function<QString()> request, bool hexEnabled,
+OneShotTest::OneShotTest(MultiLineText& output, std::function<QString()> request, bool hexEnabled,
                          QObject* parent)
     : QObject(parent)
     , m_output(output)
@@ -23,12 +21,16 @@ OneShotTest::OneShotTest(QPlainTextEdit& output, std::function<QString()> reques
 OneShotTest::~OneShotTest() = default;
 
 void OneShotTest::start(const QString& host, const QString& portText) {
-    m_output.clear();
+    m_output.setText(QString());
     emit started();
     WskWeb->Close();
     QString problem;
     if (!WskWeb->Connect(host, leadingInteger(portText), &problem))
-        MultiLineText::setText(m_output, QStringLiteral("测试错误：") + problem);
+        m_output.setText(QStringLiteral("测试错误：") + problem);
+}
+
+QString OneShotTest::cutNote() {
+    return QStringLiteral("\r\n[数据过长,只显示前4KB,其余已截去]");
 }
 
 QString OneShotTest::stateText() const {
@@ -43,12 +45,14 @@ void OneShotTest::WskWeb_Connect(quint64) {
 
 void OneShotTest::WskWeb_DataArrival(quint64, qint64) {
     const QByteArray bytes = WskWeb->GetData();
-    MultiLineText::setText(m_output, GbkText::decode(bytes));
     WskWeb->Close();
+    if (bytes.size() > MaxShownBytes)
+        m_output.setText(GbkText::decode(bytes.first(MaxShownBytes)) + cutNote());
+    else
+        m_output.setText(GbkText::decode(bytes));
     emit replyArrived(bytes);
 }
 
 void OneShotTest::WskWeb_Error(quint64, int, const QString& description) {
-    MultiLineText::setText(m_output, MultiLineText::text(m_output) +
-                                         QStringLiteral("SOCKET错误：") + description);
+    m_output.setText(m_output.text() + QStringLiteral("SOCKET错误：") + description);
 }

@@ -5,19 +5,24 @@
 #include <QString>
 #include <functional>
 
-class QPlainTextEdit;
+class MultiLineText;
 class SocketElement;
 
 // The manual socket test of the server dialogs: connect, send the request
 // once connected, show the first reply in the output box and close. It has
-// no time-out; starting it again closes and reconnects.
+// no time-out; starting it again closes and reconnects. The box shows at most
+// the first MaxShownBytes of a reply, with a note when the rest was cut, so a
+// peer that sends megabytes cannot hold the window.
 class OneShotTest final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(OneShotTest)
 public:
+    // A line this long still wraps in a few milliseconds.
+    static constexpr qsizetype MaxShownBytes = 4 * 1024;
+
     // request is read when the connection is up; hexEnabled accepts the
     // "HEX:" request form besides plain text and "ASC:".
-    OneShotTest(QPlainTextEdit& output, std::function<QString()> request, bool hexEnabled,
+    OneShotTest(MultiLineText& output, std::function<QString()> request, bool hexEnabled,
                 QObject* parent = nullptr);
     ~OneShotTest() override;
 
@@ -25,6 +30,8 @@ public:
     void start(const QString& host, const QString& portText);
     // "SOCKET[IP:" host ":" port "] 状态:" state name, for the state label.
     QString stateText() const;
+    // Follows a reply cut to MaxShownBytes.
+    static QString cutNote();
 
 signals:
     void started();
@@ -35,7 +42,7 @@ private:
     void WskWeb_DataArrival(quint64 key, qint64 bytesTotal);
     void WskWeb_Error(quint64 key, int number, const QString& description);
 
-    QPlainTextEdit& m_output;
+    MultiLineText& m_output;
     std::function<QString()> m_request;
     bool m_hexEnabled;
     SocketElement* WskWeb;

@@ -4,6 +4,7 @@
 #include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/OneShotTest.h"
+#include "platform/PlainText.h"
 #include "platform/gui/MessageBoxes.h"
 #include "shell/AppVersion.h"
 
@@ -13,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -44,8 +44,8 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     , TextDisplayName(named(new QLineEdit, "TextDisplayName"))
     , TextIPAddress(named(new QLineEdit, "TextIPAddress"))
     , TextPort(named(new QLineEdit(DesignTexts::defaultPort()), "TextPort"))
-    , TextPostData(named(new QPlainTextEdit, "TextPostData"))
-    , TextReplyData(named(new QPlainTextEdit, "TextReplyData"))
+    , TextPostData(named(new MultiLineText, "TextPostData"))
+    , TextReplyData(named(new MultiLineText, "TextReplyData"))
     , CheckInUse(named(new QCheckBox(QStringLiteral("启用监控")), "CheckInUse"))
     , CmdAuto(button(QStringLiteral("加载模版"), "CmdAuto"))
     , CmdTest(button(QStringLiteral("测试"), "CmdTest"))
@@ -55,13 +55,14 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     , TimerWsk(named(new QTimer(this), "TimerWsk"))
     , m_buttonRow(new QHBoxLayout)
     , m_test(new OneShotTest(
-          *TextReplyData, [this] { return MultiLineText::text(*TextPostData); }, false, this)) {
+          *TextReplyData, [this] { return TextPostData->text(); }, false, this)) {
     setWindowTitle(title);
     setModal(true);
-    MultiLineText::setText(*TextPostData, DesignTexts::defaultRequest());
-    MultiLineText::setText(*TextReplyData, DesignTexts::defaultReply());
+    TextPostData->setText(DesignTexts::defaultRequest());
+    TextReplyData->setText(DesignTexts::defaultReply());
     CheckInUse->setChecked(true);
     lb_WskState->setStyleSheet(QStringLiteral("color: red"));
+    lb_WskState->setTextFormat(Qt::PlainText); // it names the address as typed
     TextPort->setMaximumWidth(120);
 
     auto* portRow = new QHBoxLayout;
@@ -103,8 +104,8 @@ ServerRecord ServerEditor::fields() const {
     server.displayName = TextDisplayName->text();
     server.ipAddress = TextIPAddress->text();
     server.port = TextPort->text();
-    server.postData = MultiLineText::text(*TextPostData);
-    server.replyData = MultiLineText::text(*TextReplyData);
+    server.postData = TextPostData->text();
+    server.replyData = TextReplyData->text();
     server.inUse = CheckInUse->isChecked();
     return server;
 }
@@ -113,8 +114,8 @@ void ServerEditor::setFields(const ServerRecord& server) {
     TextDisplayName->setText(server.displayName);
     TextIPAddress->setText(server.ipAddress);
     TextPort->setText(server.port);
-    MultiLineText::setText(*TextPostData, server.postData);
-    MultiLineText::setText(*TextReplyData, server.replyData);
+    TextPostData->setText(server.postData);
+    TextReplyData->setText(server.replyData);
     CheckInUse->setChecked(server.inUse);
 }
 
@@ -137,9 +138,10 @@ void ServerEditor::CmdAuto_Click() {
         TextPort->setToolTip(QStringLiteral("数据库中无该端口信息"));
         return;
     }
-    MultiLineText::setText(*TextPostData, found->postData);
-    MultiLineText::setText(*TextReplyData, found->replyData);
-    TextPort->setToolTip(QStringLiteral("端口类型[") + found->serverType + QLatin1Char(']'));
+    TextPostData->setText(found->postData);
+    TextReplyData->setText(found->replyData);
+    TextPort->setToolTip(
+        PlainText::asRichText(QStringLiteral("端口类型[") + found->serverType + QLatin1Char(']')));
 }
 
 void ServerEditor::CmdTest_Click() {

@@ -4,13 +4,13 @@
 
 #include <QDialog>
 
+class MultiLineText;
 class OneShotTest;
 class QCheckBox;
 class QGroupBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
 class QTimer;
 
@@ -30,7 +30,7 @@ signals:
 protected:
     ServerEditor(const QString& title, QWidget* parent);
 
-    // The fields as typed (multi-line texts with CR LF line breaks).
+    // The fields as typed; a multi-line text not edited is returned as it was set.
     ServerRecord fields() const;
     void setFields(const ServerRecord& server);
     // Name and address must not be empty; tells the user and focuses the field otherwise.
@@ -41,8 +41,8 @@ protected:
     QLineEdit* TextDisplayName;
     QLineEdit* TextIPAddress;
     QLineEdit* TextPort;
-    QPlainTextEdit* TextPostData;
-    QPlainTextEdit* TextReplyData;
+    MultiLineText* TextPostData;
+    MultiLineText* TextReplyData;
     QCheckBox* CheckInUse;
     QPushButton* CmdAuto;
     QPushButton* CmdTest;

@@ -49,6 +49,9 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     ComboSkin->setEditable(true);
     ComboSkin->setInsertPolicy(QComboBox::NoInsert);
     CheckSnd = named(new QCheckBox(QStringLiteral("新消息播放提示音")), "CheckSnd");
+    CheckHistory = named(new QCheckBox(QStringLiteral("记录历史数据")), "CheckHistory");
+    TextHistRawDays = named(new QLineEdit(QStringLiteral("7")), "TextHistRawDays");
+    TextHistDays = named(new QLineEdit(QStringLiteral("400")), "TextHistDays");
     CmdSave = named(new QPushButton(QStringLiteral("保存")), "CmdSave");
     CmdCancel = named(new QPushButton(QStringLiteral("取消")), "CmdCancel");
     CmdSave->setDefault(true);
@@ -60,6 +63,10 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     fields->addRow(buddyLabel(QStringLiteral("SOCKET超时:"), TextTimeOut), TextTimeOut);
     fields->addRow(buddyLabel(QStringLiteral("系统默认皮肤:"), ComboSkin), ComboSkin);
     fields->addRow(CheckSnd);
+    fields->addRow(CheckHistory);
+    fields->addRow(buddyLabel(QStringLiteral("原始数据保留天数:"), TextHistRawDays),
+                   TextHistRawDays);
+    fields->addRow(buddyLabel(QStringLiteral("历史数据保留天数:"), TextHistDays), TextHistDays);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -89,7 +96,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
 
 void FormSetup::SkinList() {
     ComboSkin->clear();
-    const std::optional<QStringList> files = SkinFolder::SkinFiles(SkinFolder::path());
+    const std::optional<QStringList> files = SkinFolder::SkinFiles();
     if (files)
         ComboSkin->addItems(*files);
     else
@@ -115,6 +122,9 @@ void FormSetup::loadINI() {
     default: // the box stays as it was
         break;
     }
+    CheckHistory->setChecked(m_settings.History != 0);
+    TextHistRawDays->setText(QString::number(m_settings.HistRawDays));
+    TextHistDays->setText(QString::number(m_settings.HistDays));
     ComboSkin->setEditText(ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
                                                     QStringLiteral("skinh.she")));
 }
@@ -129,16 +139,17 @@ void FormSetup::ComboSkin_Change(const QString& text) {
 
 void FormSetup::preview(const QString& skinName) {
     if (!skinName.isEmpty())
-        m_skins.attachFile(SkinFolder::path() + skinName);
+        m_skins.attachFile(SkinFolder::filePath(skinName));
 }
 
 void FormSetup::CmdSave_Click() {
     const QString title = QStringLiteral("保存配置文件失败！");
     QString error;
-    const std::optional<SetupValues> values =
-        SetupValues::parse({TextTimerN->text(), TextReplyLim->text(), TextPingLim->text(),
-                            TextTimeOut->text(), soundSwitch(), ComboSkin->currentText()},
-                           error);
+    const std::optional<SetupValues> values = SetupValues::parse(
+        {TextTimerN->text(), TextReplyLim->text(), TextPingLim->text(), TextTimeOut->text(),
+         soundSwitch(), ComboSkin->currentText(), CheckHistory->isChecked() ? 1 : 0,
+         TextHistRawDays->text(), TextHistDays->text()},
+        error);
     if (!values) {
         MessageBoxes::show(this, QMessageBox::Critical, title, error);
         return;

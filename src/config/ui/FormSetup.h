@@ -35,6 +35,9 @@ public:
     QLineEdit* TextTimeOut = nullptr;
     QComboBox* ComboSkin = nullptr;
     QCheckBox* CheckSnd = nullptr;
+    QCheckBox* CheckHistory = nullptr;
+    QLineEdit* TextHistRawDays = nullptr;
+    QLineEdit* TextHistDays = nullptr;
     QPushButton* CmdSave = nullptr;
     QPushButton* CmdCancel = nullptr;
 

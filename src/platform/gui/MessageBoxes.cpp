@@ -31,11 +31,19 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const 
         seam().shown.append({icon, title, text});
         return seam().answers.isEmpty() ? firstButton(buttons) : seam().answers.dequeue();
     }
-    QMessageBox box(icon, title, text, buttons, parent);
+    auto box = makeBox(parent, icon, title, text, buttons);
     // Modal to its window only: the tray icon stays live while a box is open.
     if (parent)
-        box.setWindowModality(Qt::WindowModal);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+        box->setWindowModality(Qt::WindowModal);
+    return static_cast<QMessageBox::StandardButton>(box->exec());
+}
+
+std::unique_ptr<QMessageBox> makeBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
+                                     const QString& text, QMessageBox::StandardButtons buttons) {
+    auto box = std::make_unique<QMessageBox>(icon, title, QString(), buttons, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    return box;
 }
 
 void setTestMode(bool enabled) {

@@ -1,5 +1,7 @@
 #include "platform/gui/SystemTrayIcon.h"
 
+#include "platform/PlainText.h"
+
 #include <QApplication>
 #include <QWidget>
 #include <algorithm>
@@ -29,16 +31,25 @@ int SystemTrayIcon::mouseMessageFor(QSystemTrayIcon::ActivationReason reason,
     return 0;
 }
 
-// Only the X11 embedding tray, which Qt draws with a widget of its own,
-// tells double clicks apart; StatusNotifierItem trays report single clicks.
-bool SystemTrayIcon::trayReportsDoubleClicks() {
+QString SystemTrayIcon::tipFor(const QString& tip, bool drawnByQt) {
+    return drawnByQt ? PlainText::asRichText(tip) : tip;
+}
+
+QString SystemTrayIcon::balloonTextFor(const QString& text, bool drawnByQt) {
+    return drawnByQt ? text : text.toHtmlEscaped();
+}
+
+// The X11 embedding tray, which Qt draws with a widget of its own once the
+// icon is shown. Only it tells double clicks apart; StatusNotifierItem
+// trays report single clicks.
+bool SystemTrayIcon::drawnByQt() {
     const auto widgets = QApplication::topLevelWidgets();
     return std::any_of(widgets.cbegin(), widgets.cend(),
                        [](const QWidget* w) { return w->inherits("QSystemTrayIconSys"); });
 }
 
 void SystemTrayIcon::onActivated(QSystemTrayIcon::ActivationReason reason) {
-    if (const int message = mouseMessageFor(reason, trayReportsDoubleClicks()))
+    if (const int message = mouseMessageFor(reason, drawnByQt()))
         emit mouseMessage(message);
 }
 
@@ -48,13 +59,19 @@ bool SystemTrayIcon::isAvailable() const {
 
 void SystemTrayIcon::add(const QIcon& icon, const QString& tip) {
     setIcon(icon);
-    m_icon.setToolTip(tip);
+    m_tip = tip;
     if (isAvailable())
         m_icon.show();
+    showTip(); // after show: only then is it known who draws the tray
 }
 
 void SystemTrayIcon::setTip(const QString& tip) {
-    m_icon.setToolTip(tip);
+    m_tip = tip;
+    showTip();
+}
+
+void SystemTrayIcon::showTip() {
+    m_icon.setToolTip(tipFor(m_tip, drawnByQt()));
 }
 
 // A tray entry without a picture would be invisible: the program's own
@@ -65,9 +82,13 @@ void SystemTrayIcon::setIcon(const QIcon& icon) {
 
 void SystemTrayIcon::showBalloon(const QString& title, const QString& text) {
     if (m_icon.isVisible())
-        m_icon.showMessage(title, text, QSystemTrayIcon::Information);
+        m_icon.showMessage(title, balloonTextFor(text, drawnByQt()), QSystemTrayIcon::Information);
 }
 
 void SystemTrayIcon::remove() {
     m_icon.hide();
+}
+
+void SystemTrayIcon::setContextMenu(QMenu* menu) {
+    m_icon.setContextMenu(menu);
 }

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "history/HistoryStore.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+// What the history window shows of one server, read through a connection of
+// its own: the points of the chart, at most one per pixel, and the figures
+// beside it. Ranges shorter than 30 days are read from the raw results;
+// longer ones from the 5-minute aggregates (plus the raw results not yet
+// aggregated), so their 95th percentile is an estimate.
+class HistoryQuery final {
+    Q_DISABLE_COPY_MOVE(HistoryQuery)
+public:
+    enum class Range { Hour, Day, Week, Month, Year };
+    static constexpr std::array<Range, 5> Ranges = {Range::Hour, Range::Day, Range::Week,
+                                                    Range::Month, Range::Year};
+    static qint64 rangeMs(Range range);
+    static QString rangeName(Range range);
+
+    struct Point {
+        qint64 timeUtcMs = 0;
+        std::optional<qint32> replyMs; // mean of the replies in the point
+        std::optional<qint32> echoMs;  // mean of the answered echoes
+        qint32 faults = 0;
+        qint32 lost = 0;
+    };
+    struct Figures {
+        qint32 min = 0, mean = 0, max = 0, p95 = 0;
+    };
+    struct Report {
+        qint64 serverId = 0;
+        Range range = Range::Hour;
+        qint64 fromUtcMs = 0, toUtcMs = 0;
+        bool aggregated = false;
+        QList<Point> points;
+        QList<ProbeOutcome> raw;             // the range's results, when read raw
+        QList<HistoryStore::Bucket> buckets; // its aggregates otherwise
+        std::optional<Figures> reply, echo;  // none without a value
+        qint32 results = 0, faults = 0, echoes = 0, lost = 0;
+        std::array<std::optional<double>, 3> availability; // 24 h, 7 d, 30 d, in %
+    };
+
+    explicit HistoryQuery(const QString& path);
+    ~HistoryQuery();
+    bool isOpen() const;
+
+    Report load(qint64 serverId, Range range, qint64 nowUtcMs, int maxPoints) const;
+
+    // The figures beside the chart, one a line.
+    static QStringList summaryLines(const Report& report);
+    // The range as CSV: a header row, then one row per result (raw) or per
+    // 5-minute bucket (aggregates), times in ISO 8601 UTC.
+    QString csv(const Report& report) const;
+
+private:
+    std::optional<double> availability(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
+                                       qint64 aggregatedUntil) const;
+
+    HistoryStore m_store;
+};

@@ -1,0 +1,77 @@
+#include "history/HistoryWriter.h"
+
+#include "history/HistoryStore.h"
+
+#include <QDir>
+
+HistoryWriter::HistoryWriter(QObject* parent)
+    : QObject(parent) {}
+
+HistoryWriter::~HistoryWriter() = default;
+
+void HistoryWriter::open(const QString& path, qint64 nowUtcMs, int rawDays, int keepDays) {
+    m_store = std::make_unique<HistoryStore>(
+        QStringLiteral("HistoryWriter%1").arg(reinterpret_cast<quintptr>(this)));
+    if (!m_store->open(path)) {
+        m_failed = true;
+        const QString message = m_store->message();
+        m_store.reset();
+        emit failed(message);
+        return;
+    }
+    if (!m_store->message().isEmpty())
+        emit notice(m_store->message());
+    maintain(nowUtcMs, rawDays, keepDays);
+}
+
+void HistoryWriter::write(const QList<ProbeOutcome>& outcomes) {
+    if (m_failed || !m_store || outcomes.isEmpty())
+        return;
+    if (!m_store->append(outcomes)) {
+        fail(m_store->message());
+        return;
+    }
+    for (const ProbeOutcome& outcome : outcomes) {
+        qint64& latest = m_latest[outcome.serverId];
+        latest = qMax(latest, outcome.timeUtcMs);
+    }
+}
+
+void HistoryWriter::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
+    if (m_failed || !m_store)
+        return;
+    // The first run after opening goes over the whole file; later runs only
+    // over the servers with results since the last aggregation.
+    std::optional<QList<qint64>> servers;
+    if (m_maintained) {
+        const qint64 since = m_store->aggregatedUntil();
+        servers.emplace();
+        for (auto latest = m_latest.cbegin(); latest != m_latest.cend(); ++latest) {
+            if (latest.value() >= since)
+                servers->append(latest.key());
+        }
+    }
+    if (!m_store->maintain(nowUtcMs, rawDays, keepDays, servers)) {
+        fail(m_store->message());
+        return;
+    }
+    m_maintained = true;
+}
+
+void HistoryWriter::deleteServer(qint64 serverId) {
+    m_latest.remove(serverId);
+    if (m_store)
+        m_store->deleteServer(serverId);
+}
+
+void HistoryWriter::close() {
+    m_store.reset();
+}
+
+void HistoryWriter::fail(const QString& reason) {
+    m_failed = true;
+    const QString path = m_store ? QDir::toNativeSeparators(m_store->path()) : QString();
+    m_store.reset();
+    emit failed(QStringLiteral("无法写入历史记录文件 %1：%2，历史记录已停止，监控照常进行。")
+                    .arg(path, reason));
+}

@@ -1,0 +1,3 @@
+#include "platform/DesktopNotifications.h"
+
+// The interface has no code of its own; this file gives its meta-object a home.

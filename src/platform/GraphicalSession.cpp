@@ -1,0 +1,17 @@
+#include "platform/GraphicalSession.h"
+
+namespace GraphicalSession {
+
+bool available(const QProcessEnvironment& environment) {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (!environment.value(QString::fromLatin1(name)).isEmpty())
+            return true;
+    }
+    return false;
+}
+
+QString missingMessage() {
+    return QStringLiteral("无图形界面:请设置 DISPLAY 或 WAYLAND_DISPLAY");
+}
+
+} // namespace GraphicalSession

@@ -1,0 +1,61 @@
+#include "service/CommandLine.h"
+
+#include <QCommandLineParser>
+
+QString CommandLine::versionText() {
+    return QStringLiteral("servermon ") + QStringLiteral(SERVERMON_VERSION);
+}
+
+CommandLine CommandLine::parse(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("青岚服务器监控:定时检测服务器的 TCP 服务与 PING"));
+    // Qt's own help option would list Qt's window-system options, which are
+    // not read here.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("显示本帮助并退出"));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("显示版本并退出"));
+    const QCommandLineOption portable(QStringLiteral("portable"),
+                                      QStringLiteral("便携模式:所有文件都放在程序所在的文件夹"));
+    const QCommandLineOption configDir(QStringLiteral("config-dir"),
+                                       QStringLiteral("设置、服务器列表和用户皮肤放在 <文件夹> 中"),
+                                       QStringLiteral("文件夹"));
+    parser.addOption(help);
+    parser.addOption(version);
+    parser.addOption(portable);
+    parser.addOption(configDir);
+
+    CommandLine result;
+    if (!parser.parse(arguments)) {
+        result.m_action = Action::Fail;
+        result.m_output = parser.errorText() + QLatin1Char('\n');
+        return result;
+    }
+    if (parser.isSet(help)) {
+        result.m_action = Action::PrintAndEnd;
+        // Without an application object Qt cannot name the program itself.
+        result.m_output = parser.helpText().replace(
+            QStringLiteral("<executable_name>"), arguments.value(0, QStringLiteral("servermon")));
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.m_action = Action::PrintAndEnd;
+        result.m_output = versionText() + QLatin1Char('\n');
+        return result;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        result.m_action = Action::Fail;
+        result.m_output = QStringLiteral("多余的参数:") +
+                          parser.positionalArguments().join(QLatin1Char(' ')) + QLatin1Char('\n');
+        return result;
+    }
+    if (parser.isSet(configDir) && parser.value(configDir).isEmpty()) {
+        result.m_action = Action::Fail;
+        result.m_output = QStringLiteral("--config-dir 需要一个文件夹\n");
+        return result;
+    }
+    result.m_choice.portable = parser.isSet(portable);
+    result.m_choice.configDir = parser.value(configDir);
+    return result;
+}

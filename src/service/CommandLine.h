@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/AppPaths.h"
+
+#include <QString>
+#include <QStringList>
+
+// The program's command line, read before any window system is touched, so
+// --help and --version work without a display.
+class CommandLine final {
+public:
+    enum class Action {
+        Run,         // start the program
+        PrintAndEnd, // print output() to standard output and end successfully
+        Fail,        // print output() to standard error and end with exitCode()
+    };
+
+    static CommandLine parse(const QStringList& arguments);
+
+    Action action() const { return m_action; }
+    QString output() const { return m_output; }
+    int exitCode() const { return m_action == Action::Fail ? 2 : 0; }
+    // Where the files live, as the options chose.
+    AppPaths::Choice pathChoice() const { return m_choice; }
+
+    // "servermon 1.0.28"
+    static QString versionText();
+
+private:
+    Action m_action = Action::Run;
+    QString m_output;
+    AppPaths::Choice m_choice;
+};

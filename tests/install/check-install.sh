@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Installs a build into a temporary prefix and checks what lands there, file
+# by file: nothing missing, nothing extra, the desktop entry and metainfo
+# valid, one desktop id everywhere, icons of the sizes their folders say.
+#   tests/install/check-install.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "${1:?usage: check-install.sh BUILD_DIR}" && pwd)
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+desktop_files=("$prefix"/share/applications/*.desktop)
+[[ ${#desktop_files[@]} -eq 1 && -f ${desktop_files[0]} ]] || {
+    echo "FAIL: expected exactly one desktop entry" >&2
+    exit 1
+}
+id=$(basename "${desktop_files[0]}" .desktop)
+[[ $id =~ ^[a-z0-9]+(\.[a-z0-9_-]+){2,}$ ]] || fail "desktop id $id is not reverse-DNS"
+
+expected=(
+    bin/servermon
+    "share/applications/$id.desktop"
+    "share/metainfo/$id.metainfo.xml"
+    "share/icons/hicolor/scalable/apps/$id.svg"
+    share/man/man1/servermon.1.gz
+    share/doc/servermon/copyright
+    share/doc/servermon/changelog.gz
+    share/servermon/Sound/NewMessage.wav
+)
+for size in 16 22 24 32 48 64 128 256; do
+    expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
+done
+for skin in "$source_dir"/resources/Skin/*; do
+    expected+=("share/servermon/Skin/$(basename "$skin")")
+done
+diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$prefix" && find . -type f -printf '%P\n' | sort) ||
+    fail "installed files differ from the expected list (< expected, > installed)"
+
+[[ -x $prefix/bin/servermon ]] || fail "bin/servermon is not executable"
+version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/servermon" --version) ||
+    fail "servermon --version failed"
+[[ $version =~ ^servermon\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "unexpected version line: $version"
+version=${version#servermon }
+
+for skin in "$source_dir"/resources/Skin/*; do
+    cmp -s "$skin" "$prefix/share/servermon/Skin/$(basename "$skin")" || fail "skin $skin differs"
+done
+cmp -s "$source_dir/resources/Sound/NewMessage.wav" "$prefix/share/servermon/Sound/NewMessage.wav" ||
+    fail "alert sound differs"
+
+desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
+grep -qx "Icon=$id" "$prefix/share/applications/$id.desktop" || fail "desktop entry icon is not $id"
+grep -qx "Exec=servermon" "$prefix/share/applications/$id.desktop" || fail "desktop entry Exec"
+
+metainfo=$prefix/share/metainfo/$id.metainfo.xml
+appstreamcli validate --no-net "$metainfo" >/dev/null || {
+    appstreamcli validate --no-net "$metainfo" >&2 || true
+    fail "appstreamcli validate"
+}
+grep -q "<id>$id</id>" "$metainfo" || fail "metainfo id is not $id"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
+    fail "metainfo launchable is not $id.desktop"
+grep -q "<project_license>GPL-3.0-or-later</project_license>" "$metainfo" || fail "metainfo licence"
+grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo release is not $version"
+# The program names itself with the same id (desktop file name, icon name).
+python3 -c 'import sys; sys.exit(sys.argv[2].encode("utf-16-le") not in open(sys.argv[1], "rb").read())' \
+    "$prefix/bin/servermon" "$id" || fail "the program does not carry the id $id"
+
+for size in 16 22 24 32 48 64 128 256; do
+    png=$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png
+    actual=$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); assert d[:8]==b"\x89PNG\r\n\x1a\n"; print("%dx%d" % struct.unpack(">II", d[16:24]))' "$png") ||
+        fail "$png is no PNG"
+    [[ $actual == "${size}x${size}" ]] || fail "$png is $actual"
+done
+grep -q "<svg" "$prefix/share/icons/hicolor/scalable/apps/$id.svg" || fail "scalable icon is no SVG"
+
+gzip -t "$prefix/share/man/man1/servermon.1.gz" "$prefix/share/doc/servermon/changelog.gz" ||
+    fail "compressed documentation"
+zcat "$prefix/share/man/man1/servermon.1.gz" | grep -q "^\.TH SERVERMON 1 .*servermon $version" ||
+    fail "manual page header"
+zcat "$prefix/share/doc/servermon/changelog.gz" | head -n 1 | grep -q "^servermon ($version) " ||
+    fail "changelog does not begin with version $version"
+copyright=$prefix/share/doc/servermon/copyright
+head -n 1 "$copyright" | grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ||
+    fail "copyright is not in the machine-readable format"
+grep -q "^License: GPL-3.0-or-later" "$copyright" || fail "copyright licence"
+grep -q "/usr/share/common-licenses/GPL-3" "$copyright" || fail "copyright refers to common-licenses"
+
+if ((failures > 0)); then
+    echo "$failures check(s) failed" >&2
+    exit 1
+fi
+echo "install: ${#expected[@]} files checked"

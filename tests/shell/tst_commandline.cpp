@@ -1,0 +1,183 @@
+#include "platform/AppPaths.h"
+#include "platform/SingleInstance.h"
+#include "service/CommandLine.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int ProcessWaitMs = 20000;
+
+// The program as built, run as a child process.
+QString programFile() {
+    return qEnvironmentVariable("SERVERMON_BINARY");
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run runProgram(const QStringList& arguments, const QProcessEnvironment& environment) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(programFile(), arguments);
+    Run run;
+    if (!process.waitForFinished(ProcessWaitMs)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+// The environment of a session without any desktop.
+QProcessEnvironment withoutDisplay() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    return environment;
+}
+
+// This executable started with "--hold-instance LOCK" stands in for a running
+// copy: it holds the lock, prints "claimed", and prints "shown" whenever a
+// later start asks it to show its window.
+int holdInstance(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    SingleInstance instance(QString::fromLocal8Bit(argv[2]));
+    if (instance.claim() != SingleInstance::Claim::Claimed)
+        return 3;
+    QObject::connect(&instance, &SingleInstance::activationRequested, [] {
+        std::puts("shown");
+        std::fflush(stdout);
+    });
+    std::puts("claimed");
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
+} // namespace
+
+class TestCommandLine final : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY(QFileInfo(programFile()).isExecutable()); }
+
+    void parsesTheOptions_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<bool>("portable");
+        QTest::addColumn<QString>("configDir");
+        const int run = static_cast<int>(CommandLine::Action::Run);
+        const int print = static_cast<int>(CommandLine::Action::PrintAndEnd);
+        const int fail = static_cast<int>(CommandLine::Action::Fail);
+        QTest::newRow("nothing") << QStringList{} << run << false << QString();
+        QTest::newRow("portable") << QStringList{"--portable"} << run << true << QString();
+        QTest::newRow("config dir") << QStringList{"--config-dir", "run"} << run << false << "run";
+        QTest::newRow("config dir with =")
+            << QStringList{"--config-dir=/tmp/x"} << run << false << "/tmp/x";
+        QTest::newRow("both") << QStringList{"--portable", "--config-dir", "d"} << run << true
+                              << "d";
+        QTest::newRow("help wins")
+            << QStringList{"--portable", "-h"} << print << false << QString();
+        QTest::newRow("version") << QStringList{"-v"} << print << false << QString();
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << fail << false << QString();
+        QTest::newRow("config dir without folder")
+            << QStringList{"--config-dir"} << fail << false << QString();
+        QTest::newRow("empty config dir")
+            << QStringList{"--config-dir", ""} << fail << false << QString();
+        QTest::newRow("stray argument") << QStringList{"servers.db"} << fail << false << QString();
+    }
+    void parsesTheOptions() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(bool, portable);
+        QFETCH(QString, configDir);
+        const CommandLine line = CommandLine::parse(QStringList{"servermon"} + arguments);
+        QCOMPARE(static_cast<int>(line.action()), action);
+        QCOMPARE(line.exitCode(), line.action() == CommandLine::Action::Fail ? 2 : 0);
+        if (line.action() == CommandLine::Action::Run) {
+            QCOMPARE(line.pathChoice().portable, portable);
+            QCOMPARE(line.pathChoice().configDir, configDir);
+        } else {
+            QVERIFY(!line.output().isEmpty());
+        }
+    }
+
+    // Options that need no window work without any display.
+    void helpAndVersionNeedNoDisplay() {
+        const Run version = runProgram({QStringLiteral("--version")}, withoutDisplay());
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out, QStringLiteral("servermon 1.0.28\n"));
+        QCOMPARE(version.err, QString());
+
+        const Run help = runProgram({QStringLiteral("--help")}, withoutDisplay());
+        QCOMPARE(help.exitCode, 0);
+        for (const char* option : {"--help", "--version", "--portable", "--config-dir"})
+            QVERIFY2(help.out.contains(QLatin1String(option)), option);
+        QVERIFY(help.out.startsWith(QStringLiteral("Usage: ") + programFile()));
+        QVERIFY(!help.out.contains(QStringLiteral("--help-all")));
+    }
+
+    void mistakesEndWithAMessage() {
+        const Run unknown = runProgram({QStringLiteral("--bogus")}, withoutDisplay());
+        QCOMPARE(unknown.exitCode, 2);
+        QVERIFY(unknown.err.contains(QStringLiteral("bogus")));
+        QCOMPARE(unknown.out, QString());
+    }
+
+    void withoutADisplayOneLineAndFailure() {
+        QTemporaryDir config;
+        const Run run =
+            runProgram({QStringLiteral("--config-dir"), config.path()}, withoutDisplay());
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, QStringLiteral("无图形界面:请设置 DISPLAY 或 WAYLAND_DISPLAY\n"));
+        // It ended before touching the folder.
+        QVERIFY(QDir(config.path()).isEmpty());
+    }
+
+    // A second start on a folder in use asks the running copy to show its
+    // window and ends; another folder is no concern of it.
+    void aSecondStartShowsTheFirstAndEnds() {
+        QTemporaryDir config;
+        const QString lock =
+            AppPaths::decide(QCoreApplication::applicationDirPath(), {false, config.path()})
+                .instanceLockFile();
+        QProcess first;
+        first.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--hold-instance"), lock});
+        QTRY_VERIFY_WITH_TIMEOUT(first.canReadLine(), ProcessWaitMs);
+        QCOMPARE(first.readLine(), QByteArray("claimed\n"));
+
+        QProcessEnvironment offscreen = QProcessEnvironment::systemEnvironment();
+        offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        const Run second = runProgram({QStringLiteral("--config-dir"), config.path()}, offscreen);
+        QCOMPARE(second.exitCode, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(first.canReadLine(), ProcessWaitMs);
+        QCOMPARE(first.readLine(), QByteArray("shown\n"));
+        // The second start made nothing of its own there.
+        QVERIFY(!QFileInfo::exists(config.filePath(QStringLiteral("ServerList.db"))));
+        QCOMPARE(first.state(), QProcess::Running);
+        first.kill();
+        QVERIFY(first.waitForFinished(ProcessWaitMs));
+    }
+};
+
+int main(int argc, char* argv[]) {
+    if (argc == 3 && qstrcmp(argv[1], "--hold-instance") == 0)
+        return holdInstance(argc, argv);
+    QApplication app(argc, argv);
+    TestCommandLine test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_commandline.moc"
