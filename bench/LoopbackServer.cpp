@@ -32,7 +32,7 @@ const char* LoopbackServer::reply() {
     return "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nOK";
 }
 
-LoopbackServer::LoopbackServer(int addressCount, int portsPerAddress) {
+LoopbackServer::LoopbackServer(int addressCount, int portsPerAddress, const std::string& prefix) {
     m_epoll = epoll_create1(EPOLL_CLOEXEC);
     m_wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     epoll_event wake{};
@@ -40,7 +40,7 @@ LoopbackServer::LoopbackServer(int addressCount, int portsPerAddress) {
     wake.data.fd = m_wake;
     epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_wake, &wake);
     for (int a = 1; a <= addressCount; ++a) {
-        const std::string address = "127.0.0." + std::to_string(a);
+        const std::string address = prefix + std::to_string(a);
         for (int p = 0; p < portsPerAddress; ++p) {
             uint16_t port = 0;
             const int fd = listenOn(address, port);

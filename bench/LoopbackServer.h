@@ -8,7 +8,7 @@
 
 // A small HTTP-like server on several loopback addresses and ports, driven by
 // one epoll thread: every connection that sends something gets a short
-// "HTTP/1.0 200 OK" reply and is closed.
+// "HTTP/1.0 200 OK" reply and is closed. The addresses are prefix + 1, 2, ...
 class LoopbackServer final {
 public:
     struct Endpoint {
@@ -16,7 +16,7 @@ public:
         uint16_t port;
     };
 
-    LoopbackServer(int addressCount, int portsPerAddress);
+    LoopbackServer(int addressCount, int portsPerAddress, const std::string& prefix = "127.0.0.");
     ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;

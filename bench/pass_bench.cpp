@@ -1,7 +1,11 @@
 // Measures the cost of a monitoring pass over N rows of loopback servers,
-// against a minimal poll() loop and against process-per-check peer tools,
-// and what recording the results in the history adds.
-//   pass_bench [--rows N] [--repeats K] [--no-peers] [--summary]
+// against a minimal poll() loop and against process-per-check peer tools;
+// how long events wait during a pass, a reload of the list and a sort; what
+// recording the results in the history adds; and, with --silent S, a whole
+// pass in which S hosts never answer an echo, beside fping over the same
+// hosts.
+//   pass_bench [--rows N] [--repeats K] [--no-peers] [--summary] [--silent S]
+//              [--key-figures]
 #include "LoopbackServer.h"
 #include "PeerTimer.h"
 #include "PollFloor.h"
@@ -13,6 +17,7 @@
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/TextSortProxyModel.h"
 #include "platform/FileLimit.h"
 #include "platform/SystemClock.h"
 
@@ -20,13 +25,14 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QSortFilterProxyModel>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <unistd.h>
 
 namespace {
@@ -40,6 +46,8 @@ struct Options {
     int repeats = 3;
     bool peers = true;
     bool summary = false;
+    int silent = 0;
+    bool keyFigures = false;
 };
 
 Options parseOptions(const QStringList& arguments) {
@@ -54,17 +62,29 @@ Options parseOptions(const QStringList& arguments) {
             options.peers = false;
         else if (argument == QLatin1String("--summary"))
             options.summary = true;
+        else if (argument == QLatin1String("--silent") && i + 1 < arguments.size())
+            options.silent = std::clamp(arguments.at(++i).toInt(), 0, 250);
+        else if (argument == QLatin1String("--key-figures"))
+            options.keyFigures = true;
     }
     return options;
 }
 
-// The TCP leg alone: every echo answers at once.
+// The TCP leg alone: every echo answers on the next turn of the event loop.
 class InstantEcho final : public EchoService {
 public:
-    long PingHost(const QString&, EchoReply& reply) override {
-        reply = EchoReply{};
-        return 0;
+    void PingHost(const QString&, QObject* context, Done done) override {
+        QMetaObject::invokeMethod(
+            &m_receiver,
+            [context = QPointer<QObject>(context), done = std::move(done)] {
+                if (context)
+                    done(0, EchoReply{});
+            },
+            Qt::QueuedConnection);
     }
+
+private:
+    QObject m_receiver;
 };
 
 // The history recorder, with the time the UI thread spends in it.
@@ -118,6 +138,8 @@ public:
     }
     double stopMaxLateMs() {
         m_timer.stop();
+        // A wait still going on when the meter stops counts too.
+        m_maxGapNs = std::max(m_maxGapNs, m_clock.nsecsElapsed() - m_last);
         return std::max(0.0, static_cast<double>(m_maxGapNs) / 1e6 - 1.0);
     }
 
@@ -163,32 +185,39 @@ struct PassResult {
     double maxStallMs = 0;
 };
 
-// One whole pass, from the preamble until the reply count reaches the row count.
-PassResult timePass(ServerMonitor& monitor, int rowCount) {
+// One pass, timed from the preamble until the reply count reaches the row
+// count (the TCP leg), or, for a whole pass, until its last echo completed
+// as well. Either way the pass has ended when this returns.
+PassResult timePass(ServerMonitor& monitor, int rowCount, bool wholePass = false) {
     StallMeter stalls;
     stalls.start();
     QElapsedTimer elapsed;
     elapsed.start();
     monitor.TimerProc_Timer();
-    while (monitor.passReplyCount() < rowCount && elapsed.elapsed() < 30000)
+    const auto done = [&] {
+        return monitor.passReplyCount() >= rowCount && (!wholePass || !monitor.isPassRunning());
+    };
+    while (!done() && elapsed.elapsed() < 30000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     PassResult result;
-    if (monitor.passReplyCount() >= rowCount)
+    if (done())
         result.micros = static_cast<double>(elapsed.nsecsElapsed()) / 1e3;
     result.maxStallMs = stalls.stopMaxLateMs();
+    while (monitor.isPassRunning() && elapsed.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     return result;
 }
 
 struct LegResult {
     double perRowUs = -1;
+    double passMs = -1;
     double maxStallMs = 0;
 };
 
 LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int repeats,
-                     ResultRecorder* recorder = nullptr,
+                     bool wholePass = false, ResultRecorder* recorder = nullptr,
                      const std::function<void()>& afterPass = {}) {
-    QSortFilterProxyModel listView;
-    listView.setDynamicSortFilter(false);
+    TextSortProxyModel listView;
     listView.setSourceModel(&rows);
     MonitorSettings settings;
     settings.iTimerN = 0; // every tick starts a pass
@@ -203,7 +232,7 @@ LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int 
     std::vector<double> perRow;
     LegResult leg;
     for (int i = 0; i < repeats; ++i) {
-        const PassResult pass = timePass(monitor, rowCount);
+        const PassResult pass = timePass(monitor, rowCount, wholePass);
         if (pass.micros < 0)
             return leg;
         perRow.push_back(pass.micros / rowCount);
@@ -213,16 +242,151 @@ LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int 
     }
     monitor.CmdStart_Click();
     leg.perRowUs = median(perRow);
+    leg.passMs = leg.perRowUs * rowCount / 1000;
     return leg;
 }
 
+// Runs step from the event loop and lets the loop turn a while longer: the
+// longest time an event waited meanwhile.
+double stallOf(const std::function<void()>& step) {
+    StallMeter stalls;
+    stalls.start();
+    QTimer::singleShot(0, step);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < 50)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    QCoreApplication::processEvents();
+    return stalls.stopMaxLateMs();
+}
+
+struct ListStalls {
+    double reloadMs = 0;
+    double sortMs = 0; // the longest over every column, both directions
+};
+
+// A reload of the whole list (its socket elements made anew with it), then a
+// sort by each column, as a header click does it, through the list view's
+// proxy.
+ListStalls measureListStalls(ServerRowModel& rows, const QList<ServerRecord>& records) {
+    TextSortProxyModel listView;
+    listView.setSourceModel(&rows);
+    MonitorSettings settings;
+    SystemClock clock;
+    InstantEcho echo;
+    SilentAlerts alerts;
+    const ServerMonitor monitor(rows, listView, settings, clock, echo, alerts);
+    ListStalls result;
+    result.reloadMs = stallOf([&] { ServerListLoader::LoadServerList(rows, records); });
+    for (int column = 0; column < rows.columnCount(); ++column) {
+        for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder})
+            result.sortMs = std::max(result.sortMs, stallOf([&] { listView.sort(column, order); }));
+    }
+    return result;
+}
+
+// Echoes that the benchmark's silent hosts never answer, lost at their real
+// 200 ms deadline; every other echo goes to the real service. Stands in
+// where no firewall rule drops the silent hosts' echo requests.
+class SilentHostsEcho final : public EchoService {
+public:
+    SilentHostsEcho(EchoService& real, QStringList silentHosts)
+        : m_real(real)
+        , m_silent(std::move(silentHosts)) {}
+    void PingHost(const QString& address, QObject* context, Done done) override {
+        if (!m_silent.contains(address)) {
+            m_real.PingHost(address, context, std::move(done));
+            return;
+        }
+        QTimer::singleShot(IcmpEchoService::EchoWaitMs, Qt::PreciseTimer, &m_receiver,
+                           [context = QPointer<QObject>(context), done = std::move(done)] {
+                               if (!context)
+                                   return;
+                               EchoReply reply;
+                               reply.status = 11010;
+                               done(-11010, reply);
+                           });
+    }
+
+private:
+    EchoService& m_real;
+    QStringList m_silent;
+    QObject m_receiver;
+};
+
+// Whether an echo to address is answered.
+bool echoAnswered(EchoService& echo, const QString& address) {
+    QObject context;
+    std::optional<long> result;
+    echo.PingHost(address, &context,
+                  [&result](long outcome, const EchoReply&) { result = outcome; });
+    while (!result)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return *result >= 0;
+}
+
+struct SilentResult {
+    double passMs = -1;
+    double fpingMs = -1;
+    bool firewall = false; // the silent hosts' echoes were dropped by a rule
+};
+
+// A whole pass (TCP and echo) over rows of which some go to hosts that never
+// answer an echo: the hosts 127.0.1.1 and up, whose echo requests the bench
+// script drops with an nftables rule; fping over the same hosts beside it.
+SilentResult measureSilentPass(int rowCount, int silentHosts, int repeats,
+                               const std::vector<LoopbackServer::Endpoint>& answering) {
+    LoopbackServer silentServers(silentHosts, 1, "127.0.1.");
+    std::vector<LoopbackServer::Endpoint> rows;
+    QStringList silent;
+    for (const auto& endpoint : silentServers.endpoints())
+        silent << QString::fromStdString(endpoint.address);
+    const int stride = std::max(1, rowCount / silentHosts);
+    for (int i = 0; i < rowCount; ++i) {
+        const int host = i / stride;
+        rows.push_back(i % stride == 0 && host < silentHosts
+                           ? silentServers.endpoints()[static_cast<size_t>(host)]
+                           : answering[static_cast<size_t>(i) % answering.size()]);
+    }
+    SilentResult result;
+    IcmpEchoService icmp;
+    if (!echoAnswered(icmp, QStringLiteral("127.0.0.1")))
+        return result; // no echo at all here
+    result.firewall = !echoAnswered(icmp, silent.front());
+    SilentHostsEcho emulated(icmp, silent);
+    EchoService& echo = result.firewall ? static_cast<EchoService&>(icmp) : emulated;
+    ServerRowModel model;
+    ServerListLoader::LoadServerList(model, benchRecords(rows));
+    result.passMs = measureLeg(model, echo, rowCount, repeats, true).passMs;
+
+    // fping takes each host once, however many rows name it.
+    std::vector<std::string> fping{"/usr/bin/fping", "-c1", "-t200", "-q"};
+    for (const auto& row : rows) {
+        if (std::find(fping.begin(), fping.end(), row.address) == fping.end())
+            fping.push_back(row.address);
+    }
+    std::vector<double> fpingRuns;
+    for (int i = 0; i < repeats; ++i)
+        fpingRuns.push_back(wallMillisOfRun(fping));
+    result.fpingMs = median(fpingRuns);
+    return result;
+}
+
+// Echoes to every row's host, one after another, each awaited.
 double echoPerCheckUs(EchoService& echo, const std::vector<LoopbackServer::Endpoint>& rows) {
     QElapsedTimer elapsed;
     elapsed.start();
     int answered = 0;
+    QObject context;
     for (const auto& row : rows) {
-        EchoReply reply;
-        answered += echo.PingHost(QString::fromStdString(row.address), reply) >= 0 ? 1 : 0;
+        bool done = false;
+        echo.PingHost(QString::fromStdString(row.address), &context,
+                      [&](long result, const EchoReply&) {
+                          answered += result >= 0 ? 1 : 0;
+                          done = true;
+                      });
+        while (!done)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     if (answered != static_cast<int>(rows.size()))
         return -1;
@@ -266,7 +430,7 @@ HistoryCost measureHistory(ServerRowModel& rows, EchoService& echo, int rowCount
         HistoryRecorder history(path, settings, clock);
         TimedRecorder timed(history);
         const LegResult leg =
-            measureLeg(rows, echo, rowCount, repeats, &timed, [&timed] { timed.flush(); });
+            measureLeg(rows, echo, rowCount, repeats, false, &timed, [&timed] { timed.flush(); });
         if (leg.perRowUs < 0)
             return cost;
         QEventLoop written;
@@ -304,6 +468,7 @@ int main(int argc, char* argv[]) {
     const long before = residentBytes();
     ServerListLoader::LoadServerList(model, benchRecords(rows));
     const double bytesPerRow = static_cast<double>(residentBytes() - before) / options.rows;
+    const ListStalls listStalls = measureListStalls(model, benchRecords(rows));
 
     InstantEcho instant;
     const LegResult tcp = measureLeg(model, instant, options.rows, options.repeats);
@@ -330,8 +495,10 @@ int main(int argc, char* argv[]) {
                     echoUs);
     std::printf("  %-28s %.1f us per row, ours/floor %.2f\n", "poll() floor", floorUs,
                 tcp.perRowUs / floorUs);
-    std::printf("  %-28s %.2f ms\n", "longest event wait",
-                std::max(tcp.maxStallMs, both.maxStallMs));
+    const double passStallMs = std::max(tcp.maxStallMs, both.maxStallMs);
+    const double stallMs = std::max({passStallMs, listStalls.reloadMs, listStalls.sortMs});
+    std::printf("  %-28s %.2f ms (pass %.2f, reload %.2f, sort %.2f)\n", "longest event wait",
+                stallMs, passStallMs, listStalls.reloadMs, listStalls.sortMs);
     std::printf("  %-28s %.0f bytes\n", "memory per loaded row", bytesPerRow);
     std::printf("  %-28s %.2f us per row on the UI thread, %.1f bytes per stored result\n",
                 "history", history.usPerRow, history.bytesPerResult);
@@ -344,12 +511,38 @@ int main(int argc, char* argv[]) {
         printRatio("check_tcp", checkTcpUs, tcp.perRowUs);
         printRatio("fping -c1", fpingUs, echoUs);
     }
-    if (options.summary)
+    SilentResult silent;
+    if (options.silent > 0) {
+        silent = measureSilentPass(options.rows, options.silent, options.repeats, rows);
+        if (silent.passMs < 0) {
+            std::printf("  %-28s skipped (ICMP echo not permitted here)\n", "silent hosts");
+        } else {
+            std::printf("  %-28s %.1f ms for %d rows, %d hosts never answer (%s)\n",
+                        "whole pass, silent hosts", silent.passMs, options.rows, options.silent,
+                        silent.firewall ? "echo requests dropped by a firewall rule"
+                                        : "emulated: lost at a real 200 ms deadline");
+            if (silent.fpingMs < 0)
+                std::printf("  %-28s skipped (tool missing)\n", "fping -c1 -t200");
+            else
+                std::printf("  %-28s %.1f ms over the same hosts, each once\n", "fping -c1 -t200",
+                            silent.fpingMs);
+        }
+    }
+    if (options.summary) {
         std::printf("per-row us=%.1f floor_ratio=%.2f maxstall_ms=%.2f bytes_per_row=%.0f "
-                    "x_check_tcp=%.1f x_fping=%.1f history_us=%.2f history_bytes=%.1f\n",
-                    tcp.perRowUs, tcp.perRowUs / floorUs, std::max(tcp.maxStallMs, both.maxStallMs),
-                    bytesPerRow, checkTcpUs > 0 ? checkTcpUs / tcp.perRowUs : 0.0,
+                    "x_check_tcp=%.1f x_fping=%.1f history_us=%.2f history_bytes=%.1f",
+                    tcp.perRowUs, tcp.perRowUs / floorUs, stallMs, bytesPerRow,
+                    checkTcpUs > 0 ? checkTcpUs / tcp.perRowUs : 0.0,
                     fpingUs > 0 && echoUs > 0 ? fpingUs / echoUs : 0.0, history.usPerRow,
                     history.bytesPerResult);
+        if (options.silent > 0)
+            std::printf(" silent_pass_ms=%.0f", silent.passMs);
+        std::printf("\n");
+    }
+    if (options.keyFigures) {
+        const int thousands = options.rows / 1000;
+        std::printf("stall%dk_ms=%.2f floor_ratio%dk=%.2f\n", thousands, stallMs, thousands,
+                    tcp.perRowUs / floorUs);
+    }
     return tcp.perRowUs > 0 ? 0 : 1;
 }

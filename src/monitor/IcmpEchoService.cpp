@@ -1,144 +1,252 @@
 #include "monitor/IcmpEchoService.h"
 
+#include "monitor/HostText.h"
 #include "monitor/ModulePing.h"
 #include "platform/LinuxIcmpSocket.h"
 #include "platform/QtHostResolver.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QStringList>
-#include <QTimer>
 #include <QtEndian>
+
+#include <memory>
 
 namespace {
 
-// Fills the record of a lost echo: its status and the reporting host, if any.
-long lost(EchoReply& reply, quint32 status, quint32 reporter = 0) {
-    reply = EchoReply{};
+const QByteArray RequestData = QByteArrayLiteral("My Request");
+
+EchoReply lostReply(quint32 status, const QHostAddress& reporter) {
+    EchoReply reply;
     reply.status = status;
     reply.address = reporter;
-    return -static_cast<long>(status);
+    return reply;
 }
 
-// The address of text made of four numeric parts, in host byte order.
-std::optional<quint32> numericAddress(const QString& text) {
+// The address of text made of four numeric parts.
+std::optional<QHostAddress> numericAddress(const QString& text) {
     if (text.count(QLatin1Char('.')) != 3)
         return std::nullopt;
     const std::optional<qint32> number = ModulePing::AddressToNumber(text);
     if (!number)
         return std::nullopt;
     // The number holds the first part in its lowest byte.
-    return qbswap(static_cast<quint32>(*number));
+    return QHostAddress(qbswap(static_cast<quint32>(*number)));
 }
 
-// Whether message answers the request sent to destination with identifier
-// and sequence, rather than someone else's echo.
-bool answers(const IcmpMessage& message, quint16 identifier, quint16 sequence,
-             quint32 destination) {
-    if (message.identifier != identifier || message.sequence != sequence)
-        return false;
-    if (message.kind == IcmpMessage::Kind::EchoReply)
-        return message.source == destination;
-    return message.destination == destination;
+// An IPv6 literal, with or without the brackets of a URL; an IPv4 address
+// written in IPv6 form is the IPv4 address.
+std::optional<QHostAddress> ipv6Literal(const QString& text) {
+    const QString literal = HostText(text);
+    if (!literal.contains(QLatin1Char(':')))
+        return std::nullopt;
+    QHostAddress address;
+    if (!address.setAddress(literal) || address.protocol() != QAbstractSocket::IPv6Protocol)
+        return std::nullopt;
+    bool mapped = false;
+    const quint32 ipv4 = address.toIPv4Address(&mapped);
+    return mapped ? QHostAddress(ipv4) : address;
+}
+
+// Linux answers an echo to the unspecified address from the local host:
+// such a destination, like none at all, is never sent to.
+bool usable(const QHostAddress& address) {
+    if (address.protocol() == QAbstractSocket::IPv4Protocol)
+        return address.toIPv4Address() != 0;
+    return address.protocol() == QAbstractSocket::IPv6Protocol &&
+           address != QHostAddress(QHostAddress::AnyIPv6);
 }
 
 } // namespace
 
 IcmpEchoService::IcmpEchoService()
     : IcmpEchoService(
-          [](bool& permissionDenied) { return LinuxIcmpSocket::openAny(&permissionDenied); },
+          [](Family family, bool& permissionDenied) {
+              return LinuxIcmpSocket::openAny(family == Family::IPv6
+                                                  ? LinuxIcmpSocket::Family::IPv6
+                                                  : LinuxIcmpSocket::Family::IPv4,
+                                              &permissionDenied);
+          },
           std::make_unique<QtHostResolver>()) {}
 
 IcmpEchoService::IcmpEchoService(SocketOpener openSocket, std::unique_ptr<HostResolver> resolver)
     : m_openSocket(std::move(openSocket))
-    , m_resolver(std::move(resolver)) {}
+    , m_resolver(std::move(resolver)) {
+    m_clock.start();
+    m_deadlineTimer.setSingleShot(true);
+    m_deadlineTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_deadlineTimer, &QTimer::timeout, this, &IcmpEchoService::expireDue);
+}
 
 IcmpEchoService::~IcmpEchoService() = default;
 
-std::optional<quint32> IcmpEchoService::resolve(const QString& name) {
-    if (name.isEmpty())
-        return std::nullopt;
-    std::optional<quint32> address;
-    bool done = false;
-    QEventLoop loop;
-    QObject context;
-    m_resolver->resolve(name, &context, [&](std::optional<quint32> found) {
-        address = found;
-        done = true;
-        loop.quit();
-    });
-    if (!done) {
-        QTimer::singleShot(ResolveWaitMs, &loop, &QEventLoop::quit);
-        loop.exec();
+void IcmpEchoService::PingHost(const QString& address, QObject* context, Done done) {
+    const QString text = address.trimmed();
+    std::optional<QHostAddress> destination = numericAddress(text);
+    if (!destination)
+        destination = ipv6Literal(text);
+    if (destination) {
+        if (!usable(*destination))
+            failLater(context, std::move(done), IcmpStatus::BadDestination);
+        else
+            send(*destination, context, std::move(done));
+        return;
     }
-    return address;
+    if (text.isEmpty()) {
+        failLater(context, std::move(done), IcmpStatus::BadDestination);
+        return;
+    }
+    // The lookup ends with its answer or after ResolveWaitMs, whichever
+    // comes first; an echo whose caller went away meanwhile is not sent.
+    struct Lookup {
+        QPointer<QObject> context;
+        Done done;
+        bool ended = false;
+    };
+    auto lookup = std::make_shared<Lookup>(Lookup{context, std::move(done)});
+    QTimer::singleShot(ResolveWaitMs, this, [lookup] {
+        if (std::exchange(lookup->ended, true) || !lookup->context)
+            return;
+        lookup->done(-static_cast<long>(IcmpStatus::BadDestination),
+                     lostReply(IcmpStatus::BadDestination, {}));
+    });
+    m_resolver->resolve(text, this, [this, lookup](const QHostAddress& found) {
+        if (std::exchange(lookup->ended, true) || !lookup->context)
+            return;
+        if (!usable(found))
+            failLater(lookup->context, std::move(lookup->done), IcmpStatus::BadDestination);
+        else
+            send(found, lookup->context, std::move(lookup->done));
+    });
 }
 
-long IcmpEchoService::PingHost(const QString& address, EchoReply& reply) {
-    const std::weak_ptr<const int> alive = m_lifetime;
-    const QString text = address.trimmed();
-    std::optional<quint32> destination = numericAddress(text);
-    if (!destination)
-        destination = resolve(text);
-    if (alive.expired())
-        return lost(reply, IcmpStatus::GeneralFailure);
-    // Linux answers an echo to 0.0.0.0 from the local host: never send one.
-    if (!destination || *destination == 0)
-        return lost(reply, IcmpStatus::BadDestination);
-
-    bool permissionDenied = false;
-    const std::unique_ptr<IcmpSocket> socket = m_openSocket(permissionDenied);
-    if (!socket) {
-        const long result = lost(reply, IcmpStatus::GeneralFailure);
-        reply.permissionDenied = permissionDenied;
-        return result;
-    }
-    const quint16 identifier = socket->identifier();
-    const quint16 sequence = m_nextSequence++;
-    QElapsedTimer sent;
-    sent.start();
-    if (const quint32 status =
-            socket->sendEcho(*destination, sequence, QByteArrayLiteral("My Request")))
-        return lost(reply, status);
-
-    // Nothing below touches the service: it may be gone when the wait ends.
-    std::optional<IcmpMessage> answer;
-    qint64 roundTrip = 0;
-    bool timedOut = false;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        timedOut = !answer;
-        loop.quit();
-    });
-    QObject::connect(socket.get(), &IcmpSocket::readyRead, &loop, [&] {
-        const QList<IcmpMessage> messages = socket->readMessages();
-        if (answer || timedOut)
-            return;
-        for (const IcmpMessage& message : messages) {
-            if (answers(message, identifier, sequence, *destination)) {
-                answer = message;
-                roundTrip = sent.elapsed();
-                loop.quit();
+void IcmpEchoService::failLater(QPointer<QObject> context, Done done, quint32 status,
+                                bool permissionDenied) {
+    QMetaObject::invokeMethod(
+        this,
+        [context, done = std::move(done), status, permissionDenied] {
+            if (!context)
                 return;
-            }
-        }
-    });
-    timer.start(EchoWaitMs);
-    loop.exec();
+            EchoReply reply = lostReply(status, {});
+            reply.permissionDenied = permissionDenied;
+            done(-static_cast<long>(status), reply);
+        },
+        Qt::QueuedConnection);
+}
 
-    if (!answer)
-        return lost(reply, IcmpStatus::RequestTimedOut);
-    if (answer->kind == IcmpMessage::Kind::Error)
-        return lost(reply, answer->status, answer->source);
-    reply = EchoReply{};
-    reply.address = answer->source;
-    reply.status = IcmpStatus::Success;
-    reply.roundTripTime = static_cast<quint32>(roundTrip);
-    reply.ttl = answer->ttl;
-    reply.data = answer->data;
-    reply.dataSize = static_cast<quint16>(reply.data.size());
-    return static_cast<long>(roundTrip);
+IcmpSocket* IcmpEchoService::socketFor(Family family, bool& permissionDenied) {
+    std::unique_ptr<IcmpSocket>& socket = m_sockets[family == Family::IPv6 ? 1 : 0];
+    if (!socket) {
+        socket = m_openSocket(family, permissionDenied);
+        if (socket)
+            connect(socket.get(), &IcmpSocket::readyRead, this,
+                    [this, family] { readReplies(family); });
+    }
+    return socket.get();
+}
+
+// A sequence number no echo of the family under way carries.
+std::optional<quint16> IcmpEchoService::freeSequence(Family family) {
+    for (int tries = 0; tries < 0x10000; ++tries) {
+        const quint16 sequence = m_nextSequence++;
+        if (!m_echoes.contains(keyOf(family, sequence)))
+            return sequence;
+    }
+    return std::nullopt;
+}
+
+void IcmpEchoService::send(const QHostAddress& destination, QPointer<QObject> context, Done done) {
+    const Family family =
+        destination.protocol() == QAbstractSocket::IPv6Protocol ? Family::IPv6 : Family::IPv4;
+    bool permissionDenied = false;
+    IcmpSocket* socket = socketFor(family, permissionDenied);
+    if (!socket) {
+        failLater(context, std::move(done), IcmpStatus::GeneralFailure, permissionDenied);
+        return;
+    }
+    const std::optional<quint16> sequence = freeSequence(family);
+    if (!sequence) {
+        failLater(context, std::move(done), IcmpStatus::NoResources);
+        return;
+    }
+    const qint64 now = m_clock.nsecsElapsed();
+    if (const quint32 status = socket->sendEcho(destination, *sequence, RequestData)) {
+        failLater(context, std::move(done), status);
+        return;
+    }
+    const quint64 serial = m_nextSerial++;
+    m_echoes.insert(keyOf(family, *sequence),
+                    Echo{destination, family, serial, now, context, std::move(done)});
+    m_deadlines.enqueue({serial, *sequence, family, now + qint64(EchoWaitMs) * 1000000});
+    if (!m_deadlineTimer.isActive())
+        armDeadline();
+}
+
+void IcmpEchoService::readReplies(Family family) {
+    IcmpSocket* socket = m_sockets[family == Family::IPv6 ? 1 : 0].get();
+    const QList<IcmpMessage> messages = socket->readMessages();
+    const qint64 now = m_clock.nsecsElapsed();
+    const QPointer<IcmpEchoService> self(this);
+    for (const IcmpMessage& message : messages) {
+        if (message.identifier != socket->identifier())
+            continue;
+        const auto found = m_echoes.constFind(keyOf(family, message.sequence));
+        if (found == m_echoes.cend())
+            continue;
+        const bool fromDestination = message.kind == IcmpMessage::Kind::EchoReply
+                                         ? message.source == found->destination
+                                         : message.destination == found->destination;
+        if (!fromDestination)
+            continue;
+        Echo echo = m_echoes.take(found.key());
+        if (!echo.context)
+            continue;
+        if (message.kind == IcmpMessage::Kind::Error) {
+            echo.done(-static_cast<long>(message.status),
+                      lostReply(message.status, message.source));
+        } else {
+            EchoReply reply;
+            reply.address = message.source;
+            reply.status = IcmpStatus::Success;
+            reply.roundTripTime = static_cast<quint32>((now - echo.sentNs) / 1000000);
+            reply.ttl = message.ttl;
+            reply.data = message.data;
+            reply.dataSize = static_cast<quint16>(reply.data.size());
+            echo.done(static_cast<long>(reply.roundTripTime), reply);
+        }
+        // A caller may end the service from its callback.
+        if (!self)
+            return;
+    }
+}
+
+void IcmpEchoService::expireDue() {
+    const QPointer<IcmpEchoService> self(this);
+    while (!m_deadlines.isEmpty() && m_deadlines.head().dueNs <= m_clock.nsecsElapsed()) {
+        const Deadline due = m_deadlines.dequeue();
+        const auto found = m_echoes.constFind(keyOf(due.family, due.sequence));
+        if (found == m_echoes.cend() || found->serial != due.serial)
+            continue; // answered already
+        Echo echo = m_echoes.take(found.key());
+        if (echo.context)
+            echo.done(-static_cast<long>(IcmpStatus::RequestTimedOut),
+                      lostReply(IcmpStatus::RequestTimedOut, {}));
+        if (!self)
+            return;
+    }
+    armDeadline();
+}
+
+void IcmpEchoService::armDeadline() {
+    // Answered echoes leave their deadlines behind; they are dropped here.
+    while (!m_deadlines.isEmpty()) {
+        const Deadline& head = m_deadlines.head();
+        const auto found = m_echoes.constFind(keyOf(head.family, head.sequence));
+        if (found != m_echoes.cend() && found->serial == head.serial)
+            break;
+        m_deadlines.dequeue();
+    }
+    if (m_deadlines.isEmpty()) {
+        m_deadlineTimer.stop();
+        return;
+    }
+    const qint64 waitNs = m_deadlines.head().dueNs - m_clock.nsecsElapsed();
+    m_deadlineTimer.start(static_cast<int>(qMax<qint64>(0, (waitNs + 999999) / 1000000)));
 }

@@ -15,6 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/EchoService.h"
 
+#include <QAbstractProxyModel>
 #include <QCoreApplication>
 #include <QPointer>
 
@@ -127,11 +128,13 @@ void ServerMonitor::passPreamble() {
 // Rows are taken by key in the order the list shows them when the pass
 // begins, so sorting meanwhile changes nothing and a row that disappears is
 // skipped. After a reload the pass goes on with the new list from the next
-// position, up to the row count taken at the start.
+// position, up to the row count taken at the start. A stop ends the visits
+// after the current row; the echoes already sent still complete their rows.
 void ServerMonitor::runPass() {
     const QPointer<ServerMonitor> self(this);
     m_inPass = true;
-    EchoReply reply; // the tick's reply record, reused for every row
+    m_passRowsDone = false;
+    m_passStopped = false;
     passPreamble();
 
     const int count = m_list.rowCount();
@@ -139,8 +142,7 @@ void ServerMonitor::runPass() {
     const auto takeKeys = [&](int from) {
         const int shown = qMin(count, m_list.rowCount());
         for (int i = from; i < count; ++i)
-            keys[i] =
-                i < shown ? m_list.index(i, 0).data(ServerRowModel::KeyRole).value<quint64>() : 0;
+            keys[i] = i < shown ? keyShownAt(i) : 0;
     };
     takeKeys(0);
     quint64 keysOfList = m_listGeneration;
@@ -164,16 +166,26 @@ void ServerMonitor::runPass() {
         yield();
         if (!self)
             return;
-        if (!echoRow(key, reply))
-            return;
+        sendEcho(key);
         if (!isMonitoring()) {
-            m_inPass = false;
-            return;
+            m_passStopped = true;
+            break;
         }
     }
-    SetColor();
-    PassNumber = raised(PassNumber);
-    m_inPass = false;
+    m_passRowsDone = true;
+    endPassWhenEchoesDone();
+}
+
+// The key of the row the list shows at position. The row model itself, or a
+// proxy straight over it, answer without going through item data: a pass
+// over ten thousand rows takes them all in one go.
+quint64 ServerMonitor::keyShownAt(int position) const {
+    if (&m_list == &m_rows)
+        return m_rows.keyAt(position);
+    const auto* proxy = qobject_cast<const QAbstractProxyModel*>(&m_list);
+    if (proxy && proxy->sourceModel() == &m_rows)
+        return m_rows.keyAt(proxy->mapToSource(proxy->index(position, 0)).row());
+    return m_list.index(position, 0).data(ServerRowModel::KeyRole).value<quint64>();
 }
 
 // A probe still pending from an earlier pass is timed out once it is older
@@ -204,7 +216,7 @@ ServerMonitor::PendingProbe ServerMonitor::checkPendingProbe(int row, quint64 ke
 }
 
 void ServerMonitor::startProbe(int row, quint64 key) {
-    if (SocketElement* element = WskWeb.element(key)) {
+    if (SocketElement* element = WskWeb.elementFor(key)) {
         element->Close();
         element->Connect(m_rows.text(row, Col::IPAddress),
                          leadingInteger(m_rows.text(row, Col::Port)));
@@ -218,20 +230,25 @@ void ServerMonitor::yield() {
     QCoreApplication::processEvents();
 }
 
-// Sends the row's echo and enters the result. False when the monitor was
-// destroyed while the echo waited.
-bool ServerMonitor::echoRow(quint64 key, EchoReply& reply) {
-    int row = m_rows.rowOfKey(key);
+// Sends the row's echo; its outcome completes the row's echo step later.
+void ServerMonitor::sendEcho(quint64 key) {
+    const int row = m_rows.rowOfKey(key);
     if (row < 0)
-        return true;
-    const QPointer<ServerMonitor> self(this);
-    const long result = m_echo.PingHost(m_rows.text(row, Col::IPAddress), reply);
-    if (!self)
-        return false;
-    row = m_rows.rowOfKey(key);
-    if (row < 0)
-        return true;
+        return;
+    // Counted before sending: a reload inside the call cancels it again.
+    ++m_echoesOutstanding;
+    m_echo.PingHost(m_rows.text(row, Col::IPAddress), m_echoScope.get(),
+                    [this, key](long result, const EchoReply& reply) {
+                        --m_echoesOutstanding;
+                        echoDone(key, result, reply);
+                        endPassWhenEchoesDone();
+                    });
+}
 
+void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
+    const int row = m_rows.rowOfKey(key);
+    if (row < 0)
+        return;
     noteEchoPermission(row, reply.permissionDenied);
     qint32 lost = m_rows.lostPings(row);
     const bool failed = result < 0 || reply.status != 0;
@@ -271,7 +288,6 @@ bool ServerMonitor::echoRow(quint64 key, EchoReply& reply) {
     m_rows.setToolTip(row, Col::PingState,
                       state + QLatin1Char('(') + QString::number(lost) + QLatin1Char('/') +
                           QString::number(PassNumber) + QLatin1Char(')'));
-    return true;
 }
 
 QString ServerMonitor::echoPermissionNotice() {
@@ -289,9 +305,26 @@ void ServerMonitor::noteEchoPermission(int row, bool denied) {
     m_alerts.ShowMsg(4, echoPermissionNotice(), QStringLiteral("注意:无法发送PING"));
 }
 
+// A pass whose rows were all visited ends with its last echo: a completed
+// pass repaints the colours and counts itself; a stopped one does neither.
+void ServerMonitor::endPassWhenEchoesDone() {
+    if (!m_inPass || !m_passRowsDone || m_echoesOutstanding > 0)
+        return;
+    m_inPass = false;
+    if (m_passStopped)
+        return;
+    SetColor();
+    PassNumber = raised(PassNumber);
+}
+
+// The echoes under way belong to rows of the old list: they are cancelled,
+// so a late answer never reaches the new one.
 void ServerMonitor::listReloaded() {
     PassNumber = 1;
     ++m_listGeneration;
+    m_echoScope = std::make_unique<QObject>();
+    m_echoesOutstanding = 0;
+    endPassWhenEchoesDone();
 }
 
 void ServerMonitor::WskWeb_Connect(quint64 key) {

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
+
 class AlertSink;
 class Clock;
 class EchoService;
@@ -20,8 +22,11 @@ struct MonitorSettings;
 // stop switch, the one-second timer TimerProc with its countdown and passes,
 // the socket probe's event handlers, the evaluation of results into counters,
 // alerts and row colours. A pass visits the rows in the order the list view
-// shows them; everything kept per row is found by the row's key. Texts for the
-// window (status-bar panels, title, tray tip, start caption) leave as signals.
+// shows them; everything kept per row is found by the row's key. Each row's
+// echo is sent when the pass reaches the row and completes the row's echo
+// step whenever it is answered or lost, while the pass goes on; the pass
+// ends once its last echo has completed. Texts for the window (status-bar
+// panels, title, tray tip, start caption) leave as signals.
 class ServerMonitor final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ServerMonitor)
@@ -43,7 +48,9 @@ public:
     void setRecorder(ResultRecorder* recorder) { m_recorder = recorder; }
 
     bool isMonitoring() const { return TimerProc.isActive(); }
+    // From the first row until the last echo of the pass has completed.
     bool isPassRunning() const { return m_inPass; }
+    int echoesOutstanding() const { return m_echoesOutstanding; }
     qint32 passNumber() const { return PassNumber; }
     qint32 socketFaultCount() const { return SocketFaultCount; }
     qint32 pingFaultCount() const { return PingFaultCount; }
@@ -87,11 +94,14 @@ private:
     void waitingTick();
     void runPass();
     void passPreamble();
+    quint64 keyShownAt(int position) const;
     enum class PendingProbe { None, Running, TimedOut };
     PendingProbe checkPendingProbe(int row, quint64 key);
     void startProbe(int row, quint64 key);
-    bool echoRow(quint64 key, EchoReply& reply);
+    void sendEcho(quint64 key);
+    void echoDone(quint64 key, long result, const EchoReply& reply);
     void noteEchoPermission(int row, bool denied);
+    void endPassWhenEchoesDone();
     void yield();
     void listReloaded();
 
@@ -124,6 +134,11 @@ private:
     qint32 PingFaultCount = 0;
     qint32 PassReplyCount = 0;
     bool m_inPass = false;
+    bool m_passRowsDone = false; // every row of the pass visited, or stopped
+    bool m_passStopped = false;  // monitoring switched off during the pass
+    int m_echoesOutstanding = 0; // echoes of the pass not yet completed
+    // The context of the echoes under way: replacing it cancels them.
+    std::unique_ptr<QObject> m_echoScope = std::make_unique<QObject>();
     quint64 m_listGeneration = 0; // raised by every reload of the list
     bool m_echoPermissionNoticeShown = false;
 };

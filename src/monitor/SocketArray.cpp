@@ -6,58 +6,61 @@
 SocketArray::SocketArray(ServerRowModel& rows, QObject* parent)
     : QObject(parent)
     , m_rows(rows) {
+    m_deleter.setInterval(0);
+    connect(&m_deleter, &QTimer::timeout, this, &SocketArray::deleteBatch);
     connect(&rows, &QAbstractItemModel::modelAboutToBeReset, this, &SocketArray::dropAll);
-    connect(&rows, &QAbstractItemModel::modelReset, this,
-            [this] { createFor(0, m_rows.rowCount() - 1); });
-    connect(&rows, &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex&, int first, int last) { createFor(first, last); });
     connect(&rows, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex&, int first, int last) { dropFor(first, last); });
-    createFor(0, rows.rowCount() - 1);
 }
 
-SocketArray::~SocketArray() {
-    dropAll();
-}
+// Elements still here are children: they close without events as they go.
+SocketArray::~SocketArray() = default;
 
 SocketElement* SocketArray::element(quint64 key) const {
     return m_elements.value(key, nullptr);
 }
 
-void SocketArray::createFor(int first, int last) {
-    for (int row = first; row <= last; ++row)
-        create(m_rows.keyAt(row));
-}
-
-void SocketArray::dropFor(int first, int last) {
-    for (int row = first; row <= last; ++row)
-        drop(m_rows.keyAt(row));
-}
-
-void SocketArray::create(quint64 key) {
-    if (m_elements.contains(key))
-        return;
+SocketElement* SocketArray::elementFor(quint64 key) {
+    if (SocketElement* existing = element(key))
+        return existing;
+    if (m_rows.rowOfKey(key) < 0)
+        return nullptr;
     auto* element = new SocketElement(key, this);
     connect(element, &SocketElement::Connected, this, &SocketArray::Connected);
     connect(element, &SocketElement::DataArrival, this, &SocketArray::DataArrival);
     connect(element, &SocketElement::Error, this, &SocketArray::Error);
     m_elements.insert(key, element);
+    return element;
+}
+
+void SocketArray::dropFor(int first, int last) {
+    for (int row = first; row <= last; ++row) {
+        if (SocketElement* element = m_elements.take(m_rows.keyAt(row)))
+            drop(element);
+    }
 }
 
 // The element may be the sender of the event being handled further up the
-// stack, so it goes quietly now and is deleted once control is back in the
-// event loop.
-void SocketArray::drop(quint64 key) {
-    SocketElement* element = m_elements.take(key);
-    if (!element)
-        return;
-    element->disconnect(this);
+// stack: it goes quiet now and is deleted later from the event loop.
+void SocketArray::drop(SocketElement* element) {
+    element->blockSignals(true);
     element->Close();
-    element->deleteLater();
+    m_dropped.append(element);
+    if (!m_deleter.isActive())
+        m_deleter.start();
 }
 
 void SocketArray::dropAll() {
-    const QList<quint64> keys = m_elements.keys();
-    for (const quint64 key : keys)
-        drop(key);
+    for (SocketElement* element : std::as_const(m_elements))
+        drop(element);
+    m_elements.clear();
+}
+
+void SocketArray::deleteBatch() {
+    const qsizetype batch = qMin<qsizetype>(DeletedPerTurn, m_dropped.size());
+    for (qsizetype i = 0; i < batch; ++i)
+        m_dropped.at(m_dropped.size() - 1 - i)->deleteLater();
+    m_dropped.resize(m_dropped.size() - batch);
+    if (m_dropped.isEmpty())
+        m_deleter.stop();
 }

@@ -1,5 +1,7 @@
 #include "monitor/SocketElement.h"
 
+#include "monitor/HostText.h"
+
 #include <QHostInfo>
 #include <QNetworkInterface>
 #include <QPointer>
@@ -81,7 +83,7 @@ bool SocketElement::Connect(const QString& remoteHost, int remotePort, QString* 
     // An outcome found during the call is delivered after it, like every other.
     m_inCall = true;
     QHostAddress literal;
-    if (literal.setAddress(remoteHost)) {
+    if (literal.setAddress(HostText(remoteHost))) {
         m_addresses = {literal};
         connectNext();
     } else {

@@ -1,12 +1,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QString>
+
+#include <functional>
+
+class QObject;
 
 // One ICMP echo reply record, as PingHost fills it.
 struct EchoReply {
-    quint32 address = 0; // replying address, host byte order
-    quint32 status = 0;  // 0 success, else an IP_STATUS number (11000 + n)
+    QHostAddress address; // the replying host, or the host that reported an error
+    quint32 status = 0;   // 0 success, else an IP_STATUS number (11000 + n)
     quint32 roundTripTime = 0;
     quint16 dataSize = 0;
     quint8 ttl = 0;
@@ -17,11 +22,16 @@ struct EchoReply {
     bool permissionDenied = false;
 };
 
-// Sends one echo request and waits for its answer without freezing the
-// window. Returns the round-trip time on success and minus the status
-// otherwise.
+// Sends echo requests without waiting for them: any number may be under way
+// at once, each answered on its own.
 class EchoService {
 public:
+    // result is the round-trip time on success and minus the status otherwise.
+    using Done = std::function<void(long result, const EchoReply& reply)>;
+
     virtual ~EchoService() = default;
-    virtual long PingHost(const QString& address, EchoReply& reply) = 0;
+    // Sends one echo request to address and returns at once. done is called
+    // once with the outcome, from the event loop, unless context is
+    // destroyed first; destroying context is how a caller cancels.
+    virtual void PingHost(const QString& address, QObject* context, Done done) = 0;
 };

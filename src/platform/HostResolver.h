@@ -1,17 +1,18 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QString>
 
 #include <functional>
-#include <optional>
 
 class QObject;
 
 // Looks up host names without blocking the caller.
 class HostResolver {
 public:
-    // The first IPv4 address of the name in host byte order, or no value.
-    using Done = std::function<void(std::optional<quint32>)>;
+    // The first address the system's resolver gives for the name, IPv4 or
+    // IPv6; a null address when there is none.
+    using Done = std::function<void(const QHostAddress&)>;
 
     virtual ~HostResolver() = default;
     // Calls done once with the outcome, from the event loop, unless context

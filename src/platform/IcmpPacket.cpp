@@ -3,6 +3,7 @@
 #include <QtEndian>
 
 #include <cerrno>
+#include <cstring>
 
 namespace IcmpPacket {
 
@@ -14,7 +15,15 @@ constexpr quint8 TypeSourceQuench = 4;
 constexpr quint8 TypeEchoRequest = 8;
 constexpr quint8 TypeTimeExceeded = 11;
 constexpr quint8 TypeParameterProblem = 12;
+constexpr quint8 Type6DestUnreachable = 1;
+constexpr quint8 Type6PacketTooBig = 2;
+constexpr quint8 Type6TimeExceeded = 3;
+constexpr quint8 Type6ParameterProblem = 4;
+constexpr quint8 Type6EchoRequest = 128;
+constexpr quint8 Type6EchoReply = 129;
 constexpr qsizetype IcmpHeaderSize = 8;
+constexpr qsizetype Ip6HeaderSize = 40;
+constexpr quint8 ProtocolIcmp6 = 58;
 constexpr qsizetype IpHeaderMinSize = 20;
 constexpr quint8 ProtocolIcmp = 1;
 
@@ -52,12 +61,18 @@ quint16 checksum(const QByteArray& data) {
     return static_cast<quint16>(~sum);
 }
 
-QByteArray echoRequest(quint16 identifier, quint16 sequence, const QByteArray& payload) {
+QByteArray echoRequest6(quint16 identifier, quint16 sequence, const QByteArray& payload) {
     QByteArray packet(IcmpHeaderSize, '\0');
-    packet[0] = static_cast<char>(TypeEchoRequest);
+    packet[0] = static_cast<char>(Type6EchoRequest);
     qToBigEndian(identifier, packet.data() + 4);
     qToBigEndian(sequence, packet.data() + 6);
     packet.append(payload);
+    return packet;
+}
+
+QByteArray echoRequest(quint16 identifier, quint16 sequence, const QByteArray& payload) {
+    QByteArray packet = echoRequest6(identifier, sequence, payload);
+    packet[0] = static_cast<char>(TypeEchoRequest);
     qToBigEndian(checksum(packet), packet.data() + 2);
     return packet;
 }
@@ -93,6 +108,30 @@ std::optional<quint32> statusForIcmpError(quint8 type, quint8 code) {
     }
 }
 
+std::optional<quint32> statusForIcmp6Error(quint8 type, quint8 code) {
+    switch (type) {
+    case Type6DestUnreachable:
+        switch (code) {
+        case 0: // no route
+        case 2: // beyond the scope of the source address
+        case 6: // reject route
+            return IcmpStatus::DestNetUnreachable;
+        case 4:
+            return IcmpStatus::DestPortUnreachable;
+        default: // prohibited, address unreachable, source failed policy
+            return IcmpStatus::DestHostUnreachable;
+        }
+    case Type6PacketTooBig:
+        return IcmpStatus::PacketTooBig;
+    case Type6TimeExceeded:
+        return code == 1 ? IcmpStatus::TtlExpiredReassembly : IcmpStatus::TtlExpiredTransit;
+    case Type6ParameterProblem:
+        return code == 1 ? IcmpStatus::DestProtocolUnreachable : IcmpStatus::ParameterProblem;
+    default:
+        return std::nullopt;
+    }
+}
+
 quint32 statusForSendError(int error) {
     switch (error) {
     case EHOSTUNREACH:
@@ -108,7 +147,8 @@ quint32 statusForSendError(int error) {
     }
 }
 
-std::optional<IcmpMessage> readIcmp(const QByteArray& icmp, quint32 source, quint8 ttl) {
+std::optional<IcmpMessage> readIcmp(const QByteArray& icmp, const QHostAddress& source,
+                                    quint8 ttl) {
     if (icmp.size() < IcmpHeaderSize)
         return std::nullopt;
     const quint8 type = byteAt(icmp, 0);
@@ -134,7 +174,7 @@ std::optional<IcmpMessage> readIcmp(const QByteArray& icmp, quint32 source, quin
         return std::nullopt;
     message.kind = IcmpMessage::Kind::Error;
     message.status = *status;
-    message.destination = word32At(quoted, 16);
+    message.destination = QHostAddress(word32At(quoted, 16));
     message.identifier = word16At(quoted, quotedHeader + 4);
     message.sequence = word16At(quoted, quotedHeader + 6);
     return message;
@@ -144,7 +184,41 @@ std::optional<IcmpMessage> readIpPacket(const QByteArray& packet) {
     const qsizetype header = ipHeaderLength(packet);
     if (header == 0 || byteAt(packet, 9) != ProtocolIcmp)
         return std::nullopt;
-    return readIcmp(packet.mid(header), word32At(packet, 12), byteAt(packet, 8));
+    return readIcmp(packet.mid(header), QHostAddress(word32At(packet, 12)), byteAt(packet, 8));
+}
+
+std::optional<IcmpMessage> readIcmp6(const QByteArray& icmp, const QHostAddress& source,
+                                     quint8 hopLimit) {
+    if (icmp.size() < IcmpHeaderSize)
+        return std::nullopt;
+    const quint8 type = byteAt(icmp, 0);
+    IcmpMessage message;
+    message.source = source;
+    message.ttl = hopLimit;
+    if (type == Type6EchoReply) {
+        message.kind = IcmpMessage::Kind::EchoReply;
+        message.identifier = word16At(icmp, 4);
+        message.sequence = word16At(icmp, 6);
+        message.data = icmp.mid(IcmpHeaderSize);
+        return message;
+    }
+    const std::optional<quint32> status = statusForIcmp6Error(type, byteAt(icmp, 1));
+    if (!status)
+        return std::nullopt;
+    // The error quotes as much of the request as fits; an echo request sent
+    // by this program carries no extension headers.
+    const QByteArray quoted = icmp.mid(IcmpHeaderSize);
+    if (quoted.size() < Ip6HeaderSize + IcmpHeaderSize || (byteAt(quoted, 0) >> 4) != 6 ||
+        byteAt(quoted, 6) != ProtocolIcmp6 || byteAt(quoted, Ip6HeaderSize) != Type6EchoRequest)
+        return std::nullopt;
+    Q_IPV6ADDR destination;
+    std::memcpy(destination.c, quoted.constData() + 24, sizeof destination.c);
+    message.kind = IcmpMessage::Kind::Error;
+    message.status = *status;
+    message.destination = QHostAddress(destination);
+    message.identifier = word16At(quoted, Ip6HeaderSize + 4);
+    message.sequence = word16At(quoted, Ip6HeaderSize + 6);
+    return message;
 }
 
 } // namespace IcmpPacket

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QList>
 #include <QObject>
 
@@ -30,14 +31,15 @@ struct IcmpMessage {
     Kind kind = Kind::EchoReply;
     quint16 identifier = 0;
     quint16 sequence = 0;
-    quint32 source = 0;      // host byte order: the replying host or the reporting router
-    quint32 destination = 0; // errors only: where the quoted request went (0 when not known)
+    QHostAddress source;      // the replying host or the reporting router
+    QHostAddress destination; // errors only: where the quoted request went (null when not known)
     quint32 status = IcmpStatus::Success; // errors only: the echo status it means
     quint8 ttl = 0;
     QByteArray data; // echo replies only: the echoed data
 };
 
-// A socket that sends ICMP echo requests and reports what comes back.
+// A socket that sends ICMP echo requests (ICMPv6 for an IPv6 socket) and
+// reports what comes back.
 // readyRead is emitted from the event loop when messages may be waiting.
 class IcmpSocket : public QObject {
     Q_OBJECT
@@ -47,9 +49,10 @@ public:
 
     // The identifier the echo requests of this socket carry.
     virtual quint16 identifier() const = 0;
-    // Sends one echo request to destination (host byte order); returns 0 when
-    // sent, otherwise the echo status of the failure.
-    virtual quint32 sendEcho(quint32 destination, quint16 sequence, const QByteArray& payload) = 0;
+    // Sends one echo request to destination, an address of the socket's
+    // family; returns 0 when sent, otherwise the echo status of the failure.
+    virtual quint32 sendEcho(const QHostAddress& destination, quint16 sequence,
+                             const QByteArray& payload) = 0;
     // Takes the messages received so far; stray messages (other identifiers,
     // other kinds) are the caller's to ignore.
     virtual QList<IcmpMessage> readMessages() = 0;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <linux/errqueue.h>
 #include <linux/icmp.h>
+#include <netinet/icmp6.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -19,7 +20,7 @@ namespace {
 
 // Messages read per notification at most, so a flood cannot hold the loop.
 constexpr int MaxMessagesPerRead = 64;
-// Room for any IPv4 packet a raw socket may hand over.
+// Room for any packet a raw socket may hand over.
 constexpr qsizetype ReceiveBufferSize = 65536;
 
 QString errorText(const char* what, int error) {
@@ -27,15 +28,38 @@ QString errorText(const char* what, int error) {
                                         QString::fromLocal8Bit(strerror(error)));
 }
 
-sockaddr_in socketAddress(quint32 address) {
-    sockaddr_in result{};
-    result.sin_family = AF_INET;
-    result.sin_addr.s_addr = htonl(address);
-    return result;
+// The address as a socket address of its family; false for any other family.
+bool socketAddress(const QHostAddress& address, sockaddr_storage& storage, socklen_t& length) {
+    storage = sockaddr_storage{};
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto* in = reinterpret_cast<sockaddr_in*>(&storage);
+        in->sin_family = AF_INET;
+        in->sin_addr.s_addr = htonl(address.toIPv4Address());
+        length = sizeof *in;
+        return true;
+    }
+    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
+        in6->sin6_family = AF_INET6;
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
+        in6->sin6_scope_id = address.scopeId().toUInt();
+        length = sizeof *in6;
+        return true;
+    }
+    return false;
+}
+
+QHostAddress hostAddress(const sockaddr_storage& storage) {
+    if (storage.ss_family == AF_INET)
+        return QHostAddress(ntohl(reinterpret_cast<const sockaddr_in&>(storage).sin_addr.s_addr));
+    if (storage.ss_family == AF_INET6)
+        return QHostAddress(reinterpret_cast<const sockaddr_in6&>(storage).sin6_addr.s6_addr);
+    return {};
 }
 
 // Reads one message into buffer; the received length, or -1 with errno set.
-ssize_t receive(int descriptor, QByteArray& buffer, sockaddr_in& from, char* control,
+ssize_t receive(int descriptor, QByteArray& buffer, sockaddr_storage& from, char* control,
                 size_t controlSize, int flags, msghdr& header) {
     iovec vector{buffer.data(), static_cast<size_t>(buffer.size())};
     header = msghdr{};
@@ -50,10 +74,13 @@ ssize_t receive(int descriptor, QByteArray& buffer, sockaddr_in& from, char* con
 
 } // namespace
 
-std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, QString* whyNot, int* error) {
+std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, Family family, QString* whyNot,
+                                                       int* error) {
+    const bool v6 = family == Family::IPv6;
     const int type =
         (kind == Kind::Datagram ? SOCK_DGRAM : SOCK_RAW) | SOCK_NONBLOCK | SOCK_CLOEXEC;
-    const int descriptor = socket(AF_INET, type, IPPROTO_ICMP);
+    const int protocol = v6 ? int{IPPROTO_ICMPV6} : int{IPPROTO_ICMP};
+    const int descriptor = socket(v6 ? AF_INET6 : AF_INET, type, protocol);
     if (descriptor < 0) {
         if (error)
             *error = errno;
@@ -66,11 +93,17 @@ std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, QString* whyNo
     quint16 identifier = 0;
     if (kind == Kind::Datagram) {
         // The kernel owns the identifier: it is the port bound here.
-        setsockopt(descriptor, SOL_IP, IP_RECVERR, &on, sizeof on);
-        setsockopt(descriptor, SOL_IP, IP_RECVTTL, &on, sizeof on);
-        sockaddr_in local = socketAddress(INADDR_ANY);
-        socklen_t length = sizeof local;
-        if (bind(descriptor, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+        if (v6) {
+            setsockopt(descriptor, SOL_IPV6, IPV6_RECVERR, &on, sizeof on);
+            setsockopt(descriptor, SOL_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
+        } else {
+            setsockopt(descriptor, SOL_IP, IP_RECVERR, &on, sizeof on);
+            setsockopt(descriptor, SOL_IP, IP_RECVTTL, &on, sizeof on);
+        }
+        sockaddr_storage local{};
+        local.ss_family = v6 ? AF_INET6 : AF_INET;
+        socklen_t length = v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+        if (bind(descriptor, reinterpret_cast<sockaddr*>(&local), length) != 0 ||
             getsockname(descriptor, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
             if (error)
                 *error = errno;
@@ -79,26 +112,38 @@ std::unique_ptr<LinuxIcmpSocket> LinuxIcmpSocket::open(Kind kind, QString* whyNo
             close(descriptor);
             return nullptr;
         }
-        identifier = ntohs(local.sin_port);
+        identifier = ntohs(v6 ? reinterpret_cast<sockaddr_in6&>(local).sin6_port
+                              : reinterpret_cast<sockaddr_in&>(local).sin_port);
     } else {
         // A raw socket sees every ICMP packet of the host: only replies and
         // error reports are of interest.
-        icmp_filter filter{};
-        filter.data =
-            ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_SOURCE_QUENCH) |
-              (1U << ICMP_TIME_EXCEEDED) | (1U << ICMP_PARAMETERPROB));
-        setsockopt(descriptor, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+        if (v6) {
+            icmp6_filter filter;
+            ICMP6_FILTER_SETBLOCKALL(&filter);
+            for (const int pass : {ICMP6_ECHO_REPLY, ICMP6_DST_UNREACH, ICMP6_PACKET_TOO_BIG,
+                                   ICMP6_TIME_EXCEEDED, ICMP6_PARAM_PROB})
+                ICMP6_FILTER_SETPASS(pass, &filter);
+            setsockopt(descriptor, IPPROTO_ICMPV6, ICMP6_FILTER, &filter, sizeof filter);
+            setsockopt(descriptor, SOL_IPV6, IPV6_RECVHOPLIMIT, &on, sizeof on);
+        } else {
+            icmp_filter filter{};
+            filter.data =
+                ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_SOURCE_QUENCH) |
+                  (1U << ICMP_TIME_EXCEEDED) | (1U << ICMP_PARAMETERPROB));
+            setsockopt(descriptor, SOL_RAW, ICMP_FILTER, &filter, sizeof filter);
+        }
         identifier = static_cast<quint16>(QRandomGenerator::global()->bounded(1, 0x10000));
     }
-    return std::unique_ptr<LinuxIcmpSocket>(new LinuxIcmpSocket(descriptor, kind, identifier));
+    return std::unique_ptr<LinuxIcmpSocket>(
+        new LinuxIcmpSocket(descriptor, kind, family, identifier));
 }
 
-std::unique_ptr<IcmpSocket> LinuxIcmpSocket::openAny(bool* permissionDenied) {
+std::unique_ptr<IcmpSocket> LinuxIcmpSocket::openAny(Family family, bool* permissionDenied) {
     int datagramError = 0;
-    if (auto socket = open(Kind::Datagram, nullptr, &datagramError))
+    if (auto socket = open(Kind::Datagram, family, nullptr, &datagramError))
         return socket;
     int rawError = 0;
-    auto socket = open(Kind::Raw, nullptr, &rawError);
+    auto socket = open(Kind::Raw, family, nullptr, &rawError);
     if (!socket && permissionDenied)
         *permissionDenied = isPermissionError(datagramError) && isPermissionError(rawError);
     return socket;
@@ -110,9 +155,10 @@ bool LinuxIcmpSocket::isPermissionError(int error) {
     return error == EACCES || error == EPERM;
 }
 
-LinuxIcmpSocket::LinuxIcmpSocket(int descriptor, Kind kind, quint16 identifier)
+LinuxIcmpSocket::LinuxIcmpSocket(int descriptor, Kind kind, Family family, quint16 identifier)
     : m_descriptor(descriptor)
     , m_kind(kind)
+    , m_family(family)
     , m_identifier(identifier)
     , m_notifier(new QSocketNotifier(descriptor, QSocketNotifier::Read, this)) {
     connect(m_notifier, &QSocketNotifier::activated, this, &IcmpSocket::readyRead);
@@ -123,13 +169,18 @@ LinuxIcmpSocket::~LinuxIcmpSocket() {
     close(m_descriptor);
 }
 
-quint32 LinuxIcmpSocket::sendEcho(quint32 destination, quint16 sequence,
+quint32 LinuxIcmpSocket::sendEcho(const QHostAddress& destination, quint16 sequence,
                                   const QByteArray& payload) {
-    const QByteArray packet = IcmpPacket::echoRequest(m_identifier, sequence, payload);
-    const sockaddr_in to = socketAddress(destination);
+    sockaddr_storage to{};
+    socklen_t length = 0;
+    const bool v6 = m_family == Family::IPv6;
+    if (!socketAddress(destination, to, length) || (to.ss_family == AF_INET6) != v6)
+        return IcmpStatus::BadDestination;
+    const QByteArray packet = v6 ? IcmpPacket::echoRequest6(m_identifier, sequence, payload)
+                                 : IcmpPacket::echoRequest(m_identifier, sequence, payload);
     const ssize_t sent =
         sendto(m_descriptor, packet.constData(), static_cast<size_t>(packet.size()), 0,
-               reinterpret_cast<const sockaddr*>(&to), sizeof to);
+               reinterpret_cast<const sockaddr*>(&to), length);
     if (sent == packet.size())
         return IcmpStatus::Success;
     return IcmpPacket::statusForSendError(sent < 0 ? errno : EMSGSIZE);
@@ -143,11 +194,46 @@ QList<IcmpMessage> LinuxIcmpSocket::readMessages() {
     return messages;
 }
 
+// The error report a control message of the error queue carries about the
+// queued request, sent to destination.
+std::optional<IcmpMessage> LinuxIcmpSocket::errorReport(const cmsghdr& control,
+                                                        const QByteArray& request,
+                                                        const sockaddr_storage& destination) const {
+    const bool v6 = m_family == Family::IPv6;
+    const size_t offenderSize = v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+    if (control.cmsg_level != (v6 ? SOL_IPV6 : SOL_IP) ||
+        control.cmsg_type != (v6 ? IPV6_RECVERR : IP_RECVERR) ||
+        control.cmsg_len < CMSG_LEN(sizeof(sock_extended_err) + offenderSize) || request.size() < 8)
+        return std::nullopt;
+    sock_extended_err report;
+    std::memcpy(&report, CMSG_DATA(&control), sizeof report);
+    std::optional<quint32> status;
+    if (report.ee_origin == SO_EE_ORIGIN_ICMP && !v6)
+        status = IcmpPacket::statusForIcmpError(report.ee_type, report.ee_code);
+    else if (report.ee_origin == SO_EE_ORIGIN_ICMP6 && v6)
+        status = IcmpPacket::statusForIcmp6Error(report.ee_type, report.ee_code);
+    else if (report.ee_origin == SO_EE_ORIGIN_LOCAL)
+        status = IcmpPacket::statusForSendError(static_cast<int>(report.ee_errno));
+    if (!status)
+        return std::nullopt;
+    // The reporting host's address follows the report.
+    sockaddr_storage offender{};
+    std::memcpy(&offender, CMSG_DATA(&control) + sizeof report, offenderSize);
+    IcmpMessage message;
+    message.kind = IcmpMessage::Kind::Error;
+    message.status = *status;
+    message.source = hostAddress(offender);
+    message.destination = hostAddress(destination);
+    message.identifier = qFromBigEndian<quint16>(request.constData() + 4);
+    message.sequence = qFromBigEndian<quint16>(request.constData() + 6);
+    return message;
+}
+
 void LinuxIcmpSocket::readErrorQueue(QList<IcmpMessage>& messages) {
     QByteArray buffer(ReceiveBufferSize, Qt::Uninitialized);
     alignas(cmsghdr) char control[512];
     for (int i = 0; i < MaxMessagesPerRead; ++i) {
-        sockaddr_in destination{};
+        sockaddr_storage destination{};
         msghdr header;
         const ssize_t length = receive(m_descriptor, buffer, destination, control, sizeof control,
                                        MSG_ERRQUEUE, header);
@@ -157,29 +243,8 @@ void LinuxIcmpSocket::readErrorQueue(QList<IcmpMessage>& messages) {
         // control message.
         const QByteArray request = buffer.left(length);
         for (cmsghdr* c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c)) {
-            if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR ||
-                c->cmsg_len < CMSG_LEN(sizeof(sock_extended_err) + sizeof(sockaddr_in)))
-                continue;
-            sock_extended_err report;
-            std::memcpy(&report, CMSG_DATA(c), sizeof report);
-            std::optional<quint32> status;
-            if (report.ee_origin == SO_EE_ORIGIN_ICMP)
-                status = IcmpPacket::statusForIcmpError(report.ee_type, report.ee_code);
-            else if (report.ee_origin == SO_EE_ORIGIN_LOCAL)
-                status = IcmpPacket::statusForSendError(static_cast<int>(report.ee_errno));
-            if (!status || request.size() < 8)
-                continue;
-            // The reporting host's address follows the report.
-            sockaddr_in offender;
-            std::memcpy(&offender, CMSG_DATA(c) + sizeof report, sizeof offender);
-            IcmpMessage message;
-            message.kind = IcmpMessage::Kind::Error;
-            message.status = *status;
-            message.source = offender.sin_family == AF_INET ? ntohl(offender.sin_addr.s_addr) : 0;
-            message.destination = ntohl(destination.sin_addr.s_addr);
-            message.identifier = qFromBigEndian<quint16>(request.constData() + 4);
-            message.sequence = qFromBigEndian<quint16>(request.constData() + 6);
-            messages.append(message);
+            if (std::optional<IcmpMessage> message = errorReport(*c, request, destination))
+                messages.append(*message);
         }
     }
 }
@@ -187,8 +252,9 @@ void LinuxIcmpSocket::readErrorQueue(QList<IcmpMessage>& messages) {
 void LinuxIcmpSocket::readDatagrams(QList<IcmpMessage>& messages) {
     QByteArray buffer(ReceiveBufferSize, Qt::Uninitialized);
     alignas(cmsghdr) char control[256];
+    const bool v6 = m_family == Family::IPv6;
     for (int i = 0; i < MaxMessagesPerRead; ++i) {
-        sockaddr_in from{};
+        sockaddr_storage from{};
         msghdr header;
         const ssize_t length =
             receive(m_descriptor, buffer, from, control, sizeof control, 0, header);
@@ -203,18 +269,20 @@ void LinuxIcmpSocket::readDatagrams(QList<IcmpMessage>& messages) {
         }
         const QByteArray packet = buffer.left(length);
         std::optional<IcmpMessage> message;
-        if (m_kind == Kind::Raw) {
+        if (m_kind == Kind::Raw && !v6) {
             message = IcmpPacket::readIpPacket(packet);
         } else {
-            quint8 ttl = 0;
+            // The kernel hands ICMPv6 over without its IP header; the hop
+            // limit, like the datagram socket's ttl, rides in a control message.
+            int ttl = 0;
             for (cmsghdr* c = CMSG_FIRSTHDR(&header); c; c = CMSG_NXTHDR(&header, c)) {
-                if (c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL) {
-                    int value = 0;
-                    std::memcpy(&value, CMSG_DATA(c), sizeof value);
-                    ttl = static_cast<quint8>(value);
-                }
+                if ((c->cmsg_level == SOL_IP && c->cmsg_type == IP_TTL) ||
+                    (c->cmsg_level == SOL_IPV6 && c->cmsg_type == IPV6_HOPLIMIT))
+                    std::memcpy(&ttl, CMSG_DATA(c), sizeof ttl);
             }
-            message = IcmpPacket::readIcmp(packet, ntohl(from.sin_addr.s_addr), ttl);
+            const QHostAddress source = hostAddress(from);
+            message = v6 ? IcmpPacket::readIcmp6(packet, source, static_cast<quint8>(ttl))
+                         : IcmpPacket::readIcmp(packet, source, static_cast<quint8>(ttl));
         }
         if (message)
             messages.append(*message);

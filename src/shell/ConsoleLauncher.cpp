@@ -1,5 +1,6 @@
 #include "shell/ConsoleLauncher.h"
 
+#include "monitor/HostText.h"
 #include "platform/ProcessStarter.h"
 
 #include <QFileInfo>
@@ -39,15 +40,17 @@ QString ConsoleLauncher::findTerminal() const {
 }
 
 QStringList ConsoleLauncher::pingCommand(const QString& address) {
-    if (!isSafeArgument(address))
+    const QString host = HostText(address);
+    if (!isSafeArgument(host))
         return {};
-    return {QStringLiteral("ping"), address};
+    return {QStringLiteral("ping"), host};
 }
 
 QStringList ConsoleLauncher::telnetCommand(const QString& address, const QString& port) {
-    if (!isSafeArgument(address) || !isSafeArgument(port))
+    const QString host = HostText(address);
+    if (!isSafeArgument(host) || !isSafeArgument(port))
         return {};
-    return {QStringLiteral("telnet"), address, port};
+    return {QStringLiteral("telnet"), host, port};
 }
 
 QStringList ConsoleLauncher::terminalArguments(const QString& terminal,

@@ -20,6 +20,7 @@
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
+#include "monitor/TextSortProxyModel.h"
 #include "platform/AppPaths.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/SkinEngine.h"
@@ -32,7 +33,6 @@
 #include "shell/FormAD.h"
 #include "shell/ModuleHTTP.h"
 #include "shell/ResultListInteraction.h"
-#include "shell/TextSortProxyModel.h"
 #include "shell/frmAbout.h"
 
 #include <QAction>

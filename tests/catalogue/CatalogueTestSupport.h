@@ -26,11 +26,13 @@ struct TemporaryCatalogue {
     }
 };
 
-// A server on 127.0.0.1 that keeps what it receives and answers the first
-// data of each connection with reply (nothing when reply is empty).
+// A server on 127.0.0.1 (or another loopback address) that keeps what it
+// receives and answers the first data of each connection with reply
+// (nothing when reply is empty).
 class LoopbackServer {
 public:
-    explicit LoopbackServer(QByteArray reply = {})
+    explicit LoopbackServer(QByteArray reply = {},
+                            const QHostAddress& address = QHostAddress(QHostAddress::LocalHost))
         : m_reply(std::move(reply)) {
         QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] {
             while (QTcpSocket* peer = m_server.nextPendingConnection())
@@ -42,8 +44,9 @@ public:
                     peer->setProperty("answered", true);
                 });
         });
-        m_server.listen(QHostAddress::LocalHost);
+        m_server.listen(address);
     }
+    bool isListening() const { return m_server.isListening(); }
     quint16 port() const { return m_server.serverPort(); }
     // A loopback port nobody listens on.
     static quint16 closedPort() {

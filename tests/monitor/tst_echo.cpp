@@ -1,21 +1,25 @@
 #include "monitor/IcmpEchoService.h"
+#include "monitor/ModulePing.h"
 #include "platform/IcmpPacket.h"
 #include "platform/LinuxIcmpSocket.h"
 #include "platform/QtHostResolver.h"
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QNetworkInterface>
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
 
 #include <cerrno>
+#include <climits>
 
 namespace {
 
 constexpr quint32 Loopback = 0x7F000001;
 constexpr quint32 Loopback2 = 0x7F000002;
 constexpr quint32 Router = 0x7F000003;
+const QByteArray Ipv6Loopback = QByteArray::fromHex("00000000000000000000000000000001");
 
 // What a scripted socket delivers after a send, in terms of the request just
 // sent: a reply, or an error report from Router, possibly for a neighbour.
@@ -28,7 +32,7 @@ struct Delivery {
 };
 
 struct Sent {
-    quint32 destination;
+    QHostAddress destination;
     quint16 sequence;
     QByteArray payload;
 };
@@ -53,7 +57,8 @@ public:
 
     quint16 identifier() const override { return 0x4242; }
 
-    quint32 sendEcho(quint32 destination, quint16 sequence, const QByteArray& payload) override {
+    quint32 sendEcho(const QHostAddress& destination, quint16 sequence,
+                     const QByteArray& payload) override {
         m_network.sent.append({destination, sequence, payload});
         for (const Delivery& delivery : std::as_const(m_network.deliveries)) {
             IcmpMessage message;
@@ -62,9 +67,9 @@ public:
             message.status = delivery.status;
             message.identifier = static_cast<quint16>(identifier() + delivery.identifierShift);
             message.sequence = static_cast<quint16>(sequence + delivery.sequenceShift);
-            const quint32 host = delivery.host ? delivery.host : destination;
-            message.source = delivery.status ? Router : host;
-            message.destination = delivery.status ? host : 0;
+            const QHostAddress host = delivery.host ? QHostAddress(delivery.host) : destination;
+            message.source = delivery.status ? QHostAddress(Router) : host;
+            message.destination = delivery.status ? host : QHostAddress();
             message.ttl = 64;
             message.data = delivery.status ? QByteArray() : payload;
             QTimer::singleShot(delivery.delayMs, this, [this, message] {
@@ -93,24 +98,24 @@ public:
         m_queries.append(name);
         if (name == QLatin1String("hangs.test"))
             return;
-        const auto found = m_table.constFind(name);
-        const std::optional<quint32> answer =
-            found == m_table.cend() ? std::nullopt : std::optional(*found);
+        const QHostAddress answer = m_table.value(name);
         QTimer::singleShot(5, context, [done = std::move(done), answer] { done(answer); });
     }
 
 private:
     QStringList& m_queries;
-    const QHash<QString, quint32> m_table{{QStringLiteral("127.1"), Loopback},
-                                          {QStringLiteral("server.test"), Loopback2},
-                                          {QStringLiteral("zero.test"), 0}};
+    const QHash<QString, QHostAddress> m_table{
+        {QStringLiteral("127.1"), QHostAddress(Loopback)},
+        {QStringLiteral("server.test"), QHostAddress(Loopback2)},
+        {QStringLiteral("zero.test"), QHostAddress(quint32{0})},
+        {QStringLiteral("six.test"), QHostAddress(QHostAddress::LocalHostIPv6)}};
 };
 
 struct FakeService {
     FakeNetwork network;
     QStringList lookups;
     IcmpEchoService service{
-        [this](bool& permissionDenied) {
+        [this](IcmpEchoService::Family, bool& permissionDenied) {
             permissionDenied = network.refuseSocket && network.refusedForPermission;
             return network.refuseSocket ? nullptr : std::make_unique<FakeIcmpSocket>(network);
         },
@@ -125,6 +130,24 @@ QByteArray ipHeader(quint32 source, quint32 destination, quint8 ttl) {
     return header;
 }
 
+// Sends one echo and waits for its outcome; LONG_MIN when none came.
+long pingAndWait(EchoService& service, const QString& address, EchoReply& reply) {
+    long result = LONG_MIN;
+    QObject context;
+    service.PingHost(address, &context, [&](long outcome, const EchoReply& record) {
+        result = outcome;
+        reply = record;
+    });
+    return QTest::qWaitFor([&result] { return result != LONG_MIN; }, 5000) ? result : LONG_MIN;
+}
+
+bool hasIpv6Loopback() {
+    for (const QHostAddress& address : QNetworkInterface::allAddresses())
+        if (address == QHostAddress(QHostAddress::LocalHostIPv6))
+            return true;
+    return false;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Delivery)
@@ -133,37 +156,79 @@ Q_DECLARE_METATYPE(LinuxIcmpSocket::Kind)
 class TestEcho final : public QObject {
     Q_OBJECT
 private slots:
+    // Names may resolve to ::1 first; what answers is the loopback then too.
     void echoesLoopbackForReal_data() {
         QTest::addColumn<LinuxIcmpSocket::Kind>("kind");
         QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("replier"); // empty: either loopback address
         const auto datagram = LinuxIcmpSocket::Kind::Datagram;
         const auto raw = LinuxIcmpSocket::Kind::Raw;
-        QTest::newRow("datagram") << datagram << QStringLiteral("127.0.0.1");
-        QTest::newRow("datagram, localhost") << datagram << QStringLiteral("localhost");
-        QTest::newRow("raw") << raw << QStringLiteral("127.0.0.1");
-        QTest::newRow("raw, localhost") << raw << QStringLiteral("localhost");
-        QTest::newRow("raw, short form") << raw << QStringLiteral("127.1");
-        QTest::newRow("raw, part above 255") << raw << QStringLiteral("383.0.0.1");
+        const QString v4 = QStringLiteral("127.0.0.1");
+        const QString v6 = QStringLiteral("::1");
+        QTest::newRow("datagram") << datagram << v4 << v4;
+        QTest::newRow("datagram, localhost")
+            << datagram << QStringLiteral("localhost") << QString();
+        QTest::newRow("datagram, ::1") << datagram << v6 << v6;
+        QTest::newRow("raw") << raw << v4 << v4;
+        QTest::newRow("raw, localhost") << raw << QStringLiteral("localhost") << QString();
+        QTest::newRow("raw, short form") << raw << QStringLiteral("127.1") << v4;
+        QTest::newRow("raw, part above 255") << raw << QStringLiteral("383.0.0.1") << v4;
+        QTest::newRow("raw, ::1") << raw << v6 << v6;
+        QTest::newRow("raw, [::1]") << raw << QStringLiteral("[::1]") << v6;
     }
     void echoesLoopbackForReal() {
         QFETCH(LinuxIcmpSocket::Kind, kind);
         QFETCH(QString, address);
+        QFETCH(QString, replier);
+        const bool v6 = address.contains(u':');
+        if (v6 && !hasIpv6Loopback())
+            QSKIP("this machine has no ::1");
+        const auto family = v6 ? LinuxIcmpSocket::Family::IPv6 : LinuxIcmpSocket::Family::IPv4;
         QString whyNot;
-        if (!LinuxIcmpSocket::open(kind, &whyNot))
+        if (!LinuxIcmpSocket::open(kind, family, &whyNot))
             QSKIP(qPrintable(QStringLiteral("not permitted here: ") + whyNot));
-        IcmpEchoService service([kind](bool&) { return LinuxIcmpSocket::open(kind); },
-                                std::make_unique<QtHostResolver>());
+        IcmpEchoService service(
+            [kind](IcmpEchoService::Family wanted, bool&) {
+                return LinuxIcmpSocket::open(kind, wanted == IcmpEchoService::Family::IPv6
+                                                       ? LinuxIcmpSocket::Family::IPv6
+                                                       : LinuxIcmpSocket::Family::IPv4);
+            },
+            std::make_unique<QtHostResolver>());
         for (int i = 0; i < 3; ++i) {
             EchoReply reply;
-            const long result = service.PingHost(address, reply);
+            const long result = pingAndWait(service, address, reply);
             QCOMPARE(reply.status, 0u);
             QVERIFY(result >= 0);
             QCOMPARE(static_cast<quint32>(result), reply.roundTripTime);
-            QCOMPARE(reply.address, Loopback);
+            if (replier.isEmpty())
+                QVERIFY(reply.address.isLoopback());
+            else
+                QCOMPARE(reply.address, QHostAddress(replier));
             QVERIFY(reply.ttl > 0);
             QCOMPARE(reply.dataSize, 10);
             QCOMPARE(reply.data, QByteArrayLiteral("My Request"));
         }
+    }
+
+    // Many echoes under way on one socket: every one ends by itself.
+    void echoesOverlapForReal() {
+        QString whyNot;
+        if (!LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Raw, LinuxIcmpSocket::Family::IPv4,
+                                   &whyNot) &&
+            !LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Datagram, LinuxIcmpSocket::Family::IPv4,
+                                   &whyNot))
+            QSKIP(qPrintable(QStringLiteral("not permitted here: ") + whyNot));
+        IcmpEchoService service;
+        QObject context;
+        QList<long> results(20, LONG_MIN);
+        for (int i = 0; i < results.size(); ++i)
+            service.PingHost(QStringLiteral("127.0.0.%1").arg(1 + i % 4), &context,
+                             [&results, i](long result, const EchoReply&) { results[i] = result; });
+        QCOMPARE(service.echoesUnderWay(), results.size());
+        QTRY_VERIFY(!results.contains(LONG_MIN));
+        for (const long result : std::as_const(results))
+            QVERIFY(result >= 0);
+        QCOMPARE(service.echoesUnderWay(), 0);
     }
 
     void outcomes_data() {
@@ -198,13 +263,13 @@ private slots:
         FakeService fake;
         fake.network.deliveries = deliveries;
         fake.network.sendStatus = sendStatus;
-        EchoReply reply{0, 0, 77777, 5, 9, QByteArrayLiteral("stale")};
-        const long result = fake.service.PingHost(QStringLiteral("127.0.0.1"), reply);
+        EchoReply reply{QHostAddress(Router), 0, 77777, 5, 9, QByteArrayLiteral("stale")};
+        const long result = pingAndWait(fake.service, QStringLiteral("127.0.0.1"), reply);
         QCOMPARE(fake.network.sent.size(), 1);
-        QCOMPARE(fake.network.sent.at(0).destination, Loopback);
+        QCOMPARE(fake.network.sent.at(0).destination, QHostAddress(Loopback));
         QCOMPARE(fake.network.sent.at(0).payload, QByteArrayLiteral("My Request"));
         QCOMPARE(reply.status, status);
-        QCOMPARE(reply.address, reporter);
+        QCOMPARE(reply.address, reporter ? QHostAddress(reporter) : QHostAddress());
         if (status == 0) {
             QVERIFY(result >= 0);
             QCOMPARE(static_cast<quint32>(result), reply.roundTripTime);
@@ -228,7 +293,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         EchoReply reply;
-        QCOMPARE(fake.service.PingHost(QStringLiteral("127.0.0.1"), reply), -11010L);
+        QCOMPARE(pingAndWait(fake.service, QStringLiteral("127.0.0.1"), reply), -11010L);
         const qint64 elapsed = clock.elapsed();
         QVERIFY2(elapsed >= 195 && elapsed < 2000, qPrintable(QString::number(elapsed)));
         QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
@@ -237,42 +302,54 @@ private slots:
     void targets_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("looksUp");
-        QTest::addColumn<quint32>("destination"); // 0: nothing sent
+        QTest::addColumn<QString>("destination"); // empty: nothing sent
         QTest::addColumn<quint32>("status");
-        const auto row = [](const char* address, bool looksUp, quint32 destination) {
-            QTest::newRow(address) << QString::fromLatin1(address) << looksUp << destination
-                                   << (destination ? 0u : 11018u);
+        const auto row = [](const char* address, bool looksUp, const char* destination) {
+            QTest::newRow(address)
+                << QString::fromLatin1(address) << looksUp << QString::fromLatin1(destination)
+                << (*destination ? 0u : 11018u);
         };
-        row("127.0.0.2", false, Loopback2);
-        row("383.0.0.1", false, Loopback);
-        row(" 127.0.0.1 ", false, Loopback);
-        row("127.1", true, Loopback);
-        row("server.test", true, Loopback2);
-        row("nowhere.test", true, 0);
-        row("a.b.c.d", true, 0);
-        row("1.2.3.4.5", true, 0);
-        row("", false, 0);
-        row("0.0.0.0", false, 0);
-        row("256.0.0.0", false, 0);
-        row("zero.test", true, 0);
-        row("hangs.test", true, 0);
+        row("127.0.0.2", false, "127.0.0.2");
+        row("383.0.0.1", false, "127.0.0.1");
+        row(" 127.0.0.1 ", false, "127.0.0.1");
+        row("127.1", true, "127.0.0.1");
+        row("server.test", true, "127.0.0.2");
+        row("nowhere.test", true, "");
+        row("a.b.c.d", true, "");
+        row("1.2.3.4.5", true, "");
+        row("", false, "");
+        row("0.0.0.0", false, "");
+        row("256.0.0.0", false, "");
+        row("zero.test", true, "");
+        row("hangs.test", true, "");
+        row("::1", false, "::1");
+        row("[::1]", false, "::1");
+        row("2001:db8::1", false, "2001:db8::1");
+        row("[2001:db8::1]", false, "2001:db8::1");
+        row("::ffff:127.0.0.2", false, "127.0.0.2");
+        row("six.test", true, "::1");
+        row("::", false, "");
+        row("[::1", true, "");
     }
     void targets() {
         QFETCH(QString, address);
         QFETCH(bool, looksUp);
-        QFETCH(quint32, destination);
+        QFETCH(QString, destination);
         QFETCH(quint32, status);
         FakeService fake;
         fake.network.deliveries = {Delivery{1}};
         EchoReply reply;
-        const long result = fake.service.PingHost(address, reply);
+        const long result = pingAndWait(fake.service, address, reply);
         QCOMPARE(fake.lookups, looksUp ? QStringList{address.trimmed()} : QStringList());
         QCOMPARE(reply.status, status);
         QCOMPARE(result < 0, status != 0);
-        QCOMPARE(fake.network.opened, destination ? 1 : 0);
-        QCOMPARE(fake.network.sent.size(), destination ? 1 : 0);
-        if (destination)
-            QCOMPARE(fake.network.sent.at(0).destination, destination);
+        const bool sent = !destination.isEmpty();
+        QCOMPARE(fake.network.opened, sent ? 1 : 0);
+        QCOMPARE(fake.network.sent.size(), sent ? 1 : 0);
+        if (sent) {
+            QCOMPARE(fake.network.sent.at(0).destination, QHostAddress(destination));
+            QCOMPARE(reply.address, QHostAddress(destination));
+        }
     }
 
     void noSocketIsAGeneralFailure_data() {
@@ -287,13 +364,13 @@ private slots:
         fake.network.refusedForPermission = forPermission;
         EchoReply reply;
         reply.permissionDenied = !forPermission;
-        QCOMPARE(fake.service.PingHost(QStringLiteral("127.0.0.1"), reply), -11050L);
+        QCOMPARE(pingAndWait(fake.service, QStringLiteral("127.0.0.1"), reply), -11050L);
         QCOMPARE(reply.status, 11050u);
         QCOMPARE(reply.permissionDenied, forPermission);
         // A later echo that gets its socket clears the mark.
         fake.network.refuseSocket = false;
         fake.network.deliveries = {Delivery{}};
-        QVERIFY(fake.service.PingHost(QStringLiteral("127.0.0.1"), reply) >= 0);
+        QVERIFY(pingAndWait(fake.service, QStringLiteral("127.0.0.1"), reply) >= 0);
         QVERIFY(!reply.permissionDenied);
     }
 
@@ -303,44 +380,66 @@ private slots:
         QVERIFY(!LinuxIcmpSocket::isPermissionError(EMFILE));
         QVERIFY(!LinuxIcmpSocket::isPermissionError(0));
         // Here, with whatever this process may open, the answer matches what
-        // each kind reports on its own.
-        int datagramError = 0;
-        int rawError = 0;
-        const bool datagram = LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Datagram, nullptr,
-                                                    &datagramError) != nullptr;
-        const bool raw =
-            LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Raw, nullptr, &rawError) != nullptr;
-        bool denied = false;
-        const bool opened = LinuxIcmpSocket::openAny(&denied) != nullptr;
-        QCOMPARE(opened, datagram || raw);
-        QCOMPARE(denied, !opened && LinuxIcmpSocket::isPermissionError(datagramError) &&
-                             LinuxIcmpSocket::isPermissionError(rawError));
+        // each kind of each family reports on its own.
+        for (const auto family : {LinuxIcmpSocket::Family::IPv4, LinuxIcmpSocket::Family::IPv6}) {
+            int datagramError = 0;
+            int rawError = 0;
+            const bool datagram = LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Datagram, family,
+                                                        nullptr, &datagramError) != nullptr;
+            const bool raw = LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Raw, family, nullptr,
+                                                   &rawError) != nullptr;
+            bool denied = false;
+            const bool opened = LinuxIcmpSocket::openAny(family, &denied) != nullptr;
+            QCOMPARE(opened, datagram || raw);
+            QCOMPARE(denied, !opened && LinuxIcmpSocket::isPermissionError(datagramError) &&
+                                 LinuxIcmpSocket::isPermissionError(rawError));
+        }
     }
 
-    void anEchoDuringAnotherOnesWaitRunsOnItsOwn() {
+    // Three echoes under way at once on one socket, answered in reverse
+    // order: each gets its own answer, matched by sequence and source.
+    void echoesUnderWayShareOneSocket() {
         FakeService fake;
-        fake.network.deliveries = {Delivery{60}};
-        long inner = 0;
-        QTimer::singleShot(10, this, [&] {
-            fake.network.deliveries.clear();
-            EchoReply innerReply;
-            inner = fake.service.PingHost(QStringLiteral("127.0.0.2"), innerReply);
-        });
-        EchoReply reply;
-        const long outer = fake.service.PingHost(QStringLiteral("127.0.0.1"), reply);
-        // The outer reply came during the inner wait: it still counts.
-        QVERIFY(outer >= 0);
-        QCOMPARE(inner, -11010L);
-        QCOMPARE(fake.network.opened, 2);
+        QObject context;
+        QList<long> results(3, LONG_MIN);
+        QList<QHostAddress> repliers(3);
+        QStringList done;
+        for (int i = 0; i < 3; ++i) {
+            fake.network.deliveries = {Delivery{90 - 40 * i}};
+            fake.service.PingHost(QStringLiteral("127.0.0.%1").arg(i + 1), &context,
+                                  [&, i](long result, const EchoReply& reply) {
+                                      results[i] = result;
+                                      repliers[i] = reply.address;
+                                      done.append(QString::number(i));
+                                  });
+        }
+        QCOMPARE(fake.network.opened, 1);
+        QCOMPARE(fake.service.echoesUnderWay(), 3);
+        QTRY_COMPARE(done, QStringList({"2", "1", "0"}));
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(results.at(i) >= 0);
+            QCOMPARE(repliers.at(i), QHostAddress(Loopback + quint32(i)));
+        }
         QVERIFY(fake.network.sent.at(0).sequence != fake.network.sent.at(1).sequence);
+        QVERIFY(fake.network.sent.at(1).sequence != fake.network.sent.at(2).sequence);
     }
 
-    void aServiceDestroyedDuringTheLookupIsNotTouched() {
-        auto fake = std::make_unique<FakeService>();
-        QTimer::singleShot(1, this, [&fake] { fake.reset(); });
+    // A caller that goes away cancels its echo: neither its answer nor its
+    // deadline calls back, and other echoes go on.
+    void destroyingTheContextCancels() {
+        FakeService fake;
+        fake.network.deliveries = {Delivery{30}};
+        auto gone = std::make_unique<QObject>();
+        int cancelledCalls = 0;
+        fake.service.PingHost(QStringLiteral("127.0.0.1"), gone.get(),
+                              [&cancelledCalls](long, const EchoReply&) { ++cancelledCalls; });
+        fake.service.PingHost(QStringLiteral("server.test"), gone.get(),
+                              [&cancelledCalls](long, const EchoReply&) { ++cancelledCalls; });
+        gone.reset();
         EchoReply reply;
-        QCOMPARE(fake->service.PingHost(QStringLiteral("server.test"), reply), -11050L);
-        QVERIFY(!fake);
+        QVERIFY(pingAndWait(fake.service, QStringLiteral("127.0.0.2"), reply) >= 0);
+        QTRY_COMPARE(fake.service.echoesUnderWay(), 0);
+        QCOMPARE(cancelledCalls, 0);
     }
 
     void echoRequestPacket() {
@@ -387,14 +486,92 @@ private slots:
         QCOMPARE(message->sequence, 7);
         if (status == 0) {
             QCOMPARE(message->kind, IcmpMessage::Kind::EchoReply);
-            QCOMPARE(message->source, Loopback2);
+            QCOMPARE(message->source, QHostAddress(Loopback2));
             QCOMPARE(message->ttl, 64);
             QCOMPARE(message->data, QByteArrayLiteral("My Request"));
         } else {
             QCOMPARE(message->kind, IcmpMessage::Kind::Error);
-            QCOMPARE(message->source, Router);
-            QCOMPARE(message->destination, Loopback2);
+            QCOMPARE(message->source, QHostAddress(Router));
+            QCOMPARE(message->destination, QHostAddress(Loopback2));
         }
+    }
+
+    // Each ICMPv6 error ends an echo with the status, and so the text, of
+    // its IPv4 counterpart.
+    void icmp6ErrorsReadLikeTheirIpv4Counterparts_data() {
+        QTest::addColumn<int>("type6");
+        QTest::addColumn<int>("code6");
+        QTest::addColumn<int>("type4");
+        QTest::addColumn<int>("code4");
+        QTest::newRow("no route: net unreachable") << 1 << 0 << 3 << 0;
+        QTest::newRow("prohibited: host unreachable") << 1 << 1 << 3 << 13;
+        QTest::newRow("address unreachable") << 1 << 3 << 3 << 1;
+        QTest::newRow("port unreachable") << 1 << 4 << 3 << 3;
+        QTest::newRow("reject route: net unreachable") << 1 << 6 << 3 << 0;
+        QTest::newRow("packet too big") << 2 << 0 << 3 << 4;
+        QTest::newRow("hop limit exceeded") << 3 << 0 << 11 << 0;
+        QTest::newRow("reassembly time exceeded") << 3 << 1 << 11 << 1;
+        QTest::newRow("parameter problem") << 4 << 0 << 12 << 0;
+        QTest::newRow("unknown next header: protocol unreachable") << 4 << 1 << 3 << 2;
+    }
+    void icmp6ErrorsReadLikeTheirIpv4Counterparts() {
+        QFETCH(int, type6);
+        QFETCH(int, code6);
+        QFETCH(int, type4);
+        QFETCH(int, code4);
+        const std::optional<quint32> v6 = IcmpPacket::statusForIcmp6Error(type6, code6);
+        const std::optional<quint32> v4 = IcmpPacket::statusForIcmpError(type4, code4);
+        QVERIFY(v6 && v4);
+        QCOMPARE(*v6, *v4);
+        QVERIFY(ModulePing::PingStatusText(*v6).startsWith(QStringLiteral("ip ")));
+
+        // The same error as it arrives, quoting our echo request.
+        const QByteArray ipv6Header = QByteArray::fromHex("6000000000123a40") + Ipv6Loopback +
+                                      QByteArray::fromHex("20010db8000000000000000000000001");
+        const QByteArray error = QByteArray(1, char(type6)) + QByteArray(1, char(code6)) +
+                                 QByteArray(6, '\0') + ipv6Header +
+                                 IcmpPacket::echoRequest6(0x4242, 7, "My Request");
+        const std::optional<IcmpMessage> message =
+            IcmpPacket::readIcmp6(error, QHostAddress(QStringLiteral("fe80::1")), 64);
+        QVERIFY(message);
+        QCOMPARE(message->kind, IcmpMessage::Kind::Error);
+        QCOMPARE(message->status, *v4);
+        QCOMPARE(message->destination, QHostAddress(QStringLiteral("2001:db8::1")));
+        QCOMPARE(message->identifier, 0x4242);
+        QCOMPARE(message->sequence, 7);
+    }
+
+    void icmp6Messages_data() {
+        QTest::addColumn<QByteArray>("icmp");
+        QTest::addColumn<bool>("read");
+        const QByteArray request = QByteArray::fromHex("6000000000123a40") + Ipv6Loopback +
+                                   Ipv6Loopback + IcmpPacket::echoRequest6(0x4242, 7, "My");
+        QTest::newRow("echo reply")
+            << QByteArray::fromHex("8100000042420007") + "My Request" << true;
+        QTest::newRow("echo request") << IcmpPacket::echoRequest6(0x4242, 7, "My Request") << false;
+        QTest::newRow("neighbour solicitation") << QByteArray::fromHex("8700000000000000") << false;
+        QTest::newRow("error quoting too little")
+            << QByteArray::fromHex("0103000000000000") + request.left(44) << false;
+        QTest::newRow("error quoting no echo request")
+            << QByteArray::fromHex("0103000000000000") + request.left(40) +
+                   QByteArray::fromHex("8100000042420007")
+            << false;
+        QTest::newRow("too short") << QByteArray::fromHex("810000") << false;
+    }
+    void icmp6Messages() {
+        QFETCH(QByteArray, icmp);
+        QFETCH(bool, read);
+        const QHostAddress loopback(QHostAddress::LocalHostIPv6);
+        const std::optional<IcmpMessage> message = IcmpPacket::readIcmp6(icmp, loopback, 64);
+        QCOMPARE(message.has_value(), read);
+        if (!message)
+            return;
+        QCOMPARE(message->kind, IcmpMessage::Kind::EchoReply);
+        QCOMPARE(message->source, loopback);
+        QCOMPARE(message->ttl, 64);
+        QCOMPARE(message->identifier, 0x4242);
+        QCOMPARE(message->sequence, 7);
+        QCOMPARE(message->data, QByteArrayLiteral("My Request"));
     }
 };
 

@@ -4,12 +4,16 @@
 #include "RecordingAlerts.h"
 
 #include "monitor/GbkText.h"
+#include "monitor/IcmpEchoService.h"
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/SocketArray.h"
 #include "monitor/SocketElement.h"
+#include "platform/LinuxIcmpSocket.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
@@ -77,7 +81,9 @@ ServerRecord record(const QString& port, const QString& postData = {},
 // The monitor among fakes, with the last texts it gave the window. The
 // interval is 0, so every tick runs a pass; the real timer never fires.
 struct Rig {
-    Rig() {
+    // The echo service is the fake unless another is given.
+    explicit Rig(EchoService* echoService = nullptr)
+        : monitor{rows, list, settings, clock, echoService ? *echoService : echo, alerts} {
         list.setSourceModel(&rows);
         list.setDynamicSortFilter(false);
         monitor.setMeCaption(QStringLiteral("监控"));
@@ -92,14 +98,17 @@ struct Rig {
         QObject::connect(&monitor, &ServerMonitor::startCaptionChanged,
                          [this](const QString& c) { caption = c; });
     }
+    // A whole pass, until its last echo has completed.
     void pass() {
         if (!monitor.isMonitoring())
             monitor.CmdStart_Click();
         monitor.TimerProc_Timer();
+        QTRY_VERIFY(!monitor.isPassRunning());
     }
     QString text(Col column, int row = 0) const { return rows.text(row, column); }
     QString socketState() {
-        return SocketStateNames().value(monitor.sockets().element(rows.keyAt(0))->State());
+        const SocketElement* element = monitor.sockets().element(rows.keyAt(0));
+        return SocketStateNames().value(element ? element->State() : 0);
     }
     QString panel(int n) const { return panels.value(n).value(panels.value(n).size() - 1); }
 
@@ -109,7 +118,7 @@ struct Rig {
     FakeClock clock;
     FakeEcho echo;
     RecordingAlerts alerts;
-    ServerMonitor monitor{rows, list, settings, clock, echo, alerts};
+    ServerMonitor monitor;
     QMap<int, QStringList> panels;
     QString title, tip, caption;
 };
@@ -131,6 +140,11 @@ struct EchoCase {
     QList<FakeEcho::Answer> answers;
     QString pingTime, pingErr, toolTip;
 };
+struct OverlapCase {
+    QList<FakeEcho::Answer> answers; // one per row, rows on 127.0.0.1, .2, .3
+    QStringList pingTimes;
+    QStringList answerOrder;
+};
 struct Interruption {
     std::function<void(Rig&)> action;
     int echoes, passNumber;
@@ -142,6 +156,7 @@ struct Interruption {
 Q_DECLARE_METATYPE(ProbeCase)
 Q_DECLARE_METATYPE(PendingCase)
 Q_DECLARE_METATYPE(EchoCase)
+Q_DECLARE_METATYPE(OverlapCase)
 Q_DECLARE_METATYPE(Interruption)
 
 class TestServerMonitor final : public QObject {
@@ -328,6 +343,7 @@ private slots:
         for (int second = 0; second <= 12; ++second) {
             const qint32 before = rig.monitor.passNumber();
             rig.monitor.TimerProc_Timer();
+            QTRY_VERIFY(!rig.monitor.isPassRunning());
             if (rig.monitor.passNumber() != before) {
                 if (second == 0)
                     QTRY_VERIFY(rig.text(Col::Status) == sent && server.connections == 1);
@@ -344,6 +360,7 @@ private slots:
         QCOMPARE(rig.monitor.socketFaultCount(), 1);
         for (int second = 13; second <= 18; ++second) {
             rig.monitor.TimerProc_Timer();
+            QTRY_VERIFY(!rig.monitor.isPassRunning());
             rig.clock.advance(1000);
         }
         QCOMPARE(rig.monitor.passNumber(), 5); // the pass at 18 s probes afresh
@@ -366,6 +383,8 @@ private slots:
                                    << "127.0.0.1" << 4 << "";
         QTest::newRow("IPv6 literal") << "::1"
                                       << "::1" << 6 << "";
+        QTest::newRow("IPv6 literal in brackets") << "[::1]"
+                                                  << "::1" << 6 << "";
         QTest::newRow("refused") << "127.0.0.1"
                                  << "" << 6 << "连接被拒绝";
         QTest::newRow("no host") << ""
@@ -439,7 +458,7 @@ private slots:
         rig.settings.iPingLim = 0;
         rig.settings.iReplyLim = 0;
         rig.rows.resetRows({record(closedPort()), record(closedPort())});
-        const FakeEcho::Answer denied{11050, 0, true};
+        const FakeEcho::Answer denied{11050, 0, 0, true};
         const QString notice = ServerMonitor::echoPermissionNotice();
         QCOMPARE(notice, QStringLiteral("无法发送PING:请运行 setcap cap_net_raw+ep ") +
                              QCoreApplication::applicationFilePath());
@@ -502,6 +521,168 @@ private slots:
             QCOMPARE(rig.alerts.alerts.at(0).title, QStringLiteral("注意:服务器PING异常"));
     }
 
+    // Each row's echo is sent when the pass reaches the row; the outcomes
+    // complete their own rows in whatever order they come, and the pass ends
+    // (colours, pass number) with the last of them.
+    void echoesOverlap_data() {
+        QTest::addColumn<OverlapCase>("c");
+        const QString lost = ModulePing::PingStatusText(11010);
+        const QString a = QStringLiteral("127.0.0.1"), b = QStringLiteral("127.0.0.2"),
+                      c = QStringLiteral("127.0.0.3");
+        QTest::newRow("in order") << OverlapCase{
+            {{0, 7}, {0, 8}, {0, 9}}, {"7 ms", "8 ms", "9 ms"}, {a, b, c}};
+        QTest::newRow("out of order") << OverlapCase{
+            {{0, 30, 120}, {0, 20, 0}, {0, 10, 60}}, {"30 ms", "20 ms", "10 ms"}, {b, c, a}};
+        QTest::newRow("late") << OverlapCase{
+            {{0, 5}, {0, 6, 300}, {0, 7}}, {"5 ms", "6 ms", "7 ms"}, {a, c, b}};
+        QTest::newRow("never") << OverlapCase{{{0, 5}, {0, 0, FakeEcho::Never}, {11003, 0}},
+                                              {"5 ms", lost, ModulePing::PingStatusText(11003)},
+                                              {a, c, b}};
+    }
+    void echoesOverlap() {
+        QFETCH(OverlapCase, c);
+        Rig rig;
+        const QString port = closedPort();
+        QList<ServerRecord> records;
+        for (int i = 0; i < 3; ++i)
+            records << record(port, {}, {}, {}, QStringLiteral("127.0.0.%1").arg(i + 1));
+        rig.rows.resetRows(records);
+        rig.echo.script.append(c.answers);
+        rig.monitor.CmdStart_Click();
+        rig.monitor.TimerProc_Timer();
+        QCOMPARE(rig.echo.targets.size(), 3);
+        // Every row is visited; the last echo at least is still under way.
+        QVERIFY(rig.monitor.isPassRunning());
+        QVERIFY(rig.monitor.echoesOutstanding() > 0);
+        QCOMPARE(rig.monitor.passNumber(), 1);
+        QTRY_VERIFY(!rig.monitor.isPassRunning());
+        QCOMPARE(rig.monitor.echoesOutstanding(), 0);
+        QCOMPARE(rig.echo.answered, c.answerOrder);
+        QCOMPARE(rig.monitor.passNumber(), 2);
+        qint32 lostEchoes = 0;
+        for (int row = 0; row < 3; ++row) {
+            QCOMPARE(rig.text(Col::PingTime, row), c.pingTimes.at(row));
+            const bool lostEcho = !c.pingTimes.at(row).endsWith(QStringLiteral(" ms"));
+            lostEchoes += lostEcho;
+            QCOMPARE(rig.rows.toolTip(row, Col::PingState).endsWith(lostEcho ? "(1/1)" : "(0/1)"),
+                     true);
+            // The colours were painted after the last echo, its own included.
+            QCOMPARE(rig.rows.rowColour(row) == QColor(0, 255, 0), lostEcho);
+        }
+        QCOMPARE(rig.monitor.pingFaultCount(), lostEchoes);
+    }
+
+    // Ten hosts that never answer cost one echo deadline, not ten.
+    void silentHostsDoNotAddUp() {
+        Rig rig;
+        rig.rows.resetRows(QList<ServerRecord>(10, record(closedPort())));
+        for (int i = 0; i < 10; ++i)
+            rig.echo.script.enqueue({0, 0, FakeEcho::Never});
+        QElapsedTimer clock;
+        clock.start();
+        rig.pass();
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(elapsed >= FakeEcho::DeadlineMs && elapsed < 5 * FakeEcho::DeadlineMs,
+                 qPrintable(QString::number(elapsed)));
+        for (int row = 0; row < 10; ++row)
+            QCOMPARE(rig.text(Col::PingErr, row), QStringLiteral("1"));
+        QCOMPARE(rig.monitor.pingFaultCount(), 10);
+    }
+
+    // Stopped in the last row's yield: the echoes already sent still
+    // complete their rows, but the pass neither paints nor counts itself.
+    void stopWithEchoesOutstanding() {
+        Rig rig;
+        rig.rows.resetRows(QList<ServerRecord>(3, record(closedPort())));
+        rig.rows.setTag(0, Col::ReplyErr, QStringLiteral("1"));
+        for (int i = 0; i < 3; ++i)
+            rig.echo.script.enqueue({0, 5, 150});
+        rig.echo.duringSend = [&rig](int n) {
+            if (n == 2)
+                QTimer::singleShot(0, &rig.monitor, &ServerMonitor::CmdStart_Click);
+        };
+        rig.monitor.CmdStart_Click();
+        rig.monitor.TimerProc_Timer();
+        QVERIFY(!rig.monitor.isMonitoring());
+        QVERIFY(rig.monitor.isPassRunning());
+        QCOMPARE(rig.monitor.echoesOutstanding(), 3);
+        // Switched on again meanwhile: no second pass starts inside this one.
+        rig.monitor.CmdStart_Click();
+        rig.monitor.TimerProc_Timer();
+        QCOMPARE(rig.echo.targets.size(), 3);
+        QTRY_VERIFY(!rig.monitor.isPassRunning());
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(rig.text(Col::PingTime, row), QStringLiteral("5 ms"));
+        QCOMPARE(rig.monitor.passNumber(), 1);
+        QVERIFY(!rig.rows.rowColour(0).isValid());
+    }
+
+    // Reloaded while echoes of the old rows are under way, inside the pass
+    // or after its last row: they are cancelled, so nothing reaches the new
+    // rows, and the pass ends on the new list as usual.
+    void reloadCancelsEchoesOutstanding_data() {
+        QTest::addColumn<int>("reloadAtEcho"); // 0: after the last row
+        QTest::addColumn<QStringList>("pingTimes");
+        QTest::newRow("inside the second echo's send") << 2 << QStringList({"0", "0", "9 ms"});
+        QTest::newRow("after the last row") << 0 << QStringList({"0", "0", "0"});
+    }
+    void reloadCancelsEchoesOutstanding() {
+        QFETCH(int, reloadAtEcho);
+        QFETCH(QStringList, pingTimes);
+        Rig rig;
+        const QString port = closedPort();
+        rig.rows.resetRows(QList<ServerRecord>(3, record(port)));
+        for (int i = 0; i < 3; ++i)
+            rig.echo.script.enqueue({0, 9, 100});
+        const QList<ServerRecord> newList(3, record(port, {}, {}, QStringLiteral("new")));
+        rig.echo.duringSend = [&](int n) {
+            if (n == reloadAtEcho)
+                rig.rows.resetRows(newList);
+        };
+        rig.monitor.CmdStart_Click();
+        rig.monitor.TimerProc_Timer();
+        if (reloadAtEcho == 0) {
+            QCOMPARE(rig.monitor.echoesOutstanding(), 3);
+            rig.rows.resetRows(newList);
+        }
+        QTRY_VERIFY(!rig.monitor.isPassRunning());
+        QTRY_COMPARE(rig.echo.underWay, 0);
+        QCOMPARE(rig.echo.answered.size(), pingTimes.count(QStringLiteral("9 ms")));
+        for (int row = 0; row < 3; ++row) {
+            QCOMPARE(rig.text(Col::DisplayName, row), QStringLiteral("new"));
+            QCOMPARE(rig.text(Col::PingTime, row), pingTimes.at(row));
+        }
+        QCOMPARE(rig.monitor.passNumber(), 2);
+        QCOMPARE(rig.monitor.pingFaultCount(), 0);
+    }
+
+    // A row on ::1, written plain or in brackets, is probed over TCP and
+    // echoed with ICMPv6, with the texts and statistics of any other row.
+    void ipv6RowsProbedAndEchoedOnLoopback() {
+        ScriptedServer server("HELLO", false, QStringLiteral("::1"));
+        if (server.port() == QLatin1String("0"))
+            QSKIP("this machine has no ::1");
+        QString whyNot;
+        if (!LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Datagram, LinuxIcmpSocket::Family::IPv6,
+                                   &whyNot) &&
+            !LinuxIcmpSocket::open(LinuxIcmpSocket::Kind::Raw, LinuxIcmpSocket::Family::IPv6,
+                                   &whyNot))
+            QSKIP(qPrintable(QStringLiteral("echo sockets not permitted here: ") + whyNot));
+        IcmpEchoService echo;
+        Rig rig(&echo);
+        rig.rows.resetRows({record(server.port(), "Q", "hello", {}, QStringLiteral("::1")),
+                            record(server.port(), "Q", "hello", {}, QStringLiteral("[::1]"))});
+        rig.pass();
+        QTRY_COMPARE(rig.monitor.passReplyCount(), 2);
+        for (int row = 0; row < 2; ++row) {
+            QTRY_COMPARE(rig.text(Col::Status, row), kCorrect);
+            QVERIFY(rig.text(Col::PingTime, row).endsWith(QStringLiteral(" ms")));
+            QCOMPARE(rig.text(Col::PingErr, row), QStringLiteral("0"));
+            QVERIFY(
+                rig.rows.toolTip(row, Col::PingState).endsWith(QStringLiteral("丢包率:0%(0/1)")));
+        }
+    }
+
     void colours() {
         Rig rig;
         rig.rows.resetRows(QList<ServerRecord>(4, record("1")));
@@ -560,7 +741,38 @@ private slots:
         QCOMPARE(rig.echo.targets.size(), c.echoes);
         QCOMPARE(rig.monitor.passNumber(), c.passNumber);
         QCOMPARE(rig.rows.rowColour(rig.rows.rowCount() - 1).isValid(), c.coloured);
-        QCOMPARE(rig.monitor.sockets().count(), rig.rows.rowCount());
+        // An element for each row of the list that was probed, none for the old rows.
+        QCOMPARE(rig.monitor.sockets().count(), c.echoes);
+    }
+
+    // Elements are made as probes start; a reload closes them all at once,
+    // silently, and deletes them a batch per turn of the event loop.
+    void socketElementsMadeOnDemandAndDroppedInBatches() {
+        Rig rig;
+        const QString port = closedPort();
+        const int rows = 3 * SocketArray::DeletedPerTurn;
+        rig.rows.resetRows(QList<ServerRecord>(rows, record(port)));
+        SocketArray& sockets = rig.monitor.sockets();
+        QCOMPARE(sockets.count(), 0);
+        QVERIFY(!sockets.element(rig.rows.keyAt(0)));
+        rig.pass();
+        QCOMPARE(sockets.count(), rows);
+        QList<QPointer<SocketElement>> old;
+        for (int row = 0; row < rows; ++row)
+            old << sockets.element(rig.rows.keyAt(row));
+        QSignalSpy errors(&sockets, &SocketArray::Error);
+        rig.rows.resetRows({record(port)});
+        QCOMPARE(sockets.count(), 0);
+        QCOMPARE(sockets.droppedAwaitingDeletion(), rows);
+        for (const QPointer<SocketElement>& element : std::as_const(old))
+            QCOMPARE(element->State(), 0);
+        QCoreApplication::processEvents();
+        QVERIFY(sockets.droppedAwaitingDeletion() < rows);
+        QVERIFY(sockets.droppedAwaitingDeletion() >= rows - 2 * SocketArray::DeletedPerTurn);
+        QTRY_COMPARE(sockets.droppedAwaitingDeletion(), 0);
+        QTRY_VERIFY(
+            std::all_of(old.cbegin(), old.cend(), [](const auto& e) { return e.isNull(); }));
+        QCOMPARE(errors.size(), 0);
     }
 
     void passRepeatedAfterAStopKeepsTheLossRateWithinAll() {
@@ -589,9 +801,6 @@ private slots:
         QCOMPARE(rig.monitor.socketFaultCount(), 0);
     }
 
-    // Reloaded in the first row's yield: the pass goes on at the second row
-    // of the new list and ends at the third, the row count it began with.
-    // Nothing of the old rows reaches the new ones.
     // Every probe result reaches the recorder with the server's ID, the UTC
     // time it came and its figures: a correct and a wrong reply with their
     // reply times, a refused connection, answered and lost echoes, and the
@@ -652,6 +861,9 @@ private slots:
         QVERIFY(recorder.outcomes.isEmpty());
     }
 
+    // Reloaded in the first row's yield: the pass goes on at the second row
+    // of the new list and ends at the third, the row count it began with.
+    // Nothing of the old rows reaches the new ones.
     void reloadDuringAPassGoesOnWithTheNewList() {
         Rig rig;
         ScriptedServer old("OLD", true, "127.0.0.1"), fresh("NEW", false, "127.0.0.2");

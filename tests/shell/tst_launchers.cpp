@@ -30,6 +30,15 @@ private slots:
             << "-l" << QStringList{"ping", "10.0.0.1"} << QStringList{};
         QTest::newRow("no address") << ""
                                     << "80" << QStringList{} << QStringList{};
+        QTest::newRow("IPv6 literal") << "2001:db8::1"
+                                      << "80" << QStringList{"ping", "2001:db8::1"}
+                                      << QStringList{"telnet", "2001:db8::1", "80"};
+        QTest::newRow("IPv6 literal in brackets")
+            << "[::1]"
+            << "23" << QStringList{"ping", "::1"} << QStringList{"telnet", "::1", "23"};
+        QTest::newRow("brackets around no address")
+            << "[-f]"
+            << "23" << QStringList{"ping", "[-f]"} << QStringList{"telnet", "[-f]", "23"};
     }
     void commandLines() {
         QFETCH(QString, address);

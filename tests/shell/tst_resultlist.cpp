@@ -1,8 +1,8 @@
 #include "HostileText.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/TextSortProxyModel.h"
 #include "shell/ListSortState.h"
 #include "shell/ResultListInteraction.h"
-#include "shell/TextSortProxyModel.h"
 
 #include <QApplication>
 #include <QHeaderView>

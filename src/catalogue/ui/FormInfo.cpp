@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -159,20 +158,17 @@ void FormInfo::Cmd_Send_Click() {
 }
 
 void FormInfo::Cmd_Ping_Click() {
-    // The echo wait runs a local event loop: a second press meanwhile is
-    // ignored, and a window deleted meanwhile is not touched again.
+    // One ping test at a time: a second press while the echo is under way is
+    // ignored. The window is the echo's context, so closing it cancels the echo.
     if (m_pingWaiting)
         return;
     m_pingWaiting = true;
     TextReplyHex->clear();
     const QString address = TextIPAddress->text();
-    EchoReply reply;
-    const QPointer<FormInfo> alive(this);
-    m_echo.PingHost(address, reply);
-    if (!alive)
-        return;
-    m_pingWaiting = false;
-    TextReplyData->setText(pingReport(address, reply));
+    m_echo.PingHost(address, this, [this, address](long, const EchoReply& reply) {
+        m_pingWaiting = false;
+        TextReplyData->setText(pingReport(address, reply));
+    });
 }
 
 void FormInfo::CmdCancel_Click() {
