@@ -358,15 +358,22 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
     showReplyCount();
 
     const QPointer<ServerMonitor> self(this);
+    ++m_repliesAwaitingJudgement;
     yield();
     if (!self)
         return;
+    --m_repliesAwaitingJudgement;
     row = m_rows.rowOfKey(key);
-    if (row < 0)
+    if (row < 0) {
+        paintWhenRepliesJudged();
         return;
+    }
     // The colours are repainted once the pass's last reply is judged, so that
-    // reply's own result shows too.
-    const bool lastReply = PassReplyCount == m_list.rowCount();
+    // reply's own result shows too. Arrivals that came into one another's
+    // yields all see the count complete; they paint once, after the last of
+    // them is judged.
+    if (PassReplyCount == m_list.rowCount())
+        m_paintDue = true;
 
     if (replyMatches(reply, m_rows.text(row, Col::ReplyData))) {
         m_rows.setText(row, Col::Status, QStringLiteral("已收到正确的回应包"));
@@ -383,8 +390,14 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
         record(row, ProbeOutcome::Wrong, elapsed);
         CheckReplyState(row);
     }
-    if (lastReply)
-        SetColor();
+    paintWhenRepliesJudged();
+}
+
+void ServerMonitor::paintWhenRepliesJudged() {
+    if (!m_paintDue || m_repliesAwaitingJudgement > 0)
+        return;
+    m_paintDue = false;
+    SetColor();
 }
 
 bool ServerMonitor::replyMatches(const QString& reply, const QString& expected) {

@@ -108,6 +108,7 @@ private:
     void WskWeb_Connect(quint64 key);
     void WskWeb_DataArrival(quint64 key, qint64 bytesTotal);
     void WskWeb_Error(quint64 key, int number, const QString& description);
+    void paintWhenRepliesJudged();
 
     void raiseReplyErr(int row);
     void alertAtLimit(int row, qint32 count, qint32 limit, const QString& title);
@@ -141,4 +142,6 @@ private:
     std::unique_ptr<QObject> m_echoScope = std::make_unique<QObject>();
     quint64 m_listGeneration = 0; // raised by every reload of the list
     bool m_echoPermissionNoticeShown = false;
+    int m_repliesAwaitingJudgement = 0; // arrived, their handlers still in their yields
+    bool m_paintDue = false;            // the reply count is complete; colours not yet painted
 };

@@ -786,6 +786,55 @@ private slots:
         QCOMPARE(rig.rows.toolTip(0, Col::PingState), "平均延时:0ms  丢包率:100%(2/1)");
     }
 
+    // Replies arriving together are judged inside one another's yields, and
+    // each of those handlers finds the reply count complete. The rows are
+    // still painted only once, after the last of them is judged. The echoes
+    // stay under way, so the end of the pass paints nothing meanwhile.
+    void coloursPaintedOnceWhenRepliesArriveTogether() {
+        Rig rig;
+        const int rows = 64;
+        // Answers every request at once when the last one has come.
+        QTcpServer server;
+        QList<QTcpSocket*> waiting;
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, &waiting] {
+            QTcpSocket* client = server.nextPendingConnection();
+            QObject::connect(client, &QTcpSocket::readyRead, client, [client, &waiting] {
+                client->readAll();
+                waiting.append(client);
+                if (waiting.size() < rows)
+                    return;
+                for (QTcpSocket* each : std::as_const(waiting)) {
+                    each->write("BAD");
+                    each->flush();
+                }
+            });
+        });
+        const QString port = QString::number(server.serverPort());
+        rig.rows.resetRows(QList<ServerRecord>(rows, record(port, "Q", "OK")));
+        for (int row = 0; row < rows; ++row)
+            rig.echo.script.enqueue({0, 1, 60000});
+        int paints = 0;
+        QObject::connect(
+            &rig.rows, &QAbstractItemModel::dataChanged, &rig.rows,
+            [&rig, &paints](const QModelIndex& first, const QModelIndex&, const QList<int>& roles) {
+                const int row = first.row();
+                if (!roles.contains(Qt::BackgroundRole) || !rig.rows.rowColour(row).isValid())
+                    return;
+                ++paints;
+                // Uncoloured again, so that every later paint shows.
+                rig.rows.setRowColour(row, QColor());
+            });
+        rig.monitor.CmdStart_Click();
+        rig.monitor.TimerProc_Timer();
+        QTRY_COMPARE(rig.monitor.passReplyCount(), rows);
+        QTRY_VERIFY(paints >= rows);
+        QCoreApplication::processEvents();
+        QCOMPARE(paints, rows);
+        QCOMPARE(rig.monitor.socketFaultCount(), rows);
+        QVERIFY(rig.monitor.isPassRunning());
+    }
+
     void reloadWhileAReplyIsJudged() {
         Rig rig;
         ScriptedServer server("BAD", true);
