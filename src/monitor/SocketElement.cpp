@@ -1,9 +1,9 @@
 #include "monitor/SocketElement.h"
 
 #include "monitor/HostText.h"
+#include "platform/SocketAddress.h"
 
 #include <QHostInfo>
-#include <QNetworkInterface>
 #include <QPointer>
 #include <QSocketNotifier>
 
@@ -25,37 +25,6 @@ const QStringList& SocketStateNames() {
 }
 
 namespace {
-
-// The address and port as a socket address of the system; false for an
-// address of no family the system connects to.
-bool socketAddress(const QHostAddress& address, quint16 port, sockaddr_storage& storage,
-                   socklen_t& length) {
-    std::memset(&storage, 0, sizeof storage);
-    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-        auto* in = reinterpret_cast<sockaddr_in*>(&storage);
-        in->sin_family = AF_INET;
-        in->sin_port = htons(port);
-        in->sin_addr.s_addr = htonl(address.toIPv4Address());
-        length = sizeof *in;
-        return true;
-    }
-    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(port);
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
-        std::memcpy(&in6->sin6_addr, &bytes, sizeof bytes);
-        if (const QString scope = address.scopeId(); !scope.isEmpty()) {
-            bool numeric = false;
-            const uint index = scope.toUInt(&numeric);
-            in6->sin6_scope_id =
-                numeric ? index : uint(QNetworkInterface::interfaceIndexFromName(scope));
-        }
-        length = sizeof *in6;
-        return true;
-    }
-    return false;
-}
 
 bool wouldBlock(int number) {
     return number == EAGAIN || number == EWOULDBLOCK;
@@ -115,7 +84,7 @@ void SocketElement::connectNext() {
     while (!m_addresses.isEmpty()) {
         sockaddr_storage storage{};
         socklen_t length = 0;
-        if (!socketAddress(m_addresses.takeFirst(), quint16(m_remotePort), storage, length))
+        if (!toSocketAddress(m_addresses.takeFirst(), quint16(m_remotePort), storage, length))
             continue;
         m_fd = ::socket(storage.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (m_fd < 0) {

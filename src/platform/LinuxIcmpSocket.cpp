@@ -1,6 +1,7 @@
 #include "platform/LinuxIcmpSocket.h"
 
 #include "platform/IcmpPacket.h"
+#include "platform/SocketAddress.h"
 
 #include <QRandomGenerator>
 #include <QSocketNotifier>
@@ -26,28 +27,6 @@ constexpr qsizetype ReceiveBufferSize = 65536;
 QString errorText(const char* what, int error) {
     return QStringLiteral("%1: %2").arg(QLatin1String(what),
                                         QString::fromLocal8Bit(strerror(error)));
-}
-
-// The address as a socket address of its family; false for any other family.
-bool socketAddress(const QHostAddress& address, sockaddr_storage& storage, socklen_t& length) {
-    storage = sockaddr_storage{};
-    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-        auto* in = reinterpret_cast<sockaddr_in*>(&storage);
-        in->sin_family = AF_INET;
-        in->sin_addr.s_addr = htonl(address.toIPv4Address());
-        length = sizeof *in;
-        return true;
-    }
-    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
-        in6->sin6_family = AF_INET6;
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
-        std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
-        in6->sin6_scope_id = address.scopeId().toUInt();
-        length = sizeof *in6;
-        return true;
-    }
-    return false;
 }
 
 QHostAddress hostAddress(const sockaddr_storage& storage) {
@@ -174,7 +153,7 @@ quint32 LinuxIcmpSocket::sendEcho(const QHostAddress& destination, quint16 seque
     sockaddr_storage to{};
     socklen_t length = 0;
     const bool v6 = m_family == Family::IPv6;
-    if (!socketAddress(destination, to, length) || (to.ss_family == AF_INET6) != v6)
+    if (!toSocketAddress(destination, 0, to, length) || (to.ss_family == AF_INET6) != v6)
         return IcmpStatus::BadDestination;
     const QByteArray packet = v6 ? IcmpPacket::echoRequest6(m_identifier, sequence, payload)
                                  : IcmpPacket::echoRequest(m_identifier, sequence, payload);
