@@ -147,21 +147,32 @@ quint32 statusForSendError(int error) {
     }
 }
 
+namespace {
+
+// An echo reply of either family: identifier, sequence and payload sit alike.
+IcmpMessage echoReply(const QByteArray& icmp, const QHostAddress& source, quint8 ttl) {
+    IcmpMessage message;
+    message.kind = IcmpMessage::Kind::EchoReply;
+    message.source = source;
+    message.ttl = ttl;
+    message.identifier = word16At(icmp, 4);
+    message.sequence = word16At(icmp, 6);
+    message.data = icmp.mid(IcmpHeaderSize);
+    return message;
+}
+
+} // namespace
+
 std::optional<IcmpMessage> readIcmp(const QByteArray& icmp, const QHostAddress& source,
                                     quint8 ttl) {
     if (icmp.size() < IcmpHeaderSize)
         return std::nullopt;
     const quint8 type = byteAt(icmp, 0);
+    if (type == TypeEchoReply)
+        return echoReply(icmp, source, ttl);
     IcmpMessage message;
     message.source = source;
     message.ttl = ttl;
-    if (type == TypeEchoReply) {
-        message.kind = IcmpMessage::Kind::EchoReply;
-        message.identifier = word16At(icmp, 4);
-        message.sequence = word16At(icmp, 6);
-        message.data = icmp.mid(IcmpHeaderSize);
-        return message;
-    }
     const std::optional<quint32> status = statusForIcmpError(type, byteAt(icmp, 1));
     if (!status)
         return std::nullopt;
@@ -192,16 +203,11 @@ std::optional<IcmpMessage> readIcmp6(const QByteArray& icmp, const QHostAddress&
     if (icmp.size() < IcmpHeaderSize)
         return std::nullopt;
     const quint8 type = byteAt(icmp, 0);
+    if (type == Type6EchoReply)
+        return echoReply(icmp, source, hopLimit);
     IcmpMessage message;
     message.source = source;
     message.ttl = hopLimit;
-    if (type == Type6EchoReply) {
-        message.kind = IcmpMessage::Kind::EchoReply;
-        message.identifier = word16At(icmp, 4);
-        message.sequence = word16At(icmp, 6);
-        message.data = icmp.mid(IcmpHeaderSize);
-        return message;
-    }
     const std::optional<quint32> status = statusForIcmp6Error(type, byteAt(icmp, 1));
     if (!status)
         return std::nullopt;
