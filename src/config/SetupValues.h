@@ -52,9 +52,9 @@ public:
     qint32 histDays() const { return m_histDays; }
     const QString& netCheck() const { return m_netCheck; }
 
-    // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT, the
-    // three history entries and NETCHECK in one
-    // replacement of the settings file; false when nothing could be written.
+    // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT, the three
+    // history entries and NETCHECK in one replacement of the settings file;
+    // false when nothing could be written.
     bool write() const;
     // The running settings take the values; Skin is not touched.
     void applyTo(MonitorSettings& settings) const;
