@@ -50,7 +50,6 @@ public:
     qint32 history() const { return m_history; }
     qint32 histRawDays() const { return m_histRawDays; }
     qint32 histDays() const { return m_histDays; }
-    const QString& netCheck() const { return m_netCheck; }
 
     // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT, the three
     // history entries and NETCHECK in one replacement of the settings file;

@@ -144,8 +144,7 @@ void NetworkCheck::askTcp(const Entry& entry, quint64 serial) {
     connect(socket, &SocketElement::Error, this, [settle] { settle(false); });
     connect(wait, &QTimer::timeout, this, [settle] { settle(false); });
     wait->start(ConnectWaitMs);
-    if (!socket->Connect(entry.host, entry.port))
-        settle(true); // an address the socket cannot take cannot be asked
+    socket->Connect(entry.host, entry.port);
 }
 
 void NetworkCheck::outcome(quint64 serial, bool answered, const QString& entry) {
