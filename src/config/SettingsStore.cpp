@@ -31,6 +31,9 @@ MainWindowLayout loadINI(MonitorSettings& settings) {
     settings.History = IniReadInt(Setup, QStringLiteral("HISTORY"), 1);
     settings.HistRawDays = IniReadInt(Setup, QStringLiteral("HISTRAWDAYS"), 7);
     settings.HistDays = IniReadInt(Setup, QStringLiteral("HISTDAYS"), 400);
+    settings.NetCheck = IniFile(ModuleINI::IniFilePath(ModuleINI::IniBaseName()))
+                            .value(Setup, QStringLiteral("NETCHECK"))
+                            .value_or(QString());
     for (int column = 0; column < MainWindowLayout::ColumnCount; ++column)
         layout.columnWidths.append(IniReadInt(Setting, columnKey(column), DefaultColumnWidth));
     return layout;

@@ -2,6 +2,7 @@
 
 #include "config/IniFile.h"
 #include "config/ModuleINI.h"
+#include "monitor/NetworkCheck.h"
 
 #include <QRegularExpression>
 #include <QStringList>
@@ -83,6 +84,14 @@ std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error
             "历史数据保留天数必须是 1 到 36500 之间的整数，且不少于原始数据保留天数。");
     if (!IniFile::isValidValue(texts.skin))
         problems << QStringLiteral("系统默认皮肤的名称不能包含换行符。");
+    QStringList unusable;
+    for (const NetworkCheck::Entry& entry : NetworkCheck::parseEntries(texts.netCheck)) {
+        if (entry.kind == NetworkCheck::Entry::Kind::Unusable)
+            unusable << entry.text;
+    }
+    if (!unusable.isEmpty())
+        problems << QStringLiteral("网络检测地址无法识别:") + unusable.join(QLatin1Char(' '));
+    values.m_netCheck = texts.netCheck.simplified();
     values.m_playSnd = texts.playSnd;
     values.m_history = texts.history != 0 ? 1 : 0;
     values.m_skin = texts.skin;
@@ -121,6 +130,8 @@ bool SetupValues::write() const {
     addHistory("HISTORY", m_history, defaults.History);
     addHistory("HISTRAWDAYS", m_histRawDays, defaults.HistRawDays);
     addHistory("HISTDAYS", m_histDays, defaults.HistDays);
+    if (!m_netCheck.isEmpty() || file.value(setup, QStringLiteral("NETCHECK")))
+        entries.append({setup, QStringLiteral("NETCHECK"), m_netCheck});
     return file.setValues(entries);
 }
 
@@ -133,4 +144,5 @@ void SetupValues::applyTo(MonitorSettings& settings) const {
     settings.History = m_history;
     settings.HistRawDays = m_histRawDays;
     settings.HistDays = m_histDays;
+    settings.NetCheck = m_netCheck;
 }

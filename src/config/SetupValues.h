@@ -11,8 +11,9 @@
 // memory, the file gets the nearest whole number, halves to even), the two
 // alarm limits whole numbers from 0, the time-out a whole number of
 // milliseconds from 1 to 3,600,000; the raw history kept 1 to 3650 days, the
-// aggregated history at least as long and at most 36500 days. Blanks around
-// a number are allowed.
+// aggregated history at least as long and at most 36500 days; every
+// reference address of the network check usable. Blanks around a number are
+// allowed.
 class SetupValues final {
 public:
     struct Texts {
@@ -25,6 +26,7 @@ public:
         qint32 history = 1; // 0 records no history
         QString histRawDays = QStringLiteral("7");
         QString histDays = QStringLiteral("400");
+        QString netCheck{}; // reference addresses, blank-separated
     };
 
     static constexpr qint32 MaxTimeOut = 3600000;
@@ -49,9 +51,9 @@ public:
     qint32 histRawDays() const { return m_histRawDays; }
     qint32 histDays() const { return m_histDays; }
 
-    // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT and the
-    // three history entries in one
-    // replacement of the settings file; false when nothing could be written.
+    // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT, the three
+    // history entries and NETCHECK in one replacement of the settings file;
+    // false when nothing could be written.
     bool write() const;
     // The running settings take the values; Skin is not touched.
     void applyTo(MonitorSettings& settings) const;
@@ -68,4 +70,5 @@ private:
     qint32 m_history = 1;
     qint32 m_histRawDays = 7;
     qint32 m_histDays = 400;
+    QString m_netCheck;
 };

@@ -6,6 +6,7 @@
 #include "monitor/LocaleTimeText.h"
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
+#include "monitor/NetworkCheck.h"
 #include "monitor/RequestPayload.h"
 #include "monitor/ResultRecorder.h"
 #include "monitor/ServerRowModel.h"
@@ -57,7 +58,8 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
     , m_clock(clock)
     , m_echo(echo)
     , m_alerts(alerts)
-    , WskWeb(rows) {
+    , WskWeb(rows)
+    , m_netCheck(std::make_unique<NetworkCheck>(echo, alerts)) {
     TimerProc.setObjectName(QStringLiteral("TimerProc"));
     TimerProc.setInterval(1000);
     connect(&TimerProc, &QTimer::timeout, this, &ServerMonitor::TimerProc_Timer);
@@ -125,18 +127,53 @@ void ServerMonitor::passPreamble() {
     resetReplyCount();
 }
 
+void ServerMonitor::runPass() {
+    m_inPass = true;
+    m_passRowsDone = false;
+    m_passStopped = false;
+    passPreamble();
+    if (m_settings.NetCheck.trimmed().isEmpty()) {
+        m_netCheck->reset();
+        visitRows();
+        return;
+    }
+    m_netCheck->check(m_settings.NetCheck, [this](bool up) { networkChecked(up); });
+}
+
+// With reference addresses set, a pass probes its rows only once the own
+// network is known to work. A stop while the check runs ends the pass with
+// nothing visited.
+void ServerMonitor::networkChecked(bool up) {
+    if (!isMonitoring())
+        m_inPass = false;
+    else if (up)
+        visitRows();
+    else
+        markNetworkDown();
+}
+
+// The own network does not answer: every row says so and nothing of the pass
+// counts (no probe, no echo, no fault, no colour, no pass number). A probe
+// still pending from the pass before is given up, so the outage does not
+// count as its time-out either.
+void ServerMonitor::markNetworkDown() {
+    for (int row = 0; row < m_rows.rowCount(); ++row) {
+        if (SocketElement* element = WskWeb.element(m_rows.keyAt(row)))
+            element->Close();
+        if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
+            m_rows.setText(row, Col::ReplyTime, QStringLiteral("0"));
+        m_rows.setText(row, Col::Status, QStringLiteral("本机网络异常"));
+    }
+    m_inPass = false;
+}
+
 // Rows are taken by key in the order the list shows them when the pass
 // begins, so sorting meanwhile changes nothing and a row that disappears is
 // skipped. After a reload the pass goes on with the new list from the next
 // position, up to the row count taken at the start. A stop ends the visits
 // after the current row; the echoes already sent still complete their rows.
-void ServerMonitor::runPass() {
+void ServerMonitor::visitRows() {
     const QPointer<ServerMonitor> self(this);
-    m_inPass = true;
-    m_passRowsDone = false;
-    m_passStopped = false;
-    passPreamble();
-
     const int count = m_list.rowCount();
     QList<quint64> keys(count, 0);
     const auto takeKeys = [&](int from) {

@@ -12,6 +12,7 @@
 class AlertSink;
 class Clock;
 class EchoService;
+class NetworkCheck;
 class QAbstractItemModel;
 class ResultRecorder;
 class ServerRowModel;
@@ -58,6 +59,7 @@ public:
     qint32 timerNCount() const { return iTimerNCount; }
     QTimer& timerProc() { return TimerProc; }
     SocketArray& sockets() { return WskWeb; }
+    const NetworkCheck& networkCheck() const { return *m_netCheck; }
 
     // The reply check: the expected text anywhere in the decoded reply,
     // without regard to case; an empty expected text matches any reply.
@@ -93,6 +95,9 @@ private:
     qint32 intervalTicks() const;
     void waitingTick();
     void runPass();
+    void networkChecked(bool up);
+    void visitRows();
+    void markNetworkDown();
     void passPreamble();
     quint64 keyShownAt(int position) const;
     enum class PendingProbe { None, Running, TimedOut };
@@ -144,4 +149,5 @@ private:
     bool m_echoPermissionNoticeShown = false;
     int m_repliesAwaitingJudgement = 0; // arrived, their handlers still in their yields
     bool m_paintDue = false;            // the reply count is complete; colours not yet painted
+    std::unique_ptr<NetworkCheck> m_netCheck;
 };

@@ -121,6 +121,21 @@ private slots:
         QCOMPARE(m_settings.HistDays, 400);
     }
 
+    // The reference list is kept with single blanks; emptied, it stays in
+    // the file as an empty entry.
+    void networkCheckSaved() {
+        QCOMPARE(m_form->TextNetCheck->text(), QString());
+        m_form->TextNetCheck->setText(" 127.0.0.1\t [::1]:80 ");
+        QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        QVERIFY(MessageBoxes::takeShown().isEmpty());
+        QVERIFY(readAll(m_path).contains("\nNETCHECK=127.0.0.1 [::1]:80\n"));
+        QCOMPARE(m_settings.NetCheck, QStringLiteral("127.0.0.1 [::1]:80"));
+        m_form->TextNetCheck->clear();
+        QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        QVERIFY(readAll(m_path).contains("\nNETCHECK=\n"));
+        QVERIFY(m_settings.NetCheck.isEmpty());
+    }
+
     void rejectedSaveChangesNothing_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
@@ -140,6 +155,8 @@ private slots:
                                                            << "6";
         QTest::newRow("history days a fraction") << "TextHistDays"
                                                  << "400.5";
+        QTest::newRow("network check entry without a port") << "TextNetCheck"
+                                                            << "127.0.0.1 gw:http";
         QTest::newRow("file cannot be written") << QString() << QString();
     }
 

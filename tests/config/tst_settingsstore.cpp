@@ -37,16 +37,19 @@ private slots:
         QCOMPARE(settings.History, 1);
         QCOMPARE(settings.HistRawDays, 7);
         QCOMPARE(settings.HistDays, 400);
+        QVERIFY(settings.NetCheck.isEmpty());
         QVERIFY(!QFileInfo::exists(m_path));
     }
 
-    void historyEntriesAreRead() {
-        writeAll(m_path, "[SETUP]\nHISTORY=0\nHISTRAWDAYS=2\nHISTDAYS=30\n");
+    void setupEntriesAreRead() {
+        writeAll(m_path, "[SETUP]\nHISTORY=0\nHISTRAWDAYS=2\nHISTDAYS=30\n"
+                         "NETCHECK= 10.0.0.1 gw:53 \n");
         MonitorSettings settings;
         SettingsStore::loadINI(settings);
         QCOMPARE(settings.History, 0);
         QCOMPARE(settings.HistRawDays, 2);
         QCOMPARE(settings.HistDays, 30);
+        QCOMPARE(settings.NetCheck, QStringLiteral("10.0.0.1 gw:53"));
     }
 
     void saveAndLoadKeep32BitValues_data() {

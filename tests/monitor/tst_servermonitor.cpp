@@ -7,6 +7,7 @@
 #include "monitor/IcmpEchoService.h"
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
+#include "monitor/NetworkCheck.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketArray.h"
@@ -65,6 +66,13 @@ private:
     QTcpServer m_server;
     QPointer<QTcpSocket> m_client;
 };
+
+QStringList titles(const RecordingAlerts& alerts) {
+    QStringList titles;
+    for (const RecordingAlerts::Alert& alert : alerts.alerts)
+        titles << alert.title;
+    return titles;
+}
 
 QString closedPort() {
     QTcpServer server;
@@ -158,6 +166,7 @@ Q_DECLARE_METATYPE(PendingCase)
 Q_DECLARE_METATYPE(EchoCase)
 Q_DECLARE_METATYPE(OverlapCase)
 Q_DECLARE_METATYPE(Interruption)
+Q_DECLARE_METATYPE(FakeEcho::Answer)
 
 class TestServerMonitor final : public QObject {
     Q_OBJECT
@@ -326,6 +335,149 @@ private slots:
         QCOMPARE(rig.rows.probeStartedMs(0), rig.clock.monotonicMs());
         QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("0"));
         QCOMPARE(rig.echo.targets.size(), 2);
+    }
+
+    // The reference list as the network check asks it: "e" an echo, "t" a
+    // connection, "x" an entry that names nothing (counted as answered).
+    void networkCheckEntries_data() {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("blanks only") << " \t " << QStringList{};
+        QTest::newRow("echo and connection")
+            << " 10.0.0.1\tgw.lan:53  h:65535 "
+            << QStringList{"e 10.0.0.1", "t gw.lan 53", "t h 65535"};
+        QTest::newRow("IPv6 forms") << "::1 [::1] [::1]:80 [fe80::1%lo]:22"
+                                    << QStringList{"e ::1", "e ::1", "t ::1 80", "t fe80::1%lo 22"};
+        QTest::newRow("unusable") << ":80 h: h:0 h:65536 h:http [::1]x [h]:80 [::1 1:2:3"
+                                  << QStringList(9, "x");
+    }
+    void networkCheckEntries() {
+        QFETCH(QString, list);
+        QFETCH(QStringList, entries);
+        QStringList parsed;
+        for (const NetworkCheck::Entry& entry : NetworkCheck::parseEntries(list)) {
+            using Kind = NetworkCheck::Entry::Kind;
+            if (entry.kind == Kind::Unusable)
+                parsed << "x";
+            else if (entry.kind == Kind::Echo)
+                parsed << "e " + entry.host;
+            else
+                parsed << QStringLiteral("t %1 %2").arg(entry.host).arg(entry.port);
+        }
+        QCOMPARE(parsed, entries);
+    }
+
+    // No reference answers (a lost echo, a closed port): every row says so
+    // and nothing of the pass counts, with one notice however long it lasts.
+    // Then one answers, an echo or a connection: one notice, normal passes.
+    void ownNetworkDownAndBack_data() {
+        QTest::addColumn<bool>("echoAnswers");
+        QTest::newRow("echo answers again") << true;
+        QTest::newRow("connection made again") << false;
+    }
+    void ownNetworkDownAndBack() {
+        QFETCH(bool, echoAnswers);
+        Rig rig;
+        rig.settings.iPingLim = 1;
+        rig.settings.iReplyLim = 1;
+        ScriptedServer server("OK");
+        rig.rows.resetRows({record(server.port(), "Q", "OK"),
+                            record(closedPort(), "Q", "OK", {}, QStringLiteral("127.0.0.2"))});
+        const QString reference = QStringLiteral("127.0.0.9");
+        rig.settings.NetCheck = reference + "  127.0.0.1:" + closedPort();
+        for (int pass = 0; pass < 2; ++pass) {
+            rig.echo.script.enqueue({0, 0, FakeEcho::Never});
+            rig.pass();
+        }
+        QVERIFY(rig.monitor.networkCheck().isDown());
+        QCOMPARE(rig.echo.targets, QStringList(2, reference));
+        QCOMPARE(server.connections, 0);
+        for (int row = 0; row < 2; ++row) {
+            QCOMPARE(rig.text(Col::Status, row), QStringLiteral("本机网络异常"));
+            QCOMPARE(rig.text(Col::ReplyErr, row) + rig.text(Col::PingErr, row), "00");
+            QCOMPARE(rig.rows.rowColour(row), QColor());
+        }
+        QCOMPARE(rig.monitor.passNumber(), 1);
+        QCOMPARE(rig.monitor.socketFaultCount() + rig.monitor.pingFaultCount(), 0);
+        QCOMPARE(titles(rig.alerts), QStringList{"注意:本机网络异常"});
+
+        QTcpServer back;
+        if (echoAnswers) {
+            rig.echo.script.enqueue({0, 5});
+        } else {
+            QVERIFY(back.listen(QHostAddress::LocalHost, 0));
+            rig.echo.script.enqueue({0, 0, FakeEcho::Never});
+            rig.settings.NetCheck += QStringLiteral(" 127.0.0.1:%1").arg(back.serverPort());
+        }
+        rig.pass();
+        QTRY_COMPARE(rig.text(Col::Status, 0), kCorrect);
+        QTRY_COMPARE(rig.text(Col::Status, 1).left(8), QStringLiteral("SOCKET错误"));
+        QCOMPARE(titles(rig.alerts), QStringList({"注意:本机网络异常", "注意:本机网络已恢复",
+                                                  "注意:服务器测试返回异常"}));
+        QCOMPARE(rig.echo.targets.mid(2), QStringList({reference, "127.0.0.1", "127.0.0.2"}));
+        QCOMPARE(rig.monitor.passNumber(), 2);
+    }
+
+    // The outage gives up a probe pending from the pass before: it is never
+    // counted as timed out, and the next pass probes afresh.
+    void outageGivesUpAPendingProbe() {
+        Rig rig;
+        ScriptedServer silent({});
+        rig.rows.resetRows({record(silent.port(), "Q", "OK")});
+        rig.settings.NetCheck = QStringLiteral("127.0.0.9");
+        rig.pass();
+        QTRY_COMPARE(rig.socketState(), QStringLiteral("已连接"));
+        rig.clock.advance(20000);
+        rig.echo.script.enqueue({0, 0, FakeEcho::Never});
+        rig.pass();
+        QCOMPARE(rig.text(Col::ReplyTime), QStringLiteral("0"));
+        QCOMPARE(rig.socketState(), QStringLiteral("关闭"));
+        rig.pass();
+        QTRY_COMPARE(silent.connections, 2);
+        QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("0"));
+        QCOMPARE(rig.monitor.socketFaultCount(), 0);
+    }
+
+    // A reference that cannot be asked counts as answered, so an echo the
+    // system does not permit never makes the network look down.
+    void referenceThatCannotBeAskedCountsAsAnswered_data() {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<FakeEcho::Answer>("echo");
+        QTest::newRow("echo not permitted") << "127.0.0.9" << FakeEcho::Answer{11050, 0, 0, true};
+        QTest::newRow("unusable entry")
+            << "127.0.0.9 127.0.0.1:http" << FakeEcho::Answer{0, 0, FakeEcho::Never};
+    }
+    void referenceThatCannotBeAskedCountsAsAnswered() {
+        QFETCH(QString, list);
+        QFETCH(FakeEcho::Answer, echo);
+        Rig rig;
+        ScriptedServer server("OK");
+        rig.rows.resetRows({record(server.port(), "Q", "OK")});
+        rig.settings.NetCheck = list;
+        rig.echo.script.enqueue(echo);
+        rig.pass();
+        QTRY_COMPARE(rig.text(Col::Status), kCorrect);
+        QVERIFY(!rig.monitor.networkCheck().isDown());
+        QCOMPARE(rig.monitor.passNumber(), 2);
+    }
+
+    // Without reference addresses the pass probes its rows within the tick,
+    // as it always has; emptying the list during an outage resumes passes
+    // without a notice.
+    void emptyReferenceListChecksNothing() {
+        Rig rig;
+        ScriptedServer server("OK");
+        rig.rows.resetRows({record(server.port(), "Q", "OK")});
+        rig.settings.NetCheck = QStringLiteral("127.0.0.9");
+        rig.echo.script.enqueue({0, 0, FakeEcho::Never});
+        rig.pass();
+        QCOMPARE(rig.text(Col::Status), QStringLiteral("本机网络异常"));
+        rig.settings.NetCheck = QStringLiteral(" ");
+        rig.monitor.TimerProc_Timer();
+        QCOMPARE(rig.echo.targets, QStringList({"127.0.0.9", "127.0.0.1"}));
+        QTRY_COMPARE(rig.text(Col::Status), kCorrect);
+        QVERIFY(!rig.monitor.networkCheck().isDown());
+        QCOMPARE(titles(rig.alerts), QStringList{"注意:本机网络异常"});
     }
 
     // With passes every 6 s and a 10 s time-out, a server that accepts and

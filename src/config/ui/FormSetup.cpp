@@ -52,6 +52,9 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     CheckHistory = named(new QCheckBox(QStringLiteral("记录历史数据")), "CheckHistory");
     TextHistRawDays = named(new QLineEdit(QStringLiteral("7")), "TextHistRawDays");
     TextHistDays = named(new QLineEdit(QStringLiteral("400")), "TextHistDays");
+    TextNetCheck = named(new QLineEdit, "TextNetCheck");
+    TextNetCheck->setToolTip(
+        QStringLiteral("以空格分隔:地址为PING检测,地址:端口为TCP连接检测;均无响应时不计异常"));
     CmdSave = named(new QPushButton(QStringLiteral("保存")), "CmdSave");
     CmdCancel = named(new QPushButton(QStringLiteral("取消")), "CmdCancel");
     CmdSave->setDefault(true);
@@ -67,6 +70,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     fields->addRow(buddyLabel(QStringLiteral("原始数据保留天数:"), TextHistRawDays),
                    TextHistRawDays);
     fields->addRow(buddyLabel(QStringLiteral("历史数据保留天数:"), TextHistDays), TextHistDays);
+    fields->addRow(buddyLabel(QStringLiteral("网络检测地址:"), TextNetCheck), TextNetCheck);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -125,6 +129,7 @@ void FormSetup::loadINI() {
     CheckHistory->setChecked(m_settings.History != 0);
     TextHistRawDays->setText(QString::number(m_settings.HistRawDays));
     TextHistDays->setText(QString::number(m_settings.HistDays));
+    TextNetCheck->setText(m_settings.NetCheck);
     ComboSkin->setEditText(ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
                                                     QStringLiteral("skinh.she")));
 }
@@ -148,7 +153,7 @@ void FormSetup::CmdSave_Click() {
     const std::optional<SetupValues> values = SetupValues::parse(
         {TextTimerN->text(), TextReplyLim->text(), TextPingLim->text(), TextTimeOut->text(),
          soundSwitch(), ComboSkin->currentText(), CheckHistory->isChecked() ? 1 : 0,
-         TextHistRawDays->text(), TextHistDays->text()},
+         TextHistRawDays->text(), TextHistDays->text(), TextNetCheck->text()},
         error);
     if (!values) {
         MessageBoxes::show(this, QMessageBox::Critical, title, error);

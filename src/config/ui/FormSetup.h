@@ -38,6 +38,7 @@ public:
     QCheckBox* CheckHistory = nullptr;
     QLineEdit* TextHistRawDays = nullptr;
     QLineEdit* TextHistDays = nullptr;
+    QLineEdit* TextNetCheck = nullptr;
     QPushButton* CmdSave = nullptr;
     QPushButton* CmdCancel = nullptr;
 
