@@ -9,18 +9,6 @@
 
 namespace CatalogueTransfer {
 
-QString ImportReport::summaryText() const {
-    if (!error.isEmpty())
-        return QStringLiteral("没有导入任何服务器:") + error;
-    QString text = QStringLiteral("已添加 %1 个服务器").arg(added);
-    if (refused.isEmpty())
-        return text;
-    text += QStringLiteral(",以下 %1 行未导入:").arg(refused.size());
-    for (const CatalogueReader::Refusal& refusal : refused)
-        text += QStringLiteral("\r\n第 %1 行:%2").arg(refusal.line).arg(refusal.reason);
-    return text;
-}
-
 ImportReport ImportServers(const QString& path) {
     ImportReport report;
     QFile file(path);

@@ -19,8 +19,6 @@ struct ImportReport {
 
     // 0 every row added, 1 some refused, 2 nothing imported.
     int exitCode() const { return !error.isEmpty() ? 2 : refused.isEmpty() ? 0 : 1; }
-    // How many were added and each refused row with its line and reason.
-    QString summaryText() const;
 };
 
 // Adds every acceptable row of the file as a new server, all in one
