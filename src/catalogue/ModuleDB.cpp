@@ -223,6 +223,21 @@ QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values) {
     return rows;
 }
 
+QString DbTransaction(const std::function<QString()>& work) {
+    const QString begin = QStringLiteral("begin transaction");
+    if (!DbConnected())
+        return failureReport(begin, {}, QStringLiteral("数据库未连接"));
+    QSqlDatabase db = connection();
+    if (!db.transaction())
+        return failureReport(begin, {}, errorDescription(db.lastError()));
+    QString report = work();
+    if (report.isEmpty() && !db.commit())
+        report = failureReport(QStringLiteral("commit"), {}, errorDescription(db.lastError()));
+    if (!report.isEmpty())
+        db.rollback();
+    return report;
+}
+
 QString StatementText(const QString& sql, const QVariantList& values) {
     QString text;
     text.reserve(sql.size());

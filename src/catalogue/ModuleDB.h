@@ -4,6 +4,7 @@
 #include <QSqlRecord>
 #include <QString>
 #include <QVariantList>
+#include <functional>
 
 // The one connection to the server catalogue, an SQLite file ServerList.db
 // in the data folder (AppPaths), created with its tables on first open.
@@ -31,6 +32,10 @@ QString DbExecute(const QString& sql, const QVariantList& values = {});
 // Runs one query with bound values and returns its rows in order; no rows
 // when the query cannot run or the catalogue is not connected.
 QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values = {});
+
+// Runs work inside one transaction: committed when work returns the empty
+// text, rolled back otherwise. Empty on success, the failure report else.
+QString DbTransaction(const std::function<QString()>& work);
 
 // The statement as the failure report shows it: each placeholder replaced by
 // its value, texts quoted exactly as typed.

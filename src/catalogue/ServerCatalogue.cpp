@@ -103,6 +103,11 @@ QString AddServer(const ServerRecord& server) {
          AddTimeText(QDateTime::currentDateTime()), server.inUse ? 1 : 0});
 }
 
+QString SetAddTimeOfLastAdded(const QString& addTime) {
+    return ModuleDB::DbExecute(
+        QStringLiteral("update ServerList set AddTime=? where ID=last_insert_rowid()"), {addTime});
+}
+
 QString ChangeServer(const ServerRecord& server) {
     return ModuleDB::DbExecute(
         QStringLiteral("update ServerList set DisplayName=?,IPAddress=?,Port=?,PostData=?,"

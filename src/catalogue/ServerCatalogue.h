@@ -25,6 +25,9 @@ QString AddTimeText(const QDateTime& when);
 
 // Adds the server stamped with the current AddTime (its addTime is ignored).
 QString AddServer(const ServerRecord& server);
+// Gives the server added last on this connection that AddTime instead, as
+// an import keeps the time a server was first added.
+QString SetAddTimeOfLastAdded(const QString& addTime);
 // Changes everything but the AddTime of the server with that ID.
 QString ChangeServer(const ServerRecord& server);
 QString DeleteServer(qint64 id);

@@ -1,6 +1,7 @@
 #include "service/CommandLine.h"
 
 #include <QCommandLineParser>
+#include <utility>
 
 QString CommandLine::versionText() {
     return QStringLiteral("servermon ") + QStringLiteral(SERVERMON_VERSION);
@@ -21,10 +22,20 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     const QCommandLineOption configDir(QStringLiteral("config-dir"),
                                        QStringLiteral("设置、服务器列表和用户皮肤放在 <文件夹> 中"),
                                        QStringLiteral("文件夹"));
+    const QCommandLineOption importFile(
+        QStringLiteral("import"),
+        QStringLiteral("把 <文件> (CSV 或 JSON) 中的服务器添加到服务器列表后退出"),
+        QStringLiteral("文件"));
+    const QCommandLineOption exportFile(
+        QStringLiteral("export"),
+        QStringLiteral("把服务器列表导出到 <文件> (以 .json 结尾为 JSON,否则为 CSV) 后退出"),
+        QStringLiteral("文件"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(portable);
     parser.addOption(configDir);
+    parser.addOption(importFile);
+    parser.addOption(exportFile);
 
     CommandLine result;
     if (!parser.parse(arguments)) {
@@ -54,6 +65,23 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.m_action = Action::Fail;
         result.m_output = QStringLiteral("--config-dir 需要一个文件夹\n");
         return result;
+    }
+    if (parser.isSet(importFile) && parser.isSet(exportFile)) {
+        result.m_action = Action::Fail;
+        result.m_output = QStringLiteral("--import 和 --export 不能同时使用\n");
+        return result;
+    }
+    for (const auto& [option, action] :
+         {std::pair{&importFile, Action::Import}, std::pair{&exportFile, Action::Export}}) {
+        if (!parser.isSet(*option))
+            continue;
+        if (parser.value(*option).isEmpty()) {
+            result.m_action = Action::Fail;
+            result.m_output = QStringLiteral("--%1 需要一个文件\n").arg(option->names().first());
+            return result;
+        }
+        result.m_action = action;
+        result.m_transferFile = parser.value(*option);
     }
     result.m_choice.portable = parser.isSet(portable);
     result.m_choice.configDir = parser.value(configDir);

@@ -13,6 +13,8 @@ public:
         Run,         // start the program
         PrintAndEnd, // print output() to standard output and end successfully
         Fail,        // print output() to standard error and end with exitCode()
+        Import,      // add the servers of transferFile() to the catalogue, no window
+        Export,      // write the catalogue to transferFile(), no window
     };
 
     static CommandLine parse(const QStringList& arguments);
@@ -22,6 +24,8 @@ public:
     int exitCode() const { return m_action == Action::Fail ? 2 : 0; }
     // Where the files live, as the options chose.
     AppPaths::Choice pathChoice() const { return m_choice; }
+    // The file of --import or --export.
+    QString transferFile() const { return m_transferFile; }
 
     // "servermon 1.0.28"
     static QString versionText();
@@ -30,4 +34,5 @@ private:
     Action m_action = Action::Run;
     QString m_output;
     AppPaths::Choice m_choice;
+    QString m_transferFile;
 };

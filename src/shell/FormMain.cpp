@@ -28,6 +28,7 @@
 #include "platform/gui/AppIcons.h"
 #include "platform/gui/MessageBoxes.h"
 #include "shell/AppVersion.h"
+#include "shell/CatalogueFileCommands.h"
 #include "shell/ConsoleLauncher.h"
 #include "shell/ElidingHeaderView.h"
 #include "shell/FormAD.h"
@@ -211,6 +212,11 @@ void FormMain::createMenus() {
     addLoader("Menu_InUse", QStringLiteral("载入已监控(&I)"), ServerCatalogue::Selection::Enabled);
     addLoader("Menu_NoUse", QStringLiteral("载入未监控(&N)"), ServerCatalogue::Selection::Disabled);
     addLoader("Menu_All", QStringLiteral("载入所有项(&V)"), ServerCatalogue::Selection::All);
+    addSeparator(Menu_Right, "Line6");
+    connect(addItem(Menu_Right, "Menu_ImportServers", QStringLiteral("导入服务器列表(&P)...")),
+            &QAction::triggered, this, &FormMain::Menu_ImportServers_Click);
+    connect(addItem(Menu_Right, "Menu_ExportServers", QStringLiteral("导出服务器列表(&X)...")),
+            &QAction::triggered, this, [this] { CatalogueFileCommands::ExportServers(this); });
     addSeparator(Menu_Right, "Line5");
     connect(addItem(Menu_Right, "Menu_TelnetTest", QStringLiteral("Telnet命令测试")),
             &QAction::triggered, this, &FormMain::Menu_TelnetTest_Click);
@@ -573,6 +579,16 @@ void FormMain::Menu_EditServer_Click() {
             m_history->forgetServer(id);
     });
     execDialog(*editor);
+}
+
+// The new servers are in the list behind the box that reports them.
+void FormMain::Menu_ImportServers_Click() {
+    const auto report = CatalogueFileCommands::ImportChosenFile(this);
+    if (!report)
+        return;
+    if (report->added > 0)
+        reloadMonitoredServers();
+    CatalogueFileCommands::ShowImportReport(this, *report);
 }
 
 void FormMain::CmdFind_Click() {

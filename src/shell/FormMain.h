@@ -56,6 +56,7 @@ public:
     void Menu_History_Click();
     void CmdServer_Click();
     void Menu_EditServer_Click();
+    void Menu_ImportServers_Click();
     void CmdFind_Click();
     void Menu_PingTest_Click();
     void Menu_TelnetTest_Click();

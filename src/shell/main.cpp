@@ -12,6 +12,7 @@
 #include "platform/gui/EffectSoundPlayer.h"
 #include "platform/gui/StyleSheetSkinEngine.h"
 #include "platform/gui/SystemTrayIcon.h"
+#include "service/CatalogueCommand.h"
 #include "service/CommandLine.h"
 #include "shell/AppServices.h"
 #include "shell/AppSetup.h"
@@ -50,6 +51,11 @@ int endWith(const CommandLine& commandLine) {
 
 int main(int argc, char* argv[]) {
     const CommandLine commandLine = CommandLine::parse(argumentList(argc, argv));
+    if (commandLine.action() == CommandLine::Action::Import ||
+        commandLine.action() == CommandLine::Action::Export) {
+        QCoreApplication app(argc, argv);
+        return CatalogueCommand::Run(commandLine);
+    }
     if (commandLine.action() != CommandLine::Action::Run)
         return endWith(commandLine);
     if (!GraphicalSession::available()) {

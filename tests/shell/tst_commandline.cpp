@@ -1,3 +1,5 @@
+#include "catalogue/ModuleDB.h"
+#include "catalogue/ServerCatalogue.h"
 #include "platform/AppPaths.h"
 #include "platform/SingleInstance.h"
 #include "service/CommandLine.h"
@@ -143,6 +145,86 @@ private slots:
         QCOMPARE(run.err, QStringLiteral("无图形界面:请设置 DISPLAY 或 WAYLAND_DISPLAY\n"));
         // It ended before touching the folder.
         QVERIFY(QDir(config.path()).isEmpty());
+    }
+
+    // --import and --export need no display, and work beside a running copy
+    // on the same folder: an import is one transaction of the catalogue.
+    void importAndExportWithoutAWindow_data() {
+        QTest::addColumn<QStringList>("arguments"); // FILE stands for the file below
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<int>("servers");
+        const QByteArray good("DisplayName,IPAddress,Port\r\na,127.0.0.1,80\r\nb,::1,22\r\n");
+        QTest::newRow("import") << QStringList{"--import", "FILE"} << good << false << 0
+                                << "已添加 2 个服务器\n"
+                                << QString() << 2;
+        QTest::newRow("import beside a running copy")
+            << QStringList{"--import", "FILE"} << good << true << 0 << "已添加 2 个服务器\n"
+            << QString() << 2;
+        QTest::newRow("some rows refused")
+            << QStringList{"--import", "FILE"} << good + ",h,80\r\nc,h,0\r\n"
+            << false << 1 << "已添加 2 个服务器\n"
+            << "FILE:第 4 行未导入:服务器名称不能为空！\n"
+               "FILE:第 5 行未导入:目标端口必须是 1 到 65535 之间的整数！\n"
+            << 2;
+        QTest::newRow("unreadable") << QStringList{"--import", "FILE"} << good + "\"" << false << 2
+                                    << QString() << "没有导入任何服务器:第 4 行:引号没有结束\n"
+                                    << 0;
+        QTest::newRow("export") << QStringList{"--export", "FILE"} << QByteArray() << false << 0
+                                << "已导出 0 个服务器\n"
+                                << QString() << 0;
+        QTest::newRow("both") << QStringList{"--import", "FILE", "--export", "FILE"} << good
+                              << false << 2 << QString() << "--import 和 --export 不能同时使用\n"
+                              << 0;
+    }
+    void importAndExportWithoutAWindow() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, file);
+        QFETCH(bool, running);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        QFETCH(QString, err);
+        QFETCH(int, servers);
+        QTemporaryDir config;
+        const AppPaths paths =
+            AppPaths::decide(QCoreApplication::applicationDirPath(), {false, config.path()});
+        const QString path = config.filePath(QStringLiteral("servers.csv"));
+        QFile data(path);
+        QVERIFY(data.open(QIODevice::WriteOnly));
+        data.write(file);
+        data.close();
+        QProcess first;
+        if (running) {
+            QVERIFY(paths.createFolders());
+            first.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--hold-instance"), paths.instanceLockFile()});
+            QTRY_VERIFY_WITH_TIMEOUT(first.canReadLine(), ProcessWaitMs);
+        }
+        arguments.replaceInStrings(QStringLiteral("FILE"), path);
+        const Run run =
+            runProgram(arguments + QStringList{QStringLiteral("--config-dir"), config.path()},
+                       withoutDisplay());
+        first.kill();
+        first.waitForFinished(ProcessWaitMs);
+        QCOMPARE(run.err, err.replace(QStringLiteral("FILE"), path));
+        QCOMPARE(run.out, out);
+        QCOMPARE(run.exitCode, exitCode);
+        if (arguments.first() == QLatin1String("--export")) {
+            QVERIFY(data.open(QIODevice::ReadOnly));
+            QCOMPARE(data.readAll(),
+                     QByteArray("DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse\r\n"));
+        }
+        ModuleDB::setDbPath(paths.catalogueFile());
+        if (QFileInfo::exists(paths.catalogueFile()) && ModuleDB::DbOpen()) {
+            QCOMPARE(ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).size(),
+                     servers);
+            ModuleDB::DbClose();
+        } else {
+            QCOMPARE(servers, 0);
+        }
     }
 
     // A second start on a folder in use asks the running copy to show its

@@ -19,6 +19,7 @@
 #include "history/HistoryRecorder.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
+#include "platform/gui/FileDialogs.h"
 #include "platform/gui/MessageBoxes.h"
 #include "platform/gui/StyleSheetSkinEngine.h"
 #include "shell/AppServices.h"
@@ -216,7 +217,10 @@ void compareLooks(const Look& actual, const Look& expected) {
 class TestFormMain final : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { MessageBoxes::setTestMode(true); }
+    void initTestCase() {
+        MessageBoxes::setTestMode(true);
+        FileDialogs::setTestMode(true);
+    }
 
     void aFailingStepDoesNotStopTheNext() {
         QStringList ran;
@@ -271,6 +275,9 @@ private slots:
                                                "Menu_InUse=载入已监控(&I)",
                                                "Menu_NoUse=载入未监控(&N)",
                                                "Menu_All=载入所有项(&V)",
+                                               "Line6=-",
+                                               "Menu_ImportServers=导入服务器列表(&P)...",
+                                               "Menu_ExportServers=导出服务器列表(&X)...",
                                                "Line5=-",
                                                "Menu_TelnetTest=Telnet命令测试",
                                                "Menu_PingTest=Ping 命令测试"};
@@ -547,6 +554,55 @@ private slots:
                                  }
                              });
         QCOMPARE(shell.rowNames(), names);
+    }
+
+    // An import adds to the catalogue, reloads the monitored servers behind
+    // its report; an export writes what an import reads back.
+    void importAndExportFromTheServerMenu_data() {
+        QTest::addColumn<QByteArray>("file"); // empty: cancel the file dialog
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<int>("servers"); // in the catalogue afterwards
+        QTest::newRow("rows added and refused")
+            << QByteArray("DisplayName,IPAddress,Port,InUse\r\ndelta,h,80,1\r\n"
+                          "off,h,80,0\r\n,h,80,1\r\n")
+            << QStringList{"alpha", "gamma", "delta"}
+            << "导入服务器列表|已添加 2 个服务器,以下 1 行未导入:\r\n第 4 行:服务器名称不能为空！"
+            << 5;
+        QTest::newRow("unreadable")
+            << QByteArray("DisplayName,IPAddress\r\ndelta,h\r\n") << QStringList{"beta"}
+            << "对不起,导入失败|没有导入任何服务器:标题行缺少 Port 列" << 3;
+        QTest::newRow("cancelled") << QByteArray() << QStringList{"beta"} << QString() << 3;
+    }
+    void importAndExportFromTheServerMenu() {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, names);
+        QFETCH(QString, box);
+        QFETCH(int, servers);
+        Shell shell;
+        shell.addServers();
+        FormMain& main = shell.start();
+        main.findChild<QAction*>(QStringLiteral("Menu_NoUse"))->trigger();
+        if (!file.isEmpty()) {
+            QFile data(shell.path(QStringLiteral("in.csv")));
+            QVERIFY(data.open(QIODevice::WriteOnly));
+            data.write(file);
+            FileDialogs::queuePath(data.fileName());
+        }
+        main.findChild<QAction*>(QStringLiteral("Menu_ImportServers"))->trigger();
+        QCOMPARE(shell.rowNames(), names);
+        QStringList shown;
+        for (const MessageBoxes::Shown& entry : MessageBoxes::takeShown())
+            shown.append(entry.title + QLatin1Char('|') + entry.text);
+        QCOMPARE(shown, box.isEmpty() ? QStringList() : QStringList{box});
+
+        FileDialogs::queuePath(shell.path(QStringLiteral("out.json")));
+        main.findChild<QAction*>(QStringLiteral("Menu_ExportServers"))->trigger();
+        QCOMPARE(MessageBoxes::takeShown().value(0).text,
+                 QStringLiteral("已导出 %1 个服务器").arg(servers));
+        QFile exported(shell.path(QStringLiteral("out.json")));
+        QVERIFY(exported.open(QIODevice::ReadOnly));
+        QCOMPARE(exported.readAll().count("\"DisplayName\""), servers);
     }
 
     void helpMenuOpensItsPages() {

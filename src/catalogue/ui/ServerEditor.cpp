@@ -1,6 +1,7 @@
 #include "catalogue/ui/ServerEditor.h"
 
 #include "catalogue/ModuleGetPostData.h"
+#include "catalogue/ServerChecks.h"
 #include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/OneShotTest.h"
@@ -120,16 +121,13 @@ void ServerEditor::setFields(const ServerRecord& server) {
 }
 
 bool ServerEditor::validateFields() {
-    const auto refuse = [this](QLineEdit* field, const QString& text) {
-        MessageBoxes::show(this, QMessageBox::NoIcon, AppVersion::title(), text);
-        field->setFocus();
-        return false;
-    };
-    if (TextDisplayName->text().isEmpty())
-        return refuse(TextDisplayName, QStringLiteral("服务器名称不能为空！"));
-    if (TextIPAddress->text().isEmpty())
-        return refuse(TextIPAddress, QStringLiteral("服务器IP地址不能为空！"));
-    return true;
+    const std::optional<ServerChecks::Refusal> missing = ServerChecks::MissingField(fields());
+    if (!missing)
+        return true;
+    MessageBoxes::show(this, QMessageBox::NoIcon, AppVersion::title(), missing->text);
+    (missing->field == ServerChecks::Field::DisplayName ? TextDisplayName : TextIPAddress)
+        ->setFocus();
+    return false;
 }
 
 void ServerEditor::CmdAuto_Click() {

@@ -1,0 +1,13 @@
+#include "catalogue/ServerChecks.h"
+
+namespace ServerChecks {
+
+std::optional<Refusal> MissingField(const ServerRecord& server) {
+    if (server.displayName.isEmpty())
+        return Refusal{Field::DisplayName, QStringLiteral("服务器名称不能为空！")};
+    if (server.ipAddress.isEmpty())
+        return Refusal{Field::IPAddress, QStringLiteral("服务器IP地址不能为空！")};
+    return std::nullopt;
+}
+
+} // namespace ServerChecks

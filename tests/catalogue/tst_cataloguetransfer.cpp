@@ -1,0 +1,243 @@
+#include "catalogue/ModuleDB.h"
+#include "catalogue/ServerCatalogue.h"
+#include "platform/AppPaths.h"
+#include "service/CatalogueTransfer.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using CatalogueTransfer::ImportReport;
+
+namespace {
+
+// Requests and replies a catalogue may hold that the file forms must carry
+// unchanged.
+const QStringList HostileTexts = {
+    QStringLiteral("GET / HTTP/1.1\r\nHost: \"a,b\"\r\n\r\n"),
+    QStringLiteral("\"\"\""),
+    QStringLiteral(","),
+    QStringLiteral("  blanks around\t"),
+    QStringLiteral("lone\rCR and lone\nLF\r"),
+    QStringLiteral("CR\ronly"),
+    QStringLiteral("\x01\x02\x1b[0m\x7f\\u0000\\"),
+    QStringLiteral("ASC:80:73:78:71:13:10"),
+    QStringLiteral("中文\u3000请求 😀 𠀀\u2028end"),
+    QStringLiteral("=cmd|' /C calc'!A0"),
+    QString(),
+};
+
+void writeFile(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(data);
+}
+
+int serverCount() {
+    return static_cast<int>(ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).size());
+}
+
+QStringList refusals(const ImportReport& report) {
+    QStringList lines;
+    for (const CatalogueReader::Refusal& refusal : report.refused)
+        lines.append(QStringLiteral("%1:%2").arg(refusal.line).arg(refusal.reason));
+    return lines;
+}
+
+} // namespace
+
+class TestCatalogueTransfer final : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> m_dir;
+
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    // An empty catalogue of its own in the test's folder.
+    void openCatalogue(const QString& name) {
+        ModuleDB::setDbPath(path(name));
+        QVERIFY(ModuleDB::DbOpen());
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        AppPaths::setCurrent(AppPaths::portableIn(m_dir->path()));
+        openCatalogue(QStringLiteral("ServerList.db"));
+    }
+    void cleanup() { ModuleDB::DbClose(); }
+
+    void roundTripKeepsEveryByte_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("csv") << "servers.csv";
+        QTest::newRow("json") << "servers.JSON";
+    }
+    void roundTripKeepsEveryByte() {
+        QFETCH(QString, file);
+        QList<ServerRecord> servers;
+        for (qsizetype i = 0; i < HostileTexts.size(); ++i) {
+            const QString& text = HostileTexts.at(i);
+            ServerRecord server{0,
+                                text.isEmpty() ? QStringLiteral("n") : text,
+                                text + QStringLiteral("h"),
+                                QString::number(i + 1),
+                                text,
+                                HostileTexts.at(HostileTexts.size() - 1 - i),
+                                {},
+                                i % 2 == 0};
+            QCOMPARE(ServerCatalogue::AddServer(server), QString());
+        }
+        QVERIFY(ModuleDB::DbExecute("update ServerList set AddTime=? where ID=1",
+                                    {QStringLiteral("2026/1/2 3:04:05, \"x\"")})
+                    .isEmpty());
+        const QList<ServerRecord> before =
+            ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
+        const CatalogueTransfer::ExportReport exported =
+            CatalogueTransfer::ExportServers(path(file));
+        QCOMPARE(exported.error, QString());
+        QCOMPARE(exported.written, before.size());
+        QFile written(path(file));
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray start = written.read(80);
+        if (file.endsWith(QLatin1String(".csv")))
+            QVERIFY(start.startsWith("DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse"
+                                     "\r\n"));
+        else
+            QVERIFY(start.startsWith("[\n  {\n    \"DisplayName\": "));
+
+        ModuleDB::DbClose();
+        openCatalogue(QStringLiteral("Empty.db"));
+        const ImportReport imported = CatalogueTransfer::ImportServers(path(file));
+        QCOMPARE(imported.error, QString());
+        QCOMPARE(refusals(imported), QStringList());
+        QCOMPARE(imported.exitCode(), 0);
+        const QList<ServerRecord> after =
+            ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
+        QCOMPARE(after.size(), before.size());
+        for (qsizetype i = 0; i < after.size(); ++i) {
+            QCOMPARE(after.at(i).postData.toUtf8(), before.at(i).postData.toUtf8());
+            QCOMPARE(after.at(i).replyData.toUtf8(), before.at(i).replyData.toUtf8());
+            QCOMPARE(after.at(i).displayName, before.at(i).displayName);
+            QCOMPARE(after.at(i).ipAddress, before.at(i).ipAddress);
+            QCOMPARE(after.at(i).port, before.at(i).port);
+            QCOMPARE(after.at(i).addTime, before.at(i).addTime);
+            QCOMPARE(after.at(i).inUse, before.at(i).inUse);
+        }
+    }
+
+    // Each refused row is named by the line it starts on; the others are added.
+    void badRowsAreRefusedByLine_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("added");
+        QTest::addColumn<QStringList>("refused");
+        const QString noName = QStringLiteral("服务器名称不能为空！");
+        const QString noAddress = QStringLiteral("服务器IP地址不能为空！");
+        const QString badPort = QStringLiteral("目标端口必须是 1 到 65535 之间的整数！");
+        QTest::newRow("csv") << "a.csv"
+                             << QByteArray("\xEF\xBB\xBF"
+                                           "DisplayName,IPAddress,Port,PostData\r\n"
+                                           "ok,h,1,\"two\r\nlines\"\r\n"
+                                           ",h,80,\r\n"
+                                           "\r\n"
+                                           "x,,80,\r\n"
+                                           "x,h,0,\r\n"
+                                           "x,h,65536,\r\n"
+                                           "x,h,8a,\r\n"
+                                           "x,h,,\r\n"
+                                           "x,h,80\r\n"
+                                           "ok, h ,\" 65535 \",\r\n")
+                             << 2 << QStringList{"4:" + noName,
+                                                 "6:" + noAddress,
+                                                 "7:" + badPort,
+                                                 "8:" + badPort,
+                                                 "9:" + badPort,
+                                                 "10:" + badPort,
+                                                 "11:有 3 列,标题行有 4 列"};
+        QTest::newRow("csv of the first columns only, another one unknown")
+            << "b.csv" << QByteArray("port,Later,ipaddress,DisplayName\nx,y,h,n\n22,y,h,n\n") << 1
+            << QStringList{"2:" + badPort};
+        QTest::newRow("json")
+            << "c.json"
+            << QByteArray("[\n  {\"DisplayName\": \"ok\", \"IPAddress\": \"h\",\n"
+                          "   \"Port\": 80, \"InUse\": false, \"Later\": [\"]},{\\\"\"]},\n"
+                          "  {\"DisplayName\": \"x\", \"IPAddress\": \"h\"},\n"
+                          "  \"text\", {\"DisplayName\": \"x\", \"IPAddress\": "
+                          "\"h\", \"Port\": 80.5},\n"
+                          "  {\"DisplayName\": {}, \"IPAddress\": \"h\", "
+                          "\"Port\": 80},\n"
+                          "  {\"DisplayName\": \"x\", \"IPAddress\": \"h\", "
+                          "\"Port\": \"80\", \"InUse\": 2},\n"
+                          "  {\"DisplayName\": \"[,{\\\"\", \"IPAddress\": "
+                          "\"h\", \"Port\": \"443\", \"AddTime\": null}\n]")
+            << 2
+            << QStringList{"4:" + badPort, "5:不是一个服务器对象", "5:" + badPort,
+                           "6:DisplayName 的值不是文字或数字", "7:启用监控只能是 0 或 1！"};
+    }
+    void badRowsAreRefusedByLine() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, data);
+        QFETCH(int, added);
+        QFETCH(QStringList, refused);
+        writeFile(path(file), data);
+        const ImportReport report = CatalogueTransfer::ImportServers(path(file));
+        QCOMPARE(report.error, QString());
+        QCOMPARE(refusals(report), refused);
+        QCOMPARE(report.added, added);
+        QCOMPARE(report.exitCode(), 1);
+        const QList<ServerRecord> servers =
+            ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
+        QCOMPARE(servers.size(), added);
+        // Columns left out take the add dialog's defaults: monitored, stamped now.
+        for (const ServerRecord& server : servers)
+            QVERIFY(!server.addTime.isEmpty());
+    }
+
+    // Nothing is written when the file cannot be read as a whole, or when
+    // the catalogue refuses one of its rows part way through.
+    void unreadableFilesWriteNothing_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("data"); // null: no file at all
+        QTest::addColumn<QString>("error");
+        const QByteArray header("DisplayName,IPAddress,Port\r\n");
+        QTest::newRow("missing") << "none.csv" << QByteArray() << "无法读取文件";
+        QTest::newRow("empty") << "e.csv" << QByteArray("") << "文件是空的,没有标题行";
+        QTest::newRow("quote left open") << "q.csv" << header + "a,h,80\r\nb,\"h\r\n,80\r\n"
+                                         << "第 3 行:引号没有结束";
+        QTest::newRow("quote inside a field") << "s.csv" << header + "a,h\"x,80\r\n"
+                                              << "第 2 行:未加引号的字段中有引号";
+        QTest::newRow("text after a quote") << "t.csv" << header + "a,\"h\"x,80\r\n"
+                                            << "第 2 行:引号之后还有文字";
+        QTest::newRow("no port column")
+            << "p.csv" << QByteArray("DisplayName,IPAddress\r\na,h\r\n") << "标题行缺少 Port 列";
+        QTest::newRow("column twice")
+            << "d.csv" << QByteArray("DisplayName,IPAddress,Port,port\r\n")
+            << "标题行中 Port 列出现了两次";
+        QTest::newRow("not utf-8") << "g.csv" << header + "\xB7\xFE\xCE\xF1,h,80\r\n"
+                                   << "文件不是 UTF-8 编码的文本";
+        QTest::newRow("json syntax")
+            << "j.json" << QByteArray("[\n{\"DisplayName\": \"a\",}\n]") << "第 2 行:JSON 格式错误";
+        QTest::newRow("json not an array")
+            << "o.json" << QByteArray("{\"DisplayName\": \"a\"}") << "文件不是服务器的 JSON 数组";
+        QTest::newRow("catalogue refuses a row") << "r.csv" << header + "a,h,80\r\nboom,h,80\r\n"
+                                                 << "boom";
+    }
+    void unreadableFilesWriteNothing() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, data);
+        QFETCH(QString, error);
+        QVERIFY(ModuleDB::DbExecute("create trigger refuse before insert on ServerList "
+                                    "when new.DisplayName = 'boom' "
+                                    "begin select raise(abort, 'boom'); end")
+                    .isEmpty());
+        QCOMPARE(ServerCatalogue::AddServer({0, "kept", "h", "1", {}, {}, {}, true}), QString());
+        if (!data.isNull())
+            writeFile(path(file), data);
+        const ImportReport report = CatalogueTransfer::ImportServers(path(file));
+        QVERIFY2(report.error.contains(error), qPrintable(report.error));
+        QCOMPARE(report.exitCode(), 2);
+        QCOMPARE(report.added, 0);
+        QCOMPARE(serverCount(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCatalogueTransfer)
+#include "tst_cataloguetransfer.moc"
