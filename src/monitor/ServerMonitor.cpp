@@ -69,6 +69,20 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
 
 ServerMonitor::~ServerMonitor() = default;
 
+void ServerMonitor::setRecorder(ResultRecorder* recorder) {
+    m_recorders.clear();
+    addRecorder(recorder);
+}
+
+void ServerMonitor::addRecorder(ResultRecorder* recorder) {
+    if (recorder && !m_recorders.contains(recorder))
+        m_recorders.append(recorder);
+}
+
+void ServerMonitor::removeRecorder(ResultRecorder* recorder) {
+    m_recorders.removeAll(recorder);
+}
+
 void ServerMonitor::CmdStart_Click() {
     if (TimerProc.isActive()) {
         TimerProc.stop();
@@ -136,6 +150,7 @@ void ServerMonitor::runPass() {
     m_passRowsDone = false;
     m_passStopped = false;
     passPreamble();
+    emit passStarted();
 
     const int count = m_list.rowCount();
     QList<quint64> keys(count, 0);
@@ -315,6 +330,7 @@ void ServerMonitor::endPassWhenEchoesDone() {
         return;
     SetColor();
     PassNumber = raised(PassNumber);
+    emit passFinished();
 }
 
 // The echoes under way belong to rows of the old list: they are cancelled,
@@ -478,7 +494,7 @@ void ServerMonitor::showReplyCount() {
 }
 
 void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status) {
-    if (!m_recorder)
+    if (m_recorders.isEmpty())
         return;
     ProbeOutcome outcome;
     outcome.serverId = m_rows.text(row, Col::ID).toLongLong();
@@ -486,7 +502,8 @@ void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status) {
     outcome.kind = static_cast<ProbeOutcome::Kind>(kind);
     outcome.ms = static_cast<qint32>(std::clamp<qint64>(ms, 0, kMaxCount));
     outcome.status = status;
-    m_recorder->record(outcome);
+    for (ResultRecorder* recorder : std::as_const(m_recorders))
+        recorder->record(outcome);
 }
 
 QString ServerMonitor::tip(const QString& line) const {

@@ -1,5 +1,7 @@
 #include "service/CommandLine.h"
 
+#include "service/MetricsEndpoint.h"
+
 #include <QCommandLineParser>
 
 QString CommandLine::versionText() {
@@ -21,10 +23,19 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
     const QCommandLineOption configDir(QStringLiteral("config-dir"),
                                        QStringLiteral("设置、服务器列表和用户皮肤放在 <文件夹> 中"),
                                        QStringLiteral("文件夹"));
+    const QCommandLineOption headless(
+        QStringLiteral("headless"),
+        QStringLiteral("不显示窗口,立即开始监控,状态变化与报警写到标准输出"));
+    const QCommandLineOption metrics(
+        QStringLiteral("metrics"),
+        QStringLiteral("在 <地址:端口> 提供 Prometheus 监控指标(只给端口时为 127.0.0.1)"),
+        QStringLiteral("地址:端口"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(portable);
     parser.addOption(configDir);
+    parser.addOption(headless);
+    parser.addOption(metrics);
 
     CommandLine result;
     if (!parser.parse(arguments)) {
@@ -55,6 +66,14 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.m_output = QStringLiteral("--config-dir 需要一个文件夹\n");
         return result;
     }
+    if (parser.isSet(metrics) && !MetricsEndpoint::parse(parser.value(metrics))) {
+        result.m_action = Action::Fail;
+        result.m_output = QStringLiteral("--metrics 需要 地址:端口 或 端口(1-65535):") +
+                          parser.value(metrics) + QLatin1Char('\n');
+        return result;
+    }
+    result.m_headless = parser.isSet(headless);
+    result.m_metrics = parser.value(metrics);
     result.m_choice.portable = parser.isSet(portable);
     result.m_choice.configDir = parser.value(configDir);
     return result;

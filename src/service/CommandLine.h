@@ -22,6 +22,11 @@ public:
     int exitCode() const { return m_action == Action::Fail ? 2 : 0; }
     // Where the files live, as the options chose.
     AppPaths::Choice pathChoice() const { return m_choice; }
+    // Monitoring without a window.
+    bool headless() const { return m_headless; }
+    // The metrics endpoint as given ("ADDRESS:PORT" or a port); empty when
+    // the option is absent.
+    QString metrics() const { return m_metrics; }
 
     // "servermon 1.0.28"
     static QString versionText();
@@ -30,4 +35,6 @@ private:
     Action m_action = Action::Run;
     QString m_output;
     AppPaths::Choice m_choice;
+    bool m_headless = false;
+    QString m_metrics;
 };
