@@ -43,10 +43,6 @@ public:
     // Nothing of a window is written.
     void close();
 
-    ServerRowModel& rows() { return m_rows; }
-    ServerMonitor& monitor() { return m_monitor; }
-    MetricsService* metrics() const { return m_metrics.get(); }
-
 private:
     void writeMissingSettings() const;
 

@@ -33,7 +33,6 @@ public:
                                                  ServerMonitor& monitor, const Clock& clock,
                                                  QString& error);
 
-    MetricsCollector& collector() { return m_collector; }
     MetricsServer& server() { return m_server; }
 
 private:

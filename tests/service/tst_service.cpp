@@ -6,6 +6,11 @@
 #include "platform/AppPaths.h"
 #include "service/MetricsCollector.h"
 #include "service/MetricsServer.h"
+#include "service/ServiceAlerts.h"
+#include "service/ServiceLog.h"
+#include "service/StateLog.h"
+
+#include <QBuffer>
 
 #include <QProcess>
 #include <QScopeGuard>
@@ -62,6 +67,7 @@ const QByteArray MetricsGet = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
 class TestService final : public QObject {
     Q_OBJECT
 private slots:
+    void stateChangesAndAlerts();
     void metricsTextForAKnownState();
     void serverAnswers_data();
     void serverAnswers();
@@ -70,6 +76,42 @@ private slots:
     void scrapeOfAThousandServers();
     void headlessRunAndShutdown();
 };
+
+// A socket fault outranks a lost echo; results that change nothing write
+// nothing; fields stay on one line.
+void TestService::stateChangesAndAlerts() {
+    ServerRowModel rows;
+    rows.resetRows({server(5, QStringLiteral("db\\main"), QStringLiteral("127.0.0.1"), 5432)});
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    FakeClock clock;
+    ServiceLog log(out, clock);
+    StateLog states(rows, log);
+    const auto happen = [&](ProbeOutcome::Kind kind, const QString& status) {
+        rows.setText(0, kind >= ProbeOutcome::EchoAnswered ? Col::PingTime : Col::Status, status);
+        states.record(outcome(5, kind));
+    };
+    happen(ProbeOutcome::EchoLost, QStringLiteral("请求超时"));
+    happen(ProbeOutcome::Correct, QStringLiteral("已收到正确的回应包"));
+    happen(ProbeOutcome::Wrong, QStringLiteral("应答包错误：a\tb\r\n"));
+    happen(ProbeOutcome::EchoAnswered, QStringLiteral("3 ms"));
+    happen(ProbeOutcome::TimedOut, QStringLiteral("SOCKET超时:10000ms"));
+    happen(ProbeOutcome::Correct, QStringLiteral("已收到正确的回应包"));
+    states.record(outcome(99, ProbeOutcome::Wrong)); // a server no longer loaded
+    ServiceAlerts(log, nullptr)
+        .ShowServerMsg(QStringLiteral("5"), 4, QStringLiteral("IP:127.0.0.1\r\n状态:x"),
+                       QStringLiteral("注意:服务器测试返回异常"));
+
+    const QString time = ServiceLog::timeText(clock.utcMs());
+    const QString server = time + QStringLiteral("\t5\tdb\\\\main\t127.0.0.1\t5432\t");
+    QCOMPARE(QString::fromUtf8(out.data()),
+             server + "unknown\tlost-echo\t请求超时\n" + server +
+                 "lost-echo\twrong\t应答包错误：a\\tb\\r\\n\n" + server +
+                 "wrong\ttimeout\tSOCKET超时:10000ms\n" + server +
+                 "timeout\tok\t已收到正确的回应包\n" + time +
+                 "\talert\t5\t注意:服务器测试返回异常\tIP:127.0.0.1\\r\\n状态:x\n");
+    QVERIFY(QDateTime::fromString(time, Qt::ISODateWithMs).isValid());
+}
 
 void TestService::metricsTextForAKnownState() {
     ServerRowModel rows;
