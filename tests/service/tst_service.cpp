@@ -1,11 +1,18 @@
 #include "FakeClock.h"
+#include "FakeEcho.h"
+#include "FakeRecorder.h"
 #include "HostileText.h"
+#include "RecordingAlerts.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
+#include "monitor/MonitorSettings.h"
+#include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "service/MetricsCollector.h"
+#include "service/MetricsEndpoint.h"
 #include "service/MetricsServer.h"
+#include "service/MetricsService.h"
 #include "service/ServiceAlerts.h"
 #include "service/ServiceLog.h"
 #include "service/StateLog.h"
@@ -14,6 +21,7 @@
 
 #include <QProcess>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTcpServer>
@@ -74,6 +82,7 @@ private slots:
     void slowRequestIsDropped();
     void connectionLimit();
     void scrapeOfAThousandServers();
+    void metricsFollowAMonitor();
     void headlessRunAndShutdown();
 };
 
@@ -360,6 +369,52 @@ void TestService::scrapeOfAThousandServers() {
     qInfo("scrape of 1,000 servers: %.2f ms processor time, %lld bytes", best,
           static_cast<long long>(size));
     QVERIFY2(best < 20 * HostileText::Slowdown, qPrintable(QString::number(best)));
+}
+
+// The metrics hear a real pass beside another recorder, and leave the
+// monitor recording for it once they go.
+void TestService::metricsFollowAMonitor() {
+    QTcpServer peer;
+    QVERIFY(peer.listen(QHostAddress::LocalHost, 0));
+    connect(&peer, &QTcpServer::newConnection, this, [&peer] {
+        while (QTcpSocket* socket = peer.nextPendingConnection())
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->write("220\r\n"); });
+    });
+    ServerRecord record =
+        server(3, QStringLiteral("peer"), QStringLiteral("127.0.0.1"), peer.serverPort());
+    record.postData = QStringLiteral("HELLO");
+    record.replyData = QStringLiteral("220");
+    ServerRowModel rows;
+    rows.resetRows({record});
+    MonitorSettings settings;
+    FakeClock clock;
+    FakeEcho echo;
+    RecordingAlerts alerts;
+    ServerMonitor monitor(rows, rows, settings, clock, echo, alerts);
+    FakeRecorder other;
+    monitor.setRecorder(&other);
+    auto metrics = std::make_unique<MetricsService>(rows, monitor, clock);
+    QString error;
+    QVERIFY(metrics->listen(MetricsEndpoint{QHostAddress(QHostAddress::LocalHost), 0}, error));
+    QSignalSpy finished(&monitor, &ServerMonitor::passFinished);
+    monitor.CmdStart_Click();
+    monitor.TimerProc_Timer();
+    QTRY_COMPARE(finished.count(), 1);
+    QTRY_COMPARE(other.outcomes.size(), 2); // the reply and the echo
+
+    const QByteArray scraped = exchange(metrics->server().port(), MetricsGet);
+    const QByteArray labels = "{id=\"3\",name=\"peer\",address=\"127.0.0.1\",port=\"" +
+                              QByteArray::number(peer.serverPort()) + "\"}";
+    for (const QByteArray& line :
+         {QByteArray("\nservermon_passes_total 1\n"), "\nservermon_probes_total" + labels + " 1\n",
+          "\nservermon_reply_correct" + labels + " 1\n",
+          "\nservermon_echoes_sent_total" + labels + " 1\n"})
+        QVERIFY2(scraped.contains(line), line.constData());
+
+    metrics.reset();
+    settings.iTimerN = 0; // the next tick runs a pass
+    monitor.TimerProc_Timer();
+    QTRY_VERIFY(other.outcomes.size() >= 4);
 }
 
 void TestService::headlessRunAndShutdown() {
