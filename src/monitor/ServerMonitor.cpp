@@ -71,6 +71,20 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
 
 ServerMonitor::~ServerMonitor() = default;
 
+void ServerMonitor::setRecorder(ResultRecorder* recorder) {
+    m_recorders.clear();
+    addRecorder(recorder);
+}
+
+void ServerMonitor::addRecorder(ResultRecorder* recorder) {
+    if (recorder && !m_recorders.contains(recorder))
+        m_recorders.append(recorder);
+}
+
+void ServerMonitor::removeRecorder(ResultRecorder* recorder) {
+    m_recorders.removeAll(recorder);
+}
+
 void ServerMonitor::CmdStart_Click() {
     if (TimerProc.isActive()) {
         TimerProc.stop();
@@ -174,6 +188,8 @@ void ServerMonitor::markNetworkDown() {
 // after the current row; the echoes already sent still complete their rows.
 void ServerMonitor::visitRows() {
     const QPointer<ServerMonitor> self(this);
+    emit passStarted();
+
     const int count = m_list.rowCount();
     QList<quint64> keys(count, 0);
     const auto takeKeys = [&](int from) {
@@ -352,6 +368,7 @@ void ServerMonitor::endPassWhenEchoesDone() {
         return;
     SetColor();
     PassNumber = raised(PassNumber);
+    emit passFinished();
 }
 
 // The echoes under way belong to rows of the old list: they are cancelled,
@@ -515,7 +532,7 @@ void ServerMonitor::showReplyCount() {
 }
 
 void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status) {
-    if (!m_recorder)
+    if (m_recorders.isEmpty())
         return;
     ProbeOutcome outcome;
     outcome.serverId = m_rows.text(row, Col::ID).toLongLong();
@@ -523,7 +540,8 @@ void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status) {
     outcome.kind = static_cast<ProbeOutcome::Kind>(kind);
     outcome.ms = static_cast<qint32>(std::clamp<qint64>(ms, 0, kMaxCount));
     outcome.status = status;
-    m_recorder->record(outcome);
+    for (ResultRecorder* recorder : std::as_const(m_recorders))
+        recorder->record(outcome);
 }
 
 QString ServerMonitor::tip(const QString& line) const {

@@ -45,8 +45,12 @@ public:
     // The locale whose time format panel 3 and the tray tip use during a
     // pass; the system's unless set.
     void setLocale(const QLocale& locale) { m_locale = locale; }
-    // Receives every probe result from now on; nullptr records nothing.
-    void setRecorder(ResultRecorder* recorder) { m_recorder = recorder; }
+    // Receives every probe result from now on, instead of all recorders
+    // added so far; nullptr records nothing.
+    void setRecorder(ResultRecorder* recorder);
+    // Receives every probe result from now on, besides the others.
+    void addRecorder(ResultRecorder* recorder);
+    void removeRecorder(ResultRecorder* recorder);
 
     bool isMonitoring() const { return TimerProc.isActive(); }
     // From the first row until the last echo of the pass has completed.
@@ -90,6 +94,10 @@ signals:
     // Caption of the start button and of its menu item.
     void startCaptionChanged(const QString& caption);
     void monitoringChanged(bool on);
+    // A pass begins with its preamble and finishes with its last echo; a pass
+    // stopped by switching monitoring off does not finish.
+    void passStarted();
+    void passFinished();
 
 private:
     qint32 intervalTicks() const;
@@ -127,7 +135,7 @@ private:
     Clock& m_clock;
     EchoService& m_echo;
     AlertSink& m_alerts;
-    ResultRecorder* m_recorder = nullptr;
+    QList<ResultRecorder*> m_recorders;
 
     QTimer TimerProc;
     SocketArray WskWeb;

@@ -354,7 +354,7 @@ void FormMain::startHistory() {
     m_history = new HistoryRecorder(historyPath(), m_settings, m_services.clock, this);
     connect(m_history, &HistoryRecorder::warning, this,
             [this](const QString& message) { statusBar()->showMessage(message); });
-    m_monitor->setRecorder(m_history);
+    m_monitor->addRecorder(m_history);
 }
 
 void FormMain::LoadServerList(ServerCatalogue::Selection selection) {

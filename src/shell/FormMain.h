@@ -76,6 +76,7 @@ public:
     void Tray_MouseMessage(int number);
 
     ServerRowModel& rowModel() const { return *m_rows; }
+    ServerMonitor& monitor() const { return *m_monitor; }
     HistoryRecorder* historyRecorder() const { return m_history; }
 
 protected:

@@ -6,6 +6,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemProcessStarter.h"
+#include "platform/TerminationSignals.h"
 #include "platform/TrayIcon.h"
 #include "platform/gui/DBusDesktopNotifications.h"
 #include "platform/gui/DesktopUrlOpener.h"
@@ -14,6 +15,8 @@
 #include "platform/gui/SystemTrayIcon.h"
 #include "service/CatalogueCommand.h"
 #include "service/CommandLine.h"
+#include "service/HeadlessService.h"
+#include "service/MetricsService.h"
 #include "shell/AppServices.h"
 #include "shell/AppSetup.h"
 #include "shell/AppVersion.h"
@@ -23,6 +26,7 @@
 #include "shell/QtTranslations.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QPointer>
 
 #include <cstdio>
@@ -47,6 +51,50 @@ int endWith(const CommandLine& commandLine) {
     return commandLine.exitCode();
 }
 
+QString alreadyRunningMessage() {
+    return QStringLiteral("servermon 已在运行,数据文件夹:") + AppPaths::current().dataFolder() +
+           QLatin1Char('\n');
+}
+
+// Monitoring without a window until SIGTERM or SIGINT; the log goes to
+// standard output.
+int runHeadless(int argc, char* argv[], const CommandLine& commandLine) {
+    FileLimit::raiseToHardLimit();
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("servermon"));
+    QCoreApplication::setApplicationVersion(AppVersion::text());
+
+    AppPaths::setCurrent(
+        AppPaths::decide(QCoreApplication::applicationDirPath(), commandLine.pathChoice()));
+    AppPaths::current().createFolders();
+    SingleInstance instance(AppPaths::current().instanceLockFile());
+    if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
+        print(stderr, alreadyRunningMessage());
+        return 1;
+    }
+
+    SystemClock clock;
+    IcmpEchoService echo;
+    DBusDesktopNotifications notifications(QStringLiteral("servermon"), AppVersion::desktopId(),
+                                           AppVersion::desktopId());
+    QFile log;
+    log.open(stdout, QIODevice::WriteOnly);
+    HeadlessService service(clock, echo, log, &notifications);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&service] {
+        service.stop();
+        QCoreApplication::quit();
+    });
+    QString error;
+    if (!service.start(commandLine.metrics(), error)) {
+        print(stderr, error + QLatin1Char('\n'));
+        return 1;
+    }
+    const int exitCode = QCoreApplication::exec();
+    service.close();
+    return exitCode;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -58,6 +106,8 @@ int main(int argc, char* argv[]) {
     }
     if (commandLine.action() != CommandLine::Action::Run)
         return endWith(commandLine);
+    if (commandLine.headless())
+        return runHeadless(argc, argv, commandLine);
     if (!GraphicalSession::available()) {
         print(stderr, GraphicalSession::missingMessage() + QLatin1Char('\n'));
         return 1;
@@ -73,8 +123,10 @@ int main(int argc, char* argv[]) {
         AppPaths::decide(QCoreApplication::applicationDirPath(), commandLine.pathChoice()));
     AppPaths::current().createFolders();
     SingleInstance instance(AppPaths::current().instanceLockFile());
-    if (instance.claim() == SingleInstance::Claim::AlreadyRunning)
+    if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
+        print(stderr, alreadyRunningMessage());
         return instance.activateRunning() ? 0 : 1;
+    }
 
     SystemClock clock;
     IcmpEchoService echo;
@@ -96,6 +148,13 @@ int main(int argc, char* argv[]) {
         if (mainWindow)
             mainWindow->Tray_MouseMessage(TrayIcon::DoubleClick);
     });
+    QString metricsError;
+    if (std::unique_ptr<MetricsService> metrics =
+            MetricsService::start(commandLine.metrics(), mainWindow->rowModel(),
+                                  mainWindow->monitor(), clock, metricsError))
+        metrics.release()->setParent(mainWindow); // serves as long as the rows exist
+    if (!metricsError.isEmpty())
+        print(stderr, metricsError + QLatin1Char('\n'));
     splash->show();
     return QApplication::exec();
 }
