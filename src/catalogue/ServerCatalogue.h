@@ -25,9 +25,11 @@ QString AddTimeText(const QDateTime& when);
 
 // Adds the server stamped with the current AddTime (its addTime is ignored).
 QString AddServer(const ServerRecord& server);
-// Changes everything but the AddTime of the server with that ID.
+// Changes everything but the AddTime and the silence of the server with that ID.
 QString ChangeServer(const ServerRecord& server);
 QString DeleteServer(qint64 id);
 QString SetServerInUse(qint64 id, bool inUse);
+// Stores how long the server is silenced (ServerRecord::silencedUntil).
+QString SetServerSilence(qint64 id, qint64 silencedUntil);
 
 } // namespace ServerCatalogue

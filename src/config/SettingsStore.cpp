@@ -31,6 +31,7 @@ MainWindowLayout loadINI(MonitorSettings& settings) {
     settings.History = IniReadInt(Setup, QStringLiteral("HISTORY"), 1);
     settings.HistRawDays = IniReadInt(Setup, QStringLiteral("HISTRAWDAYS"), 7);
     settings.HistDays = IniReadInt(Setup, QStringLiteral("HISTDAYS"), 400);
+    settings.RecoveryMsg = IniReadInt(Setup, QStringLiteral("RECOVERYMSG"), 0);
     for (int column = 0; column < MainWindowLayout::ColumnCount; ++column)
         layout.columnWidths.append(IniReadInt(Setting, columnKey(column), DefaultColumnWidth));
     return layout;

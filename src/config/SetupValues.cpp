@@ -85,6 +85,7 @@ std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error
         problems << QStringLiteral("系统默认皮肤的名称不能包含换行符。");
     values.m_playSnd = texts.playSnd;
     values.m_history = texts.history != 0 ? 1 : 0;
+    values.m_recoveryMsg = texts.recoveryMsg != 0 ? 1 : 0;
     values.m_skin = texts.skin;
     if (!problems.isEmpty()) {
         error = problems.join(QLatin1Char('\n'));
@@ -110,8 +111,8 @@ bool SetupValues::write() const {
         {setup, QStringLiteral("SKIN"), m_skin},
         {setup, QStringLiteral("ITIMEOUT"), QString::number(m_timeOut)},
     };
-    // History entries reach the file once they differ from their defaults,
-    // so a file nobody configured for history stays as it always was.
+    // History and recovery-notice entries reach the file once they differ
+    // from their defaults, so a file nobody configured stays as it always was.
     const MonitorSettings defaults;
     const auto addHistory = [&](const char* key, qint32 value, qint32 fallback) {
         const QString name = QLatin1String(key);
@@ -121,6 +122,7 @@ bool SetupValues::write() const {
     addHistory("HISTORY", m_history, defaults.History);
     addHistory("HISTRAWDAYS", m_histRawDays, defaults.HistRawDays);
     addHistory("HISTDAYS", m_histDays, defaults.HistDays);
+    addHistory("RECOVERYMSG", m_recoveryMsg, defaults.RecoveryMsg);
     return file.setValues(entries);
 }
 
@@ -133,4 +135,5 @@ void SetupValues::applyTo(MonitorSettings& settings) const {
     settings.History = m_history;
     settings.HistRawDays = m_histRawDays;
     settings.HistDays = m_histDays;
+    settings.RecoveryMsg = m_recoveryMsg;
 }

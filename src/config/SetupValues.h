@@ -25,6 +25,7 @@ public:
         qint32 history = 1; // 0 records no history
         QString histRawDays = QStringLiteral("7");
         QString histDays = QStringLiteral("400");
+        qint32 recoveryMsg = 0; // 1: a notice when a failing server is back
     };
 
     static constexpr qint32 MaxTimeOut = 3600000;
@@ -48,9 +49,10 @@ public:
     qint32 history() const { return m_history; }
     qint32 histRawDays() const { return m_histRawDays; }
     qint32 histDays() const { return m_histDays; }
+    qint32 recoveryMsg() const { return m_recoveryMsg; }
 
-    // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT and the
-    // three history entries in one
+    // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT, the
+    // three history entries and RECOVERYMSG in one
     // replacement of the settings file; false when nothing could be written.
     bool write() const;
     // The running settings take the values; Skin is not touched.
@@ -68,4 +70,5 @@ private:
     qint32 m_history = 1;
     qint32 m_histRawDays = 7;
     qint32 m_histDays = 400;
+    qint32 m_recoveryMsg = 0;
 };

@@ -13,4 +13,5 @@ struct MonitorSettings {
     qint32 History = 1;     // non-zero keeps every result in the history file
     qint32 HistRawDays = 7; // days the raw results are kept
     qint32 HistDays = 400;  // days the 5-minute aggregates are kept
+    qint32 RecoveryMsg = 0; // non-zero: a notice when a failing server is back
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/ServerAlerts.h"
 #include "monitor/SocketArray.h"
 
 #include <QLocale>
@@ -15,6 +16,7 @@ class EchoService;
 class QAbstractItemModel;
 class ResultRecorder;
 class ServerRowModel;
+class ServerSilence;
 struct EchoReply;
 struct MonitorSettings;
 
@@ -46,6 +48,8 @@ public:
     void setLocale(const QLocale& locale) { m_locale = locale; }
     // Receives every probe result from now on; nullptr records nothing.
     void setRecorder(ResultRecorder* recorder) { m_recorder = recorder; }
+    // Silenced servers raise no alerts; nullptr silences none.
+    void setSilence(ServerSilence* silence) { m_serverAlerts.setSilence(silence); }
 
     bool isMonitoring() const { return TimerProc.isActive(); }
     // From the first row until the last echo of the pass has completed.
@@ -70,7 +74,8 @@ public slots:
     void CmdStart_Click();
     // One tick: the countdown, or a whole pass.
     void TimerProc_Timer();
-    // Paints every row: red after a socket fault, green after a lost echo.
+    // Paints every row: red after a socket fault, green after a lost echo,
+    // amber after a slow reply; green before red before amber.
     void SetColor();
     // Alerts when the consecutive socket faults of the row (a row of the
     // ServerRowModel) have just reached the limit.
@@ -123,6 +128,7 @@ private:
     EchoService& m_echo;
     AlertSink& m_alerts;
     ResultRecorder* m_recorder = nullptr;
+    ServerAlerts m_serverAlerts;
 
     QTimer TimerProc;
     SocketArray WskWeb;

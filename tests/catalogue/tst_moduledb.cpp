@@ -45,7 +45,7 @@ private slots:
         for (int reopen = 0; reopen < 2; ++reopen)
             QVERIFY(ModuleDB::DbOpen());
         QCOMPARE(count("select count(*) from senddata"), 7);
-        QCOMPARE(count("pragma user_version"), 1);
+        QCOMPARE(count("pragma user_version"), 2);
     }
 
     void requestTemplates_data() {

@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace {
 template <typename Widget> Widget* named(Widget* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
@@ -28,6 +30,18 @@ QPushButton* button(const QString& caption, const char* name) {
     auto* result = named(new QPushButton(caption), name);
     result->setAutoDefault(false);
     return result;
+}
+
+// The warning time as typed, when it is one.
+std::optional<qint32> warnMsOf(const QString& text) {
+    const QString number = text.trimmed();
+    if (number.isEmpty())
+        return 0;
+    bool ok = false;
+    const qint32 ms = number.toInt(&ok);
+    if (!ok || ms < 0 || ms > ServerEditor::MaxWarnMs)
+        return std::nullopt;
+    return ms;
 }
 
 void addRow(QGridLayout& grid, int row, const QString& caption, QWidget* field) {
@@ -44,6 +58,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     , TextDisplayName(named(new QLineEdit, "TextDisplayName"))
     , TextIPAddress(named(new QLineEdit, "TextIPAddress"))
     , TextPort(named(new QLineEdit(DesignTexts::defaultPort()), "TextPort"))
+    , TextWarnMs(named(new QLineEdit(QStringLiteral("0")), "TextWarnMs"))
     , TextPostData(named(new MultiLineText, "TextPostData"))
     , TextReplyData(named(new MultiLineText, "TextReplyData"))
     , CheckInUse(named(new QCheckBox(QStringLiteral("启用监控")), "CheckInUse"))
@@ -64,6 +79,8 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     lb_WskState->setStyleSheet(QStringLiteral("color: red"));
     lb_WskState->setTextFormat(Qt::PlainText); // it names the address as typed
     TextPort->setMaximumWidth(120);
+    TextWarnMs->setMaximumWidth(120);
+    TextWarnMs->setToolTip(QStringLiteral("正确的回应慢于此毫秒数时提示响应缓慢,0为不提示"));
 
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(TextPort);
@@ -78,8 +95,9 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     addRow(*grid, 0, QStringLiteral("服务器名:"), TextDisplayName);
     addRow(*grid, 1, QStringLiteral("I   P地址:"), TextIPAddress);
     addRow(*grid, 2, QStringLiteral("目标端口:"), portField);
-    addRow(*grid, 3, QStringLiteral("发送数据:"), TextPostData);
-    addRow(*grid, 4, QStringLiteral("响应数据:"), TextReplyData);
+    addRow(*grid, 3, QStringLiteral("响应警告(ms):"), TextWarnMs);
+    addRow(*grid, 4, QStringLiteral("发送数据:"), TextPostData);
+    addRow(*grid, 5, QStringLiteral("响应数据:"), TextReplyData);
 
     m_buttonRow->addWidget(lb_WskState, 1);
     m_buttonRow->addWidget(CmdTest);
@@ -107,6 +125,7 @@ ServerRecord ServerEditor::fields() const {
     server.postData = TextPostData->text();
     server.replyData = TextReplyData->text();
     server.inUse = CheckInUse->isChecked();
+    server.warnMs = warnMsOf(TextWarnMs->text()).value_or(0);
     return server;
 }
 
@@ -117,6 +136,7 @@ void ServerEditor::setFields(const ServerRecord& server) {
     TextPostData->setText(server.postData);
     TextReplyData->setText(server.replyData);
     CheckInUse->setChecked(server.inUse);
+    TextWarnMs->setText(QString::number(server.warnMs));
 }
 
 bool ServerEditor::validateFields() {
@@ -129,6 +149,9 @@ bool ServerEditor::validateFields() {
         return refuse(TextDisplayName, QStringLiteral("服务器名称不能为空！"));
     if (TextIPAddress->text().isEmpty())
         return refuse(TextIPAddress, QStringLiteral("服务器IP地址不能为空！"));
+    if (!warnMsOf(TextWarnMs->text()))
+        return refuse(TextWarnMs,
+                      QStringLiteral("响应警告(ms)必须是0到3600000之间的整数,0为不提示！"));
     return true;
 }
 

@@ -22,6 +22,8 @@ class ServerEditor : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ServerEditor)
 public:
+    static constexpr qint32 MaxWarnMs = 3600000;
+
     ~ServerEditor() override;
 
 signals:
@@ -33,7 +35,9 @@ protected:
     // The fields as typed; a multi-line text not edited is returned as it was set.
     ServerRecord fields() const;
     void setFields(const ServerRecord& server);
-    // Name and address must not be empty; tells the user and focuses the field otherwise.
+    // Name and address must not be empty, the warning time a whole number of
+    // milliseconds from 0 (blank: 0, no warning) up to MaxWarnMs; tells the
+    // user and focuses the field otherwise.
     bool validateFields();
     QHBoxLayout& buttonRow() { return *m_buttonRow; }
 
@@ -41,6 +45,7 @@ protected:
     QLineEdit* TextDisplayName;
     QLineEdit* TextIPAddress;
     QLineEdit* TextPort;
+    QLineEdit* TextWarnMs;
     MultiLineText* TextPostData;
     MultiLineText* TextReplyData;
     QCheckBox* CheckInUse;

@@ -52,6 +52,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     CheckHistory = named(new QCheckBox(QStringLiteral("记录历史数据")), "CheckHistory");
     TextHistRawDays = named(new QLineEdit(QStringLiteral("7")), "TextHistRawDays");
     TextHistDays = named(new QLineEdit(QStringLiteral("400")), "TextHistDays");
+    CheckRecovery = named(new QCheckBox(QStringLiteral("服务器恢复时提示")), "CheckRecovery");
     CmdSave = named(new QPushButton(QStringLiteral("保存")), "CmdSave");
     CmdCancel = named(new QPushButton(QStringLiteral("取消")), "CmdCancel");
     CmdSave->setDefault(true);
@@ -67,6 +68,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     fields->addRow(buddyLabel(QStringLiteral("原始数据保留天数:"), TextHistRawDays),
                    TextHistRawDays);
     fields->addRow(buddyLabel(QStringLiteral("历史数据保留天数:"), TextHistDays), TextHistDays);
+    fields->addRow(CheckRecovery);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -125,6 +127,7 @@ void FormSetup::loadINI() {
     CheckHistory->setChecked(m_settings.History != 0);
     TextHistRawDays->setText(QString::number(m_settings.HistRawDays));
     TextHistDays->setText(QString::number(m_settings.HistDays));
+    CheckRecovery->setChecked(m_settings.RecoveryMsg != 0);
     ComboSkin->setEditText(ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
                                                     QStringLiteral("skinh.she")));
 }
@@ -148,7 +151,7 @@ void FormSetup::CmdSave_Click() {
     const std::optional<SetupValues> values = SetupValues::parse(
         {TextTimerN->text(), TextReplyLim->text(), TextPingLim->text(), TextTimeOut->text(),
          soundSwitch(), ComboSkin->currentText(), CheckHistory->isChecked() ? 1 : 0,
-         TextHistRawDays->text(), TextHistDays->text()},
+         TextHistRawDays->text(), TextHistDays->text(), CheckRecovery->isChecked() ? 1 : 0},
         error);
     if (!values) {
         MessageBoxes::show(this, QMessageBox::Critical, title, error);

@@ -38,6 +38,7 @@ public:
     QCheckBox* CheckHistory = nullptr;
     QLineEdit* TextHistRawDays = nullptr;
     QLineEdit* TextHistDays = nullptr;
+    QCheckBox* CheckRecovery = nullptr;
     QPushButton* CmdSave = nullptr;
     QPushButton* CmdCancel = nullptr;
 
