@@ -116,6 +116,60 @@ private slots:
         QCOMPARE(ids, found);
     }
 
+    // A version-1 catalogue with rows is brought to version 2 in place: every
+    // row kept, without warning or silence. A later version is refused untouched.
+    void versionOneUpgradedLaterVersionRefused() {
+        ModuleDB::DbClose();
+        const QString old = m_dir->filePath("old.db");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "v1");
+            db.setDatabaseName(old);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (const char* sql :
+                 {"create table ServerList (ID integer primary key autoincrement, DisplayName "
+                  "text, IPAddress text, Port text, PostData text, ReplyData text, AddTime text, "
+                  "InUse integer not null default 1 check (InUse in (0, 1)))",
+                  "create table SendData (port integer not null, SendData text, ReplyData text, "
+                  "ServerType text)",
+                  "insert into ServerList (DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,"
+                  "InUse) values ('web','127.0.0.1','80','GET','OK','2026-1-1 12:00:00',1)",
+                  "insert into ServerList (DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,"
+                  "InUse) values ('mail','127.0.0.2','25','','220','2026-1-2 12:00:00',0)",
+                  "pragma user_version = 1"})
+                QVERIFY2(q.exec(sql), sql);
+        }
+        QSqlDatabase::removeDatabase("v1");
+        ModuleDB::setDbPath(old);
+        QVERIFY(ModuleDB::DbOpen());
+        QCOMPARE(count("pragma user_version"), 2);
+        const QList<ServerRecord> all = SelectServers(Selection::All);
+        QCOMPARE(all.size(), 2);
+        QCOMPARE(all.at(1).displayName + all.at(1).replyData + all.at(1).addTime,
+                 QStringLiteral("mail2202026-1-2 12:00:00"));
+        QVERIFY(!all.at(1).inUse);
+        QCOMPARE(all.at(0).warnMs + all.at(0).silencedUntil, 0);
+        ServerRecord changed = all.at(0);
+        changed.warnMs = 100;
+        QVERIFY(ChangeServer(changed).isEmpty());
+        QVERIFY(SetServerSilence(1, ServerRecord::SilencedUntilRecovery).isEmpty());
+        QCOMPARE(SelectServer(1)->warnMs, 100);
+        QCOMPARE(SelectServer(1)->silencedUntil, ServerRecord::SilencedUntilRecovery);
+
+        QVERIFY(ModuleDB::DbExecute("pragma user_version = 3").isEmpty());
+        ModuleDB::DbClose();
+        QFile file(old);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        QVERIFY(!ModuleDB::DbOpen());
+        QVERIFY(ModuleDB::DbOpenError().contains(QStringLiteral("(版本3)")));
+        QCOMPARE(ModuleDB::DbStateText(), QStringLiteral("数据库：连接失败"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        ModuleDB::setDbPath({});
+    }
+
     void changesAndReportsFailures() {
         QVERIFY(AddServer(server("a")).isEmpty());
         ServerRecord changed = *SelectServer(1);
