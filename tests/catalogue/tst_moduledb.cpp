@@ -116,37 +116,21 @@ private slots:
         QCOMPARE(ids, found);
     }
 
-    // A version-1 catalogue with rows is brought to version 2 in place: every
-    // row kept, without warning or silence. A later version is refused untouched.
+    // A version-1 catalogue with rows (the columns of version 2 dropped
+    // again) is brought to version 2 in place: every row kept, without
+    // warning or silence. A later version is refused and left untouched.
     void versionOneUpgradedLaterVersionRefused() {
-        ModuleDB::DbClose();
-        const QString old = m_dir->filePath("old.db");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "v1");
-            db.setDatabaseName(old);
-            QVERIFY(db.open());
-            QSqlQuery q(db);
-            for (const char* sql :
-                 {"create table ServerList (ID integer primary key autoincrement, DisplayName "
-                  "text, IPAddress text, Port text, PostData text, ReplyData text, AddTime text, "
-                  "InUse integer not null default 1 check (InUse in (0, 1)))",
-                  "create table SendData (port integer not null, SendData text, ReplyData text, "
-                  "ServerType text)",
-                  "insert into ServerList (DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,"
-                  "InUse) values ('web','127.0.0.1','80','GET','OK','2026-1-1 12:00:00',1)",
-                  "insert into ServerList (DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,"
-                  "InUse) values ('mail','127.0.0.2','25','','220','2026-1-2 12:00:00',0)",
-                  "pragma user_version = 1"})
-                QVERIFY2(q.exec(sql), sql);
-        }
-        QSqlDatabase::removeDatabase("v1");
-        ModuleDB::setDbPath(old);
+        QVERIFY(AddServer(server("web")).isEmpty());
+        QVERIFY(AddServer({0, "mail", "127.0.0.2", "25", {}, "220", {}, false}).isEmpty());
+        for (const char* sql :
+             {"alter table ServerList drop column WarnMs",
+              "alter table ServerList drop column SilencedUntil", "pragma user_version = 1"})
+            QCOMPARE(ModuleDB::DbExecute(sql), QString());
         QVERIFY(ModuleDB::DbOpen());
         QCOMPARE(count("pragma user_version"), 2);
         const QList<ServerRecord> all = SelectServers(Selection::All);
         QCOMPARE(all.size(), 2);
-        QCOMPARE(all.at(1).displayName + all.at(1).replyData + all.at(1).addTime,
-                 QStringLiteral("mail2202026-1-2 12:00:00"));
+        QCOMPARE(all.at(1).displayName + all.at(1).replyData, QStringLiteral("mail220"));
         QVERIFY(!all.at(1).inUse);
         QCOMPARE(all.at(0).warnMs + all.at(0).silencedUntil, 0);
         ServerRecord changed = all.at(0);
@@ -158,7 +142,7 @@ private slots:
 
         QVERIFY(ModuleDB::DbExecute("pragma user_version = 3").isEmpty());
         ModuleDB::DbClose();
-        QFile file(old);
+        QFile file(dbFile());
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray before = file.readAll();
         file.close();
@@ -167,7 +151,6 @@ private slots:
         QCOMPARE(ModuleDB::DbStateText(), QStringLiteral("数据库：连接失败"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);
-        ModuleDB::setDbPath({});
     }
 
     void changesAndReportsFailures() {

@@ -4,7 +4,6 @@
 #include "monitor/GbkText.h"
 #include "monitor/ModuleTrayIcon.h"
 #include "monitor/MonitorSettings.h"
-#include "monitor/ServerSilence.h"
 #include "platform/SoundPlayer.h"
 #include "platform/gui/AppIcons.h"
 #include "platform/gui/EffectSoundPlayer.h"
@@ -167,43 +166,15 @@ private slots:
         QCOMPARE(alerted.size(), 2);
     }
 
-    // A notice shows as an alert does, but neither sounds nor flashes; only
-    // a server's alert offers the choices on a desktop notice.
-    void noticesAreQuietAlertsOfferChoices_data() {
-        QTest::addColumn<bool>("trayAvailable");
-        QTest::addColumn<QStringList>("balloons");
-        QTest::addColumn<QStringList>("notices");
-        QTest::addColumn<QStringList>("choices");
-        QTest::newRow("no tray") << false << QStringList{}
-                                 << QStringList{"5|注意:服务器已恢复|服务器:web",
-                                                "5|注意:服务器PING异常|IP:127.0.0.5"}
-                                 << QStringList{"silence-hour,silence-recovery"};
-        QTest::newRow("tray") << true
-                              << QStringList{"注意:服务器已恢复|服务器:web",
-                                             "注意:服务器PING异常|IP:127.0.0.5"}
-                              << QStringList{} << QStringList{};
-    }
-    void noticesAreQuietAlertsOfferChoices() {
-        QFETCH(bool, trayAvailable);
-        QFETCH(QStringList, balloons);
-        QFETCH(QStringList, notices);
-        QFETCH(QStringList, choices);
-        FakeDesktopNotifications desktop;
-        AlertNotifier notifier(m_sound, m_settings, m_pictures, &desktop);
-        notifier.setAlertActions(ServerSilence::noticeActions());
-        QSignalSpy alerted(&notifier, &AlertNotifier::alerted);
-        m_tray->available = trayAvailable;
-        notifier.ShowServerNotice(QStringLiteral("5"), QStringLiteral("服务器:web"),
-                                  QStringLiteral("注意:服务器已恢复"));
-        QVERIFY(!m_tray->calls.contains(QStringLiteral("play ") + AlertNotifier::soundFile()));
-        QVERIFY(!notifier.isFlashing());
+    // A notice shows as an alert does, but neither sounds nor flashes.
+    void noticesNeitherSoundNorFlash() {
+        QSignalSpy alerted(m_notifier.get(), &AlertNotifier::alerted);
+        m_notifier->ShowServerNotice(QStringLiteral("5"), QStringLiteral("服务器:web"),
+                                     QStringLiteral("注意:服务器已恢复"));
+        QCOMPARE(m_tray->calls, QStringList{QStringLiteral("showBalloon")});
+        QCOMPARE(m_tray->balloons, QStringList{QStringLiteral("注意:服务器已恢复|服务器:web")});
+        QVERIFY(!m_notifier->isFlashing());
         QCOMPARE(alerted.size(), 0);
-        notifier.ShowServerMsg(QStringLiteral("5"), 4, QStringLiteral("IP:127.0.0.5"),
-                               QStringLiteral("注意:服务器PING异常"));
-        QCOMPARE(m_tray->balloons, balloons);
-        QCOMPARE(desktop.notices, notices);
-        QCOMPARE(desktop.actionKeys, choices);
-        QVERIFY(notifier.isFlashing());
     }
 
     void textsAreCutByGbkBytes_data() {

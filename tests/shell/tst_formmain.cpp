@@ -441,21 +441,6 @@ private slots:
             rows.index(1, ServerRowModel::DisplayName).data().toString().startsWith("【静默】"));
     }
 
-    void aNewerCatalogueIsRefusedWithAMessage() {
-        Shell shell;
-        ModuleDB::setDbPath(shell.path(QStringLiteral("ServerList.db")));
-        QVERIFY(ModuleDB::DbOpen());
-        QCOMPARE(ModuleDB::DbExecute("pragma user_version = 9"), QString());
-        ModuleDB::DbClose();
-        FormMain& main = shell.start();
-        QCOMPARE(main.findChild<QLabel*>(QStringLiteral("Panel1"))->text(),
-                 QStringLiteral("数据库：连接失败"));
-        const QList<MessageBoxes::Shown> shown = MessageBoxes::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.at(0).icon, QMessageBox::Critical);
-        QVERIFY(shown.at(0).text.contains(QStringLiteral("(版本9)")));
-    }
-
     void launchersUseTheSelectedRow_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<bool>("selected");
