@@ -18,6 +18,10 @@ ServerSilence::ServerSilence(ServerRowModel& rows, Clock& clock, Store store, QO
     , m_store(std::move(store)) {
     // A list may bring silences that ended while it was not shown.
     connect(&rows, &QAbstractItemModel::modelReset, this, &ServerSilence::expire);
+    // Marks also go while monitoring is off.
+    m_expiry.setInterval(60 * 1000);
+    connect(&m_expiry, &QTimer::timeout, this, &ServerSilence::expire);
+    m_expiry.start();
 }
 
 QString ServerSilence::caption(Kind kind) {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPair>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -37,7 +38,8 @@ public:
     // The row's server has recovered: a silence until then ends. Whether
     // there was one.
     bool endAtRecovery(int row);
-    // Silences whose hour has passed end, and their marks go.
+    // Silences whose hour has passed end, and their marks go: before each
+    // pass, after each load and once a minute.
     void expire();
 
     // The choices an alert's desktop notice offers, and choosing one for
@@ -51,4 +53,5 @@ private:
     ServerRowModel& m_rows;
     Clock& m_clock;
     Store m_store;
+    QTimer m_expiry;
 };
