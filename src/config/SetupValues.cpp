@@ -94,6 +94,7 @@ std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error
     values.m_netCheck = texts.netCheck.simplified();
     values.m_playSnd = texts.playSnd;
     values.m_history = texts.history != 0 ? 1 : 0;
+    values.m_recoveryMsg = texts.recoveryMsg != 0 ? 1 : 0;
     values.m_skin = texts.skin;
     if (!problems.isEmpty()) {
         error = problems.join(QLatin1Char('\n'));
@@ -119,8 +120,8 @@ bool SetupValues::write() const {
         {setup, QStringLiteral("SKIN"), m_skin},
         {setup, QStringLiteral("ITIMEOUT"), QString::number(m_timeOut)},
     };
-    // History entries reach the file once they differ from their defaults,
-    // so a file nobody configured for history stays as it always was.
+    // History and recovery-notice entries reach the file once they differ
+    // from their defaults, so a file nobody configured stays as it always was.
     const MonitorSettings defaults;
     const auto addHistory = [&](const char* key, qint32 value, qint32 fallback) {
         const QString name = QLatin1String(key);
@@ -132,6 +133,7 @@ bool SetupValues::write() const {
     addHistory("HISTDAYS", m_histDays, defaults.HistDays);
     if (!m_netCheck.isEmpty() || file.value(setup, QStringLiteral("NETCHECK")))
         entries.append({setup, QStringLiteral("NETCHECK"), m_netCheck});
+    addHistory("RECOVERYMSG", m_recoveryMsg, defaults.RecoveryMsg);
     return file.setValues(entries);
 }
 
@@ -145,4 +147,5 @@ void SetupValues::applyTo(MonitorSettings& settings) const {
     settings.HistRawDays = m_histRawDays;
     settings.HistDays = m_histDays;
     settings.NetCheck = m_netCheck;
+    settings.RecoveryMsg = m_recoveryMsg;
 }

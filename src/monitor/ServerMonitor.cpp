@@ -30,6 +30,7 @@ using Col = ServerRowModel::Column;
 
 const QColor kSocketFaultColour(255, 0, 0);
 const QColor kLostEchoColour(0, 255, 0);
+const QColor kSlowReplyColour(255, 191, 0);
 constexpr quint32 kLostRoundTripMs = 10000;
 constexpr qint32 kMaxCount = std::numeric_limits<qint32>::max();
 
@@ -58,6 +59,7 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
     , m_clock(clock)
     , m_echo(echo)
     , m_alerts(alerts)
+    , m_serverAlerts(rows, settings, clock, alerts)
     , WskWeb(rows)
     , m_netCheck(std::make_unique<NetworkCheck>(echo, alerts)) {
     TimerProc.setObjectName(QStringLiteral("TimerProc"));
@@ -139,6 +141,7 @@ void ServerMonitor::passPreamble() {
     emit windowTitleChanged(MeCaption + QStringLiteral("[任务正在进行...]"));
     iTimerNCount = 0;
     resetReplyCount();
+    m_serverAlerts.passBegins();
 }
 
 void ServerMonitor::runPass() {
@@ -312,6 +315,7 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
         m_rows.setText(row, Col::PingErr,
                        QString::number(raised(leadingInteger(m_rows.text(row, Col::PingErr)))));
         m_rows.setTag(row, Col::PingErr, QStringLiteral("1"));
+        m_serverAlerts.faultCounted(row, ServerAlerts::Run::Echo);
         lost = raised(lost);
         m_rows.setLostPings(row, lost);
         PingFaultCount = raised(PingFaultCount);
@@ -320,9 +324,11 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
     } else {
         const qint64 roundTrip = reply.roundTripTime;
         m_rows.setText(row, Col::PingTime, QString::number(roundTrip) + QStringLiteral(" ms"));
+        const qint32 lostRun = leadingInteger(m_rows.text(row, Col::PingErr));
         m_rows.setText(row, Col::PingErr, QStringLiteral("0"));
         m_rows.setTag(row, Col::PingErr, QStringLiteral("0"));
         record(row, ProbeOutcome::EchoAnswered, roundTrip);
+        m_serverAlerts.runEnded(row, ServerAlerts::Run::Echo, lostRun);
         // k answered echoes, this one included; none left means the pass was
         // repeated after a stop and the average stays as it is.
         const qint64 k = qint64(PassNumber) - lost;
@@ -378,6 +384,7 @@ void ServerMonitor::listReloaded() {
     ++m_listGeneration;
     m_echoScope = std::make_unique<QObject>();
     m_echoesOutstanding = 0;
+    m_serverAlerts.clear();
     endPassWhenEchoesDone();
 }
 
@@ -430,11 +437,15 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
         m_paintDue = true;
 
     if (replyMatches(reply, m_rows.text(row, Col::ReplyData))) {
+        const qint32 faultRun = leadingInteger(m_rows.text(row, Col::ReplyErr));
         m_rows.setText(row, Col::Status, QStringLiteral("已收到正确的回应包"));
         m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
         m_rows.setToolTip(row, Col::ReplyErr, QStringLiteral("累计错误数:0"));
         m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
         record(row, ProbeOutcome::Correct, elapsed);
+        m_serverAlerts.runEnded(row, ServerAlerts::Run::Socket, faultRun);
+        if (const qint32 slowRun = m_serverAlerts.correctReply(row, elapsed))
+            alertAtLimit(row, slowRun, m_settings.iReplyLim, QStringLiteral("注意:服务器响应缓慢"));
     } else {
         m_rows.setStatusWithReply(row, QStringLiteral("应答包错误："));
         raiseReplyErr(row);
@@ -475,6 +486,7 @@ void ServerMonitor::raiseReplyErr(int row) {
     m_rows.setText(row, Col::ReplyErr,
                    QString::number(raised(leadingInteger(m_rows.text(row, Col::ReplyErr)))));
     m_rows.setTag(row, Col::ReplyErr, QStringLiteral("1"));
+    m_serverAlerts.faultCounted(row, ServerAlerts::Run::Socket);
 }
 
 void ServerMonitor::CheckReplyState(int row) {
@@ -492,11 +504,13 @@ void ServerMonitor::CheckPingState(int row) {
 }
 
 // Equality, not "at least": a run of failures alerts once, when it reaches
-// the limit.
+// the limit. A silenced server's row is repainted but alerts nobody.
 void ServerMonitor::alertAtLimit(int row, qint32 count, qint32 limit, const QString& title) {
     if (limit <= 0 || count != limit)
         return;
     SetColor();
+    if (m_serverAlerts.isSilenced(row))
+        return;
     const QString message = QStringLiteral("IP:") + m_rows.text(row, Col::IPAddress) +
                             QStringLiteral("\r\n状态:") + m_rows.text(row, Col::Status);
     m_alerts.ShowServerMsg(m_rows.text(row, Col::ID), 4, message, title);
@@ -510,6 +524,8 @@ void ServerMonitor::SetColor() {
             colour = kLostEchoColour;
         else if (m_rows.tag(row, Col::ReplyErr) == fault)
             colour = kSocketFaultColour;
+        else if (m_rows.tag(row, Col::ReplyTime) == fault)
+            colour = kSlowReplyColour;
         if (m_rows.rowColour(row) != colour)
             m_rows.setRowColour(row, colour);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/ServerAlerts.h"
 #include "monitor/SocketArray.h"
 
 #include <QLocale>
@@ -16,6 +17,7 @@ class NetworkCheck;
 class QAbstractItemModel;
 class ResultRecorder;
 class ServerRowModel;
+class ServerSilence;
 struct EchoReply;
 struct MonitorSettings;
 
@@ -51,6 +53,8 @@ public:
     // Receives every probe result from now on, besides the others.
     void addRecorder(ResultRecorder* recorder);
     void removeRecorder(ResultRecorder* recorder);
+    // Silenced servers raise no alerts; nullptr silences none.
+    void setSilence(ServerSilence* silence) { m_serverAlerts.setSilence(silence); }
 
     bool isMonitoring() const { return TimerProc.isActive(); }
     // From the first row until the last echo of the pass has completed.
@@ -76,7 +80,8 @@ public slots:
     void CmdStart_Click();
     // One tick: the countdown, or a whole pass.
     void TimerProc_Timer();
-    // Paints every row: red after a socket fault, green after a lost echo.
+    // Paints every row: red after a socket fault, green after a lost echo,
+    // amber after a slow reply; green before red before amber.
     void SetColor();
     // Alerts when the consecutive socket faults of the row (a row of the
     // ServerRowModel) have just reached the limit.
@@ -136,6 +141,7 @@ private:
     EchoService& m_echo;
     AlertSink& m_alerts;
     QList<ResultRecorder*> m_recorders;
+    ServerAlerts m_serverAlerts;
 
     QTimer TimerProc;
     SocketArray WskWeb;

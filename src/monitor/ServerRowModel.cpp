@@ -3,6 +3,8 @@
 #include "monitor/GbkText.h"
 #include "platform/PlainText.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <array>
 
@@ -61,6 +63,8 @@ struct ServerRowModel::Row {
     qint32 averagePingMs = 0;
     qint64 probeStartedMs = 0;
     QColor colour;
+    qint32 warnMs = 0;
+    qint64 silencedUntil = 0;
 
     QString replyText() const {
         return replyCut ? GbkText::decode(reply) + QStringLiteral("…") : GbkText::decode(reply);
@@ -103,6 +107,8 @@ void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
         Row row;
         row.key = m_nextKey++;
         row.checked = record.inUse;
+        row.warnMs = record.warnMs;
+        row.silencedUntil = record.silencedUntil;
         row.texts[ID] = QString::number(record.id);
         row.texts[DisplayName] = record.displayName;
         row.texts[IPAddress] = record.ipAddress;
@@ -141,12 +147,16 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
         return {};
     const Row& row = m_rows.at(index.row());
     const int column = index.column();
+    const bool silenceMark = column == DisplayName && row.silencedUntil != 0;
     switch (role) {
     case Qt::DisplayRole:
-        return shownText(row.text(column), true);
+        return silenceMark ? QStringLiteral("【静默】") + shownText(row.text(column), true)
+                           : shownText(row.text(column), true);
     case Qt::ToolTipRole: {
         // Tips hold replies and catalogue texts: never taken for markup.
-        const QString tip = row.toolTip(column);
+        const QString tip = silenceMark ? row.toolTip(column) + QStringLiteral("\r\n") +
+                                              silenceNote(row.silencedUntil)
+                                        : row.toolTip(column);
         return tip.isEmpty() ? QVariant() : QVariant(PlainText::asRichText(shownText(tip, false)));
     }
     case Qt::CheckStateRole:
@@ -345,4 +355,27 @@ void ServerRowModel::setRowColour(int row, const QColor& colour) {
     m_rows[row].colour = colour;
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1),
                      {Qt::BackgroundRole, Qt::ForegroundRole});
+}
+
+qint32 ServerRowModel::warnMs(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).warnMs : 0;
+}
+
+qint64 ServerRowModel::silencedUntil(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).silencedUntil : 0;
+}
+
+void ServerRowModel::setSilencedUntil(int row, qint64 until) {
+    if (row < 0 || row >= m_rows.size() || m_rows.at(row).silencedUntil == until)
+        return;
+    m_rows[row].silencedUntil = until;
+    const QModelIndex name = index(row, DisplayName);
+    emit dataChanged(name, name, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+QString ServerRowModel::silenceNote(qint64 until) {
+    if (until == ServerRecord::SilencedUntilRecovery)
+        return QStringLiteral("静默至恢复");
+    return QStringLiteral("静默至") +
+           QDateTime::fromMSecsSinceEpoch(until).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }

@@ -87,6 +87,12 @@ public:
     void setProbeStartedMs(int row, qint64 ms);
     QColor rowColour(int row) const; // invalid: default colours
     void setRowColour(int row, const QColor& colour);
+    qint32 warnMs(int row) const; // the server's slow-reply limit, 0: none
+    // ServerRecord::silencedUntil of the row's server; a silenced row marks
+    // its name and says until when in the name's tool-tip.
+    qint64 silencedUntil(int row) const;
+    void setSilencedUntil(int row, qint64 until);
+    static QString silenceNote(qint64 until);
 
 signals:
     // The operator ticked or cleared a row's check box.

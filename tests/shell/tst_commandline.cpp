@@ -247,7 +247,8 @@ private slots:
         if (arguments.first() == QLatin1String("--export")) {
             QVERIFY(data.open(QIODevice::ReadOnly));
             QCOMPARE(data.readAll(),
-                     QByteArray("DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse\r\n"));
+                     QByteArray(
+                         "DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs\r\n"));
         }
         ModuleDB::setDbPath(paths.catalogueFile());
         if (QFileInfo::exists(paths.catalogueFile()) && ModuleDB::DbOpen()) {

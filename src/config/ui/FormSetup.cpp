@@ -55,6 +55,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     TextNetCheck = named(new QLineEdit, "TextNetCheck");
     TextNetCheck->setToolTip(
         QStringLiteral("以空格分隔:地址为PING检测,地址:端口为TCP连接检测;均无响应时不计异常"));
+    CheckRecovery = named(new QCheckBox(QStringLiteral("服务器恢复时提示")), "CheckRecovery");
     CmdSave = named(new QPushButton(QStringLiteral("保存")), "CmdSave");
     CmdCancel = named(new QPushButton(QStringLiteral("取消")), "CmdCancel");
     CmdSave->setDefault(true);
@@ -71,6 +72,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
                    TextHistRawDays);
     fields->addRow(buddyLabel(QStringLiteral("历史数据保留天数:"), TextHistDays), TextHistDays);
     fields->addRow(buddyLabel(QStringLiteral("网络检测地址:"), TextNetCheck), TextNetCheck);
+    fields->addRow(CheckRecovery);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -130,6 +132,7 @@ void FormSetup::loadINI() {
     TextHistRawDays->setText(QString::number(m_settings.HistRawDays));
     TextHistDays->setText(QString::number(m_settings.HistDays));
     TextNetCheck->setText(m_settings.NetCheck);
+    CheckRecovery->setChecked(m_settings.RecoveryMsg != 0);
     ComboSkin->setEditText(ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
                                                     QStringLiteral("skinh.she")));
 }
@@ -153,7 +156,8 @@ void FormSetup::CmdSave_Click() {
     const std::optional<SetupValues> values = SetupValues::parse(
         {TextTimerN->text(), TextReplyLim->text(), TextPingLim->text(), TextTimeOut->text(),
          soundSwitch(), ComboSkin->currentText(), CheckHistory->isChecked() ? 1 : 0,
-         TextHistRawDays->text(), TextHistDays->text(), TextNetCheck->text()},
+         TextHistRawDays->text(), TextHistDays->text(), TextNetCheck->text(),
+         CheckRecovery->isChecked() ? 1 : 0},
         error);
     if (!values) {
         MessageBoxes::show(this, QMessageBox::Critical, title, error);
