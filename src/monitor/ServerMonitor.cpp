@@ -6,7 +6,6 @@
 #include "monitor/LocaleTimeText.h"
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
-#include "monitor/RequestPayload.h"
 #include "monitor/ResultRecorder.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
@@ -322,6 +321,7 @@ void ServerMonitor::endPassWhenEchoesDone() {
 void ServerMonitor::listReloaded() {
     PassNumber = 1;
     ++m_listGeneration;
+    m_requestBytes.clear();
     m_echoScope = std::make_unique<QObject>();
     m_echoesOutstanding = 0;
     endPassWhenEchoesDone();
@@ -332,7 +332,7 @@ void ServerMonitor::WskWeb_Connect(quint64 key) {
     SocketElement* element = WskWeb.element(key);
     if (row < 0 || !element)
         return;
-    SendRequestText(*element, m_rows.text(row, Col::PostData), false);
+    element->SendData(m_requestBytes.bytes(m_rows.text(row, Col::PostData)));
     m_rows.setText(row, Col::Status, QStringLiteral("已发送数据包,等待回应..."));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/RequestBytesCache.h"
 #include "monitor/SocketArray.h"
 
 #include <QLocale>
@@ -126,6 +127,7 @@ private:
 
     QTimer TimerProc;
     SocketArray WskWeb;
+    RequestBytesCache m_requestBytes;
     QString MeCaption;
     QString sTips;
     QLocale m_locale = QLocale::system();

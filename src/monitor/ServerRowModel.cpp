@@ -38,7 +38,8 @@ const std::array<ColumnInfo, ServerRowModel::ColumnCount>& columnInfo() {
 QString shownText(const QString& text, bool oneLine) {
     QString shown =
         text.size() > DisplayLimit ? text.left(DisplayLimit) + QStringLiteral("…") : text;
-    if (oneLine) {
+    const auto lineBreak = [](QChar ch) { return ch == u'\r' || ch == u'\n'; };
+    if (oneLine && std::any_of(shown.cbegin(), shown.cend(), lineBreak)) {
         shown.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         shown.replace(QLatin1Char('\n'), QLatin1Char(' '));
         shown.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -97,25 +98,27 @@ QString ServerRowModel::headerCaption(Column column) {
 
 void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
     beginResetModel();
-    m_rows.clear();
-    m_rows.reserve(records.size());
+    // Each row is made anew in the place of an old one, so the list keeps its
+    // memory rather than taking fresh pages for ten thousand rows.
+    m_rows.resize(records.size());
+    auto row = m_rows.begin();
     for (const ServerRecord& record : records) {
-        Row row;
-        row.key = m_nextKey++;
-        row.checked = record.inUse;
-        row.texts[ID] = QString::number(record.id);
-        row.texts[DisplayName] = record.displayName;
-        row.texts[IPAddress] = record.ipAddress;
-        row.texts[Port] = record.port;
-        row.texts[PostData] = record.postData;
-        row.texts[ReplyData] = record.replyData;
-        row.texts[AddTime] = record.addTime;
+        *row = Row();
+        row->key = m_nextKey++;
+        row->checked = record.inUse;
+        row->texts[ID] = QString::number(record.id);
+        row->texts[DisplayName] = record.displayName;
+        row->texts[IPAddress] = record.ipAddress;
+        row->texts[Port] = record.port;
+        row->texts[PostData] = record.postData;
+        row->texts[ReplyData] = record.replyData;
+        row->texts[AddTime] = record.addTime;
         for (Column column : {DisplayName, IPAddress, Port, PostData, ReplyData})
-            row.toolTips[column] = row.texts[column];
-        row.texts[Status] = QStringLiteral("初始化完成");
+            row->toolTips[column] = row->texts[column];
+        row->texts[Status] = QStringLiteral("初始化完成");
         for (Column column : {ReplyTime, ReplyErr, PingTime, PingErr})
-            row.texts[column] = QStringLiteral("0");
-        m_rows.append(std::move(row));
+            row->texts[column] = QStringLiteral("0");
+        ++row;
     }
     endResetModel();
 }
@@ -126,6 +129,15 @@ void ServerRowModel::removeRowAt(int row) {
     beginRemoveRows({}, row, row);
     m_rows.removeAt(row);
     endRemoveRows();
+}
+
+QModelIndex ServerRowModel::index(int row, int column, const QModelIndex& parent) const {
+    // As the table model's, without asking for the row and column counts:
+    // a sort asks for two indexes per comparison.
+    return !parent.isValid() && row >= 0 && row < m_rows.size() && column >= 0 &&
+                   column < ColumnCount
+               ? createIndex(row, column)
+               : QModelIndex();
 }
 
 int ServerRowModel::rowCount(const QModelIndex& parent) const {

@@ -51,6 +51,7 @@ public:
     void resetRows(const QList<ServerRecord>& records);
     void removeRowAt(int row);
 
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
