@@ -3,6 +3,8 @@
 #include "monitor/GbkText.h"
 #include "platform/PlainText.h"
 
+#include <QTimer>
+
 #include <algorithm>
 #include <array>
 
@@ -98,29 +100,50 @@ QString ServerRowModel::headerCaption(Column column) {
 
 void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
     beginResetModel();
-    // Each row is made anew in the place of an old one, so the list keeps its
-    // memory rather than taking fresh pages for ten thousand rows.
-    m_rows.resize(records.size());
-    auto row = m_rows.begin();
+    // The old rows are freed a batch per turn of the event loop, as freeing
+    // ten thousand rows at once takes longer than making them. Their list
+    // keeps its memory for the rows of the reload after, which are then made
+    // without taking fresh pages.
+    QList<Row> old;
+    old.swap(m_rows);
+    if (m_retired.isEmpty())
+        m_rows.swap(m_retired);
+    m_rows.reserve(records.size());
     for (const ServerRecord& record : records) {
-        *row = Row();
-        row->key = m_nextKey++;
-        row->checked = record.inUse;
-        row->texts[ID] = QString::number(record.id);
-        row->texts[DisplayName] = record.displayName;
-        row->texts[IPAddress] = record.ipAddress;
-        row->texts[Port] = record.port;
-        row->texts[PostData] = record.postData;
-        row->texts[ReplyData] = record.replyData;
-        row->texts[AddTime] = record.addTime;
+        Row& row = m_rows.emplaceBack();
+        row.key = m_nextKey++;
+        row.checked = record.inUse;
+        row.texts[ID] = QString::number(record.id);
+        row.texts[DisplayName] = record.displayName;
+        row.texts[IPAddress] = record.ipAddress;
+        row.texts[Port] = record.port;
+        row.texts[PostData] = record.postData;
+        row.texts[ReplyData] = record.replyData;
+        row.texts[AddTime] = record.addTime;
         for (Column column : {DisplayName, IPAddress, Port, PostData, ReplyData})
-            row->toolTips[column] = row->texts[column];
-        row->texts[Status] = QStringLiteral("初始化完成");
+            row.toolTips[column] = row.texts[column];
+        row.texts[Status] = QStringLiteral("初始化完成");
         for (Column column : {ReplyTime, ReplyErr, PingTime, PingErr})
-            row->texts[column] = QStringLiteral("0");
-        ++row;
+            row.texts[column] = QStringLiteral("0");
     }
     endResetModel();
+    retire(std::move(old));
+}
+
+void ServerRowModel::retire(QList<Row>&& rows) {
+    if (!m_retired.isEmpty()) {
+        m_retired.append(std::move(rows)); // a reload while the last one's rows are freed
+        return;
+    }
+    m_retired = std::move(rows);
+    if (!m_retired.isEmpty())
+        QTimer::singleShot(0, this, &ServerRowModel::freeRetiredBatch);
+}
+
+void ServerRowModel::freeRetiredBatch() {
+    m_retired.resize(qMax<qsizetype>(0, m_retired.size() - RetiredFreedPerTurn));
+    if (!m_retired.isEmpty())
+        QTimer::singleShot(0, this, &ServerRowModel::freeRetiredBatch);
 }
 
 void ServerRowModel::removeRowAt(int row) {

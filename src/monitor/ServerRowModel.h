@@ -99,6 +99,11 @@ private:
     void setCellText(int row, Column column, CellTexts Row::*field, const QString& value,
                      const QList<int>& roles);
 
+    void retire(QList<Row>&& rows);
+    void freeRetiredBatch();
+    static constexpr qsizetype RetiredFreedPerTurn = 2048;
+
     QList<Row> m_rows;
+    QList<Row> m_retired; // replaced rows, freed a batch per turn; then spare memory
     RowKey m_nextKey = 1;
 };

@@ -130,11 +130,12 @@ void SocketElement::Close() {
 // Gives the descriptor back; the notifiers stop watching it first, as it
 // may be handed out again at once.
 void SocketElement::release() {
-    for (QSocketNotifier* notifier : {m_read, m_write, m_exception}) {
-        if (notifier)
-            notifier->setEnabled(false);
-    }
+    // Notifiers watch only while there is a descriptor.
     if (m_fd >= 0) {
+        for (QSocketNotifier* notifier : {m_read, m_write, m_exception}) {
+            if (notifier)
+                notifier->setEnabled(false);
+        }
         ::close(m_fd);
         m_fd = -1;
     }
