@@ -131,8 +131,10 @@ void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
 }
 
 void ServerRowModel::retire(QList<Row>&& rows) {
+    // A reload while the last one's rows are still being freed frees its own
+    // at once.
     if (!m_retired.isEmpty()) {
-        m_retired.append(std::move(rows)); // a reload while the last one's rows are freed
+        rows = QList<Row>();
         return;
     }
     m_retired = std::move(rows);
