@@ -9,25 +9,25 @@ TextSortProxyModel::TextSortProxyModel(QObject* parent)
 }
 
 void TextSortProxyModel::setSourceModel(QAbstractItemModel* sourceModel) {
-    if (QAbstractItemModel* previous = this->sourceModel())
-        disconnect(previous, nullptr, this, nullptr);
+    for (const QMetaObject::Connection& connection : std::as_const(m_sourceConnections))
+        disconnect(connection);
     dropKeys();
     // Any change of the source makes the keys taken from it stale. These run
     // before the proxy's own handlers, which may sort anew.
     if (sourceModel) {
         const auto drop = [this] { dropKeys(); };
-        connect(sourceModel, &QAbstractItemModel::dataChanged, this, drop);
-        connect(sourceModel, &QAbstractItemModel::modelAboutToBeReset, this, drop);
-        connect(sourceModel, &QAbstractItemModel::layoutAboutToBeChanged, this, drop);
-        connect(sourceModel, &QAbstractItemModel::rowsAboutToBeInserted, this, drop);
-        connect(sourceModel, &QAbstractItemModel::rowsAboutToBeRemoved, this, drop);
-        connect(sourceModel, &QAbstractItemModel::rowsAboutToBeMoved, this, drop);
+        m_sourceConnections = {
+            connect(sourceModel, &QAbstractItemModel::dataChanged, this, drop),
+            connect(sourceModel, &QAbstractItemModel::modelAboutToBeReset, this, drop),
+            connect(sourceModel, &QAbstractItemModel::layoutAboutToBeChanged, this, drop),
+            connect(sourceModel, &QAbstractItemModel::rowsAboutToBeInserted, this, drop),
+            connect(sourceModel, &QAbstractItemModel::rowsAboutToBeRemoved, this, drop),
+            connect(sourceModel, &QAbstractItemModel::rowsAboutToBeMoved, this, drop)};
     }
     QSortFilterProxyModel::setSourceModel(sourceModel);
 }
 
 void TextSortProxyModel::sort(int column, Qt::SortOrder order) {
-    dropKeys();
     takeKeys(column);
     QSortFilterProxyModel::sort(column, order);
     dropKeys();

@@ -4,6 +4,8 @@
 
 #include <QSortFilterProxyModel>
 
+#include <array>
+
 // Orders the result list by the texts it shows, compared as text without
 // regard to case ("100" sorts before "20"). Sorts only when asked, never
 // while cells change.
@@ -30,4 +32,5 @@ private:
     mutable CaseInsensitiveKeys m_keys;
     mutable int m_keysColumn = -1;
     mutable bool m_dropQueued = false;
+    std::array<QMetaObject::Connection, 6> m_sourceConnections;
 };
