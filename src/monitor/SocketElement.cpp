@@ -94,8 +94,8 @@ void SocketElement::connectNext() {
         if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&storage), length) == 0 ||
             errno == EINPROGRESS) {
             // Even a connection made at once is reported from the write
-            // notifier. The read notifier watches from now on too, so that
-            // the connection needs no further one switched on.
+            // notifier. The read notifier starts watching now as well, so a
+            // made connection switches on no further notifier.
             m_phase = Phase::Connecting;
             watch(m_write, QSocketNotifier::Write, &SocketElement::writable);
             watch(m_read, QSocketNotifier::Read, &SocketElement::readable);
