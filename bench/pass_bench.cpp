@@ -551,9 +551,10 @@ int main(int argc, char* argv[]) {
     }
     if (options.keyFigures) {
         const int thousands = options.rows / 1000;
-        std::printf("stall%dk_ms=%.2f sort%dk_ms=%.2f reload%dk_ms=%.2f floor_ratio%dk=%.2f\n",
-                    thousands, stallMs, thousands, listStalls.sortMs, thousands,
-                    listStalls.reloadMs, thousands, tcp.perRowUs / floorUs);
+        std::printf("stall%dk_ms=%.2f pass%dk_ms=%.2f sort%dk_ms=%.2f reload%dk_ms=%.2f "
+                    "floor_ratio%dk=%.2f\n",
+                    thousands, stallMs, thousands, passStallMs, thousands, listStalls.sortMs,
+                    thousands, listStalls.reloadMs, thousands, tcp.perRowUs / floorUs);
     }
     return tcp.perRowUs > 0 ? 0 : 1;
 }
