@@ -7,7 +7,6 @@
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/NetworkCheck.h"
-#include "monitor/RequestPayload.h"
 #include "monitor/ResultRecorder.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
@@ -382,6 +381,7 @@ void ServerMonitor::endPassWhenEchoesDone() {
 void ServerMonitor::listReloaded() {
     PassNumber = 1;
     ++m_listGeneration;
+    m_requestBytes.clear();
     m_echoScope = std::make_unique<QObject>();
     m_echoesOutstanding = 0;
     m_serverAlerts.clear();
@@ -393,7 +393,7 @@ void ServerMonitor::WskWeb_Connect(quint64 key) {
     SocketElement* element = WskWeb.element(key);
     if (row < 0 || !element)
         return;
-    SendRequestText(*element, m_rows.text(row, Col::PostData), false);
+    element->SendData(m_requestBytes.bytes(m_rows.text(row, Col::PostData)));
     m_rows.setText(row, Col::Status, QStringLiteral("已发送数据包,等待回应..."));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/RequestBytesCache.h"
 #include "monitor/ServerAlerts.h"
 #include "monitor/SocketArray.h"
 
@@ -145,6 +146,7 @@ private:
 
     QTimer TimerProc;
     SocketArray WskWeb;
+    RequestBytesCache m_requestBytes;
     QString MeCaption;
     QString sTips;
     QLocale m_locale = QLocale::system();

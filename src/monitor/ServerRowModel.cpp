@@ -4,6 +4,7 @@
 #include "platform/PlainText.h"
 
 #include <QDateTime>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
@@ -40,7 +41,8 @@ const std::array<ColumnInfo, ServerRowModel::ColumnCount>& columnInfo() {
 QString shownText(const QString& text, bool oneLine) {
     QString shown =
         text.size() > DisplayLimit ? text.left(DisplayLimit) + QStringLiteral("…") : text;
-    if (oneLine) {
+    const auto lineBreak = [](QChar ch) { return ch == u'\r' || ch == u'\n'; };
+    if (oneLine && std::any_of(shown.cbegin(), shown.cend(), lineBreak)) {
         shown.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         shown.replace(QLatin1Char('\n'), QLatin1Char(' '));
         shown.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -101,10 +103,17 @@ QString ServerRowModel::headerCaption(Column column) {
 
 void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
     beginResetModel();
-    m_rows.clear();
+    // The old rows are freed a batch per turn of the event loop, as freeing
+    // ten thousand rows at once takes longer than making them. Their list
+    // keeps its memory for the rows of the reload after, which are then made
+    // without taking fresh pages.
+    QList<Row> old;
+    old.swap(m_rows);
+    if (m_retired.isEmpty())
+        m_rows.swap(m_retired);
     m_rows.reserve(records.size());
     for (const ServerRecord& record : records) {
-        Row row;
+        Row& row = m_rows.emplaceBack();
         row.key = m_nextKey++;
         row.checked = record.inUse;
         row.warnMs = record.warnMs;
@@ -121,9 +130,27 @@ void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
         row.texts[Status] = QStringLiteral("初始化完成");
         for (Column column : {ReplyTime, ReplyErr, PingTime, PingErr})
             row.texts[column] = QStringLiteral("0");
-        m_rows.append(std::move(row));
     }
     endResetModel();
+    retire(std::move(old));
+}
+
+void ServerRowModel::retire(QList<Row>&& rows) {
+    // A reload while the last one's rows are still being freed frees its own
+    // at once.
+    if (!m_retired.isEmpty()) {
+        rows = QList<Row>();
+        return;
+    }
+    m_retired = std::move(rows);
+    if (!m_retired.isEmpty())
+        QTimer::singleShot(0, this, &ServerRowModel::freeRetiredBatch);
+}
+
+void ServerRowModel::freeRetiredBatch() {
+    m_retired.resize(qMax<qsizetype>(0, m_retired.size() - RetiredFreedPerTurn));
+    if (!m_retired.isEmpty())
+        QTimer::singleShot(0, this, &ServerRowModel::freeRetiredBatch);
 }
 
 void ServerRowModel::removeRowAt(int row) {
@@ -132,6 +159,15 @@ void ServerRowModel::removeRowAt(int row) {
     beginRemoveRows({}, row, row);
     m_rows.removeAt(row);
     endRemoveRows();
+}
+
+QModelIndex ServerRowModel::index(int row, int column, const QModelIndex& parent) const {
+    // As the table model's, without asking for the row and column counts:
+    // a sort asks for two indexes per comparison.
+    return !parent.isValid() && row >= 0 && row < m_rows.size() && column >= 0 &&
+                   column < ColumnCount
+               ? createIndex(row, column)
+               : QModelIndex();
 }
 
 int ServerRowModel::rowCount(const QModelIndex& parent) const {

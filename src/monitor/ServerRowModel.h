@@ -51,6 +51,7 @@ public:
     void resetRows(const QList<ServerRecord>& records);
     void removeRowAt(int row);
 
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -104,6 +105,11 @@ private:
     void setCellText(int row, Column column, CellTexts Row::*field, const QString& value,
                      const QList<int>& roles);
 
+    void retire(QList<Row>&& rows);
+    void freeRetiredBatch();
+    static constexpr qsizetype RetiredFreedPerTurn = 2048;
+
     QList<Row> m_rows;
+    QList<Row> m_retired; // replaced rows, freed a batch per turn; then spare memory
     RowKey m_nextKey = 1;
 };

@@ -1068,6 +1068,23 @@ private slots:
         QCOMPARE(errors.size(), 0);
     }
 
+    // Elements dropped by a reload and not yet deleted go with the monitor.
+    void droppedSocketElementsGoWithTheMonitor() {
+        QList<QPointer<SocketElement>> old;
+        {
+            Rig rig;
+            const QString port = closedPort();
+            rig.rows.resetRows(QList<ServerRecord>(SocketArray::DeletedPerTurn + 1, record(port)));
+            rig.pass();
+            for (int row = 0; row < rig.rows.rowCount(); ++row)
+                old << rig.monitor.sockets().element(rig.rows.keyAt(row));
+            rig.rows.resetRows({record(port)});
+            QCoreApplication::processEvents();
+            QVERIFY(rig.monitor.sockets().droppedAwaitingDeletion() > 0);
+        }
+        QVERIFY(std::all_of(old.cbegin(), old.cend(), [](const auto& e) { return e.isNull(); }));
+    }
+
     void passRepeatedAfterAStopKeepsTheLossRateWithinAll() {
         Rig rig;
         rig.rows.resetRows({record(closedPort()), record(closedPort())});
