@@ -442,9 +442,12 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
         m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
         m_rows.setToolTip(row, Col::ReplyErr, QStringLiteral("累计错误数:0"));
         m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
+        // The status says "slow" before the result is recorded, so a record
+        // of it reads the same as the row.
+        const qint32 slowRun = m_serverAlerts.correctReply(row, elapsed);
         record(row, ProbeOutcome::Correct, elapsed);
         m_serverAlerts.runEnded(row, ServerAlerts::Run::Socket, faultRun);
-        if (const qint32 slowRun = m_serverAlerts.correctReply(row, elapsed))
+        if (slowRun)
             alertAtLimit(row, slowRun, m_settings.iReplyLim, QStringLiteral("注意:服务器响应缓慢"));
     } else {
         m_rows.setStatusWithReply(row, QStringLiteral("应答包错误："));

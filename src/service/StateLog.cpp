@@ -66,14 +66,17 @@ void StateLog::record(const ProbeOutcome& outcome) {
     const KindState* entry = kindState(outcome.kind);
     if (!entry)
         return;
+    const int row = rowOfServer(outcome.serverId);
+    QString state = QString::fromLatin1(entry->state);
+    // A correct reply beyond the server's warning time is slow.
+    if (outcome.kind == ProbeOutcome::Correct && row >= 0 && m_rows.warnMs(row) > 0 &&
+        outcome.ms > m_rows.warnMs(row))
+        state = QStringLiteral("slow");
     Legs& legs = m_legs[outcome.serverId];
     const QString before = combined(legs);
-    (entry->socket ? legs.socket : legs.echo) = QString::fromLatin1(entry->state);
+    (entry->socket ? legs.socket : legs.echo) = state;
     const QString after = combined(legs);
-    if (after == before)
-        return;
-    const int row = rowOfServer(outcome.serverId);
-    if (row < 0)
+    if (after == before || row < 0)
         return;
     const QString status =
         entry->socket ? m_rows.text(row, Col::Status) : m_rows.text(row, Col::PingTime);

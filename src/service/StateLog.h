@@ -12,8 +12,9 @@ class ServiceLog;
 // Writes a line to the service log whenever a server's state changes: the
 // server's ID, name, address and port, the old and the new state and the
 // row's status text. A server's state is that of its last socket result
-// unless that was correct, else that of its last echo: a socket fault says
-// more than a lost echo. A server starts "unknown".
+// unless that was correct in time, else that of its last echo: a socket fault
+// says more than a lost echo. A correct reply beyond the server's warning
+// time is "slow". A server starts "unknown".
 class StateLog final : public QObject, public ResultRecorder {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(StateLog)

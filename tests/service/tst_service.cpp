@@ -90,22 +90,26 @@ private slots:
 // nothing; fields stay on one line.
 void TestService::stateChangesAndAlerts() {
     ServerRowModel rows;
-    rows.resetRows({server(5, QStringLiteral("db\\main"), QStringLiteral("127.0.0.1"), 5432)});
+    ServerRecord record = server(5, QStringLiteral("db\\main"), QStringLiteral("127.0.0.1"), 5432);
+    record.warnMs = 500;
+    rows.resetRows({record});
     QBuffer out;
     out.open(QIODevice::WriteOnly);
     FakeClock clock;
     ServiceLog log(out, clock);
     StateLog states(rows, log);
-    const auto happen = [&](ProbeOutcome::Kind kind, const QString& status) {
+    const auto happen = [&](ProbeOutcome::Kind kind, const QString& status, qint32 ms = 0) {
         rows.setText(0, kind >= ProbeOutcome::EchoAnswered ? Col::PingTime : Col::Status, status);
-        states.record(outcome(5, kind));
+        states.record(outcome(5, kind, ms));
     };
     happen(ProbeOutcome::EchoLost, QStringLiteral("请求超时"));
     happen(ProbeOutcome::Correct, QStringLiteral("已收到正确的回应包"));
     happen(ProbeOutcome::Wrong, QStringLiteral("应答包错误：a\tb\r\n"));
     happen(ProbeOutcome::EchoAnswered, QStringLiteral("3 ms"));
     happen(ProbeOutcome::TimedOut, QStringLiteral("SOCKET超时:10000ms"));
-    happen(ProbeOutcome::Correct, QStringLiteral("已收到正确的回应包"));
+    happen(ProbeOutcome::Correct, QStringLiteral("已收到正确的回应包"), 500);
+    happen(ProbeOutcome::Correct, QStringLiteral("响应缓慢:501ms"), 501);
+    happen(ProbeOutcome::Correct, QStringLiteral("已收到正确的回应包"), 20);
     states.record(outcome(99, ProbeOutcome::Wrong)); // a server no longer loaded
     ServiceAlerts(log, nullptr)
         .ShowServerMsg(QStringLiteral("5"), 4, QStringLiteral("IP:127.0.0.1\r\n状态:x"),
@@ -117,7 +121,8 @@ void TestService::stateChangesAndAlerts() {
              server + "unknown\tlost-echo\t请求超时\n" + server +
                  "lost-echo\twrong\t应答包错误：a\\tb\\r\\n\n" + server +
                  "wrong\ttimeout\tSOCKET超时:10000ms\n" + server +
-                 "timeout\tok\t已收到正确的回应包\n" + time +
+                 "timeout\tok\t已收到正确的回应包\n" + server + "ok\tslow\t响应缓慢:501ms\n" +
+                 server + "slow\tok\t已收到正确的回应包\n" + time +
                  "\talert\t5\t注意:服务器测试返回异常\tIP:127.0.0.1\\r\\n状态:x\n");
     QVERIFY(QDateTime::fromString(time, Qt::ISODateWithMs).isValid());
 }
