@@ -1,5 +1,7 @@
 #include "catalogue/CatalogueColumns.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 template <QString ServerRecord::*field> QString readText(const ServerRecord& server) {
@@ -19,7 +21,8 @@ QString takePort(ServerRecord& server, const QString& text) {
     for (const QChar c : port)
         digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
     if (!digits || port.toInt() < 1 || port.toInt() > 65535)
-        return QStringLiteral("目标端口必须是 1 到 65535 之间的整数！");
+        return QCoreApplication::translate("CatalogueColumns",
+                                           "目标端口必须是 1 到 65535 之间的整数！");
     server.port = port;
     return {};
 }
@@ -31,7 +34,7 @@ QString readInUse(const ServerRecord& server) {
 QString takeInUse(ServerRecord& server, const QString& text) {
     const QString flag = text.trimmed();
     if (flag != QLatin1String("0") && flag != QLatin1String("1"))
-        return QStringLiteral("启用监控只能是 0 或 1！");
+        return QCoreApplication::translate("CatalogueColumns", "启用监控只能是 0 或 1！");
     server.inUse = flag == QLatin1String("1");
     return {};
 }

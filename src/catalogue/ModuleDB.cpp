@@ -2,6 +2,7 @@
 
 #include "platform/AppPaths.h"
 
+#include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -31,8 +32,9 @@ QString errorDescription(const QSqlError& error) {
 }
 
 QString failureReport(const QString& sql, const QVariantList& values, const QString& description) {
-    return QStringLiteral("数据库操作失败:") + ModuleDB::StatementText(sql, values) +
-           QStringLiteral("\r\n错误描述:") + description;
+    return QCoreApplication::translate("ModuleDB", "数据库操作失败:") +
+           ModuleDB::StatementText(sql, values) +
+           QCoreApplication::translate("ModuleDB", "\r\n错误描述:") + description;
 }
 
 bool run(QSqlDatabase& db, const QString& sql, const QVariantList& values = {}) {
@@ -188,12 +190,13 @@ bool DbConnected() {
 }
 
 QString DbStateText() {
-    return DbConnected() ? QStringLiteral("数据库：连接成功") : QStringLiteral("数据库：连接失败");
+    return DbConnected() ? QCoreApplication::translate("ModuleDB", "数据库：连接成功")
+                         : QCoreApplication::translate("ModuleDB", "数据库：连接失败");
 }
 
 QString DbExecute(const QString& sql, const QVariantList& values) {
     if (!DbConnected())
-        return failureReport(sql, values, QStringLiteral("数据库未连接"));
+        return failureReport(sql, values, QCoreApplication::translate("ModuleDB", "数据库未连接"));
     QSqlDatabase db = connection();
     QSqlQuery query(db);
     if (!query.prepare(sql))
@@ -226,7 +229,7 @@ QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values) {
 QString DbTransaction(const std::function<QString()>& work) {
     const QString begin = QStringLiteral("begin transaction");
     if (!DbConnected())
-        return failureReport(begin, {}, QStringLiteral("数据库未连接"));
+        return failureReport(begin, {}, QCoreApplication::translate("ModuleDB", "数据库未连接"));
     QSqlDatabase db = connection();
     if (!db.transaction())
         return failureReport(begin, {}, errorDescription(db.lastError()));

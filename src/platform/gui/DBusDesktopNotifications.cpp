@@ -62,8 +62,8 @@ void DBusDesktopNotifications::notify(const QString& source, const QString& titl
     QDBusMessage message = call(QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("desktop-entry"), m_desktopEntry}};
     message << m_appName << m_lastIds.value(source) << m_iconName << title
-            << bodyText(text, m_bodyMarkup)
-            << QStringList{DefaultAction, QStringLiteral("显示主窗口")} << hints << DefaultExpiry;
+            << bodyText(text, m_bodyMarkup) << QStringList{DefaultAction, tr("显示主窗口")} << hints
+            << DefaultExpiry;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, source](QDBusPendingCallWatcher* finished) {
