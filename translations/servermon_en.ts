@@ -20,6 +20,33 @@
     </message>
 </context>
 <context>
+    <name>CatalogueCommand</name>
+    <message>
+        <source>没有导入任何服务器:</source>
+        <translation>No servers were imported: </translation>
+    </message>
+    <message>
+        <source>%1:第 %2 行未导入:%3</source>
+        <translation>%1: line %2 not imported: %3</translation>
+    </message>
+    <message>
+        <source>已添加 %1 个服务器</source>
+        <translation>Servers added: %1</translation>
+    </message>
+    <message>
+        <source>导出失败:</source>
+        <translation>Export failed: </translation>
+    </message>
+    <message>
+        <source>已导出 %1 个服务器</source>
+        <translation>Servers exported: %1</translation>
+    </message>
+    <message>
+        <source>无法打开服务器列表 </source>
+        <translation>Cannot open the server list </translation>
+    </message>
+</context>
+<context>
     <name>CatalogueFileCommands</name>
     <message>
         <source>已添加 %1 个服务器</source>
@@ -638,6 +665,18 @@ This cannot be undone.</translation>
         <source>无法写入配置文件：</source>
         <translation>Cannot write the settings file: </translation>
     </message>
+    <message>
+        <source>跟随系统</source>
+        <translation>System language</translation>
+    </message>
+    <message>
+        <source>重新启动程序后生效</source>
+        <translation>Takes effect when the program is next started</translation>
+    </message>
+    <message>
+        <source>界面语言:</source>
+        <translation>Language:</translation>
+    </message>
 </context>
 <context>
     <name>HistoryQuery</name>
@@ -1060,23 +1099,23 @@ Status: </translation>
     </message>
     <message>
         <source>SOCKET时间</source>
-        <translation>Reply time</translation>
+        <translation>Reply</translation>
     </message>
     <message>
         <source>SOCKET错误</source>
-        <translation>Socket faults</translation>
+        <translation>Faults</translation>
     </message>
     <message>
         <source>Ping延时</source>
-        <translation>Ping time</translation>
+        <translation>Ping</translation>
     </message>
     <message>
         <source>Ping错误</source>
-        <translation>Ping losses</translation>
+        <translation>Lost</translation>
     </message>
     <message>
         <source>Ping明细</source>
-        <translation>Ping details</translation>
+        <translation>Ping stats</translation>
     </message>
     <message>
         <source>WinSock发送数据</source>
@@ -1084,7 +1123,7 @@ Status: </translation>
     </message>
     <message>
         <source>正确应答数据</source>
-        <translation>Expected reply</translation>
+        <translation>Expected</translation>
     </message>
     <message>
         <source>入库时间</source>

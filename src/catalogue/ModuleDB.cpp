@@ -54,7 +54,9 @@ struct Seed {
 };
 
 // Requests that every server of the kind answers harmlessly; the banner
-// services greet first, so their reply check matches the greeting.
+// services greet first, so their reply check matches the greeting. Catalogue
+// data, not interface text: they are stored and sent as they stand, in any
+// interface language.
 constexpr Seed kSeeds[] = {
     {80, "HTTP", "GET / HTTP/1.1\r\nHost: www.example.com\r\nConnection: close\r\n\r\n", "HTTP/1."},
     {21, "FTP", "QUIT\r\n", "220"},

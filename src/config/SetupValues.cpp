@@ -104,6 +104,7 @@ std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error
     values.m_playSnd = texts.playSnd;
     values.m_history = texts.history != 0 ? 1 : 0;
     values.m_skin = texts.skin;
+    values.m_language = texts.language;
     if (!problems.isEmpty()) {
         error = problems.join(QLatin1Char('\n'));
         return std::nullopt;
@@ -141,6 +142,10 @@ bool SetupValues::write() const {
     addHistory("HISTDAYS", m_histDays, defaults.HistDays);
     if (!m_netCheck.isEmpty() || file.value(setup, QStringLiteral("NETCHECK")))
         entries.append({setup, QStringLiteral("NETCHECK"), m_netCheck});
+    if (m_language != InterfaceLanguage::Choice::Chinese ||
+        file.value(setup, QStringLiteral("LANGUAGE")))
+        entries.append(
+            {setup, QStringLiteral("LANGUAGE"), InterfaceLanguage::settingText(m_language)});
     return file.setValues(entries);
 }
 

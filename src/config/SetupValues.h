@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/InterfaceLanguage.h"
 #include "monitor/MonitorSettings.h"
 
 #include <QString>
@@ -27,6 +28,7 @@ public:
         QString histRawDays = QStringLiteral("7");
         QString histDays = QStringLiteral("400");
         QString netCheck{}; // reference addresses, blank-separated
+        InterfaceLanguage::Choice language = InterfaceLanguage::Choice::Chinese;
     };
 
     static constexpr qint32 MaxTimeOut = 3600000;
@@ -52,7 +54,7 @@ public:
     qint32 histDays() const { return m_histDays; }
 
     // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT, the three
-    // history entries and NETCHECK in one replacement of the settings file;
+    // history entries, NETCHECK and LANGUAGE in one replacement of the settings file;
     // false when nothing could be written.
     bool write() const;
     // The running settings take the values; Skin is not touched.
@@ -71,4 +73,5 @@ private:
     qint32 m_histRawDays = 7;
     qint32 m_histDays = 400;
     QString m_netCheck;
+    InterfaceLanguage::Choice m_language = InterfaceLanguage::Choice::Chinese;
 };

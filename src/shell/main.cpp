@@ -1,3 +1,4 @@
+#include "config/InterfaceLanguage.h"
 #include "monitor/IcmpEchoService.h"
 #include "platform/AppPaths.h"
 #include "platform/FileLimit.h"
@@ -19,8 +20,8 @@
 #include "shell/AppVersion.h"
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
+#include "shell/InterfaceTranslations.h"
 #include "shell/ModuleHTTP.h"
-#include "shell/QtTranslations.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -47,6 +48,14 @@ int endWith(const CommandLine& commandLine) {
     return commandLine.exitCode();
 }
 
+// The language chosen in the settings file of the folders the options pick.
+void installInterfaceLanguage(QCoreApplication& app, const CommandLine& commandLine) {
+    AppPaths::setCurrent(
+        AppPaths::decide(QCoreApplication::applicationDirPath(), commandLine.pathChoice()));
+    InterfaceTranslations::install(app, InterfaceLanguage::english(InterfaceLanguage::read()),
+                                   AppPaths::current().translationFolder());
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -54,6 +63,7 @@ int main(int argc, char* argv[]) {
     if (commandLine.action() == CommandLine::Action::Import ||
         commandLine.action() == CommandLine::Action::Export) {
         QCoreApplication app(argc, argv);
+        installInterfaceLanguage(app, commandLine);
         return CatalogueCommand::Run(commandLine);
     }
     if (commandLine.action() != CommandLine::Action::Run)
@@ -67,10 +77,8 @@ int main(int argc, char* argv[]) {
     FileLimit::raiseToHardLimit();
     QApplication app(argc, argv);
     AppSetup::configure();
-    QtTranslations::install(app);
 
-    AppPaths::setCurrent(
-        AppPaths::decide(QCoreApplication::applicationDirPath(), commandLine.pathChoice()));
+    installInterfaceLanguage(app, commandLine);
     AppPaths::current().createFolders();
     SingleInstance instance(AppPaths::current().instanceLockFile());
     if (instance.claim() == SingleInstance::Claim::AlreadyRunning)

@@ -1,5 +1,6 @@
 #include "config/ui/FormSetup.h"
 
+#include "config/InterfaceLanguage.h"
 #include "config/ModuleINI.h"
 #include "config/SetupValues.h"
 #include "config/SkinFolder.h"
@@ -55,6 +56,12 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     TextNetCheck = named(new QLineEdit, "TextNetCheck");
     TextNetCheck->setToolTip(
         tr("以空格分隔:地址为PING检测,地址:端口为TCP连接检测;均无响应时不计异常"));
+    ComboLanguage = named(new QComboBox, "ComboLanguage");
+    // Each language is named in itself, so it can be found in either.
+    ComboLanguage->addItem(QStringLiteral("中文"), int(InterfaceLanguage::Choice::Chinese));
+    ComboLanguage->addItem(QStringLiteral("English"), int(InterfaceLanguage::Choice::English));
+    ComboLanguage->addItem(tr("跟随系统"), int(InterfaceLanguage::Choice::System));
+    ComboLanguage->setToolTip(tr("重新启动程序后生效"));
     CmdSave = named(new QPushButton(tr("保存")), "CmdSave");
     CmdCancel = named(new QPushButton(tr("取消")), "CmdCancel");
     CmdSave->setDefault(true);
@@ -70,6 +77,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     fields->addRow(buddyLabel(tr("原始数据保留天数:"), TextHistRawDays), TextHistRawDays);
     fields->addRow(buddyLabel(tr("历史数据保留天数:"), TextHistDays), TextHistDays);
     fields->addRow(buddyLabel(tr("网络检测地址:"), TextNetCheck), TextNetCheck);
+    fields->addRow(buddyLabel(tr("界面语言:"), ComboLanguage), ComboLanguage);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -129,6 +137,7 @@ void FormSetup::loadINI() {
     TextHistRawDays->setText(QString::number(m_settings.HistRawDays));
     TextHistDays->setText(QString::number(m_settings.HistDays));
     TextNetCheck->setText(m_settings.NetCheck);
+    ComboLanguage->setCurrentIndex(ComboLanguage->findData(int(InterfaceLanguage::read())));
     ComboSkin->setEditText(ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
                                                     QStringLiteral("skinh.she")));
 }
@@ -152,7 +161,8 @@ void FormSetup::CmdSave_Click() {
     const std::optional<SetupValues> values = SetupValues::parse(
         {TextTimerN->text(), TextReplyLim->text(), TextPingLim->text(), TextTimeOut->text(),
          soundSwitch(), ComboSkin->currentText(), CheckHistory->isChecked() ? 1 : 0,
-         TextHistRawDays->text(), TextHistDays->text(), TextNetCheck->text()},
+         TextHistRawDays->text(), TextHistDays->text(), TextNetCheck->text(),
+         InterfaceLanguage::Choice(ComboLanguage->currentData().toInt())},
         error);
     if (!values) {
         MessageBoxes::show(this, QMessageBox::Critical, title, error);

@@ -1,0 +1,45 @@
+#include "config/InterfaceLanguage.h"
+
+#include "config/ModuleINI.h"
+
+namespace InterfaceLanguage {
+
+Choice fromSetting(const QString& value) {
+    const QString key = value.trimmed().toLower();
+    if (key == QLatin1String("en"))
+        return Choice::English;
+    if (key == QLatin1String("system"))
+        return Choice::System;
+    return Choice::Chinese;
+}
+
+QString settingText(Choice choice) {
+    switch (choice) {
+    case Choice::English:
+        return QStringLiteral("en");
+    case Choice::System:
+        return QStringLiteral("system");
+    case Choice::Chinese:
+        break;
+    }
+    return QStringLiteral("zh");
+}
+
+Choice read() {
+    return fromSetting(
+        ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("LANGUAGE"), QString()));
+}
+
+bool english(Choice choice, const QLocale& system) {
+    switch (choice) {
+    case Choice::English:
+        return true;
+    case Choice::System:
+        return system.language() == QLocale::English;
+    case Choice::Chinese:
+        break;
+    }
+    return false;
+}
+
+} // namespace InterfaceLanguage
