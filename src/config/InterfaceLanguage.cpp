@@ -1,5 +1,6 @@
 #include "config/InterfaceLanguage.h"
 
+#include "config/IniFile.h"
 #include "config/ModuleINI.h"
 
 namespace InterfaceLanguage {
@@ -25,9 +26,12 @@ QString settingText(Choice choice) {
     return QStringLiteral("zh");
 }
 
+// Read without ModuleINI's default writing: a file nobody chose a language
+// in stays as it was.
 Choice read() {
-    return fromSetting(
-        ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("LANGUAGE"), QString()));
+    return fromSetting(IniFile(ModuleINI::IniFilePath(ModuleINI::IniBaseName()))
+                           .value(QStringLiteral("SETUP"), QStringLiteral("LANGUAGE"))
+                           .value_or(QString()));
 }
 
 bool english(Choice choice, const QLocale& system) {
