@@ -318,7 +318,7 @@ Line %1: %2</translation>
     </message>
     <message>
         <source>响应数据:</source>
-        <translation>Expected reply:</translation>
+        <translation>Reply:</translation>
     </message>
     <message>
         <source>SOCKET测试</source>
@@ -631,11 +631,11 @@ This cannot be undone.</translation>
     </message>
     <message>
         <source>POST报警阀值:</source>
-        <translation>Socket alert after:</translation>
+        <translation>Socket faults to alert:</translation>
     </message>
     <message>
         <source>PING报警阀值:</source>
-        <translation>Ping alert after:</translation>
+        <translation>Lost pings to alert:</translation>
     </message>
     <message>
         <source>SOCKET超时:</source>
