@@ -9,6 +9,7 @@ scripts/setup.sh
 started=$SECONDS
 PRESET=ci scripts/build.sh
 QT_QPA_PLATFORM=offscreen ctest --preset ci -j2
+tests/service/check-prometheus.sh build-ci
 normal=$((SECONDS - started))
 scripts/test-sanitize.sh
 echo "test: normal stage ${normal} s, sanitizer stage $((SECONDS - started - normal)) s"

@@ -18,6 +18,10 @@
         <source>启用监控只能是 0 或 1！</source>
         <translation>InUse must be 0 or 1.</translation>
     </message>
+    <message>
+        <source>响应警告(ms)必须是0到3600000之间的整数,0为不提示！</source>
+        <translation>WarnMs must be a whole number from 0 to 3600000; 0 gives no warning.</translation>
+    </message>
 </context>
 <context>
     <name>CatalogueCommand</name>
@@ -530,6 +534,14 @@ Line %1: %2</translation>
         <source>你注意到没？</source>
         <translation>Still running</translation>
     </message>
+    <message>
+        <source>静默(&amp;S)</source>
+        <translation>&amp;Silence</translation>
+    </message>
+    <message>
+        <source>数据库：连接失败</source>
+        <translation>Database: not connected</translation>
+    </message>
 </context>
 <context>
     <name>FormServer</name>
@@ -677,6 +689,10 @@ This cannot be undone.</translation>
         <source>界面语言:</source>
         <translation>Language:</translation>
     </message>
+    <message>
+        <source>服务器恢复时提示</source>
+        <translation>Notify when a failing server recovers</translation>
+    </message>
 </context>
 <context>
     <name>HistoryQuery</name>
@@ -808,6 +824,17 @@ This cannot be undone.</translation>
     </message>
 </context>
 <context>
+    <name>MetricsService</name>
+    <message>
+        <source>无法在 %1 提供监控指标:%2</source>
+        <translation>Cannot serve metrics on %1: %2</translation>
+    </message>
+    <message>
+        <source>监控指标地址无效:</source>
+        <translation>Invalid metrics address: </translation>
+    </message>
+</context>
+<context>
     <name>ModuleDB</name>
     <message>
         <source>数据库操作失败:</source>
@@ -830,6 +857,10 @@ Error: </translation>
     <message>
         <source>数据库未连接</source>
         <translation>The database is not connected</translation>
+    </message>
+    <message>
+        <source>数据库文件%1由更新版本的程序创建(版本%2),本程序只能打开版本%3及以前的文件。为保护其中的数据,该文件未被打开,也未作任何改动。</source>
+        <translation>The database file %1 was created by a newer version of the program (version %2); this program opens version %3 and older only. To protect its data, the file was neither opened nor changed.</translation>
     </message>
 </context>
 <context>
@@ -870,6 +901,41 @@ Error: </translation>
     <message>
         <source>SOCKET错误：</source>
         <translation>Socket error: </translation>
+    </message>
+</context>
+<context>
+    <name>ServerAlerts</name>
+    <message>
+        <source>服务器:%1<byte value="xd"/>
+IP:%2<byte value="xd"/>
+故障时长:%3</source>
+        <translation>Server: %1<byte value="xd"/>
+IP: %2<byte value="xd"/>
+Down for: %3</translation>
+    </message>
+    <message>
+        <source>注意:服务器已恢复</source>
+        <translation>Server recovered</translation>
+    </message>
+    <message>
+        <source>响应缓慢:%1ms</source>
+        <translation>Slow reply: %1 ms</translation>
+    </message>
+    <message>
+        <source>%1天%2小时%3分%4秒</source>
+        <translation>%1 d %2 h %3 min %4 s</translation>
+    </message>
+    <message>
+        <source>%1小时%2分%3秒</source>
+        <translation>%1 h %2 min %3 s</translation>
+    </message>
+    <message>
+        <source>%1分%2秒</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>%1秒</source>
+        <translation>%1 s</translation>
     </message>
 </context>
 <context>
@@ -940,6 +1006,18 @@ Error: </translation>
     <message>
         <source>端口类型[</source>
         <translation>Port type [</translation>
+    </message>
+    <message>
+        <source>正确的回应慢于此毫秒数时提示响应缓慢,0为不提示</source>
+        <translation>Warn when a correct reply takes longer than this many milliseconds; 0 for no warning</translation>
+    </message>
+    <message>
+        <source>响应警告(ms):</source>
+        <translation>Warn after (ms):</translation>
+    </message>
+    <message>
+        <source>响应警告(ms)必须是0到3600000之间的整数,0为不提示！</source>
+        <translation>The warning time must be a whole number of milliseconds from 0 to 3600000; 0 for no warning.</translation>
     </message>
 </context>
 <context>
@@ -1074,6 +1152,10 @@ Status: </translation>
         <source>SOCKET回应:</source>
         <translation>Socket replies: </translation>
     </message>
+    <message>
+        <source>注意:服务器响应缓慢</source>
+        <translation>Warning: server replies slowly</translation>
+    </message>
 </context>
 <context>
     <name>ServerRowModel</name>
@@ -1132,6 +1214,33 @@ Status: </translation>
     <message>
         <source>初始化完成</source>
         <translation>Ready</translation>
+    </message>
+    <message>
+        <source>【静默】</source>
+        <translation>[Silenced] </translation>
+    </message>
+    <message>
+        <source>静默至恢复</source>
+        <translation>Silenced until it recovers</translation>
+    </message>
+    <message>
+        <source>静默至</source>
+        <translation>Silenced until </translation>
+    </message>
+</context>
+<context>
+    <name>ServerSilence</name>
+    <message>
+        <source>静默1小时</source>
+        <translation>Silence for 1 Hour</translation>
+    </message>
+    <message>
+        <source>静默至恢复</source>
+        <translation>Silence until Recovery</translation>
+    </message>
+    <message>
+        <source>取消静默</source>
+        <translation>End Silence</translation>
     </message>
 </context>
 <context>
@@ -1293,6 +1402,13 @@ Status: </translation>
     <message>
         <source>此时系统信息不可用</source>
         <translation>System information is not available.</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>servermon 已在运行,数据文件夹:</source>
+        <translation>servermon is already running, data folder: </translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,7 @@
 #include "catalogue/CatalogueColumns.h"
 
+#include "catalogue/ServerChecks.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -39,6 +41,19 @@ QString takeInUse(ServerRecord& server, const QString& text) {
     return {};
 }
 
+QString readWarnMs(const ServerRecord& server) {
+    return QString::number(server.warnMs);
+}
+
+QString takeWarnMs(ServerRecord& server, const QString& text) {
+    const std::optional<qint32> ms = ServerChecks::WarnMsOf(text);
+    if (!ms)
+        return QCoreApplication::translate("CatalogueColumns",
+                                           "响应警告(ms)必须是0到3600000之间的整数,0为不提示！");
+    server.warnMs = *ms;
+    return {};
+}
+
 } // namespace
 
 namespace CatalogueColumns {
@@ -58,6 +73,7 @@ const QList<Column>& Columns() {
         {QStringLiteral("AddTime"), Kind::Text, false, readText<&S::addTime>,
          takeText<&S::addTime>},
         {QStringLiteral("InUse"), Kind::Flag, false, readInUse, takeInUse},
+        {QStringLiteral("WarnMs"), Kind::Number, false, readWarnMs, takeWarnMs},
     };
     return columns;
 }

@@ -10,11 +10,13 @@
 namespace {
 
 const QString kConnectionName = QStringLiteral("ModuleDB");
-constexpr int kSchemaVersion = 1;
+// 1: the two tables; 2: ServerList gains WarnMs and SilencedUntil.
+constexpr int kSchemaVersion = 2;
 
 struct DbState {
     QString path;
     bool connected = false;
+    QString openError;
 };
 
 DbState& state() {
@@ -77,7 +79,27 @@ bool createServerList(QSqlDatabase& db) {
                                   "PostData text,"
                                   "ReplyData text,"
                                   "AddTime text,"
-                                  "InUse integer not null default 1 check (InUse in (0, 1)))"));
+                                  "InUse integer not null default 1 check (InUse in (0, 1)),"
+                                  "WarnMs integer not null default 0,"
+                                  "SilencedUntil integer not null default 0)"));
+}
+
+// The columns version 2 added to ServerList, for a file of an earlier
+// version; existing rows get the defaults (no warning, not silenced).
+bool addVersion2Columns(QSqlDatabase& db) {
+    QSqlQuery info(db);
+    if (!info.exec(QStringLiteral("pragma table_info(ServerList)")))
+        return false;
+    QStringList columns;
+    while (info.next())
+        columns << info.value(1).toString().toLower();
+    info.finish();
+    return (columns.contains(QStringLiteral("warnms")) ||
+            run(db, QStringLiteral("alter table ServerList add column WarnMs integer not null "
+                                   "default 0"))) &&
+           (columns.contains(QStringLiteral("silenceduntil")) ||
+            run(db, QStringLiteral("alter table ServerList add column SilencedUntil integer not "
+                                   "null default 0")));
 }
 
 bool createSendData(QSqlDatabase& db) {
@@ -104,7 +126,9 @@ bool structureSound(QSqlDatabase& db) {
 }
 
 // Reads the file's own tables first, so a file that is not an SQLite
-// database fails here before anything is written to it.
+// database fails here before anything is written to it. A file of an
+// earlier version is brought up to this one in place, in one transaction
+// that keeps every row; a file of a later version is refused untouched.
 bool prepareSchema(QSqlDatabase& db) {
     if (!structureSound(db))
         return false;
@@ -117,17 +141,29 @@ bool prepareSchema(QSqlDatabase& db) {
     QSqlQuery version(db);
     if (!version.exec(QStringLiteral("pragma user_version")) || !version.next())
         return false;
+    const int fileVersion = version.value(0).toInt();
+    version.finish();
+    if (fileVersion > kSchemaVersion) {
+        state().openError = QCoreApplication::translate(
+                                "ModuleDB", "数据库文件%1由更新版本的程序创建(版本%2),"
+                                            "本程序只能打开版本%3及以前的文件。"
+                                            "为保护其中的数据,该文件未被打开,也未作任何改动。")
+                                .arg(ModuleDB::DbPath(), QString::number(fileVersion),
+                                     QString::number(kSchemaVersion));
+        return false;
+    }
     const bool hasServerList = names.contains(QStringLiteral("serverlist"));
     const bool hasSendData = names.contains(QStringLiteral("senddata"));
-    const bool versioned = version.value(0).toInt() >= kSchemaVersion;
-    if (hasServerList && hasSendData && versioned)
+    const bool current = fileVersion == kSchemaVersion;
+    if (hasServerList && hasSendData && current)
         return true;
 
     if (!db.transaction())
         return false;
     const bool ok =
-        (hasServerList || createServerList(db)) && (hasSendData || createSendData(db)) &&
-        (versioned || run(db, QStringLiteral("pragma user_version = %1").arg(kSchemaVersion)));
+        (hasServerList ? current || addVersion2Columns(db) : createServerList(db)) &&
+        (hasSendData || createSendData(db)) &&
+        (current || run(db, QStringLiteral("pragma user_version = %1").arg(kSchemaVersion)));
     if (ok && db.commit())
         return true;
     db.rollback();
@@ -166,6 +202,7 @@ QString DbPath() {
 
 bool DbOpen() {
     DbClose();
+    state().openError.clear();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnectionName);
         db.setDatabaseName(DbPath());
@@ -189,6 +226,10 @@ void DbClose() {
 
 bool DbConnected() {
     return state().connected && connection().isOpen();
+}
+
+QString DbOpenError() {
+    return state().openError;
 }
 
 QString DbStateText() {

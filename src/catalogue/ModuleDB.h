@@ -20,10 +20,15 @@ QString DbPath();
 // "数据库：连接成功" or "数据库：连接失败" returned by DbStateText().
 // A missing file is created with both tables and the common request
 // templates; a file that is not a catalogue is left untouched and fails.
+// A catalogue of an earlier schema version is upgraded in place, keeping
+// every row; one of a later version is refused and left untouched.
 bool DbOpen();
 void DbClose();
 bool DbConnected();
 QString DbStateText();
+// What the operator should know about the last failed DbOpen (a catalogue
+// made by a newer program); empty otherwise.
+QString DbOpenError();
 
 // Runs one action statement with bound values. Empty on success, a complete
 // failure report otherwise (also when the catalogue is not connected).

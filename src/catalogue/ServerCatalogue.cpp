@@ -19,6 +19,8 @@ ServerRecord recordOf(const QSqlRecord& row) {
     server.replyData = row.value(QStringLiteral("ReplyData")).toString();
     server.addTime = row.value(QStringLiteral("AddTime")).toString();
     server.inUse = row.value(QStringLiteral("InUse")).toInt() != 0;
+    server.warnMs = row.value(QStringLiteral("WarnMs")).toInt();
+    server.silencedUntil = row.value(QStringLiteral("SilencedUntil")).toLongLong();
     return server;
 }
 
@@ -97,10 +99,10 @@ QString AddTimeText(const QDateTime& when) {
 QString AddServer(const ServerRecord& server) {
     return ModuleDB::DbExecute(
         QStringLiteral("insert into ServerList "
-                       "(DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse) "
-                       "values (?,?,?,?,?,?,?)"),
+                       "(DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs) "
+                       "values (?,?,?,?,?,?,?,?)"),
         {server.displayName, server.ipAddress, server.port, server.postData, server.replyData,
-         AddTimeText(QDateTime::currentDateTime()), server.inUse ? 1 : 0});
+         AddTimeText(QDateTime::currentDateTime()), server.inUse ? 1 : 0, server.warnMs});
 }
 
 QString SetAddTimeOfLastAdded(const QString& addTime) {
@@ -111,9 +113,9 @@ QString SetAddTimeOfLastAdded(const QString& addTime) {
 QString ChangeServer(const ServerRecord& server) {
     return ModuleDB::DbExecute(
         QStringLiteral("update ServerList set DisplayName=?,IPAddress=?,Port=?,PostData=?,"
-                       "ReplyData=?,InUse=? where id=?"),
+                       "ReplyData=?,InUse=?,WarnMs=? where id=?"),
         {server.displayName, server.ipAddress, server.port, server.postData, server.replyData,
-         server.inUse ? 1 : 0, server.id});
+         server.inUse ? 1 : 0, server.warnMs, server.id});
 }
 
 QString DeleteServer(qint64 id) {
@@ -123,6 +125,11 @@ QString DeleteServer(qint64 id) {
 QString SetServerInUse(qint64 id, bool inUse) {
     return ModuleDB::DbExecute(QStringLiteral("update ServerList set InUse=? where id=?"),
                                {inUse ? 1 : 0, id});
+}
+
+QString SetServerSilence(qint64 id, qint64 silencedUntil) {
+    return ModuleDB::DbExecute(QStringLiteral("update ServerList set SilencedUntil=? where id=?"),
+                               {silencedUntil, id});
 }
 
 } // namespace ServerCatalogue

@@ -29,8 +29,11 @@ QString AddServer(const ServerRecord& server);
 // an import keeps the time a server was first added.
 QString SetAddTimeOfLastAdded(const QString& addTime);
 // Changes everything but the AddTime of the server with that ID.
+// Changes everything but the AddTime and the silence of the server with that ID.
 QString ChangeServer(const ServerRecord& server);
 QString DeleteServer(qint64 id);
 QString SetServerInUse(qint64 id, bool inUse);
+// Stores how long the server is silenced (ServerRecord::silencedUntil).
+QString SetServerSilence(qint64 id, qint64 silencedUntil);
 
 } // namespace ServerCatalogue

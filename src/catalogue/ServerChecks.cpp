@@ -14,4 +14,15 @@ std::optional<Refusal> MissingField(const ServerRecord& server) {
     return std::nullopt;
 }
 
+std::optional<qint32> WarnMsOf(const QString& text) {
+    const QString number = text.trimmed();
+    if (number.isEmpty())
+        return 0;
+    bool ok = false;
+    const qint32 ms = number.toInt(&ok);
+    if (!ok || ms < 0 || ms > MaxWarnMs)
+        return std::nullopt;
+    return ms;
+}
+
 } // namespace ServerChecks

@@ -19,4 +19,10 @@ struct Refusal {
 // An empty name, then an empty address; a text of blanks passes.
 std::optional<Refusal> MissingField(const ServerRecord& server);
 
+// The longest slow-reply warning time, an hour.
+constexpr qint32 MaxWarnMs = 3600000;
+// A slow-reply warning time as typed: a whole number of milliseconds from 0
+// up to MaxWarnMs, a blank meaning 0 (no warning); nothing when it is none.
+std::optional<qint32> WarnMsOf(const QString& text);
+
 } // namespace ServerChecks

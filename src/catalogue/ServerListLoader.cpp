@@ -2,15 +2,30 @@
 
 #include "catalogue/TrimSpaces.h"
 
+#include <algorithm>
+#include <array>
+
 namespace {
 
 const QString kFlagSet = QStringLiteral("1");
 
+// The texts of a server that a load trims.
+template <typename Record> auto trimmedTexts(Record& server) {
+    return std::array{&server.displayName, &server.ipAddress, &server.port,
+                      &server.postData,    &server.replyData, &server.addTime};
+}
+
 ServerRecord trimmed(ServerRecord server) {
-    for (QString* text : {&server.displayName, &server.ipAddress, &server.port, &server.postData,
-                          &server.replyData, &server.addTime})
+    for (QString* text : trimmedTexts(server))
         *text = TrimSpaces(*text);
     return server;
+}
+
+bool isPadded(const ServerRecord& server) {
+    const auto texts = trimmedTexts(server);
+    return std::any_of(texts.cbegin(), texts.cend(), [](const QString* text) {
+        return text->startsWith(QLatin1Char(' ')) || text->endsWith(QLatin1Char(' '));
+    });
 }
 
 bool isFailing(const ServerRowModel& model, int row) {
@@ -23,6 +38,11 @@ bool isFailing(const ServerRowModel& model, int row) {
 namespace ServerListLoader {
 
 void LoadServerList(ServerRowModel& model, const QList<ServerRecord>& servers) {
+    // Mostly nothing is padded: the list is then loaded as it is, not copied.
+    if (std::none_of(servers.cbegin(), servers.cend(), isPadded)) {
+        model.resetRows(servers);
+        return;
+    }
     QList<ServerRecord> rows;
     rows.reserve(servers.size());
     for (const ServerRecord& server : servers)

@@ -34,6 +34,7 @@ MainWindowLayout loadINI(MonitorSettings& settings) {
     settings.NetCheck = IniFile(ModuleINI::IniFilePath(ModuleINI::IniBaseName()))
                             .value(Setup, QStringLiteral("NETCHECK"))
                             .value_or(QString());
+    settings.RecoveryMsg = IniReadInt(Setup, QStringLiteral("RECOVERYMSG"), 0);
     for (int column = 0; column < MainWindowLayout::ColumnCount; ++column)
         layout.columnWidths.append(IniReadInt(Setting, columnKey(column), DefaultColumnWidth));
     return layout;

@@ -103,6 +103,7 @@ std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error
     values.m_netCheck = texts.netCheck.simplified();
     values.m_playSnd = texts.playSnd;
     values.m_history = texts.history != 0 ? 1 : 0;
+    values.m_recoveryMsg = texts.recoveryMsg != 0 ? 1 : 0;
     values.m_skin = texts.skin;
     values.m_language = texts.language;
     if (!problems.isEmpty()) {
@@ -129,8 +130,8 @@ bool SetupValues::write() const {
         {setup, QStringLiteral("SKIN"), m_skin},
         {setup, QStringLiteral("ITIMEOUT"), QString::number(m_timeOut)},
     };
-    // History entries reach the file once they differ from their defaults,
-    // so a file nobody configured for history stays as it always was.
+    // History and recovery-notice entries reach the file once they differ
+    // from their defaults, so a file nobody configured stays as it always was.
     const MonitorSettings defaults;
     const auto addHistory = [&](const char* key, qint32 value, qint32 fallback) {
         const QString name = QLatin1String(key);
@@ -142,6 +143,7 @@ bool SetupValues::write() const {
     addHistory("HISTDAYS", m_histDays, defaults.HistDays);
     if (!m_netCheck.isEmpty() || file.value(setup, QStringLiteral("NETCHECK")))
         entries.append({setup, QStringLiteral("NETCHECK"), m_netCheck});
+    addHistory("RECOVERYMSG", m_recoveryMsg, defaults.RecoveryMsg);
     if (m_language != InterfaceLanguage::Choice::Chinese ||
         file.value(setup, QStringLiteral("LANGUAGE")))
         entries.append(
@@ -159,4 +161,5 @@ void SetupValues::applyTo(MonitorSettings& settings) const {
     settings.HistRawDays = m_histRawDays;
     settings.HistDays = m_histDays;
     settings.NetCheck = m_netCheck;
+    settings.RecoveryMsg = m_recoveryMsg;
 }

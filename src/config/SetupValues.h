@@ -27,7 +27,8 @@ public:
         qint32 history = 1; // 0 records no history
         QString histRawDays = QStringLiteral("7");
         QString histDays = QStringLiteral("400");
-        QString netCheck{}; // reference addresses, blank-separated
+        QString netCheck{};     // reference addresses, blank-separated
+        qint32 recoveryMsg = 0; // 1: a notice when a failing server is back
         InterfaceLanguage::Choice language = InterfaceLanguage::Choice::Chinese;
     };
 
@@ -52,10 +53,11 @@ public:
     qint32 history() const { return m_history; }
     qint32 histRawDays() const { return m_histRawDays; }
     qint32 histDays() const { return m_histDays; }
+    qint32 recoveryMsg() const { return m_recoveryMsg; }
 
     // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT, the three
-    // history entries, NETCHECK and LANGUAGE in one replacement of the settings file;
-    // false when nothing could be written.
+    // history entries, NETCHECK, RECOVERYMSG and LANGUAGE in one replacement of
+    // the settings file; false when nothing could be written.
     bool write() const;
     // The running settings take the values; Skin is not touched.
     void applyTo(MonitorSettings& settings) const;
@@ -74,4 +76,5 @@ private:
     qint32 m_histDays = 400;
     QString m_netCheck;
     InterfaceLanguage::Choice m_language = InterfaceLanguage::Choice::Chinese;
+    qint32 m_recoveryMsg = 0;
 };

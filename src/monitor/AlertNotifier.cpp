@@ -3,7 +3,6 @@
 #include "monitor/ModuleTrayIcon.h"
 #include "monitor/MonitorSettings.h"
 #include "platform/AppPaths.h"
-#include "platform/DesktopNotifications.h"
 #include "platform/SoundPlayer.h"
 #include "platform/TrayIcon.h"
 
@@ -36,17 +35,31 @@ void AlertNotifier::ShowServerMsg(const QString& server, int iTimeOut, const QSt
     showAlert(server, sToolTip, sTitleStr);
 }
 
+void AlertNotifier::ShowServerNotice(const QString& server, const QString& sToolTip,
+                                     const QString& sTitleStr) {
+    showNotice(server, sToolTip, sTitleStr, {});
+}
+
 // A tray shows its balloons as notifications itself, so a notice goes out
 // only where there is no tray.
+void AlertNotifier::showNotice(const QString& source, const QString& sToolTip,
+                               const QString& sTitleStr,
+                               const DesktopNotifications::Actions& actions) {
+    const TrayIcon* tray = ModuleTrayIcon::trayIcon();
+    if (!m_notifications || (tray && tray->isAvailable()))
+        ModuleTrayIcon::TrayBalloon(sToolTip, sTitleStr);
+    else if (actions.isEmpty())
+        m_notifications->notify(source, sTitleStr, sToolTip);
+    else
+        m_notifications->notifyWithActions(source, sTitleStr, sToolTip, actions);
+}
+
 void AlertNotifier::showAlert(const QString& source, const QString& sToolTip,
                               const QString& sTitleStr) {
     if (m_settings.bPlaySnd)
         m_sound.play(soundFile());
-    const TrayIcon* tray = ModuleTrayIcon::trayIcon();
-    if (m_notifications && (!tray || !tray->isAvailable()))
-        m_notifications->notify(source, sTitleStr, sToolTip);
-    else
-        ModuleTrayIcon::TrayBalloon(sToolTip, sTitleStr);
+    showNotice(source, sToolTip, sTitleStr,
+               source.isEmpty() ? DesktopNotifications::Actions() : m_alertActions);
     if (!TimerTrayFlash.isActive())
         TimerTrayFlash.start();
     emit alerted();

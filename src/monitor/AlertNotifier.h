@@ -2,11 +2,11 @@
 
 #include "monitor/AlertSink.h"
 #include "platform/AlertPictures.h"
+#include "platform/DesktopNotifications.h"
 
 #include <QObject>
 #include <QTimer>
 
-class DesktopNotifications;
 class SoundPlayer;
 struct MonitorSettings;
 
@@ -31,6 +31,11 @@ public:
     void ShowMsg(int iTimeOut, const QString& sToolTip, const QString& sTitleStr) override;
     void ShowServerMsg(const QString& server, int iTimeOut, const QString& sToolTip,
                        const QString& sTitleStr) override;
+    // The balloon or notice alone: no sound, no flashing.
+    void ShowServerNotice(const QString& server, const QString& sToolTip,
+                          const QString& sTitleStr) override;
+    // The choices a server's alert offers on a desktop notice.
+    void setAlertActions(const DesktopNotifications::Actions& actions) { m_alertActions = actions; }
     void TimerTrayFlash_Timer();
     // Ends flashing and puts the normal icon back.
     void stopFlashing();
@@ -45,11 +50,14 @@ signals:
 
 private:
     void showAlert(const QString& source, const QString& sToolTip, const QString& sTitleStr);
+    void showNotice(const QString& source, const QString& sToolTip, const QString& sTitleStr,
+                    const DesktopNotifications::Actions& actions);
 
     SoundPlayer& m_sound;
     const MonitorSettings& m_settings;
     Pictures m_pictures;
     DesktopNotifications* m_notifications;
+    DesktopNotifications::Actions m_alertActions;
     QTimer TimerTrayFlash;
     bool FlashPhase = false;
 };

@@ -14,4 +14,10 @@ public:
         Q_UNUSED(server)
         ShowMsg(iTimeOut, sToolTip, sTitleStr);
     }
+    // News about one server that needs no attention: shown like an alert,
+    // but a sink that sounds or flashes for alerts does neither.
+    virtual void ShowServerNotice(const QString& server, const QString& sToolTip,
+                                  const QString& sTitleStr) {
+        ShowServerMsg(server, 4, sToolTip, sTitleStr);
+    }
 };

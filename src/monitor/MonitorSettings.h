@@ -14,4 +14,5 @@ struct MonitorSettings {
     qint32 HistRawDays = 7; // days the raw results are kept
     qint32 HistDays = 400;  // days the 5-minute aggregates are kept
     QString NetCheck{};     // reference addresses of the own network, blank-separated; empty: none
+    qint32 RecoveryMsg = 0; // non-zero: a notice when a failing server is back
 };

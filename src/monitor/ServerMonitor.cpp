@@ -7,7 +7,6 @@
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/NetworkCheck.h"
-#include "monitor/RequestPayload.h"
 #include "monitor/ResultRecorder.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
@@ -30,6 +29,7 @@ using Col = ServerRowModel::Column;
 
 const QColor kSocketFaultColour(255, 0, 0);
 const QColor kLostEchoColour(0, 255, 0);
+const QColor kSlowReplyColour(255, 191, 0);
 constexpr quint32 kLostRoundTripMs = 10000;
 constexpr qint32 kMaxCount = std::numeric_limits<qint32>::max();
 
@@ -58,6 +58,7 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
     , m_clock(clock)
     , m_echo(echo)
     , m_alerts(alerts)
+    , m_serverAlerts(rows, settings, clock, alerts)
     , WskWeb(rows)
     , m_netCheck(std::make_unique<NetworkCheck>(echo, alerts)) {
     TimerProc.setObjectName(QStringLiteral("TimerProc"));
@@ -70,6 +71,20 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
 }
 
 ServerMonitor::~ServerMonitor() = default;
+
+void ServerMonitor::setRecorder(ResultRecorder* recorder) {
+    m_recorders.clear();
+    addRecorder(recorder);
+}
+
+void ServerMonitor::addRecorder(ResultRecorder* recorder) {
+    if (recorder && !m_recorders.contains(recorder))
+        m_recorders.append(recorder);
+}
+
+void ServerMonitor::removeRecorder(ResultRecorder* recorder) {
+    m_recorders.removeAll(recorder);
+}
 
 void ServerMonitor::CmdStart_Click() {
     if (TimerProc.isActive()) {
@@ -124,6 +139,7 @@ void ServerMonitor::passPreamble() {
     emit windowTitleChanged(MeCaption + tr("[任务正在进行...]"));
     iTimerNCount = 0;
     resetReplyCount();
+    m_serverAlerts.passBegins();
 }
 
 void ServerMonitor::runPass() {
@@ -173,6 +189,8 @@ void ServerMonitor::markNetworkDown() {
 // after the current row; the echoes already sent still complete their rows.
 void ServerMonitor::visitRows() {
     const QPointer<ServerMonitor> self(this);
+    emit passStarted();
+
     const int count = m_list.rowCount();
     QList<quint64> keys(count, 0);
     const auto takeKeys = [&](int from) {
@@ -295,6 +313,7 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
         m_rows.setText(row, Col::PingErr,
                        QString::number(raised(leadingInteger(m_rows.text(row, Col::PingErr)))));
         m_rows.setTag(row, Col::PingErr, QStringLiteral("1"));
+        m_serverAlerts.faultCounted(row, ServerAlerts::Run::Echo);
         lost = raised(lost);
         m_rows.setLostPings(row, lost);
         PingFaultCount = raised(PingFaultCount);
@@ -303,9 +322,11 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
     } else {
         const qint64 roundTrip = reply.roundTripTime;
         m_rows.setText(row, Col::PingTime, QString::number(roundTrip) + QStringLiteral(" ms"));
+        const qint32 lostRun = leadingInteger(m_rows.text(row, Col::PingErr));
         m_rows.setText(row, Col::PingErr, QStringLiteral("0"));
         m_rows.setTag(row, Col::PingErr, QStringLiteral("0"));
         record(row, ProbeOutcome::EchoAnswered, roundTrip);
+        m_serverAlerts.runEnded(row, ServerAlerts::Run::Echo, lostRun);
         // k answered echoes, this one included; none left means the pass was
         // repeated after a stop and the average stays as it is.
         const qint64 k = qint64(PassNumber) - lost;
@@ -349,6 +370,7 @@ void ServerMonitor::endPassWhenEchoesDone() {
         return;
     SetColor();
     PassNumber = raised(PassNumber);
+    emit passFinished();
 }
 
 // The echoes under way belong to rows of the old list: they are cancelled,
@@ -356,8 +378,10 @@ void ServerMonitor::endPassWhenEchoesDone() {
 void ServerMonitor::listReloaded() {
     PassNumber = 1;
     ++m_listGeneration;
+    m_requestBytes.clear();
     m_echoScope = std::make_unique<QObject>();
     m_echoesOutstanding = 0;
+    m_serverAlerts.clear();
     endPassWhenEchoesDone();
 }
 
@@ -366,7 +390,7 @@ void ServerMonitor::WskWeb_Connect(quint64 key) {
     SocketElement* element = WskWeb.element(key);
     if (row < 0 || !element)
         return;
-    SendRequestText(*element, m_rows.text(row, Col::PostData), false);
+    element->SendData(m_requestBytes.bytes(m_rows.text(row, Col::PostData)));
     m_rows.setText(row, Col::Status, tr("已发送数据包,等待回应..."));
 }
 
@@ -410,11 +434,15 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
         m_paintDue = true;
 
     if (replyMatches(reply, m_rows.text(row, Col::ReplyData))) {
+        const qint32 faultRun = leadingInteger(m_rows.text(row, Col::ReplyErr));
         m_rows.setText(row, Col::Status, tr("已收到正确的回应包"));
         m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
         m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:0"));
         m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
         record(row, ProbeOutcome::Correct, elapsed);
+        m_serverAlerts.runEnded(row, ServerAlerts::Run::Socket, faultRun);
+        if (const qint32 slowRun = m_serverAlerts.correctReply(row, elapsed))
+            alertAtLimit(row, slowRun, m_settings.iReplyLim, tr("注意:服务器响应缓慢"));
     } else {
         m_rows.setStatusWithReply(row, tr("应答包错误："));
         raiseReplyErr(row);
@@ -454,6 +482,7 @@ void ServerMonitor::raiseReplyErr(int row) {
     m_rows.setText(row, Col::ReplyErr,
                    QString::number(raised(leadingInteger(m_rows.text(row, Col::ReplyErr)))));
     m_rows.setTag(row, Col::ReplyErr, QStringLiteral("1"));
+    m_serverAlerts.faultCounted(row, ServerAlerts::Run::Socket);
 }
 
 void ServerMonitor::CheckReplyState(int row) {
@@ -471,11 +500,13 @@ void ServerMonitor::CheckPingState(int row) {
 }
 
 // Equality, not "at least": a run of failures alerts once, when it reaches
-// the limit.
+// the limit. A silenced server's row is repainted but alerts nobody.
 void ServerMonitor::alertAtLimit(int row, qint32 count, qint32 limit, const QString& title) {
     if (limit <= 0 || count != limit)
         return;
     SetColor();
+    if (m_serverAlerts.isSilenced(row))
+        return;
     const QString message = QStringLiteral("IP:") + m_rows.text(row, Col::IPAddress) +
                             tr("\r\n状态:") + m_rows.text(row, Col::Status);
     m_alerts.ShowServerMsg(m_rows.text(row, Col::ID), 4, message, title);
@@ -489,6 +520,8 @@ void ServerMonitor::SetColor() {
             colour = kLostEchoColour;
         else if (m_rows.tag(row, Col::ReplyErr) == fault)
             colour = kSocketFaultColour;
+        else if (m_rows.tag(row, Col::ReplyTime) == fault)
+            colour = kSlowReplyColour;
         if (m_rows.rowColour(row) != colour)
             m_rows.setRowColour(row, colour);
     }
@@ -510,7 +543,7 @@ void ServerMonitor::showReplyCount() {
 }
 
 void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status) {
-    if (!m_recorder)
+    if (m_recorders.isEmpty())
         return;
     ProbeOutcome outcome;
     outcome.serverId = m_rows.text(row, Col::ID).toLongLong();
@@ -518,7 +551,8 @@ void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status) {
     outcome.kind = static_cast<ProbeOutcome::Kind>(kind);
     outcome.ms = static_cast<qint32>(std::clamp<qint64>(ms, 0, kMaxCount));
     outcome.status = status;
-    m_recorder->record(outcome);
+    for (ResultRecorder* recorder : std::as_const(m_recorders))
+        recorder->record(outcome);
 }
 
 QString ServerMonitor::tip(const QString& line) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/RequestBytesCache.h"
+#include "monitor/ServerAlerts.h"
 #include "monitor/SocketArray.h"
 
 #include <QLocale>
@@ -16,6 +18,7 @@ class NetworkCheck;
 class QAbstractItemModel;
 class ResultRecorder;
 class ServerRowModel;
+class ServerSilence;
 struct EchoReply;
 struct MonitorSettings;
 
@@ -45,8 +48,14 @@ public:
     // The locale whose time format panel 3 and the tray tip use during a
     // pass; the system's unless set.
     void setLocale(const QLocale& locale) { m_locale = locale; }
-    // Receives every probe result from now on; nullptr records nothing.
-    void setRecorder(ResultRecorder* recorder) { m_recorder = recorder; }
+    // Receives every probe result from now on, instead of all recorders
+    // added so far; nullptr records nothing.
+    void setRecorder(ResultRecorder* recorder);
+    // Receives every probe result from now on, besides the others.
+    void addRecorder(ResultRecorder* recorder);
+    void removeRecorder(ResultRecorder* recorder);
+    // Silenced servers raise no alerts; nullptr silences none.
+    void setSilence(ServerSilence* silence) { m_serverAlerts.setSilence(silence); }
 
     bool isMonitoring() const { return TimerProc.isActive(); }
     // From the first row until the last echo of the pass has completed.
@@ -72,7 +81,8 @@ public slots:
     void CmdStart_Click();
     // One tick: the countdown, or a whole pass.
     void TimerProc_Timer();
-    // Paints every row: red after a socket fault, green after a lost echo.
+    // Paints every row: red after a socket fault, green after a lost echo,
+    // amber after a slow reply; green before red before amber.
     void SetColor();
     // Alerts when the consecutive socket faults of the row (a row of the
     // ServerRowModel) have just reached the limit.
@@ -90,6 +100,10 @@ signals:
     // Caption of the start button and of its menu item.
     void startCaptionChanged(const QString& caption);
     void monitoringChanged(bool on);
+    // A pass begins with its preamble and finishes with its last echo; a pass
+    // stopped by switching monitoring off does not finish.
+    void passStarted();
+    void passFinished();
 
 private:
     qint32 intervalTicks() const;
@@ -127,10 +141,12 @@ private:
     Clock& m_clock;
     EchoService& m_echo;
     AlertSink& m_alerts;
-    ResultRecorder* m_recorder = nullptr;
+    QList<ResultRecorder*> m_recorders;
+    ServerAlerts m_serverAlerts;
 
     QTimer TimerProc;
     SocketArray WskWeb;
+    RequestBytesCache m_requestBytes;
     QString MeCaption;
     QString sTips;
     QLocale m_locale = QLocale::system();

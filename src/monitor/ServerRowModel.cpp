@@ -3,6 +3,9 @@
 #include "monitor/GbkText.h"
 #include "platform/PlainText.h"
 
+#include <QDateTime>
+#include <QTimer>
+
 #include <algorithm>
 #include <array>
 
@@ -38,7 +41,8 @@ const std::array<ColumnInfo, ServerRowModel::ColumnCount>& columnInfo() {
 QString shownText(const QString& text, bool oneLine) {
     QString shown =
         text.size() > DisplayLimit ? text.left(DisplayLimit) + QStringLiteral("…") : text;
-    if (oneLine) {
+    const auto lineBreak = [](QChar ch) { return ch == u'\r' || ch == u'\n'; };
+    if (oneLine && std::any_of(shown.cbegin(), shown.cend(), lineBreak)) {
         shown.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         shown.replace(QLatin1Char('\n'), QLatin1Char(' '));
         shown.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -61,6 +65,8 @@ struct ServerRowModel::Row {
     qint32 averagePingMs = 0;
     qint64 probeStartedMs = 0;
     QColor colour;
+    qint32 warnMs = 0;
+    qint64 silencedUntil = 0;
 
     QString replyText() const {
         return replyCut ? GbkText::decode(reply) + QStringLiteral("…") : GbkText::decode(reply);
@@ -97,12 +103,21 @@ QString ServerRowModel::headerCaption(Column column) {
 
 void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
     beginResetModel();
-    m_rows.clear();
+    // The old rows are freed a batch per turn of the event loop, as freeing
+    // ten thousand rows at once takes longer than making them. Their list
+    // keeps its memory for the rows of the reload after, which are then made
+    // without taking fresh pages.
+    QList<Row> old;
+    old.swap(m_rows);
+    if (m_retired.isEmpty())
+        m_rows.swap(m_retired);
     m_rows.reserve(records.size());
     for (const ServerRecord& record : records) {
-        Row row;
+        Row& row = m_rows.emplaceBack();
         row.key = m_nextKey++;
         row.checked = record.inUse;
+        row.warnMs = record.warnMs;
+        row.silencedUntil = record.silencedUntil;
         row.texts[ID] = QString::number(record.id);
         row.texts[DisplayName] = record.displayName;
         row.texts[IPAddress] = record.ipAddress;
@@ -115,9 +130,27 @@ void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
         row.texts[Status] = tr("初始化完成");
         for (Column column : {ReplyTime, ReplyErr, PingTime, PingErr})
             row.texts[column] = QStringLiteral("0");
-        m_rows.append(std::move(row));
     }
     endResetModel();
+    retire(std::move(old));
+}
+
+void ServerRowModel::retire(QList<Row>&& rows) {
+    // A reload while the last one's rows are still being freed frees its own
+    // at once.
+    if (!m_retired.isEmpty()) {
+        rows = QList<Row>();
+        return;
+    }
+    m_retired = std::move(rows);
+    if (!m_retired.isEmpty())
+        QTimer::singleShot(0, this, &ServerRowModel::freeRetiredBatch);
+}
+
+void ServerRowModel::freeRetiredBatch() {
+    m_retired.resize(qMax<qsizetype>(0, m_retired.size() - RetiredFreedPerTurn));
+    if (!m_retired.isEmpty())
+        QTimer::singleShot(0, this, &ServerRowModel::freeRetiredBatch);
 }
 
 void ServerRowModel::removeRowAt(int row) {
@@ -126,6 +159,15 @@ void ServerRowModel::removeRowAt(int row) {
     beginRemoveRows({}, row, row);
     m_rows.removeAt(row);
     endRemoveRows();
+}
+
+QModelIndex ServerRowModel::index(int row, int column, const QModelIndex& parent) const {
+    // As the table model's, without asking for the row and column counts:
+    // a sort asks for two indexes per comparison.
+    return !parent.isValid() && row >= 0 && row < m_rows.size() && column >= 0 &&
+                   column < ColumnCount
+               ? createIndex(row, column)
+               : QModelIndex();
 }
 
 int ServerRowModel::rowCount(const QModelIndex& parent) const {
@@ -141,12 +183,16 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
         return {};
     const Row& row = m_rows.at(index.row());
     const int column = index.column();
+    const bool silenceMark = column == DisplayName && row.silencedUntil != 0;
     switch (role) {
     case Qt::DisplayRole:
-        return shownText(row.text(column), true);
+        return silenceMark ? tr("【静默】") + shownText(row.text(column), true)
+                           : shownText(row.text(column), true);
     case Qt::ToolTipRole: {
         // Tips hold replies and catalogue texts: never taken for markup.
-        const QString tip = row.toolTip(column);
+        const QString tip = silenceMark ? row.toolTip(column) + QStringLiteral("\r\n") +
+                                              silenceNote(row.silencedUntil)
+                                        : row.toolTip(column);
         return tip.isEmpty() ? QVariant() : QVariant(PlainText::asRichText(shownText(tip, false)));
     }
     case Qt::CheckStateRole:
@@ -345,4 +391,27 @@ void ServerRowModel::setRowColour(int row, const QColor& colour) {
     m_rows[row].colour = colour;
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1),
                      {Qt::BackgroundRole, Qt::ForegroundRole});
+}
+
+qint32 ServerRowModel::warnMs(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).warnMs : 0;
+}
+
+qint64 ServerRowModel::silencedUntil(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).silencedUntil : 0;
+}
+
+void ServerRowModel::setSilencedUntil(int row, qint64 until) {
+    if (row < 0 || row >= m_rows.size() || m_rows.at(row).silencedUntil == until)
+        return;
+    m_rows[row].silencedUntil = until;
+    const QModelIndex name = index(row, DisplayName);
+    emit dataChanged(name, name, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+QString ServerRowModel::silenceNote(qint64 until) {
+    if (until == ServerRecord::SilencedUntilRecovery)
+        return tr("静默至恢复");
+    return tr("静默至") +
+           QDateTime::fromMSecsSinceEpoch(until).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }

@@ -51,6 +51,7 @@ public:
     void resetRows(const QList<ServerRecord>& records);
     void removeRowAt(int row);
 
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -87,6 +88,12 @@ public:
     void setProbeStartedMs(int row, qint64 ms);
     QColor rowColour(int row) const; // invalid: default colours
     void setRowColour(int row, const QColor& colour);
+    qint32 warnMs(int row) const; // the server's slow-reply limit, 0: none
+    // ServerRecord::silencedUntil of the row's server; a silenced row marks
+    // its name and says until when in the name's tool-tip.
+    qint64 silencedUntil(int row) const;
+    void setSilencedUntil(int row, qint64 until);
+    static QString silenceNote(qint64 until);
 
 signals:
     // The operator ticked or cleared a row's check box.
@@ -98,6 +105,11 @@ private:
     void setCellText(int row, Column column, CellTexts Row::*field, const QString& value,
                      const QList<int>& roles);
 
+    void retire(QList<Row>&& rows);
+    void freeRetiredBatch();
+    static constexpr qsizetype RetiredFreedPerTurn = 2048;
+
     QList<Row> m_rows;
+    QList<Row> m_retired; // replaced rows, freed a batch per turn; then spare memory
     RowKey m_nextKey = 1;
 };

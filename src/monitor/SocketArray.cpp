@@ -13,8 +13,12 @@ SocketArray::SocketArray(ServerRowModel& rows, QObject* parent)
             [this](const QModelIndex&, int first, int last) { dropFor(first, last); });
 }
 
-// Elements still here are children: they close without events as they go.
-SocketArray::~SocketArray() = default;
+// Elements close without events as they go; batches already on their way
+// go as children.
+SocketArray::~SocketArray() {
+    qDeleteAll(m_elements);
+    qDeleteAll(m_dropped);
+}
 
 SocketElement* SocketArray::element(quint64 key) const {
     return m_elements.value(key, nullptr);
@@ -25,7 +29,9 @@ SocketElement* SocketArray::elementFor(quint64 key) {
         return existing;
     if (m_rows.rowOfKey(key) < 0)
         return nullptr;
-    auto* element = new SocketElement(key, this);
+    // Not a child of the array: a child's deletion searches the parent's
+    // list of ten thousand children.
+    auto* element = new SocketElement(key);
     connect(element, &SocketElement::Connected, this, &SocketArray::Connected);
     connect(element, &SocketElement::DataArrival, this, &SocketArray::DataArrival);
     connect(element, &SocketElement::Error, this, &SocketArray::Error);
@@ -58,8 +64,12 @@ void SocketArray::dropAll() {
 
 void SocketArray::deleteBatch() {
     const qsizetype batch = qMin<qsizetype>(DeletedPerTurn, m_dropped.size());
+    // The batch's elements go together with a holder of their own, which the
+    // array deletes with itself should the event loop never come to it.
+    auto* holder = new QObject(this);
     for (qsizetype i = 0; i < batch; ++i)
-        m_dropped.at(m_dropped.size() - 1 - i)->deleteLater();
+        m_dropped.at(m_dropped.size() - 1 - i)->setParent(holder);
+    holder->deleteLater();
     m_dropped.resize(m_dropped.size() - batch);
     if (m_dropped.isEmpty())
         m_deleter.stop();

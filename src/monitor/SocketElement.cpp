@@ -101,9 +101,12 @@ void SocketElement::connectNext() {
         }
         if (::connect(m_fd, reinterpret_cast<const sockaddr*>(&storage), length) == 0 ||
             errno == EINPROGRESS) {
-            // Even a connection made at once is reported from the write notifier.
+            // Even a connection made at once is reported from the write
+            // notifier. The read notifier starts watching now as well, so a
+            // made connection switches on no further notifier.
             m_phase = Phase::Connecting;
             watch(m_write, QSocketNotifier::Write, &SocketElement::writable);
+            watch(m_read, QSocketNotifier::Read, &SocketElement::readable);
             return;
         }
         number = errno;
@@ -135,11 +138,12 @@ void SocketElement::Close() {
 // Gives the descriptor back; the notifiers stop watching it first, as it
 // may be handed out again at once.
 void SocketElement::release() {
-    for (QSocketNotifier* notifier : {m_read, m_write, m_exception}) {
-        if (notifier)
-            notifier->setEnabled(false);
-    }
+    // Notifiers watch only while there is a descriptor.
     if (m_fd >= 0) {
+        for (QSocketNotifier* notifier : {m_read, m_write, m_exception}) {
+            if (notifier)
+                notifier->setEnabled(false);
+        }
         ::close(m_fd);
         m_fd = -1;
     }
@@ -207,8 +211,6 @@ void SocketElement::writable() {
     m_phase = Phase::Connected;
     if (m_pendingSent == m_pending.size())
         m_write->setEnabled(false);
-    watch(m_read, QSocketNotifier::Read, &SocketElement::readable);
-    watch(m_exception, QSocketNotifier::Exception, &SocketElement::exceptional);
     const QPointer<SocketElement> self(this);
     emit Connected(m_key);
     if (self && m_phase == Phase::Connected && m_pendingSent < m_pending.size())
@@ -216,16 +218,20 @@ void SocketElement::writable() {
 }
 
 void SocketElement::readable() {
-    if (m_fd < 0)
+    // Until the connection is made, its outcome is the write notifier's.
+    if (m_fd < 0 || m_phase == Phase::Connecting)
         return;
     if (const qint64 waiting = bytesAvailable(); waiting > 0) {
         m_readSinceArrival = false;
         const QPointer<SocketElement> self(this);
         emit DataArrival(m_key, waiting);
         // Like the control it stands for, the element reports new data only
-        // after the last arrival was fetched.
-        if (self && m_fd >= 0 && !m_readSinceArrival)
+        // after the last arrival was fetched; meanwhile the exception
+        // notifier alone watches for a broken connection.
+        if (self && m_fd >= 0 && !m_readSinceArrival) {
             m_read->setEnabled(false);
+            watch(m_exception, QSocketNotifier::Exception, &SocketElement::exceptional);
+        }
         return;
     }
     char byte = 0;
@@ -234,14 +240,14 @@ void SocketElement::readable() {
         // An orderly close by the peer is no error.
         m_phase = Phase::PeerClosed;
         m_read->setEnabled(false);
-        m_exception->setEnabled(false);
     } else if (peeked < 0 && !wouldBlock(errno) && errno != EINTR) {
         fail(errno);
     }
 }
 
-// Urgent data raises the exception notifier as well as a broken connection;
-// urgent data is not part of the reply, so it is no longer watched.
+// Watches while the read notifier waits for the last arrival to be fetched.
+// Urgent data raises it as well as a broken connection; urgent data is not
+// part of the reply, so it is no longer watched.
 void SocketElement::exceptional() {
     if (m_fd < 0)
         return;
@@ -300,8 +306,11 @@ QByteArray SocketElement::GetData() {
         const ssize_t got = ::recv(m_fd, bytes.data(), size_t(bytes.size()), 0);
         bytes.resize(got > 0 ? got : 0);
     }
-    if (m_phase == Phase::Connected)
+    if (m_phase == Phase::Connected && !m_read->isEnabled()) {
+        if (m_exception)
+            m_exception->setEnabled(false);
         m_read->setEnabled(true);
+    }
     return bytes;
 }
 

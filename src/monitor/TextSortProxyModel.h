@@ -1,8 +1,10 @@
 #pragma once
 
-#include <QList>
+#include "monitor/CaseInsensitiveKeys.h"
+
 #include <QSortFilterProxyModel>
-#include <QString>
+
+#include <array>
 
 // Orders the result list by the texts it shows, compared as text without
 // regard to case ("100" sorts before "20"). Sorts only when asked, never
@@ -13,13 +15,22 @@ class TextSortProxyModel final : public QSortFilterProxyModel {
 public:
     explicit TextSortProxyModel(QObject* parent = nullptr);
 
+    void setSourceModel(QAbstractItemModel* sourceModel) override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
 private:
-    // The sort column's texts by source row, read once per sort rather than
-    // twice per comparison.
-    QList<QString> m_sortTexts;
+    void takeKeys(int column) const;
+    void dropKeys() const;
+
+    // The sort column's texts by source row, read and folded once per sort
+    // rather than twice per comparison. A sort the proxy starts by itself
+    // (the first look at a reloaded list) takes them when it first compares;
+    // they go with the next change of the source or turn of the event loop.
+    mutable CaseInsensitiveKeys m_keys;
+    mutable int m_keysColumn = -1;
+    mutable bool m_dropQueued = false;
+    std::array<QMetaObject::Connection, 6> m_sourceConnections;
 };

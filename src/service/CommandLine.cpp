@@ -1,5 +1,7 @@
 #include "service/CommandLine.h"
 
+#include "service/MetricsEndpoint.h"
+
 #include <QCommandLineParser>
 #include <utility>
 
@@ -32,12 +34,21 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QStringLiteral("export"),
         QStringLiteral("把服务器列表导出到 <文件> (以 .json 结尾为 JSON,否则为 CSV) 后退出"),
         QStringLiteral("文件"));
+    const QCommandLineOption headless(
+        QStringLiteral("headless"),
+        QStringLiteral("不显示窗口,立即开始监控,状态变化与报警写到标准输出"));
+    const QCommandLineOption metrics(
+        QStringLiteral("metrics"),
+        QStringLiteral("在 <地址:端口> 提供 Prometheus 监控指标(只给端口时为 127.0.0.1)"),
+        QStringLiteral("地址:端口"));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(portable);
     parser.addOption(configDir);
     parser.addOption(importFile);
     parser.addOption(exportFile);
+    parser.addOption(headless);
+    parser.addOption(metrics);
 
     CommandLine result;
     if (!parser.parse(arguments)) {
@@ -85,6 +96,14 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.m_action = action;
         result.m_transferFile = parser.value(*option);
     }
+    if (parser.isSet(metrics) && !MetricsEndpoint::parse(parser.value(metrics))) {
+        result.m_action = Action::Fail;
+        result.m_output = QStringLiteral("--metrics 需要 地址:端口 或 端口(1-65535):") +
+                          parser.value(metrics) + QLatin1Char('\n');
+        return result;
+    }
+    result.m_headless = parser.isSet(headless);
+    result.m_metrics = parser.value(metrics);
     result.m_choice.portable = parser.isSet(portable);
     result.m_choice.configDir = parser.value(configDir);
     return result;

@@ -26,6 +26,11 @@ public:
     AppPaths::Choice pathChoice() const { return m_choice; }
     // The file of --import or --export.
     QString transferFile() const { return m_transferFile; }
+    // Monitoring without a window.
+    bool headless() const { return m_headless; }
+    // The metrics endpoint as given ("ADDRESS:PORT" or a port); empty when
+    // the option is absent.
+    QString metrics() const { return m_metrics; }
 
     // "servermon 1.0.28"
     static QString versionText();
@@ -35,4 +40,6 @@ private:
     QString m_output;
     AppPaths::Choice m_choice;
     QString m_transferFile;
+    bool m_headless = false;
+    QString m_metrics;
 };

@@ -19,6 +19,7 @@
 #include "monitor/ModuleTrayIcon.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/ServerSilence.h"
 #include "monitor/SocketElement.h"
 #include "monitor/TextSortProxyModel.h"
 #include "platform/AppPaths.h"
@@ -50,6 +51,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
 QString authorCredit() {
@@ -66,6 +69,8 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
                                  &services.notifications, this))
     , m_monitor(new ServerMonitor(*m_rows, *m_sortedRows, m_settings, services.clock, services.echo,
                                   *m_alerts, this))
+    , m_silence(
+          new ServerSilence(*m_rows, services.clock, &ServerCatalogue::SetServerSilence, this))
     , m_launcher(std::make_unique<ConsoleLauncher>(services.processStarter)) {
     ModuleHTTP::setUrlOpener(&m_services.urlOpener);
     ModuleTrayIcon::setTrayIcon(&m_services.tray);
@@ -90,6 +95,10 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     // A click on a desktop notice stands for a click on the balloon it replaces.
     connect(&m_services.notifications, &DesktopNotifications::clicked, this,
             [this] { Tray_MouseMessage(TrayIcon::BalloonClicked); });
+    m_monitor->setSilence(m_silence);
+    m_alerts->setAlertActions(ServerSilence::noticeActions());
+    connect(&m_services.notifications, &DesktopNotifications::actionInvoked, m_silence,
+            &ServerSilence::applyNoticeAction);
     connect(m_alerts, &AlertNotifier::alerted, this, [this] {
         if (!isActiveWindow())
             QApplication::alert(this);
@@ -198,6 +207,14 @@ void FormMain::createMenus() {
             &FormMain::Menu_InfoServer_Click);
     connect(addItem(Menu_Right, "Menu_History", tr("历史记录(&H)...")), &QAction::triggered, this,
             &FormMain::Menu_History_Click);
+    QMenu* silence = Menu_Right->addMenu(tr("静默(&S)"));
+    silence->setObjectName(QStringLiteral("Menu_Silence"));
+    silence->menuAction()->setObjectName(QStringLiteral("Menu_Silence"));
+    for (const auto& [name, kind] : {std::pair{"Menu_SilenceHour", ServerSilence::Kind::ForHour},
+                                     {"Menu_SilenceRecovery", ServerSilence::Kind::UntilRecovery},
+                                     {"Menu_SilenceOff", ServerSilence::Kind::Off}})
+        connect(addItem(silence, name, ServerSilence::caption(kind)), &QAction::triggered, this,
+                [this, kind] { Menu_Silence_Click(kind); });
     addSeparator(Menu_Right, "line2");
     connect(addItem(Menu_Right, "Menu_AddServer", tr("添加服务器(&A)")), &QAction::triggered, this,
             &FormMain::CmdServer_Click);
@@ -307,6 +324,9 @@ void FormMain::Form_Load() {
              [this] {
                  ModuleDB::DbOpen();
                  setPanelText(1, ModuleDB::DbStateText());
+                 if (const QString refused = ModuleDB::DbOpenError(); !refused.isEmpty())
+                     MessageBoxes::show(this, QMessageBox::Critical, tr("数据库：连接失败"),
+                                        refused);
              })
         .add(QStringLiteral("History"), [this] { startHistory(); })
         .add(QStringLiteral("Caption"),
@@ -354,7 +374,7 @@ void FormMain::startHistory() {
     m_history = new HistoryRecorder(historyPath(), m_settings, m_services.clock, this);
     connect(m_history, &HistoryRecorder::warning, this,
             [this](const QString& message) { statusBar()->showMessage(message); });
-    m_monitor->setRecorder(m_history);
+    m_monitor->addRecorder(m_history);
 }
 
 void FormMain::LoadServerList(ServerCatalogue::Selection selection) {
@@ -520,6 +540,7 @@ std::optional<ServerRecord> FormMain::selectedServer() const {
     server.replyData = m_rows->text(row, Column::ReplyData);
     server.addTime = m_rows->text(row, Column::AddTime);
     server.inUse = m_rows->isChecked(row);
+    server.warnMs = m_rows->warnMs(row);
     return server;
 }
 
@@ -551,6 +572,20 @@ void FormMain::Menu_InfoServer_Click() {
 void FormMain::Menu_History_Click() {
     if (const std::optional<ServerRecord> server = selectedServer())
         openHistory(*server);
+}
+
+void FormMain::Menu_Silence_Click(ServerSilence::Kind kind) {
+    QStringList reports;
+    for (const QModelIndex& selected : LstResult->selectionModel()->selectedRows()) {
+        const int row = m_sortedRows->mapToSource(selected).row();
+        const QString report =
+            m_silence->apply(m_rows->text(row, ServerRowModel::ID).toLongLong(), kind);
+        if (!report.isEmpty())
+            reports << report;
+    }
+    if (!reports.isEmpty())
+        MessageBoxes::show(this, QMessageBox::Critical, tr("对不起,更改状态失败"),
+                           reports.join(CrLf));
 }
 
 void FormMain::openHistory(const ServerRecord& server) {

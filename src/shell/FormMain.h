@@ -3,6 +3,7 @@
 #include "catalogue/ServerCatalogue.h"
 #include "config/MainWindowLayout.h"
 #include "monitor/MonitorSettings.h"
+#include "monitor/ServerSilence.h"
 #include "shell/AppServices.h"
 #include "shell/GuardedSequence.h"
 
@@ -54,6 +55,9 @@ public:
     void LstResult_DblClick();
     void Menu_InfoServer_Click();
     void Menu_History_Click();
+    // Silences the selected servers for an hour or until they recover, or
+    // ends their silence.
+    void Menu_Silence_Click(ServerSilence::Kind kind);
     void CmdServer_Click();
     void Menu_EditServer_Click();
     void Menu_ImportServers_Click();
@@ -76,6 +80,7 @@ public:
     void Tray_MouseMessage(int number);
 
     ServerRowModel& rowModel() const { return *m_rows; }
+    ServerMonitor& monitor() const { return *m_monitor; }
     HistoryRecorder* historyRecorder() const { return m_history; }
 
 protected:
@@ -121,6 +126,7 @@ private:
     ResultListInteraction* m_listInteraction = nullptr;
     AlertNotifier* m_alerts;
     ServerMonitor* m_monitor;
+    ServerSilence* m_silence;
     HistoryRecorder* m_history = nullptr;
     std::unique_ptr<ConsoleLauncher> m_launcher;
 

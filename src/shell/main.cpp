@@ -7,6 +7,7 @@
 #include "platform/SingleInstance.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemProcessStarter.h"
+#include "platform/TerminationSignals.h"
 #include "platform/TrayIcon.h"
 #include "platform/gui/DBusDesktopNotifications.h"
 #include "platform/gui/DesktopUrlOpener.h"
@@ -15,6 +16,8 @@
 #include "platform/gui/SystemTrayIcon.h"
 #include "service/CatalogueCommand.h"
 #include "service/CommandLine.h"
+#include "service/HeadlessService.h"
+#include "service/MetricsService.h"
 #include "shell/AppServices.h"
 #include "shell/AppSetup.h"
 #include "shell/AppVersion.h"
@@ -24,6 +27,7 @@
 #include "shell/ModuleHTTP.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QPointer>
 
 #include <cstdio>
@@ -56,6 +60,51 @@ void installInterfaceLanguage(QCoreApplication& app, const CommandLine& commandL
                                    AppPaths::current().translationFolder());
 }
 
+QString alreadyRunningMessage() {
+    return QCoreApplication::translate("main", "servermon 已在运行,数据文件夹:") +
+           AppPaths::current().dataFolder() + QLatin1Char('\n');
+}
+
+// Monitoring without a window until SIGTERM or SIGINT; the log goes to
+// standard output. The alert texts and status texts in the log and the desktop
+// notifications follow the chosen language like the window's; the log's state
+// names and field layout are fixed, so scripts read it in either language.
+int runHeadless(int argc, char* argv[], const CommandLine& commandLine) {
+    FileLimit::raiseToHardLimit();
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("servermon"));
+    QCoreApplication::setApplicationVersion(AppVersion::text());
+
+    installInterfaceLanguage(app, commandLine);
+    AppPaths::current().createFolders();
+    SingleInstance instance(AppPaths::current().instanceLockFile());
+    if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
+        print(stderr, alreadyRunningMessage());
+        return 1;
+    }
+
+    SystemClock clock;
+    IcmpEchoService echo;
+    DBusDesktopNotifications notifications(QStringLiteral("servermon"), AppVersion::desktopId(),
+                                           AppVersion::desktopId());
+    QFile log;
+    log.open(stdout, QIODevice::WriteOnly);
+    HeadlessService service(clock, echo, log, &notifications);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&service] {
+        service.stop();
+        QCoreApplication::quit();
+    });
+    QString error;
+    if (!service.start(commandLine.metrics(), error)) {
+        print(stderr, error + QLatin1Char('\n'));
+        return 1;
+    }
+    const int exitCode = QCoreApplication::exec();
+    service.close();
+    return exitCode;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -68,6 +117,8 @@ int main(int argc, char* argv[]) {
     }
     if (commandLine.action() != CommandLine::Action::Run)
         return endWith(commandLine);
+    if (commandLine.headless())
+        return runHeadless(argc, argv, commandLine);
     if (!GraphicalSession::available()) {
         print(stderr, GraphicalSession::missingMessage() + QLatin1Char('\n'));
         return 1;
@@ -81,8 +132,10 @@ int main(int argc, char* argv[]) {
     installInterfaceLanguage(app, commandLine);
     AppPaths::current().createFolders();
     SingleInstance instance(AppPaths::current().instanceLockFile());
-    if (instance.claim() == SingleInstance::Claim::AlreadyRunning)
+    if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
+        print(stderr, alreadyRunningMessage());
         return instance.activateRunning() ? 0 : 1;
+    }
 
     SystemClock clock;
     IcmpEchoService echo;
@@ -104,6 +157,13 @@ int main(int argc, char* argv[]) {
         if (mainWindow)
             mainWindow->Tray_MouseMessage(TrayIcon::DoubleClick);
     });
+    QString metricsError;
+    if (std::unique_ptr<MetricsService> metrics =
+            MetricsService::start(commandLine.metrics(), mainWindow->rowModel(),
+                                  mainWindow->monitor(), clock, metricsError))
+        metrics.release()->setParent(mainWindow); // serves as long as the rows exist
+    if (!metricsError.isEmpty())
+        print(stderr, metricsError + QLatin1Char('\n'));
     splash->show();
     return QApplication::exec();
 }

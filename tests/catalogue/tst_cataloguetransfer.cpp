@@ -82,7 +82,8 @@ private slots:
                                 text,
                                 HostileTexts.at(HostileTexts.size() - 1 - i),
                                 {},
-                                i % 2 == 0};
+                                i % 2 == 0,
+                                static_cast<qint32>(i * 100)};
             QCOMPARE(ServerCatalogue::AddServer(server), QString());
         }
         QVERIFY(ModuleDB::DbExecute("update ServerList set AddTime=? where ID=1",
@@ -98,8 +99,9 @@ private slots:
         QVERIFY(written.open(QIODevice::ReadOnly));
         const QByteArray start = written.read(80);
         if (file.endsWith(QLatin1String(".csv")))
-            QVERIFY(start.startsWith("DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse"
-                                     "\r\n"));
+            QVERIFY(start.startsWith(
+                "DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs"
+                "\r\n"));
         else
             QVERIFY(start.startsWith("[\n  {\n    \"DisplayName\": "));
 
@@ -120,6 +122,7 @@ private slots:
             QCOMPARE(after.at(i).port, before.at(i).port);
             QCOMPARE(after.at(i).addTime, before.at(i).addTime);
             QCOMPARE(after.at(i).inUse, before.at(i).inUse);
+            QCOMPARE(after.at(i).warnMs, before.at(i).warnMs);
         }
     }
 

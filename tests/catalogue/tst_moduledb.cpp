@@ -45,7 +45,7 @@ private slots:
         for (int reopen = 0; reopen < 2; ++reopen)
             QVERIFY(ModuleDB::DbOpen());
         QCOMPARE(count("select count(*) from senddata"), 7);
-        QCOMPARE(count("pragma user_version"), 1);
+        QCOMPARE(count("pragma user_version"), 2);
     }
 
     void requestTemplates_data() {
@@ -114,6 +114,43 @@ private slots:
             QCOMPARE(s.postData, added.at(s.id - 1).postData);
         }
         QCOMPARE(ids, found);
+    }
+
+    // A version-1 catalogue with rows (the columns of version 2 dropped
+    // again) is brought to version 2 in place: every row kept, without
+    // warning or silence. A later version is refused and left untouched.
+    void versionOneUpgradedLaterVersionRefused() {
+        QVERIFY(AddServer(server("web")).isEmpty());
+        QVERIFY(AddServer({0, "mail", "127.0.0.2", "25", {}, "220", {}, false}).isEmpty());
+        for (const char* sql :
+             {"alter table ServerList drop column WarnMs",
+              "alter table ServerList drop column SilencedUntil", "pragma user_version = 1"})
+            QCOMPARE(ModuleDB::DbExecute(sql), QString());
+        QVERIFY(ModuleDB::DbOpen());
+        QCOMPARE(count("pragma user_version"), 2);
+        const QList<ServerRecord> all = SelectServers(Selection::All);
+        QCOMPARE(all.size(), 2);
+        QCOMPARE(all.at(1).displayName + all.at(1).replyData, QStringLiteral("mail220"));
+        QVERIFY(!all.at(1).inUse);
+        QCOMPARE(all.at(0).warnMs + all.at(0).silencedUntil, 0);
+        ServerRecord changed = all.at(0);
+        changed.warnMs = 100;
+        QVERIFY(ChangeServer(changed).isEmpty());
+        QVERIFY(SetServerSilence(1, ServerRecord::SilencedUntilRecovery).isEmpty());
+        QCOMPARE(SelectServer(1)->warnMs, 100);
+        QCOMPARE(SelectServer(1)->silencedUntil, ServerRecord::SilencedUntilRecovery);
+
+        QVERIFY(ModuleDB::DbExecute("pragma user_version = 3").isEmpty());
+        ModuleDB::DbClose();
+        QFile file(dbFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        QVERIFY(!ModuleDB::DbOpen());
+        QVERIFY(ModuleDB::DbOpenError().contains(QStringLiteral("(版本3)")));
+        QCOMPARE(ModuleDB::DbStateText(), QStringLiteral("数据库：连接失败"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
     }
 
     void changesAndReportsFailures() {

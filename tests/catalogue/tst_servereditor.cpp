@@ -144,6 +144,39 @@ private slots:
         QVERIFY(form.isVisible());
     }
 
+    // The warning time: shown as stored, saved as typed when it is a whole
+    // number of milliseconds from 0 (blank is 0), refused otherwise.
+    void warningTime_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("stored"); // -1: refused
+        QTest::newRow("number") << "250" << 250;
+        QTest::newRow("blank: off") << "" << 0;
+        QTest::newRow("text") << "100ms" << -1;
+        QTest::newRow("above an hour") << "3600001" << -1;
+    }
+    void warningTime() {
+        QFETCH(QString, typed);
+        QFETCH(int, stored);
+        TemporaryCatalogue catalogue;
+        ServerRecord server = Loopback;
+        server.warnMs = 150;
+        QCOMPARE(ServerCatalogue::AddServer(server), QString());
+        FormServerEdit form(storedServers().value(0));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        QCOMPARE(control<QLineEdit>(form, "TextWarnMs")->text(), QStringLiteral("150"));
+        type(form, "TextWarnMs", typed);
+        click(form, "CmdSave");
+        const auto shown = MessageBoxes::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(storedServers().value(0).warnMs, stored < 0 ? 150 : stored);
+        if (stored < 0) {
+            QCOMPARE(shown.first().text,
+                     QStringLiteral("响应警告(ms)必须是0到3600000之间的整数,0为不提示！"));
+            QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("TextWarnMs"));
+        }
+    }
+
     // Saves and deletes: the boxes shown, whether the main list is asked to
     // reload, whether the dialog closes, and what the catalogue then holds.
     void changes_data() {

@@ -136,6 +136,18 @@ private slots:
         QVERIFY(m_settings.NetCheck.isEmpty());
     }
 
+    // The recovery-notice switch reaches the file once on, and is read back.
+    void recoveryNoticeSwitchSaved() {
+        QVERIFY(!m_form->CheckRecovery->isChecked());
+        m_form->CheckRecovery->setChecked(true);
+        QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        QVERIFY(readAll(m_path).contains("\nRECOVERYMSG=1\n"));
+        QCOMPARE(m_settings.RecoveryMsg, 1);
+        MonitorSettings reread;
+        SettingsStore::loadINI(reread);
+        QCOMPARE(reread.RecoveryMsg, 1);
+    }
+
     void rejectedSaveChangesNothing_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");

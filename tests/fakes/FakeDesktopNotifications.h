@@ -4,7 +4,8 @@
 
 #include <QStringList>
 
-// Records every notice as "source|title|text".
+// Records every notice as "source|title|text", and the keys of the choices
+// each notice with choices offered.
 class FakeDesktopNotifications final : public DesktopNotifications {
     Q_OBJECT
 public:
@@ -13,5 +14,14 @@ public:
     void notify(const QString& source, const QString& title, const QString& text) override {
         notices.append(source + QLatin1Char('|') + title + QLatin1Char('|') + text);
     }
+    void notifyWithActions(const QString& source, const QString& title, const QString& text,
+                           const Actions& actions) override {
+        notify(source, title, text);
+        QStringList keys;
+        for (const auto& action : actions)
+            keys << action.first;
+        actionKeys.append(keys.join(QLatin1Char(',')));
+    }
     QStringList notices;
+    QStringList actionKeys;
 };

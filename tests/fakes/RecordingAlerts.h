@@ -4,7 +4,8 @@
 
 #include <QList>
 
-// Records every alert; server is empty for ShowMsg.
+// Records every alert; server is empty for ShowMsg, notice set for
+// ShowServerNotice.
 class RecordingAlerts final : public AlertSink {
 public:
     struct Alert {
@@ -12,6 +13,7 @@ public:
         QString text;
         QString title;
         QString server;
+        bool notice = false;
     };
     void ShowMsg(int iTimeOut, const QString& sToolTip, const QString& sTitleStr) override {
         alerts.append({iTimeOut, sToolTip, sTitleStr, {}});
@@ -19,6 +21,10 @@ public:
     void ShowServerMsg(const QString& server, int iTimeOut, const QString& sToolTip,
                        const QString& sTitleStr) override {
         alerts.append({iTimeOut, sToolTip, sTitleStr, server});
+    }
+    void ShowServerNotice(const QString& server, const QString& sToolTip,
+                          const QString& sTitleStr) override {
+        alerts.append({0, sToolTip, sTitleStr, server, true});
     }
     QList<Alert> alerts;
 };

@@ -35,6 +35,8 @@ expected=(
     share/doc/servermon/copyright
     share/doc/servermon/changelog.gz
     share/servermon/Sound/NewMessage.wav
+    lib/systemd/system/servermon.service
+    lib/systemd/user/servermon.service
 )
 for ts in "$source_dir"/translations/*.ts; do
     expected+=("share/servermon/$(basename "$ts" .ts).qm")
@@ -106,6 +108,41 @@ head -n 1 "$copyright" | grep -qx "Format: https://www.debian.org/doc/packaging-
     fail "copyright is not in the machine-readable format"
 grep -q "^License: GPL-3.0-or-later" "$copyright" || fail "copyright licence"
 grep -q "/usr/share/common-licenses/GPL-3" "$copyright" || fail "copyright refers to common-licenses"
+
+# The headless service's units: valid, naming the installed program, and the
+# system one confined as intended.
+system_unit=$prefix/lib/systemd/system/servermon.service
+user_unit=$prefix/lib/systemd/user/servermon.service
+for setting in DynamicUser=yes StateDirectory=servermon AmbientCapabilities=CAP_NET_RAW \
+    "ExecStart=$prefix/bin/servermon --headless --config-dir /var/lib/servermon"; do
+    grep -qx -- "$setting" "$system_unit" || fail "system unit lacks $setting"
+done
+grep -qx -- "ExecStart=$prefix/bin/servermon --headless" "$user_unit" || fail "user unit ExecStart"
+runtime=$(mktemp -d)
+trap 'rm -rf "$prefix" "$runtime"' EXIT
+printf '[Service]\nExecStart=/bin/true\n' >"$runtime/probe.service"
+if ! command -v systemd-analyze >/dev/null; then
+    echo "install: systemd-analyze not found, units not verified" >&2
+elif ! systemd-analyze verify --man=no "$runtime/probe.service" >/dev/null 2>&1; then
+    echo "install: systemd-analyze cannot verify units here, units not verified" >&2
+else
+    systemd-analyze verify --man=no "$system_unit" || fail "systemd-analyze verify (system unit)"
+    XDG_RUNTIME_DIR=$runtime systemd-analyze --user verify --man=no "$user_unit" ||
+        fail "systemd-analyze verify (user unit)"
+fi
+# The system unit's command starts the service; SIGTERM ends it cleanly.
+read -ra command <<<"$(sed -n 's/^ExecStart=//p' "$system_unit")"
+command=("${command[@]/#\/var\/lib\/servermon/$runtime/state}")
+"${command[@]}" >"$runtime/log" 2>&1 &
+service=$!
+for _ in $(seq 100); do
+    grep -q $'\tstart\t' "$runtime/log" && break
+    sleep 0.1
+done
+kill -TERM "$service"
+wait "$service" || fail "the service ended with status $? after SIGTERM"
+grep -q $'\tstart\t' "$runtime/log" || fail "the service did not start: $(cat "$runtime/log")"
+[[ -f $runtime/state/ServerList.db ]] || fail "the service kept no catalogue in its folder"
 
 if ((failures > 0)); then
     echo "$failures check(s) failed" >&2

@@ -166,6 +166,17 @@ private slots:
         QCOMPARE(alerted.size(), 2);
     }
 
+    // A notice shows as an alert does, but neither sounds nor flashes.
+    void noticesNeitherSoundNorFlash() {
+        QSignalSpy alerted(m_notifier.get(), &AlertNotifier::alerted);
+        m_notifier->ShowServerNotice(QStringLiteral("5"), QStringLiteral("服务器:web"),
+                                     QStringLiteral("注意:服务器已恢复"));
+        QCOMPARE(m_tray->calls, QStringList{QStringLiteral("showBalloon")});
+        QCOMPARE(m_tray->balloons, QStringList{QStringLiteral("注意:服务器已恢复|服务器:web")});
+        QVERIFY(!m_notifier->isFlashing());
+        QCOMPARE(alerted.size(), 0);
+    }
+
     void textsAreCutByGbkBytes_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("fieldBytes");

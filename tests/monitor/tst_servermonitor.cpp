@@ -10,6 +10,7 @@
 #include "monitor/NetworkCheck.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/ServerSilence.h"
 #include "monitor/SocketArray.h"
 #include "monitor/SocketElement.h"
 #include "platform/LinuxIcmpSocket.h"
@@ -130,6 +131,20 @@ struct Rig {
     QMap<int, QStringList> panels;
     QString title, tip, caption;
 };
+
+// One pass in which the server's reply takes ms and the echo may be lost;
+// returns once the reply is judged.
+void replyPass(Rig& rig, ScriptedServer& server, const QByteArray& answer, qint64 ms = 0,
+               bool echoLost = false) {
+    server.answer = answer;
+    server.onRequest = [&rig, ms] { rig.clock.advance(ms); };
+    if (echoLost)
+        rig.echo.script.enqueue({11010, 0});
+    rig.pass();
+    QTRY_COMPARE(rig.monitor.passReplyCount(), 1);
+}
+
+const QColor kAmber(255, 191, 0), kRed(255, 0, 0), kGreen(0, 255, 0);
 
 struct ProbeCase {
     QString postData;
@@ -603,6 +618,132 @@ private slots:
         QCOMPARE(rig.alerts.alerts.constLast().server, QStringLiteral("1"));
     }
 
+    // WarnMs 100 and a reply limit of 3: slow replies are a run of their own,
+    // which only a reply in time ends; a row is green before red before amber.
+    void slowRepliesAndColourPrecedence() {
+        Rig rig;
+        rig.settings.iPingLim = 5;
+        ScriptedServer server("OK");
+        ServerRecord slow = record(server.port(), "Q", "OK");
+        slow.warnMs = 100;
+        rig.rows.resetRows({slow});
+        struct Step {
+            qint64 ms;
+            QByteArray answer;
+            bool echoLost;
+            QString status;
+            QColor colour;
+            int alerts;
+        };
+        const QList<Step> steps{
+            {150, "OK", false, "响应缓慢:150ms", kAmber, 0},
+            {150, "OK", false, "响应缓慢:150ms", kAmber, 0},
+            {250, "OK", false, "响应缓慢:250ms", kAmber, 1},
+            {50, "BAD", false, "应答包错误：BAD", kRed, 1},
+            {150, "OK", true, "响应缓慢:150ms", kGreen, 1},
+            {100, "OK", false, kCorrect, {}, 1},
+            {150, "OK", false, "响应缓慢:150ms", kAmber, 1},
+        };
+        for (const Step& step : steps) {
+            replyPass(rig, server, step.answer, step.ms, step.echoLost);
+            QCOMPARE(rig.text(Col::Status), step.status);
+            QCOMPARE(rig.rows.rowColour(0), step.colour);
+            QCOMPARE(rig.alerts.alerts.size(), step.alerts);
+        }
+        QCOMPARE(rig.alerts.alerts.at(0).title, QStringLiteral("注意:服务器响应缓慢"));
+        QCOMPARE(rig.alerts.alerts.at(0).text, "IP:127.0.0.1\r\n状态:响应缓慢:250ms");
+        QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("0"));
+    }
+
+    // Three faults a minute apart, then a success.
+    void recoveryNotice_data() {
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<int>("recoveryMsg");
+        QTest::addColumn<int>("faults");
+        QTest::addColumn<bool>("notice");
+        QTest::newRow("socket faults at the limit") << false << 1 << 3 << true;
+        QTest::newRow("echoes lost at the limit") << true << 1 << 3 << true;
+        QTest::newRow("run short of the limit") << false << 1 << 2 << false;
+        QTest::newRow("notices off") << false << 0 << 3 << false;
+    }
+    void recoveryNotice() {
+        QFETCH(bool, echo);
+        QFETCH(int, recoveryMsg);
+        QFETCH(int, faults);
+        QFETCH(bool, notice);
+        Rig rig;
+        rig.settings.iPingLim = 3;
+        rig.settings.RecoveryMsg = recoveryMsg;
+        ScriptedServer server("OK");
+        rig.rows.resetRows({record(server.port(), "Q", "OK", "web")});
+        for (int fault = 0; fault < faults; ++fault) {
+            replyPass(rig, server, echo ? "OK" : "BAD", 0, echo);
+            rig.clock.advance(60000);
+        }
+        replyPass(rig, server, "OK");
+        QCOMPARE(rig.text(Col::Status), kCorrect);
+        QCOMPARE(rig.alerts.alerts.size(), (faults == 3 ? 1 : 0) + (notice ? 1 : 0));
+        if (notice) {
+            const RecordingAlerts::Alert& last = rig.alerts.alerts.constLast();
+            QVERIFY(last.notice);
+            QCOMPARE(last.server, QStringLiteral("1"));
+            QCOMPARE(last.title, QStringLiteral("注意:服务器已恢复"));
+            QCOMPARE(last.text, "服务器:web\r\nIP:127.0.0.1\r\n故障时长:3分0秒");
+        }
+    }
+
+    // A silenced server is probed and painted but alerts nobody, until its
+    // hour has passed or it has recovered (which it hears of).
+    void silencedServerAlertsNobody_data() {
+        QTest::addColumn<bool>("untilRecovery");
+        QTest::newRow("for an hour") << false;
+        QTest::newRow("until recovery") << true;
+    }
+    void silencedServerAlertsNobody() {
+        QFETCH(bool, untilRecovery);
+        Rig rig;
+        QList<std::pair<qint64, qint64>> stored;
+        ServerSilence silence(rig.rows, rig.clock, [&stored](qint64 id, qint64 until) {
+            stored.append({id, until});
+            return QString();
+        });
+        rig.monitor.setSilence(&silence);
+        ScriptedServer server("OK");
+        rig.rows.resetRows({record(server.port(), "Q", "OK", "web")});
+        const qint64 until = untilRecovery ? ServerRecord::SilencedUntilRecovery
+                                           : rig.clock.utcMs() + ServerSilence::HourMs;
+        silence.apply(1, untilRecovery ? ServerSilence::Kind::UntilRecovery
+                                       : ServerSilence::Kind::ForHour);
+        QCOMPARE(stored, (QList<std::pair<qint64, qint64>>{{1, until}}));
+        const QModelIndex name = rig.rows.index(0, Col::DisplayName);
+        QCOMPARE(name.data().toString(), QStringLiteral("【静默】web"));
+        QVERIFY(name.data(Qt::ToolTipRole).toString().contains(ServerRowModel::silenceNote(until)));
+
+        const auto failingRun = [&] {
+            for (int fault = 0; fault < 3; ++fault)
+                replyPass(rig, server, "BAD");
+        };
+        failingRun();
+        QCOMPARE(rig.rows.rowColour(0), kRed);
+        QVERIFY(rig.alerts.alerts.isEmpty());
+        if (untilRecovery) {
+            replyPass(rig, server, "OK");
+            QCOMPARE(rig.alerts.alerts.size(), 1);
+            QCOMPARE(rig.alerts.alerts.at(0).title, QStringLiteral("注意:服务器已恢复"));
+            QCOMPARE(stored.constLast(), (std::pair<qint64, qint64>{1, 0}));
+        } else {
+            rig.clock.advance(ServerSilence::HourMs - 1);
+            replyPass(rig, server, "OK");
+            QVERIFY(silence.isSilenced(0));
+            rig.clock.advance(1);
+            replyPass(rig, server, "OK");
+            QVERIFY(rig.alerts.alerts.isEmpty());
+        }
+        QCOMPARE(name.data().toString(), QStringLiteral("web"));
+        failingRun();
+        QCOMPARE(rig.alerts.alerts.constLast().title, QStringLiteral("注意:服务器测试返回异常"));
+    }
+
     // Echoes the system does not permit: one alert per run says what to
     // run, and the PingTime cells' tool-tips say it while it lasts.
     void echoWithoutPermissionSaysHowToGrantIt() {
@@ -925,6 +1066,23 @@ private slots:
         QTRY_VERIFY(
             std::all_of(old.cbegin(), old.cend(), [](const auto& e) { return e.isNull(); }));
         QCOMPARE(errors.size(), 0);
+    }
+
+    // Elements dropped by a reload and not yet deleted go with the monitor.
+    void droppedSocketElementsGoWithTheMonitor() {
+        QList<QPointer<SocketElement>> old;
+        {
+            Rig rig;
+            const QString port = closedPort();
+            rig.rows.resetRows(QList<ServerRecord>(SocketArray::DeletedPerTurn + 1, record(port)));
+            rig.pass();
+            for (int row = 0; row < rig.rows.rowCount(); ++row)
+                old << rig.monitor.sockets().element(rig.rows.keyAt(row));
+            rig.rows.resetRows({record(port)});
+            QCoreApplication::processEvents();
+            QVERIFY(rig.monitor.sockets().droppedAwaitingDeletion() > 0);
+        }
+        QVERIFY(std::all_of(old.cbegin(), old.cend(), [](const auto& e) { return e.isNull(); }));
     }
 
     void passRepeatedAfterAStopKeepsTheLossRateWithinAll() {

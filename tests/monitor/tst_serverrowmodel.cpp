@@ -1,5 +1,7 @@
+#include "monitor/CaseInsensitiveKeys.h"
 #include "monitor/GbkText.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/TextSortProxyModel.h"
 #include "platform/PlainText.h"
 
 #include <QAbstractItemModelTester>
@@ -60,12 +62,17 @@ private slots:
         model.resetRows(threeServers());
         const auto third = model.keyAt(2);
         model.setLostPings(2, 7);
+        model.setRowColour(2, Qt::red);
+        model.setTag(2, ServerRowModel::PingErr, QStringLiteral("1"));
         model.removeRowAt(0);
         QCOMPARE(model.rowOfKey(third), 1);
         QCOMPARE(model.lostPings(1), 7);
+        // The new rows take the old rows' places: nothing of the old ones stays.
         model.resetRows(threeServers());
         QCOMPARE(model.rowOfKey(third), -1);
         QCOMPARE(model.lostPings(1), 0);
+        QVERIFY(!model.rowColour(1).isValid());
+        QVERIFY(model.tag(1, ServerRowModel::PingErr).isEmpty());
         QVERIFY(model.keyAt(0) > third);
     }
 
@@ -172,6 +179,89 @@ private slots:
                  QColor(Qt::black));
         QVERIFY(!proxy.index(0, ServerRowModel::DisplayName).data(Qt::BackgroundRole).isValid());
         QVERIFY(!proxy.index(0, ServerRowModel::DisplayName).data(Qt::ForegroundRole).isValid());
+    }
+
+    // Folded keys order every pair exactly as QString::compare without regard
+    // to case: special folds, code points beyond the basic plane, lone
+    // surrogates, prefixes.
+    void caseInsensitiveKeysOrderAsTextCompare() {
+        const QStringList texts{QString(),
+                                QStringLiteral("a"),
+                                QStringLiteral("A"),
+                                QStringLiteral("aB"),
+                                QStringLiteral("Ab"),
+                                QStringLiteral("b"),
+                                QStringLiteral("100"),
+                                QStringLiteral("20"),
+                                QStringLiteral("Straße"),
+                                QStringLiteral("STRASSE"),
+                                QStringLiteral("ẞ"),
+                                QStringLiteral("ß"),
+                                QStringLiteral("K"),
+                                QStringLiteral("\u212a"),
+                                QStringLiteral("ǅ"),
+                                QStringLiteral("ς"),
+                                QStringLiteral("Σ"),
+                                QStringLiteral("İ"),
+                                QStringLiteral("ı"),
+                                QStringLiteral("ｚ"),
+                                QStringLiteral("Ｚ"),
+                                QStringLiteral("服务器"),
+                                QStringLiteral("服务"),
+                                QStringLiteral("\U00010400"),
+                                QStringLiteral("\U00010428"),
+                                QStringLiteral("a\U00010400b"),
+                                QStringLiteral("A\U00010428"),
+                                QStringLiteral("a\U0001E900"),
+                                QString(QChar(0xd801)),
+                                QString(QChar(0xd801)) + QLatin1Char('a'),
+                                QString(QChar(0xdc00)),
+                                QString(QChar(0xffff)),
+                                QString(QChar(0xe000)),
+                                QStringLiteral("\U00010000")};
+        CaseInsensitiveKeys keys;
+        for (const QString& text : texts)
+            keys.append(text);
+        QCOMPARE(keys.size(), texts.size());
+        for (qsizetype a = 0; a < texts.size(); ++a) {
+            for (qsizetype b = 0; b < texts.size(); ++b) {
+                const bool expected =
+                    QString::compare(texts.at(a), texts.at(b), Qt::CaseInsensitive) < 0;
+                if (keys.less(a, b) != expected)
+                    QFAIL(qPrintable(QStringLiteral("%1 < %2").arg(a).arg(b)));
+            }
+        }
+    }
+
+    // The proxy sorts a reloaded list by itself with keys of the new texts,
+    // and keys it holds for that go stale with the first changed cell.
+    void sortedListStaysSortedThroughReloadsAndChanges() {
+        const auto named = [](const QStringList& names) {
+            QList<ServerRecord> records;
+            for (const QString& name : names) {
+                ServerRecord record;
+                record.displayName = name;
+                records.append(record);
+            }
+            return records;
+        };
+        ServerRowModel model;
+        TextSortProxyModel proxy;
+        proxy.setSourceModel(&model);
+        const auto shown = [&proxy] {
+            QStringList names;
+            for (int row = 0; row < proxy.rowCount(); ++row)
+                names << proxy.index(row, ServerRowModel::DisplayName).data().toString();
+            return names;
+        };
+        model.resetRows(named({QStringLiteral("b"), QStringLiteral("C"), QStringLiteral("a")}));
+        proxy.sort(ServerRowModel::DisplayName);
+        QCOMPARE(shown(), QStringList({"a", "b", "C"}));
+        model.resetRows(named({QStringLiteral("z"), QStringLiteral("Y"), QStringLiteral("x")}));
+        QCOMPARE(shown(), QStringList({"x", "Y", "z"}));
+        model.setText(0, ServerRowModel::DisplayName, QStringLiteral("A"));
+        proxy.invalidate();
+        QCOMPARE(shown(), QStringList({"A", "x", "Y"}));
     }
 };
 

@@ -34,6 +34,7 @@ public:
 
     QList<Notice> notices;
     uint lastId = 0;
+    QStringList capabilities;
 
 public slots:
     uint Notify(const QString& appName, uint replacesId, const QString& icon,
@@ -42,7 +43,7 @@ public slots:
         notices.append({appName, replacesId, icon, summary, body, actions, hints, expireTimeout});
         return replacesId != 0 ? replacesId : ++lastId;
     }
-    QStringList GetCapabilities() { return {QStringLiteral("body")}; }
+    QStringList GetCapabilities() { return capabilities; }
     void CloseNotification(uint id) { Q_UNUSED(id) }
 };
 
@@ -66,7 +67,10 @@ private slots:
             m_bus.unregisterService(QStringLiteral("org.freedesktop.Notifications"));
         QDBusConnection::disconnectFromBus(QStringLiteral("fake-notification-server"));
     }
-    void init() { m_server.notices.clear(); }
+    void init() {
+        m_server.notices.clear();
+        m_server.capabilities = QStringList{QStringLiteral("body")};
+    }
 
     void aServersNewNoticeReplacesItsPrevious() {
         DBusDesktopNotifications notifications(QStringLiteral("servermon"), DesktopId, DesktopId);
@@ -139,6 +143,38 @@ private slots:
         invokeAction(id, QStringLiteral("default"));
         // Signals from one connection arrive in order.
         QTRY_COMPARE(clicked.size(), 1);
+    }
+
+    // Choices go out only to a service that offers actions; choosing one is
+    // reported with the source of its notice, and is no click.
+    void choicesOnANotice_data() {
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("service offers actions") << true;
+        QTest::newRow("service without actions") << false;
+    }
+    void choicesOnANotice() {
+        QFETCH(bool, offered);
+        if (offered)
+            m_server.capabilities << QStringLiteral("actions");
+        DBusDesktopNotifications notifications(QStringLiteral("servermon"), DesktopId, DesktopId);
+        QSignalSpy clicked(&notifications, &DesktopNotifications::clicked);
+        QSignalSpy chosen(&notifications, &DesktopNotifications::actionInvoked);
+        // Replies come in order: once this notice has its id, the
+        // capabilities asked for before it are known.
+        notifications.notify(QStringLiteral("5"), QStringLiteral("t"), QStringLiteral("b"));
+        QTRY_VERIFY(notifications.lastId(QStringLiteral("5")) != 0);
+        notifications.notifyWithActions(
+            QStringLiteral("6"), QStringLiteral("t"), QStringLiteral("b"),
+            {{QStringLiteral("silence-hour"), QStringLiteral("静默1小时")}});
+        QTRY_VERIFY(notifications.lastId(QStringLiteral("6")) != 0);
+        QStringList actions{QStringLiteral("default"), QStringLiteral("显示主窗口")};
+        if (offered)
+            actions << QStringLiteral("silence-hour") << QStringLiteral("静默1小时");
+        QCOMPARE(m_server.notices.constLast().actions, actions);
+        invokeAction(notifications.lastId(QStringLiteral("6")), QStringLiteral("silence-hour"));
+        QTRY_COMPARE(chosen.size(), 1);
+        QCOMPARE(chosen.at(0), (QVariantList{QStringLiteral("6"), QStringLiteral("silence-hour")}));
+        QCOMPARE(clicked.size(), 0);
     }
 
     void bodyTextBreaksLinesAndEscapesForMarkup() {

@@ -3,6 +3,7 @@
 #include "platform/AppPaths.h"
 #include "platform/SingleInstance.h"
 #include "service/CommandLine.h"
+#include "service/MetricsEndpoint.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -115,6 +116,36 @@ private slots:
         }
     }
 
+    // The metrics endpoint as an address and port or a port alone; mistakes
+    // end before anything starts.
+    void parsesTheServiceOptions_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("headless");
+        QTest::addColumn<QString>("endpoint"); // empty: refused
+        QTest::newRow("headless") << QStringList{"--headless"} << true << QString();
+        QTest::newRow("port only") << QStringList{"--metrics", "9100"} << false << "127.0.0.1:9100";
+        QTest::newRow("address and port")
+            << QStringList{"--headless", "--metrics=0.0.0.0:9100"} << true << "0.0.0.0:9100";
+        QTest::newRow("IPv6") << QStringList{"--metrics", "[::1]:80"} << false << "[::1]:80";
+        for (const char* bad : {"0", "65536", "::1:80", "host:80", "127.0.0.1:", "x", ""})
+            QTest::newRow(bad) << QStringList{"--metrics", bad} << false << QString();
+    }
+    void parsesTheServiceOptions() {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, headless);
+        QFETCH(QString, endpoint);
+        const CommandLine line = CommandLine::parse(QStringList{"servermon"} + arguments);
+        if (endpoint.isEmpty() && arguments.contains(QStringLiteral("--metrics"))) {
+            QCOMPARE(line.action(), CommandLine::Action::Fail);
+            QVERIFY(line.output().startsWith(QStringLiteral("--metrics")));
+            return;
+        }
+        QCOMPARE(line.action(), CommandLine::Action::Run);
+        QCOMPARE(line.headless(), headless);
+        const std::optional<MetricsEndpoint> parsed = MetricsEndpoint::parse(line.metrics());
+        QCOMPARE(parsed ? parsed->text() : QString(), endpoint);
+    }
+
     // Options that need no window work without any display.
     void helpAndVersionNeedNoDisplay() {
         const Run version = runProgram({QStringLiteral("--version")}, withoutDisplay());
@@ -124,7 +155,8 @@ private slots:
 
         const Run help = runProgram({QStringLiteral("--help")}, withoutDisplay());
         QCOMPARE(help.exitCode, 0);
-        for (const char* option : {"--help", "--version", "--portable", "--config-dir"})
+        for (const char* option :
+             {"--help", "--version", "--portable", "--config-dir", "--headless", "--metrics"})
             QVERIFY2(help.out.contains(QLatin1String(option)), option);
         QVERIFY(help.out.startsWith(QStringLiteral("Usage: ") + programFile()));
         QVERIFY(!help.out.contains(QStringLiteral("--help-all")));
@@ -215,7 +247,8 @@ private slots:
         if (arguments.first() == QLatin1String("--export")) {
             QVERIFY(data.open(QIODevice::ReadOnly));
             QCOMPARE(data.readAll(),
-                     QByteArray("DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse\r\n"));
+                     QByteArray(
+                         "DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs\r\n"));
         }
         ModuleDB::setDbPath(paths.catalogueFile());
         if (QFileInfo::exists(paths.catalogueFile()) && ModuleDB::DbOpen()) {

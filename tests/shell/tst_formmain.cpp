@@ -49,6 +49,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -268,6 +269,7 @@ private slots:
         QTest::newRow("server") << "Menu_Right"
                                 << QStringList{"Menu_InfoServer=查看服务器(&I)",
                                                "Menu_History=历史记录(&H)...",
+                                               "Menu_Silence=静默(&S)",
                                                "line2=-",
                                                "Menu_AddServer=添加服务器(&A)",
                                                "Menu_EditServer=编辑服务器(&E)",
@@ -391,6 +393,60 @@ private slots:
         QVERIFY(ModuleDB::DbOpen());
         const qint64 id = main.rowModel().text(0, ServerRowModel::ID).toLongLong();
         QCOMPARE(ServerCatalogue::SelectServer(id)->inUse, storedInUse);
+    }
+
+    // Silencing from the server menu is kept in the catalogue across a
+    // reload; a silenced server's alert reaches neither the tray nor a
+    // desktop notice, another's still does. A notice's choice silences too.
+    void silencingFromTheServerMenu_data() {
+        QTest::addColumn<bool>("tray");
+        QTest::newRow("tray") << true;
+        QTest::newRow("desktop notices") << false;
+    }
+    void silencingFromTheServerMenu() {
+        QFETCH(bool, tray);
+        Shell shell;
+        shell.tray.available = tray;
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const QString port = QString::number(closed.serverPort());
+        closed.close();
+        ModuleDB::setDbPath(shell.path(QStringLiteral("ServerList.db")));
+        QVERIFY(ModuleDB::DbOpen());
+        for (const QString address : {"127.0.0.1", "127.0.0.2"})
+            QCOMPARE(ServerCatalogue::AddServer({0, address, address, port, {}, {}, {}, true}),
+                     QString());
+        ModuleDB::DbClose();
+        QVERIFY(IniFile(shell.path("RodOdazuConfig.ini")).setValue("SETTING", "IREPLYLIM", "1"));
+        FormMain& main = shell.start();
+        shell.selectRow(0);
+        main.findChild<QAction*>(QStringLiteral("Menu_SilenceRecovery"))->trigger();
+        main.findChild<QAction*>(QStringLiteral("Menu_InUse"))->trigger();
+        const ServerRowModel& rows = main.rowModel();
+        QCOMPARE(rows.index(0, ServerRowModel::DisplayName).data().toString(),
+                 QStringLiteral("【静默】127.0.0.1"));
+
+        main.findChild<QAction*>(QStringLiteral("Menu_Start"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(rows.text(0, ServerRowModel::ReplyErr) == "1" &&
+                                     rows.text(1, ServerRowModel::ReplyErr) == "1",
+                                 10000);
+        main.findChild<QAction*>(QStringLiteral("Menu_Start"))->trigger();
+        const QString second = rows.text(1, ServerRowModel::ID);
+        const QStringList shown = tray ? shell.tray.balloons : shell.notifications.notices;
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.at(0).startsWith((tray ? QString() : second + '|') +
+                                        "注意:服务器测试返回异常|IP:127.0.0.2\r\n"),
+                 qPrintable(shown.at(0)));
+        QCOMPARE(shell.sound.played.size(), 1);
+        if (!tray)
+            QCOMPARE(shell.notifications.actionKeys,
+                     QStringList{QStringLiteral("silence-hour,silence-recovery")});
+
+        emit shell.notifications.actionInvoked(second, QStringLiteral("silence-hour"));
+        QCOMPARE(ServerCatalogue::SelectServer(second.toLongLong())->silencedUntil,
+                 shell.clock.utcMs() + 3600 * 1000);
+        QVERIFY(
+            rows.index(1, ServerRowModel::DisplayName).data().toString().startsWith("【静默】"));
     }
 
     void launchersUseTheSelectedRow_data() {

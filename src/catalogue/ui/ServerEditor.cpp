@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace {
 template <typename Widget> Widget* named(Widget* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
@@ -45,6 +47,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     , TextDisplayName(named(new QLineEdit, "TextDisplayName"))
     , TextIPAddress(named(new QLineEdit, "TextIPAddress"))
     , TextPort(named(new QLineEdit(DesignTexts::defaultPort()), "TextPort"))
+    , TextWarnMs(named(new QLineEdit(QStringLiteral("0")), "TextWarnMs"))
     , TextPostData(named(new MultiLineText, "TextPostData"))
     , TextReplyData(named(new MultiLineText, "TextReplyData"))
     , CheckInUse(named(new QCheckBox(tr("启用监控")), "CheckInUse"))
@@ -65,6 +68,8 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     lb_WskState->setStyleSheet(QStringLiteral("color: red"));
     lb_WskState->setTextFormat(Qt::PlainText); // it names the address as typed
     TextPort->setMaximumWidth(120);
+    TextWarnMs->setMaximumWidth(120);
+    TextWarnMs->setToolTip(tr("正确的回应慢于此毫秒数时提示响应缓慢,0为不提示"));
 
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(TextPort);
@@ -79,8 +84,9 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     addRow(*grid, 0, tr("服务器名:"), TextDisplayName);
     addRow(*grid, 1, tr("I   P地址:"), TextIPAddress);
     addRow(*grid, 2, tr("目标端口:"), portField);
-    addRow(*grid, 3, tr("发送数据:"), TextPostData);
-    addRow(*grid, 4, tr("响应数据:"), TextReplyData);
+    addRow(*grid, 3, tr("响应警告(ms):"), TextWarnMs);
+    addRow(*grid, 4, tr("发送数据:"), TextPostData);
+    addRow(*grid, 5, tr("响应数据:"), TextReplyData);
 
     m_buttonRow->addWidget(lb_WskState, 1);
     m_buttonRow->addWidget(CmdTest);
@@ -108,6 +114,7 @@ ServerRecord ServerEditor::fields() const {
     server.postData = TextPostData->text();
     server.replyData = TextReplyData->text();
     server.inUse = CheckInUse->isChecked();
+    server.warnMs = ServerChecks::WarnMsOf(TextWarnMs->text()).value_or(0);
     return server;
 }
 
@@ -118,16 +125,22 @@ void ServerEditor::setFields(const ServerRecord& server) {
     TextPostData->setText(server.postData);
     TextReplyData->setText(server.replyData);
     CheckInUse->setChecked(server.inUse);
+    TextWarnMs->setText(QString::number(server.warnMs));
 }
 
 bool ServerEditor::validateFields() {
-    const std::optional<ServerChecks::Refusal> missing = ServerChecks::MissingField(fields());
-    if (!missing)
-        return true;
-    MessageBoxes::show(this, QMessageBox::NoIcon, AppVersion::title(), missing->text);
-    (missing->field == ServerChecks::Field::DisplayName ? TextDisplayName : TextIPAddress)
-        ->setFocus();
-    return false;
+    const auto refuse = [this](QLineEdit* field, const QString& text) {
+        MessageBoxes::show(this, QMessageBox::NoIcon, AppVersion::title(), text);
+        field->setFocus();
+        return false;
+    };
+    if (const std::optional<ServerChecks::Refusal> missing = ServerChecks::MissingField(fields()))
+        return refuse(missing->field == ServerChecks::Field::DisplayName ? TextDisplayName
+                                                                         : TextIPAddress,
+                      missing->text);
+    if (!ServerChecks::WarnMsOf(TextWarnMs->text()))
+        return refuse(TextWarnMs, tr("响应警告(ms)必须是0到3600000之间的整数,0为不提示！"));
+    return true;
 }
 
 void ServerEditor::CmdAuto_Click() {

@@ -33,7 +33,9 @@ protected:
     // The fields as typed; a multi-line text not edited is returned as it was set.
     ServerRecord fields() const;
     void setFields(const ServerRecord& server);
-    // Name and address must not be empty; tells the user and focuses the field otherwise.
+    // Name and address must not be empty, the warning time a whole number of
+    // milliseconds from 0 (blank: 0, no warning) up to an hour; tells the
+    // user and focuses the field otherwise.
     bool validateFields();
     QHBoxLayout& buttonRow() { return *m_buttonRow; }
 
@@ -41,6 +43,7 @@ protected:
     QLineEdit* TextDisplayName;
     QLineEdit* TextIPAddress;
     QLineEdit* TextPort;
+    QLineEdit* TextWarnMs;
     MultiLineText* TextPostData;
     MultiLineText* TextReplyData;
     QCheckBox* CheckInUse;

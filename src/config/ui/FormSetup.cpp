@@ -62,6 +62,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     ComboLanguage->addItem(QStringLiteral("English"), int(InterfaceLanguage::Choice::English));
     ComboLanguage->addItem(tr("跟随系统"), int(InterfaceLanguage::Choice::System));
     ComboLanguage->setToolTip(tr("重新启动程序后生效"));
+    CheckRecovery = named(new QCheckBox(tr("服务器恢复时提示")), "CheckRecovery");
     CmdSave = named(new QPushButton(tr("保存")), "CmdSave");
     CmdCancel = named(new QPushButton(tr("取消")), "CmdCancel");
     CmdSave->setDefault(true);
@@ -77,6 +78,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     fields->addRow(buddyLabel(tr("原始数据保留天数:"), TextHistRawDays), TextHistRawDays);
     fields->addRow(buddyLabel(tr("历史数据保留天数:"), TextHistDays), TextHistDays);
     fields->addRow(buddyLabel(tr("网络检测地址:"), TextNetCheck), TextNetCheck);
+    fields->addRow(CheckRecovery);
     fields->addRow(buddyLabel(tr("界面语言:"), ComboLanguage), ComboLanguage);
 
     auto* buttons = new QHBoxLayout;
@@ -137,6 +139,7 @@ void FormSetup::loadINI() {
     TextHistRawDays->setText(QString::number(m_settings.HistRawDays));
     TextHistDays->setText(QString::number(m_settings.HistDays));
     TextNetCheck->setText(m_settings.NetCheck);
+    CheckRecovery->setChecked(m_settings.RecoveryMsg != 0);
     ComboLanguage->setCurrentIndex(ComboLanguage->findData(int(InterfaceLanguage::read())));
     ComboSkin->setEditText(ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
                                                     QStringLiteral("skinh.she")));
@@ -162,6 +165,7 @@ void FormSetup::CmdSave_Click() {
         {TextTimerN->text(), TextReplyLim->text(), TextPingLim->text(), TextTimeOut->text(),
          soundSwitch(), ComboSkin->currentText(), CheckHistory->isChecked() ? 1 : 0,
          TextHistRawDays->text(), TextHistDays->text(), TextNetCheck->text(),
+         CheckRecovery->isChecked() ? 1 : 0,
          InterfaceLanguage::Choice(ComboLanguage->currentData().toInt())},
         error);
     if (!values) {

@@ -39,6 +39,7 @@ public:
     QLineEdit* TextHistRawDays = nullptr;
     QLineEdit* TextHistDays = nullptr;
     QLineEdit* TextNetCheck = nullptr;
+    QCheckBox* CheckRecovery = nullptr;
     QComboBox* ComboLanguage = nullptr; // applied at the next start
     QPushButton* CmdSave = nullptr;
     QPushButton* CmdCancel = nullptr;

@@ -40,8 +40,10 @@ DBusDesktopNotifications::DBusDesktopNotifications(const QString& appName, const
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this](QDBusPendingCallWatcher* finished) {
                 const QDBusPendingReply<QStringList> reply = *finished;
-                if (reply.isValid())
+                if (reply.isValid()) {
                     m_bodyMarkup = reply.value().contains(QStringLiteral("body-markup"));
+                    m_actions = reply.value().contains(QStringLiteral("actions"));
+                }
                 finished->deleteLater();
             });
 }
@@ -56,14 +58,23 @@ QString DBusDesktopNotifications::bodyText(const QString& text, bool markup) {
 
 void DBusDesktopNotifications::notify(const QString& source, const QString& title,
                                       const QString& text) {
+    notifyWithActions(source, title, text, {});
+}
+
+void DBusDesktopNotifications::notifyWithActions(const QString& source, const QString& title,
+                                                 const QString& text, const Actions& actions) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
     QDBusMessage message = call(QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("desktop-entry"), m_desktopEntry}};
+    QStringList actionList{DefaultAction, tr("显示主窗口")};
+    if (m_actions) {
+        for (const auto& [key, caption] : actions)
+            actionList << key << caption;
+    }
     message << m_appName << m_lastIds.value(source) << m_iconName << title
-            << bodyText(text, m_bodyMarkup) << QStringList{DefaultAction, tr("显示主窗口")} << hints
-            << DefaultExpiry;
+            << bodyText(text, m_bodyMarkup) << actionList << hints << DefaultExpiry;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(message), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, source](QDBusPendingCallWatcher* finished) {
@@ -74,10 +85,16 @@ void DBusDesktopNotifications::notify(const QString& source, const QString& titl
             });
 }
 
-// Every program's actions arrive on the bus: only a click on one of this
-// program's current notices counts.
+// Every program's actions arrive on the bus: only those on one of this
+// program's current notices count.
 void DBusDesktopNotifications::onActionInvoked(uint id, const QString& action) {
-    if (action == DefaultAction && id != 0 &&
-        std::find(m_lastIds.cbegin(), m_lastIds.cend(), id) != m_lastIds.cend())
+    if (id == 0)
+        return;
+    const auto found = std::find(m_lastIds.cbegin(), m_lastIds.cend(), id);
+    if (found == m_lastIds.cend())
+        return;
+    if (action == DefaultAction)
         emit clicked();
+    else
+        emit actionInvoked(found.key(), action);
 }

@@ -19,6 +19,9 @@ public:
     ~DBusDesktopNotifications() override;
 
     void notify(const QString& source, const QString& title, const QString& text) override;
+    // The choices go out only to a service that offers actions.
+    void notifyWithActions(const QString& source, const QString& title, const QString& text,
+                           const Actions& actions) override;
     // The id the service gave the source's last notice, 0 before one.
     uint lastId(const QString& source) const { return m_lastIds.value(source); }
 
@@ -34,5 +37,6 @@ private:
     QString m_iconName;
     QString m_desktopEntry;
     bool m_bodyMarkup = false;
+    bool m_actions = false;
     QHash<QString, uint> m_lastIds;
 };

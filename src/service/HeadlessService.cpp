@@ -1,0 +1,99 @@
+#include "service/HeadlessService.h"
+
+#include "catalogue/ModuleDB.h"
+#include "catalogue/ServerListLoader.h"
+#include "config/IniFile.h"
+#include "config/ModuleINI.h"
+#include "config/SettingsStore.h"
+#include "history/HistoryRecorder.h"
+#include "monitor/ModulePing.h"
+#include "monitor/SocketElement.h"
+#include "platform/AppPaths.h"
+#include "service/CommandLine.h"
+#include "service/MetricsService.h"
+
+#include <QTimer>
+
+HeadlessService::HeadlessService(Clock& clock, EchoService& echo, QIODevice& log,
+                                 DesktopNotifications* notifications, QObject* parent)
+    : QObject(parent)
+    , m_clock(clock)
+    , m_log(log, clock)
+    , m_alerts(m_log, notifications)
+    , m_monitor(m_rows, m_rows, m_settings, clock, echo, m_alerts)
+    , m_stateLog(m_rows, m_log) {}
+
+HeadlessService::~HeadlessService() {
+    close();
+}
+
+bool HeadlessService::start(const QString& metricsOption, QString& error) {
+    SocketStateNames();
+    ModuleINI::setIniBaseName(QString::fromLatin1(AppPaths::SettingsBaseName));
+    ModuleDB::setDbPath(ModuleDB::DefaultDbPath());
+    SettingsStore::loadINI(m_settings);
+    ModuleDB::DbOpen();
+    m_history = new HistoryRecorder(AppPaths::current().historyFile(), m_settings, m_clock, this);
+    connect(m_history, &HistoryRecorder::warning, this, [this](const QString& message) {
+        m_log.write({QStringLiteral("history"), message});
+    });
+    m_monitor.addRecorder(m_history);
+    m_monitor.addRecorder(&m_stateLog);
+    ServerListLoader::LoadServerList(m_rows, ServerCatalogue::Selection::Enabled);
+    ModulePing::SocketsStartup();
+    m_metrics = MetricsService::start(metricsOption, m_rows, m_monitor, m_clock, error);
+    if (!error.isEmpty())
+        return false;
+
+    QStringList started = {QStringLiteral("start"), CommandLine::versionText(), ModuleDB::DbPath(),
+                           ModuleDB::DbStateText(), QString::number(m_rows.rowCount())};
+    if (m_metrics)
+        started.append(QStringLiteral("metrics:") + QString::number(m_metrics->server().port()));
+    m_log.write(started);
+    m_monitor.CmdStart_Click();
+    QTimer::singleShot(0, &m_monitor, &ServerMonitor::TimerProc_Timer);
+    return true;
+}
+
+void HeadlessService::stop() {
+    if (m_monitor.isMonitoring())
+        m_monitor.CmdStart_Click();
+}
+
+void HeadlessService::close() {
+    if (m_closed)
+        return;
+    m_closed = true;
+    stop();
+    m_metrics.reset();
+    m_monitor.setRecorder(nullptr);
+    delete m_history; // writes what it buffered and ends its thread
+    m_history = nullptr;
+    writeMissingSettings();
+    ModuleDB::DbClose();
+    ModulePing::SocketsCleanup();
+    m_log.write({QStringLiteral("stop")});
+}
+
+void HeadlessService::writeMissingSettings() const {
+    IniFile file(ModuleINI::IniFilePath(ModuleINI::IniBaseName()));
+    const QString setting = QStringLiteral("SETTING");
+    const QString setup = QStringLiteral("SETUP");
+    const QList<IniFile::Entry> all = {
+        {setting, QStringLiteral("ITIMERN"), ModuleINI::numberText(qRound(m_settings.iTimerN))},
+        {setting, QStringLiteral("IREPLYLIM"), ModuleINI::numberText(m_settings.iReplyLim)},
+        {setting, QStringLiteral("IPINGLIM"), ModuleINI::numberText(m_settings.iPingLim)},
+        {setup, QStringLiteral("PLAYSND"), ModuleINI::numberText(m_settings.bPlaySnd)},
+        {setup, QStringLiteral("ITIMEOUT"), ModuleINI::numberText(m_settings.iTimeOut)},
+        {setup, QStringLiteral("HISTORY"), ModuleINI::numberText(m_settings.History)},
+        {setup, QStringLiteral("HISTRAWDAYS"), ModuleINI::numberText(m_settings.HistRawDays)},
+        {setup, QStringLiteral("HISTDAYS"), ModuleINI::numberText(m_settings.HistDays)},
+    };
+    QList<IniFile::Entry> missing;
+    for (const IniFile::Entry& entry : all) {
+        if (!file.value(entry.section, entry.key))
+            missing.append(entry);
+    }
+    if (!missing.isEmpty())
+        file.setValues(missing);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "monitor/MonitorSettings.h"
+#include "monitor/ServerMonitor.h"
+#include "monitor/ServerRowModel.h"
+#include "service/ServiceAlerts.h"
+#include "service/ServiceLog.h"
+#include "service/StateLog.h"
+
+#include <QObject>
+
+#include <memory>
+
+class Clock;
+class DesktopNotifications;
+class EchoService;
+class HistoryRecorder;
+class MetricsService;
+class QIODevice;
+
+// The monitoring cycle without a window: the catalogue's enabled servers,
+// the settings and the history of the window program, monitoring from the
+// start, state changes and alerts written to the log. The paths in force
+// (AppPaths) choose the files.
+class HeadlessService final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HeadlessService)
+public:
+    // notifications may be null; log receives the service's lines.
+    HeadlessService(Clock& clock, EchoService& echo, QIODevice& log,
+                    DesktopNotifications* notifications, QObject* parent = nullptr);
+    ~HeadlessService() override;
+
+    // Reads the settings, opens the catalogue and the history, loads the
+    // enabled servers, serves the metrics the option or the settings ask
+    // for and starts monitoring; the first pass begins as soon as the event
+    // loop runs. False with error set when the metrics cannot be served.
+    bool start(const QString& metricsOption, QString& error);
+    // Stops monitoring; the pass under way ends after its current row.
+    void stop();
+    // Closes the history and the catalogue and completes the settings file
+    // with the entries it lacks, so the operator finds every setting there.
+    // Nothing of a window is written.
+    void close();
+
+private:
+    void writeMissingSettings() const;
+
+    Clock& m_clock;
+    ServiceLog m_log;
+    MonitorSettings m_settings;
+    ServerRowModel m_rows;
+    ServiceAlerts m_alerts;
+    ServerMonitor m_monitor;
+    StateLog m_stateLog;
+    HistoryRecorder* m_history = nullptr;
+    std::unique_ptr<MetricsService> m_metrics;
+    bool m_closed = false;
+};

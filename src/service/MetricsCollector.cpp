@@ -1,0 +1,185 @@
+#include "service/MetricsCollector.h"
+
+#include "monitor/ServerRowModel.h"
+#include "monitor/TextNumbers.h"
+#include "platform/Clock.h"
+
+#include <QList>
+
+#include <functional>
+
+namespace {
+
+using Col = ServerRowModel::Column;
+
+QByteArray seconds(qint64 ms) {
+    return QByteArray::number(static_cast<double>(ms) / 1000.0, 'g', 12);
+}
+
+void family(QByteArray& out, const char* name, const char* type, const char* help) {
+    out += "# HELP ";
+    out += name;
+    out += ' ';
+    out += help;
+    out += "\n# TYPE ";
+    out += name;
+    out += ' ';
+    out += type;
+    out += '\n';
+}
+
+} // namespace
+
+MetricsCollector::MetricsCollector(const ServerRowModel& rows, const Clock& clock, QObject* parent)
+    : QObject(parent)
+    , m_rows(rows)
+    , m_clock(clock) {}
+
+QByteArray MetricsCollector::labelValue(const QString& value) {
+    const QByteArray utf8 = value.toUtf8();
+    QByteArray escaped;
+    escaped.reserve(utf8.size());
+    for (const char c : utf8) {
+        if (c == '\\')
+            escaped += "\\\\";
+        else if (c == '"')
+            escaped += "\\\"";
+        else if (c == '\n')
+            escaped += "\\n";
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+void MetricsCollector::record(const ProbeOutcome& outcome) {
+    Counters& counters = m_counters[outcome.serverId];
+    if (outcome.isSocket()) {
+        ++counters.probes;
+        counters.lastCorrect = outcome.kind == ProbeOutcome::Correct;
+    }
+    switch (outcome.kind) {
+    case ProbeOutcome::Correct:
+        counters.replyMs = outcome.ms;
+        break;
+    case ProbeOutcome::Wrong:
+        counters.replyMs = outcome.ms;
+        ++counters.wrong;
+        break;
+    case ProbeOutcome::SocketError:
+        ++counters.errors;
+        break;
+    case ProbeOutcome::TimedOut:
+        ++counters.timeouts;
+        break;
+    case ProbeOutcome::EchoAnswered:
+        ++counters.echoesSent;
+        counters.echoMs = outcome.ms;
+        break;
+    case ProbeOutcome::EchoLost:
+        ++counters.echoesSent;
+        ++counters.echoesLost;
+        break;
+    }
+}
+
+void MetricsCollector::passStarted() {
+    m_passStartedMs = m_clock.monotonicMs();
+}
+
+void MetricsCollector::passFinished() {
+    ++m_passes;
+    if (m_passStartedMs >= 0)
+        m_lastPassMs = m_clock.monotonicMs() - m_passStartedMs;
+    m_passStartedMs = -1;
+}
+
+QByteArray MetricsCollector::text() const {
+    const int rowCount = m_rows.rowCount();
+    // Each row's labels without the closing brace, and its counters.
+    QList<QByteArray> labels;
+    QList<const Counters*> counters;
+    labels.reserve(rowCount);
+    counters.reserve(rowCount);
+    static const Counters none;
+    for (int row = 0; row < rowCount; ++row) {
+        const QString id = m_rows.text(row, Col::ID);
+        labels.append("{id=\"" + labelValue(id) + "\",name=\"" +
+                      labelValue(m_rows.text(row, Col::DisplayName)) + "\",address=\"" +
+                      labelValue(m_rows.text(row, Col::IPAddress)) + "\",port=\"" +
+                      labelValue(m_rows.text(row, Col::Port)) + '"');
+        const auto found = m_counters.constFind(id.toLongLong());
+        counters.append(found == m_counters.cend() ? &none : &*found);
+    }
+
+    QByteArray out;
+    out.reserve(1024 + qsizetype(rowCount) * 1600);
+    family(out, "servermon_build_info", "gauge", "The program's version.");
+    out += "servermon_build_info{version=\"" SERVERMON_VERSION "\"} 1\n";
+    family(out, "servermon_passes_total", "counter", "Monitoring passes completed.");
+    out += "servermon_passes_total " + QByteArray::number(m_passes) + '\n';
+    family(out, "servermon_last_pass_duration_seconds", "gauge",
+           "Duration of the last completed pass, until its last echo.");
+    if (m_lastPassMs >= 0)
+        out += "servermon_last_pass_duration_seconds " + seconds(m_lastPassMs) + '\n';
+
+    // One sample per server; a value of nothing leaves the server out.
+    const auto perServer = [&](const char* name, const char* type, const char* help,
+                               const std::function<QByteArray(int)>& value) {
+        family(out, name, type, help);
+        for (int row = 0; row < rowCount; ++row) {
+            const QByteArray v = value(row);
+            if (v.isNull())
+                continue;
+            out += name;
+            out += labels.at(row);
+            out += "} ";
+            out += v;
+            out += '\n';
+        }
+    };
+    perServer("servermon_reply_correct", "gauge",
+              "1 when the last socket probe got the expected reply, else 0.",
+              [&](int row) { return QByteArray(counters.at(row)->lastCorrect ? "1" : "0"); });
+    perServer("servermon_reply_seconds", "gauge", "Reply time of the last reply.", [&](int row) {
+        const qint32 ms = counters.at(row)->replyMs;
+        return ms < 0 ? QByteArray() : seconds(ms);
+    });
+    perServer("servermon_echo_seconds", "gauge", "Round-trip time of the last answered echo.",
+              [&](int row) {
+                  const qint32 ms = counters.at(row)->echoMs;
+                  return ms < 0 ? QByteArray() : seconds(ms);
+              });
+    perServer("servermon_probes_total", "counter", "Socket probes completed.",
+              [&](int row) { return QByteArray::number(counters.at(row)->probes); });
+
+    const char* faults = "servermon_socket_faults_total";
+    family(out, faults, "counter", "Socket faults by kind: wrong reply, socket error, time-out.");
+    for (int row = 0; row < rowCount; ++row) {
+        const Counters& c = *counters.at(row);
+        for (const auto& [kind, count] : {std::pair{"wrong", c.wrong}, std::pair{"error", c.errors},
+                                          std::pair{"timeout", c.timeouts}}) {
+            out += faults;
+            out += labels.at(row);
+            out += ",kind=\"";
+            out += kind;
+            out += "\"} ";
+            out += QByteArray::number(count);
+            out += '\n';
+        }
+    }
+
+    perServer("servermon_echoes_sent_total", "counter", "Echoes sent and completed.",
+              [&](int row) { return QByteArray::number(counters.at(row)->echoesSent); });
+    perServer("servermon_echoes_lost_total", "counter", "Echoes lost.",
+              [&](int row) { return QByteArray::number(counters.at(row)->echoesLost); });
+    perServer("servermon_consecutive_socket_faults", "gauge",
+              "Socket faults in a row, as the list shows them.", [&](int row) {
+                  return QByteArray::number(leadingInteger(m_rows.text(row, Col::ReplyErr)));
+              });
+    perServer("servermon_consecutive_lost_echoes", "gauge",
+              "Lost echoes in a row, as the list shows them.", [&](int row) {
+                  return QByteArray::number(leadingInteger(m_rows.text(row, Col::PingErr)));
+              });
+    return out;
+}

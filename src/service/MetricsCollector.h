@@ -1,0 +1,53 @@
+#pragma once
+
+#include "monitor/ResultRecorder.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class Clock;
+class ServerRowModel;
+
+// Counts the monitor's results per server and writes them, with the
+// servers loaded now, in the Prometheus text exposition format 0.0.4. Labels
+// and the consecutive fault counts come from the rows at the moment of the
+// scrape; counters belong to the server's catalogue ID, so they keep
+// counting across reloads of the list.
+class MetricsCollector final : public QObject, public ResultRecorder {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MetricsCollector)
+public:
+    MetricsCollector(const ServerRowModel& rows, const Clock& clock, QObject* parent = nullptr);
+
+    void record(const ProbeOutcome& outcome) override;
+    void passStarted();
+    void passFinished();
+
+    QByteArray text() const;
+
+    // A label value as the format writes it: backslash, double quote and
+    // line feed escaped.
+    static QByteArray labelValue(const QString& value);
+
+private:
+    struct Counters {
+        quint64 probes = 0;
+        quint64 wrong = 0;
+        quint64 errors = 0;
+        quint64 timeouts = 0;
+        quint64 echoesSent = 0;
+        quint64 echoesLost = 0;
+        bool lastCorrect = false;
+        qint32 replyMs = -1; // -1 until a reply came
+        qint32 echoMs = -1;  // -1 until an echo was answered
+    };
+
+    const ServerRowModel& m_rows;
+    const Clock& m_clock;
+    QHash<qint64, Counters> m_counters;
+    quint64 m_passes = 0;
+    qint64 m_passStartedMs = -1;
+    qint64 m_lastPassMs = -1; // -1 until a pass finished
+};

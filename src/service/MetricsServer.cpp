@@ -1,0 +1,88 @@
+#include "service/MetricsServer.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace {
+const QByteArray HeadEnd = QByteArrayLiteral("\r\n\r\n");
+const QByteArray TextFormat = QByteArrayLiteral("text/plain; version=0.0.4; charset=utf-8");
+const QByteArray PlainText = QByteArrayLiteral("text/plain; charset=utf-8");
+
+void drop(QTcpSocket* socket) {
+    socket->abort();
+    socket->deleteLater();
+}
+} // namespace
+
+MetricsServer::MetricsServer(std::function<QByteArray()> source, QObject* parent)
+    : QObject(parent)
+    , m_source(std::move(source)) {
+    m_server.setMaxPendingConnections(ConnectionLimit);
+    connect(&m_server, &QTcpServer::newConnection, this, &MetricsServer::onNewConnection);
+}
+
+MetricsServer::~MetricsServer() = default;
+
+bool MetricsServer::listen(const QHostAddress& address, quint16 port) {
+    return m_server.listen(address, port);
+}
+
+void MetricsServer::onNewConnection() {
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        if (m_open >= ConnectionLimit) {
+            drop(socket);
+            continue;
+        }
+        ++m_open;
+        connect(socket, &QObject::destroyed, this, [this] { --m_open; });
+        // Whatever happens, the connection ends by its deadline.
+        auto* deadline = new QTimer(socket);
+        deadline->setSingleShot(true);
+        connect(deadline, &QTimer::timeout, socket, [socket] { drop(socket); });
+        deadline->start(m_timeOutMs);
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+    }
+}
+
+void MetricsServer::onReadyRead(QTcpSocket* socket) {
+    if (socket->property("answered").toBool()) {
+        socket->readAll();
+        return;
+    }
+    // The head so far stays in the socket's buffer until it is complete.
+    const QByteArray head = socket->peek(RequestLimit + 1);
+    const qsizetype end = head.indexOf(HeadEnd);
+    if (end < 0 || end + HeadEnd.size() > RequestLimit) {
+        if (head.size() > RequestLimit)
+            drop(socket);
+        return;
+    }
+    socket->read(end + HeadEnd.size());
+    socket->setProperty("answered", true);
+
+    const QList<QByteArray> request = head.left(head.indexOf("\r\n")).split(' ');
+    if (request.size() != 3 || !request.at(2).startsWith("HTTP/1.")) {
+        answer(socket, "400 Bad Request", PlainText, "bad request\n");
+        return;
+    }
+    const QByteArray& target = request.at(1);
+    const qsizetype query = target.indexOf('?');
+    const QByteArray path = query < 0 ? target : target.left(query);
+    if (path != "/metrics")
+        answer(socket, "404 Not Found", PlainText, "not found\n");
+    else if (request.at(0) != "GET")
+        answer(socket, "405 Method Not Allowed", PlainText, "method not allowed\n");
+    else
+        answer(socket, "200 OK", TextFormat, m_source());
+}
+
+void MetricsServer::answer(QTcpSocket* socket, const QByteArray& status,
+                           const QByteArray& contentType, const QByteArray& body) {
+    QByteArray response = "HTTP/1.1 " + status + "\r\nContent-Type: " + contentType +
+                          "\r\nContent-Length: " + QByteArray::number(body.size()) +
+                          "\r\nConnection: close\r\n\r\n";
+    response += body;
+    socket->write(response);
+    socket->disconnectFromHost();
+}

@@ -1,0 +1,84 @@
+#include "service/StateLog.h"
+
+#include "monitor/ServerRowModel.h"
+#include "service/ServiceLog.h"
+
+namespace {
+
+using Col = ServerRowModel::Column;
+
+const QString Ok = QStringLiteral("ok");
+const QString Unknown = QStringLiteral("unknown");
+
+// Every result kind, the leg it concerns and the state it leaves. A new
+// state is one more line here. The state names are the log's data, read by
+// scripts, so they stay the same whatever the interface language.
+struct KindState {
+    ProbeOutcome::Kind kind;
+    bool socket;
+    const char* state;
+};
+constexpr KindState KindStates[] = {
+    {ProbeOutcome::Correct, true, "ok"},        {ProbeOutcome::Wrong, true, "wrong"},
+    {ProbeOutcome::SocketError, true, "error"}, {ProbeOutcome::TimedOut, true, "timeout"},
+    {ProbeOutcome::EchoAnswered, false, "ok"},  {ProbeOutcome::EchoLost, false, "lost-echo"},
+};
+
+const KindState* kindState(ProbeOutcome::Kind kind) {
+    for (const KindState& entry : KindStates) {
+        if (entry.kind == kind)
+            return &entry;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+StateLog::StateLog(const ServerRowModel& rows, ServiceLog& log, QObject* parent)
+    : QObject(parent)
+    , m_rows(rows)
+    , m_log(log) {
+    const auto stale = [this] { m_keysStale = true; };
+    connect(&rows, &QAbstractItemModel::modelReset, this, stale);
+    connect(&rows, &QAbstractItemModel::rowsRemoved, this, stale);
+    connect(&rows, &QAbstractItemModel::rowsInserted, this, stale);
+}
+
+QString StateLog::combined(const Legs& legs) {
+    if (!legs.socket.isEmpty() && legs.socket != Ok)
+        return legs.socket;
+    if (!legs.echo.isEmpty() && legs.echo != Ok)
+        return legs.echo;
+    return legs.socket.isEmpty() && legs.echo.isEmpty() ? Unknown : Ok;
+}
+
+int StateLog::rowOfServer(qint64 serverId) {
+    if (m_keysStale) {
+        m_keyOfServer.clear();
+        for (int row = 0; row < m_rows.rowCount(); ++row)
+            m_keyOfServer.insert(m_rows.text(row, Col::ID).toLongLong(), m_rows.keyAt(row));
+        m_keysStale = false;
+    }
+    const auto found = m_keyOfServer.constFind(serverId);
+    return found == m_keyOfServer.cend() ? -1 : m_rows.rowOfKey(*found);
+}
+
+void StateLog::record(const ProbeOutcome& outcome) {
+    const KindState* entry = kindState(outcome.kind);
+    if (!entry)
+        return;
+    Legs& legs = m_legs[outcome.serverId];
+    const QString before = combined(legs);
+    (entry->socket ? legs.socket : legs.echo) = QString::fromLatin1(entry->state);
+    const QString after = combined(legs);
+    if (after == before)
+        return;
+    const int row = rowOfServer(outcome.serverId);
+    if (row < 0)
+        return;
+    const QString status =
+        entry->socket ? m_rows.text(row, Col::Status) : m_rows.text(row, Col::PingTime);
+    m_log.write({m_rows.text(row, Col::ID), m_rows.text(row, Col::DisplayName),
+                 m_rows.text(row, Col::IPAddress), m_rows.text(row, Col::Port), before, after,
+                 status});
+}

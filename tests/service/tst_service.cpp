@@ -1,0 +1,534 @@
+#include "FakeClock.h"
+#include "FakeEcho.h"
+#include "FakeRecorder.h"
+#include "HostileText.h"
+#include "RecordingAlerts.h"
+#include "catalogue/ModuleDB.h"
+#include "catalogue/ServerCatalogue.h"
+#include "monitor/MonitorSettings.h"
+#include "monitor/ServerMonitor.h"
+#include "monitor/ServerRowModel.h"
+#include "platform/AppPaths.h"
+#include "service/MetricsCollector.h"
+#include "service/MetricsEndpoint.h"
+#include "service/MetricsServer.h"
+#include "service/MetricsService.h"
+#include "service/ServiceAlerts.h"
+#include "service/ServiceLog.h"
+#include "service/StateLog.h"
+
+#include <QBuffer>
+
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+using Col = ServerRowModel::Column;
+
+ServerRecord server(qint64 id, const QString& name, const QString& address, int port) {
+    ServerRecord record;
+    record.id = id;
+    record.displayName = name;
+    record.ipAddress = address;
+    record.port = QString::number(port);
+    return record;
+}
+
+ProbeOutcome outcome(qint64 id, ProbeOutcome::Kind kind, qint32 ms = 0) {
+    ProbeOutcome result;
+    result.serverId = id;
+    result.kind = kind;
+    result.ms = ms;
+    return result;
+}
+
+// Sends the request on a fresh connection and returns what came back
+// before the server closed it.
+QByteArray exchange(quint16 port, const QByteArray& request) {
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    if (!client.waitForConnected(5000))
+        return "not connected";
+    client.write(request);
+    QByteArray reply;
+    QObject::connect(&client, &QTcpSocket::readyRead, [&] { reply += client.readAll(); });
+    if (!QTest::qWaitFor([&] { return client.state() == QAbstractSocket::UnconnectedState; },
+                         10000))
+        return "not closed";
+    return reply + client.readAll();
+}
+
+const QByteArray MetricsGet = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+
+} // namespace
+
+class TestService final : public QObject {
+    Q_OBJECT
+private slots:
+    void stateChangesAndAlerts();
+    void metricsTextForAKnownState();
+    void serverAnswers_data();
+    void serverAnswers();
+    void slowRequestIsDropped();
+    void connectionLimit();
+    void scrapeOfAThousandServers();
+    void metricsFollowAMonitor();
+    void headlessRunAndShutdown();
+};
+
+// A socket fault outranks a lost echo; results that change nothing write
+// nothing; fields stay on one line.
+void TestService::stateChangesAndAlerts() {
+    ServerRowModel rows;
+    rows.resetRows({server(5, QStringLiteral("db\\main"), QStringLiteral("127.0.0.1"), 5432)});
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    FakeClock clock;
+    ServiceLog log(out, clock);
+    StateLog states(rows, log);
+    const auto happen = [&](ProbeOutcome::Kind kind, const QString& status) {
+        rows.setText(0, kind >= ProbeOutcome::EchoAnswered ? Col::PingTime : Col::Status, status);
+        states.record(outcome(5, kind));
+    };
+    happen(ProbeOutcome::EchoLost, QStringLiteral("请求超时"));
+    happen(ProbeOutcome::Correct, QStringLiteral("已收到正确的回应包"));
+    happen(ProbeOutcome::Wrong, QStringLiteral("应答包错误：a\tb\r\n"));
+    happen(ProbeOutcome::EchoAnswered, QStringLiteral("3 ms"));
+    happen(ProbeOutcome::TimedOut, QStringLiteral("SOCKET超时:10000ms"));
+    happen(ProbeOutcome::Correct, QStringLiteral("已收到正确的回应包"));
+    states.record(outcome(99, ProbeOutcome::Wrong)); // a server no longer loaded
+    ServiceAlerts(log, nullptr)
+        .ShowServerMsg(QStringLiteral("5"), 4, QStringLiteral("IP:127.0.0.1\r\n状态:x"),
+                       QStringLiteral("注意:服务器测试返回异常"));
+
+    const QString time = ServiceLog::timeText(clock.utcMs());
+    const QString server = time + QStringLiteral("\t5\tdb\\\\main\t127.0.0.1\t5432\t");
+    QCOMPARE(QString::fromUtf8(out.data()),
+             server + "unknown\tlost-echo\t请求超时\n" + server +
+                 "lost-echo\twrong\t应答包错误：a\\tb\\r\\n\n" + server +
+                 "wrong\ttimeout\tSOCKET超时:10000ms\n" + server +
+                 "timeout\tok\t已收到正确的回应包\n" + time +
+                 "\talert\t5\t注意:服务器测试返回异常\tIP:127.0.0.1\\r\\n状态:x\n");
+    QVERIFY(QDateTime::fromString(time, Qt::ISODateWithMs).isValid());
+}
+
+void TestService::metricsTextForAKnownState() {
+    ServerRowModel rows;
+    rows.resetRows({server(7, QStringLiteral("a\"b\\c\nd"), QStringLiteral("127.0.0.1"), 80),
+                    server(9, QStringLiteral("网关"), QStringLiteral("::1"), 8080),
+                    server(11, QStringLiteral("new"), QStringLiteral("127.0.0.2"), 7)});
+    rows.setText(0, Col::PingErr, QStringLiteral("1"));
+    rows.setText(1, Col::ReplyErr, QStringLiteral("2"));
+    FakeClock clock;
+    MetricsCollector metrics(rows, clock);
+    metrics.passStarted();
+    for (const ProbeOutcome& result :
+         {outcome(7, ProbeOutcome::Correct, 23), outcome(7, ProbeOutcome::EchoAnswered, 5),
+          outcome(7, ProbeOutcome::Wrong, 1250), outcome(7, ProbeOutcome::Correct, 40),
+          outcome(7, ProbeOutcome::EchoLost), outcome(9, ProbeOutcome::SocketError, 3),
+          outcome(9, ProbeOutcome::TimedOut, 10000), outcome(42, ProbeOutcome::Correct, 1)})
+        metrics.record(result);
+    clock.advance(1500);
+    metrics.passFinished();
+
+    const QByteArray labels7 = R"({id="7",name="a\"b\\c\nd",address="127.0.0.1",port="80")";
+    const QByteArray labels9 = R"({id="9",name="网关",address="::1",port="8080")";
+    const QByteArray labels11 = R"({id="11",name="new",address="127.0.0.2",port="7")";
+    const QByteArray expected =
+        "# HELP servermon_build_info The program's version.\n"
+        "# TYPE servermon_build_info gauge\n"
+        "servermon_build_info{version=\"" SERVERMON_VERSION "\"} 1\n"
+        "# HELP servermon_passes_total Monitoring passes completed.\n"
+        "# TYPE servermon_passes_total counter\n"
+        "servermon_passes_total 1\n"
+        "# HELP servermon_last_pass_duration_seconds Duration of the last completed pass, until "
+        "its last echo.\n"
+        "# TYPE servermon_last_pass_duration_seconds gauge\n"
+        "servermon_last_pass_duration_seconds 1.5\n"
+        "# HELP servermon_reply_correct 1 when the last socket probe got the expected reply, else "
+        "0.\n"
+        "# TYPE servermon_reply_correct gauge\n"
+        "servermon_reply_correct" +
+        labels7 +
+        "} 1\n"
+        "servermon_reply_correct" +
+        labels9 +
+        "} 0\n"
+        "servermon_reply_correct" +
+        labels11 +
+        "} 0\n"
+        "# HELP servermon_reply_seconds Reply time of the last reply.\n"
+        "# TYPE servermon_reply_seconds gauge\n"
+        "servermon_reply_seconds" +
+        labels7 +
+        "} 0.04\n"
+        "# HELP servermon_echo_seconds Round-trip time of the last answered echo.\n"
+        "# TYPE servermon_echo_seconds gauge\n"
+        "servermon_echo_seconds" +
+        labels7 +
+        "} 0.005\n"
+        "# HELP servermon_probes_total Socket probes completed.\n"
+        "# TYPE servermon_probes_total counter\n"
+        "servermon_probes_total" +
+        labels7 +
+        "} 3\n"
+        "servermon_probes_total" +
+        labels9 +
+        "} 2\n"
+        "servermon_probes_total" +
+        labels11 +
+        "} 0\n"
+        "# HELP servermon_socket_faults_total Socket faults by kind: wrong reply, socket error, "
+        "time-out.\n"
+        "# TYPE servermon_socket_faults_total counter\n"
+        "servermon_socket_faults_total" +
+        labels7 +
+        ",kind=\"wrong\"} 1\n"
+        "servermon_socket_faults_total" +
+        labels7 +
+        ",kind=\"error\"} 0\n"
+        "servermon_socket_faults_total" +
+        labels7 +
+        ",kind=\"timeout\"} 0\n"
+        "servermon_socket_faults_total" +
+        labels9 +
+        ",kind=\"wrong\"} 0\n"
+        "servermon_socket_faults_total" +
+        labels9 +
+        ",kind=\"error\"} 1\n"
+        "servermon_socket_faults_total" +
+        labels9 +
+        ",kind=\"timeout\"} 1\n"
+        "servermon_socket_faults_total" +
+        labels11 +
+        ",kind=\"wrong\"} 0\n"
+        "servermon_socket_faults_total" +
+        labels11 +
+        ",kind=\"error\"} 0\n"
+        "servermon_socket_faults_total" +
+        labels11 +
+        ",kind=\"timeout\"} 0\n"
+        "# HELP servermon_echoes_sent_total Echoes sent and completed.\n"
+        "# TYPE servermon_echoes_sent_total counter\n"
+        "servermon_echoes_sent_total" +
+        labels7 +
+        "} 2\n"
+        "servermon_echoes_sent_total" +
+        labels9 +
+        "} 0\n"
+        "servermon_echoes_sent_total" +
+        labels11 +
+        "} 0\n"
+        "# HELP servermon_echoes_lost_total Echoes lost.\n"
+        "# TYPE servermon_echoes_lost_total counter\n"
+        "servermon_echoes_lost_total" +
+        labels7 +
+        "} 1\n"
+        "servermon_echoes_lost_total" +
+        labels9 +
+        "} 0\n"
+        "servermon_echoes_lost_total" +
+        labels11 +
+        "} 0\n"
+        "# HELP servermon_consecutive_socket_faults Socket faults in a row, as the list shows "
+        "them.\n"
+        "# TYPE servermon_consecutive_socket_faults gauge\n"
+        "servermon_consecutive_socket_faults" +
+        labels7 +
+        "} 0\n"
+        "servermon_consecutive_socket_faults" +
+        labels9 +
+        "} 2\n"
+        "servermon_consecutive_socket_faults" +
+        labels11 +
+        "} 0\n"
+        "# HELP servermon_consecutive_lost_echoes Lost echoes in a row, as the list shows them.\n"
+        "# TYPE servermon_consecutive_lost_echoes gauge\n"
+        "servermon_consecutive_lost_echoes" +
+        labels7 +
+        "} 1\n"
+        "servermon_consecutive_lost_echoes" +
+        labels9 +
+        "} 0\n"
+        "servermon_consecutive_lost_echoes" +
+        labels11 + "} 0\n";
+    QCOMPARE(metrics.text(), expected);
+}
+
+void TestService::serverAnswers_data() {
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("statusLine"); // empty: dropped without an answer
+    QTest::newRow("metrics") << MetricsGet << QByteArray("HTTP/1.1 200 OK\r\n");
+    QTest::newRow("metrics with a query, HTTP/1.0")
+        << QByteArray("GET /metrics?x=1 HTTP/1.0\r\n\r\n") << QByteArray("HTTP/1.1 200 OK\r\n");
+    QTest::newRow("other path") << QByteArray("GET /metricsx HTTP/1.1\r\n\r\n")
+                                << QByteArray("HTTP/1.1 404 Not Found\r\n");
+    QTest::newRow("root") << QByteArray("GET / HTTP/1.1\r\n\r\n")
+                          << QByteArray("HTTP/1.1 404 Not Found\r\n");
+    QTest::newRow("post") << QByteArray("POST /metrics HTTP/1.1\r\nContent-Length: 0\r\n\r\n")
+                          << QByteArray("HTTP/1.1 405 Method Not Allowed\r\n");
+    QTest::newRow("no request line")
+        << QByteArray("\r\n\r\n") << QByteArray("HTTP/1.1 400 Bad Request\r\n");
+    QTest::newRow("head beyond 8 KiB")
+        << "GET /metrics HTTP/1.1\r\nX-Pad: " + QByteArray(8200, 'a') + "\r\n\r\n"
+        << QByteArray();
+    QTest::newRow("endless head") << "GET /metrics HTTP/1.1\r\n" + QByteArray(20000, 'b')
+                                  << QByteArray();
+}
+
+void TestService::serverAnswers() {
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, statusLine);
+    const QByteArray body = "servermon_passes_total 3\n";
+    MetricsServer server([&] { return body; });
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    const QByteArray reply = exchange(server.port(), request);
+    if (statusLine.isEmpty()) {
+        QCOMPARE(reply, QByteArray());
+        return;
+    }
+    QVERIFY2(reply.startsWith(statusLine), reply.constData());
+    QVERIFY(reply.contains("\r\nConnection: close\r\n"));
+    if (statusLine.contains("200")) {
+        QVERIFY(reply.contains("\r\nContent-Type: text/plain; version=0.0.4; charset=utf-8\r\n"));
+        QVERIFY(reply.endsWith("\r\nContent-Length: 25\r\nConnection: close\r\n\r\n" + body));
+    }
+}
+
+void TestService::slowRequestIsDropped() {
+    MetricsServer server([] { return QByteArray("x 1\n"); });
+    server.setTimeOutMs(300);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket slow;
+    slow.connectToHost(QHostAddress::LocalHost, server.port());
+    QVERIFY(slow.waitForConnected(5000));
+    slow.write("GET /metrics HTTP/1.1\r\n");
+    QTRY_COMPARE_WITH_TIMEOUT(slow.state(), QAbstractSocket::UnconnectedState, 10000);
+    QCOMPARE(slow.readAll(), QByteArray());
+    QTRY_COMPARE(server.openConnections(), 0);
+    // A request in pieces within the time is answered.
+    QTcpSocket pieces;
+    pieces.connectToHost(QHostAddress::LocalHost, server.port());
+    QVERIFY(pieces.waitForConnected(5000));
+    pieces.write("GET /metr");
+    QVERIFY(pieces.waitForBytesWritten(5000));
+    QTest::qWait(20);
+    pieces.write("ics HTTP/1.1\r\n\r\n");
+    QTRY_VERIFY_WITH_TIMEOUT(pieces.state() == QAbstractSocket::UnconnectedState, 10000);
+    QVERIFY(pieces.readAll().startsWith("HTTP/1.1 200 OK\r\n"));
+}
+
+void TestService::connectionLimit() {
+    MetricsServer server([] { return QByteArray("x 1\n"); });
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < MetricsServer::ConnectionLimit; ++i) {
+        idle.push_back(std::make_unique<QTcpSocket>());
+        idle.back()->connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(idle.back()->waitForConnected(5000));
+    }
+    QTRY_COMPARE(server.openConnections(), MetricsServer::ConnectionLimit);
+    QCOMPARE(exchange(server.port(), MetricsGet), QByteArray());
+    for (const auto& socket : idle)
+        QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+
+    idle.pop_back();
+    QTRY_COMPARE(server.openConnections(), MetricsServer::ConnectionLimit - 1);
+    QVERIFY(exchange(server.port(), MetricsGet).startsWith("HTTP/1.1 200 OK\r\n"));
+}
+
+// A scrape is built on the UI thread: a thousand servers stay far below a
+// frame. Measured in this thread's processor time, the best of five.
+void TestService::scrapeOfAThousandServers() {
+    QList<ServerRecord> records;
+    for (int i = 1; i <= 1000; ++i)
+        records.append(server(i, QStringLiteral("服务器 \"%1\"").arg(i),
+                              QStringLiteral("10.0.%1.%2").arg(i / 256).arg(i % 256), 8000 + i));
+    ServerRowModel rows;
+    rows.resetRows(records);
+    FakeClock clock;
+    MetricsCollector metrics(rows, clock);
+    for (int i = 1; i <= 1000; ++i) {
+        metrics.record(outcome(i, i % 7 ? ProbeOutcome::Correct : ProbeOutcome::Wrong, i));
+        metrics.record(outcome(i, i % 5 ? ProbeOutcome::EchoAnswered : ProbeOutcome::EchoLost, 3));
+    }
+    double best = 1e9;
+    qsizetype size = 0;
+    for (int run = 0; run < 5; ++run)
+        best = qMin(best, HostileText::cpuMsOf([&] { size = metrics.text().size(); }));
+    qInfo("scrape of 1,000 servers: %.2f ms processor time, %lld bytes", best,
+          static_cast<long long>(size));
+    QVERIFY2(best < 20 * HostileText::Slowdown, qPrintable(QString::number(best)));
+}
+
+// The metrics hear a real pass beside another recorder, and leave the
+// monitor recording for it once they go.
+void TestService::metricsFollowAMonitor() {
+    QTcpServer peer;
+    QVERIFY(peer.listen(QHostAddress::LocalHost, 0));
+    connect(&peer, &QTcpServer::newConnection, this, [&peer] {
+        while (QTcpSocket* socket = peer.nextPendingConnection())
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->write("220\r\n"); });
+    });
+    ServerRecord record =
+        server(3, QStringLiteral("peer"), QStringLiteral("127.0.0.1"), peer.serverPort());
+    record.postData = QStringLiteral("HELLO");
+    record.replyData = QStringLiteral("220");
+    ServerRowModel rows;
+    rows.resetRows({record});
+    MonitorSettings settings;
+    FakeClock clock;
+    FakeEcho echo;
+    RecordingAlerts alerts;
+    ServerMonitor monitor(rows, rows, settings, clock, echo, alerts);
+    FakeRecorder other;
+    monitor.setRecorder(&other);
+    auto metrics = std::make_unique<MetricsService>(rows, monitor, clock);
+    QString error;
+    QVERIFY(metrics->listen(MetricsEndpoint{QHostAddress(QHostAddress::LocalHost), 0}, error));
+    QSignalSpy finished(&monitor, &ServerMonitor::passFinished);
+    monitor.CmdStart_Click();
+    monitor.TimerProc_Timer();
+    QTRY_COMPARE(finished.count(), 1);
+    QTRY_COMPARE(other.outcomes.size(), 2); // the reply and the echo
+
+    const QByteArray scraped = exchange(metrics->server().port(), MetricsGet);
+    const QByteArray labels = "{id=\"3\",name=\"peer\",address=\"127.0.0.1\",port=\"" +
+                              QByteArray::number(peer.serverPort()) + "\"}";
+    for (const QByteArray& line :
+         {QByteArray("\nservermon_passes_total 1\n"), "\nservermon_probes_total" + labels + " 1\n",
+          "\nservermon_reply_correct" + labels + " 1\n",
+          "\nservermon_echoes_sent_total" + labels + " 1\n"})
+        QVERIFY2(scraped.contains(line), line.constData());
+
+    metrics.reset();
+    settings.iTimerN = 0; // the next tick runs a pass
+    monitor.TimerProc_Timer();
+    QTRY_VERIFY(other.outcomes.size() >= 4);
+}
+
+void TestService::headlessRunAndShutdown() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QTcpServer correct;
+    QTcpServer wrong;
+    QVERIFY(correct.listen(QHostAddress::LocalHost, 0));
+    QVERIFY(wrong.listen(QHostAddress::LocalHost, 0));
+    const auto answer = [](QTcpServer& peer, const QByteArray& reply) {
+        QObject::connect(&peer, &QTcpServer::newConnection, &peer, [&peer, reply] {
+            while (QTcpSocket* socket = peer.nextPendingConnection())
+                QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                                 [socket, reply] { socket->write(reply); });
+        });
+    };
+    answer(correct, "220 ready\r\n");
+    answer(wrong, "500 no\r\n");
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+    const quint16 refusedPort = closed.serverPort();
+    closed.close();
+
+    const AppPaths previous = AppPaths::current();
+    AppPaths::setCurrent(AppPaths::portableIn(dir.path()));
+    ModuleDB::setDbPath(AppPaths::current().catalogueFile());
+    QVERIFY(ModuleDB::DbOpen());
+    const auto add = [](const QString& name, quint16 port, const QString& reply) {
+        ServerRecord record = server(0, name, QStringLiteral("127.0.0.1"), port);
+        record.postData = QStringLiteral("HELLO");
+        record.replyData = reply;
+        QCOMPARE(ServerCatalogue::AddServer(record), QString());
+    };
+    add(QStringLiteral("good\tone"), correct.serverPort(), QStringLiteral("220"));
+    add(QStringLiteral("wrong"), wrong.serverPort(), QStringLiteral("220"));
+    add(QStringLiteral("refused"), refusedPort, QString());
+    ModuleDB::DbClose();
+    AppPaths::setCurrent(previous);
+
+    QProcess service;
+    service.setProgram(qEnvironmentVariable("SERVERMON_BINARY"));
+    service.setArguments(
+        {QStringLiteral("--headless"), QStringLiteral("--config-dir"), dir.path()});
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    service.setProcessEnvironment(environment);
+    service.start();
+    QVERIFY(service.waitForStarted(10000));
+    const auto ending = qScopeGuard([&service] {
+        service.kill();
+        service.waitForFinished(10000);
+    });
+    QByteArray log;
+    connect(&service, &QProcess::readyReadStandardOutput, this,
+            [&] { log += service.readAllStandardOutput(); });
+    const QString port = QString::number(correct.serverPort());
+    // ID, name, address, port, old state, new state, status text.
+    const QRegularExpression wrongLine(
+        QStringLiteral("\n[^\t\n]+\t2\twrong\t127\\.0\\.0\\.1\t%1\t[a-z-]+\twrong\t应答包错误：500 "
+                       "no\\\\r\\\\n\n")
+            .arg(wrong.serverPort()));
+    const QRegularExpression refusedLine(
+        QStringLiteral("\n[^\t\n]+\t3\trefused\t127\\.0\\.0\\.1\t%1\t[a-z-]+\terror\tSOCKET错误:")
+            .arg(refusedPort));
+    const QRegularExpression goodLine(
+        QStringLiteral(
+            "\n[^\t\n]+\t1\tgood\\\\tone\t127\\.0\\.0\\.1\t%1\tunknown\t(ok|lost-echo)\t")
+            .arg(port));
+    QTRY_VERIFY2_WITH_TIMEOUT(QString::fromUtf8(log).contains(wrongLine) &&
+                                  QString::fromUtf8(log).contains(refusedLine) &&
+                                  QString::fromUtf8(log).contains(goodLine),
+                              log.constData(), 20000);
+    QVERIFY(log.startsWith(QDateTime::currentDateTime().toString("yyyy-MM-dd").toLatin1()));
+
+    // One copy per data folder.
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.start(service.program(), service.arguments());
+    QVERIFY(second.waitForFinished(20000));
+    QCOMPARE(second.exitCode(), 1);
+    QVERIFY(QString::fromUtf8(second.readAllStandardError()).contains(QStringLiteral("已在运行")));
+
+    QElapsedTimer stopping;
+    stopping.start();
+    service.terminate();
+    QVERIFY(service.waitForFinished(10000));
+    qInfo("stopped %lld ms after SIGTERM", static_cast<long long>(stopping.elapsed()));
+    QVERIFY(stopping.elapsed() < 3000);
+    QCOMPARE(service.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(service.exitCode(), 0);
+    log += service.readAllStandardOutput();
+    QVERIFY2(log.endsWith("\tstop\n"), log.constData());
+
+    QFile settings(dir.filePath(QStringLiteral("RodOdazuConfig.ini")));
+    QVERIFY(settings.open(QIODevice::ReadOnly));
+    const QByteArray written = settings.readAll();
+    QVERIFY2(written.contains("ITIMERN= 30") && written.contains("ITIMEOUT= 10000"),
+             written.constData());
+    QVERIFY(!written.contains("MAINWIDTH")); // no window settings
+    // The history was closed: its log folded back into the file, results kept.
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("History.db-wal"))));
+    {
+        QSqlDatabase history =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        history.setDatabaseName(dir.filePath(QStringLiteral("History.db")));
+        QVERIFY(history.open());
+        QSqlQuery count(QStringLiteral("SELECT COUNT(*) FROM raw"), history);
+        QVERIFY(count.next());
+        QVERIFY(count.value(0).toInt() >= 3);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+}
+
+QTEST_GUILESS_MAIN(TestService)
+#include "tst_service.moc"
