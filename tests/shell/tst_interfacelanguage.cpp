@@ -20,6 +20,7 @@
 #include "history/ui/FormHistory.h"
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
+#include "monitor/ServerAlerts.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
 #include "platform/AppPaths.h"
@@ -257,6 +258,8 @@ private slots:
                                      "&System",
                                      "Ser&vers",
                                      "&Find Servers...",
+                                     "&Silence",
+                                     "Silence for 1 Hour",
                                      "Status",
                                      "Database: connected",
                                      "Socket replies: 0/0",
@@ -268,9 +271,18 @@ private slots:
             static MonitorSettings settings;
             static FakeSkinEngine skins;
             return std::make_shared<FormSetup>(settings, skins);
-        }) << QStringList{"Settings", "Save", "Cancel", "Language:", "English", "System language"};
-        QTest::newRow("add") << Factory([] { return std::make_shared<FormServer>(); })
-                             << QStringList{"Add Server", "Template", "Test", "Expected reply:"};
+        })
+                                  << QStringList{"Settings",
+                                                 "Save",
+                                                 "Cancel",
+                                                 "Language:",
+                                                 "English",
+                                                 "System language",
+                                                 "Network check addresses:",
+                                                 "Notify when a failing server recovers"};
+        QTest::newRow("add") << Factory([] {
+            return std::make_shared<FormServer>();
+        }) << QStringList{"Add Server", "Template", "Test", "Expected reply:", "Warn after (ms):"};
         QTest::newRow("edit") << Factory([] {
             ServerRecord server;
             server.ipAddress = QStringLiteral("127.0.0.1");
@@ -328,6 +340,7 @@ private slots:
         QCOMPARE(SocketStateNames().at(7), QStringLiteral("connected"));
         QCOMPARE(ServerRowModel::headerCaption(ServerRowModel::ReplyTime), QStringLiteral("Reply"));
         QVERIFY(!QCoreApplication::translate("ServerMonitor", "超过").contains(':'));
+        QCOMPARE(ServerAlerts::durationText(90061000), QStringLiteral("1 d 1 h 1 min 1 s"));
         // Qt's own texts stay in their native English.
         QMessageBox box(QMessageBox::Information, QString(), QString(), QMessageBox::Ok);
         QVERIFY(!hasChinese(box.button(QMessageBox::Ok)->text()));
