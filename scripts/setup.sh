@@ -8,7 +8,7 @@ packages=(
   build-essential cmake
   qt6-base-dev libqt6sql6-sqlite qt6-multimedia-dev libqt6svg6
   qt6-charts-dev libqt6opengl6-dev
-  qt6-translations-l10n
+  qt6-translations-l10n qt6-l10n-tools qt6-tools-dev
   fonts-wqy-microhei
   xvfb xauth imagemagick
   python3

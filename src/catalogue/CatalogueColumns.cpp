@@ -2,6 +2,8 @@
 
 #include "catalogue/ServerChecks.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 template <QString ServerRecord::*field> QString readText(const ServerRecord& server) {
@@ -21,7 +23,8 @@ QString takePort(ServerRecord& server, const QString& text) {
     for (const QChar c : port)
         digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
     if (!digits || port.toInt() < 1 || port.toInt() > 65535)
-        return QStringLiteral("目标端口必须是 1 到 65535 之间的整数！");
+        return QCoreApplication::translate("CatalogueColumns",
+                                           "目标端口必须是 1 到 65535 之间的整数！");
     server.port = port;
     return {};
 }
@@ -33,7 +36,7 @@ QString readInUse(const ServerRecord& server) {
 QString takeInUse(ServerRecord& server, const QString& text) {
     const QString flag = text.trimmed();
     if (flag != QLatin1String("0") && flag != QLatin1String("1"))
-        return QStringLiteral("启用监控只能是 0 或 1！");
+        return QCoreApplication::translate("CatalogueColumns", "启用监控只能是 0 或 1！");
     server.inUse = flag == QLatin1String("1");
     return {};
 }
@@ -45,7 +48,8 @@ QString readWarnMs(const ServerRecord& server) {
 QString takeWarnMs(ServerRecord& server, const QString& text) {
     const std::optional<qint32> ms = ServerChecks::WarnMsOf(text);
     if (!ms)
-        return QStringLiteral("响应警告(ms)必须是0到3600000之间的整数,0为不提示！");
+        return QCoreApplication::translate("CatalogueColumns",
+                                           "响应警告(ms)必须是0到3600000之间的整数,0为不提示！");
     server.warnMs = *ms;
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "platform/AppPaths.h"
 
+#include <QCoreApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -33,8 +34,9 @@ QString errorDescription(const QSqlError& error) {
 }
 
 QString failureReport(const QString& sql, const QVariantList& values, const QString& description) {
-    return QStringLiteral("数据库操作失败:") + ModuleDB::StatementText(sql, values) +
-           QStringLiteral("\r\n错误描述:") + description;
+    return QCoreApplication::translate("ModuleDB", "数据库操作失败:") +
+           ModuleDB::StatementText(sql, values) +
+           QCoreApplication::translate("ModuleDB", "\r\n错误描述:") + description;
 }
 
 bool run(QSqlDatabase& db, const QString& sql, const QVariantList& values = {}) {
@@ -54,7 +56,9 @@ struct Seed {
 };
 
 // Requests that every server of the kind answers harmlessly; the banner
-// services greet first, so their reply check matches the greeting.
+// services greet first, so their reply check matches the greeting. Catalogue
+// data, not interface text: they are stored and sent as they stand, in any
+// interface language.
 constexpr Seed kSeeds[] = {
     {80, "HTTP", "GET / HTTP/1.1\r\nHost: www.example.com\r\nConnection: close\r\n\r\n", "HTTP/1."},
     {21, "FTP", "QUIT\r\n", "220"},
@@ -140,9 +144,10 @@ bool prepareSchema(QSqlDatabase& db) {
     const int fileVersion = version.value(0).toInt();
     version.finish();
     if (fileVersion > kSchemaVersion) {
-        state().openError = QStringLiteral("数据库文件%1由更新版本的程序创建(版本%2),"
-                                           "本程序只能打开版本%3及以前的文件。"
-                                           "为保护其中的数据,该文件未被打开,也未作任何改动。")
+        state().openError = QCoreApplication::translate(
+                                "ModuleDB", "数据库文件%1由更新版本的程序创建(版本%2),"
+                                            "本程序只能打开版本%3及以前的文件。"
+                                            "为保护其中的数据,该文件未被打开,也未作任何改动。")
                                 .arg(ModuleDB::DbPath(), QString::number(fileVersion),
                                      QString::number(kSchemaVersion));
         return false;
@@ -228,12 +233,13 @@ QString DbOpenError() {
 }
 
 QString DbStateText() {
-    return DbConnected() ? QStringLiteral("数据库：连接成功") : QStringLiteral("数据库：连接失败");
+    return DbConnected() ? QCoreApplication::translate("ModuleDB", "数据库：连接成功")
+                         : QCoreApplication::translate("ModuleDB", "数据库：连接失败");
 }
 
 QString DbExecute(const QString& sql, const QVariantList& values) {
     if (!DbConnected())
-        return failureReport(sql, values, QStringLiteral("数据库未连接"));
+        return failureReport(sql, values, QCoreApplication::translate("ModuleDB", "数据库未连接"));
     QSqlDatabase db = connection();
     QSqlQuery query(db);
     if (!query.prepare(sql))
@@ -266,7 +272,7 @@ QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values) {
 QString DbTransaction(const std::function<QString()>& work) {
     const QString begin = QStringLiteral("begin transaction");
     if (!DbConnected())
-        return failureReport(begin, {}, QStringLiteral("数据库未连接"));
+        return failureReport(begin, {}, QCoreApplication::translate("ModuleDB", "数据库未连接"));
     QSqlDatabase db = connection();
     if (!db.transaction())
         return failureReport(begin, {}, errorDescription(db.lastError()));

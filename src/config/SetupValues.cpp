@@ -4,6 +4,7 @@
 #include "config/ModuleINI.h"
 #include "monitor/NetworkCheck.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -58,44 +59,53 @@ std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error
     if (const auto timerN = parseInterval(texts.timerN))
         values.m_timerN = *timerN;
     else
-        problems << QStringLiteral("循环任务间隔必须是不小于 1 的数字（秒）。");
+        problems << QCoreApplication::translate("SetupValues",
+                                                "循环任务间隔必须是不小于 1 的数字（秒）。");
     if (const auto replyLim = parseLimit(texts.replyLim))
         values.m_replyLim = *replyLim;
     else
-        problems << QStringLiteral("POST报警阀值必须是不小于 0 的整数。");
+        problems << QCoreApplication::translate("SetupValues",
+                                                "POST报警阀值必须是不小于 0 的整数。");
     if (const auto pingLim = parseLimit(texts.pingLim))
         values.m_pingLim = *pingLim;
     else
-        problems << QStringLiteral("PING报警阀值必须是不小于 0 的整数。");
+        problems << QCoreApplication::translate("SetupValues",
+                                                "PING报警阀值必须是不小于 0 的整数。");
     if (const auto timeOut = parseTimeOut(texts.timeOut))
         values.m_timeOut = *timeOut;
     else
-        problems << QStringLiteral("SOCKET超时必须是 1 到 3600000 之间的整数（毫秒）。");
+        problems << QCoreApplication::translate(
+            "SetupValues", "SOCKET超时必须是 1 到 3600000 之间的整数（毫秒）。");
     const std::optional<qint32> rawDays = wholeNumber(texts.histRawDays);
     if (rawDays && *rawDays >= 1 && *rawDays <= MaxHistRawDays)
         values.m_histRawDays = *rawDays;
     else
-        problems << QStringLiteral("原始数据保留天数必须是 1 到 3650 之间的整数。");
+        problems << QCoreApplication::translate("SetupValues",
+                                                "原始数据保留天数必须是 1 到 3650 之间的整数。");
     const std::optional<qint32> days = wholeNumber(texts.histDays);
     if (days && *days >= 1 && *days <= MaxHistDays && (!rawDays || *days >= *rawDays))
         values.m_histDays = *days;
     else
-        problems << QStringLiteral(
+        problems << QCoreApplication::translate(
+            "SetupValues",
             "历史数据保留天数必须是 1 到 36500 之间的整数，且不少于原始数据保留天数。");
     if (!IniFile::isValidValue(texts.skin))
-        problems << QStringLiteral("系统默认皮肤的名称不能包含换行符。");
+        problems << QCoreApplication::translate("SetupValues",
+                                                "系统默认皮肤的名称不能包含换行符。");
     QStringList unusable;
     for (const NetworkCheck::Entry& entry : NetworkCheck::parseEntries(texts.netCheck)) {
         if (entry.kind == NetworkCheck::Entry::Kind::Unusable)
             unusable << entry.text;
     }
     if (!unusable.isEmpty())
-        problems << QStringLiteral("网络检测地址无法识别:") + unusable.join(QLatin1Char(' '));
+        problems << QCoreApplication::translate("SetupValues", "网络检测地址无法识别:") +
+                        unusable.join(QLatin1Char(' '));
     values.m_netCheck = texts.netCheck.simplified();
     values.m_playSnd = texts.playSnd;
     values.m_history = texts.history != 0 ? 1 : 0;
     values.m_recoveryMsg = texts.recoveryMsg != 0 ? 1 : 0;
     values.m_skin = texts.skin;
+    values.m_language = texts.language;
     if (!problems.isEmpty()) {
         error = problems.join(QLatin1Char('\n'));
         return std::nullopt;
@@ -134,6 +144,10 @@ bool SetupValues::write() const {
     if (!m_netCheck.isEmpty() || file.value(setup, QStringLiteral("NETCHECK")))
         entries.append({setup, QStringLiteral("NETCHECK"), m_netCheck});
     addHistory("RECOVERYMSG", m_recoveryMsg, defaults.RecoveryMsg);
+    if (m_language != InterfaceLanguage::Choice::Chinese ||
+        file.value(setup, QStringLiteral("LANGUAGE")))
+        entries.append(
+            {setup, QStringLiteral("LANGUAGE"), InterfaceLanguage::settingText(m_language)});
     return file.setValues(entries);
 }
 

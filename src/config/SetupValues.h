@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/InterfaceLanguage.h"
 #include "monitor/MonitorSettings.h"
 
 #include <QString>
@@ -28,6 +29,7 @@ public:
         QString histDays = QStringLiteral("400");
         QString netCheck{};     // reference addresses, blank-separated
         qint32 recoveryMsg = 0; // 1: a notice when a failing server is back
+        InterfaceLanguage::Choice language = InterfaceLanguage::Choice::Chinese;
     };
 
     static constexpr qint32 MaxTimeOut = 3600000;
@@ -54,8 +56,8 @@ public:
     qint32 recoveryMsg() const { return m_recoveryMsg; }
 
     // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT, the three
-    // history entries, NETCHECK and RECOVERYMSG in one replacement of the
-    // settings file; false when nothing could be written.
+    // history entries, NETCHECK, RECOVERYMSG and LANGUAGE in one replacement of
+    // the settings file; false when nothing could be written.
     bool write() const;
     // The running settings take the values; Skin is not touched.
     void applyTo(MonitorSettings& settings) const;
@@ -73,5 +75,6 @@ private:
     qint32 m_histRawDays = 7;
     qint32 m_histDays = 400;
     QString m_netCheck;
+    InterfaceLanguage::Choice m_language = InterfaceLanguage::Choice::Chinese;
     qint32 m_recoveryMsg = 0;
 };

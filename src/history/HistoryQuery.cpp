@@ -1,6 +1,7 @@
 #include "history/HistoryQuery.h"
 
 #include <QAtomicInt>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLocale>
@@ -73,35 +74,36 @@ QString isoTime(qint64 utcMs) {
 QString kindName(ProbeOutcome::Kind kind) {
     switch (kind) {
     case ProbeOutcome::Correct:
-        return QStringLiteral("正确应答");
+        return QCoreApplication::translate("HistoryQuery", "正确应答");
     case ProbeOutcome::Wrong:
-        return QStringLiteral("应答错误");
+        return QCoreApplication::translate("HistoryQuery", "应答错误");
     case ProbeOutcome::SocketError:
-        return QStringLiteral("SOCKET错误");
+        return QCoreApplication::translate("HistoryQuery", "SOCKET错误");
     case ProbeOutcome::TimedOut:
-        return QStringLiteral("SOCKET超时");
+        return QCoreApplication::translate("HistoryQuery", "SOCKET超时");
     case ProbeOutcome::EchoAnswered:
-        return QStringLiteral("Ping应答");
+        return QCoreApplication::translate("HistoryQuery", "Ping应答");
     case ProbeOutcome::EchoLost:
-        return QStringLiteral("Ping丢包");
+        return QCoreApplication::translate("HistoryQuery", "Ping丢包");
     }
     return QString::number(int(kind));
 }
 
 QString percentText(const std::optional<double>& value) {
     if (!value)
-        return QStringLiteral("无数据");
+        return QCoreApplication::translate("HistoryQuery", "无数据");
     return QLocale::c().toString(*value, 'f', 2) + QLatin1Char('%');
 }
 
 QString figuresText(const std::optional<HistoryQuery::Figures>& figures, bool estimated) {
     if (!figures)
-        return QStringLiteral("无数据");
-    return QStringLiteral("最小 %1ms  平均 %2ms  最大 %3ms  P95 %4%5ms")
+        return QCoreApplication::translate("HistoryQuery", "无数据");
+    return QCoreApplication::translate("HistoryQuery",
+                                       "最小 %1ms  平均 %2ms  最大 %3ms  P95 %4%5ms")
         .arg(figures->min)
         .arg(figures->mean)
         .arg(figures->max)
-        .arg(estimated ? QStringLiteral("约") : QString())
+        .arg(estimated ? QCoreApplication::translate("HistoryQuery", "约") : QString())
         .arg(figures->p95);
 }
 
@@ -126,15 +128,15 @@ qint64 HistoryQuery::rangeMs(Range range) {
 QString HistoryQuery::rangeName(Range range) {
     switch (range) {
     case Range::Hour:
-        return QStringLiteral("1小时");
+        return QCoreApplication::translate("HistoryQuery", "1小时");
     case Range::Day:
-        return QStringLiteral("24小时");
+        return QCoreApplication::translate("HistoryQuery", "24小时");
     case Range::Week:
-        return QStringLiteral("7天");
+        return QCoreApplication::translate("HistoryQuery", "7天");
     case Range::Month:
-        return QStringLiteral("30天");
+        return QCoreApplication::translate("HistoryQuery", "30天");
     case Range::Year:
-        return QStringLiteral("1年");
+        return QCoreApplication::translate("HistoryQuery", "1年");
     }
     return {};
 }
@@ -288,33 +290,41 @@ HistoryQuery::Report HistoryQuery::load(qint64 serverId, Range range, qint64 now
 
 QStringList HistoryQuery::summaryLines(const Report& report) {
     QStringList lines;
-    lines << QStringLiteral("可用率(24小时):") + percentText(report.availability.at(0))
-          << QStringLiteral("可用率(7天):") + percentText(report.availability.at(1))
-          << QStringLiteral("可用率(30天):") + percentText(report.availability.at(2));
+    lines << QCoreApplication::translate("HistoryQuery", "可用率(24小时):") +
+                 percentText(report.availability.at(0))
+          << QCoreApplication::translate("HistoryQuery", "可用率(7天):") +
+                 percentText(report.availability.at(1))
+          << QCoreApplication::translate("HistoryQuery", "可用率(30天):") +
+                 percentText(report.availability.at(2));
     const QString range = rangeName(report.range);
-    lines << QStringLiteral("应答时间(%1):").arg(range) +
+    lines << QCoreApplication::translate("HistoryQuery", "应答时间(%1):").arg(range) +
                  figuresText(report.reply, report.aggregated)
-          << QStringLiteral("Ping延时(%1):").arg(range) +
+          << QCoreApplication::translate("HistoryQuery", "Ping延时(%1):").arg(range) +
                  figuresText(report.echo, report.aggregated)
-          << QStringLiteral("SOCKET结果:%1  异常:%2").arg(report.results).arg(report.faults)
-          << QStringLiteral("Ping:%1  丢包:%2").arg(report.echoes).arg(report.lost);
+          << QCoreApplication::translate("HistoryQuery", "SOCKET结果:%1  异常:%2")
+                 .arg(report.results)
+                 .arg(report.faults)
+          << QCoreApplication::translate("HistoryQuery", "Ping:%1  丢包:%2")
+                 .arg(report.echoes)
+                 .arg(report.lost);
     if (report.aggregated)
-        lines << QStringLiteral("(约:由5分钟汇总数据估算)");
+        lines << QCoreApplication::translate("HistoryQuery", "(约:由5分钟汇总数据估算)");
     return lines;
 }
 
 QString HistoryQuery::csv(const Report& report) const {
     QStringList rows;
     if (!report.aggregated) {
-        rows << QStringLiteral("时间,结果,毫秒,状态");
+        rows << QCoreApplication::translate("HistoryQuery", "时间,结果,毫秒,状态");
         for (const ProbeOutcome& o : report.raw)
             rows << QStringLiteral("%1,%2,%3,%4")
                         .arg(isoTime(o.timeUtcMs), kindName(o.kind))
                         .arg(o.ms)
                         .arg(o.status);
     } else {
-        rows << QStringLiteral("开始时间,SOCKET结果,异常,应答数,应答最小ms,应答平均ms,应答最大ms,"
-                               "应答P95ms,Ping,丢包,Ping最小ms,Ping平均ms,Ping最大ms,PingP95ms");
+        rows << QCoreApplication::translate(
+            "HistoryQuery", "开始时间,SOCKET结果,异常,应答数,应答最小ms,应答平均ms,应答最大ms,"
+                            "应答P95ms,Ping,丢包,Ping最小ms,Ping平均ms,Ping最大ms,PingP95ms");
         const qint64 aggregatedUntil = m_store.aggregatedUntil();
         QList<HistoryStore::Bucket> buckets =
             m_store.buckets(report.serverId, report.fromUtcMs, aggregatedUntil);

@@ -1,5 +1,6 @@
 #include "history/HistoryStore.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -150,7 +151,8 @@ bool HistoryStore::setAside(const QString& path, const QString& why) {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     const QString aside = path + QLatin1Char('.') + stamp;
     if (!QFile::rename(path, aside)) {
-        m_message = QStringLiteral("历史记录文件 %1 %2，无法改名，本次运行不记录历史。")
+        m_message = QCoreApplication::translate(
+                        "HistoryStore", "历史记录文件 %1 %2，无法改名，本次运行不记录历史。")
                         .arg(QDir::toNativeSeparators(path), why);
         return false;
     }
@@ -158,7 +160,8 @@ bool HistoryStore::setAside(const QString& path, const QString& why) {
         if (QFile::exists(path + suffix))
             QFile::rename(path + suffix, aside + suffix);
     }
-    m_message = QStringLiteral("历史记录文件 %1 %2，已改名为 %3，并新建了历史记录文件。")
+    m_message = QCoreApplication::translate(
+                    "HistoryStore", "历史记录文件 %1 %2，已改名为 %3，并新建了历史记录文件。")
                     .arg(QDir::toNativeSeparators(path), why, QFileInfo(aside).fileName());
     return true;
 }
@@ -167,7 +170,8 @@ bool HistoryStore::open(const QString& path) {
     m_path = path;
     m_message.clear();
     const auto failed = [&](const QString& reason) {
-        m_message = QStringLiteral("无法打开历史记录文件 %1：%2，本次运行不记录历史。")
+        m_message = QCoreApplication::translate("HistoryStore",
+                                                "无法打开历史记录文件 %1：%2，本次运行不记录历史。")
                         .arg(QDir::toNativeSeparators(path), reason);
         close();
         return false;
@@ -176,8 +180,10 @@ bool HistoryStore::open(const QString& path) {
         return failed(m_message);
     int version = 0;
     if (!schemaUsable(version)) {
-        const QString why = version > SchemaVersion ? QStringLiteral("由较新版本的程序创建")
-                                                    : QStringLiteral("已损坏或不是历史记录文件");
+        const QString why =
+            version > SchemaVersion
+                ? QCoreApplication::translate("HistoryStore", "由较新版本的程序创建")
+                : QCoreApplication::translate("HistoryStore", "已损坏或不是历史记录文件");
         if (!setAside(path, why))
             return false;
         const QString asideMessage = m_message;

@@ -11,6 +11,7 @@
 
 namespace {
 
+// The echo payload is wire data, the same in every interface language.
 const QByteArray RequestData = QByteArrayLiteral("My Request");
 
 EchoReply lostReply(quint32 status, const QHostAddress& reporter) {

@@ -4,6 +4,9 @@
 
 namespace ModulePing {
 
+// The status names of the echo service, shown in the list as they stand in
+// every interface language: they are the service's own names, not texts of
+// this program.
 QString PingStatusText(quint32 code) {
     switch (code) {
     case 0:

@@ -58,10 +58,10 @@ void ServerAlerts::runEnded(int row, Run run, qint32 faults) {
         return;
     const qint64 failing = start < 0 ? 0 : m_clock.monotonicMs() - start;
     m_alerts.ShowServerNotice(m_rows.text(row, Col::ID),
-                              QStringLiteral("服务器:") + m_rows.text(row, Col::DisplayName) +
-                                  QStringLiteral("\r\nIP:") + m_rows.text(row, Col::IPAddress) +
-                                  QStringLiteral("\r\n故障时长:") + durationText(failing),
-                              QStringLiteral("注意:服务器已恢复"));
+                              tr("服务器:%1\r\nIP:%2\r\n故障时长:%3")
+                                  .arg(m_rows.text(row, Col::DisplayName),
+                                       m_rows.text(row, Col::IPAddress), durationText(failing)),
+                              tr("注意:服务器已恢复"));
 }
 
 qint32 ServerAlerts::correctReply(int row, qint64 elapsedMs) {
@@ -73,8 +73,7 @@ qint32 ServerAlerts::correctReply(int row, qint64 elapsedMs) {
         }
         return 0;
     }
-    m_rows.setText(row, Col::Status,
-                   QStringLiteral("响应缓慢:") + QString::number(elapsedMs) + QStringLiteral("ms"));
+    m_rows.setText(row, Col::Status, tr("响应缓慢:%1ms").arg(elapsedMs));
     m_rows.setTag(row, Col::ReplyTime, kSlow);
     qint32& slow = m_runs[m_rows.keyAt(row)].slowReplies;
     if (slow < std::numeric_limits<qint32>::max())
@@ -88,12 +87,11 @@ QString ServerAlerts::durationText(qint64 ms) {
     const qint64 hours = seconds / 3600 % 24;
     const qint64 minutes = seconds / 60 % 60;
     seconds %= 60;
-    QString text;
     if (days > 0)
-        text += QString::number(days) + QStringLiteral("天");
-    if (!text.isEmpty() || hours > 0)
-        text += QString::number(hours) + QStringLiteral("小时");
-    if (!text.isEmpty() || minutes > 0)
-        text += QString::number(minutes) + QStringLiteral("分");
-    return text + QString::number(seconds) + QStringLiteral("秒");
+        return tr("%1天%2小时%3分%4秒").arg(days).arg(hours).arg(minutes).arg(seconds);
+    if (hours > 0)
+        return tr("%1小时%2分%3秒").arg(hours).arg(minutes).arg(seconds);
+    if (minutes > 0)
+        return tr("%1分%2秒").arg(minutes).arg(seconds);
+    return tr("%1秒").arg(seconds);
 }

@@ -2,6 +2,7 @@
 
 #include "monitor/ServerRowModel.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QString>
 
@@ -16,6 +17,7 @@ struct MonitorSettings;
 // reached its limit ends; and whether the server is silenced. Nothing here
 // acts for a server without WarnMs, with RECOVERYMSG off and no silence.
 class ServerAlerts final {
+    Q_DECLARE_TR_FUNCTIONS(ServerAlerts)
     Q_DISABLE_COPY_MOVE(ServerAlerts)
 public:
     enum class Run { Socket, Echo };

@@ -89,15 +89,15 @@ void ServerMonitor::removeRecorder(ResultRecorder* recorder) {
 void ServerMonitor::CmdStart_Click() {
     if (TimerProc.isActive()) {
         TimerProc.stop();
-        emit startCaptionChanged(QStringLiteral("开始监控"));
-        emit statusPanelChanged(3, QStringLiteral("任务等待开始"));
-        emit windowTitleChanged(MeCaption + QStringLiteral("[等待开始任务]"));
-        emit tipChanged(tip(QStringLiteral("等待开始任务...")));
+        emit startCaptionChanged(tr("开始监控"));
+        emit statusPanelChanged(3, tr("任务等待开始"));
+        emit windowTitleChanged(MeCaption + tr("[等待开始任务]"));
+        emit tipChanged(tip(tr("等待开始任务...")));
     } else {
         TimerProc.start();
         iTimerNCount = intervalTicks(); // the first tick starts a pass
-        emit startCaptionChanged(QStringLiteral("停止监控"));
-        emit tipChanged(tip(QStringLiteral("正在监控...")));
+        emit startCaptionChanged(tr("停止监控"));
+        emit tipChanged(tip(tr("正在监控...")));
     }
     emit monitoringChanged(TimerProc.isActive());
 }
@@ -119,25 +119,24 @@ void ServerMonitor::TimerProc_Timer() {
 }
 
 void ServerMonitor::waitingTick() {
-    emit statusPanelChanged(4, QStringLiteral("Socket异常:") + QString::number(SocketFaultCount));
-    emit statusPanelChanged(5, QStringLiteral("Ping异常:") + QString::number(PingFaultCount));
+    emit statusPanelChanged(4, tr("Socket异常:") + QString::number(SocketFaultCount));
+    emit statusPanelChanged(5, tr("Ping异常:") + QString::number(PingFaultCount));
     iTimerNCount = raised(iTimerNCount);
     const QString remaining = QString::number(intervalTicks() - iTimerNCount);
-    const QString next = QStringLiteral("下次开始任务:") + remaining + QStringLiteral("秒后");
+    const QString next = tr("下次开始任务:") + remaining + tr("秒后");
     emit statusPanelChanged(3, next);
     emit windowTitleChanged(MeCaption + QStringLiteral("[ ") + remaining +
-                            QStringLiteral(" 秒后开始下次任务]"));
+                            tr(" 秒后开始下次任务]"));
     emit tipChanged(tip(next));
 }
 
 void ServerMonitor::passPreamble() {
     PingFaultCount = 0;
     SocketFaultCount = 0;
-    const QString running =
-        QStringLiteral("任务正在进行:") + LocaleTimeText(m_clock.localTime(), m_locale);
+    const QString running = tr("任务正在进行:") + LocaleTimeText(m_clock.localTime(), m_locale);
     emit statusPanelChanged(3, running);
     emit tipChanged(tip(running));
-    emit windowTitleChanged(MeCaption + QStringLiteral("[任务正在进行...]"));
+    emit windowTitleChanged(MeCaption + tr("[任务正在进行...]"));
     iTimerNCount = 0;
     resetReplyCount();
     m_serverAlerts.passBegins();
@@ -178,7 +177,7 @@ void ServerMonitor::markNetworkDown() {
             element->Close();
         if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
             m_rows.setText(row, Col::ReplyTime, QStringLiteral("0"));
-        m_rows.setText(row, Col::Status, QStringLiteral("本机网络异常"));
+        m_rows.setText(row, Col::Status, tr("本机网络异常"));
     }
     m_inPass = false;
 }
@@ -259,8 +258,8 @@ ServerMonitor::PendingProbe ServerMonitor::checkPendingProbe(int row, quint64 ke
                                                                 : PendingProbe::Running;
     }
     const QString limit = QString::number(timeOut) + QStringLiteral("ms");
-    m_rows.setText(row, Col::ReplyTime, QStringLiteral("超过") + limit);
-    m_rows.setText(row, Col::Status, QStringLiteral("SOCKET超时:") + limit);
+    m_rows.setText(row, Col::ReplyTime, tr("超过") + limit);
+    m_rows.setText(row, Col::Status, tr("SOCKET超时:") + limit);
     raiseReplyErr(row);
     SocketFaultCount = raised(SocketFaultCount);
     record(row, ProbeOutcome::TimedOut, timeOut);
@@ -276,7 +275,7 @@ void ServerMonitor::startProbe(int row, quint64 key) {
         element->Connect(m_rows.text(row, Col::IPAddress),
                          leadingInteger(m_rows.text(row, Col::Port)));
     }
-    m_rows.setText(row, Col::Status, QStringLiteral("正在尝试连接服务器"));
+    m_rows.setText(row, Col::Status, tr("正在尝试连接服务器"));
     m_rows.setText(row, Col::ReplyTime, ClockStamp(m_clock.localTime()));
     m_rows.setProbeStartedMs(row, m_clock.monotonicMs());
 }
@@ -339,9 +338,8 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
     // A pass repeated after a stop can count more losses than passes; the
     // rate never goes beyond all of them.
     const qint64 lossPercent = qMin<qint64>(100, qint64(lost) * 100 / PassNumber);
-    const QString state = QStringLiteral("平均延时:") + QString::number(m_rows.averagePingMs(row)) +
-                          QStringLiteral("ms  丢包率:") + QString::number(lossPercent) +
-                          QStringLiteral("%");
+    const QString state = tr("平均延时:") + QString::number(m_rows.averagePingMs(row)) +
+                          tr("ms  丢包率:") + QString::number(lossPercent) + QStringLiteral("%");
     m_rows.setText(row, Col::PingState, state);
     m_rows.setToolTip(row, Col::PingState,
                       state + QLatin1Char('(') + QString::number(lost) + QLatin1Char('/') +
@@ -349,8 +347,7 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
 }
 
 QString ServerMonitor::echoPermissionNotice() {
-    return QStringLiteral("无法发送PING:请运行 setcap cap_net_raw+ep ") +
-           AppPaths::current().programFile();
+    return tr("无法发送PING:请运行 setcap cap_net_raw+ep ") + AppPaths::current().programFile();
 }
 
 // An echo the system does not permit says how to permit it: in the row's
@@ -360,7 +357,7 @@ void ServerMonitor::noteEchoPermission(int row, bool denied) {
     if (!denied || m_echoPermissionNoticeShown)
         return;
     m_echoPermissionNoticeShown = true;
-    m_alerts.ShowMsg(4, echoPermissionNotice(), QStringLiteral("注意:无法发送PING"));
+    m_alerts.ShowMsg(4, echoPermissionNotice(), tr("注意:无法发送PING"));
 }
 
 // A pass whose rows were all visited ends with its last echo: a completed
@@ -394,7 +391,7 @@ void ServerMonitor::WskWeb_Connect(quint64 key) {
     if (row < 0 || !element)
         return;
     element->SendData(m_requestBytes.bytes(m_rows.text(row, Col::PostData)));
-    m_rows.setText(row, Col::Status, QStringLiteral("已发送数据包,等待回应..."));
+    m_rows.setText(row, Col::Status, tr("已发送数据包,等待回应..."));
 }
 
 // Only the first arrival counts: the socket is closed at once, so later
@@ -438,9 +435,9 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
 
     if (replyMatches(reply, m_rows.text(row, Col::ReplyData))) {
         const qint32 faultRun = leadingInteger(m_rows.text(row, Col::ReplyErr));
-        m_rows.setText(row, Col::Status, QStringLiteral("已收到正确的回应包"));
+        m_rows.setText(row, Col::Status, tr("已收到正确的回应包"));
         m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
-        m_rows.setToolTip(row, Col::ReplyErr, QStringLiteral("累计错误数:0"));
+        m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:0"));
         m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
         // The status says "slow" before the result is recorded, so a record
         // of it reads the same as the row.
@@ -448,12 +445,11 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
         record(row, ProbeOutcome::Correct, elapsed);
         m_serverAlerts.runEnded(row, ServerAlerts::Run::Socket, faultRun);
         if (slowRun)
-            alertAtLimit(row, slowRun, m_settings.iReplyLim, QStringLiteral("注意:服务器响应缓慢"));
+            alertAtLimit(row, slowRun, m_settings.iReplyLim, tr("注意:服务器响应缓慢"));
     } else {
-        m_rows.setStatusWithReply(row, QStringLiteral("应答包错误："));
+        m_rows.setStatusWithReply(row, tr("应答包错误："));
         raiseReplyErr(row);
-        m_rows.setToolTip(row, Col::ReplyErr,
-                          QStringLiteral("累计错误数:") + m_rows.text(row, Col::ReplyErr));
+        m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:") + m_rows.text(row, Col::ReplyErr));
         SocketFaultCount = raised(SocketFaultCount);
         record(row, ProbeOutcome::Wrong, elapsed);
         CheckReplyState(row);
@@ -478,7 +474,7 @@ void ServerMonitor::WskWeb_Error(quint64 key, int number, const QString& descrip
     const int row = m_rows.rowOfKey(key);
     if (row < 0)
         return;
-    m_rows.setText(row, Col::Status, QStringLiteral("SOCKET错误:") + description);
+    m_rows.setText(row, Col::Status, tr("SOCKET错误:") + description);
     raiseReplyErr(row);
     SocketFaultCount = raised(SocketFaultCount);
     record(row, ProbeOutcome::SocketError, m_clock.monotonicMs() - m_rows.probeStartedMs(row));
@@ -496,14 +492,14 @@ void ServerMonitor::CheckReplyState(int row) {
     if (row < 0 || row >= m_rows.rowCount())
         return;
     alertAtLimit(row, leadingInteger(m_rows.text(row, Col::ReplyErr)), m_settings.iReplyLim,
-                 QStringLiteral("注意:服务器测试返回异常"));
+                 tr("注意:服务器测试返回异常"));
 }
 
 void ServerMonitor::CheckPingState(int row) {
     if (row < 0 || row >= m_rows.rowCount())
         return;
     alertAtLimit(row, leadingInteger(m_rows.text(row, Col::PingErr)), m_settings.iPingLim,
-                 QStringLiteral("注意:服务器PING异常"));
+                 tr("注意:服务器PING异常"));
 }
 
 // Equality, not "at least": a run of failures alerts once, when it reaches
@@ -515,7 +511,7 @@ void ServerMonitor::alertAtLimit(int row, qint32 count, qint32 limit, const QStr
     if (m_serverAlerts.isSilenced(row))
         return;
     const QString message = QStringLiteral("IP:") + m_rows.text(row, Col::IPAddress) +
-                            QStringLiteral("\r\n状态:") + m_rows.text(row, Col::Status);
+                            tr("\r\n状态:") + m_rows.text(row, Col::Status);
     m_alerts.ShowServerMsg(m_rows.text(row, Col::ID), 4, message, title);
 }
 
@@ -536,8 +532,7 @@ void ServerMonitor::SetColor() {
 
 void ServerMonitor::resetReplyCount() {
     PassReplyCount = 0;
-    emit statusPanelChanged(2,
-                            QStringLiteral("SOCKET回应:0/") + QString::number(m_list.rowCount()));
+    emit statusPanelChanged(2, tr("SOCKET回应:0/") + QString::number(m_list.rowCount()));
 }
 
 void ServerMonitor::showReplyCount() {
@@ -545,7 +540,7 @@ void ServerMonitor::showReplyCount() {
     if (rowCount <= 0)
         return;
     const qint64 percent = qint64(PassReplyCount) * 100 / rowCount;
-    emit statusPanelChanged(2, QStringLiteral("SOCKET回应:") + QString::number(PassReplyCount) +
+    emit statusPanelChanged(2, tr("SOCKET回应:") + QString::number(PassReplyCount) +
                                    QLatin1Char('/') + QString::number(rowCount) + QLatin1Char('[') +
                                    QString::number(percent) + QStringLiteral("%]"));
 }

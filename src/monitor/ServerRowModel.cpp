@@ -21,19 +21,19 @@ struct ColumnInfo {
 
 const std::array<ColumnInfo, ServerRowModel::ColumnCount>& columnInfo() {
     static const std::array<ColumnInfo, ServerRowModel::ColumnCount> info{{
-        {"ID", "启用"},
-        {"DisplayName", "服务器名称"},
-        {"IPAddress", "IP地址"},
-        {"Port", "端口"},
-        {"Status", "状态"},
-        {"ReplyTime", "SOCKET时间"},
-        {"ReplyErr", "SOCKET错误"},
-        {"PingTime", "Ping延时"},
-        {"PingErr", "Ping错误"},
-        {"PingState", "Ping明细"},
-        {"PostData", "WinSock发送数据"},
-        {"ReplyData", "正确应答数据"},
-        {"AddTime", "入库时间"},
+        {"ID", QT_TRANSLATE_NOOP("ServerRowModel", "启用")},
+        {"DisplayName", QT_TRANSLATE_NOOP("ServerRowModel", "服务器名称")},
+        {"IPAddress", QT_TRANSLATE_NOOP("ServerRowModel", "IP地址")},
+        {"Port", QT_TRANSLATE_NOOP("ServerRowModel", "端口")},
+        {"Status", QT_TRANSLATE_NOOP("ServerRowModel", "状态")},
+        {"ReplyTime", QT_TRANSLATE_NOOP("ServerRowModel", "SOCKET时间")},
+        {"ReplyErr", QT_TRANSLATE_NOOP("ServerRowModel", "SOCKET错误")},
+        {"PingTime", QT_TRANSLATE_NOOP("ServerRowModel", "Ping延时")},
+        {"PingErr", QT_TRANSLATE_NOOP("ServerRowModel", "Ping错误")},
+        {"PingState", QT_TRANSLATE_NOOP("ServerRowModel", "Ping明细")},
+        {"PostData", QT_TRANSLATE_NOOP("ServerRowModel", "WinSock发送数据")},
+        {"ReplyData", QT_TRANSLATE_NOOP("ServerRowModel", "正确应答数据")},
+        {"AddTime", QT_TRANSLATE_NOOP("ServerRowModel", "入库时间")},
     }};
     return info;
 }
@@ -98,7 +98,7 @@ int ServerRowModel::columnOfKey(const QString& key) {
 }
 
 QString ServerRowModel::headerCaption(Column column) {
-    return QString::fromUtf8(columnInfo().at(column).caption);
+    return tr(columnInfo().at(column).caption);
 }
 
 void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
@@ -127,7 +127,7 @@ void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
         row.texts[AddTime] = record.addTime;
         for (Column column : {DisplayName, IPAddress, Port, PostData, ReplyData})
             row.toolTips[column] = row.texts[column];
-        row.texts[Status] = QStringLiteral("初始化完成");
+        row.texts[Status] = tr("初始化完成");
         for (Column column : {ReplyTime, ReplyErr, PingTime, PingErr})
             row.texts[column] = QStringLiteral("0");
     }
@@ -186,7 +186,7 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
     const bool silenceMark = column == DisplayName && row.silencedUntil != 0;
     switch (role) {
     case Qt::DisplayRole:
-        return silenceMark ? QStringLiteral("【静默】") + shownText(row.text(column), true)
+        return silenceMark ? tr("【静默】") + shownText(row.text(column), true)
                            : shownText(row.text(column), true);
     case Qt::ToolTipRole: {
         // Tips hold replies and catalogue texts: never taken for markup.
@@ -411,7 +411,7 @@ void ServerRowModel::setSilencedUntil(int row, qint64 until) {
 
 QString ServerRowModel::silenceNote(qint64 until) {
     if (until == ServerRecord::SilencedUntilRecovery)
-        return QStringLiteral("静默至恢复");
-    return QStringLiteral("静默至") +
+        return tr("静默至恢复");
+    return tr("静默至") +
            QDateTime::fromMSecsSinceEpoch(until).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }

@@ -27,13 +27,13 @@ ServerSilence::ServerSilence(ServerRowModel& rows, Clock& clock, Store store, QO
 QString ServerSilence::caption(Kind kind) {
     switch (kind) {
     case Kind::ForHour:
-        return QStringLiteral("静默1小时");
+        return tr("静默1小时");
     case Kind::UntilRecovery:
-        return QStringLiteral("静默至恢复");
+        return tr("静默至恢复");
     case Kind::Off:
         break;
     }
-    return QStringLiteral("取消静默");
+    return tr("取消静默");
 }
 
 QString ServerSilence::apply(qint64 id, Kind kind) {

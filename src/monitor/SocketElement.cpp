@@ -15,13 +15,21 @@
 #include <cerrno>
 #include <cstring>
 
-const QStringList& SocketStateNames() {
-    static const QStringList names{QStringLiteral("关闭"),     QStringLiteral("打开"),
-                                   QStringLiteral("监听"),     QStringLiteral("连接未定"),
-                                   QStringLiteral("解析主机"), QStringLiteral("决定主机"),
-                                   QStringLiteral("正在连接"), QStringLiteral("已连接"),
-                                   QStringLiteral("已关闭"),   QStringLiteral("错误")};
-    return names;
+QStringList SocketStateNames() {
+    static const char* const names[] = {QT_TRANSLATE_NOOP("SocketElement", "关闭"),
+                                        QT_TRANSLATE_NOOP("SocketElement", "打开"),
+                                        QT_TRANSLATE_NOOP("SocketElement", "监听"),
+                                        QT_TRANSLATE_NOOP("SocketElement", "连接未定"),
+                                        QT_TRANSLATE_NOOP("SocketElement", "解析主机"),
+                                        QT_TRANSLATE_NOOP("SocketElement", "决定主机"),
+                                        QT_TRANSLATE_NOOP("SocketElement", "正在连接"),
+                                        QT_TRANSLATE_NOOP("SocketElement", "已连接"),
+                                        QT_TRANSLATE_NOOP("SocketElement", "已关闭"),
+                                        QT_TRANSLATE_NOOP("SocketElement", "错误")};
+    QStringList translated;
+    for (const char* name : names)
+        translated.append(SocketElement::tr(name));
+    return translated;
 }
 
 namespace {
@@ -309,31 +317,31 @@ QByteArray SocketElement::GetData() {
 QString SocketElement::errorDescription(int number) {
     switch (number) {
     case ECONNREFUSED:
-        return QStringLiteral("连接被拒绝");
+        return tr("连接被拒绝");
     case ECONNRESET:
     case EPIPE: // a send after the peer reset the connection
-        return QStringLiteral("连接被对方重置");
+        return tr("连接被对方重置");
     case ETIMEDOUT:
-        return QStringLiteral("连接超时");
+        return tr("连接超时");
     case EHOSTUNREACH:
-        return QStringLiteral("主机不可达");
+        return tr("主机不可达");
     case ENETUNREACH:
-        return QStringLiteral("网络不可达");
+        return tr("网络不可达");
     case ENXIO:
-        return QStringLiteral("找不到主机");
+        return tr("找不到主机");
     case EMFILE:
     case ENFILE:
     case ENOBUFS:
     case ENOMEM:
-        return QStringLiteral("系统资源不足");
+        return tr("系统资源不足");
     case EACCES:
     case EPERM:
-        return QStringLiteral("没有权限");
+        return tr("没有权限");
     case EADDRNOTAVAIL:
-        return QStringLiteral("地址不可用");
+        return tr("地址不可用");
     case EAFNOSUPPORT:
-        return QStringLiteral("不支持的地址类型");
+        return tr("不支持的地址类型");
     default:
-        return QStringLiteral("网络错误(%1)").arg(number);
+        return tr("网络错误(%1)").arg(number);
     }
 }

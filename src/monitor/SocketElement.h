@@ -11,7 +11,7 @@ class QHostInfo;
 class QSocketNotifier;
 
 // The ten names of the socket states 0 to 9.
-const QStringList& SocketStateNames();
+QStringList SocketStateNames();
 
 // A TCP client with the events and state numbers 0-9 of the probe's socket
 // control, on a non-blocking socket of its own watched by socket notifiers.

@@ -52,6 +52,8 @@ public:
     // The lock that keeps one running copy per data folder.
     QString instanceLockFile() const;
     QString soundFile() const;
+    // The compiled translations, shipped beside the skins and the sound.
+    QString translationFolder() const { return m_shippedFolder; }
 
     // Skin folders in the order a name is looked up: the user's first, then
     // the shipped ones; one folder when both are the same.
@@ -71,5 +73,5 @@ private:
     QString m_settingsFolder;
     QString m_dataFolder;
     QString m_userSkinFolder;
-    QString m_shippedFolder; // holds Skin/ and Sound/ as shipped
+    QString m_shippedFolder; // holds Skin/, Sound/ and the translations as shipped
 };

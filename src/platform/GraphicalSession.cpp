@@ -10,6 +10,7 @@ bool available(const QProcessEnvironment& environment) {
     return false;
 }
 
+// Shown before the settings, and so the interface language, are read.
 QString missingMessage() {
     return QStringLiteral("无图形界面:请设置 DISPLAY 或 WAYLAND_DISPLAY");
 }

@@ -18,24 +18,31 @@ void printLine(std::FILE* stream, const QString& text) {
 int runImport(const QString& file) {
     const CatalogueTransfer::ImportReport report = CatalogueTransfer::ImportServers(file);
     if (!report.error.isEmpty()) {
-        printLine(stderr, QStringLiteral("没有导入任何服务器:") + report.error);
+        printLine(stderr, QCoreApplication::translate("CatalogueCommand", "没有导入任何服务器:") +
+                              report.error);
         return report.exitCode();
     }
     for (const CatalogueReader::Refusal& refusal : report.refused)
-        printLine(
-            stderr,
-            QStringLiteral("%1:第 %2 行未导入:%3").arg(file).arg(refusal.line).arg(refusal.reason));
-    printLine(stdout, QStringLiteral("已添加 %1 个服务器").arg(report.added));
+        printLine(stderr, QCoreApplication::translate("CatalogueCommand", "%1:第 %2 行未导入:%3")
+                              .arg(file)
+                              .arg(refusal.line)
+                              .arg(refusal.reason));
+    printLine(
+        stdout,
+        QCoreApplication::translate("CatalogueCommand", "已添加 %1 个服务器").arg(report.added));
     return report.exitCode();
 }
 
 int runExport(const QString& file) {
     const CatalogueTransfer::ExportReport report = CatalogueTransfer::ExportServers(file);
     if (!report.error.isEmpty()) {
-        printLine(stderr, QStringLiteral("导出失败:") + report.error);
+        printLine(stderr,
+                  QCoreApplication::translate("CatalogueCommand", "导出失败:") + report.error);
         return 2;
     }
-    printLine(stdout, QStringLiteral("已导出 %1 个服务器").arg(report.written));
+    printLine(
+        stdout,
+        QCoreApplication::translate("CatalogueCommand", "已导出 %1 个服务器").arg(report.written));
     return 0;
 }
 
@@ -49,7 +56,8 @@ int Run(const CommandLine& commandLine) {
     AppPaths::current().createFolders();
     ModuleDB::setDbPath(ModuleDB::DefaultDbPath());
     if (!ModuleDB::DbOpen()) {
-        printLine(stderr, QStringLiteral("无法打开服务器列表 ") + ModuleDB::DbPath());
+        printLine(stderr, QCoreApplication::translate("CatalogueCommand", "无法打开服务器列表 ") +
+                              ModuleDB::DbPath());
         return 2;
     }
     const int exitCode = commandLine.action() == CommandLine::Action::Import

@@ -4,6 +4,7 @@
 #include "catalogue/ServerChecks.h"
 #include "service/CsvText.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -46,7 +47,7 @@ std::optional<QString> utf8Text(const QByteArray& data, Result& result) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(data);
     if (decoder.hasError()) {
-        result.error = QStringLiteral("文件不是 UTF-8 编码的文本");
+        result.error = QCoreApplication::translate("CatalogueReader", "文件不是 UTF-8 编码的文本");
         return std::nullopt;
     }
     if (text.startsWith(QChar::ByteOrderMark))
@@ -69,7 +70,7 @@ void readCsv(const QString& text, Result& result) {
         return;
     }
     if (parsed.records.isEmpty()) {
-        result.error = QStringLiteral("文件是空的,没有标题行");
+        result.error = QCoreApplication::translate("CatalogueReader", "文件是空的,没有标题行");
         return;
     }
     // The key of each field position; empty for a column this program does not know.
@@ -78,21 +79,24 @@ void readCsv(const QString& text, Result& result) {
         const Column* column = columnNamed(name.trimmed());
         const QString key = column ? column->key : QString();
         if (!key.isEmpty() && keys.contains(key)) {
-            result.error = QStringLiteral("标题行中 %1 列出现了两次").arg(key);
+            result.error =
+                QCoreApplication::translate("CatalogueReader", "标题行中 %1 列出现了两次").arg(key);
             return;
         }
         keys.append(key);
     }
     for (const Column& column : Columns()) {
         if (column.required && !keys.contains(column.key)) {
-            result.error = QStringLiteral("标题行缺少 %1 列").arg(column.key);
+            result.error =
+                QCoreApplication::translate("CatalogueReader", "标题行缺少 %1 列").arg(column.key);
             return;
         }
     }
     for (qsizetype r = 1; r < parsed.records.size(); ++r) {
         const CsvText::Record& record = parsed.records.at(r);
         if (record.fields.size() != keys.size()) {
-            result.refused.append({record.line, QStringLiteral("有 %1 列,标题行有 %2 列")
+            result.refused.append({record.line, QCoreApplication::translate(
+                                                    "CatalogueReader", "有 %1 列,标题行有 %2 列")
                                                     .arg(record.fields.size())
                                                     .arg(keys.size())});
             continue;
@@ -188,12 +192,13 @@ void readJson(const QByteArray& data, Result& result) {
     const QJsonDocument document = QJsonDocument::fromJson(utf8, &error);
     if (error.error != QJsonParseError::NoError) {
         const int line = static_cast<int>(utf8.left(error.offset).count('\n')) + 1;
-        result.error =
-            QStringLiteral("第 %1 行:JSON 格式错误(%2)").arg(line).arg(error.errorString());
+        result.error = QCoreApplication::translate("CatalogueReader", "第 %1 行:JSON 格式错误(%2)")
+                           .arg(line)
+                           .arg(error.errorString());
         return;
     }
     if (!document.isArray()) {
-        result.error = QStringLiteral("文件不是服务器的 JSON 数组");
+        result.error = QCoreApplication::translate("CatalogueReader", "文件不是服务器的 JSON 数组");
         return;
     }
     const QJsonArray servers = document.array();
@@ -201,7 +206,8 @@ void readJson(const QByteArray& data, Result& result) {
     for (qsizetype i = 0; i < servers.size(); ++i) {
         const int line = lines.value(i);
         if (!servers.at(i).isObject()) {
-            result.refused.append({line, QStringLiteral("不是一个服务器对象")});
+            result.refused.append(
+                {line, QCoreApplication::translate("CatalogueReader", "不是一个服务器对象")});
             continue;
         }
         const QJsonObject object = servers.at(i).toObject();
@@ -214,7 +220,8 @@ void readJson(const QByteArray& data, Result& result) {
             if (const std::optional<QString> text = valueText(field.value()))
                 values.insert(column->key, *text);
             else if (refusal.isEmpty())
-                refusal = QStringLiteral("%1 的值不是文字或数字").arg(column->key);
+                refusal = QCoreApplication::translate("CatalogueReader", "%1 的值不是文字或数字")
+                              .arg(column->key);
         }
         if (refusal.isEmpty())
             takeRow(result, line, values);

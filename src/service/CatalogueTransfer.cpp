@@ -4,6 +4,7 @@
 #include "catalogue/ServerCatalogue.h"
 #include "service/CatalogueWriter.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 
@@ -13,7 +14,8 @@ ImportReport ImportServers(const QString& path) {
     ImportReport report;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        report.error = QStringLiteral("无法读取文件 %1(%2)").arg(path, file.errorString());
+        report.error = QCoreApplication::translate("CatalogueTransfer", "无法读取文件 %1(%2)")
+                           .arg(path, file.errorString());
         return report;
     }
     const CatalogueReader::Result read =
@@ -42,7 +44,7 @@ ImportReport ImportServers(const QString& path) {
 ExportReport ExportServers(const QString& path) {
     ExportReport report;
     if (!ModuleDB::DbConnected()) {
-        report.error = QStringLiteral("数据库未连接");
+        report.error = QCoreApplication::translate("CatalogueTransfer", "数据库未连接");
         return report;
     }
     const QList<ServerRecord> servers =
@@ -51,7 +53,8 @@ ExportReport ExportServers(const QString& path) {
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(CatalogueWriter::Write(servers, CatalogueFormatOf(path))) < 0 ||
         !file.commit()) {
-        report.error = QStringLiteral("无法写入文件 %1(%2)").arg(path, file.errorString());
+        report.error = QCoreApplication::translate("CatalogueTransfer", "无法写入文件 %1(%2)")
+                           .arg(path, file.errorString());
         return report;
     }
     report.written = static_cast<int>(servers.size());

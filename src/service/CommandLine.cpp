@@ -9,6 +9,8 @@ QString CommandLine::versionText() {
     return QStringLiteral("servermon ") + QStringLiteral(SERVERMON_VERSION);
 }
 
+// The options are read before the settings file, and with it the interface
+// language, is known: the help and the option errors are always Chinese.
 CommandLine CommandLine::parse(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -1,5 +1,7 @@
 #include "service/CsvText.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 const QChar Quote = QLatin1Char('"');
@@ -18,7 +20,7 @@ bool needsQuotes(const QString& field) {
 }
 
 QString lineError(int line, const QString& what) {
-    return QStringLiteral("第 %1 行:%2").arg(line).arg(what);
+    return QCoreApplication::translate("CsvText", "第 %1 行:%2").arg(line).arg(what);
 }
 
 } // namespace
@@ -64,7 +66,8 @@ Parsed Read(const QString& text) {
                 ++at;
                 for (;;) {
                     if (at >= size) {
-                        parsed.error = lineError(opened, QStringLiteral("引号没有结束"));
+                        parsed.error = lineError(
+                            opened, QCoreApplication::translate("CsvText", "引号没有结束"));
                         return parsed;
                     }
                     const QChar c = text.at(at++);
@@ -82,14 +85,16 @@ Parsed Read(const QString& text) {
                     field += c;
                 }
                 if (at < size && text.at(at) != Comma && text.at(at) != Cr && text.at(at) != Lf) {
-                    parsed.error = lineError(line, QStringLiteral("引号之后还有文字"));
+                    parsed.error =
+                        lineError(line, QCoreApplication::translate("CsvText", "引号之后还有文字"));
                     return parsed;
                 }
             } else {
                 while (at < size && text.at(at) != Comma && text.at(at) != Cr &&
                        text.at(at) != Lf) {
                     if (text.at(at) == Quote) {
-                        parsed.error = lineError(line, QStringLiteral("未加引号的字段中有引号"));
+                        parsed.error = lineError(
+                            line, QCoreApplication::translate("CsvText", "未加引号的字段中有引号"));
                         return parsed;
                     }
                     field += text.at(at++);

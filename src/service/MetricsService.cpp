@@ -22,8 +22,7 @@ MetricsService::~MetricsService() {
 bool MetricsService::listen(const MetricsEndpoint& endpoint, QString& error) {
     if (m_server.listen(endpoint.address, endpoint.port))
         return true;
-    error = QStringLiteral("无法在 ") + endpoint.text() + QStringLiteral(" 提供监控指标:") +
-            m_server.errorString();
+    error = tr("无法在 %1 提供监控指标:%2").arg(endpoint.text(), m_server.errorString());
     return false;
 }
 
@@ -36,7 +35,7 @@ std::unique_ptr<MetricsService> MetricsService::start(const QString& option,
         return nullptr;
     const std::optional<MetricsEndpoint> endpoint = MetricsEndpoint::parse(text);
     if (!endpoint) {
-        error = QStringLiteral("监控指标地址无效:") + text;
+        error = tr("监控指标地址无效:") + text;
         return nullptr;
     }
     auto service = std::make_unique<MetricsService>(rows, monitor, clock);

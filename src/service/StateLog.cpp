@@ -11,7 +11,8 @@ const QString Ok = QStringLiteral("ok");
 const QString Unknown = QStringLiteral("unknown");
 
 // Every result kind, the leg it concerns and the state it leaves. A new
-// state is one more line here.
+// state is one more line here. The state names are the log's data, read by
+// scripts, so they stay the same whatever the interface language.
 struct KindState {
     ProbeOutcome::Kind kind;
     bool socket;

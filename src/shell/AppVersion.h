@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 // The program's title, version and desktop identifier. The version and the
@@ -15,7 +16,7 @@ inline QString text() {
 }
 
 inline QString title() {
-    return QStringLiteral("青岚服务器监控");
+    return QCoreApplication::translate("AppVersion", "青岚服务器监控");
 }
 
 // The reverse-DNS name of the desktop entry, the metainfo and the icon.

@@ -58,7 +58,7 @@ FormAD::FormAD(const QUrl& page, QWidget* parent)
     setAttribute(Qt::WA_QuitOnClose, false);
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFixedSize(WidthPixels, HeightPixels);
-    setWindowTitle(QStringLiteral("当前版本"));
+    setWindowTitle(tr("当前版本"));
 
     WebAD->setObjectName(QStringLiteral("WebAD"));
     WebAD->setOpenLinks(false);
@@ -107,7 +107,7 @@ void FormAD::setFetchTimeout(int ms) {
 }
 
 QString FormAD::loadErrorText() {
-    return QStringLiteral("无法打开公告页面，请稍后再试。");
+    return tr("无法打开公告页面，请稍后再试。");
 }
 
 void FormAD::Form_Load() {
@@ -141,7 +141,7 @@ void FormAD::placeOn(const QRect& screenArea) {
 void FormAD::Timer1_Timer() {
     if (CloseCountdown != 0) {
         --CloseCountdown;
-        setWindowTitle(versionCaption() + QStringLiteral("[%1秒后关闭]").arg(CloseCountdown));
+        setWindowTitle(versionCaption() + tr("[%1秒后关闭]").arg(CloseCountdown));
     } else {
         Timer1->stop();
         close();
@@ -200,5 +200,5 @@ void FormAD::applyPosition() {
 }
 
 QString FormAD::versionCaption() const {
-    return QStringLiteral("当前版本:") + AppVersion::text();
+    return tr("当前版本:") + AppVersion::text();
 }

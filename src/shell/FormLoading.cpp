@@ -22,7 +22,7 @@ FormLoading::FormLoading(AppServices& services, const QUrl& announcementPage, QW
     setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(30, 24, 30, 24);
-    auto* loading = new QLabel(QStringLiteral("程序初始化中..."), this);
+    auto* loading = new QLabel(tr("程序初始化中..."), this);
     loading->setObjectName(QStringLiteral("Label1"));
     auto* credit = new QLabel(QStringLiteral("Powered By Quillfern"), this);
     credit->setObjectName(QStringLiteral("Label2"));

@@ -55,7 +55,9 @@
 
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
-const QString AuthorCredit = QStringLiteral("作者:Quillfern");
+QString authorCredit() {
+    return FormMain::tr("作者:Quillfern");
+}
 } // namespace
 
 FormMain::FormMain(AppServices& services, QWidget* parent)
@@ -113,7 +115,7 @@ FormMain::~FormMain() {
 }
 
 QString FormMain::designedCaption() {
-    return QStringLiteral("青岚服务器监控[云杉工作室]");
+    return tr("青岚服务器监控[云杉工作室]");
 }
 
 void FormMain::setStepObserver(GuardedSequence::Observer observer) {
@@ -131,13 +133,13 @@ void FormMain::createControls() {
         button->setObjectName(QString::fromLatin1(name));
         buttons->addWidget(button);
     };
-    addButton(CmdLoad, "CmdLoad", QStringLiteral("监控列表"));
-    addButton(CmdListErr, "CmdListErr", QStringLiteral("异常服务器"));
-    addButton(CmdFind, "CmdFind", QStringLiteral("搜索服务器"));
-    addButton(CmdStart, "CmdStart", QStringLiteral("开始监控"));
-    addButton(CmdSetup, "CmdSetup", QStringLiteral("系统设置"));
-    addButton(CmdExit, "CmdExit", QStringLiteral("退出系统"));
-    addButton(CmdServer, "CmdServer", QStringLiteral("添加服务器"));
+    addButton(CmdLoad, "CmdLoad", tr("监控列表"));
+    addButton(CmdListErr, "CmdListErr", tr("异常服务器"));
+    addButton(CmdFind, "CmdFind", tr("搜索服务器"));
+    addButton(CmdStart, "CmdStart", tr("开始监控"));
+    addButton(CmdSetup, "CmdSetup", tr("系统设置"));
+    addButton(CmdExit, "CmdExit", tr("退出系统"));
+    addButton(CmdServer, "CmdServer", tr("添加服务器"));
     buttons->addStretch();
     layout->addLayout(buttons);
 
@@ -191,21 +193,21 @@ void FormMain::createMenus() {
         menu->menuAction()->setObjectName(QString::fromLatin1(name));
     };
 
-    addMenu(Menu_System, "Menu_System", QStringLiteral("系统菜单"));
-    connect(addItem(Menu_System, "Menu_Start", QStringLiteral("开始监控(&S)")), &QAction::triggered,
-            this, &FormMain::Menu_Start_Click);
-    connect(addItem(Menu_System, "Menu_Setup", QStringLiteral("系统设置(&E)")), &QAction::triggered,
-            this, &FormMain::Menu_Setup_Click);
+    addMenu(Menu_System, "Menu_System", tr("系统菜单"));
+    connect(addItem(Menu_System, "Menu_Start", tr("开始监控(&S)")), &QAction::triggered, this,
+            &FormMain::Menu_Start_Click);
+    connect(addItem(Menu_System, "Menu_Setup", tr("系统设置(&E)")), &QAction::triggered, this,
+            &FormMain::Menu_Setup_Click);
     addSeparator(Menu_System, "Line1");
-    connect(addItem(Menu_System, "Menu_Exit", QStringLiteral("退出系统")), &QAction::triggered,
-            this, &FormMain::Menu_Exit_Click);
+    connect(addItem(Menu_System, "Menu_Exit", tr("退出系统")), &QAction::triggered, this,
+            &FormMain::Menu_Exit_Click);
 
-    addMenu(Menu_Right, "Menu_Right", QStringLiteral("服务器选项(&M)"));
-    connect(addItem(Menu_Right, "Menu_InfoServer", QStringLiteral("查看服务器(&I)")),
-            &QAction::triggered, this, &FormMain::Menu_InfoServer_Click);
-    connect(addItem(Menu_Right, "Menu_History", QStringLiteral("历史记录(&H)...")),
-            &QAction::triggered, this, &FormMain::Menu_History_Click);
-    QMenu* silence = Menu_Right->addMenu(QStringLiteral("静默(&S)"));
+    addMenu(Menu_Right, "Menu_Right", tr("服务器选项(&M)"));
+    connect(addItem(Menu_Right, "Menu_InfoServer", tr("查看服务器(&I)")), &QAction::triggered, this,
+            &FormMain::Menu_InfoServer_Click);
+    connect(addItem(Menu_Right, "Menu_History", tr("历史记录(&H)...")), &QAction::triggered, this,
+            &FormMain::Menu_History_Click);
+    QMenu* silence = Menu_Right->addMenu(tr("静默(&S)"));
     silence->setObjectName(QStringLiteral("Menu_Silence"));
     silence->menuAction()->setObjectName(QStringLiteral("Menu_Silence"));
     for (const auto& [name, kind] : {std::pair{"Menu_SilenceHour", ServerSilence::Kind::ForHour},
@@ -214,46 +216,46 @@ void FormMain::createMenus() {
         connect(addItem(silence, name, ServerSilence::caption(kind)), &QAction::triggered, this,
                 [this, kind] { Menu_Silence_Click(kind); });
     addSeparator(Menu_Right, "line2");
-    connect(addItem(Menu_Right, "Menu_AddServer", QStringLiteral("添加服务器(&A)")),
-            &QAction::triggered, this, &FormMain::CmdServer_Click);
-    connect(addItem(Menu_Right, "Menu_EditServer", QStringLiteral("编辑服务器(&E)")),
-            &QAction::triggered, this, &FormMain::Menu_EditServer_Click);
+    connect(addItem(Menu_Right, "Menu_AddServer", tr("添加服务器(&A)")), &QAction::triggered, this,
+            &FormMain::CmdServer_Click);
+    connect(addItem(Menu_Right, "Menu_EditServer", tr("编辑服务器(&E)")), &QAction::triggered, this,
+            &FormMain::Menu_EditServer_Click);
     addSeparator(Menu_Right, "Line3");
-    connect(addItem(Menu_Right, "Menu_Find", QStringLiteral("搜索服务器(&F)")), &QAction::triggered,
-            this, &FormMain::CmdFind_Click);
+    connect(addItem(Menu_Right, "Menu_Find", tr("搜索服务器(&F)")), &QAction::triggered, this,
+            &FormMain::CmdFind_Click);
     const auto addLoader = [this](const char* name, const QString& caption,
                                   ServerCatalogue::Selection selection) {
         connect(addItem(Menu_Right, name, caption), &QAction::triggered, this,
                 [this, selection] { LoadServerList(selection); });
     };
-    addLoader("Menu_InUse", QStringLiteral("载入已监控(&I)"), ServerCatalogue::Selection::Enabled);
-    addLoader("Menu_NoUse", QStringLiteral("载入未监控(&N)"), ServerCatalogue::Selection::Disabled);
-    addLoader("Menu_All", QStringLiteral("载入所有项(&V)"), ServerCatalogue::Selection::All);
+    addLoader("Menu_InUse", tr("载入已监控(&I)"), ServerCatalogue::Selection::Enabled);
+    addLoader("Menu_NoUse", tr("载入未监控(&N)"), ServerCatalogue::Selection::Disabled);
+    addLoader("Menu_All", tr("载入所有项(&V)"), ServerCatalogue::Selection::All);
     addSeparator(Menu_Right, "Line6");
-    connect(addItem(Menu_Right, "Menu_ImportServers", QStringLiteral("导入服务器列表(&P)...")),
+    connect(addItem(Menu_Right, "Menu_ImportServers", tr("导入服务器列表(&P)...")),
             &QAction::triggered, this, &FormMain::Menu_ImportServers_Click);
-    connect(addItem(Menu_Right, "Menu_ExportServers", QStringLiteral("导出服务器列表(&X)...")),
+    connect(addItem(Menu_Right, "Menu_ExportServers", tr("导出服务器列表(&X)...")),
             &QAction::triggered, this, [this] { CatalogueFileCommands::ExportServers(this); });
     addSeparator(Menu_Right, "Line5");
-    connect(addItem(Menu_Right, "Menu_TelnetTest", QStringLiteral("Telnet命令测试")),
-            &QAction::triggered, this, &FormMain::Menu_TelnetTest_Click);
-    connect(addItem(Menu_Right, "Menu_PingTest", QStringLiteral("Ping 命令测试")),
-            &QAction::triggered, this, &FormMain::Menu_PingTest_Click);
+    connect(addItem(Menu_Right, "Menu_TelnetTest", tr("Telnet命令测试")), &QAction::triggered, this,
+            &FormMain::Menu_TelnetTest_Click);
+    connect(addItem(Menu_Right, "Menu_PingTest", tr("Ping 命令测试")), &QAction::triggered, this,
+            &FormMain::Menu_PingTest_Click);
 
-    addMenu(Menu_Theme, "Menu_Theme", QStringLiteral("主题(&T)"));
-    Menu_ListThemes.append(addItem(Menu_Theme, "Menu_ListThemes", QStringLiteral("主题列表")));
+    addMenu(Menu_Theme, "Menu_Theme", tr("主题(&T)"));
+    Menu_ListThemes.append(addItem(Menu_Theme, "Menu_ListThemes", tr("主题列表")));
     connect(Menu_ListThemes.first(), &QAction::triggered, this,
             [this] { Menu_ListThemes_Click(0); });
 
-    addMenu(Menu_Help, "Menu_Help", QStringLiteral("帮助(&H)"));
-    connect(addItem(Menu_Help, "Menu_HelpWeb", QStringLiteral("系统帮助")), &QAction::triggered,
-            this, &FormMain::Menu_HelpWeb_Click);
-    connect(addItem(Menu_Help, "Menu_Check", QStringLiteral("检查更新")), &QAction::triggered, this,
+    addMenu(Menu_Help, "Menu_Help", tr("帮助(&H)"));
+    connect(addItem(Menu_Help, "Menu_HelpWeb", tr("系统帮助")), &QAction::triggered, this,
+            &FormMain::Menu_HelpWeb_Click);
+    connect(addItem(Menu_Help, "Menu_Check", tr("检查更新")), &QAction::triggered, this,
             &FormMain::Menu_Check_Click);
-    connect(addItem(Menu_Help, "Menu_About", QStringLiteral("关于本软件")), &QAction::triggered,
-            this, &FormMain::Menu_About_Click);
+    connect(addItem(Menu_Help, "Menu_About", tr("关于本软件")), &QAction::triggered, this,
+            &FormMain::Menu_About_Click);
 
-    QAction* tips = bar->addAction(AuthorCredit);
+    QAction* tips = bar->addAction(authorCredit());
     tips->setObjectName(QStringLiteral("Menu_Tips"));
     tips->setEnabled(false);
 
@@ -264,9 +266,8 @@ void FormMain::createMenus() {
 void FormMain::createStatusBar() {
     QStatusBar* SB = statusBar();
     SB->setObjectName(QStringLiteral("SB"));
-    const std::array<QString, 5> initial = {
-        QStringLiteral("数据库:"), QStringLiteral("回应数:"), QStringLiteral("任务等待开始"),
-        QStringLiteral("SOCKET异常:0"), QStringLiteral("Ping异常:0")};
+    const std::array<QString, 5> initial = {tr("数据库:"), tr("回应数:"), tr("任务等待开始"),
+                                            tr("SOCKET异常:0"), tr("Ping异常:0")};
     for (int i = 0; i < 5; ++i) {
         auto* panel = new QLabel(initial.at(static_cast<size_t>(i)), SB);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
@@ -324,13 +325,13 @@ void FormMain::Form_Load() {
                  ModuleDB::DbOpen();
                  setPanelText(1, ModuleDB::DbStateText());
                  if (const QString refused = ModuleDB::DbOpenError(); !refused.isEmpty())
-                     MessageBoxes::show(this, QMessageBox::Critical,
-                                        QStringLiteral("数据库：连接失败"), refused);
+                     MessageBoxes::show(this, QMessageBox::Critical, tr("数据库：连接失败"),
+                                        refused);
              })
         .add(QStringLiteral("History"), [this] { startHistory(); })
         .add(QStringLiteral("Caption"),
              [this] {
-                 setWindowTitle(designedCaption() + QStringLiteral("[版本:") + AppVersion::text() +
+                 setWindowTitle(designedCaption() + tr("[版本:") + AppVersion::text() +
                                 QLatin1Char(']'));
              })
         .add(QStringLiteral("MeCaption"),
@@ -346,9 +347,8 @@ void FormMain::Form_Load() {
              })
         .add(QStringLiteral("sTips"),
              [this] {
-                 sTips = QStringLiteral("服务器监控系统") + CrLf + QStringLiteral("版本:") +
-                         AppVersion::text() + CrLf + QLatin1Char('[') + AuthorCredit +
-                         QLatin1Char(']');
+                 sTips = tr("服务器监控系统") + CrLf + tr("版本:") + AppVersion::text() + CrLf +
+                         QLatin1Char('[') + authorCredit() + QLatin1Char(']');
                  m_monitor->setTips(sTips);
                  ModuleTrayIcon::TraySetTip(sTips);
              })
@@ -389,8 +389,7 @@ void FormMain::CmdListErr_Click() {
 void FormMain::LstResult_ItemCheck(quint64 key, bool checked) {
     const QString report = ServerListLoader::LstResult_ItemCheck(*m_rows, key, checked);
     if (!report.isEmpty())
-        MessageBoxes::show(this, QMessageBox::Critical, QStringLiteral("对不起,更改状态失败"),
-                           report);
+        MessageBoxes::show(this, QMessageBox::Critical, tr("对不起,更改状态失败"), report);
 }
 
 void FormMain::SkinList() {
@@ -477,9 +476,9 @@ void FormMain::Form_QueryUnload(QCloseEvent* event) {
 
 void FormMain::showCloseHint() {
     m_alerts->ShowMsg(4,
-                      QStringLiteral("我并没有被关闭！而是被最小化到了这里") + CrLf +
-                          QStringLiteral("如果要退出程序，请右键我！然后选择退出"),
-                      QStringLiteral("你注意到没？"));
+                      tr("我并没有被关闭！而是被最小化到了这里") + CrLf +
+                          tr("如果要退出程序，请右键我！然后选择退出"),
+                      tr("你注意到没？"));
     FirstCloseHint = false;
     Form_Activate();
 }
@@ -585,7 +584,7 @@ void FormMain::Menu_Silence_Click(ServerSilence::Kind kind) {
             reports << report;
     }
     if (!reports.isEmpty())
-        MessageBoxes::show(this, QMessageBox::Critical, QStringLiteral("对不起,更改状态失败"),
+        MessageBoxes::show(this, QMessageBox::Critical, tr("对不起,更改状态失败"),
                            reports.join(CrLf));
 }
 

@@ -32,10 +32,10 @@ frmAbout::frmAbout(SysInfoLocator& locator, ProcessStarter& starter, QWidget* pa
     , lblVersion(makeLabel(this, QStringLiteral("lblVersion")))
     , lblDescription(makeLabel(this, QStringLiteral("lblDescription")))
     , lblDisclaimer(makeLabel(this, QStringLiteral("lblDisclaimer")))
-    , cmdOK(new QPushButton(QStringLiteral("确定"), this))
-    , cmdSysInfo(new QPushButton(QStringLiteral("系统信息(&S)..."), this)) {
+    , cmdOK(new QPushButton(tr("确定"), this))
+    , cmdSysInfo(new QPushButton(tr("系统信息(&S)..."), this)) {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowTitle(QStringLiteral("关于本软件[云杉工作室]"));
+    setWindowTitle(tr("关于本软件[云杉工作室]"));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     picIcon->setPixmap(windowIcon().pixmap(48, 48));
@@ -86,20 +86,20 @@ frmAbout::frmAbout(SysInfoLocator& locator, ProcessStarter& starter, QWidget* pa
 }
 
 QString frmAbout::descriptionText() {
-    return QStringLiteral("定时连接所监控的服务器，发送请求、核对回应并测量回应时间，"
-                          "同时用 Ping 检测网络是否通畅；服务器连续出错时以声音、"
-                          "托盘气泡和闪烁图标报警。");
+    return tr("定时连接所监控的服务器，发送请求、核对回应并测量回应时间，"
+              "同时用 Ping 检测网络是否通畅；服务器连续出错时以声音、"
+              "托盘气泡和闪烁图标报警。");
 }
 
 QString frmAbout::disclaimerText() {
-    return QStringLiteral("版权所有 (C) 云杉工作室。本软件是自由软件，按 GNU 通用公共许可证"
-                          "第 3 版或（由您选择）任何更新的版本（GPL-3.0-or-later）发布，"
-                          "您可以自由地复制、修改和分发；本软件不提供任何担保。");
+    return tr("版权所有 (C) 云杉工作室。本软件是自由软件，按 GNU 通用公共许可证"
+              "第 3 版或（由您选择）任何更新的版本（GPL-3.0-or-later）发布，"
+              "您可以自由地复制、修改和分发；本软件不提供任何担保。");
 }
 
 void frmAbout::Form_Load() {
-    setWindowTitle(QStringLiteral("关于 ") + AppVersion::title());
-    lblVersion->setText(QStringLiteral("版本 ") + AppVersion::text());
+    setWindowTitle(tr("关于 ") + AppVersion::title());
+    lblVersion->setText(tr("版本 ") + AppVersion::text());
     lblTitle->setText(AppVersion::title());
 }
 
@@ -107,8 +107,8 @@ void frmAbout::StartSysInfo() {
     const QString program = m_locator.locate();
     if (!program.isEmpty() && m_starter.startDetached(program, {}))
         return;
-    MessageBoxes::show(this, QMessageBox::NoIcon, AppVersion::title(),
-                       QStringLiteral("此时系统信息不可用"), QMessageBox::Ok);
+    MessageBoxes::show(this, QMessageBox::NoIcon, AppVersion::title(), tr("此时系统信息不可用"),
+                       QMessageBox::Ok);
 }
 
 void frmAbout::cmdOK_Click() {

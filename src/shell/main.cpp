@@ -1,3 +1,4 @@
+#include "config/InterfaceLanguage.h"
 #include "monitor/IcmpEchoService.h"
 #include "platform/AppPaths.h"
 #include "platform/FileLimit.h"
@@ -22,8 +23,8 @@
 #include "shell/AppVersion.h"
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
+#include "shell/InterfaceTranslations.h"
 #include "shell/ModuleHTTP.h"
-#include "shell/QtTranslations.h"
 
 #include <QApplication>
 #include <QFile>
@@ -51,21 +52,30 @@ int endWith(const CommandLine& commandLine) {
     return commandLine.exitCode();
 }
 
+// The language chosen in the settings file of the folders the options pick.
+void installInterfaceLanguage(QCoreApplication& app, const CommandLine& commandLine) {
+    AppPaths::setCurrent(
+        AppPaths::decide(QCoreApplication::applicationDirPath(), commandLine.pathChoice()));
+    InterfaceTranslations::install(app, InterfaceLanguage::english(InterfaceLanguage::read()),
+                                   AppPaths::current().translationFolder());
+}
+
 QString alreadyRunningMessage() {
-    return QStringLiteral("servermon 已在运行,数据文件夹:") + AppPaths::current().dataFolder() +
-           QLatin1Char('\n');
+    return QCoreApplication::translate("main", "servermon 已在运行,数据文件夹:") +
+           AppPaths::current().dataFolder() + QLatin1Char('\n');
 }
 
 // Monitoring without a window until SIGTERM or SIGINT; the log goes to
-// standard output.
+// standard output. The alert texts and status texts in the log and the desktop
+// notifications follow the chosen language like the window's; the log's state
+// names and field layout are fixed, so scripts read it in either language.
 int runHeadless(int argc, char* argv[], const CommandLine& commandLine) {
     FileLimit::raiseToHardLimit();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("servermon"));
     QCoreApplication::setApplicationVersion(AppVersion::text());
 
-    AppPaths::setCurrent(
-        AppPaths::decide(QCoreApplication::applicationDirPath(), commandLine.pathChoice()));
+    installInterfaceLanguage(app, commandLine);
     AppPaths::current().createFolders();
     SingleInstance instance(AppPaths::current().instanceLockFile());
     if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
@@ -102,6 +112,7 @@ int main(int argc, char* argv[]) {
     if (commandLine.action() == CommandLine::Action::Import ||
         commandLine.action() == CommandLine::Action::Export) {
         QCoreApplication app(argc, argv);
+        installInterfaceLanguage(app, commandLine);
         return CatalogueCommand::Run(commandLine);
     }
     if (commandLine.action() != CommandLine::Action::Run)
@@ -117,10 +128,8 @@ int main(int argc, char* argv[]) {
     FileLimit::raiseToHardLimit();
     QApplication app(argc, argv);
     AppSetup::configure();
-    QtTranslations::install(app);
 
-    AppPaths::setCurrent(
-        AppPaths::decide(QCoreApplication::applicationDirPath(), commandLine.pathChoice()));
+    installInterfaceLanguage(app, commandLine);
     AppPaths::current().createFolders();
     SingleInstance instance(AppPaths::current().instanceLockFile());
     if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {

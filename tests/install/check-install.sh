@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what lands there, file
 # by file: nothing missing, nothing extra, the desktop entry and metainfo
-# valid, one desktop id everywhere, icons of the sizes their folders say.
+# valid, one desktop id everywhere, icons of the sizes their folders say, the
+# translations found by the installed program.
 #   tests/install/check-install.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:?usage: check-install.sh BUILD_DIR}" && pwd)
@@ -37,6 +38,9 @@ expected=(
     lib/systemd/system/servermon.service
     lib/systemd/user/servermon.service
 )
+for ts in "$source_dir"/translations/*.ts; do
+    expected+=("share/servermon/$(basename "$ts" .ts).qm")
+done
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
@@ -57,6 +61,15 @@ for skin in "$source_dir"/resources/Skin/*; do
 done
 cmp -s "$source_dir/resources/Sound/NewMessage.wav" "$prefix/share/servermon/Sound/NewMessage.wav" ||
     fail "alert sound differs"
+
+# The installed program finds its translation: a catalogue export reports in English.
+config=$prefix/config
+mkdir -p "$config"
+printf '[SETUP]\nLANGUAGE=en\n' >"$config/RodOdazuConfig.ini"
+report=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/servermon" --config-dir "$config" \
+    --export "$config/servers.csv") || fail "servermon --export failed"
+[[ $report == "Servers exported: 0" ]] || fail "the installed program does not speak English: $report"
+rm -rf "$config"
 
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
 grep -qx "Icon=$id" "$prefix/share/applications/$id.desktop" || fail "desktop entry icon is not $id"

@@ -33,6 +33,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -1036,6 +1037,10 @@ private slots:
             else
                 QVERIFY2(engine.attachFile(skins + name), qPrintable(name));
         };
+        // Combo boxes make their pop-up lists on first need, a style change
+        // included; made now, both looks list the same widgets.
+        for (QComboBox* combo : main.findChildren<QComboBox*>())
+            combo->view();
         attach(second);
         const Look alone = lookOf(windows);
         attach(first);

@@ -10,10 +10,10 @@
 FormFind::FormFind(QWidget* parent)
     : QDialog(parent)
     , TextKeyword(new QLineEdit)
-    , CmdFind(new QPushButton(QStringLiteral("搜索"))) {
-    setWindowTitle(QStringLiteral("搜索服务器"));
+    , CmdFind(new QPushButton(tr("搜索"))) {
+    setWindowTitle(tr("搜索服务器"));
     setModal(true);
-    auto* label = new QLabel(QStringLiteral("关键字:"));
+    auto* label = new QLabel(tr("关键字:"));
     label->setObjectName(QStringLiteral("Label1"));
     label->setBuddy(TextKeyword);
     TextKeyword->setObjectName(QStringLiteral("TextKeyword"));

@@ -46,34 +46,34 @@ void place(QWidget* widget, int left, int top, int width, int height) {
 FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     : QDialog(parent)
     , m_echo(echo)
-    , Frame1(named(new QGroupBox(QStringLiteral("服务器信息"), this), "Frame1"))
-    , Label1(named(new QLabel(QStringLiteral("服务器名:"), Frame1), "Label1"))
+    , Frame1(named(new QGroupBox(tr("服务器信息"), this), "Frame1"))
+    , Label1(named(new QLabel(tr("服务器名:"), Frame1), "Label1"))
     , TextDisplayName(named(new QLineEdit(Frame1), "TextDisplayName"))
-    , Label2(named(new QLabel(QStringLiteral("I   P地址:"), Frame1), "Label2"))
+    , Label2(named(new QLabel(tr("I   P地址:"), Frame1), "Label2"))
     , TextIPAddress(named(new QLineEdit(Frame1), "TextIPAddress"))
-    , Label3(named(new QLabel(QStringLiteral("目标端口:"), Frame1), "Label3"))
+    , Label3(named(new QLabel(tr("目标端口:"), Frame1), "Label3"))
     , TextPort(named(new QLineEdit(DesignTexts::defaultPort(), Frame1), "TextPort"))
-    , Label4(named(new QLabel(QStringLiteral("发送数据:"), Frame1), "Label4"))
+    , Label4(named(new QLabel(tr("发送数据:"), Frame1), "Label4"))
     , TextPostData(named(new MultiLineText(Frame1), "TextPostData"))
-    , Label5(named(new QLabel(QStringLiteral("响应数据:"), Frame1), "Label5"))
+    , Label5(named(new QLabel(tr("响应数据:"), Frame1), "Label5"))
     , TextReplyData(named(new MultiLineText(Frame1), "TextReplyData"))
     , TextReplyHex(named(new QPlainTextEdit(Frame1), "TextReplyHex"))
-    , Cmd_Send(named(new QPushButton(QStringLiteral("SOCKET测试"), this), "Cmd_Send"))
-    , Cmd_Ping(named(new QPushButton(QStringLiteral("PING测试"), this), "Cmd_Ping"))
-    , CmdHistory(named(new QPushButton(QStringLiteral("历史记录"), this), "CmdHistory"))
-    , CmdCancel(named(new QPushButton(QStringLiteral("退出"), this), "CmdCancel"))
-    , lb_WskState(named(new QLabel(QStringLiteral("SOCKET状态:"), this), "lb_WskState"))
+    , Cmd_Send(named(new QPushButton(tr("SOCKET测试"), this), "Cmd_Send"))
+    , Cmd_Ping(named(new QPushButton(tr("PING测试"), this), "Cmd_Ping"))
+    , CmdHistory(named(new QPushButton(tr("历史记录"), this), "CmdHistory"))
+    , CmdCancel(named(new QPushButton(tr("退出"), this), "CmdCancel"))
+    , lb_WskState(named(new QLabel(tr("SOCKET状态:"), this), "lb_WskState"))
     , TimerWsk(new QTimer(this))
     , m_test(new OneShotTest(
           *TextReplyData, [this] { return TextPostData->text(); }, true, this)) {
-    setWindowTitle(QStringLiteral("服务器详细信息"));
+    setWindowTitle(tr("服务器详细信息"));
     setModal(true);
     TimerWsk->setObjectName(QStringLiteral("TimerWsk"));
     TextPostData->setText(DesignTexts::defaultRequest());
     TextReplyData->setText(DesignTexts::defaultReply());
     lb_WskState->setTextFormat(Qt::PlainText); // it names the address as typed
     TextReplyHex->setReadOnly(true);
-    TextReplyHex->setAccessibleName(QStringLiteral("响应数据(HEX)"));
+    TextReplyHex->setAccessibleName(tr("响应数据(HEX)"));
     TextReplyHex->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     TextReplyHex->setLineWrapMode(QPlainTextEdit::NoWrap);
     Label1->setBuddy(TextDisplayName);

@@ -9,8 +9,8 @@
 #include <QPushButton>
 
 FormServerEdit::FormServerEdit(const ServerRecord& server, QWidget* parent)
-    : ServerEditor(QStringLiteral("编辑服务器信息"), parent)
-    , CmdDel(new QPushButton(QStringLiteral("删除")))
+    : ServerEditor(tr("编辑服务器信息"), parent)
+    , CmdDel(new QPushButton(tr("删除")))
     , lbID(new QLabel(QString::number(server.id)))
     , m_id(server.id) {
     CmdDel->setObjectName(QStringLiteral("CmdDel"));
@@ -37,7 +37,7 @@ FormServerEdit::forSelection(const std::optional<ServerRecord>& selected, QWidge
 }
 
 void FormServerEdit::showAddressInTitle() {
-    setWindowTitle(QStringLiteral("编辑服务器信息[") + TextIPAddress->text() + QLatin1Char(']'));
+    setWindowTitle(tr("编辑服务器信息[") + TextIPAddress->text() + QLatin1Char(']'));
 }
 
 void FormServerEdit::CmdSave_Click() {
@@ -47,25 +47,24 @@ void FormServerEdit::CmdSave_Click() {
     server.id = m_id;
     const QString report = ServerCatalogue::ChangeServer(server);
     if (!report.isEmpty()) {
-        MessageBoxes::show(this, QMessageBox::Critical, QStringLiteral("对不起,保存失败"), report);
+        MessageBoxes::show(this, QMessageBox::Critical, tr("对不起,保存失败"), report);
         return;
     }
     emit catalogueChanged();
-    MessageBoxes::show(this, QMessageBox::Information, QStringLiteral("恭喜,编辑成功"),
-                       QStringLiteral("保存服务器信息成功"));
+    MessageBoxes::show(this, QMessageBox::Information, tr("恭喜,编辑成功"),
+                       tr("保存服务器信息成功"));
     accept();
 }
 
 void FormServerEdit::CmdDel_Click() {
-    const auto answer =
-        MessageBoxes::show(this, QMessageBox::Question, QStringLiteral("确认？"),
-                           QStringLiteral("确定删除该服务器信息?\r\n删除后无法恢复!"),
-                           QMessageBox::Ok | QMessageBox::Cancel);
+    const auto answer = MessageBoxes::show(this, QMessageBox::Question, tr("确认？"),
+                                           tr("确定删除该服务器信息?\r\n删除后无法恢复!"),
+                                           QMessageBox::Ok | QMessageBox::Cancel);
     if (answer != QMessageBox::Ok)
         return;
     const QString report = ServerCatalogue::DeleteServer(m_id);
     if (!report.isEmpty()) {
-        MessageBoxes::show(this, QMessageBox::Critical, QStringLiteral("对不起,删除失败"), report);
+        MessageBoxes::show(this, QMessageBox::Critical, tr("对不起,删除失败"), report);
         return;
     }
     emit serverDeleted(m_id);

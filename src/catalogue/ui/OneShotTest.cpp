@@ -26,16 +26,16 @@ void OneShotTest::start(const QString& host, const QString& portText) {
     WskWeb->Close();
     QString problem;
     if (!WskWeb->Connect(host, leadingInteger(portText), &problem))
-        m_output.setText(QStringLiteral("测试错误：") + problem);
+        m_output.setText(tr("测试错误：") + problem);
 }
 
 QString OneShotTest::cutNote() {
-    return QStringLiteral("\r\n[数据过长,只显示前4KB,其余已截去]");
+    return tr("\r\n[数据过长,只显示前4KB,其余已截去]");
 }
 
 QString OneShotTest::stateText() const {
     return QStringLiteral("SOCKET[IP:") + WskWeb->RemoteHost() + QLatin1Char(':') +
-           QString::number(WskWeb->RemotePort()) + QStringLiteral("] 状态:") +
+           QString::number(WskWeb->RemotePort()) + tr("] 状态:") +
            SocketStateNames().value(WskWeb->State());
 }
 
@@ -54,5 +54,5 @@ void OneShotTest::WskWeb_DataArrival(quint64, qint64) {
 }
 
 void OneShotTest::WskWeb_Error(quint64, int, const QString& description) {
-    m_output.setText(m_output.text() + QStringLiteral("SOCKET错误：") + description);
+    m_output.setText(m_output.text() + tr("SOCKET错误：") + description);
 }

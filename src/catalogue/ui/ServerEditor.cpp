@@ -43,19 +43,19 @@ void addRow(QGridLayout& grid, int row, const QString& caption, QWidget* field) 
 
 ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     : QDialog(parent)
-    , Frame1(named(new QGroupBox(QStringLiteral("服务器信息")), "Frame1"))
+    , Frame1(named(new QGroupBox(tr("服务器信息")), "Frame1"))
     , TextDisplayName(named(new QLineEdit, "TextDisplayName"))
     , TextIPAddress(named(new QLineEdit, "TextIPAddress"))
     , TextPort(named(new QLineEdit(DesignTexts::defaultPort()), "TextPort"))
     , TextWarnMs(named(new QLineEdit(QStringLiteral("0")), "TextWarnMs"))
     , TextPostData(named(new MultiLineText, "TextPostData"))
     , TextReplyData(named(new MultiLineText, "TextReplyData"))
-    , CheckInUse(named(new QCheckBox(QStringLiteral("启用监控")), "CheckInUse"))
-    , CmdAuto(button(QStringLiteral("加载模版"), "CmdAuto"))
-    , CmdTest(button(QStringLiteral("测试"), "CmdTest"))
-    , CmdSave(button(QStringLiteral("保存"), "CmdSave"))
-    , CmdCancel(button(QStringLiteral("退出"), "CmdCancel"))
-    , lb_WskState(named(new QLabel(QStringLiteral("SOCKET状态:")), "lb_WskState"))
+    , CheckInUse(named(new QCheckBox(tr("启用监控")), "CheckInUse"))
+    , CmdAuto(button(tr("加载模版"), "CmdAuto"))
+    , CmdTest(button(tr("测试"), "CmdTest"))
+    , CmdSave(button(tr("保存"), "CmdSave"))
+    , CmdCancel(button(tr("退出"), "CmdCancel"))
+    , lb_WskState(named(new QLabel(tr("SOCKET状态:")), "lb_WskState"))
     , TimerWsk(named(new QTimer(this), "TimerWsk"))
     , m_buttonRow(new QHBoxLayout)
     , m_test(new OneShotTest(
@@ -69,7 +69,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     lb_WskState->setTextFormat(Qt::PlainText); // it names the address as typed
     TextPort->setMaximumWidth(120);
     TextWarnMs->setMaximumWidth(120);
-    TextWarnMs->setToolTip(QStringLiteral("正确的回应慢于此毫秒数时提示响应缓慢,0为不提示"));
+    TextWarnMs->setToolTip(tr("正确的回应慢于此毫秒数时提示响应缓慢,0为不提示"));
 
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(TextPort);
@@ -81,12 +81,12 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     portRow->setContentsMargins(0, 0, 0, 0);
 
     auto* grid = new QGridLayout(Frame1);
-    addRow(*grid, 0, QStringLiteral("服务器名:"), TextDisplayName);
-    addRow(*grid, 1, QStringLiteral("I   P地址:"), TextIPAddress);
-    addRow(*grid, 2, QStringLiteral("目标端口:"), portField);
-    addRow(*grid, 3, QStringLiteral("响应警告(ms):"), TextWarnMs);
-    addRow(*grid, 4, QStringLiteral("发送数据:"), TextPostData);
-    addRow(*grid, 5, QStringLiteral("响应数据:"), TextReplyData);
+    addRow(*grid, 0, tr("服务器名:"), TextDisplayName);
+    addRow(*grid, 1, tr("I   P地址:"), TextIPAddress);
+    addRow(*grid, 2, tr("目标端口:"), portField);
+    addRow(*grid, 3, tr("响应警告(ms):"), TextWarnMs);
+    addRow(*grid, 4, tr("发送数据:"), TextPostData);
+    addRow(*grid, 5, tr("响应数据:"), TextReplyData);
 
     m_buttonRow->addWidget(lb_WskState, 1);
     m_buttonRow->addWidget(CmdTest);
@@ -139,21 +139,20 @@ bool ServerEditor::validateFields() {
                                                                          : TextIPAddress,
                       missing->text);
     if (!ServerChecks::WarnMsOf(TextWarnMs->text()))
-        return refuse(TextWarnMs,
-                      QStringLiteral("响应警告(ms)必须是0到3600000之间的整数,0为不提示！"));
+        return refuse(TextWarnMs, tr("响应警告(ms)必须是0到3600000之间的整数,0为不提示！"));
     return true;
 }
 
 void ServerEditor::CmdAuto_Click() {
     const auto found = ModuleGetPostData::LoadRequestTemplate(TextPort->text().trimmed());
     if (!found || found->postData.isEmpty()) {
-        TextPort->setToolTip(QStringLiteral("数据库中无该端口信息"));
+        TextPort->setToolTip(tr("数据库中无该端口信息"));
         return;
     }
     TextPostData->setText(found->postData);
     TextReplyData->setText(found->replyData);
     TextPort->setToolTip(
-        PlainText::asRichText(QStringLiteral("端口类型[") + found->serverType + QLatin1Char(']')));
+        PlainText::asRichText(tr("端口类型[") + found->serverType + QLatin1Char(']')));
 }
 
 void ServerEditor::CmdTest_Click() {

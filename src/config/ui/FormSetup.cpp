@@ -1,5 +1,6 @@
 #include "config/ui/FormSetup.h"
 
+#include "config/InterfaceLanguage.h"
 #include "config/ModuleINI.h"
 #include "config/SetupValues.h"
 #include "config/SkinFolder.h"
@@ -38,9 +39,9 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     , m_settings(settings)
     , m_skins(skins) {
     setObjectName(QStringLiteral("FormSetup"));
-    setWindowTitle(QStringLiteral("系统配置"));
+    setWindowTitle(tr("系统配置"));
 
-    Frame1 = named(new QGroupBox(QStringLiteral("监控选项")), "Frame1");
+    Frame1 = named(new QGroupBox(tr("监控选项")), "Frame1");
     TextTimerN = named(new QLineEdit(QStringLiteral("30")), "TextTimerN");
     TextReplyLim = named(new QLineEdit(QStringLiteral("5")), "TextReplyLim");
     TextPingLim = named(new QLineEdit(QStringLiteral("3")), "TextPingLim");
@@ -48,31 +49,37 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     ComboSkin = named(new QComboBox, "ComboSkin");
     ComboSkin->setEditable(true);
     ComboSkin->setInsertPolicy(QComboBox::NoInsert);
-    CheckSnd = named(new QCheckBox(QStringLiteral("新消息播放提示音")), "CheckSnd");
-    CheckHistory = named(new QCheckBox(QStringLiteral("记录历史数据")), "CheckHistory");
+    CheckSnd = named(new QCheckBox(tr("新消息播放提示音")), "CheckSnd");
+    CheckHistory = named(new QCheckBox(tr("记录历史数据")), "CheckHistory");
     TextHistRawDays = named(new QLineEdit(QStringLiteral("7")), "TextHistRawDays");
     TextHistDays = named(new QLineEdit(QStringLiteral("400")), "TextHistDays");
     TextNetCheck = named(new QLineEdit, "TextNetCheck");
     TextNetCheck->setToolTip(
-        QStringLiteral("以空格分隔:地址为PING检测,地址:端口为TCP连接检测;均无响应时不计异常"));
-    CheckRecovery = named(new QCheckBox(QStringLiteral("服务器恢复时提示")), "CheckRecovery");
-    CmdSave = named(new QPushButton(QStringLiteral("保存")), "CmdSave");
-    CmdCancel = named(new QPushButton(QStringLiteral("取消")), "CmdCancel");
+        tr("以空格分隔:地址为PING检测,地址:端口为TCP连接检测;均无响应时不计异常"));
+    ComboLanguage = named(new QComboBox, "ComboLanguage");
+    // Each language is named in itself, so it can be found in either.
+    ComboLanguage->addItem(QStringLiteral("中文"), int(InterfaceLanguage::Choice::Chinese));
+    ComboLanguage->addItem(QStringLiteral("English"), int(InterfaceLanguage::Choice::English));
+    ComboLanguage->addItem(tr("跟随系统"), int(InterfaceLanguage::Choice::System));
+    ComboLanguage->setToolTip(tr("重新启动程序后生效"));
+    CheckRecovery = named(new QCheckBox(tr("服务器恢复时提示")), "CheckRecovery");
+    CmdSave = named(new QPushButton(tr("保存")), "CmdSave");
+    CmdCancel = named(new QPushButton(tr("取消")), "CmdCancel");
     CmdSave->setDefault(true);
 
     auto* fields = new QFormLayout(Frame1);
-    fields->addRow(buddyLabel(QStringLiteral("循环任务间隔:"), TextTimerN), TextTimerN);
-    fields->addRow(buddyLabel(QStringLiteral("POST报警阀值:"), TextReplyLim), TextReplyLim);
-    fields->addRow(buddyLabel(QStringLiteral("PING报警阀值:"), TextPingLim), TextPingLim);
-    fields->addRow(buddyLabel(QStringLiteral("SOCKET超时:"), TextTimeOut), TextTimeOut);
-    fields->addRow(buddyLabel(QStringLiteral("系统默认皮肤:"), ComboSkin), ComboSkin);
+    fields->addRow(buddyLabel(tr("循环任务间隔:"), TextTimerN), TextTimerN);
+    fields->addRow(buddyLabel(tr("POST报警阀值:"), TextReplyLim), TextReplyLim);
+    fields->addRow(buddyLabel(tr("PING报警阀值:"), TextPingLim), TextPingLim);
+    fields->addRow(buddyLabel(tr("SOCKET超时:"), TextTimeOut), TextTimeOut);
+    fields->addRow(buddyLabel(tr("系统默认皮肤:"), ComboSkin), ComboSkin);
     fields->addRow(CheckSnd);
     fields->addRow(CheckHistory);
-    fields->addRow(buddyLabel(QStringLiteral("原始数据保留天数:"), TextHistRawDays),
-                   TextHistRawDays);
-    fields->addRow(buddyLabel(QStringLiteral("历史数据保留天数:"), TextHistDays), TextHistDays);
-    fields->addRow(buddyLabel(QStringLiteral("网络检测地址:"), TextNetCheck), TextNetCheck);
+    fields->addRow(buddyLabel(tr("原始数据保留天数:"), TextHistRawDays), TextHistRawDays);
+    fields->addRow(buddyLabel(tr("历史数据保留天数:"), TextHistDays), TextHistDays);
+    fields->addRow(buddyLabel(tr("网络检测地址:"), TextNetCheck), TextNetCheck);
     fields->addRow(CheckRecovery);
+    fields->addRow(buddyLabel(tr("界面语言:"), ComboLanguage), ComboLanguage);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -133,6 +140,7 @@ void FormSetup::loadINI() {
     TextHistDays->setText(QString::number(m_settings.HistDays));
     TextNetCheck->setText(m_settings.NetCheck);
     CheckRecovery->setChecked(m_settings.RecoveryMsg != 0);
+    ComboLanguage->setCurrentIndex(ComboLanguage->findData(int(InterfaceLanguage::read())));
     ComboSkin->setEditText(ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
                                                     QStringLiteral("skinh.she")));
 }
@@ -151,13 +159,14 @@ void FormSetup::preview(const QString& skinName) {
 }
 
 void FormSetup::CmdSave_Click() {
-    const QString title = QStringLiteral("保存配置文件失败！");
+    const QString title = tr("保存配置文件失败！");
     QString error;
     const std::optional<SetupValues> values = SetupValues::parse(
         {TextTimerN->text(), TextReplyLim->text(), TextPingLim->text(), TextTimeOut->text(),
          soundSwitch(), ComboSkin->currentText(), CheckHistory->isChecked() ? 1 : 0,
          TextHistRawDays->text(), TextHistDays->text(), TextNetCheck->text(),
-         CheckRecovery->isChecked() ? 1 : 0},
+         CheckRecovery->isChecked() ? 1 : 0,
+         InterfaceLanguage::Choice(ComboLanguage->currentData().toInt())},
         error);
     if (!values) {
         MessageBoxes::show(this, QMessageBox::Critical, title, error);
@@ -165,7 +174,7 @@ void FormSetup::CmdSave_Click() {
     }
     if (!values->write()) {
         MessageBoxes::show(this, QMessageBox::Critical, title,
-                           QStringLiteral("无法写入配置文件：") +
+                           tr("无法写入配置文件：") +
                                ModuleINI::IniFilePath(ModuleINI::IniBaseName()));
         return;
     }

@@ -40,6 +40,7 @@ public:
     QLineEdit* TextHistDays = nullptr;
     QLineEdit* TextNetCheck = nullptr;
     QCheckBox* CheckRecovery = nullptr;
+    QComboBox* ComboLanguage = nullptr; // applied at the next start
     QPushButton* CmdSave = nullptr;
     QPushButton* CmdCancel = nullptr;
 

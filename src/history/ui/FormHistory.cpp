@@ -66,30 +66,29 @@ FormHistory::FormHistory(const QString& historyPath, qint64 serverId, const QStr
     , m_lostSeries(new QScatterSeries)
     , m_points(new QStandardItemModel(this)) {
     setObjectName(QStringLiteral("FormHistory"));
-    setWindowTitle(QStringLiteral("历史记录 - ") + serverName);
+    setWindowTitle(tr("历史记录 - ") + serverName);
     resize(900, 520);
 
     ComboRange = named(new QComboBox, "ComboRange");
     for (const HistoryQuery::Range range : HistoryQuery::Ranges)
         ComboRange->addItem(HistoryQuery::rangeName(range), int(range));
-    auto* rangeLabel = new QLabel(QStringLiteral("时间范围:"));
+    auto* rangeLabel = new QLabel(tr("时间范围:"));
     rangeLabel->setBuddy(ComboRange);
-    CmdExport = named(new QPushButton(QStringLiteral("导出CSV(&C)...")), "CmdExport");
-    CmdCancel = named(new QPushButton(QStringLiteral("关闭")), "CmdCancel");
+    CmdExport = named(new QPushButton(tr("导出CSV(&C)...")), "CmdExport");
+    CmdCancel = named(new QPushButton(tr("关闭")), "CmdCancel");
     LabelState = named(new QLabel, "LabelState");
     LabelState->setWordWrap(true);
     LabelState->setVisible(!recording);
-    LabelState->setText(
-        QStringLiteral("历史记录已关闭：在系统配置中勾选“记录历史数据”后开始记录。"));
+    LabelState->setText(tr("历史记录已关闭：在系统配置中勾选“记录历史数据”后开始记录。"));
     LabelSummary = named(new QLabel, "LabelSummary");
     LabelSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LabelSummary->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     LabelSummary->setMinimumWidth(260);
 
-    m_replySeries->setName(QStringLiteral("应答时间(ms)"));
-    m_echoSeries->setName(QStringLiteral("Ping延时(ms)"));
-    m_faultSeries->setName(QStringLiteral("SOCKET异常"));
-    m_lostSeries->setName(QStringLiteral("Ping丢包"));
+    m_replySeries->setName(tr("应答时间(ms)"));
+    m_echoSeries->setName(tr("Ping延时(ms)"));
+    m_faultSeries->setName(tr("SOCKET异常"));
+    m_lostSeries->setName(tr("Ping丢包"));
     for (QScatterSeries* marks : {m_faultSeries, m_lostSeries}) {
         marks->setMarkerSize(7);
         marks->setBorderColor(Qt::transparent);
@@ -110,7 +109,7 @@ FormHistory::FormHistory(const QString& historyPath, qint64 serverId, const QStr
     m_chart->setMargins(QMargins(4, 4, 4, 4));
     ChartHistory = named(new QChartView(m_chart), "ChartHistory");
     ChartHistory->setRenderHint(QPainter::Antialiasing);
-    ChartHistory->setAccessibleName(QStringLiteral("历史曲线"));
+    ChartHistory->setAccessibleName(tr("历史曲线"));
 
     LstPoints = named(new QTableView, "LstPoints");
     LstPoints->setModel(m_points);
@@ -120,8 +119,8 @@ FormHistory::FormHistory(const QString& historyPath, qint64 serverId, const QStr
     LstPoints->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
 
     auto* views = named(new QTabWidget, "TabViews");
-    views->addTab(ChartHistory, QStringLiteral("图表"));
-    views->addTab(LstPoints, QStringLiteral("数据"));
+    views->addTab(ChartHistory, tr("图表"));
+    views->addTab(LstPoints, tr("数据"));
 
     auto* top = new QHBoxLayout;
     top->addWidget(rangeLabel);
@@ -199,9 +198,8 @@ void FormHistory::fillChart() {
 
 void FormHistory::fillPoints() {
     m_points->clear();
-    m_points->setHorizontalHeaderLabels({QStringLiteral("时间"), QStringLiteral("应答时间(ms)"),
-                                         QStringLiteral("Ping延时(ms)"),
-                                         QStringLiteral("SOCKET异常"), QStringLiteral("Ping丢包")});
+    m_points->setHorizontalHeaderLabels(
+        {tr("时间"), tr("应答时间(ms)"), tr("Ping延时(ms)"), tr("SOCKET异常"), tr("Ping丢包")});
     const auto number = [](const std::optional<qint32>& value) {
         return value ? QString::number(*value) : QString();
     };
@@ -257,11 +255,11 @@ bool FormHistory::exportCsv(const QString& path) const {
 }
 
 void FormHistory::CmdExport_Click() {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("导出CSV"), QString(),
-                                                      QStringLiteral("CSV 文件 (*.csv)"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("导出CSV"), QString(), tr("CSV 文件 (*.csv)"));
     if (path.isEmpty())
         return;
     if (!exportCsv(path))
-        MessageBoxes::show(this, QMessageBox::Critical, QStringLiteral("对不起,导出失败"),
-                           QStringLiteral("无法写入文件：") + path);
+        MessageBoxes::show(this, QMessageBox::Critical, tr("对不起,导出失败"),
+                           tr("无法写入文件：") + path);
 }

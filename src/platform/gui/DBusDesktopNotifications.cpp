@@ -68,7 +68,7 @@ void DBusDesktopNotifications::notifyWithActions(const QString& source, const QS
         return;
     QDBusMessage message = call(QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("desktop-entry"), m_desktopEntry}};
-    QStringList actionList{DefaultAction, QStringLiteral("显示主窗口")};
+    QStringList actionList{DefaultAction, tr("显示主窗口")};
     if (m_actions) {
         for (const auto& [key, caption] : actions)
             actionList << key << caption;

@@ -1,0 +1,1414 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>AppVersion</name>
+    <message>
+        <source>青岚服务器监控</source>
+        <translation>Qinglan Server Monitor</translation>
+    </message>
+</context>
+<context>
+    <name>CatalogueColumns</name>
+    <message>
+        <source>目标端口必须是 1 到 65535 之间的整数！</source>
+        <translation>The port must be a whole number from 1 to 65535.</translation>
+    </message>
+    <message>
+        <source>启用监控只能是 0 或 1！</source>
+        <translation>InUse must be 0 or 1.</translation>
+    </message>
+    <message>
+        <source>响应警告(ms)必须是0到3600000之间的整数,0为不提示！</source>
+        <translation>WarnMs must be a whole number from 0 to 3600000; 0 gives no warning.</translation>
+    </message>
+</context>
+<context>
+    <name>CatalogueCommand</name>
+    <message>
+        <source>没有导入任何服务器:</source>
+        <translation>No servers were imported: </translation>
+    </message>
+    <message>
+        <source>%1:第 %2 行未导入:%3</source>
+        <translation>%1: line %2 not imported: %3</translation>
+    </message>
+    <message>
+        <source>已添加 %1 个服务器</source>
+        <translation>Servers added: %1</translation>
+    </message>
+    <message>
+        <source>导出失败:</source>
+        <translation>Export failed: </translation>
+    </message>
+    <message>
+        <source>已导出 %1 个服务器</source>
+        <translation>Servers exported: %1</translation>
+    </message>
+    <message>
+        <source>无法打开服务器列表 </source>
+        <translation>Cannot open the server list </translation>
+    </message>
+</context>
+<context>
+    <name>CatalogueFileCommands</name>
+    <message>
+        <source>已添加 %1 个服务器</source>
+        <translation>Servers added: %1</translation>
+    </message>
+    <message>
+        <source>,以下 %1 行未导入:</source>
+        <translation>. Lines not imported (%1):</translation>
+    </message>
+    <message>
+        <source><byte value="xd"/>
+第 %1 行:%2</source>
+        <translation><byte value="xd"/>
+Line %1: %2</translation>
+    </message>
+    <message>
+        <source><byte value="xd"/>
+……另有 %1 行未导入</source>
+        <translation><byte value="xd"/>
+... and %1 more lines not imported</translation>
+    </message>
+    <message>
+        <source>导入服务器列表</source>
+        <translation>Import Server List</translation>
+    </message>
+    <message>
+        <source>服务器列表 (*.csv *.json);;CSV 文件 (*.csv);;JSON 文件 (*.json);;所有文件 (*)</source>
+        <translation>Server lists (*.csv *.json);;CSV files (*.csv);;JSON files (*.json);;All files (*)</translation>
+    </message>
+    <message>
+        <source>对不起,导入失败</source>
+        <translation>Import failed</translation>
+    </message>
+    <message>
+        <source>没有导入任何服务器:</source>
+        <translation>No servers were imported: </translation>
+    </message>
+    <message>
+        <source>恭喜,导入成功</source>
+        <translation>Import complete</translation>
+    </message>
+    <message>
+        <source>导出服务器列表</source>
+        <translation>Export Server List</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv);;JSON 文件 (*.json)</source>
+        <translation>CSV files (*.csv);;JSON files (*.json)</translation>
+    </message>
+    <message>
+        <source>恭喜,导出成功</source>
+        <translation>Export complete</translation>
+    </message>
+    <message>
+        <source>已导出 %1 个服务器</source>
+        <translation>Servers exported: %1</translation>
+    </message>
+    <message>
+        <source>对不起,导出失败</source>
+        <translation>Export failed</translation>
+    </message>
+</context>
+<context>
+    <name>CatalogueReader</name>
+    <message>
+        <source>文件不是 UTF-8 编码的文本</source>
+        <translation>The file is not UTF-8 text</translation>
+    </message>
+    <message>
+        <source>文件是空的,没有标题行</source>
+        <translation>The file is empty; it has no header line</translation>
+    </message>
+    <message>
+        <source>标题行中 %1 列出现了两次</source>
+        <translation>The header line names column %1 twice</translation>
+    </message>
+    <message>
+        <source>标题行缺少 %1 列</source>
+        <translation>The header line lacks column %1</translation>
+    </message>
+    <message>
+        <source>有 %1 列,标题行有 %2 列</source>
+        <translation>%1 fields, but the header line has %2</translation>
+    </message>
+    <message>
+        <source>第 %1 行:JSON 格式错误(%2)</source>
+        <translation>Line %1: JSON syntax error (%2)</translation>
+    </message>
+    <message>
+        <source>文件不是服务器的 JSON 数组</source>
+        <translation>The file is not a JSON array of servers</translation>
+    </message>
+    <message>
+        <source>不是一个服务器对象</source>
+        <translation>not a server object</translation>
+    </message>
+    <message>
+        <source>%1 的值不是文字或数字</source>
+        <translation>the value of %1 is neither text nor a number</translation>
+    </message>
+</context>
+<context>
+    <name>CatalogueTransfer</name>
+    <message>
+        <source>无法读取文件 %1(%2)</source>
+        <translation>Cannot read file %1 (%2)</translation>
+    </message>
+    <message>
+        <source>数据库未连接</source>
+        <translation>The database is not connected</translation>
+    </message>
+    <message>
+        <source>无法写入文件 %1(%2)</source>
+        <translation>Cannot write file %1 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>CsvText</name>
+    <message>
+        <source>第 %1 行:%2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <source>引号没有结束</source>
+        <translation>unterminated quote</translation>
+    </message>
+    <message>
+        <source>引号之后还有文字</source>
+        <translation>text after a closing quote</translation>
+    </message>
+    <message>
+        <source>未加引号的字段中有引号</source>
+        <translation>quote inside an unquoted field</translation>
+    </message>
+</context>
+<context>
+    <name>DBusDesktopNotifications</name>
+    <message>
+        <source>显示主窗口</source>
+        <translation>Show main window</translation>
+    </message>
+</context>
+<context>
+    <name>FormAD</name>
+    <message>
+        <source>当前版本</source>
+        <translation>Current Version</translation>
+    </message>
+    <message>
+        <source>无法打开公告页面，请稍后再试。</source>
+        <translation>The announcement page cannot be opened. Please try again later.</translation>
+    </message>
+    <message>
+        <source>[%1秒后关闭]</source>
+        <translation> [closing in %1 s]</translation>
+    </message>
+    <message>
+        <source>当前版本:</source>
+        <translation>Current version: </translation>
+    </message>
+</context>
+<context>
+    <name>FormFind</name>
+    <message>
+        <source>搜索</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>搜索服务器</source>
+        <translation>Find Servers</translation>
+    </message>
+    <message>
+        <source>关键字:</source>
+        <translation>Keyword:</translation>
+    </message>
+</context>
+<context>
+    <name>FormHistory</name>
+    <message>
+        <source>历史记录 - </source>
+        <translation>History - </translation>
+    </message>
+    <message>
+        <source>时间范围:</source>
+        <translation>Time range:</translation>
+    </message>
+    <message>
+        <source>导出CSV(&amp;C)...</source>
+        <translation>Export &amp;CSV...</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>历史记录已关闭：在系统配置中勾选“记录历史数据”后开始记录。</source>
+        <translation>History is off. Tick &quot;Record history&quot; in the settings to start recording.</translation>
+    </message>
+    <message>
+        <source>应答时间(ms)</source>
+        <translation>Reply time (ms)</translation>
+    </message>
+    <message>
+        <source>Ping延时(ms)</source>
+        <translation>Ping time (ms)</translation>
+    </message>
+    <message>
+        <source>SOCKET异常</source>
+        <translation>Socket faults</translation>
+    </message>
+    <message>
+        <source>Ping丢包</source>
+        <translation>Ping losses</translation>
+    </message>
+    <message>
+        <source>历史曲线</source>
+        <translation>History chart</translation>
+    </message>
+    <message>
+        <source>图表</source>
+        <translation>Chart</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>导出CSV</source>
+        <translation>Export CSV</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>对不起,导出失败</source>
+        <translation>Export failed</translation>
+    </message>
+    <message>
+        <source>无法写入文件：</source>
+        <translation>Cannot write file: </translation>
+    </message>
+</context>
+<context>
+    <name>FormInfo</name>
+    <message>
+        <source>服务器信息</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>服务器名:</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>I   P地址:</source>
+        <translation>Address:</translation>
+    </message>
+    <message>
+        <source>目标端口:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>发送数据:</source>
+        <translation>Request:</translation>
+    </message>
+    <message>
+        <source>响应数据:</source>
+        <translation>Reply:</translation>
+    </message>
+    <message>
+        <source>SOCKET测试</source>
+        <translation>Test Socket</translation>
+    </message>
+    <message>
+        <source>PING测试</source>
+        <translation>Test Ping</translation>
+    </message>
+    <message>
+        <source>历史记录</source>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>SOCKET状态:</source>
+        <translation>Socket state:</translation>
+    </message>
+    <message>
+        <source>服务器详细信息</source>
+        <translation>Server Details</translation>
+    </message>
+    <message>
+        <source>响应数据(HEX)</source>
+        <translation>Reply (hex)</translation>
+    </message>
+</context>
+<context>
+    <name>FormLoading</name>
+    <message>
+        <source>程序初始化中...</source>
+        <translation>Starting...</translation>
+    </message>
+</context>
+<context>
+    <name>FormMain</name>
+    <message>
+        <source>作者:Quillfern</source>
+        <translation>Author: Quillfern</translation>
+    </message>
+    <message>
+        <source>青岚服务器监控[云杉工作室]</source>
+        <translation>Qinglan Server Monitor [Spruce Studio]</translation>
+    </message>
+    <message>
+        <source>监控列表</source>
+        <translation>Monitored</translation>
+    </message>
+    <message>
+        <source>异常服务器</source>
+        <translation>Failing</translation>
+    </message>
+    <message>
+        <source>搜索服务器</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>开始监控</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>系统设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>退出系统</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>添加服务器</source>
+        <translation>Add Server</translation>
+    </message>
+    <message>
+        <source>系统菜单</source>
+        <translation>&amp;System</translation>
+    </message>
+    <message>
+        <source>开始监控(&amp;S)</source>
+        <translation>&amp;Start Monitoring</translation>
+    </message>
+    <message>
+        <source>系统设置(&amp;E)</source>
+        <translation>S&amp;ettings...</translation>
+    </message>
+    <message>
+        <source>服务器选项(&amp;M)</source>
+        <translation>Ser&amp;vers</translation>
+    </message>
+    <message>
+        <source>查看服务器(&amp;I)</source>
+        <translation>Server Deta&amp;ils...</translation>
+    </message>
+    <message>
+        <source>历史记录(&amp;H)...</source>
+        <translation>&amp;History...</translation>
+    </message>
+    <message>
+        <source>添加服务器(&amp;A)</source>
+        <translation>&amp;Add Server...</translation>
+    </message>
+    <message>
+        <source>编辑服务器(&amp;E)</source>
+        <translation>&amp;Edit Server...</translation>
+    </message>
+    <message>
+        <source>搜索服务器(&amp;F)</source>
+        <translation>&amp;Find Servers...</translation>
+    </message>
+    <message>
+        <source>载入已监控(&amp;I)</source>
+        <translation>Load Mon&amp;itored</translation>
+    </message>
+    <message>
+        <source>载入未监控(&amp;N)</source>
+        <translation>Load &amp;Not Monitored</translation>
+    </message>
+    <message>
+        <source>载入所有项(&amp;V)</source>
+        <translation>Load All Ser&amp;vers</translation>
+    </message>
+    <message>
+        <source>导入服务器列表(&amp;P)...</source>
+        <translation>Im&amp;port Server List...</translation>
+    </message>
+    <message>
+        <source>导出服务器列表(&amp;X)...</source>
+        <translation>E&amp;xport Server List...</translation>
+    </message>
+    <message>
+        <source>Telnet命令测试</source>
+        <translation>Telnet Test</translation>
+    </message>
+    <message>
+        <source>Ping 命令测试</source>
+        <translation>Ping Test</translation>
+    </message>
+    <message>
+        <source>主题(&amp;T)</source>
+        <translation>&amp;Theme</translation>
+    </message>
+    <message>
+        <source>主题列表</source>
+        <translation>Themes</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>系统帮助</source>
+        <translation>Online Help</translation>
+    </message>
+    <message>
+        <source>检查更新</source>
+        <translation>Check for Updates</translation>
+    </message>
+    <message>
+        <source>关于本软件</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>数据库:</source>
+        <translation>Database:</translation>
+    </message>
+    <message>
+        <source>回应数:</source>
+        <translation>Replies:</translation>
+    </message>
+    <message>
+        <source>任务等待开始</source>
+        <translation>Waiting to start</translation>
+    </message>
+    <message>
+        <source>SOCKET异常:0</source>
+        <translation>Socket faults: 0</translation>
+    </message>
+    <message>
+        <source>Ping异常:0</source>
+        <translation>Ping faults: 0</translation>
+    </message>
+    <message>
+        <source>[版本:</source>
+        <translation> [Version </translation>
+    </message>
+    <message>
+        <source>服务器监控系统</source>
+        <translation>Server Monitor</translation>
+    </message>
+    <message>
+        <source>版本:</source>
+        <translation>Version </translation>
+    </message>
+    <message>
+        <source>对不起,更改状态失败</source>
+        <translation>Change of state failed</translation>
+    </message>
+    <message>
+        <source>我并没有被关闭！而是被最小化到了这里</source>
+        <translation>I was not closed, only minimised to here.</translation>
+    </message>
+    <message>
+        <source>如果要退出程序，请右键我！然后选择退出</source>
+        <translation>To quit, right-click me and choose Exit.</translation>
+    </message>
+    <message>
+        <source>你注意到没？</source>
+        <translation>Still running</translation>
+    </message>
+    <message>
+        <source>静默(&amp;S)</source>
+        <translation>&amp;Silence</translation>
+    </message>
+    <message>
+        <source>数据库：连接失败</source>
+        <translation>Database: not connected</translation>
+    </message>
+</context>
+<context>
+    <name>FormServer</name>
+    <message>
+        <source>添加服务器信息</source>
+        <translation>Add Server</translation>
+    </message>
+    <message>
+        <source>对不起,添加失败</source>
+        <translation>Adding failed</translation>
+    </message>
+    <message>
+        <source>恭喜,添加成功</source>
+        <translation>Server added</translation>
+    </message>
+    <message>
+        <source>添加新服务器信息成功</source>
+        <translation>The new server has been added.</translation>
+    </message>
+    <message>
+        <source>提示：添加新服务器信息成功</source>
+        <translation>Note: the new server has been added.</translation>
+    </message>
+</context>
+<context>
+    <name>FormServerEdit</name>
+    <message>
+        <source>编辑服务器信息</source>
+        <translation>Edit Server</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>编辑服务器信息[</source>
+        <translation>Edit Server [</translation>
+    </message>
+    <message>
+        <source>对不起,保存失败</source>
+        <translation>Saving failed</translation>
+    </message>
+    <message>
+        <source>恭喜,编辑成功</source>
+        <translation>Server saved</translation>
+    </message>
+    <message>
+        <source>保存服务器信息成功</source>
+        <translation>The server has been saved.</translation>
+    </message>
+    <message>
+        <source>确认？</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>确定删除该服务器信息?<byte value="xd"/>
+删除后无法恢复!</source>
+        <translation>Delete this server?<byte value="xd"/>
+This cannot be undone.</translation>
+    </message>
+    <message>
+        <source>对不起,删除失败</source>
+        <translation>Deleting failed</translation>
+    </message>
+</context>
+<context>
+    <name>FormSetup</name>
+    <message>
+        <source>系统配置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>监控选项</source>
+        <translation>Monitoring</translation>
+    </message>
+    <message>
+        <source>新消息播放提示音</source>
+        <translation>Play a sound on alerts</translation>
+    </message>
+    <message>
+        <source>记录历史数据</source>
+        <translation>Record history</translation>
+    </message>
+    <message>
+        <source>以空格分隔:地址为PING检测,地址:端口为TCP连接检测;均无响应时不计异常</source>
+        <translation>Separated by blanks: an address is pinged, address:port gets a TCP connection; when none answers, failures are not counted</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>循环任务间隔:</source>
+        <translation>Interval (s):</translation>
+    </message>
+    <message>
+        <source>POST报警阀值:</source>
+        <translation>Socket faults to alert:</translation>
+    </message>
+    <message>
+        <source>PING报警阀值:</source>
+        <translation>Lost pings to alert:</translation>
+    </message>
+    <message>
+        <source>SOCKET超时:</source>
+        <translation>Socket time-out (ms):</translation>
+    </message>
+    <message>
+        <source>系统默认皮肤:</source>
+        <translation>Default skin:</translation>
+    </message>
+    <message>
+        <source>原始数据保留天数:</source>
+        <translation>Keep raw results (days):</translation>
+    </message>
+    <message>
+        <source>历史数据保留天数:</source>
+        <translation>Keep history (days):</translation>
+    </message>
+    <message>
+        <source>网络检测地址:</source>
+        <translation>Network check addresses:</translation>
+    </message>
+    <message>
+        <source>保存配置文件失败！</source>
+        <translation>Saving the settings failed</translation>
+    </message>
+    <message>
+        <source>无法写入配置文件：</source>
+        <translation>Cannot write the settings file: </translation>
+    </message>
+    <message>
+        <source>跟随系统</source>
+        <translation>System language</translation>
+    </message>
+    <message>
+        <source>重新启动程序后生效</source>
+        <translation>Takes effect when the program is next started</translation>
+    </message>
+    <message>
+        <source>界面语言:</source>
+        <translation>Language:</translation>
+    </message>
+    <message>
+        <source>服务器恢复时提示</source>
+        <translation>Notify when a failing server recovers</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryQuery</name>
+    <message>
+        <source>正确应答</source>
+        <translation>Correct reply</translation>
+    </message>
+    <message>
+        <source>应答错误</source>
+        <translation>Wrong reply</translation>
+    </message>
+    <message>
+        <source>SOCKET错误</source>
+        <translation>Socket error</translation>
+    </message>
+    <message>
+        <source>SOCKET超时</source>
+        <translation>Socket time-out</translation>
+    </message>
+    <message>
+        <source>Ping应答</source>
+        <translation>Ping answered</translation>
+    </message>
+    <message>
+        <source>Ping丢包</source>
+        <translation>Ping lost</translation>
+    </message>
+    <message>
+        <source>无数据</source>
+        <translation>no data</translation>
+    </message>
+    <message>
+        <source>最小 %1ms  平均 %2ms  最大 %3ms  P95 %4%5ms</source>
+        <translation>min %1 ms  avg %2 ms  max %3 ms  P95 %4%5 ms</translation>
+    </message>
+    <message>
+        <source>约</source>
+        <translation>~</translation>
+    </message>
+    <message>
+        <source>1小时</source>
+        <translation>1 hour</translation>
+    </message>
+    <message>
+        <source>24小时</source>
+        <translation>24 hours</translation>
+    </message>
+    <message>
+        <source>7天</source>
+        <translation>7 days</translation>
+    </message>
+    <message>
+        <source>30天</source>
+        <translation>30 days</translation>
+    </message>
+    <message>
+        <source>1年</source>
+        <translation>1 year</translation>
+    </message>
+    <message>
+        <source>可用率(24小时):</source>
+        <translation>Availability (24 hours): </translation>
+    </message>
+    <message>
+        <source>可用率(7天):</source>
+        <translation>Availability (7 days): </translation>
+    </message>
+    <message>
+        <source>可用率(30天):</source>
+        <translation>Availability (30 days): </translation>
+    </message>
+    <message>
+        <source>应答时间(%1):</source>
+        <translation>Reply time (%1): </translation>
+    </message>
+    <message>
+        <source>Ping延时(%1):</source>
+        <translation>Ping time (%1): </translation>
+    </message>
+    <message>
+        <source>SOCKET结果:%1  异常:%2</source>
+        <translation>Socket results: %1  faults: %2</translation>
+    </message>
+    <message>
+        <source>Ping:%1  丢包:%2</source>
+        <translation>Pings: %1  lost: %2</translation>
+    </message>
+    <message>
+        <source>(约:由5分钟汇总数据估算)</source>
+        <translation>(~: estimated from 5-minute summaries)</translation>
+    </message>
+    <message>
+        <source>时间,结果,毫秒,状态</source>
+        <translation>Time,Result,ms,Status</translation>
+    </message>
+    <message>
+        <source>开始时间,SOCKET结果,异常,应答数,应答最小ms,应答平均ms,应答最大ms,应答P95ms,Ping,丢包,Ping最小ms,Ping平均ms,Ping最大ms,PingP95ms</source>
+        <translation>Start,Socket results,Faults,Replies,Reply min ms,Reply avg ms,Reply max ms,Reply P95 ms,Pings,Lost,Ping min ms,Ping avg ms,Ping max ms,Ping P95 ms</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryStore</name>
+    <message>
+        <source>历史记录文件 %1 %2，无法改名，本次运行不记录历史。</source>
+        <translation>The history file %1 %2 and cannot be renamed; no history is recorded in this run.</translation>
+    </message>
+    <message>
+        <source>历史记录文件 %1 %2，已改名为 %3，并新建了历史记录文件。</source>
+        <translation>The history file %1 %2; it was renamed to %3 and a new history file was created.</translation>
+    </message>
+    <message>
+        <source>无法打开历史记录文件 %1：%2，本次运行不记录历史。</source>
+        <translation>Cannot open the history file %1: %2; no history is recorded in this run.</translation>
+    </message>
+    <message>
+        <source>由较新版本的程序创建</source>
+        <translation>was made by a newer version of the program</translation>
+    </message>
+    <message>
+        <source>已损坏或不是历史记录文件</source>
+        <translation>is damaged or not a history file</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryWriter</name>
+    <message>
+        <source>无法写入历史记录文件 %1：%2，历史记录已停止，监控照常进行。</source>
+        <translation>Cannot write the history file %1: %2. History recording has stopped; monitoring goes on.</translation>
+    </message>
+</context>
+<context>
+    <name>MetricsService</name>
+    <message>
+        <source>无法在 %1 提供监控指标:%2</source>
+        <translation>Cannot serve metrics on %1: %2</translation>
+    </message>
+    <message>
+        <source>监控指标地址无效:</source>
+        <translation>Invalid metrics address: </translation>
+    </message>
+</context>
+<context>
+    <name>ModuleDB</name>
+    <message>
+        <source>数据库操作失败:</source>
+        <translation>Database operation failed: </translation>
+    </message>
+    <message>
+        <source><byte value="xd"/>
+错误描述:</source>
+        <translation><byte value="xd"/>
+Error: </translation>
+    </message>
+    <message>
+        <source>数据库：连接成功</source>
+        <translation>Database: connected</translation>
+    </message>
+    <message>
+        <source>数据库：连接失败</source>
+        <translation>Database: not connected</translation>
+    </message>
+    <message>
+        <source>数据库未连接</source>
+        <translation>The database is not connected</translation>
+    </message>
+    <message>
+        <source>数据库文件%1由更新版本的程序创建(版本%2),本程序只能打开版本%3及以前的文件。为保护其中的数据,该文件未被打开,也未作任何改动。</source>
+        <translation>The database file %1 was created by a newer version of the program (version %2); this program opens version %3 and older only. To protect its data, the file was neither opened nor changed.</translation>
+    </message>
+</context>
+<context>
+    <name>NetworkCheck</name>
+    <message>
+        <source>网络检测地址均无响应:</source>
+        <translation>No network check address answers: </translation>
+    </message>
+    <message>
+        <source>注意:本机网络异常</source>
+        <translation>Warning: local network down</translation>
+    </message>
+    <message>
+        <source>网络检测地址已响应:</source>
+        <translation>Network check address answers again: </translation>
+    </message>
+    <message>
+        <source>注意:本机网络已恢复</source>
+        <translation>Note: local network is back</translation>
+    </message>
+</context>
+<context>
+    <name>OneShotTest</name>
+    <message>
+        <source>测试错误：</source>
+        <translation>Test error: </translation>
+    </message>
+    <message>
+        <source><byte value="xd"/>
+[数据过长,只显示前4KB,其余已截去]</source>
+        <translation><byte value="xd"/>
+[Too long: only the first 4 KB are shown]</translation>
+    </message>
+    <message>
+        <source>] 状态:</source>
+        <translation>] State: </translation>
+    </message>
+    <message>
+        <source>SOCKET错误：</source>
+        <translation>Socket error: </translation>
+    </message>
+</context>
+<context>
+    <name>ServerAlerts</name>
+    <message>
+        <source>服务器:%1<byte value="xd"/>
+IP:%2<byte value="xd"/>
+故障时长:%3</source>
+        <translation>Server: %1<byte value="xd"/>
+IP: %2<byte value="xd"/>
+Down for: %3</translation>
+    </message>
+    <message>
+        <source>注意:服务器已恢复</source>
+        <translation>Server recovered</translation>
+    </message>
+    <message>
+        <source>响应缓慢:%1ms</source>
+        <translation>Slow reply: %1 ms</translation>
+    </message>
+    <message>
+        <source>%1天%2小时%3分%4秒</source>
+        <translation>%1 d %2 h %3 min %4 s</translation>
+    </message>
+    <message>
+        <source>%1小时%2分%3秒</source>
+        <translation>%1 h %2 min %3 s</translation>
+    </message>
+    <message>
+        <source>%1分%2秒</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>%1秒</source>
+        <translation>%1 s</translation>
+    </message>
+</context>
+<context>
+    <name>ServerChecks</name>
+    <message>
+        <source>服务器名称不能为空！</source>
+        <translation>The server name must not be empty.</translation>
+    </message>
+    <message>
+        <source>服务器IP地址不能为空！</source>
+        <translation>The server address must not be empty.</translation>
+    </message>
+</context>
+<context>
+    <name>ServerEditor</name>
+    <message>
+        <source>服务器信息</source>
+        <translation>Server</translation>
+    </message>
+    <message>
+        <source>启用监控</source>
+        <translation>Monitor this server</translation>
+    </message>
+    <message>
+        <source>加载模版</source>
+        <translation>Template</translation>
+    </message>
+    <message>
+        <source>测试</source>
+        <translation>Test</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>SOCKET状态:</source>
+        <translation>Socket state:</translation>
+    </message>
+    <message>
+        <source>服务器名:</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>I   P地址:</source>
+        <translation>Address:</translation>
+    </message>
+    <message>
+        <source>目标端口:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>发送数据:</source>
+        <translation>Request:</translation>
+    </message>
+    <message>
+        <source>响应数据:</source>
+        <translation>Expected reply:</translation>
+    </message>
+    <message>
+        <source>数据库中无该端口信息</source>
+        <translation>No template for this port in the database</translation>
+    </message>
+    <message>
+        <source>端口类型[</source>
+        <translation>Port type [</translation>
+    </message>
+    <message>
+        <source>正确的回应慢于此毫秒数时提示响应缓慢,0为不提示</source>
+        <translation>Warn when a correct reply takes longer than this many milliseconds; 0 for no warning</translation>
+    </message>
+    <message>
+        <source>响应警告(ms):</source>
+        <translation>Warn after (ms):</translation>
+    </message>
+    <message>
+        <source>响应警告(ms)必须是0到3600000之间的整数,0为不提示！</source>
+        <translation>The warning time must be a whole number of milliseconds from 0 to 3600000; 0 for no warning.</translation>
+    </message>
+</context>
+<context>
+    <name>ServerMonitor</name>
+    <message>
+        <source>开始监控</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>任务等待开始</source>
+        <translation>Waiting to start</translation>
+    </message>
+    <message>
+        <source>[等待开始任务]</source>
+        <translation> [Waiting to start]</translation>
+    </message>
+    <message>
+        <source>等待开始任务...</source>
+        <translation>Waiting to start...</translation>
+    </message>
+    <message>
+        <source>停止监控</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>正在监控...</source>
+        <translation>Monitoring...</translation>
+    </message>
+    <message>
+        <source>Socket异常:</source>
+        <translation>Socket faults: </translation>
+    </message>
+    <message>
+        <source>Ping异常:</source>
+        <translation>Ping faults: </translation>
+    </message>
+    <message>
+        <source>下次开始任务:</source>
+        <translation>Next pass in </translation>
+    </message>
+    <message>
+        <source>秒后</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source> 秒后开始下次任务]</source>
+        <translation> s to the next pass]</translation>
+    </message>
+    <message>
+        <source>任务正在进行:</source>
+        <translation>Pass running since </translation>
+    </message>
+    <message>
+        <source>[任务正在进行...]</source>
+        <translation> [Pass running...]</translation>
+    </message>
+    <message>
+        <source>本机网络异常</source>
+        <translation>Local network down</translation>
+    </message>
+    <message>
+        <source>超过</source>
+        <translation>over </translation>
+    </message>
+    <message>
+        <source>SOCKET超时:</source>
+        <translation>Socket time-out: </translation>
+    </message>
+    <message>
+        <source>正在尝试连接服务器</source>
+        <translation>Connecting to the server</translation>
+    </message>
+    <message>
+        <source>平均延时:</source>
+        <translation>Average </translation>
+    </message>
+    <message>
+        <source>ms  丢包率:</source>
+        <translation> ms  loss </translation>
+    </message>
+    <message>
+        <source>无法发送PING:请运行 setcap cap_net_raw+ep </source>
+        <translation>Cannot send pings. Run setcap cap_net_raw+ep </translation>
+    </message>
+    <message>
+        <source>注意:无法发送PING</source>
+        <translation>Warning: cannot send pings</translation>
+    </message>
+    <message>
+        <source>已发送数据包,等待回应...</source>
+        <translation>Request sent, waiting for the reply...</translation>
+    </message>
+    <message>
+        <source>已收到正确的回应包</source>
+        <translation>Correct reply received</translation>
+    </message>
+    <message>
+        <source>累计错误数:0</source>
+        <translation>Faults so far: 0</translation>
+    </message>
+    <message>
+        <source>应答包错误：</source>
+        <translation>Wrong reply: </translation>
+    </message>
+    <message>
+        <source>累计错误数:</source>
+        <translation>Faults so far: </translation>
+    </message>
+    <message>
+        <source>SOCKET错误:</source>
+        <translation>Socket error: </translation>
+    </message>
+    <message>
+        <source>注意:服务器测试返回异常</source>
+        <translation>Warning: server check failed</translation>
+    </message>
+    <message>
+        <source>注意:服务器PING异常</source>
+        <translation>Warning: server does not answer pings</translation>
+    </message>
+    <message>
+        <source><byte value="xd"/>
+状态:</source>
+        <translation><byte value="xd"/>
+Status: </translation>
+    </message>
+    <message>
+        <source>SOCKET回应:0/</source>
+        <translation>Socket replies: 0/</translation>
+    </message>
+    <message>
+        <source>SOCKET回应:</source>
+        <translation>Socket replies: </translation>
+    </message>
+    <message>
+        <source>注意:服务器响应缓慢</source>
+        <translation>Warning: server replies slowly</translation>
+    </message>
+</context>
+<context>
+    <name>ServerRowModel</name>
+    <message>
+        <source>启用</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>服务器名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>IP地址</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>端口</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>SOCKET时间</source>
+        <translation>Reply</translation>
+    </message>
+    <message>
+        <source>SOCKET错误</source>
+        <translation>Faults</translation>
+    </message>
+    <message>
+        <source>Ping延时</source>
+        <translation>Ping</translation>
+    </message>
+    <message>
+        <source>Ping错误</source>
+        <translation>Lost</translation>
+    </message>
+    <message>
+        <source>Ping明细</source>
+        <translation>Ping stats</translation>
+    </message>
+    <message>
+        <source>WinSock发送数据</source>
+        <translation>Request</translation>
+    </message>
+    <message>
+        <source>正确应答数据</source>
+        <translation>Expected</translation>
+    </message>
+    <message>
+        <source>入库时间</source>
+        <translation>Added</translation>
+    </message>
+    <message>
+        <source>初始化完成</source>
+        <translation>Ready</translation>
+    </message>
+    <message>
+        <source>【静默】</source>
+        <translation>[Silenced] </translation>
+    </message>
+    <message>
+        <source>静默至恢复</source>
+        <translation>Silenced until it recovers</translation>
+    </message>
+    <message>
+        <source>静默至</source>
+        <translation>Silenced until </translation>
+    </message>
+</context>
+<context>
+    <name>ServerSilence</name>
+    <message>
+        <source>静默1小时</source>
+        <translation>Silence for 1 Hour</translation>
+    </message>
+    <message>
+        <source>静默至恢复</source>
+        <translation>Silence until Recovery</translation>
+    </message>
+    <message>
+        <source>取消静默</source>
+        <translation>End Silence</translation>
+    </message>
+</context>
+<context>
+    <name>SetupValues</name>
+    <message>
+        <source>循环任务间隔必须是不小于 1 的数字（秒）。</source>
+        <translation>The interval must be a number of seconds, at least 1.</translation>
+    </message>
+    <message>
+        <source>POST报警阀值必须是不小于 0 的整数。</source>
+        <translation>The socket alert limit must be a whole number from 0.</translation>
+    </message>
+    <message>
+        <source>PING报警阀值必须是不小于 0 的整数。</source>
+        <translation>The ping alert limit must be a whole number from 0.</translation>
+    </message>
+    <message>
+        <source>SOCKET超时必须是 1 到 3600000 之间的整数（毫秒）。</source>
+        <translation>The socket time-out must be a whole number of milliseconds from 1 to 3600000.</translation>
+    </message>
+    <message>
+        <source>原始数据保留天数必须是 1 到 3650 之间的整数。</source>
+        <translation>The days to keep raw results must be a whole number from 1 to 3650.</translation>
+    </message>
+    <message>
+        <source>历史数据保留天数必须是 1 到 36500 之间的整数，且不少于原始数据保留天数。</source>
+        <translation>The days to keep history must be a whole number from 1 to 36500, and no fewer than the days to keep raw results.</translation>
+    </message>
+    <message>
+        <source>系统默认皮肤的名称不能包含换行符。</source>
+        <translation>The skin name must not contain a line break.</translation>
+    </message>
+    <message>
+        <source>网络检测地址无法识别:</source>
+        <translation>Network check addresses not understood: </translation>
+    </message>
+</context>
+<context>
+    <name>SocketElement</name>
+    <message>
+        <source>关闭</source>
+        <translation>closed</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>open</translation>
+    </message>
+    <message>
+        <source>监听</source>
+        <translation>listening</translation>
+    </message>
+    <message>
+        <source>连接未定</source>
+        <translation>connection pending</translation>
+    </message>
+    <message>
+        <source>解析主机</source>
+        <translation>resolving host</translation>
+    </message>
+    <message>
+        <source>决定主机</source>
+        <translation>host resolved</translation>
+    </message>
+    <message>
+        <source>正在连接</source>
+        <translation>connecting</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>connected</translation>
+    </message>
+    <message>
+        <source>已关闭</source>
+        <translation>closing</translation>
+    </message>
+    <message>
+        <source>错误</source>
+        <translation>error</translation>
+    </message>
+    <message>
+        <source>Invalid port number: %1</source>
+        <translation>Invalid port number: %1</translation>
+    </message>
+    <message>
+        <source>连接被拒绝</source>
+        <translation>connection refused</translation>
+    </message>
+    <message>
+        <source>连接被对方重置</source>
+        <translation>connection reset by peer</translation>
+    </message>
+    <message>
+        <source>连接超时</source>
+        <translation>connection timed out</translation>
+    </message>
+    <message>
+        <source>主机不可达</source>
+        <translation>host unreachable</translation>
+    </message>
+    <message>
+        <source>网络不可达</source>
+        <translation>network unreachable</translation>
+    </message>
+    <message>
+        <source>找不到主机</source>
+        <translation>host not found</translation>
+    </message>
+    <message>
+        <source>系统资源不足</source>
+        <translation>out of system resources</translation>
+    </message>
+    <message>
+        <source>没有权限</source>
+        <translation>permission denied</translation>
+    </message>
+    <message>
+        <source>地址不可用</source>
+        <translation>address not available</translation>
+    </message>
+    <message>
+        <source>不支持的地址类型</source>
+        <translation>address family not supported</translation>
+    </message>
+    <message>
+        <source>网络错误(%1)</source>
+        <translation>network error (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>frmAbout</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>系统信息(&amp;S)...</source>
+        <translation>&amp;System Info...</translation>
+    </message>
+    <message>
+        <source>关于本软件[云杉工作室]</source>
+        <translation>About [Spruce Studio]</translation>
+    </message>
+    <message>
+        <source>定时连接所监控的服务器，发送请求、核对回应并测量回应时间，同时用 Ping 检测网络是否通畅；服务器连续出错时以声音、托盘气泡和闪烁图标报警。</source>
+        <translation>Connects to the monitored servers at regular intervals, sends a request, checks the reply and measures the reply time, and pings each server to check the network. A server that keeps failing raises an alert with a sound, a tray notification and a flashing icon.</translation>
+    </message>
+    <message>
+        <source>版权所有 (C) 云杉工作室。本软件是自由软件，按 GNU 通用公共许可证第 3 版或（由您选择）任何更新的版本（GPL-3.0-or-later）发布，您可以自由地复制、修改和分发；本软件不提供任何担保。</source>
+        <translation>Copyright (C) Spruce Studio. This is free software, released under the GNU General Public License version 3 or (at your option) any later version (GPL-3.0-or-later): you may copy, change and distribute it freely. It comes with no warranty.</translation>
+    </message>
+    <message>
+        <source>关于 </source>
+        <translation>About </translation>
+    </message>
+    <message>
+        <source>版本 </source>
+        <translation>Version </translation>
+    </message>
+    <message>
+        <source>此时系统信息不可用</source>
+        <translation>System information is not available.</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>servermon 已在运行,数据文件夹:</source>
+        <translation>servermon is already running, data folder: </translation>
+    </message>
+</context>
+</TS>
