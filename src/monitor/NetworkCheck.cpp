@@ -169,7 +169,8 @@ void NetworkCheck::finish(bool up, const QString& entry) {
         if (m_down)
             m_alerts.ShowMsg(4, tr("网络检测地址均无响应:") + m_list, tr("注意:本机网络异常"));
         else
-            m_alerts.ShowMsg(4, tr("网络检测地址已响应:") + entry, tr("注意:本机网络已恢复"));
+            m_alerts.ShowServerNotice({}, tr("网络检测地址已响应:") + entry,
+                                      tr("注意:本机网络已恢复"));
     }
     QTimer::singleShot(0, this, [this, serial, up, done = std::move(m_done)] {
         if (serial == m_serial && done)

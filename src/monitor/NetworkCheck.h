@@ -15,8 +15,8 @@ class EchoService;
 // port; a bare IPv6 literal is echoed). All are asked at once with short
 // waits. The network is up as soon as one answers or one cannot be asked at
 // all (an echo the system does not permit, an entry that names nothing), and
-// down once every one has failed. The operator is told once when it goes
-// down and once when it is back.
+// down once every one has failed. The operator is alerted once when it goes
+// down and told once, quietly, when it is back.
 class NetworkCheck final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(NetworkCheck)

@@ -429,6 +429,8 @@ private slots:
         QTRY_COMPARE(rig.text(Col::Status, 1).left(8), QStringLiteral("SOCKET错误"));
         QCOMPARE(titles(rig.alerts), QStringList({"注意:本机网络异常", "注意:本机网络已恢复",
                                                   "注意:服务器测试返回异常"}));
+        QVERIFY2(!rig.alerts.alerts.at(0).notice && rig.alerts.alerts.at(1).notice,
+                 "an outage alerts, its end is a quiet notice");
         QCOMPARE(rig.echo.targets.mid(2), QStringList({reference, "127.0.0.1", "127.0.0.2"}));
         QCOMPARE(rig.monitor.passNumber(), 2);
     }
