@@ -1,6 +1,7 @@
 #include "catalogue/CatalogueColumns.h"
 
 #include "catalogue/ServerChecks.h"
+#include "monitor/TextNumbers.h"
 
 #include <QCoreApplication>
 
@@ -19,10 +20,7 @@ QString takeText(ServerRecord& server, const QString& text) {
 // A whole number from 1 to 65535, blanks around it allowed; kept without them.
 QString takePort(ServerRecord& server, const QString& text) {
     const QString port = text.trimmed();
-    bool digits = !port.isEmpty() && port.size() <= 5;
-    for (const QChar c : port)
-        digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
-    if (!digits || port.toInt() < 1 || port.toInt() > 65535)
+    if (!portNumber(port))
         return QCoreApplication::translate("CatalogueColumns",
                                            "目标端口必须是 1 到 65535 之间的整数！");
     server.port = port;

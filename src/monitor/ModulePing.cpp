@@ -1,8 +1,15 @@
 #include "monitor/ModulePing.h"
 
+#include "platform/EchoService.h"
+
 #include <QStringList>
 
 namespace ModulePing {
+
+bool EchoAnswered(long result, const EchoReply& reply) {
+    constexpr quint32 LostRoundTripMs = 10000;
+    return result >= 0 && reply.status == 0 && reply.roundTripTime <= LostRoundTripMs;
+}
 
 // The status names of the echo service, shown in the list as they stand in
 // every interface language: they are the service's own names, not texts of

@@ -4,6 +4,8 @@
 
 #include <optional>
 
+struct EchoReply;
+
 // The echo module's helpers. The echo itself goes through EchoService.
 namespace ModulePing {
 
@@ -14,6 +16,9 @@ QString PingStatusText(quint32 code);
 // contributes its low 8 bits. Fewer than four parts give 0; a fifth part or a
 // part that is not a number give no value.
 std::optional<qint32> AddressToNumber(const QString& address);
+// Whether an echo came back: sent, answered without an error status, and
+// within 10 seconds (a longer round trip counts as lost).
+bool EchoAnswered(long result, const EchoReply& reply);
 // The socket library needs no start-up on Linux: both report success.
 bool SocketsStartup();
 bool SocketsCleanup();

@@ -1,7 +1,9 @@
 #include "monitor/NetworkCheck.h"
 
 #include "monitor/AlertSink.h"
+#include "monitor/ModulePing.h"
 #include "monitor/SocketElement.h"
+#include "monitor/TextNumbers.h"
 #include "platform/EchoService.h"
 
 #include <QHostAddress>
@@ -15,21 +17,9 @@ namespace {
 
 using Kind = NetworkCheck::Entry::Kind;
 
-constexpr quint32 kLostRoundTripMs = 10000;
-
 bool isIPv6Literal(const QString& text) {
     QHostAddress address;
     return address.setAddress(text) && address.protocol() == QAbstractSocket::IPv6Protocol;
-}
-
-std::optional<quint16> portOf(const QString& text) {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,5}$"));
-    if (!digits.match(text).hasMatch())
-        return std::nullopt;
-    const int port = text.toInt();
-    if (port < 1 || port > 65535)
-        return std::nullopt;
-    return static_cast<quint16>(port);
 }
 
 NetworkCheck::Entry parseEntry(const QString& text) {
@@ -67,7 +57,7 @@ NetworkCheck::Entry parseEntry(const QString& text) {
         entry.host = text;
         return entry;
     }
-    if (const std::optional<quint16> number = portOf(port)) {
+    if (const std::optional<quint16> number = portNumber(port)) {
         entry.kind = Kind::Tcp;
         entry.host = host;
         entry.port = *number;
@@ -123,9 +113,9 @@ void NetworkCheck::check(const QString& list, Done done) {
 void NetworkCheck::askEcho(const Entry& entry, quint64 serial) {
     m_echo.PingHost(entry.host, m_scope,
                     [this, serial, text = entry.text](long result, const EchoReply& reply) {
-                        const bool answered = result >= 0 && reply.status == 0 &&
-                                              reply.roundTripTime <= kLostRoundTripMs;
-                        outcome(serial, answered || reply.permissionDenied, text);
+                        outcome(serial,
+                                ModulePing::EchoAnswered(result, reply) || reply.permissionDenied,
+                                text);
                     });
 }
 

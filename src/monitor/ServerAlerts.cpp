@@ -3,9 +3,9 @@
 #include "monitor/AlertSink.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerSilence.h"
+#include "monitor/TextNumbers.h"
 #include "platform/Clock.h"
 
-#include <limits>
 #include <utility>
 
 namespace {
@@ -76,8 +76,7 @@ qint32 ServerAlerts::correctReply(int row, qint64 elapsedMs) {
     m_rows.setText(row, Col::Status, tr("响应缓慢:%1ms").arg(elapsedMs));
     m_rows.setTag(row, Col::ReplyTime, kSlow);
     qint32& slow = m_runs[m_rows.keyAt(row)].slowReplies;
-    if (slow < std::numeric_limits<qint32>::max())
-        ++slow;
+    slow = raised(slow);
     return slow;
 }
 

@@ -30,7 +30,6 @@ using Col = ServerRowModel::Column;
 const QColor kSocketFaultColour(255, 0, 0);
 const QColor kLostEchoColour(0, 255, 0);
 const QColor kSlowReplyColour(255, 191, 0);
-constexpr quint32 kLostRoundTripMs = 10000;
 constexpr qint32 kMaxCount = std::numeric_limits<qint32>::max();
 
 // numerator / denominator rounded to the nearest integer, halves to even.
@@ -40,10 +39,6 @@ qint64 roundedQuotient(qint64 numerator, qint64 denominator) {
     if (twiceRest > denominator || (twiceRest == denominator && quotient % 2 != 0))
         ++quotient;
     return quotient;
-}
-
-qint32 raised(qint32 count) {
-    return count < kMaxCount ? count + 1 : count;
 }
 
 } // namespace
@@ -305,8 +300,7 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
         return;
     noteEchoPermission(row, reply.permissionDenied);
     qint32 lost = m_rows.lostPings(row);
-    const bool failed = result < 0 || reply.status != 0;
-    if (failed || reply.roundTripTime > kLostRoundTripMs) {
+    if (!ModulePing::EchoAnswered(result, reply)) {
         const long status =
             reply.status != 0 ? static_cast<long>(reply.status) : (result < 0 ? -result : 0);
         m_rows.setText(row, Col::PingTime, ModulePing::PingStatusText(status));

@@ -3,6 +3,19 @@
 #include <cmath>
 #include <limits>
 
+std::optional<quint16> portNumber(const QString& text) {
+    if (text.isEmpty() || text.size() > 5)
+        return std::nullopt;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    const int port = text.toInt();
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return static_cast<quint16>(port);
+}
+
 double leadingNumber(const QString& text) {
     qsizetype pos = 0;
     const qsizetype size = text.size();

@@ -2,6 +2,18 @@
 
 #include <QString>
 
+#include <limits>
+#include <optional>
+
 // Lenient numeric reading of list texts: the leading number, otherwise 0.
 double leadingNumber(const QString& text);
 qint32 leadingInteger(const QString& text);
+
+// A count one higher, held at the largest qint32 rather than wrapping.
+constexpr qint32 raised(qint32 count) {
+    return count < std::numeric_limits<qint32>::max() ? count + 1 : count;
+}
+
+// A TCP port as an operator writes it: one to five digits naming 1 to 65535,
+// nothing else.
+std::optional<quint16> portNumber(const QString& text);
