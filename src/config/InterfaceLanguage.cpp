@@ -1,6 +1,5 @@
 #include "config/InterfaceLanguage.h"
 
-#include "config/IniFile.h"
 #include "config/ModuleINI.h"
 
 namespace InterfaceLanguage {
@@ -29,9 +28,8 @@ QString settingText(Choice choice) {
 // Read without ModuleINI's default writing: a file nobody chose a language
 // in stays as it was.
 Choice read() {
-    return fromSetting(IniFile(ModuleINI::IniFilePath(ModuleINI::IniBaseName()))
-                           .value(QStringLiteral("SETUP"), QStringLiteral("LANGUAGE"))
-                           .value_or(QString()));
+    return fromSetting(
+        ModuleINI::IniPeekString(QStringLiteral("SETUP"), QStringLiteral("LANGUAGE")));
 }
 
 bool english(Choice choice, const QLocale& system) {

@@ -18,10 +18,6 @@ QString& baseNameVariable() {
     return name;
 }
 
-IniFile settingsFile() {
-    return IniFile(IniFilePath(IniBaseName()));
-}
-
 } // namespace
 
 QString IniBaseName() {
@@ -34,6 +30,14 @@ void setIniBaseName(const QString& baseName) {
 
 QString IniFilePath(const QString& baseName) {
     return AppPaths::current().settingsFile(baseName);
+}
+
+IniFile SettingsFile() {
+    return IniFile(IniFilePath(IniBaseName()));
+}
+
+QString IniPeekString(const QString& section, const QString& key) {
+    return SettingsFile().value(section, key).value_or(QString());
 }
 
 QString cutToReadLimit(const QString& value) {
@@ -50,7 +54,7 @@ QString cutToReadLimit(const QString& value) {
 }
 
 QString IniReadString(const QString& section, const QString& key, const QString& defaultValue) {
-    IniFile file = settingsFile();
+    IniFile file = SettingsFile();
     const std::optional<QString> stored = file.value(section, key);
     if (!stored || stored->isEmpty()) {
         file.setValue(section, key, defaultValue);
@@ -60,7 +64,7 @@ QString IniReadString(const QString& section, const QString& key, const QString&
 }
 
 qint32 IniReadInt(const QString& section, const QString& key, qint32 defaultValue) {
-    const std::optional<QString> stored = settingsFile().value(section, key);
+    const std::optional<QString> stored = SettingsFile().value(section, key);
     if (!stored || stored->isEmpty())
         return defaultValue;
     const QString& text = *stored;
@@ -82,7 +86,7 @@ qint32 IniReadInt(const QString& section, const QString& key, qint32 defaultValu
 }
 
 bool IniWriteString(const QString& section, const QString& key, const QString& value) {
-    return settingsFile().setValue(section, key, value);
+    return SettingsFile().setValue(section, key, value);
 }
 
 QString numberText(qint32 value) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/IniFile.h"
+
 #include <QString>
 
 // The settings file beside the program. Every call computes the path anew and
@@ -12,6 +14,13 @@ void setIniBaseName(const QString& baseName);
 
 // The settings file of that base name in the settings folder (AppPaths).
 QString IniFilePath(const QString& baseName);
+// The settings file of the current base name, for reading or replacing
+// several entries at once.
+IniFile SettingsFile();
+
+// The value of the entry as stored, empty when there is none; never writes,
+// so an entry nobody set stays absent.
+QString IniPeekString(const QString& section, const QString& key);
 
 // The value of the entry, at most 143 bytes of UTF-8 and never a broken
 // character. An absent or empty entry is repaired: the default is written

@@ -31,9 +31,7 @@ MainWindowLayout loadINI(MonitorSettings& settings) {
     settings.History = IniReadInt(Setup, QStringLiteral("HISTORY"), 1);
     settings.HistRawDays = IniReadInt(Setup, QStringLiteral("HISTRAWDAYS"), 7);
     settings.HistDays = IniReadInt(Setup, QStringLiteral("HISTDAYS"), 400);
-    settings.NetCheck = IniFile(ModuleINI::IniFilePath(ModuleINI::IniBaseName()))
-                            .value(Setup, QStringLiteral("NETCHECK"))
-                            .value_or(QString());
+    settings.NetCheck = ModuleINI::IniPeekString(Setup, QStringLiteral("NETCHECK"));
     settings.RecoveryMsg = IniReadInt(Setup, QStringLiteral("RECOVERYMSG"), 0);
     for (int column = 0; column < MainWindowLayout::ColumnCount; ++column)
         layout.columnWidths.append(IniReadInt(Setting, columnKey(column), DefaultColumnWidth));
@@ -41,7 +39,7 @@ MainWindowLayout loadINI(MonitorSettings& settings) {
 }
 
 bool SaveINI(const MainWindowLayout& layout, bool normalState, MonitorSettings& settings) {
-    IniFile file(ModuleINI::IniFilePath(ModuleINI::IniBaseName()));
+    IniFile file = ModuleINI::SettingsFile();
     QList<IniFile::Entry> entries;
     if (normalState) {
         entries.append({Setting, QStringLiteral("MAINHEIGHT"), QString::number(layout.height)});

@@ -121,7 +121,7 @@ qint32 SetupValues::timerNForFile() const {
 bool SetupValues::write() const {
     const QString setting = QStringLiteral("SETTING");
     const QString setup = QStringLiteral("SETUP");
-    IniFile file(ModuleINI::IniFilePath(ModuleINI::IniBaseName()));
+    IniFile file = ModuleINI::SettingsFile();
     QList<IniFile::Entry> entries = {
         {setting, QStringLiteral("ITIMERN"), ModuleINI::numberText(timerNForFile())},
         {setting, QStringLiteral("IREPLYLIM"), ModuleINI::numberText(m_replyLim)},

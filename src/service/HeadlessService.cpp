@@ -76,7 +76,7 @@ void HeadlessService::close() {
 }
 
 void HeadlessService::writeMissingSettings() const {
-    IniFile file(ModuleINI::IniFilePath(ModuleINI::IniBaseName()));
+    IniFile file = ModuleINI::SettingsFile();
     const QString setting = QStringLiteral("SETTING");
     const QString setup = QStringLiteral("SETUP");
     const QList<IniFile::Entry> all = {

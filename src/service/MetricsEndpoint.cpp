@@ -1,6 +1,5 @@
 #include "service/MetricsEndpoint.h"
 
-#include "config/IniFile.h"
 #include "config/ModuleINI.h"
 
 std::optional<MetricsEndpoint> MetricsEndpoint::parse(const QString& text) {
@@ -22,8 +21,7 @@ std::optional<MetricsEndpoint> MetricsEndpoint::parse(const QString& text) {
 }
 
 QString MetricsEndpoint::configured() {
-    const IniFile file(ModuleINI::IniFilePath(ModuleINI::IniBaseName()));
-    return file.value(QStringLiteral("SETUP"), QStringLiteral("METRICS")).value_or(QString());
+    return ModuleINI::IniPeekString(QStringLiteral("SETUP"), QStringLiteral("METRICS"));
 }
 
 QString MetricsEndpoint::text() const {
