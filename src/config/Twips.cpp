@@ -1,8 +1,5 @@
 #include "config/Twips.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -12,11 +9,7 @@ namespace {
 
 constexpr double FallbackDpi = 96.0;
 
-QScreen* primaryScreen() {
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance())
-               ? QGuiApplication::primaryScreen()
-               : nullptr;
-}
+DpiSource installedSource = nullptr;
 
 double usableDpi(double dpi) {
     return dpi > 0 && std::isfinite(dpi) ? dpi : FallbackDpi;
@@ -29,16 +22,22 @@ qint32 saturatedRound(double value) {
                                           static_cast<double>(std::numeric_limits<qint32>::max())));
 }
 
+double sourceDpi(Qt::Orientation orientation) {
+    return usableDpi(installedSource ? installedSource(orientation) : FallbackDpi);
+}
+
 } // namespace
 
+void setDpiSource(DpiSource source) {
+    installedSource = source;
+}
+
 double screenDpiX() {
-    const QScreen* screen = primaryScreen();
-    return usableDpi(screen ? screen->logicalDotsPerInchX() : FallbackDpi);
+    return sourceDpi(Qt::Horizontal);
 }
 
 double screenDpiY() {
-    const QScreen* screen = primaryScreen();
-    return usableDpi(screen ? screen->logicalDotsPerInchY() : FallbackDpi);
+    return sourceDpi(Qt::Vertical);
 }
 
 qint32 fromPixels(int pixels, double dpi) {

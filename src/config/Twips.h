@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <qnamespace.h>
 
 // Twips are 1/1440 inch: 15 per pixel at 96 dots per inch. Window and list
 // sizes are kept in twips; the screen's logical dpi converts them.
@@ -8,7 +9,11 @@ namespace Twips {
 
 constexpr double PerInch = 1440.0;
 
-// The primary screen's logical dpi, or 96 without a screen.
+// Where the screen's logical dpi comes from: the window program installs
+// the primary screen's; without one (headless) every figure uses 96.
+using DpiSource = double (*)(Qt::Orientation orientation);
+void setDpiSource(DpiSource source);
+
 double screenDpiX();
 double screenDpiY();
 

@@ -27,9 +27,9 @@ namespace {
 
 using Col = ServerRowModel::Column;
 
-const QColor kSocketFaultColour(255, 0, 0);
-const QColor kLostEchoColour(0, 255, 0);
-const QColor kSlowReplyColour(255, 191, 0);
+constexpr RowColour kSocketFaultColour(255, 0, 0);
+constexpr RowColour kLostEchoColour(0, 255, 0);
+constexpr RowColour kSlowReplyColour(255, 191, 0);
 constexpr qint32 kMaxCount = std::numeric_limits<qint32>::max();
 
 // numerator / denominator rounded to the nearest integer, halves to even.
@@ -512,7 +512,7 @@ void ServerMonitor::alertAtLimit(int row, qint32 count, qint32 limit, const QStr
 void ServerMonitor::SetColor() {
     const QString fault = QStringLiteral("1");
     for (int row = 0; row < m_rows.rowCount(); ++row) {
-        QColor colour;
+        RowColour colour;
         if (m_rows.tag(row, Col::PingErr) == fault)
             colour = kLostEchoColour;
         else if (m_rows.tag(row, Col::ReplyErr) == fault)

@@ -64,7 +64,7 @@ struct ServerRowModel::Row {
     qint32 lostPings = 0;
     qint32 averagePingMs = 0;
     qint64 probeStartedMs = 0;
-    QColor colour;
+    RowColour colour;
     qint32 warnMs = 0;
     qint64 silencedUntil = 0;
 
@@ -198,10 +198,8 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
     case Qt::CheckStateRole:
         return column == ID ? QVariant(row.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
     case Qt::BackgroundRole:
-        return row.colour.isValid() ? QVariant(row.colour) : QVariant();
     case Qt::ForegroundRole:
-        // Coloured rows keep dark text, readable under every skin.
-        return row.colour.isValid() ? QVariant(QColor(Qt::black)) : QVariant();
+        return row.colour.isValid() ? colourData(row.colour, role) : QVariant();
     case TagRole:
         return row.tags.at(column);
     case KeyRole:
@@ -381,11 +379,15 @@ void ServerRowModel::setProbeStartedMs(int row, qint64 ms) {
         m_rows[row].probeStartedMs = ms;
 }
 
-QColor ServerRowModel::rowColour(int row) const {
-    return row >= 0 && row < m_rows.size() ? m_rows.at(row).colour : QColor();
+QVariant ServerRowModel::colourData(const RowColour&, int) const {
+    return {};
 }
 
-void ServerRowModel::setRowColour(int row, const QColor& colour) {
+RowColour ServerRowModel::rowColour(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).colour : RowColour();
+}
+
+void ServerRowModel::setRowColour(int row, const RowColour& colour) {
     if (row < 0 || row >= m_rows.size() || m_rows.at(row).colour == colour)
         return;
     m_rows[row].colour = colour;

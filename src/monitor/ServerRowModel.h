@@ -1,9 +1,9 @@
 #pragma once
 
+#include "monitor/RowColour.h"
 #include "monitor/ServerRecord.h"
 
 #include <QAbstractTableModel>
-#include <QColor>
 #include <QList>
 
 #include <array>
@@ -12,7 +12,9 @@
 // columns addressed by key, a tag and a tool-tip per cell, the check box in
 // the ID column and the row's side data (echo statistics, probe start,
 // colour). Each row has a stable key that survives sorting and filtering.
-class ServerRowModel final : public QAbstractTableModel {
+// The window's subclass paints the row colour; without it rows carry the
+// colour but show none.
+class ServerRowModel : public QAbstractTableModel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ServerRowModel)
 public:
@@ -86,8 +88,8 @@ public:
     void setAveragePingMs(int row, qint32 ms);
     qint64 probeStartedMs(int row) const; // monotonic start of the pending probe
     void setProbeStartedMs(int row, qint64 ms);
-    QColor rowColour(int row) const; // invalid: default colours
-    void setRowColour(int row, const QColor& colour);
+    RowColour rowColour(int row) const; // invalid: default colours
+    void setRowColour(int row, const RowColour& colour);
     qint32 warnMs(int row) const; // the server's slow-reply limit, 0: none
     // ServerRecord::silencedUntil of the row's server; a silenced row marks
     // its name and says until when in the name's tool-tip.
@@ -98,6 +100,10 @@ public:
 signals:
     // The operator ticked or cleared a row's check box.
     void checkToggled(ServerRowModel::RowKey key, bool checked);
+
+protected:
+    // The background or foreground (role) of a row painted in colour.
+    virtual QVariant colourData(const RowColour& colour, int role) const;
 
 private:
     struct Row;

@@ -2,7 +2,7 @@
 
 #include "config/Twips.h"
 #include "shell/AnnouncementPage.h"
-#include "shell/AppVersion.h"
+#include "app/AppVersion.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -1,5 +1,6 @@
 #include "shell/FormMain.h"
 
+#include "app/AppVersion.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerListLoader.h"
 #include "catalogue/ui/FormFind.h"
@@ -14,21 +15,22 @@
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "history/ui/FormHistory.h"
-#include "monitor/AlertNotifier.h"
 #include "monitor/ModulePing.h"
-#include "monitor/ModuleTrayIcon.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/ServerSilence.h"
 #include "monitor/SocketElement.h"
 #include "monitor/TextSortProxyModel.h"
+#include "monitor/ui/AlertNotifier.h"
+#include "monitor/ui/ModuleTrayIcon.h"
+#include "monitor/ui/PaintedServerRowModel.h"
 #include "platform/AppPaths.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/SkinEngine.h"
-#include "platform/TrayIcon.h"
 #include "platform/gui/AppIcons.h"
 #include "platform/gui/MessageBoxes.h"
-#include "shell/AppVersion.h"
+#include "platform/gui/ScreenDpi.h"
+#include "platform/gui/TrayIcon.h"
 #include "shell/CatalogueFileCommands.h"
 #include "shell/ConsoleLauncher.h"
 #include "shell/ElidingHeaderView.h"
@@ -63,7 +65,7 @@ QString authorCredit() {
 FormMain::FormMain(AppServices& services, QWidget* parent)
     : QMainWindow(parent)
     , m_services(services)
-    , m_rows(new ServerRowModel(this))
+    , m_rows(new PaintedServerRowModel(this))
     , m_sortedRows(new TextSortProxyModel(this))
     , m_alerts(new AlertNotifier(services.sound, m_settings, AppIcons::Picture1(),
                                  &services.notifications, this))
@@ -72,6 +74,7 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     , m_silence(
           new ServerSilence(*m_rows, services.clock, &ServerCatalogue::SetServerSilence, this))
     , m_launcher(std::make_unique<ConsoleLauncher>(services.processStarter)) {
+    Twips::setDpiSource(&ScreenDpi::logical);
     ModuleHTTP::setUrlOpener(&m_services.urlOpener);
     ModuleTrayIcon::setTrayIcon(&m_services.tray);
     setObjectName(QStringLiteral("FormMain"));

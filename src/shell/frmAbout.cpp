@@ -3,7 +3,7 @@
 #include "platform/ProcessStarter.h"
 #include "platform/SysInfoLocator.h"
 #include "platform/gui/MessageBoxes.h"
-#include "shell/AppVersion.h"
+#include "app/AppVersion.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -144,7 +144,7 @@ void replyPass(Rig& rig, ScriptedServer& server, const QByteArray& answer, qint6
     QTRY_COMPARE(rig.monitor.passReplyCount(), 1);
 }
 
-const QColor kAmber(255, 191, 0), kRed(255, 0, 0), kGreen(0, 255, 0);
+constexpr RowColour kAmber(255, 191, 0), kRed(255, 0, 0), kGreen(0, 255, 0);
 
 struct ProbeCase {
     QString postData;
@@ -284,7 +284,7 @@ private slots:
         QCOMPARE(rig.monitor.socketFaultCount(), errors.toInt());
         QCOMPARE(rig.panel(2), QStringLiteral("SOCKET回应:1/1[100%]"));
         // The pass's last reply is painted with its own result.
-        QCOMPARE(rig.rows.rowColour(0), errors == "0" ? QColor() : QColor(255, 0, 0));
+        QCOMPARE(rig.rows.rowColour(0), errors == "0" ? RowColour() : RowColour(255, 0, 0));
     }
 
     // A probe left pending (silent server) or failed (refused) by the first
@@ -410,7 +410,7 @@ private slots:
         for (int row = 0; row < 2; ++row) {
             QCOMPARE(rig.text(Col::Status, row), QStringLiteral("本机网络异常"));
             QCOMPARE(rig.text(Col::ReplyErr, row) + rig.text(Col::PingErr, row), "00");
-            QCOMPARE(rig.rows.rowColour(row), QColor());
+            QCOMPARE(rig.rows.rowColour(row), RowColour());
         }
         QCOMPARE(rig.monitor.passNumber(), 1);
         QCOMPARE(rig.monitor.socketFaultCount() + rig.monitor.pingFaultCount(), 0);
@@ -634,7 +634,7 @@ private slots:
             QByteArray answer;
             bool echoLost;
             QString status;
-            QColor colour;
+            RowColour colour;
             int alerts;
         };
         const QList<Step> steps{
@@ -862,7 +862,7 @@ private slots:
             QCOMPARE(rig.rows.toolTip(row, Col::PingState).endsWith(lostEcho ? "(1/1)" : "(0/1)"),
                      true);
             // The colours were painted after the last echo, its own included.
-            QCOMPARE(rig.rows.rowColour(row) == QColor(0, 255, 0), lostEcho);
+            QCOMPARE(rig.rows.rowColour(row) == RowColour(0, 255, 0), lostEcho);
         }
         QCOMPARE(rig.monitor.pingFaultCount(), lostEchoes);
     }
@@ -982,9 +982,9 @@ private slots:
         Rig rig;
         rig.rows.resetRows(QList<ServerRecord>(4, record("1")));
         const QStringList replyTags{"1", "0", "1", ""}, pingTags{"", "1", "1", "0"};
-        const QList<QColor> expected{QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 255, 0), {}};
+        const QList<RowColour> expected{RowColour(255, 0, 0), RowColour(0, 255, 0), RowColour(0, 255, 0), {}};
         for (int row = 0; row < 4; ++row) {
-            rig.rows.setRowColour(row, QColor(1, 2, 3));
+            rig.rows.setRowColour(row, RowColour(1, 2, 3));
             rig.rows.setTag(row, Col::ReplyErr, replyTags.at(row));
             rig.rows.setTag(row, Col::PingErr, pingTags.at(row));
         }
@@ -1135,7 +1135,7 @@ private slots:
                     return;
                 ++paints;
                 // Uncoloured again, so that every later paint shows.
-                rig.rows.setRowColour(row, QColor());
+                rig.rows.setRowColour(row, RowColour());
             });
         rig.monitor.CmdStart_Click();
         rig.monitor.TimerProc_Timer();

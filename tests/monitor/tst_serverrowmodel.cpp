@@ -1,6 +1,7 @@
 #include "monitor/CaseInsensitiveKeys.h"
 #include "monitor/GbkText.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/ui/PaintedServerRowModel.h"
 #include "monitor/TextSortProxyModel.h"
 #include "platform/PlainText.h"
 
@@ -62,7 +63,7 @@ private slots:
         model.resetRows(threeServers());
         const auto third = model.keyAt(2);
         model.setLostPings(2, 7);
-        model.setRowColour(2, Qt::red);
+        model.setRowColour(2, RowColour(255, 0, 0));
         model.setTag(2, ServerRowModel::PingErr, QStringLiteral("1"));
         model.removeRowAt(0);
         QCOMPARE(model.rowOfKey(third), 1);
@@ -165,12 +166,12 @@ private slots:
     }
 
     void coloursFollowRowsThroughTheSortProxy() {
-        ServerRowModel model;
+        PaintedServerRowModel model;
         model.resetRows(threeServers());
         QSortFilterProxyModel proxy;
         proxy.setDynamicSortFilter(false);
         proxy.setSourceModel(&model);
-        model.setRowColour(0, Qt::red);
+        model.setRowColour(0, RowColour(255, 0, 0));
         proxy.sort(ServerRowModel::ID, Qt::DescendingOrder);
         QCOMPARE(
             proxy.index(2, ServerRowModel::DisplayName).data(Qt::BackgroundRole).value<QColor>(),

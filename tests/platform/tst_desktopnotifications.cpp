@@ -1,9 +1,9 @@
 #include "FakeSoundPlayer.h"
 #include "FakeTrayIcon.h"
-#include "monitor/AlertNotifier.h"
-#include "monitor/ModuleTrayIcon.h"
+#include "monitor/ui/AlertNotifier.h"
+#include "monitor/ui/ModuleTrayIcon.h"
 #include "monitor/MonitorSettings.h"
-#include "platform/gui/DBusDesktopNotifications.h"
+#include "platform/DBusDesktopNotifications.h"
 
 #include <QApplication>
 #include <QDBusConnection>

@@ -28,7 +28,7 @@
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
 #include "shell/GuardedSequence.h"
-#include "shell/QtTranslations.h"
+#include "config/QtTranslations.h"
 #include "shell/frmAbout.h"
 
 #include <QAction>

@@ -28,7 +28,7 @@
 #include "shell/AppServices.h"
 #include "shell/FormAD.h"
 #include "shell/FormMain.h"
-#include "shell/InterfaceTranslations.h"
+#include "config/InterfaceTranslations.h"
 #include "shell/frmAbout.h"
 
 #include <QAbstractButton>

@@ -7,7 +7,7 @@
 #include "catalogue/ui/OneShotTest.h"
 #include "platform/PlainText.h"
 #include "platform/gui/MessageBoxes.h"
-#include "shell/AppVersion.h"
+#include "app/AppVersion.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/AlertPictures.h"
+#include "platform/gui/AlertPictures.h"
 
 #include <QIcon>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/TrayIcon.h"
+#include "platform/gui/TrayIcon.h"
 
 #include <QSystemTrayIcon>
 

@@ -1,7 +1,7 @@
-#include "monitor/ModuleTrayIcon.h"
+#include "monitor/ui/ModuleTrayIcon.h"
 
 #include "monitor/GbkText.h"
-#include "platform/TrayIcon.h"
+#include "platform/gui/TrayIcon.h"
 
 #include <QImageReader>
 #include <QPointer>

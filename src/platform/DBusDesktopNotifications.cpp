@@ -1,4 +1,4 @@
-#include "platform/gui/DBusDesktopNotifications.h"
+#include "platform/DBusDesktopNotifications.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

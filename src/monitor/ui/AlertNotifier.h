@@ -1,8 +1,8 @@
 #pragma once
 
 #include "monitor/AlertSink.h"
-#include "platform/AlertPictures.h"
 #include "platform/DesktopNotifications.h"
+#include "platform/gui/AlertPictures.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "shell/InterfaceTranslations.h"
+#include "config/InterfaceTranslations.h"
 
-#include "shell/QtTranslations.h"
+#include "config/QtTranslations.h"
 
 #include <QCoreApplication>
 #include <QString>

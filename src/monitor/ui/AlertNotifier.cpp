@@ -1,10 +1,10 @@
-#include "monitor/AlertNotifier.h"
+#include "monitor/ui/AlertNotifier.h"
 
-#include "monitor/ModuleTrayIcon.h"
 #include "monitor/MonitorSettings.h"
+#include "monitor/ui/ModuleTrayIcon.h"
 #include "platform/AppPaths.h"
 #include "platform/SoundPlayer.h"
-#include "platform/TrayIcon.h"
+#include "platform/gui/TrayIcon.h"
 
 AlertNotifier::AlertNotifier(SoundPlayer& sound, const MonitorSettings& settings, Pictures Picture1,
                              DesktopNotifications* notifications, QObject* parent)

@@ -1,0 +1,112 @@
+#include "service/HeadlessProgram.h"
+
+#include "app/AppVersion.h"
+#include "config/InterfaceLanguage.h"
+#include "config/InterfaceTranslations.h"
+#include "monitor/IcmpEchoService.h"
+#include "platform/AppPaths.h"
+#include "platform/DBusDesktopNotifications.h"
+#include "platform/FileLimit.h"
+#include "platform/SingleInstance.h"
+#include "platform/SystemClock.h"
+#include "platform/TerminationSignals.h"
+#include "service/CatalogueCommand.h"
+#include "service/CommandLine.h"
+#include "service/HeadlessService.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+namespace HeadlessProgram {
+namespace {
+
+// Options that end the program before it starts: help, version, mistakes.
+int endWith(const CommandLine& commandLine) {
+    const bool failed = commandLine.action() == CommandLine::Action::Fail;
+    print(failed ? stderr : stdout, commandLine.output());
+    return commandLine.exitCode();
+}
+
+// Monitoring without a window until SIGTERM or SIGINT; the log goes to
+// standard output. The alert texts and status texts in the log and the desktop
+// notifications follow the chosen language like the window's; the log's state
+// names and field layout are fixed, so scripts read it in either language.
+int runService(int argc, char* argv[], const CommandLine& commandLine) {
+    FileLimit::raiseToHardLimit();
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("servermon"));
+    QCoreApplication::setApplicationVersion(AppVersion::text());
+
+    installInterfaceLanguage(app, commandLine);
+    AppPaths::current().createFolders();
+    SingleInstance instance(AppPaths::current().instanceLockFile());
+    if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
+        print(stderr, alreadyRunningMessage());
+        return 1;
+    }
+
+    SystemClock clock;
+    IcmpEchoService echo;
+    DBusDesktopNotifications notifications(QStringLiteral("servermon"), AppVersion::desktopId(),
+                                           AppVersion::desktopId());
+    QFile log;
+    log.open(stdout, QIODevice::WriteOnly);
+    HeadlessService service(clock, echo, log, &notifications);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&service] {
+        service.stop();
+        QCoreApplication::quit();
+    });
+    QString error;
+    if (!service.start(commandLine.metrics(), error)) {
+        print(stderr, error + QLatin1Char('\n'));
+        return 1;
+    }
+    const int exitCode = QCoreApplication::exec();
+    service.close();
+    return exitCode;
+}
+
+} // namespace
+
+QStringList argumentList(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+void print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+void installInterfaceLanguage(QCoreApplication& app, const CommandLine& commandLine) {
+    AppPaths::setCurrent(
+        AppPaths::decide(QCoreApplication::applicationDirPath(), commandLine.pathChoice()));
+    InterfaceTranslations::install(app, InterfaceLanguage::english(InterfaceLanguage::read()),
+                                   AppPaths::current().translationFolder());
+}
+
+QString alreadyRunningMessage() {
+    return QCoreApplication::translate("main", "servermon 已在运行,数据文件夹:") +
+           AppPaths::current().dataFolder() + QLatin1Char('\n');
+}
+
+int run(int argc, char* argv[], const CommandLine& commandLine) {
+    switch (commandLine.action()) {
+    case CommandLine::Action::Import:
+    case CommandLine::Action::Export: {
+        QCoreApplication app(argc, argv);
+        installInterfaceLanguage(app, commandLine);
+        return CatalogueCommand::Run(commandLine);
+    }
+    case CommandLine::Action::Run:
+        return runService(argc, argv, commandLine);
+    case CommandLine::Action::PrintAndEnd:
+    case CommandLine::Action::Fail:
+        break;
+    }
+    return endWith(commandLine);
+}
+
+} // namespace HeadlessProgram
