@@ -168,6 +168,83 @@ Line %1: %2</translation>
     </message>
 </context>
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>青岚服务器监控:定时检测服务器的 TCP 服务与 PING</source>
+        <translation>Qinglan Server Monitor: checks servers' TCP services and PING at regular intervals</translation>
+    </message>
+    <message>
+        <source>显示本帮助并退出</source>
+        <translation>Show this help and exit</translation>
+    </message>
+    <message>
+        <source>显示版本并退出</source>
+        <translation>Show the version and exit</translation>
+    </message>
+    <message>
+        <source>便携模式:所有文件都放在程序所在的文件夹</source>
+        <translation>Portable mode: keep every file in the program's folder</translation>
+    </message>
+    <message>
+        <source>设置、服务器列表和用户皮肤放在 &lt;文件夹&gt; 中</source>
+        <translation>Keep the settings, the server list and user skins in &lt;folder&gt;</translation>
+    </message>
+    <message>
+        <source>文件夹</source>
+        <translation>folder</translation>
+    </message>
+    <message>
+        <source>把 &lt;文件&gt; (CSV 或 JSON) 中的服务器添加到服务器列表后退出</source>
+        <translation>Add the servers in &lt;file&gt; (CSV or JSON) to the server list, then exit</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>file</translation>
+    </message>
+    <message>
+        <source>把服务器列表导出到 &lt;文件&gt; (以 .json 结尾为 JSON,否则为 CSV) 后退出</source>
+        <translation>Export the server list to &lt;file&gt; (JSON when the name ends in .json, else CSV), then exit</translation>
+    </message>
+    <message>
+        <source>不显示窗口,立即开始监控,状态变化与报警写到标准输出</source>
+        <translation>Monitor at once without a window; state changes and alerts go to standard output</translation>
+    </message>
+    <message>
+        <source>在 &lt;地址:端口&gt; 提供 Prometheus 监控指标(只给端口时为 127.0.0.1)</source>
+        <translation>Serve Prometheus metrics at &lt;address:port&gt; (127.0.0.1 when only a port is given)</translation>
+    </message>
+    <message>
+        <source>地址:端口</source>
+        <translation>address:port</translation>
+    </message>
+    <message>
+        <source>多余的参数:</source>
+        <translation>Unexpected arguments: </translation>
+    </message>
+    <message>
+        <source>--config-dir 需要一个文件夹
+</source>
+        <translation>--config-dir needs a folder
+</translation>
+    </message>
+    <message>
+        <source>--import 和 --export 不能同时使用
+</source>
+        <translation>--import and --export cannot be used together
+</translation>
+    </message>
+    <message>
+        <source>--%1 需要一个文件
+</source>
+        <translation>--%1 needs a file
+</translation>
+    </message>
+    <message>
+        <source>--metrics 需要 地址:端口 或 端口(1-65535):</source>
+        <translation>--metrics needs address:port or a port (1-65535): </translation>
+    </message>
+</context>
+<context>
     <name>CsvText</name>
     <message>
         <source>第 %1 行:%2</source>

@@ -106,7 +106,10 @@ int run(int argc, char* argv[], const CommandLine& commandLine) {
     case CommandLine::Action::Fail:
         break;
     }
-    return endWith(commandLine);
+    // The help and the mistakes speak the language of the chosen settings.
+    QCoreApplication app(argc, argv);
+    installInterfaceLanguage(app, commandLine);
+    return endWith(CommandLine::parse(argumentList(argc, argv)));
 }
 
 } // namespace HeadlessProgram

@@ -6,7 +6,9 @@
 #include "service/MetricsEndpoint.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -160,6 +162,46 @@ private slots:
             QVERIFY2(help.out.contains(QLatin1String(option)), option);
         QVERIFY(help.out.startsWith(QStringLiteral("Usage: ") + programFile()));
         QVERIFY(!help.out.contains(QStringLiteral("--help-all")));
+    }
+
+    // The help follows the language of the chosen settings, and its
+    // descriptions start in one terminal column, Chinese placeholders taking
+    // two columns a character.
+    void helpSpeaksTheChosenLanguageInAlignedColumns_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("Chinese") << QString() << QStringLiteral("显示本帮助并退出");
+        QTest::newRow("English") << QStringLiteral("en")
+                                 << QStringLiteral("Show this help and exit");
+    }
+    void helpSpeaksTheChosenLanguageInAlignedColumns() {
+        QFETCH(QString, language);
+        QFETCH(QString, description);
+        QTemporaryDir config;
+        QFile settings(config.filePath(QStringLiteral("RodOdazuConfig.ini")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[SETUP]\nLANGUAGE=" + language.toUtf8() + "\n");
+        settings.close();
+        const Run help =
+            runProgram({QStringLiteral("--config-dir"), config.path(), QStringLiteral("--help")},
+                       withoutDisplay());
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY2(help.out.contains(description), qPrintable(help.out));
+        QSet<int> columns;
+        for (const QString& line : help.out.split(QLatin1Char('\n'))) {
+            if (!line.startsWith(QStringLiteral("  -")))
+                continue;
+            const qsizetype gap = line.indexOf(QStringLiteral("  "), 2);
+            QVERIFY(gap > 0);
+            int column = 0;
+            for (qsizetype i = 0; i < gap; ++i)
+                column += line.at(i).unicode() >= 0x2E80 ? 2 : 1;
+            qsizetype start = gap;
+            while (line.at(start) == QLatin1Char(' '))
+                ++start;
+            columns.insert(column + static_cast<int>(start - gap));
+        }
+        QCOMPARE(columns.size(), 1);
     }
 
     void mistakesEndWithAMessage() {

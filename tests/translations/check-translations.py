@@ -27,7 +27,6 @@ LITERAL = re.compile(r'"(?:[^"\\\n]|\\.)*"')
 # Chinese texts that stay as they are in every language: what the program
 # prints before it has read its settings, and the language's own name.
 UNTRANSLATED = {
-    "src/service/CommandLine.cpp": None,
     "src/platform/GraphicalSession.cpp": None,
     "src/config/ui/FormSetup.cpp": {'"中文"'},
 }
