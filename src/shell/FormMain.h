@@ -1,31 +1,29 @@
 #pragma once
 
 #include "catalogue/ServerCatalogue.h"
-#include "config/MainWindowLayout.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerSilence.h"
 #include "shell/AppServices.h"
 #include "shell/GuardedSequence.h"
+#include "shell/HistoryAccess.h"
+#include "shell/TrayHiding.h"
+#include "shell/WindowLayoutKeeper.h"
 
-#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
-#include <array>
 #include <memory>
-#include <optional>
 
 class AlertNotifier;
 class ConsoleLauncher;
 class FormSetup;
 class HistoryRecorder;
-class QAction;
-class QDialog;
-class QLabel;
-class QMenu;
-class QPushButton;
+class MainButtons;
+class MainMenus;
+class MainStatusBar;
 class QTreeView;
 class ResultListInteraction;
+class ResultListSelection;
 class ServerMonitor;
 class ServerRowModel;
 class TextSortProxyModel;
@@ -42,6 +40,8 @@ public:
 
     // The designed caption, before the version banner is appended.
     static QString designedCaption();
+    // The author credit of the menu bar and the tray tip.
+    static QString authorCredit();
 
     // Start-up, each step on its own. The observer hears every step name of
     // the start-up and of the exit path as it runs.
@@ -81,7 +81,7 @@ public:
 
     ServerRowModel& rowModel() const { return *m_rows; }
     ServerMonitor& monitor() const { return *m_monitor; }
-    HistoryRecorder* historyRecorder() const { return m_history; }
+    HistoryRecorder* historyRecorder() const { return m_historyAccess.recorder(); }
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -89,65 +89,36 @@ protected:
 
 private:
     void createControls();
-    void createMenus();
-    void createStatusBar();
-    QAction* addItem(QMenu* menu, const char* name, const QString& caption);
-    void addSeparator(QMenu* menu, const char* name);
 
     void Form_Resize();
     void Form_QueryUnload(QCloseEvent* event);
     void runExitPath();
-    int execDialog(QDialog& dialog);
-    void closeOpenDialogs();
-    void restoreFromTray();
-    void showCloseHint();
-    void setPanelText(int panel, const QString& text);
-    // The row the list reports as its selected item (the current row when it
-    // is selected, else the first selected one), as a row of the model; -1
-    // without a selection.
-    int selectedRow() const;
-    std::optional<ServerRecord> selectedServer() const;
     void reloadMonitoredServers();
-    static QString historyPath();
     void openHistory(const ServerRecord& server);
-    void startHistory();
-    void applyLayout(const MainWindowLayout& layout);
-    MainWindowLayout currentLayout() const;
 
     AppServices& m_services;
     GuardedSequence::Observer m_stepObserver;
     MonitorSettings m_settings;
-    MainWindowLayout m_loadedLayout;
+    HistoryAccess m_historyAccess;
+    WindowLayoutKeeper m_layout;
     QPointer<FormSetup> m_formSetup;
 
     ServerRowModel* m_rows;
     TextSortProxyModel* m_sortedRows;
     QTreeView* LstResult = nullptr;
     ResultListInteraction* m_listInteraction = nullptr;
+    std::unique_ptr<ResultListSelection> m_selection;
     AlertNotifier* m_alerts;
+    TrayHiding m_trayHiding;
     ServerMonitor* m_monitor;
     ServerSilence* m_silence;
-    HistoryRecorder* m_history = nullptr;
     std::unique_ptr<ConsoleLauncher> m_launcher;
 
-    QPushButton* CmdLoad = nullptr;
-    QPushButton* CmdListErr = nullptr;
-    QPushButton* CmdFind = nullptr;
-    QPushButton* CmdStart = nullptr;
-    QPushButton* CmdSetup = nullptr;
-    QPushButton* CmdExit = nullptr;
-    QPushButton* CmdServer = nullptr;
-
-    QMenu* Menu_System = nullptr;
-    QMenu* Menu_Right = nullptr;
-    QMenu* Menu_Theme = nullptr;
-    QMenu* Menu_Help = nullptr;
-    QList<QAction*> Menu_ListThemes;
-
-    std::array<QLabel*, 5> m_panels{};
+    std::unique_ptr<MainButtons> m_buttons;
+    std::unique_ptr<MainMenus> m_menus;
+    std::unique_ptr<MainStatusBar> m_statusPanels;
 
     QString MeCaption;
     QString sTips;
     bool ExitRequested = false;
-    bool FirstCloseHint = false;
 };

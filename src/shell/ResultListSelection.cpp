@@ -1,0 +1,51 @@
+#include "shell/ResultListSelection.h"
+
+#include "monitor/ServerRowModel.h"
+
+#include <QAbstractItemView>
+#include <QItemSelectionModel>
+#include <QSortFilterProxyModel>
+
+ResultListSelection::ResultListSelection(const QAbstractItemView& list,
+                                         const QSortFilterProxyModel& proxy,
+                                         const ServerRowModel& rows)
+    : m_list(list)
+    , m_proxy(proxy)
+    , m_rows(rows) {}
+
+int ResultListSelection::selectedRow() const {
+    const QItemSelectionModel* selection = m_list.selectionModel();
+    QModelIndex current = m_list.currentIndex();
+    if (!current.isValid() || !selection->isRowSelected(current.row(), current.parent())) {
+        const QModelIndexList rows = selection->selectedRows();
+        if (rows.isEmpty())
+            return -1;
+        current = rows.first();
+    }
+    return m_proxy.mapToSource(current).row();
+}
+
+std::optional<ServerRecord> ResultListSelection::selectedServer() const {
+    const int row = selectedRow();
+    if (row < 0)
+        return std::nullopt;
+    using Column = ServerRowModel::Column;
+    ServerRecord server;
+    server.id = m_rows.text(row, Column::ID).toLongLong();
+    server.displayName = m_rows.text(row, Column::DisplayName);
+    server.ipAddress = m_rows.text(row, Column::IPAddress);
+    server.port = m_rows.text(row, Column::Port);
+    server.postData = m_rows.text(row, Column::PostData);
+    server.replyData = m_rows.text(row, Column::ReplyData);
+    server.addTime = m_rows.text(row, Column::AddTime);
+    server.inUse = m_rows.isChecked(row);
+    server.warnMs = m_rows.warnMs(row);
+    return server;
+}
+
+QList<int> ResultListSelection::selectedRows() const {
+    QList<int> rows;
+    for (const QModelIndex& selected : m_list.selectionModel()->selectedRows())
+        rows.append(m_proxy.mapToSource(selected).row());
+    return rows;
+}
