@@ -794,7 +794,7 @@ This cannot be undone.</translation>
     </message>
 </context>
 <context>
-    <name>HistoryStore</name>
+    <name>HistorySchema</name>
     <message>
         <source>历史记录文件 %1 %2，无法改名，本次运行不记录历史。</source>
         <translation>The history file %1 %2 and cannot be renamed; no history is recorded in this run.</translation>
