@@ -1079,18 +1079,6 @@ Down for: %3</translation>
         <translation>Local network down</translation>
     </message>
     <message>
-        <source>超过</source>
-        <translation>over </translation>
-    </message>
-    <message>
-        <source>SOCKET超时:</source>
-        <translation>Socket time-out: </translation>
-    </message>
-    <message>
-        <source>正在尝试连接服务器</source>
-        <translation>Connecting to the server</translation>
-    </message>
-    <message>
         <source>平均延时:</source>
         <translation>Average </translation>
     </message>
@@ -1105,30 +1093,6 @@ Down for: %3</translation>
     <message>
         <source>注意:无法发送PING</source>
         <translation>Warning: cannot send pings</translation>
-    </message>
-    <message>
-        <source>已发送数据包,等待回应...</source>
-        <translation>Request sent, waiting for the reply...</translation>
-    </message>
-    <message>
-        <source>已收到正确的回应包</source>
-        <translation>Correct reply received</translation>
-    </message>
-    <message>
-        <source>累计错误数:0</source>
-        <translation>Faults so far: 0</translation>
-    </message>
-    <message>
-        <source>应答包错误：</source>
-        <translation>Wrong reply: </translation>
-    </message>
-    <message>
-        <source>累计错误数:</source>
-        <translation>Faults so far: </translation>
-    </message>
-    <message>
-        <source>SOCKET错误:</source>
-        <translation>Socket error: </translation>
     </message>
     <message>
         <source>注意:服务器测试返回异常</source>
@@ -1151,10 +1115,6 @@ Status: </translation>
     <message>
         <source>SOCKET回应:</source>
         <translation>Socket replies: </translation>
-    </message>
-    <message>
-        <source>注意:服务器响应缓慢</source>
-        <translation>Warning: server replies slowly</translation>
     </message>
 </context>
 <context>
@@ -1367,6 +1327,49 @@ Status: </translation>
     <message>
         <source>网络错误(%1)</source>
         <translation>network error (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>TcpProbe</name>
+    <message>
+        <source>超过</source>
+        <translation>over </translation>
+    </message>
+    <message>
+        <source>SOCKET超时:</source>
+        <translation>Socket time-out: </translation>
+    </message>
+    <message>
+        <source>正在尝试连接服务器</source>
+        <translation>Connecting to the server</translation>
+    </message>
+    <message>
+        <source>已发送数据包,等待回应...</source>
+        <translation>Request sent, waiting for the reply...</translation>
+    </message>
+    <message>
+        <source>已收到正确的回应包</source>
+        <translation>Correct reply received</translation>
+    </message>
+    <message>
+        <source>累计错误数:0</source>
+        <translation>Faults so far: 0</translation>
+    </message>
+    <message>
+        <source>注意:服务器响应缓慢</source>
+        <translation>Warning: server replies slowly</translation>
+    </message>
+    <message>
+        <source>应答包错误：</source>
+        <translation>Wrong reply: </translation>
+    </message>
+    <message>
+        <source>累计错误数:</source>
+        <translation>Faults so far: </translation>
+    </message>
+    <message>
+        <source>SOCKET错误:</source>
+        <translation>Socket error: </translation>
     </message>
 </context>
 <context>
