@@ -871,7 +871,7 @@ This cannot be undone.</translation>
     </message>
 </context>
 <context>
-    <name>HistoryStore</name>
+    <name>HistorySchema</name>
     <message>
         <source>历史记录文件 %1 %2，无法改名，本次运行不记录历史。</source>
         <translation>The history file %1 %2 and cannot be renamed; no history is recorded in this run.</translation>
@@ -1156,18 +1156,6 @@ Down for: %3</translation>
         <translation>Local network down</translation>
     </message>
     <message>
-        <source>超过</source>
-        <translation>over </translation>
-    </message>
-    <message>
-        <source>SOCKET超时:</source>
-        <translation>Socket time-out: </translation>
-    </message>
-    <message>
-        <source>正在尝试连接服务器</source>
-        <translation>Connecting to the server</translation>
-    </message>
-    <message>
         <source>平均延时:</source>
         <translation>Average </translation>
     </message>
@@ -1182,30 +1170,6 @@ Down for: %3</translation>
     <message>
         <source>注意:无法发送PING</source>
         <translation>Warning: cannot send pings</translation>
-    </message>
-    <message>
-        <source>已发送数据包,等待回应...</source>
-        <translation>Request sent, waiting for the reply...</translation>
-    </message>
-    <message>
-        <source>已收到正确的回应包</source>
-        <translation>Correct reply received</translation>
-    </message>
-    <message>
-        <source>累计错误数:0</source>
-        <translation>Faults so far: 0</translation>
-    </message>
-    <message>
-        <source>应答包错误：</source>
-        <translation>Wrong reply: </translation>
-    </message>
-    <message>
-        <source>累计错误数:</source>
-        <translation>Faults so far: </translation>
-    </message>
-    <message>
-        <source>SOCKET错误:</source>
-        <translation>Socket error: </translation>
     </message>
     <message>
         <source>注意:服务器测试返回异常</source>
@@ -1228,10 +1192,6 @@ Status: </translation>
     <message>
         <source>SOCKET回应:</source>
         <translation>Socket replies: </translation>
-    </message>
-    <message>
-        <source>注意:服务器响应缓慢</source>
-        <translation>Warning: server replies slowly</translation>
     </message>
 </context>
 <context>
@@ -1444,6 +1404,49 @@ Status: </translation>
     <message>
         <source>网络错误(%1)</source>
         <translation>network error (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>TcpProbe</name>
+    <message>
+        <source>超过</source>
+        <translation>over </translation>
+    </message>
+    <message>
+        <source>SOCKET超时:</source>
+        <translation>Socket time-out: </translation>
+    </message>
+    <message>
+        <source>正在尝试连接服务器</source>
+        <translation>Connecting to the server</translation>
+    </message>
+    <message>
+        <source>已发送数据包,等待回应...</source>
+        <translation>Request sent, waiting for the reply...</translation>
+    </message>
+    <message>
+        <source>已收到正确的回应包</source>
+        <translation>Correct reply received</translation>
+    </message>
+    <message>
+        <source>累计错误数:0</source>
+        <translation>Faults so far: 0</translation>
+    </message>
+    <message>
+        <source>注意:服务器响应缓慢</source>
+        <translation>Warning: server replies slowly</translation>
+    </message>
+    <message>
+        <source>应答包错误：</source>
+        <translation>Wrong reply: </translation>
+    </message>
+    <message>
+        <source>累计错误数:</source>
+        <translation>Faults so far: </translation>
+    </message>
+    <message>
+        <source>SOCKET错误:</source>
+        <translation>Socket error: </translation>
     </message>
 </context>
 <context>

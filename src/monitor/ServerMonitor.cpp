@@ -1,15 +1,12 @@
 #include "monitor/ServerMonitor.h"
 
 #include "monitor/AlertSink.h"
-#include "monitor/ClockStamp.h"
-#include "monitor/GbkText.h"
 #include "monitor/LocaleTimeText.h"
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/NetworkCheck.h"
 #include "monitor/ResultRecorder.h"
 #include "monitor/ServerRowModel.h"
-#include "monitor/SocketElement.h"
 #include "monitor/TextNumbers.h"
 #include "platform/AppPaths.h"
 #include "platform/Clock.h"
@@ -54,14 +51,11 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
     , m_echo(echo)
     , m_alerts(alerts)
     , m_serverAlerts(rows, settings, clock, alerts)
-    , WskWeb(rows)
+    , m_tcpProbe(rows, settings, clock, m_serverAlerts, *this)
     , m_netCheck(std::make_unique<NetworkCheck>(echo, alerts)) {
     TimerProc.setObjectName(QStringLiteral("TimerProc"));
     TimerProc.setInterval(1000);
     connect(&TimerProc, &QTimer::timeout, this, &ServerMonitor::TimerProc_Timer);
-    connect(&WskWeb, &SocketArray::Connected, this, &ServerMonitor::WskWeb_Connect);
-    connect(&WskWeb, &SocketArray::DataArrival, this, &ServerMonitor::WskWeb_DataArrival);
-    connect(&WskWeb, &SocketArray::Error, this, &ServerMonitor::WskWeb_Error);
     connect(&rows, &QAbstractItemModel::modelReset, this, &ServerMonitor::listReloaded);
 }
 
@@ -168,10 +162,7 @@ void ServerMonitor::networkChecked(bool up) {
 // count as its time-out either.
 void ServerMonitor::markNetworkDown() {
     for (int row = 0; row < m_rows.rowCount(); ++row) {
-        if (SocketElement* element = WskWeb.element(m_rows.keyAt(row)))
-            element->Close();
-        if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
-            m_rows.setText(row, Col::ReplyTime, QStringLiteral("0"));
+        m_tcpProbe.giveUp(row);
         m_rows.setText(row, Col::Status, tr("本机网络异常"));
     }
     m_inPass = false;
@@ -204,11 +195,11 @@ void ServerMonitor::visitRows() {
         const int row = m_rows.rowOfKey(key);
         if (row < 0)
             continue;
-        const PendingProbe pending = checkPendingProbe(row, key);
-        if (pending == PendingProbe::TimedOut)
+        const TcpProbe::Pending pending = m_tcpProbe.checkPending(row, key);
+        if (pending == TcpProbe::Pending::TimedOut)
             continue;
-        if (pending == PendingProbe::None)
-            startProbe(row, key);
+        if (pending == TcpProbe::Pending::None)
+            m_tcpProbe.start(row, key);
         yield();
         if (!self)
             return;
@@ -235,44 +226,6 @@ quint64 ServerMonitor::keyShownAt(int position) const {
     if (proxy && proxy->sourceModel() == &m_rows)
         return m_rows.keyAt(proxy->mapToSource(proxy->index(position, 0)).row());
     return m_list.index(position, 0).data(ServerRowModel::KeyRole).value<quint64>();
-}
-
-// A probe still pending from an earlier pass is timed out once it is older
-// than the time-out. A younger one is left running, so a silent server is
-// counted even when the interval is shorter than the time-out (a peer that
-// closed without a reply counts as silent). A probe that ended in a socket
-// error, or never started because its address was unusable, starts afresh.
-ServerMonitor::PendingProbe ServerMonitor::checkPendingProbe(int row, quint64 key) {
-    if (!m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
-        return PendingProbe::None;
-    const qint32 timeOut = m_settings.iTimeOut;
-    if (m_clock.monotonicMs() - m_rows.probeStartedMs(row) <= timeOut) {
-        const SocketElement* element = WskWeb.element(key);
-        const int state = element ? element->State() : 0;
-        return state == 0 || state == SocketElement::ErrorState ? PendingProbe::None
-                                                                : PendingProbe::Running;
-    }
-    const QString limit = QString::number(timeOut) + QStringLiteral("ms");
-    m_rows.setText(row, Col::ReplyTime, tr("超过") + limit);
-    m_rows.setText(row, Col::Status, tr("SOCKET超时:") + limit);
-    raiseReplyErr(row);
-    SocketFaultCount = raised(SocketFaultCount);
-    record(row, ProbeOutcome::TimedOut, timeOut);
-    CheckReplyState(row);
-    if (SocketElement* element = WskWeb.element(key))
-        element->Close();
-    return PendingProbe::TimedOut;
-}
-
-void ServerMonitor::startProbe(int row, quint64 key) {
-    if (SocketElement* element = WskWeb.elementFor(key)) {
-        element->Close();
-        element->Connect(m_rows.text(row, Col::IPAddress),
-                         leadingInteger(m_rows.text(row, Col::Port)));
-    }
-    m_rows.setText(row, Col::Status, tr("正在尝试连接服务器"));
-    m_rows.setText(row, Col::ReplyTime, ClockStamp(m_clock.localTime()));
-    m_rows.setProbeStartedMs(row, m_clock.monotonicMs());
 }
 
 void ServerMonitor::yield() {
@@ -372,41 +325,18 @@ void ServerMonitor::endPassWhenEchoesDone() {
 void ServerMonitor::listReloaded() {
     PassNumber = 1;
     ++m_listGeneration;
-    m_requestBytes.clear();
     m_echoScope = std::make_unique<QObject>();
     m_echoesOutstanding = 0;
     m_serverAlerts.clear();
     endPassWhenEchoesDone();
 }
 
-void ServerMonitor::WskWeb_Connect(quint64 key) {
-    const int row = m_rows.rowOfKey(key);
-    SocketElement* element = WskWeb.element(key);
-    if (row < 0 || !element)
-        return;
-    element->SendData(m_requestBytes.bytes(m_rows.text(row, Col::PostData)));
-    m_rows.setText(row, Col::Status, tr("已发送数据包,等待回应..."));
-}
-
-// Only the first arrival counts: the socket is closed at once, so later
-// segments of the reply are never read. The match sees the whole first
-// segment; the row keeps only the start of it that it can show.
-void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
-    Q_UNUSED(bytesTotal)
-    SocketElement* element = WskWeb.element(key);
-    if (!element)
-        return;
-    const QByteArray bytes = element->GetData();
-    element->Close();
-    int row = m_rows.rowOfKey(key);
-    if (row < 0)
-        return;
-    const QString reply = GbkText::decode(bytes);
-    const qint64 elapsed = m_clock.monotonicMs() - m_rows.probeStartedMs(row);
-    if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
-        m_rows.setText(row, Col::ReplyTime, QString::number(elapsed) + QStringLiteral("ms"));
+// A reply counts at once and is judged after a yield. The colours are
+// repainted once the pass's last reply is judged, so that reply's own result
+// shows too. Arrivals that came into one another's yields all see the count
+// complete; they paint once, after the last of them is judged.
+void ServerMonitor::replyArrived(quint64 key, const std::function<void(int)>& judge) {
     PassReplyCount = raised(PassReplyCount);
-    m_rows.setLastReply(row, bytes);
     showReplyCount();
 
     const QPointer<ServerMonitor> self(this);
@@ -415,39 +345,14 @@ void ServerMonitor::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
     if (!self)
         return;
     --m_repliesAwaitingJudgement;
-    row = m_rows.rowOfKey(key);
+    const int row = m_rows.rowOfKey(key);
     if (row < 0) {
         paintWhenRepliesJudged();
         return;
     }
-    // The colours are repainted once the pass's last reply is judged, so that
-    // reply's own result shows too. Arrivals that came into one another's
-    // yields all see the count complete; they paint once, after the last of
-    // them is judged.
     if (PassReplyCount == m_list.rowCount())
         m_paintDue = true;
-
-    if (replyMatches(reply, m_rows.text(row, Col::ReplyData))) {
-        const qint32 faultRun = leadingInteger(m_rows.text(row, Col::ReplyErr));
-        m_rows.setText(row, Col::Status, tr("已收到正确的回应包"));
-        m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
-        m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:0"));
-        m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
-        // The status says "slow" before the result is recorded, so a record
-        // of it reads the same as the row.
-        const qint32 slowRun = m_serverAlerts.correctReply(row, elapsed);
-        record(row, ProbeOutcome::Correct, elapsed);
-        m_serverAlerts.runEnded(row, ServerAlerts::Run::Socket, faultRun);
-        if (slowRun)
-            alertAtLimit(row, slowRun, m_settings.iReplyLim, tr("注意:服务器响应缓慢"));
-    } else {
-        m_rows.setStatusWithReply(row, tr("应答包错误："));
-        raiseReplyErr(row);
-        m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:") + m_rows.text(row, Col::ReplyErr));
-        SocketFaultCount = raised(SocketFaultCount);
-        record(row, ProbeOutcome::Wrong, elapsed);
-        CheckReplyState(row);
-    }
+    judge(row);
     paintWhenRepliesJudged();
 }
 
@@ -458,28 +363,14 @@ void ServerMonitor::paintWhenRepliesJudged() {
     SetColor();
 }
 
-bool ServerMonitor::replyMatches(const QString& reply, const QString& expected) {
-    return reply.contains(expected, Qt::CaseInsensitive);
-}
-
-// The stamp stays in ReplyTime: the next pass finds the probe pending.
-void ServerMonitor::WskWeb_Error(quint64 key, int number, const QString& description) {
-    Q_UNUSED(number)
-    const int row = m_rows.rowOfKey(key);
-    if (row < 0)
+void ServerMonitor::probeResult(int row, ProbeOutcome::Kind kind, qint64 ms) {
+    if (kind == ProbeOutcome::Correct) {
+        record(row, kind, ms);
         return;
-    m_rows.setText(row, Col::Status, tr("SOCKET错误:") + description);
-    raiseReplyErr(row);
+    }
     SocketFaultCount = raised(SocketFaultCount);
-    record(row, ProbeOutcome::SocketError, m_clock.monotonicMs() - m_rows.probeStartedMs(row));
+    record(row, kind, ms);
     CheckReplyState(row);
-}
-
-void ServerMonitor::raiseReplyErr(int row) {
-    m_rows.setText(row, Col::ReplyErr,
-                   QString::number(raised(leadingInteger(m_rows.text(row, Col::ReplyErr)))));
-    m_rows.setTag(row, Col::ReplyErr, QStringLiteral("1"));
-    m_serverAlerts.faultCounted(row, ServerAlerts::Run::Socket);
 }
 
 void ServerMonitor::CheckReplyState(int row) {

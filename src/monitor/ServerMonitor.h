@@ -1,8 +1,8 @@
 #pragma once
 
-#include "monitor/RequestBytesCache.h"
+#include "monitor/ProbePass.h"
 #include "monitor/ServerAlerts.h"
-#include "monitor/SocketArray.h"
+#include "monitor/TcpProbe.h"
 
 #include <QLocale>
 #include <QObject>
@@ -24,14 +24,15 @@ struct MonitorSettings;
 
 // The monitoring cycle of the main window, without the window: the start and
 // stop switch, the one-second timer TimerProc with its countdown and passes,
-// the socket probe's event handlers, the evaluation of results into counters,
-// alerts and row colours. A pass visits the rows in the order the list view
-// shows them; everything kept per row is found by the row's key. Each row's
-// echo is sent when the pass reaches the row and completes the row's echo
-// step whenever it is answered or lost, while the pass goes on; the pass
-// ends once its last echo has completed. Texts for the window (status-bar
-// panels, title, tray tip, start caption) leave as signals.
-class ServerMonitor final : public QObject {
+// the evaluation of results into counters, alerts and row colours. A pass
+// visits the rows in the order the list view shows them; everything kept per
+// row is found by the row's key. At each row the pass starts the row's TCP
+// probe (TcpProbe), whose replies and results come back through ProbePass.
+// Each row's echo is sent when the pass reaches the row and completes the
+// row's echo step whenever it is answered or lost, while the pass goes on;
+// the pass ends once its last echo has completed. Texts for the window
+// (status-bar panels, title, tray tip, start caption) leave as signals.
+class ServerMonitor final : public QObject, private ProbePass {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ServerMonitor)
 public:
@@ -67,12 +68,13 @@ public:
     qint32 passReplyCount() const { return PassReplyCount; }
     qint32 timerNCount() const { return iTimerNCount; }
     QTimer& timerProc() { return TimerProc; }
-    SocketArray& sockets() { return WskWeb; }
+    SocketArray& sockets() { return m_tcpProbe.sockets(); }
     const NetworkCheck& networkCheck() const { return *m_netCheck; }
 
-    // The reply check: the expected text anywhere in the decoded reply,
-    // without regard to case; an empty expected text matches any reply.
-    static bool replyMatches(const QString& reply, const QString& expected);
+    // The reply check of the TCP probe.
+    static bool replyMatches(const QString& reply, const QString& expected) {
+        return TcpProbe::replyMatches(reply, expected);
+    }
     // What an echo the system does not permit tells the operator to run.
     static QString echoPermissionNotice();
 
@@ -114,9 +116,6 @@ private:
     void markNetworkDown();
     void passPreamble();
     quint64 keyShownAt(int position) const;
-    enum class PendingProbe { None, Running, TimedOut };
-    PendingProbe checkPendingProbe(int row, quint64 key);
-    void startProbe(int row, quint64 key);
     void sendEcho(quint64 key);
     void echoDone(quint64 key, long result, const EchoReply& reply);
     void noteEchoPermission(int row, bool denied);
@@ -124,13 +123,11 @@ private:
     void yield();
     void listReloaded();
 
-    void WskWeb_Connect(quint64 key);
-    void WskWeb_DataArrival(quint64 key, qint64 bytesTotal);
-    void WskWeb_Error(quint64 key, int number, const QString& description);
+    void replyArrived(quint64 key, const std::function<void(int row)>& judge) override;
     void paintWhenRepliesJudged();
+    void probeResult(int row, ProbeOutcome::Kind kind, qint64 ms) override;
 
-    void raiseReplyErr(int row);
-    void alertAtLimit(int row, qint32 count, qint32 limit, const QString& title);
+    void alertAtLimit(int row, qint32 count, qint32 limit, const QString& title) override;
     void showReplyCount();
     QString tip(const QString& line) const;
     void record(int row, quint8 kind, qint64 ms, qint32 status = 0);
@@ -145,8 +142,7 @@ private:
     ServerAlerts m_serverAlerts;
 
     QTimer TimerProc;
-    SocketArray WskWeb;
-    RequestBytesCache m_requestBytes;
+    TcpProbe m_tcpProbe;
     QString MeCaption;
     QString sTips;
     QLocale m_locale = QLocale::system();

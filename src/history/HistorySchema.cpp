@@ -1,0 +1,153 @@
+#include "history/HistorySchema.h"
+
+#include "history/HistorySql.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+HistorySchema::HistorySchema(const QString& connectionName)
+    : m_connection(connectionName) {}
+
+QString HistorySchema::aggregatedUntilKey() {
+    return QStringLiteral("aggregated_until");
+}
+
+void HistorySchema::close() {
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    HistorySql::database(m_connection).close();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool HistorySchema::exec(const QString& sql) {
+    return HistorySql::exec(m_connection, sql);
+}
+
+bool HistorySchema::openFile(const QString& path) {
+    close();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        m_message = db.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+// True when the file is a history of a version this program reads or an
+// empty database; version tells which.
+bool HistorySchema::usable(int& version) {
+    QSqlQuery query(HistorySql::database(m_connection));
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+        version = -1;
+        return false;
+    }
+    version = query.value(0).toInt();
+    query.finish();
+    if (version > Version)
+        return false;
+    QSqlQuery tables(HistorySql::database(m_connection));
+    if (!tables.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'")))
+        return false;
+    QStringList names;
+    while (tables.next())
+        names.append(tables.value(0).toString());
+    if (version == 0)
+        return names.isEmpty();
+    return names.contains(QStringLiteral("raw")) && names.contains(QStringLiteral("agg")) &&
+           names.contains(QStringLiteral("agg_hour")) && names.contains(QStringLiteral("meta"));
+}
+
+bool HistorySchema::create() {
+    QSqlDatabase db = HistorySql::database(m_connection);
+    if (!db.transaction())
+        return false;
+    const bool made =
+        exec(QStringLiteral("CREATE TABLE raw (server INTEGER NOT NULL, t INTEGER NOT NULL, "
+                            "kind INTEGER NOT NULL, ms INTEGER NOT NULL, status INTEGER NOT NULL, "
+                            "PRIMARY KEY (server, t, kind)) WITHOUT ROWID")) &&
+        exec(QStringLiteral(
+            "CREATE TABLE agg (server INTEGER NOT NULL, bucket INTEGER NOT NULL, "
+            "count INTEGER, faults INTEGER, replies INTEGER, reply_min INTEGER, "
+            "reply_mean INTEGER, reply_max INTEGER, reply_p95 INTEGER, echoes INTEGER, "
+            "lost INTEGER, echo_min INTEGER, echo_mean INTEGER, echo_max INTEGER, "
+            "echo_p95 INTEGER, PRIMARY KEY (server, bucket)) WITHOUT ROWID")) &&
+        exec(QStringLiteral(
+            "CREATE TABLE agg_hour (server INTEGER NOT NULL, bucket INTEGER NOT NULL, "
+            "count INTEGER, faults INTEGER, replies INTEGER, reply_min INTEGER, "
+            "reply_mean INTEGER, reply_max INTEGER, reply_p95 INTEGER, echoes INTEGER, "
+            "lost INTEGER, echo_min INTEGER, echo_mean INTEGER, echo_max INTEGER, "
+            "echo_p95 INTEGER, PRIMARY KEY (server, bucket)) WITHOUT ROWID")) &&
+        exec(QStringLiteral("CREATE TABLE meta (key TEXT PRIMARY KEY, value INTEGER)")) &&
+        exec(QStringLiteral("PRAGMA user_version = %1").arg(Version));
+    if (!made) {
+        m_message = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return db.commit();
+}
+
+bool HistorySchema::setAside(const QString& path, const QString& why) {
+    close();
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString aside = path + QLatin1Char('.') + stamp;
+    if (!QFile::rename(path, aside)) {
+        m_message = QCoreApplication::translate(
+                        "HistorySchema", "历史记录文件 %1 %2，无法改名，本次运行不记录历史。")
+                        .arg(QDir::toNativeSeparators(path), why);
+        return false;
+    }
+    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        if (QFile::exists(path + suffix))
+            QFile::rename(path + suffix, aside + suffix);
+    }
+    m_message = QCoreApplication::translate(
+                    "HistorySchema", "历史记录文件 %1 %2，已改名为 %3，并新建了历史记录文件。")
+                    .arg(QDir::toNativeSeparators(path), why, QFileInfo(aside).fileName());
+    return true;
+}
+
+bool HistorySchema::open(const QString& path) {
+    m_message.clear();
+    const auto failed = [&](const QString& reason) {
+        m_message = QCoreApplication::translate("HistorySchema",
+                                                "无法打开历史记录文件 %1：%2，本次运行不记录历史。")
+                        .arg(QDir::toNativeSeparators(path), reason);
+        close();
+        return false;
+    };
+    if (!openFile(path))
+        return failed(m_message);
+    int version = 0;
+    if (!usable(version)) {
+        const QString why =
+            version > Version
+                ? QCoreApplication::translate("HistorySchema", "由较新版本的程序创建")
+                : QCoreApplication::translate("HistorySchema", "已损坏或不是历史记录文件");
+        if (!setAside(path, why))
+            return false;
+        const QString asideMessage = m_message;
+        if (!openFile(path) || !usable(version))
+            return failed(m_message);
+        m_message = asideMessage;
+    }
+    QSqlQuery wal(HistorySql::database(m_connection));
+    if (!wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+        return failed(wal.lastError().text());
+    wal.finish();
+    exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    if (version == 0 && !create()) {
+        const QString asideMessage = m_message;
+        const QString reason = HistorySql::database(m_connection).lastError().text();
+        failed(reason.isEmpty() ? asideMessage : reason);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,20 @@
+#include "history/HistorySql.h"
+
+#include <QSqlQuery>
+
+namespace HistorySql {
+
+QSqlDatabase database(const QString& connection) {
+    return QSqlDatabase::database(connection, false);
+}
+
+bool exec(const QString& connection, const QString& sql, const QVariantList& values) {
+    QSqlQuery query(database(connection));
+    if (!query.prepare(sql))
+        return false;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
+} // namespace HistorySql

@@ -1,0 +1,152 @@
+#include "monitor/TcpProbe.h"
+
+#include "monitor/ClockStamp.h"
+#include "monitor/GbkText.h"
+#include "monitor/MonitorSettings.h"
+#include "monitor/ProbePass.h"
+#include "monitor/ServerAlerts.h"
+#include "monitor/ServerRowModel.h"
+#include "monitor/SocketElement.h"
+#include "monitor/TextNumbers.h"
+#include "platform/Clock.h"
+
+namespace {
+
+using Col = ServerRowModel::Column;
+
+} // namespace
+
+TcpProbe::TcpProbe(ServerRowModel& rows, const MonitorSettings& settings, Clock& clock,
+                   ServerAlerts& serverAlerts, ProbePass& pass, QObject* parent)
+    : QObject(parent)
+    , m_rows(rows)
+    , m_settings(settings)
+    , m_clock(clock)
+    , m_serverAlerts(serverAlerts)
+    , m_pass(pass)
+    , WskWeb(rows) {
+    connect(&WskWeb, &SocketArray::Connected, this, &TcpProbe::WskWeb_Connect);
+    connect(&WskWeb, &SocketArray::DataArrival, this, &TcpProbe::WskWeb_DataArrival);
+    connect(&WskWeb, &SocketArray::Error, this, &TcpProbe::WskWeb_Error);
+    // The request texts of a new list are converted afresh.
+    connect(&rows, &QAbstractItemModel::modelReset, this, [this] { m_requestBytes.clear(); });
+}
+
+// A probe still pending from an earlier pass is timed out once it is older
+// than the time-out. A younger one is left running, so a silent server is
+// counted even when the interval is shorter than the time-out (a peer that
+// closed without a reply counts as silent). A probe that ended in a socket
+// error, or never started because its address was unusable, starts afresh.
+TcpProbe::Pending TcpProbe::checkPending(int row, quint64 key) {
+    if (!m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
+        return Pending::None;
+    const qint32 timeOut = m_settings.iTimeOut;
+    if (m_clock.monotonicMs() - m_rows.probeStartedMs(row) <= timeOut) {
+        const SocketElement* element = WskWeb.element(key);
+        const int state = element ? element->State() : 0;
+        return state == 0 || state == SocketElement::ErrorState ? Pending::None : Pending::Running;
+    }
+    const QString limit = QString::number(timeOut) + QStringLiteral("ms");
+    m_rows.setText(row, Col::ReplyTime, tr("超过") + limit);
+    m_rows.setText(row, Col::Status, tr("SOCKET超时:") + limit);
+    raiseReplyErr(row);
+    m_pass.probeResult(row, ProbeOutcome::TimedOut, timeOut);
+    if (SocketElement* element = WskWeb.element(key))
+        element->Close();
+    return Pending::TimedOut;
+}
+
+void TcpProbe::start(int row, quint64 key) {
+    if (SocketElement* element = WskWeb.elementFor(key)) {
+        element->Close();
+        element->Connect(m_rows.text(row, Col::IPAddress),
+                         leadingInteger(m_rows.text(row, Col::Port)));
+    }
+    m_rows.setText(row, Col::Status, tr("正在尝试连接服务器"));
+    m_rows.setText(row, Col::ReplyTime, ClockStamp(m_clock.localTime()));
+    m_rows.setProbeStartedMs(row, m_clock.monotonicMs());
+}
+
+// The stamp leaves ReplyTime, so the probe no longer counts as pending.
+void TcpProbe::giveUp(int row) {
+    if (SocketElement* element = WskWeb.element(m_rows.keyAt(row)))
+        element->Close();
+    if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
+        m_rows.setText(row, Col::ReplyTime, QStringLiteral("0"));
+}
+
+void TcpProbe::WskWeb_Connect(quint64 key) {
+    const int row = m_rows.rowOfKey(key);
+    SocketElement* element = WskWeb.element(key);
+    if (row < 0 || !element)
+        return;
+    element->SendData(m_requestBytes.bytes(m_rows.text(row, Col::PostData)));
+    m_rows.setText(row, Col::Status, tr("已发送数据包,等待回应..."));
+}
+
+// Only the first arrival counts: the socket is closed at once, so later
+// segments of the reply are never read. The match sees the whole first
+// segment; the row keeps only the start of it that it can show.
+void TcpProbe::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
+    Q_UNUSED(bytesTotal)
+    SocketElement* element = WskWeb.element(key);
+    if (!element)
+        return;
+    const QByteArray bytes = element->GetData();
+    element->Close();
+    const int row = m_rows.rowOfKey(key);
+    if (row < 0)
+        return;
+    const QString reply = GbkText::decode(bytes);
+    const qint64 elapsed = m_clock.monotonicMs() - m_rows.probeStartedMs(row);
+    if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
+        m_rows.setText(row, Col::ReplyTime, QString::number(elapsed) + QStringLiteral("ms"));
+    m_rows.setLastReply(row, bytes);
+    m_pass.replyArrived(key,
+                        [this, reply, elapsed](int judged) { judgeReply(judged, reply, elapsed); });
+}
+
+void TcpProbe::judgeReply(int row, const QString& reply, qint64 elapsed) {
+    if (replyMatches(reply, m_rows.text(row, Col::ReplyData))) {
+        const qint32 faultRun = leadingInteger(m_rows.text(row, Col::ReplyErr));
+        m_rows.setText(row, Col::Status, tr("已收到正确的回应包"));
+        m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
+        m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:0"));
+        m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
+        // The status says "slow" before the result is recorded, so a record
+        // of it reads the same as the row.
+        const qint32 slowRun = m_serverAlerts.correctReply(row, elapsed);
+        m_pass.probeResult(row, ProbeOutcome::Correct, elapsed);
+        m_serverAlerts.runEnded(row, ServerAlerts::Run::Socket, faultRun);
+        if (slowRun)
+            m_pass.alertAtLimit(row, slowRun, m_settings.iReplyLim, tr("注意:服务器响应缓慢"));
+    } else {
+        m_rows.setStatusWithReply(row, tr("应答包错误："));
+        raiseReplyErr(row);
+        m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:") + m_rows.text(row, Col::ReplyErr));
+        m_pass.probeResult(row, ProbeOutcome::Wrong, elapsed);
+    }
+}
+
+bool TcpProbe::replyMatches(const QString& reply, const QString& expected) {
+    return reply.contains(expected, Qt::CaseInsensitive);
+}
+
+// The stamp stays in ReplyTime: the next pass finds the probe pending.
+void TcpProbe::WskWeb_Error(quint64 key, int number, const QString& description) {
+    Q_UNUSED(number)
+    const int row = m_rows.rowOfKey(key);
+    if (row < 0)
+        return;
+    m_rows.setText(row, Col::Status, tr("SOCKET错误:") + description);
+    raiseReplyErr(row);
+    m_pass.probeResult(row, ProbeOutcome::SocketError,
+                       m_clock.monotonicMs() - m_rows.probeStartedMs(row));
+}
+
+void TcpProbe::raiseReplyErr(int row) {
+    m_rows.setText(row, Col::ReplyErr,
+                   QString::number(raised(leadingInteger(m_rows.text(row, Col::ReplyErr)))));
+    m_rows.setTag(row, Col::ReplyErr, QStringLiteral("1"));
+    m_serverAlerts.faultCounted(row, ServerAlerts::Run::Socket);
+}

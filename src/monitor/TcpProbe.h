@@ -1,0 +1,59 @@
+#pragma once
+
+#include "monitor/RequestBytesCache.h"
+#include "monitor/SocketArray.h"
+
+#include <QObject>
+#include <QString>
+
+class Clock;
+class ProbePass;
+class ServerAlerts;
+class ServerRowModel;
+struct MonitorSettings;
+
+// The TCP leg of a pass, one row at a time: the row's socket element
+// connects to the row's address and port, sends the request once connected,
+// and the first segment of the reply is judged against the expected text; a
+// socket error, a wrong reply or a probe still pending beyond the time-out
+// counts as a fault of the row. Elements and their events are found by the
+// row's key. Replies and results go to the pass through ProbePass.
+class TcpProbe final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TcpProbe)
+public:
+    enum class Pending { None, Running, TimedOut };
+
+    // Everything passed in must outlive the probe.
+    TcpProbe(ServerRowModel& rows, const MonitorSettings& settings, Clock& clock,
+             ServerAlerts& serverAlerts, ProbePass& pass, QObject* parent = nullptr);
+
+    // What became of the row's probe from an earlier pass: none is pending
+    // (or it ended in an error), it is still running within the time-out,
+    // or it has timed out now and is counted as a fault.
+    Pending checkPending(int row, quint64 key);
+    // Starts a probe of the row: connects its element and stamps the start.
+    void start(int row, quint64 key);
+    // Ends the row's pending probe without counting it.
+    void giveUp(int row);
+    SocketArray& sockets() { return WskWeb; }
+
+    // The reply check: the expected text anywhere in the decoded reply,
+    // without regard to case; an empty expected text matches any reply.
+    static bool replyMatches(const QString& reply, const QString& expected);
+
+private:
+    void WskWeb_Connect(quint64 key);
+    void WskWeb_DataArrival(quint64 key, qint64 bytesTotal);
+    void WskWeb_Error(quint64 key, int number, const QString& description);
+    void judgeReply(int row, const QString& reply, qint64 elapsed);
+    void raiseReplyErr(int row);
+
+    ServerRowModel& m_rows;
+    const MonitorSettings& m_settings;
+    Clock& m_clock;
+    ServerAlerts& m_serverAlerts;
+    ProbePass& m_pass;
+    SocketArray WskWeb;
+    RequestBytesCache m_requestBytes;
+};
