@@ -4,8 +4,12 @@
 // recording the results in the history adds; and, with --silent S, a whole
 // pass in which S hosts never answer an echo, beside fping over the same
 // hosts.
-//   pass_bench [--rows N] [--repeats K] [--no-peers] [--summary] [--silent S]
-//              [--key-figures]
+// Ratios to the poll() floor come from interleaved pairs (our pass, the
+// floor, our pass, ...), one ratio per pair, reported as the median and the
+// interquartile range; event waits as the median of the per-run maxima and
+// the worst run.
+//   pass_bench [--rows N] [--repeats K] [--pairs P] [--no-peers] [--summary]
+//              [--silent S] [--key-figures]
 #include "LoopbackServer.h"
 #include "PeerTimer.h"
 #include "PollFloor.h"
@@ -44,6 +48,7 @@ const QString Expected = QStringLiteral("200 OK");
 struct Options {
     int rows = 1000;
     int repeats = 3;
+    int pairs = 9;
     bool peers = true;
     bool summary = false;
     int silent = 0;
@@ -58,6 +63,8 @@ Options parseOptions(const QStringList& arguments) {
             options.rows = std::clamp(arguments.at(++i).toInt(), 1, 20000);
         else if (argument == QLatin1String("--repeats") && i + 1 < arguments.size())
             options.repeats = std::clamp(arguments.at(++i).toInt(), 1, 10);
+        else if (argument == QLatin1String("--pairs") && i + 1 < arguments.size())
+            options.pairs = std::clamp(arguments.at(++i).toInt(), 1, 99);
         else if (argument == QLatin1String("--no-peers"))
             options.peers = false;
         else if (argument == QLatin1String("--summary"))
@@ -180,6 +187,25 @@ double median(std::vector<double> values) {
     return values.empty() ? -1 : values[values.size() / 2];
 }
 
+// The median, the interquartile range and the largest of a series of runs.
+struct Spread {
+    double median = -1;
+    double iqr = 0;
+    double worst = 0;
+};
+
+Spread spreadOf(std::vector<double> values) {
+    Spread spread;
+    if (values.empty())
+        return spread;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    spread.median = values[n / 2];
+    spread.iqr = values[(3 * n) / 4 < n ? (3 * n) / 4 : n - 1] - values[n / 4];
+    spread.worst = values.back();
+    return spread;
+}
+
 struct PassResult {
     double micros = -1;
     double maxStallMs = 0;
@@ -214,25 +240,42 @@ struct LegResult {
     double maxStallMs = 0;
 };
 
+// A monitor over the rows that runs a pass whenever the benchmark asks.
+class LegRunner final {
+public:
+    LegRunner(ServerRowModel& rows, EchoService& echo, ResultRecorder* recorder = nullptr)
+        : m_monitor(rows, m_listView, m_settings, m_clock, echo, m_alerts) {
+        m_listView.setSourceModel(&rows);
+        m_settings.iTimerN = 0; // every tick starts a pass
+        m_settings.iTimeOut = 30000;
+        m_monitor.setRecorder(recorder);
+        m_monitor.CmdStart_Click();
+        // Monitoring stays on, but passes start only when the benchmark ticks.
+        m_monitor.timerProc().setInterval(24 * 3600 * 1000);
+    }
+    ~LegRunner() { m_monitor.CmdStart_Click(); }
+    Q_DISABLE_COPY_MOVE(LegRunner)
+
+    PassResult pass(int rowCount, bool wholePass = false) {
+        return timePass(m_monitor, rowCount, wholePass);
+    }
+
+private:
+    TextSortProxyModel m_listView;
+    MonitorSettings m_settings;
+    SystemClock m_clock;
+    SilentAlerts m_alerts;
+    ServerMonitor m_monitor;
+};
+
 LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int repeats,
                      bool wholePass = false, ResultRecorder* recorder = nullptr,
                      const std::function<void()>& afterPass = {}) {
-    TextSortProxyModel listView;
-    listView.setSourceModel(&rows);
-    MonitorSettings settings;
-    settings.iTimerN = 0; // every tick starts a pass
-    settings.iTimeOut = 30000;
-    SystemClock clock;
-    SilentAlerts alerts;
-    ServerMonitor monitor(rows, listView, settings, clock, echo, alerts);
-    monitor.setRecorder(recorder);
-    monitor.CmdStart_Click();
-    // Monitoring stays on, but passes start only when the benchmark ticks.
-    monitor.timerProc().setInterval(24 * 3600 * 1000);
+    LegRunner runner(rows, echo, recorder);
     std::vector<double> perRow;
     LegResult leg;
     for (int i = 0; i < repeats; ++i) {
-        const PassResult pass = timePass(monitor, rowCount, wholePass);
+        const PassResult pass = runner.pass(rowCount, wholePass);
         if (pass.micros < 0)
             return leg;
         perRow.push_back(pass.micros / rowCount);
@@ -240,10 +283,42 @@ LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int 
         if (afterPass)
             afterPass();
     }
-    monitor.CmdStart_Click();
     leg.perRowUs = median(perRow);
     leg.passMs = leg.perRowUs * rowCount / 1000;
     return leg;
+}
+
+// Our TCP leg and the poll() floor in turn, so that both see the same
+// machine at the same moment; each pair gives one ratio.
+struct InterleavedLeg {
+    double perRowUs = -1;
+    double floorUs = -1;
+    Spread ratio;
+    Spread passStallMs; // the longest wait of each pass
+};
+
+InterleavedLeg measureInterleaved(ServerRowModel& rows, EchoService& echo,
+                                  const std::vector<LoopbackServer::Endpoint>& endpoints,
+                                  int pairs) {
+    const int rowCount = rows.rowCount();
+    LegRunner runner(rows, echo);
+    std::vector<double> ours, floors, ratios, stalls;
+    InterleavedLeg result;
+    for (int i = 0; i < pairs; ++i) {
+        const PassResult pass = runner.pass(rowCount);
+        if (pass.micros < 0)
+            return result;
+        const double floorMicros = pollFloorMicros(endpoints, Request, Expected.toStdString());
+        ours.push_back(pass.micros / rowCount);
+        floors.push_back(floorMicros / rowCount);
+        ratios.push_back(pass.micros / floorMicros);
+        stalls.push_back(pass.maxStallMs);
+    }
+    result.perRowUs = median(ours);
+    result.floorUs = median(floors);
+    result.ratio = spreadOf(ratios);
+    result.passStallMs = spreadOf(stalls);
+    return result;
 }
 
 // Runs step from the event loop and lets the loop turn a while longer: the
@@ -293,6 +368,24 @@ ListStalls measureListStalls(ServerRowModel& rows, const QList<ServerRecord>& re
     listView.sort(ServerRowModel::DisplayName);
     result.reloadMs = std::max(result.reloadMs, stallOf(reload));
     return result;
+}
+
+// The list's waits over several runs: the median of each run's longest wait
+// and the worst run.
+struct ListStallRuns {
+    Spread reloadMs;
+    Spread sortMs;
+};
+
+ListStallRuns measureListStallRuns(ServerRowModel& rows, const QList<ServerRecord>& records,
+                                   int runs) {
+    std::vector<double> reloads, sorts;
+    for (int i = 0; i < runs; ++i) {
+        const ListStalls run = measureListStalls(rows, records);
+        reloads.push_back(run.reloadMs);
+        sorts.push_back(run.sortMs);
+    }
+    return {spreadOf(reloads), spreadOf(sorts)};
 }
 
 // Echoes that the benchmark's silent hosts never answer, lost at their real
@@ -478,10 +571,11 @@ int main(int argc, char* argv[]) {
     const long before = residentBytes();
     ServerListLoader::LoadServerList(model, benchRecords(rows));
     const double bytesPerRow = static_cast<double>(residentBytes() - before) / options.rows;
-    const ListStalls listStalls = measureListStalls(model, benchRecords(rows));
+    const ListStallRuns listStalls =
+        measureListStallRuns(model, benchRecords(rows), std::max(options.repeats, 5));
 
     InstantEcho instant;
-    const LegResult tcp = measureLeg(model, instant, options.rows, options.repeats);
+    const InterleavedLeg tcp = measureInterleaved(model, instant, rows, options.pairs);
     IcmpEchoService icmp;
     const double echoUs = echoPerCheckUs(icmp, rows);
     const LegResult both =
@@ -489,13 +583,12 @@ int main(int argc, char* argv[]) {
 
     const HistoryCost history = measureHistory(model, instant, options.rows, options.repeats);
 
-    std::vector<double> floors;
-    for (int i = 0; i < options.repeats; ++i)
-        floors.push_back(pollFloorMicros(rows, Request, Expected.toStdString()) / options.rows);
-    const double floorUs = median(floors);
+    const double floorUs = tcp.floorUs;
+    const double ratio = tcp.ratio.median;
 
-    std::printf("N=%d rows over %zu loopback endpoints, median of %d passes\n", options.rows,
-                server.endpoints().size(), options.repeats);
+    std::printf("N=%d rows over %zu loopback endpoints, %d interleaved pairs, median of %d "
+                "passes elsewhere\n",
+                options.rows, server.endpoints().size(), options.pairs, options.repeats);
     std::printf("  %-28s %.1f us per row (pass %.1f ms)\n", "TCP leg", tcp.perRowUs,
                 tcp.perRowUs * options.rows / 1000);
     if (both.perRowUs < 0)
@@ -503,12 +596,17 @@ int main(int argc, char* argv[]) {
     else
         std::printf("  %-28s %.1f us per row (echo alone %.1f us)\n", "TCP and echo", both.perRowUs,
                     echoUs);
-    std::printf("  %-28s %.1f us per row, ours/floor %.2f\n", "poll() floor", floorUs,
-                tcp.perRowUs / floorUs);
-    const double passStallMs = std::max(tcp.maxStallMs, both.maxStallMs);
-    const double stallMs = std::max({passStallMs, listStalls.reloadMs, listStalls.sortMs});
-    std::printf("  %-28s %.2f ms (pass %.2f, reload %.2f, sort %.2f)\n", "longest event wait",
-                stallMs, passStallMs, listStalls.reloadMs, listStalls.sortMs);
+    std::printf("  %-28s %.1f us per row, ours/floor %.2f (IQR %.2f, pairs' worst %.2f)\n",
+                "poll() floor", floorUs, ratio, tcp.ratio.iqr, tcp.ratio.worst);
+    // Waits: the median of the runs' longest waits; the worst run beside it.
+    const double passStallMs = tcp.passStallMs.median;
+    const double stallMs =
+        std::max({passStallMs, listStalls.reloadMs.median, listStalls.sortMs.median});
+    const double worstStallMs = std::max({tcp.passStallMs.worst, both.maxStallMs,
+                                          listStalls.reloadMs.worst, listStalls.sortMs.worst});
+    std::printf("  %-28s %.2f ms (pass %.2f, reload %.2f, sort %.2f), worst run %.2f ms\n",
+                "longest event wait", stallMs, passStallMs, listStalls.reloadMs.median,
+                listStalls.sortMs.median, worstStallMs);
     std::printf("  %-28s %.0f bytes\n", "memory per loaded row", bytesPerRow);
     std::printf("  %-28s %.2f us per row on the UI thread, %.1f bytes per stored result\n",
                 "history", history.usPerRow, history.bytesPerResult);
@@ -539,9 +637,10 @@ int main(int argc, char* argv[]) {
         }
     }
     if (options.summary) {
-        std::printf("per-row us=%.1f floor_ratio=%.2f maxstall_ms=%.2f bytes_per_row=%.0f "
+        std::printf("per-row us=%.1f floor_ratio=%.2f floor_ratio_iqr=%.2f maxstall_ms=%.2f "
+                    "maxstall_worst_ms=%.2f bytes_per_row=%.0f "
                     "x_check_tcp=%.1f x_fping=%.1f history_us=%.2f history_bytes=%.1f",
-                    tcp.perRowUs, tcp.perRowUs / floorUs, stallMs, bytesPerRow,
+                    tcp.perRowUs, ratio, tcp.ratio.iqr, stallMs, worstStallMs, bytesPerRow,
                     checkTcpUs > 0 ? checkTcpUs / tcp.perRowUs : 0.0,
                     fpingUs > 0 && echoUs > 0 ? fpingUs / echoUs : 0.0, history.usPerRow,
                     history.bytesPerResult);
@@ -551,10 +650,11 @@ int main(int argc, char* argv[]) {
     }
     if (options.keyFigures) {
         const int thousands = options.rows / 1000;
-        std::printf("stall%dk_ms=%.2f pass%dk_ms=%.2f sort%dk_ms=%.2f reload%dk_ms=%.2f "
-                    "floor_ratio%dk=%.2f\n",
-                    thousands, stallMs, thousands, passStallMs, thousands, listStalls.sortMs,
-                    thousands, listStalls.reloadMs, thousands, tcp.perRowUs / floorUs);
+        std::printf("stall%dk_ms=%.2f stall%dk_worst_ms=%.2f pass%dk_ms=%.2f sort%dk_ms=%.2f "
+                    "reload%dk_ms=%.2f floor_ratio%dk=%.2f floor_ratio%dk_iqr=%.2f\n",
+                    thousands, stallMs, thousands, worstStallMs, thousands, passStallMs, thousands,
+                    listStalls.sortMs.median, thousands, listStalls.reloadMs.median, thousands,
+                    ratio, thousands, tcp.ratio.iqr);
     }
     return tcp.perRowUs > 0 ? 0 : 1;
 }
