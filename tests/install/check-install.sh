@@ -40,6 +40,7 @@ expected=(
     share/doc/servermon-headless/copyright
     share/doc/servermon-headless/changelog.gz
     share/servermon/Sound/NewMessage.wav
+    share/lintian/overrides/servermon
     lib/systemd/system/servermon.service
     lib/systemd/user/servermon.service
 )
