@@ -2,7 +2,8 @@
 # Installs a build into a temporary prefix and checks what lands there, file
 # by file: nothing missing, nothing extra, the desktop entry and metainfo
 # valid, one desktop id everywhere, icons of the sizes their folders say, the
-# translations found by the installed program.
+# translations found by both installed programs. Both packages' files land:
+# servermon's and servermon-headless's, each with its own documentation.
 #   tests/install/check-install.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:?usage: check-install.sh BUILD_DIR}" && pwd)
@@ -28,13 +29,18 @@ id=$(basename "${desktop_files[0]}" .desktop)
 
 expected=(
     bin/servermon
+    bin/servermon-headless
     "share/applications/$id.desktop"
     "share/metainfo/$id.metainfo.xml"
     "share/icons/hicolor/scalable/apps/$id.svg"
     share/man/man1/servermon.1.gz
+    share/man/man1/servermon-headless.1.gz
     share/doc/servermon/copyright
     share/doc/servermon/changelog.gz
+    share/doc/servermon-headless/copyright
+    share/doc/servermon-headless/changelog.gz
     share/servermon/Sound/NewMessage.wav
+    share/lintian/overrides/servermon
     lib/systemd/system/servermon.service
     lib/systemd/user/servermon.service
 )
@@ -47,13 +53,19 @@ done
 for skin in "$source_dir"/resources/Skin/*; do
     expected+=("share/servermon/Skin/$(basename "$skin")")
 done
-diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$prefix" && find . -type f -printf '%P\n' | sort) ||
+diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$prefix" && find . ! -type d -printf '%P\n' | sort) ||
     fail "installed files differ from the expected list (< expected, > installed)"
+[[ $(readlink "$prefix/share/man/man1/servermon-headless.1.gz") == servermon.1.gz ]] ||
+    fail "servermon-headless's manual page does not lead to servermon's"
 
 [[ -x $prefix/bin/servermon ]] || fail "bin/servermon is not executable"
+[[ -x $prefix/bin/servermon-headless ]] || fail "bin/servermon-headless is not executable"
 version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/servermon" --version) ||
     fail "servermon --version failed"
 [[ $version =~ ^servermon\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "unexpected version line: $version"
+headless_version=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/servermon-headless" --version) ||
+    fail "servermon-headless --version failed"
+[[ $headless_version == "$version" ]] || fail "servermon-headless says $headless_version, servermon $version"
 version=${version#servermon }
 
 for skin in "$source_dir"/resources/Skin/*; do
@@ -62,18 +74,24 @@ done
 cmp -s "$source_dir/resources/Sound/NewMessage.wav" "$prefix/share/servermon/Sound/NewMessage.wav" ||
     fail "alert sound differs"
 
-# The installed program finds its translation: a catalogue export reports in English.
+# The installed programs find their translation: a catalogue export reports in English.
 config=$prefix/config
 mkdir -p "$config"
 printf '[SETUP]\nLANGUAGE=en\n' >"$config/RodOdazuConfig.ini"
-report=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/servermon" --config-dir "$config" \
-    --export "$config/servers.csv") || fail "servermon --export failed"
-[[ $report == "Servers exported: 0" ]] || fail "the installed program does not speak English: $report"
+for program in servermon servermon-headless; do
+    report=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/$program" --config-dir "$config" \
+        --export "$config/servers.csv") || fail "$program --export failed"
+    [[ $report == "Servers exported: 0" ]] || fail "the installed $program does not speak English: $report"
+done
 rm -rf "$config"
 
 desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
 grep -qx "Icon=$id" "$prefix/share/applications/$id.desktop" || fail "desktop entry icon is not $id"
 grep -qx "Exec=servermon" "$prefix/share/applications/$id.desktop" || fail "desktop entry Exec"
+# English by default, Chinese for zh_CN.
+grep -qx "Name=Qinglan Server Monitor" "$prefix/share/applications/$id.desktop" || fail "desktop entry Name"
+grep -qx "Name\[zh_CN\]=青岚服务器监控" "$prefix/share/applications/$id.desktop" ||
+    fail "desktop entry Name[zh_CN]"
 
 metainfo=$prefix/share/metainfo/$id.metainfo.xml
 appstreamcli validate --no-net "$metainfo" >/dev/null || {
@@ -84,6 +102,8 @@ grep -q "<id>$id</id>" "$metainfo" || fail "metainfo id is not $id"
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
     fail "metainfo launchable is not $id.desktop"
 grep -q "<project_license>GPL-3.0-or-later</project_license>" "$metainfo" || fail "metainfo licence"
+grep -q "<name>Qinglan Server Monitor</name>" "$metainfo" || fail "metainfo name"
+grep -q '<name xml:lang="zh-CN">青岚服务器监控</name>' "$metainfo" || fail "metainfo Chinese name"
 grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo release is not $version"
 # The program names itself with the same id (desktop file name, icon name).
 python3 -c 'import sys; sys.exit(sys.argv[2].encode("utf-16-le") not in open(sys.argv[1], "rb").read())' \
@@ -97,27 +117,31 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 grep -q "<svg" "$prefix/share/icons/hicolor/scalable/apps/$id.svg" || fail "scalable icon is no SVG"
 
-gzip -t "$prefix/share/man/man1/servermon.1.gz" "$prefix/share/doc/servermon/changelog.gz" ||
-    fail "compressed documentation"
+gzip -t "$prefix/share/man/man1/servermon.1.gz" || fail "compressed manual page"
 zcat "$prefix/share/man/man1/servermon.1.gz" | grep -q "^\.TH SERVERMON 1 .*servermon $version" ||
     fail "manual page header"
-zcat "$prefix/share/doc/servermon/changelog.gz" | head -n 1 | grep -q "^servermon ($version) " ||
-    fail "changelog does not begin with version $version"
-copyright=$prefix/share/doc/servermon/copyright
-head -n 1 "$copyright" | grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ||
-    fail "copyright is not in the machine-readable format"
-grep -q "^License: GPL-3.0-or-later" "$copyright" || fail "copyright licence"
-grep -q "/usr/share/common-licenses/GPL-3" "$copyright" || fail "copyright refers to common-licenses"
+for package in servermon servermon-headless; do
+    doc=$prefix/share/doc/$package
+    gzip -t "$doc/changelog.gz" || fail "$package: compressed changelog"
+    zcat "$doc/changelog.gz" | head -n 1 | grep -q "^servermon ($version) " ||
+        fail "$package: changelog does not begin with version $version"
+    head -n 1 "$doc/copyright" |
+        grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ||
+        fail "$package: copyright is not in the machine-readable format"
+    grep -q "^License: GPL-3.0-or-later" "$doc/copyright" || fail "$package: copyright licence"
+    grep -q "/usr/share/common-licenses/GPL-3" "$doc/copyright" ||
+        fail "$package: copyright refers to common-licenses"
+done
 
-# The headless service's units: valid, naming the installed program, and the
-# system one confined as intended.
+# The headless service's units: valid, naming the installed headless
+# program, and the system one confined as intended.
 system_unit=$prefix/lib/systemd/system/servermon.service
 user_unit=$prefix/lib/systemd/user/servermon.service
 for setting in DynamicUser=yes StateDirectory=servermon AmbientCapabilities=CAP_NET_RAW \
-    "ExecStart=$prefix/bin/servermon --headless --config-dir /var/lib/servermon"; do
+    "ExecStart=$prefix/bin/servermon-headless --config-dir /var/lib/servermon"; do
     grep -qx -- "$setting" "$system_unit" || fail "system unit lacks $setting"
 done
-grep -qx -- "ExecStart=$prefix/bin/servermon --headless" "$user_unit" || fail "user unit ExecStart"
+grep -qx -- "ExecStart=$prefix/bin/servermon-headless" "$user_unit" || fail "user unit ExecStart"
 runtime=$(mktemp -d)
 trap 'rm -rf "$prefix" "$runtime"' EXIT
 printf '[Service]\nExecStart=/bin/true\n' >"$runtime/probe.service"
