@@ -76,6 +76,8 @@ class TestService final : public QObject {
     Q_OBJECT
 private slots:
     void stateChangesAndAlerts();
+    void logEscapesWhatATerminalActsOn_data();
+    void logEscapesWhatATerminalActsOn();
     void metricsTextForAKnownState();
     void serverAnswers_data();
     void serverAnswers();
@@ -125,6 +127,46 @@ void TestService::stateChangesAndAlerts() {
                  server + "slow\tok\t已收到正确的回应包\n" + time +
                  "\talert\t5\t注意:服务器测试返回异常\tIP:127.0.0.1\\r\\n状态:x\n");
     QVERIFY(QDateTime::fromString(time, Qt::ISODateWithMs).isValid());
+}
+
+void TestService::logEscapesWhatATerminalActsOn_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("tab, line breaks, backslash")
+        << QStringLiteral("a\tb\r\nc\\") << QStringLiteral("a\\tb\\r\\nc\\\\");
+    QTest::newRow("ESC, a colour")
+        << QStringLiteral("\x1b[31mred\x1b[0m") << QStringLiteral("\\x1b[31mred\\x1b[0m");
+    QTest::newRow("OSC, a window title ended by BEL")
+        << QStringLiteral("\x1b]0;owned\x07x") << QStringLiteral("\\x1b]0;owned\\x07x");
+    QTest::newRow("NUL") << QString(QChar(0)) + QStringLiteral("z") << QStringLiteral("\\x00z");
+    QTest::newRow("other C0, DEL") << QStringLiteral("\x01\x08\x0b\x0c\x1f\x7f")
+                                   << QStringLiteral("\\x01\\x08\\x0b\\x0c\\x1f\\x7f");
+    QTest::newRow("C1: NEL, CSI, ST") << QStringLiteral("a\u0085b\u009b2J\u009c\u0080")
+                                      << QStringLiteral("a\\x85b\\x9b2J\\x9c\\x80");
+    QTest::newRow("line and paragraph separators")
+        << QStringLiteral("a\u2028b\u2029c") << QStringLiteral("a\\u{2028}b\\u{2029}c");
+    QTest::newRow("bidirectional controls")
+        << QStringLiteral("\u202Eevil\u202A\u202B\u202C\u202D\u200E\u200F\u061C"
+                          "\u2066\u2067\u2068\u2069")
+        << QStringLiteral("\\u{202e}evil\\u{202a}\\u{202b}\\u{202c}\\u{202d}\\u{200e}\\u{200f}"
+                          "\\u{061c}\\u{2066}\\u{2067}\\u{2068}\\u{2069}");
+    QTest::newRow("printable text stays") << QStringLiteral("网关 ü \u00a0\u2027\u202f😀")
+                                          << QStringLiteral("网关 ü \u00a0\u2027\u202f😀");
+}
+
+// A server's name or reply written to the log moves no cursor, sets no
+// title or colour and reorders nothing after it.
+void TestService::logEscapesWhatATerminalActsOn() {
+    QFETCH(QString, field);
+    QFETCH(QString, written);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    FakeClock clock;
+    ServiceLog log(out, clock);
+    log.write({QStringLiteral("alert"), field});
+    QCOMPARE(QString::fromUtf8(out.data()), ServiceLog::timeText(clock.utcMs()) +
+                                                QStringLiteral("\talert\t") + written +
+                                                QLatin1Char('\n'));
 }
 
 void TestService::metricsTextForAKnownState() {
