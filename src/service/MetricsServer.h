@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QTcpServer>
 
@@ -13,8 +14,11 @@ class QTcpSocket;
 // body the source gives, in the Prometheus text format; any other path is
 // 404, any other method 405. Every answer closes its connection. A request
 // whose head grows beyond RequestLimit bytes, or a connection still open
-// after the time-out, is dropped; beyond ConnectionLimit connections at
-// once a new one is closed at once. Runs on the thread's event loop and
+// after the time-out, is dropped; so is a connection that sends nothing
+// within the idle time-out. At most ConnectionLimit connections are open at
+// once: a new one beyond them closes the oldest that has sent nothing yet,
+// or is closed itself when every open one has begun its request. So idle
+// connections cannot keep a scraper out. Runs on the thread's event loop and
 // never blocks it.
 class MetricsServer final : public QObject {
     Q_OBJECT
@@ -23,6 +27,7 @@ public:
     static constexpr qsizetype RequestLimit = 8 * 1024;
     static constexpr int ConnectionLimit = 16;
     static constexpr int DefaultTimeOutMs = 5000;
+    static constexpr int DefaultIdleTimeOutMs = 1000;
 
     explicit MetricsServer(std::function<QByteArray()> source, QObject* parent = nullptr);
     ~MetricsServer() override;
@@ -31,17 +36,23 @@ public:
     bool listen(const QHostAddress& address, quint16 port);
     QString errorString() const { return m_server.errorString(); }
     quint16 port() const { return m_server.serverPort(); }
-    int openConnections() const { return m_open; }
+    int openConnections() const { return static_cast<int>(m_open.size()); }
     void setTimeOutMs(int ms) { m_timeOutMs = ms; }
+    void setIdleTimeOutMs(int ms) { m_idleTimeOutMs = ms; }
 
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const QByteArray& status, const QByteArray& contentType,
                 const QByteArray& body);
+    // Forgets the connection and deletes it; abort drops it without a word.
+    void release(QTcpSocket* socket, bool abort);
 
     std::function<QByteArray()> m_source;
-    QTcpServer m_server;
-    int m_open = 0;
     int m_timeOutMs = DefaultTimeOutMs;
+    int m_idleTimeOutMs = DefaultIdleTimeOutMs;
+    QList<QTcpSocket*> m_open; // every open connection
+    QList<QTcpSocket*> m_idle; // those that have sent nothing yet, oldest first
+    // Last, so the connections it owns go before the lists that name them.
+    QTcpServer m_server;
 };

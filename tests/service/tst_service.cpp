@@ -82,7 +82,10 @@ private slots:
     void serverAnswers_data();
     void serverAnswers();
     void slowRequestIsDropped();
+    void connectionLimit_data();
     void connectionLimit();
+    void idleConnectionIsClosedFirst();
+    void reconnectingIdleSocketsDoNotLockOut();
     void scrapeOfAThousandServers();
     void metricsFollowAMonitor();
     void headlessRunAndShutdown();
@@ -375,23 +378,117 @@ void TestService::slowRequestIsDropped() {
     QVERIFY(pieces.readAll().startsWith("HTTP/1.1 200 OK\r\n"));
 }
 
-void TestService::connectionLimit() {
-    MetricsServer server([] { return QByteArray("x 1\n"); });
-    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-    std::vector<std::unique_ptr<QTcpSocket>> idle;
-    for (int i = 0; i < MetricsServer::ConnectionLimit; ++i) {
-        idle.push_back(std::make_unique<QTcpSocket>());
-        idle.back()->connectToHost(QHostAddress::LocalHost, server.port());
-        QVERIFY(idle.back()->waitForConnected(5000));
-    }
-    QTRY_COMPARE(server.openConnections(), MetricsServer::ConnectionLimit);
-    QCOMPARE(exchange(server.port(), MetricsGet), QByteArray());
-    for (const auto& socket : idle)
-        QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+// Beyond the limit a new connection closes the oldest one that has sent
+// nothing yet; when every open one has begun its request, the new one is
+// closed instead.
+void TestService::connectionLimit_data() {
+    QTest::addColumn<QByteArray>("held"); // what the open connections sent
+    QTest::newRow("idle") << QByteArray();
+    QTest::newRow("part of a request") << QByteArray("GET /metrics HTTP/1.1\r\n");
+}
 
-    idle.pop_back();
+void TestService::connectionLimit() {
+    QFETCH(QByteArray, held);
+    MetricsServer server([] { return QByteArray("x 1\n"); });
+    // No deadline ends a connection while the test takes its time.
+    server.setTimeOutMs(600000);
+    server.setIdleTimeOutMs(600000);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    std::vector<std::unique_ptr<QTcpSocket>> open;
+    for (int i = 0; i < MetricsServer::ConnectionLimit; ++i) {
+        open.push_back(std::make_unique<QTcpSocket>());
+        open.back()->connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(open.back()->waitForConnected(5000));
+        // One at a time, so the server knows which came first.
+        QTRY_COMPARE(server.openConnections(), i + 1);
+        if (!held.isEmpty()) {
+            open.back()->write(held);
+            QVERIFY(open.back()->waitForBytesWritten(5000));
+        }
+    }
+    if (!held.isEmpty())
+        QTest::qWait(100); // the server has read every part
+    const QByteArray reply = exchange(server.port(), MetricsGet);
+    if (held.isEmpty()) {
+        QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n"), reply.constData());
+        QTRY_COMPARE(open.front()->state(), QAbstractSocket::UnconnectedState);
+        for (std::size_t i = 1; i < open.size(); ++i)
+            QCOMPARE(open.at(i)->state(), QAbstractSocket::ConnectedState);
+        return;
+    }
+    QCOMPARE(reply, QByteArray());
+    for (const auto& socket : open)
+        QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+    open.pop_back();
     QTRY_COMPARE(server.openConnections(), MetricsServer::ConnectionLimit - 1);
     QVERIFY(exchange(server.port(), MetricsGet).startsWith("HTTP/1.1 200 OK\r\n"));
+}
+
+// A connection that sends nothing is closed long before one that has begun
+// its request.
+void TestService::idleConnectionIsClosedFirst() {
+    MetricsServer server([] { return QByteArray("x 1\n"); });
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket idle;
+    QTcpSocket started;
+    for (QTcpSocket* socket : {&idle, &started}) {
+        socket->connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(socket->waitForConnected(5000));
+    }
+    started.write("GET /metrics HTTP/1.1\r\n");
+    QElapsedTimer timer;
+    timer.start();
+    QTRY_COMPARE_WITH_TIMEOUT(idle.state(), QAbstractSocket::UnconnectedState, 4000);
+    QCOMPARE(started.state(), QAbstractSocket::ConnectedState);
+    QVERIFY2(timer.elapsed() < MetricsServer::DefaultTimeOutMs - 1000,
+             qPrintable(QString::number(timer.elapsed())));
+}
+
+// Sixteen local sockets that reconnect as soon as they are closed, and never
+// send a byte, do not keep a real scrape out.
+void TestService::reconnectingIdleSocketsDoNotLockOut() {
+    MetricsServer server([] { return QByteArray("x 1\n"); });
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    int reconnects = 0;
+    std::vector<std::unique_ptr<QTcpSocket>> squatters;
+    for (int i = 0; i < MetricsServer::ConnectionLimit; ++i) {
+        squatters.push_back(std::make_unique<QTcpSocket>());
+        QTcpSocket* socket = squatters.back().get();
+        connect(
+            socket, &QTcpSocket::disconnected, socket,
+            [&server, &reconnects, socket] {
+                ++reconnects;
+                socket->connectToHost(QHostAddress::LocalHost, server.port());
+            },
+            Qt::QueuedConnection);
+        socket->connectToHost(QHostAddress::LocalHost, server.port());
+    }
+    QTRY_COMPARE(server.openConnections(), MetricsServer::ConnectionLimit);
+
+    // The scraper is a process of its own, as Prometheus is, so this
+    // thread's event loop keeps the squatters reconnecting meanwhile.
+    QProcess scraper;
+    QElapsedTimer timer;
+    timer.start();
+    scraper.start(QStringLiteral("/usr/bin/python3"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("import socket,sys\n"
+                                  "s=socket.create_connection(('127.0.0.1',%1),timeout=10)\n"
+                                  "s.sendall(b'GET /metrics HTTP/1.1\\r\\nHost: x\\r\\n\\r\\n')\n"
+                                  "d=b''\n"
+                                  "while True:\n"
+                                  "    b=s.recv(65536)\n"
+                                  "    if not b: break\n"
+                                  "    d+=b\n"
+                                  "sys.stdout.buffer.write(d)\n")
+                       .arg(server.port())});
+    QVERIFY(scraper.waitForStarted(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(scraper.state(), QProcess::NotRunning, 15000);
+    const QByteArray reply = scraper.readAllStandardOutput();
+    qInfo("scrape beside %d reconnecting idle sockets: %lld ms, %d reconnects",
+          MetricsServer::ConnectionLimit, static_cast<long long>(timer.elapsed()), reconnects);
+    QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n"), reply.constData());
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
 }
 
 // A scrape is built on the UI thread: a thousand servers stay far below a
