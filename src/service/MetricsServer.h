@@ -2,20 +2,22 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QTcpServer>
-
-#include <functional>
 
 class QTcpSocket;
 
 // A minimal HTTP/1.x server for one resource: GET /metrics answers with the
-// body the source gives, in the Prometheus text format; any other path is
+// body published for it, in the Prometheus text format; any other path is
 // 404, any other method 405. Every answer closes its connection. A request
 // whose head grows beyond RequestLimit bytes, or a connection still open
-// after the time-out, is dropped; beyond ConnectionLimit connections at
-// once a new one is closed at once. Runs on the thread's event loop and
-// never blocks it.
+// after the time-out, is dropped; so is a connection that sends nothing
+// within the idle time-out. At most ConnectionLimit connections are open at
+// once: a new one beyond them closes the oldest that has sent nothing yet,
+// or is closed itself when every open one has begun its request. So idle
+// connections cannot keep a scraper out. Runs on its thread's event loop
+// and never blocks it; the text may come from another thread.
 class MetricsServer final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MetricsServer)
@@ -23,25 +25,41 @@ public:
     static constexpr qsizetype RequestLimit = 8 * 1024;
     static constexpr int ConnectionLimit = 16;
     static constexpr int DefaultTimeOutMs = 5000;
+    static constexpr int DefaultIdleTimeOutMs = 1000;
 
-    explicit MetricsServer(std::function<QByteArray()> source, QObject* parent = nullptr);
+    explicit MetricsServer(QObject* parent = nullptr);
     ~MetricsServer() override;
 
     // Port 0 takes any free port; false with errorString() when it failed.
     bool listen(const QHostAddress& address, quint16 port);
     QString errorString() const { return m_server.errorString(); }
     quint16 port() const { return m_server.serverPort(); }
-    int openConnections() const { return m_open; }
+    int openConnections() const { return static_cast<int>(m_open.size()); }
     void setTimeOutMs(int ms) { m_timeOutMs = ms; }
+    void setIdleTimeOutMs(int ms) { m_idleTimeOutMs = ms; }
+
+    // Answers every request for /metrics that waits for the text.
+    void publish(const QByteArray& body);
+
+signals:
+    // A request for /metrics waits for the text: publish() answers it and
+    // every other that came meanwhile. Not emitted again until then.
+    void textWanted();
 
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const QByteArray& status, const QByteArray& contentType,
                 const QByteArray& body);
+    // Forgets the connection and deletes it; abort drops it without a word.
+    void release(QTcpSocket* socket, bool abort);
 
-    std::function<QByteArray()> m_source;
-    QTcpServer m_server;
-    int m_open = 0;
     int m_timeOutMs = DefaultTimeOutMs;
+    int m_idleTimeOutMs = DefaultIdleTimeOutMs;
+    QList<QTcpSocket*> m_open;    // every open connection
+    QList<QTcpSocket*> m_idle;    // those that have sent nothing yet, oldest first
+    QList<QTcpSocket*> m_waiting; // those waiting for the text
+    // A child, so it moves to another thread with the server; last, so the
+    // connections it owns go before the lists that name them.
+    QTcpServer m_server;
 };

@@ -6,6 +6,19 @@
 #include <QFileDevice>
 #include <QIODevice>
 
+namespace {
+
+// Characters a terminal acts on rather than shows: C0 and C1 controls and
+// DEL, the line and paragraph separators, and the bidirectional controls
+// that reorder what follows them.
+bool isHidden(uint c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+} // namespace
+
 ServiceLog::ServiceLog(QIODevice& out, const Clock& clock)
     : m_out(out)
     , m_clock(clock) {}
@@ -27,8 +40,15 @@ QString ServiceLog::escaped(const QString& field) {
         case '\r':
             text += QLatin1String("\\r");
             break;
-        default:
-            text += c;
+        default: {
+            const uint code = c.unicode();
+            if (!isHidden(code))
+                text += c;
+            else if (code < 0x100)
+                text += QStringLiteral("\\x%1").arg(code, 2, 16, QLatin1Char('0'));
+            else
+                text += QStringLiteral("\\u{%1}").arg(code, 4, 16, QLatin1Char('0'));
+        }
         }
     }
     return text;

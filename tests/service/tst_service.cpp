@@ -9,10 +9,12 @@
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
+#include "platform/SystemClock.h"
 #include "service/MetricsCollector.h"
 #include "service/MetricsEndpoint.h"
 #include "service/MetricsServer.h"
 #include "service/MetricsService.h"
+#include "service/MetricsSnapshot.h"
 #include "service/ServiceAlerts.h"
 #include "service/ServiceLog.h"
 #include "service/StateLog.h"
@@ -70,18 +72,31 @@ QByteArray exchange(quint16 port, const QByteArray& request) {
 
 const QByteArray MetricsGet = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 
+// The server's text, handed over whenever a scrape waits for it.
+void publishOnRequest(MetricsServer& server, const QByteArray& body) {
+    QObject::connect(&server, &MetricsServer::textWanted, &server,
+                     [&server, body] { server.publish(body); });
+}
+
 } // namespace
 
 class TestService final : public QObject {
     Q_OBJECT
 private slots:
     void stateChangesAndAlerts();
+    void logEscapesWhatATerminalActsOn_data();
+    void logEscapesWhatATerminalActsOn();
     void metricsTextForAKnownState();
     void serverAnswers_data();
     void serverAnswers();
     void slowRequestIsDropped();
+    void connectionLimit_data();
     void connectionLimit();
+    void idleConnectionIsClosedFirst();
+    void reconnectingIdleSocketsDoNotLockOut();
     void scrapeOfAThousandServers();
+    void scrapesWithinASecondShareOneText();
+    void scrapeLoopDoesNotStopPasses();
     void metricsFollowAMonitor();
     void headlessRunAndShutdown();
 };
@@ -125,6 +140,46 @@ void TestService::stateChangesAndAlerts() {
                  server + "slow\tok\t已收到正确的回应包\n" + time +
                  "\talert\t5\t注意:服务器测试返回异常\tIP:127.0.0.1\\r\\n状态:x\n");
     QVERIFY(QDateTime::fromString(time, Qt::ISODateWithMs).isValid());
+}
+
+void TestService::logEscapesWhatATerminalActsOn_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("tab, line breaks, backslash")
+        << QStringLiteral("a\tb\r\nc\\") << QStringLiteral("a\\tb\\r\\nc\\\\");
+    QTest::newRow("ESC, a colour")
+        << QStringLiteral("\x1b[31mred\x1b[0m") << QStringLiteral("\\x1b[31mred\\x1b[0m");
+    QTest::newRow("OSC, a window title ended by BEL")
+        << QStringLiteral("\x1b]0;owned\x07x") << QStringLiteral("\\x1b]0;owned\\x07x");
+    QTest::newRow("NUL") << QString(QChar(0)) + QStringLiteral("z") << QStringLiteral("\\x00z");
+    QTest::newRow("other C0, DEL") << QStringLiteral("\x01\x08\x0b\x0c\x1f\x7f")
+                                   << QStringLiteral("\\x01\\x08\\x0b\\x0c\\x1f\\x7f");
+    QTest::newRow("C1: NEL, CSI, ST") << QStringLiteral("a\u0085b\u009b2J\u009c\u0080")
+                                      << QStringLiteral("a\\x85b\\x9b2J\\x9c\\x80");
+    QTest::newRow("line and paragraph separators")
+        << QStringLiteral("a\u2028b\u2029c") << QStringLiteral("a\\u{2028}b\\u{2029}c");
+    QTest::newRow("bidirectional controls")
+        << QStringLiteral("\u202Eevil\u202A\u202B\u202C\u202D\u200E\u200F\u061C"
+                          "\u2066\u2067\u2068\u2069")
+        << QStringLiteral("\\u{202e}evil\\u{202a}\\u{202b}\\u{202c}\\u{202d}\\u{200e}\\u{200f}"
+                          "\\u{061c}\\u{2066}\\u{2067}\\u{2068}\\u{2069}");
+    QTest::newRow("printable text stays") << QStringLiteral("网关 ü \u00a0\u2027\u202f😀")
+                                          << QStringLiteral("网关 ü \u00a0\u2027\u202f😀");
+}
+
+// A server's name or reply written to the log moves no cursor, sets no
+// title or colour and reorders nothing after it.
+void TestService::logEscapesWhatATerminalActsOn() {
+    QFETCH(QString, field);
+    QFETCH(QString, written);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    FakeClock clock;
+    ServiceLog log(out, clock);
+    log.write({QStringLiteral("alert"), field});
+    QCOMPARE(QString::fromUtf8(out.data()), ServiceLog::timeText(clock.utcMs()) +
+                                                QStringLiteral("\talert\t") + written +
+                                                QLatin1Char('\n'));
 }
 
 void TestService::metricsTextForAKnownState() {
@@ -295,7 +350,8 @@ void TestService::serverAnswers() {
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, statusLine);
     const QByteArray body = "servermon_passes_total 3\n";
-    MetricsServer server([&] { return body; });
+    MetricsServer server;
+    publishOnRequest(server, body);
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     const QByteArray reply = exchange(server.port(), request);
     if (statusLine.isEmpty()) {
@@ -311,7 +367,8 @@ void TestService::serverAnswers() {
 }
 
 void TestService::slowRequestIsDropped() {
-    MetricsServer server([] { return QByteArray("x 1\n"); });
+    MetricsServer server;
+    publishOnRequest(server, "x 1\n");
     server.setTimeOutMs(300);
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     QTcpSocket slow;
@@ -333,23 +390,120 @@ void TestService::slowRequestIsDropped() {
     QVERIFY(pieces.readAll().startsWith("HTTP/1.1 200 OK\r\n"));
 }
 
-void TestService::connectionLimit() {
-    MetricsServer server([] { return QByteArray("x 1\n"); });
-    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-    std::vector<std::unique_ptr<QTcpSocket>> idle;
-    for (int i = 0; i < MetricsServer::ConnectionLimit; ++i) {
-        idle.push_back(std::make_unique<QTcpSocket>());
-        idle.back()->connectToHost(QHostAddress::LocalHost, server.port());
-        QVERIFY(idle.back()->waitForConnected(5000));
-    }
-    QTRY_COMPARE(server.openConnections(), MetricsServer::ConnectionLimit);
-    QCOMPARE(exchange(server.port(), MetricsGet), QByteArray());
-    for (const auto& socket : idle)
-        QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+// Beyond the limit a new connection closes the oldest one that has sent
+// nothing yet; when every open one has begun its request, the new one is
+// closed instead.
+void TestService::connectionLimit_data() {
+    QTest::addColumn<QByteArray>("held"); // what the open connections sent
+    QTest::newRow("idle") << QByteArray();
+    QTest::newRow("part of a request") << QByteArray("GET /metrics HTTP/1.1\r\n");
+}
 
-    idle.pop_back();
+void TestService::connectionLimit() {
+    QFETCH(QByteArray, held);
+    MetricsServer server;
+    publishOnRequest(server, "x 1\n");
+    // No deadline ends a connection while the test takes its time.
+    server.setTimeOutMs(600000);
+    server.setIdleTimeOutMs(600000);
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    std::vector<std::unique_ptr<QTcpSocket>> open;
+    for (int i = 0; i < MetricsServer::ConnectionLimit; ++i) {
+        open.push_back(std::make_unique<QTcpSocket>());
+        open.back()->connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(open.back()->waitForConnected(5000));
+        // One at a time, so the server knows which came first.
+        QTRY_COMPARE(server.openConnections(), i + 1);
+        if (!held.isEmpty()) {
+            open.back()->write(held);
+            QVERIFY(open.back()->waitForBytesWritten(5000));
+        }
+    }
+    if (!held.isEmpty())
+        QTest::qWait(100); // the server has read every part
+    const QByteArray reply = exchange(server.port(), MetricsGet);
+    if (held.isEmpty()) {
+        QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n"), reply.constData());
+        QTRY_COMPARE(open.front()->state(), QAbstractSocket::UnconnectedState);
+        for (std::size_t i = 1; i < open.size(); ++i)
+            QCOMPARE(open.at(i)->state(), QAbstractSocket::ConnectedState);
+        return;
+    }
+    QCOMPARE(reply, QByteArray());
+    for (const auto& socket : open)
+        QCOMPARE(socket->state(), QAbstractSocket::ConnectedState);
+    open.pop_back();
     QTRY_COMPARE(server.openConnections(), MetricsServer::ConnectionLimit - 1);
     QVERIFY(exchange(server.port(), MetricsGet).startsWith("HTTP/1.1 200 OK\r\n"));
+}
+
+// A connection that sends nothing is closed long before one that has begun
+// its request.
+void TestService::idleConnectionIsClosedFirst() {
+    MetricsServer server;
+    publishOnRequest(server, "x 1\n");
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    QTcpSocket idle;
+    QTcpSocket started;
+    for (QTcpSocket* socket : {&idle, &started}) {
+        socket->connectToHost(QHostAddress::LocalHost, server.port());
+        QVERIFY(socket->waitForConnected(5000));
+    }
+    started.write("GET /metrics HTTP/1.1\r\n");
+    QElapsedTimer timer;
+    timer.start();
+    QTRY_COMPARE_WITH_TIMEOUT(idle.state(), QAbstractSocket::UnconnectedState, 4000);
+    QCOMPARE(started.state(), QAbstractSocket::ConnectedState);
+    QVERIFY2(timer.elapsed() < MetricsServer::DefaultTimeOutMs - 1000,
+             qPrintable(QString::number(timer.elapsed())));
+}
+
+// Sixteen local sockets that reconnect as soon as they are closed, and never
+// send a byte, do not keep a real scrape out.
+void TestService::reconnectingIdleSocketsDoNotLockOut() {
+    MetricsServer server;
+    publishOnRequest(server, "x 1\n");
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    int reconnects = 0;
+    std::vector<std::unique_ptr<QTcpSocket>> squatters;
+    for (int i = 0; i < MetricsServer::ConnectionLimit; ++i) {
+        squatters.push_back(std::make_unique<QTcpSocket>());
+        QTcpSocket* socket = squatters.back().get();
+        connect(
+            socket, &QTcpSocket::disconnected, socket,
+            [&server, &reconnects, socket] {
+                ++reconnects;
+                socket->connectToHost(QHostAddress::LocalHost, server.port());
+            },
+            Qt::QueuedConnection);
+        socket->connectToHost(QHostAddress::LocalHost, server.port());
+    }
+    QTRY_COMPARE(server.openConnections(), MetricsServer::ConnectionLimit);
+
+    // The scraper is a process of its own, as Prometheus is, so this
+    // thread's event loop keeps the squatters reconnecting meanwhile.
+    QProcess scraper;
+    QElapsedTimer timer;
+    timer.start();
+    scraper.start(QStringLiteral("/usr/bin/python3"),
+                  {QStringLiteral("-c"),
+                   QStringLiteral("import socket,sys\n"
+                                  "s=socket.create_connection(('127.0.0.1',%1),timeout=10)\n"
+                                  "s.sendall(b'GET /metrics HTTP/1.1\\r\\nHost: x\\r\\n\\r\\n')\n"
+                                  "d=b''\n"
+                                  "while True:\n"
+                                  "    b=s.recv(65536)\n"
+                                  "    if not b: break\n"
+                                  "    d+=b\n"
+                                  "sys.stdout.buffer.write(d)\n")
+                       .arg(server.port())});
+    QVERIFY(scraper.waitForStarted(5000));
+    QTRY_COMPARE_WITH_TIMEOUT(scraper.state(), QProcess::NotRunning, 15000);
+    const QByteArray reply = scraper.readAllStandardOutput();
+    qInfo("scrape beside %d reconnecting idle sockets: %lld ms, %d reconnects",
+          MetricsServer::ConnectionLimit, static_cast<long long>(timer.elapsed()), reconnects);
+    QVERIFY2(reply.startsWith("HTTP/1.1 200 OK\r\n"), reply.constData());
+    QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
 }
 
 // A scrape is built on the UI thread: a thousand servers stay far below a
@@ -374,6 +528,92 @@ void TestService::scrapeOfAThousandServers() {
     qInfo("scrape of 1,000 servers: %.2f ms processor time, %lld bytes", best,
           static_cast<long long>(size));
     QVERIFY2(best < 20 * HostileText::Slowdown, qPrintable(QString::number(best)));
+}
+
+// However often the metrics are asked for, their text is built at most once
+// a second; a scrape within that second gets the text of the last build.
+void TestService::scrapesWithinASecondShareOneText() {
+    ServerRowModel rows;
+    rows.resetRows({server(1, QStringLiteral("a"), QStringLiteral("127.0.0.1"), 80)});
+    FakeClock clock;
+    MetricsCollector collector(rows, clock);
+    MetricsSnapshot snapshot(collector, clock);
+    const QByteArray first = snapshot.text();
+    QCOMPARE(first, collector.text());
+    collector.record(outcome(1, ProbeOutcome::Correct, 5));
+    clock.advance(MetricsSnapshot::MaxAgeMs - 1);
+    QCOMPARE(snapshot.text(), first);
+    clock.advance(1);
+    QVERIFY(snapshot.text() != first);
+    QCOMPARE(snapshot.text(), collector.text());
+}
+
+// Four threads scraping 5,000 servers back to back, as fast as they are
+// answered, leave the passes running at their interval: no gap between two
+// passes grows to twice the longest gap between passes without scrapes.
+void TestService::scrapeLoopDoesNotStopPasses() {
+    constexpr int Rows = 5000;
+    const quint16 closed = [] {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    }();
+    QList<ServerRecord> records;
+    for (int i = 1; i <= Rows; ++i)
+        records.append(server(i, QStringLiteral("服务器 \"%1\" of a row with a long name").arg(i),
+                              QStringLiteral("127.0.0.1"), closed));
+    ServerRowModel rows;
+    rows.resetRows(records);
+    MonitorSettings settings;
+    settings.iTimerN = 1;
+    SystemClock clock;
+    FakeEcho echo;
+    RecordingAlerts alerts;
+    ServerMonitor monitor(rows, rows, settings, clock, echo, alerts);
+    MetricsService metrics(rows, monitor, clock);
+    QString error;
+    QVERIFY(metrics.listen(MetricsEndpoint{QHostAddress(QHostAddress::LocalHost), 0}, error));
+    QElapsedTimer timer;
+    timer.start();
+    QList<qint64> passEnds;
+    connect(&monitor, &ServerMonitor::passFinished, this,
+            [&] { passEnds.append(timer.elapsed()); });
+    monitor.CmdStart_Click();
+    QTRY_VERIFY_WITH_TIMEOUT(passEnds.size() >= 4, 60000);
+    qint64 quietGap = 0;
+    for (qsizetype i = 1; i < passEnds.size(); ++i)
+        quietGap = qMax(quietGap, passEnds.at(i) - passEnds.at(i - 1));
+
+    QProcess loop;
+    const int seconds = 20;
+    loop.start(QStringLiteral("/usr/bin/python3"),
+               {qEnvironmentVariable("SERVERMON_SOURCE_DIR") +
+                    QStringLiteral("/tests/service/scrape_loop.py"),
+                QString::number(metrics.port()), QString::number(seconds), QStringLiteral("4")});
+    QVERIFY(loop.waitForStarted(5000));
+    const qint64 loopStarted = timer.elapsed();
+    const qsizetype passesBefore = passEnds.size();
+    QTRY_COMPARE_WITH_TIMEOUT(loop.state(), QProcess::NotRunning, (seconds + 60) * 1000);
+    const qint64 loopEnded = timer.elapsed();
+    monitor.CmdStart_Click();
+    const QList<QByteArray> counts = loop.readAllStandardOutput().trimmed().split(' ');
+    QCOMPARE(counts.size(), 2);
+
+    QList<qint64> during = {loopStarted};
+    for (qsizetype i = passesBefore; i < passEnds.size(); ++i)
+        during.append(passEnds.at(i));
+    during.append(loopEnded);
+    qint64 longestGap = 0;
+    for (qsizetype i = 1; i < during.size(); ++i)
+        longestGap = qMax(longestGap, during.at(i) - during.at(i - 1));
+    qInfo("%d rows: %s scrapes answered, %s failed in %lld ms; %lld passes, longest gap "
+          "%lld ms (without scrapes %lld ms)",
+          Rows, counts.at(0).constData(), counts.at(1).constData(),
+          static_cast<long long>(loopEnded - loopStarted),
+          static_cast<long long>(passEnds.size() - passesBefore),
+          static_cast<long long>(longestGap), static_cast<long long>(quietGap));
+    QVERIFY(counts.at(0).toInt() > 0);
+    QVERIFY2(longestGap < 2 * quietGap + 1000, qPrintable(QString::number(longestGap)));
 }
 
 // The metrics hear a real pass beside another recorder, and leave the
@@ -407,7 +647,7 @@ void TestService::metricsFollowAMonitor() {
     QTRY_COMPARE(finished.count(), 1);
     QTRY_COMPARE(other.outcomes.size(), 2); // the reply and the echo
 
-    const QByteArray scraped = exchange(metrics->server().port(), MetricsGet);
+    const QByteArray scraped = exchange(metrics->port(), MetricsGet);
     const QByteArray labels = "{id=\"3\",name=\"peer\",address=\"127.0.0.1\",port=\"" +
                               QByteArray::number(peer.serverPort()) + "\"}";
     for (const QByteArray& line :
