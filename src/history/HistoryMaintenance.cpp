@@ -50,15 +50,24 @@ bool HistoryMaintenance::run(qint64 nowUtcMs, int rawDays, int keepDays,
 // Every raw result in [from, until) into the aggregate of its bucket.
 bool HistoryMaintenance::aggregate(qint64 fromUtcMs, qint64 untilUtcMs,
                                    const std::optional<QList<qint64>>& servers) {
-    QList<QList<ProbeOutcome>> groups;
+    // The results of one server's bucket; those taken during maintenance
+    // are only counted.
+    struct Group {
+        qint64 server = 0;
+        qint64 bucket = 0;
+        QList<ProbeOutcome> outcomes;
+        qint32 maintenance = 0;
+    };
+    QList<Group> groups;
     QHash<QPair<qint64, qint64>, qsizetype> index;
     QSqlQuery select(HistorySql::database(m_connection));
     select.setForwardOnly(true);
     // The whole table, or the given servers each by its key.
-    bool ok = select.prepare(servers ? QStringLiteral("SELECT server, t, kind, ms FROM raw "
-                                                      "WHERE server = ? AND t >= ? AND t < ?")
-                                     : QStringLiteral("SELECT server, t, kind, ms FROM raw "
-                                                      "WHERE t >= ? AND t < ?"));
+    bool ok =
+        select.prepare(servers ? QStringLiteral("SELECT server, t, kind, ms, maintenance FROM raw "
+                                                "WHERE server = ? AND t >= ? AND t < ?")
+                               : QStringLiteral("SELECT server, t, kind, ms, maintenance FROM raw "
+                                                "WHERE t >= ? AND t < ?"));
     const QList<qint64> serverList = servers.value_or(QList<qint64>{0});
     for (qsizetype s = 0; ok && s < serverList.size(); ++s) {
         if (servers)
@@ -78,18 +87,23 @@ bool HistoryMaintenance::aggregate(qint64 fromUtcMs, qint64 untilUtcMs,
             if (at < 0) {
                 at = groups.size();
                 index.insert(key, at);
-                groups.append(QList<ProbeOutcome>());
+                groups.append({key.first, key.second, {}, 0});
             }
-            groups[at].append(outcome);
+            if (select.value(4).toInt() != 0)
+                ++groups[at].maintenance;
+            else
+                groups[at].outcomes.append(outcome);
         }
         select.finish();
     }
     QSet<QPair<qint64, qint64>> hours;
     for (qsizetype i = 0; ok && i < groups.size(); ++i) {
-        const qint64 server = groups.at(i).first().serverId;
-        const F::Bucket b = F::bucketOf(groups.at(i));
-        ok = insertBucket(QStringLiteral("agg"), server, b.startUtcMs / F::BucketMs, b);
-        hours.insert({server, F::floorDiv(b.startUtcMs, F::HourMs)});
+        const Group& group = groups.at(i);
+        F::Bucket b = F::bucketOf(group.outcomes);
+        b.startUtcMs = group.bucket * F::BucketMs;
+        b.maintenance = group.maintenance;
+        ok = insertBucket(QStringLiteral("agg"), group.server, group.bucket, b);
+        hours.insert({group.server, F::floorDiv(b.startUtcMs, F::HourMs)});
     }
     // Each hour touched is summed again from all its buckets.
     for (auto hour = hours.cbegin(); ok && hour != hours.cend(); ++hour) {
@@ -129,9 +143,12 @@ bool HistoryMaintenance::expire(qint64 nowUtcMs, qint64 untilUtcMs, int rawDays,
 
 bool HistoryMaintenance::insertBucket(const QString& table, qint64 serverId, qint64 index,
                                       const HistoryFigures::Bucket& b) {
-    return exec(QStringLiteral("INSERT OR REPLACE INTO %1 VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                               "?, ?, ?, ?, ?)")
+    return exec(QStringLiteral("INSERT OR REPLACE INTO %1 (server, bucket, count, faults, replies, "
+                               "reply_min, reply_mean, reply_max, reply_p95, echoes, lost, "
+                               "echo_min, echo_mean, echo_max, echo_p95, maintenance_count) "
+                               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                     .arg(table),
                 {serverId, index, b.count, b.faults, b.replies, b.replyMin, b.replyMean, b.replyMax,
-                 b.replyP95, b.echoes, b.lost, b.echoMin, b.echoMean, b.echoMax, b.echoP95});
+                 b.replyP95, b.echoes, b.lost, b.echoMin, b.echoMean, b.echoMax, b.echoP95,
+                 b.maintenance});
 }

@@ -36,9 +36,8 @@ bool HistoryStore::append(const QList<ProbeOutcome>& outcomes) {
         return false;
     }
     QSqlQuery insert(db);
-    bool ok =
-        insert.prepare(QStringLiteral("INSERT OR REPLACE INTO raw (server, t, kind, ms, status) "
-                                      "VALUES (?, ?, ?, ?, ?)"));
+    bool ok = insert.prepare(QStringLiteral("INSERT INTO raw (server, t, kind, ms, status) "
+                                            "VALUES (?, ?, ?, ?, ?)"));
     for (qsizetype i = 0; ok && i < outcomes.size(); ++i) {
         const ProbeOutcome& outcome = outcomes.at(i);
         insert.bindValue(0, outcome.serverId);
@@ -99,8 +98,8 @@ QList<ProbeOutcome> HistoryStore::raw(qint64 serverId, qint64 fromUtcMs, qint64 
     QList<ProbeOutcome> outcomes;
     QSqlQuery query(HistorySql::database(m_connection));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT t, kind, ms, status FROM raw "
-                                 "WHERE server = ? AND t >= ? AND t < ? ORDER BY t, kind"));
+    query.prepare(QStringLiteral("SELECT t, kind, ms, status FROM raw WHERE server = ? AND t >= ? "
+                                 "AND t < ? AND maintenance = 0 ORDER BY t, kind, id"));
     query.addBindValue(serverId);
     query.addBindValue(fromUtcMs);
     query.addBindValue(toUtcMs);
@@ -125,7 +124,7 @@ QList<HistoryStore::Bucket> HistoryStore::buckets(qint64 serverId, qint64 fromUt
     query.setForwardOnly(true);
     query.prepare(QStringLiteral(
         "SELECT bucket, count, faults, replies, reply_min, reply_mean, reply_max, reply_p95, "
-        "echoes, lost, echo_min, echo_mean, echo_max, echo_p95 FROM agg "
+        "echoes, lost, echo_min, echo_mean, echo_max, echo_p95, maintenance_count FROM agg "
         "WHERE server = ? AND bucket >= ? AND bucket < ? ORDER BY bucket"));
     query.addBindValue(serverId);
     query.addBindValue(floorDiv(fromUtcMs + BucketMs - 1, BucketMs));
@@ -148,6 +147,7 @@ QList<HistoryStore::Bucket> HistoryStore::buckets(qint64 serverId, qint64 fromUt
         b.echoMean = query.value(11).toInt();
         b.echoMax = query.value(12).toInt();
         b.echoP95 = query.value(13).toInt();
+        b.maintenance = query.value(14).toInt();
         result.append(b);
     }
     return result;

@@ -35,7 +35,8 @@ public:
     QString message() const { return m_message; }
     QString path() const { return m_path; }
 
-    // Stores the results in one transaction.
+    // Stores the results in one transaction; two results of the same time
+    // are both kept.
     bool append(const QList<ProbeOutcome>& outcomes);
     // Folds every raw result of a bucket that ended a minute before now or
     // earlier into its aggregate, then drops raw results older than rawDays
@@ -46,7 +47,8 @@ public:
                   const std::optional<QList<qint64>>& servers = std::nullopt);
     bool deleteServer(qint64 serverId);
 
-    // Raw results of one server with from <= time < to, oldest first.
+    // Raw results of one server with from <= time < to, oldest first;
+    // results taken during maintenance are left out.
     QList<ProbeOutcome> raw(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs) const;
     // Aggregates of one server whose buckets start in [from, to), oldest first.
     QList<Bucket> buckets(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs) const;

@@ -282,7 +282,8 @@ private slots:
             QSqlQuery q(db);
             QVERIFY(q.exec("CREATE TABLE notes (x)"));
             if (kind == 2)
-                QVERIFY(q.exec("PRAGMA user_version = 2"));
+                QVERIFY(q.exec(QStringLiteral("PRAGMA user_version = %1")
+                                   .arg(HistoryStore::SchemaVersion + 1)));
             q.finish();
             db.close();
             db = {};
