@@ -13,10 +13,6 @@
 HistorySchema::HistorySchema(const QString& connectionName)
     : m_connection(connectionName) {}
 
-QString HistorySchema::aggregatedUntilKey() {
-    return QStringLiteral("aggregated_until");
-}
-
 QString HistorySchema::aggregatedIdKey() {
     return QStringLiteral("aggregated_id");
 }
@@ -118,9 +114,11 @@ bool HistorySchema::create() {
 }
 
 // Version 1 to 2 in one transaction, every row kept. The raw results get
-// their ids in time order, so the results before the time aggregation had
-// reached are the ones up to the new watermark.
+// their ids in time order, so the results before the time version 1's
+// aggregation had reached are the ones up to the new watermark.
 bool HistorySchema::migrate() {
+    // Where version 1's aggregation had reached, by time.
+    const QString aggregatedUntil = QStringLiteral("aggregated_until");
     QSqlDatabase db = HistorySql::database(m_connection);
     if (!db.transaction())
         return false;
@@ -139,7 +137,9 @@ bool HistorySchema::migrate() {
                          QStringLiteral("INSERT OR REPLACE INTO meta (key, value) "
                                         "SELECT ?, COALESCE(MAX(id), 0) FROM raw WHERE t < "
                                         "COALESCE((SELECT value FROM meta WHERE key = ?), 0)"),
-                         {aggregatedIdKey(), aggregatedUntilKey()}) &&
+                         {aggregatedIdKey(), aggregatedUntil}) &&
+        HistorySql::exec(m_connection, QStringLiteral("DELETE FROM meta WHERE key = ?"),
+                         {aggregatedUntil}) &&
         exec(QStringLiteral("PRAGMA user_version = %1").arg(Version));
     if (!migrated) {
         m_message = db.lastError().text();

@@ -27,8 +27,6 @@ public:
     void close();
     QString message() const { return m_message; }
 
-    // The entry of the meta table that holds where aggregation has reached.
-    static QString aggregatedUntilKey();
     // The entry of the meta table that holds the id of the last raw result
     // folded into the aggregates.
     static QString aggregatedIdKey();
