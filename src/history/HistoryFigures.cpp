@@ -67,9 +67,11 @@ void HistoryFigures::Totals::add(const Totals& other) {
 
 HistoryFigures::Bucket HistoryFigures::sumOf(const QList<Bucket>& parts) {
     Totals total;
+    qint32 maintenance = 0;
     QList<QPair<qint32, qint64>> replyWeights, echoWeights;
     for (const Bucket& part : parts) {
         total.add(part);
+        maintenance += part.maintenance;
         replyWeights.append({part.replyP95, part.replies});
         echoWeights.append({part.echoP95, part.echoes - part.lost});
     }
@@ -80,6 +82,7 @@ HistoryFigures::Bucket HistoryFigures::sumOf(const QList<Bucket>& parts) {
     sum.replies = qint32(total.replies);
     sum.echoes = qint32(total.echoes);
     sum.lost = qint32(total.lost);
+    sum.maintenance = maintenance;
     if (total.replies > 0) {
         sum.replyMin = total.replyMin;
         sum.replyMax = total.replyMax;

@@ -17,7 +17,8 @@ public:
 
     // The figures of one 5-minute bucket of one server. Reply times are
     // those of the replies that came (correct or wrong); echo times those
-    // of the answered echoes.
+    // of the answered echoes. Results taken during maintenance are in none
+    // of the figures, only in their own count.
     struct Bucket {
         qint64 startUtcMs = 0;
         qint32 count = 0;  // socket results
@@ -27,6 +28,7 @@ public:
         qint32 echoes = 0; // echoes sent
         qint32 lost = 0;
         qint32 echoMin = 0, echoMean = 0, echoMax = 0, echoP95 = 0;
+        qint32 maintenance = 0; // results taken during maintenance
     };
 
     // Buckets summed over a longer span.

@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLocale>
+#include <QMap>
 
 #include <algorithm>
 #include <cmath>
@@ -155,17 +156,13 @@ bool HistoryQuery::isOpen() const {
 }
 
 std::optional<double> HistoryQuery::availability(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
-                                                 qint64 aggregatedUntil) const {
+                                                 qint64 aggregatedId) const {
     qint64 results = 0, faults = 0;
-    const qint64 rawFrom = qMax(fromUtcMs, aggregatedUntil);
-    if (fromUtcMs < aggregatedUntil) {
-        for (const HistoryStore::Bucket& b :
-             m_store.buckets(serverId, fromUtcMs, aggregatedUntil)) {
-            results += b.count;
-            faults += b.faults;
-        }
+    for (const HistoryStore::Bucket& b : m_store.buckets(serverId, fromUtcMs, toUtcMs)) {
+        results += b.count;
+        faults += b.faults;
     }
-    for (const ProbeOutcome& outcome : m_store.raw(serverId, rawFrom, toUtcMs)) {
+    for (const ProbeOutcome& outcome : m_store.raw(serverId, fromUtcMs, toUtcMs, aggregatedId)) {
         if (outcome.isSocket()) {
             ++results;
             if (outcome.isFault())
@@ -186,11 +183,12 @@ HistoryQuery::Report HistoryQuery::load(qint64 serverId, Range range, qint64 now
     report.fromUtcMs = report.toUtcMs - rangeMs(range);
     if (!m_store.isOpen())
         return report;
-    const qint64 aggregatedUntil = m_store.aggregatedUntil();
+    const HistoryStore::ReadTransaction snapshot(m_store);
+    const qint64 aggregatedId = m_store.aggregatedId();
     const std::array<qint64, 3> availabilitySpans = {DayMs, 7 * DayMs, 30 * DayMs};
     for (size_t i = 0; i < availabilitySpans.size(); ++i)
         report.availability.at(i) = availability(serverId, report.toUtcMs - availabilitySpans.at(i),
-                                                 report.toUtcMs, aggregatedUntil);
+                                                 report.toUtcMs, aggregatedId);
 
     const qint64 slotMs = qMax<qint64>(1, (rangeMs(range) + maxPoints - 1) / qMax(1, maxPoints));
     const auto slotOf = [&](qint64 time) { return (time - report.fromUtcMs) / slotMs; };
@@ -243,27 +241,29 @@ HistoryQuery::Report HistoryQuery::load(qint64 serverId, Range range, qint64 now
         return report;
     }
 
-    // Aggregates, and the raw results not aggregated yet as buckets of their own.
-    QList<HistoryStore::Totals> spans =
-        m_store.spans(serverId, report.fromUtcMs, aggregatedUntil, slotMs);
+    // Aggregates, and the raw results not aggregated yet (of any time) as
+    // buckets of their own.
     const bool hourly = slotMs >= HistoryStore::HourMs;
+    QMap<qint64, HistoryStore::Totals> bySlot;
+    for (const HistoryStore::Totals& span :
+         m_store.spans(serverId, report.fromUtcMs, report.toUtcMs, slotMs))
+        bySlot.insert(span.startUtcMs, span);
     QList<QPair<qint32, qint64>> replyWeights =
-        m_store.p95Weights(serverId, report.fromUtcMs, aggregatedUntil, false, hourly);
+        m_store.p95Weights(serverId, report.fromUtcMs, report.toUtcMs, false, hourly);
     QList<QPair<qint32, qint64>> echoWeights =
-        m_store.p95Weights(serverId, report.fromUtcMs, aggregatedUntil, true, hourly);
-    for (const HistoryStore::Bucket& b : bucketsOf(
-             m_store.raw(serverId, qMax(report.fromUtcMs, aggregatedUntil), report.toUtcMs))) {
+        m_store.p95Weights(serverId, report.fromUtcMs, report.toUtcMs, true, hourly);
+    for (const HistoryStore::Bucket& b :
+         bucketsOf(m_store.raw(serverId, report.fromUtcMs, report.toUtcMs, aggregatedId))) {
         const qint64 start = report.fromUtcMs + qMax<qint64>(0, slotOf(b.startUtcMs)) * slotMs;
-        if (spans.isEmpty() || spans.last().startUtcMs != start) {
-            spans.append(HistoryStore::Totals());
-            spans.last().startUtcMs = start;
-        }
-        spans.last().add(b);
+        HistoryStore::Totals& span = bySlot[start];
+        span.startUtcMs = start;
+        span.add(b);
         if (b.replies > 0)
             replyWeights.append({b.replyP95, b.replies});
         if (b.echoes > b.lost)
             echoWeights.append({b.echoP95, b.echoes - b.lost});
     }
+    const QList<HistoryStore::Totals> spans = bySlot.values();
     HistoryStore::Totals total;
     for (const HistoryStore::Totals& span : std::as_const(spans)) {
         total.add(span);
@@ -325,11 +325,20 @@ QString HistoryQuery::csv(const Report& report) const {
         rows << QCoreApplication::translate(
             "HistoryQuery", "开始时间,SOCKET结果,异常,应答数,应答最小ms,应答平均ms,应答最大ms,"
                             "应答P95ms,Ping,丢包,Ping最小ms,Ping平均ms,Ping最大ms,PingP95ms");
-        const qint64 aggregatedUntil = m_store.aggregatedUntil();
-        QList<HistoryStore::Bucket> buckets =
-            m_store.buckets(report.serverId, report.fromUtcMs, aggregatedUntil);
-        buckets += bucketsOf(
-            m_store.raw(report.serverId, qMax(report.fromUtcMs, aggregatedUntil), report.toUtcMs));
+        // The aggregates with the raw results they do not hold yet; a bucket
+        // with both is one row.
+        const HistoryStore::ReadTransaction snapshot(m_store);
+        QMap<qint64, HistoryStore::Bucket> byStart;
+        for (const HistoryStore::Bucket& b :
+             m_store.buckets(report.serverId, report.fromUtcMs, report.toUtcMs))
+            byStart.insert(b.startUtcMs, b);
+        for (const HistoryStore::Bucket& b : bucketsOf(m_store.raw(
+                 report.serverId, report.fromUtcMs, report.toUtcMs, m_store.aggregatedId()))) {
+            const auto stored = byStart.constFind(b.startUtcMs);
+            byStart.insert(b.startUtcMs,
+                           stored == byStart.cend() ? b : HistoryStore::sumOf({*stored, b}));
+        }
+        const QList<HistoryStore::Bucket> buckets = byStart.values();
         for (const HistoryStore::Bucket& b : std::as_const(buckets)) {
             QStringList cells = {isoTime(b.startUtcMs)};
             for (const qint32 value :

@@ -12,8 +12,8 @@
 // What the history window shows of one server, read through a connection of
 // its own: the points of the chart, at most one per pixel, and the figures
 // beside it. Ranges shorter than 30 days are read from the raw results;
-// longer ones from the 5-minute aggregates (plus the raw results not yet
-// aggregated), so their 95th percentile is an estimate.
+// longer ones from the 5-minute aggregates plus the raw results they do not
+// hold yet, so their 95th percentile is an estimate.
 class HistoryQuery final {
     Q_DISABLE_COPY_MOVE(HistoryQuery)
 public:
@@ -60,7 +60,7 @@ public:
 
 private:
     std::optional<double> availability(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
-                                       qint64 aggregatedUntil) const;
+                                       qint64 aggregatedId) const;
 
     HistoryStore m_store;
 };

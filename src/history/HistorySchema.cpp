@@ -13,8 +13,8 @@
 HistorySchema::HistorySchema(const QString& connectionName)
     : m_connection(connectionName) {}
 
-QString HistorySchema::aggregatedUntilKey() {
-    return QStringLiteral("aggregated_until");
+QString HistorySchema::aggregatedIdKey() {
+    return QStringLiteral("aggregated_id");
 }
 
 void HistorySchema::close() {
@@ -64,29 +64,84 @@ bool HistorySchema::usable(int& version) {
            names.contains(QStringLiteral("agg_hour")) && names.contains(QStringLiteral("meta"));
 }
 
+namespace {
+
+// Raw results, one a row; ids only grow, so the aggregation can follow them.
+QString rawTable(const QString& name) {
+    return QStringLiteral(
+               "CREATE TABLE %1 (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+               "server INTEGER NOT NULL, t INTEGER NOT NULL, kind INTEGER NOT NULL, "
+               "ms INTEGER NOT NULL, status INTEGER NOT NULL, "
+               "maintenance INTEGER NOT NULL DEFAULT 0, handshake_ms INTEGER DEFAULT NULL)")
+        .arg(name);
+}
+
+QString rawIndex() {
+    return QStringLiteral("CREATE INDEX raw_server_t ON raw (server, t)");
+}
+
+QString aggTable(const QString& name) {
+    return QStringLiteral("CREATE TABLE %1 (server INTEGER NOT NULL, bucket INTEGER NOT NULL, "
+                          "count INTEGER, faults INTEGER, replies INTEGER, reply_min INTEGER, "
+                          "reply_mean INTEGER, reply_max INTEGER, reply_p95 INTEGER, "
+                          "echoes INTEGER, lost INTEGER, echo_min INTEGER, echo_mean INTEGER, "
+                          "echo_max INTEGER, echo_p95 INTEGER, "
+                          "maintenance_count INTEGER NOT NULL DEFAULT 0, "
+                          "PRIMARY KEY (server, bucket)) WITHOUT ROWID")
+        .arg(name);
+}
+
+} // namespace
+
 bool HistorySchema::create() {
     QSqlDatabase db = HistorySql::database(m_connection);
     if (!db.transaction())
         return false;
     const bool made =
-        exec(QStringLiteral("CREATE TABLE raw (server INTEGER NOT NULL, t INTEGER NOT NULL, "
-                            "kind INTEGER NOT NULL, ms INTEGER NOT NULL, status INTEGER NOT NULL, "
-                            "PRIMARY KEY (server, t, kind)) WITHOUT ROWID")) &&
-        exec(QStringLiteral(
-            "CREATE TABLE agg (server INTEGER NOT NULL, bucket INTEGER NOT NULL, "
-            "count INTEGER, faults INTEGER, replies INTEGER, reply_min INTEGER, "
-            "reply_mean INTEGER, reply_max INTEGER, reply_p95 INTEGER, echoes INTEGER, "
-            "lost INTEGER, echo_min INTEGER, echo_mean INTEGER, echo_max INTEGER, "
-            "echo_p95 INTEGER, PRIMARY KEY (server, bucket)) WITHOUT ROWID")) &&
-        exec(QStringLiteral(
-            "CREATE TABLE agg_hour (server INTEGER NOT NULL, bucket INTEGER NOT NULL, "
-            "count INTEGER, faults INTEGER, replies INTEGER, reply_min INTEGER, "
-            "reply_mean INTEGER, reply_max INTEGER, reply_p95 INTEGER, echoes INTEGER, "
-            "lost INTEGER, echo_min INTEGER, echo_mean INTEGER, echo_max INTEGER, "
-            "echo_p95 INTEGER, PRIMARY KEY (server, bucket)) WITHOUT ROWID")) &&
+        exec(rawTable(QStringLiteral("raw"))) && exec(rawIndex()) &&
+        exec(aggTable(QStringLiteral("agg"))) && exec(aggTable(QStringLiteral("agg_hour"))) &&
         exec(QStringLiteral("CREATE TABLE meta (key TEXT PRIMARY KEY, value INTEGER)")) &&
+        HistorySql::exec(m_connection,
+                         QStringLiteral("INSERT INTO meta (key, value) VALUES (?, 0)"),
+                         {aggregatedIdKey()}) &&
         exec(QStringLiteral("PRAGMA user_version = %1").arg(Version));
     if (!made) {
+        m_message = db.lastError().text();
+        db.rollback();
+        return false;
+    }
+    return db.commit();
+}
+
+// Version 1 to 2 in one transaction, every row kept. The raw results get
+// their ids in time order, so the results before the time version 1's
+// aggregation had reached are the ones up to the new watermark.
+bool HistorySchema::migrate() {
+    // Where version 1's aggregation had reached, by time.
+    const QString aggregatedUntil = QStringLiteral("aggregated_until");
+    QSqlDatabase db = HistorySql::database(m_connection);
+    if (!db.transaction())
+        return false;
+    const bool migrated =
+        exec(rawTable(QStringLiteral("raw_v2"))) &&
+        exec(QStringLiteral(
+            "INSERT INTO raw_v2 (server, t, kind, ms, status) "
+            "SELECT server, t, kind, ms, status FROM raw ORDER BY t, server, kind")) &&
+        exec(QStringLiteral("DROP TABLE raw")) &&
+        exec(QStringLiteral("ALTER TABLE raw_v2 RENAME TO raw")) && exec(rawIndex()) &&
+        exec(QStringLiteral(
+            "ALTER TABLE agg ADD COLUMN maintenance_count INTEGER NOT NULL DEFAULT 0")) &&
+        exec(QStringLiteral(
+            "ALTER TABLE agg_hour ADD COLUMN maintenance_count INTEGER NOT NULL DEFAULT 0")) &&
+        HistorySql::exec(m_connection,
+                         QStringLiteral("INSERT OR REPLACE INTO meta (key, value) "
+                                        "SELECT ?, COALESCE(MAX(id), 0) FROM raw WHERE t < "
+                                        "COALESCE((SELECT value FROM meta WHERE key = ?), 0)"),
+                         {aggregatedIdKey(), aggregatedUntil}) &&
+        HistorySql::exec(m_connection, QStringLiteral("DELETE FROM meta WHERE key = ?"),
+                         {aggregatedUntil}) &&
+        exec(QStringLiteral("PRAGMA user_version = %1").arg(Version));
+    if (!migrated) {
         m_message = db.lastError().text();
         db.rollback();
         return false;
@@ -143,7 +198,7 @@ bool HistorySchema::open(const QString& path) {
         return failed(wal.lastError().text());
     wal.finish();
     exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    if (version == 0 && !create()) {
+    if ((version == 0 && !create()) || (version > 0 && version < Version && !migrate())) {
         const QString asideMessage = m_message;
         const QString reason = HistorySql::database(m_connection).lastError().text();
         failed(reason.isEmpty() ? asideMessage : reason);

@@ -3,14 +3,20 @@
 #include <QString>
 
 // The history file behind a named connection: opening it, creating its
-// tables in a new file, and checking the schema version (the file's
-// user_version). A file of a newer version, or one that is not a history
-// file, is set aside under a timestamped name, never overwritten, and a new
-// file is made in its place.
+// tables in a new file, checking the schema version (the file's
+// user_version) and bringing a file of an older version up to this one in
+// place. A file of a newer version, or one that is not a history file, is
+// set aside under a timestamped name, never overwritten, and a new file is
+// made in its place.
+//
+// Version 2: raw results carry an id that only grows (the aggregation's
+// watermark in meta follows it), a mark for results taken during
+// maintenance, which no figure counts, and the TLS handshake time;
+// aggregates count the maintenance results they left out.
 class HistorySchema final {
     Q_DISABLE_COPY_MOVE(HistorySchema)
 public:
-    static constexpr int Version = 1;
+    static constexpr int Version = 2;
 
     explicit HistorySchema(const QString& connectionName);
 
@@ -21,13 +27,15 @@ public:
     void close();
     QString message() const { return m_message; }
 
-    // The entry of the meta table that holds where aggregation has reached.
-    static QString aggregatedUntilKey();
+    // The entry of the meta table that holds the id of the last raw result
+    // folded into the aggregates.
+    static QString aggregatedIdKey();
 
 private:
     bool openFile(const QString& path);
     bool usable(int& version);
     bool create();
+    bool migrate();
     bool setAside(const QString& path, const QString& why);
     bool exec(const QString& sql);
 

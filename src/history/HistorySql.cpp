@@ -17,4 +17,16 @@ bool exec(const QString& connection, const QString& sql, const QVariantList& val
     return query.exec();
 }
 
+QVariant value(const QString& connection, const QString& sql, const QVariantList& values) {
+    QSqlQuery query(database(connection));
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return {};
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec() || !query.next())
+        return {};
+    return query.value(0);
+}
+
 } // namespace HistorySql

@@ -36,9 +36,8 @@ bool HistoryStore::append(const QList<ProbeOutcome>& outcomes) {
         return false;
     }
     QSqlQuery insert(db);
-    bool ok =
-        insert.prepare(QStringLiteral("INSERT OR REPLACE INTO raw (server, t, kind, ms, status) "
-                                      "VALUES (?, ?, ?, ?, ?)"));
+    bool ok = insert.prepare(QStringLiteral("INSERT INTO raw (server, t, kind, ms, status) "
+                                            "VALUES (?, ?, ?, ?, ?)"));
     for (qsizetype i = 0; ok && i < outcomes.size(); ++i) {
         const ProbeOutcome& outcome = outcomes.at(i);
         insert.bindValue(0, outcome.serverId);
@@ -61,23 +60,28 @@ bool HistoryStore::append(const QList<ProbeOutcome>& outcomes) {
     return true;
 }
 
-qint64 HistoryStore::aggregatedUntil() const {
-    QSqlQuery query(HistorySql::database(m_connection));
-    query.prepare(QStringLiteral("SELECT value FROM meta WHERE key = ?"));
-    query.addBindValue(HistorySchema::aggregatedUntilKey());
-    if (query.exec() && query.next())
-        return query.value(0).toLongLong();
-    return 0;
+qint64 HistoryStore::aggregatedId() const {
+    return HistorySql::value(m_connection, QStringLiteral("SELECT value FROM meta WHERE key = ?"),
+                             {HistorySchema::aggregatedIdKey()})
+        .toLongLong();
 }
 
 bool HistoryStore::maintain(qint64 nowUtcMs, int rawDays, int keepDays,
                             const std::optional<QList<qint64>>& servers) {
-    HistoryMaintenance maintenance(*this, m_connection);
+    HistoryMaintenance maintenance(m_connection);
     if (maintenance.run(nowUtcMs, rawDays, keepDays, servers))
         return true;
-    if (const std::optional<QString> failure = maintenance.failure())
-        m_message = *failure;
+    m_message = maintenance.failure().value_or(QString());
     return false;
+}
+
+HistoryStore::ReadTransaction::ReadTransaction(const HistoryStore& store)
+    : m_connection(store.m_connection)
+    , m_begun(HistorySql::database(m_connection).transaction()) {}
+
+HistoryStore::ReadTransaction::~ReadTransaction() {
+    if (m_begun)
+        HistorySql::database(m_connection).rollback();
 }
 
 bool HistoryStore::deleteServer(qint64 serverId) {
@@ -95,15 +99,17 @@ bool HistoryStore::deleteServer(qint64 serverId) {
     return false;
 }
 
-QList<ProbeOutcome> HistoryStore::raw(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs) const {
+QList<ProbeOutcome> HistoryStore::raw(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
+                                      qint64 afterId) const {
     QList<ProbeOutcome> outcomes;
     QSqlQuery query(HistorySql::database(m_connection));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT t, kind, ms, status FROM raw "
-                                 "WHERE server = ? AND t >= ? AND t < ? ORDER BY t, kind"));
+    query.prepare(QStringLiteral("SELECT t, kind, ms, status FROM raw WHERE server = ? AND t >= ? "
+                                 "AND t < ? AND id > ? AND maintenance = 0 ORDER BY t, kind, id"));
     query.addBindValue(serverId);
     query.addBindValue(fromUtcMs);
     query.addBindValue(toUtcMs);
+    query.addBindValue(afterId);
     if (!query.exec())
         return outcomes;
     while (query.next()) {
@@ -125,7 +131,7 @@ QList<HistoryStore::Bucket> HistoryStore::buckets(qint64 serverId, qint64 fromUt
     query.setForwardOnly(true);
     query.prepare(QStringLiteral(
         "SELECT bucket, count, faults, replies, reply_min, reply_mean, reply_max, reply_p95, "
-        "echoes, lost, echo_min, echo_mean, echo_max, echo_p95 FROM agg "
+        "echoes, lost, echo_min, echo_mean, echo_max, echo_p95, maintenance_count FROM agg "
         "WHERE server = ? AND bucket >= ? AND bucket < ? ORDER BY bucket"));
     query.addBindValue(serverId);
     query.addBindValue(floorDiv(fromUtcMs + BucketMs - 1, BucketMs));
@@ -148,6 +154,7 @@ QList<HistoryStore::Bucket> HistoryStore::buckets(qint64 serverId, qint64 fromUt
         b.echoMean = query.value(11).toInt();
         b.echoMax = query.value(12).toInt();
         b.echoP95 = query.value(13).toInt();
+        b.maintenance = query.value(14).toInt();
         result.append(b);
     }
     return result;

@@ -35,23 +35,40 @@ public:
     QString message() const { return m_message; }
     QString path() const { return m_path; }
 
-    // Stores the results in one transaction.
+    // Stores the results in one transaction; two results of the same time
+    // are both kept.
     bool append(const QList<ProbeOutcome>& outcomes);
-    // Folds every raw result of a bucket that ended a minute before now or
-    // earlier into its aggregate, then drops raw results older than rawDays
-    // and aggregates older than keepDays. With servers, only theirs are
-    // looked at, each through its key instead of a pass over the whole file:
-    // they must include every server with results not aggregated yet.
+    // Folds every raw result not aggregated yet (whatever its time) into the
+    // aggregate of its bucket, then drops the raw results older than rawDays
+    // that the aggregates hold and the aggregates older than keepDays. With
+    // servers, only their old results and aggregates are looked for, each
+    // server through its key instead of a pass over the whole file.
     bool maintain(qint64 nowUtcMs, int rawDays, int keepDays,
                   const std::optional<QList<qint64>>& servers = std::nullopt);
     bool deleteServer(qint64 serverId);
 
-    // Raw results of one server with from <= time < to, oldest first.
-    QList<ProbeOutcome> raw(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs) const;
+    // Reads while one of these lives see one state of the file, whatever
+    // another connection writes meanwhile.
+    class ReadTransaction final {
+        Q_DISABLE_COPY_MOVE(ReadTransaction)
+    public:
+        explicit ReadTransaction(const HistoryStore& store);
+        ~ReadTransaction();
+
+    private:
+        QString m_connection;
+        bool m_begun;
+    };
+
+    // Raw results of one server with from <= time < to, oldest first;
+    // results taken during maintenance are left out. With afterId, only
+    // those the aggregates do not hold yet (ids above it).
+    QList<ProbeOutcome> raw(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
+                            qint64 afterId = 0) const;
     // Aggregates of one server whose buckets start in [from, to), oldest first.
     QList<Bucket> buckets(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs) const;
-    // Raw results from this time on are not in any aggregate yet.
-    qint64 aggregatedUntil() const;
+    // The id of the last raw result the aggregates hold.
+    qint64 aggregatedId() const;
 
     // The aggregates of one server in [from, to) summed per span of spanMs
     // counted from fromUtcMs, oldest first; spans without buckets are left out.

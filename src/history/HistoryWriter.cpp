@@ -31,26 +31,19 @@ void HistoryWriter::write(const QList<ProbeOutcome>& outcomes) {
         fail(m_store->message());
         return;
     }
-    for (const ProbeOutcome& outcome : outcomes) {
-        qint64& latest = m_latest[outcome.serverId];
-        latest = qMax(latest, outcome.timeUtcMs);
-    }
+    for (const ProbeOutcome& outcome : outcomes)
+        m_written.insert(outcome.serverId);
 }
 
 void HistoryWriter::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
     if (m_failed || !m_store)
         return;
-    // The first run after opening goes over the whole file; later runs only
-    // over the servers with results since the last aggregation.
+    // The first run after opening prunes the whole file; later runs only
+    // the servers with results since the last run.
     std::optional<QList<qint64>> servers;
-    if (m_maintained) {
-        const qint64 since = m_store->aggregatedUntil();
-        servers.emplace();
-        for (auto latest = m_latest.cbegin(); latest != m_latest.cend(); ++latest) {
-            if (latest.value() >= since)
-                servers->append(latest.key());
-        }
-    }
+    if (m_maintained)
+        servers = m_written.values();
+    m_written.clear();
     if (!m_store->maintain(nowUtcMs, rawDays, keepDays, servers)) {
         fail(m_store->message());
         return;
@@ -59,7 +52,7 @@ void HistoryWriter::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
 }
 
 void HistoryWriter::deleteServer(qint64 serverId) {
-    m_latest.remove(serverId);
+    m_written.remove(serverId);
     if (m_store)
         m_store->deleteServer(serverId);
 }

@@ -2,9 +2,9 @@
 
 #include "monitor/ResultRecorder.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -40,5 +40,5 @@ private:
     std::unique_ptr<HistoryStore> m_store;
     bool m_failed = false;
     bool m_maintained = false;
-    QHash<qint64, qint64> m_latest; // per server, the latest result time written
+    QSet<qint64> m_written; // servers with results since the last maintenance began
 };

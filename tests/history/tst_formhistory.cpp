@@ -125,8 +125,12 @@ private slots:
             QSqlDatabase db = QSqlDatabase::database(QStringLiteral("year"));
             QVERIFY(db.transaction());
             QSqlQuery insert(db);
-            QVERIFY(insert.prepare("INSERT INTO agg VALUES (1, ?, 10, ?, 10, 20, 30, 80, 70, 10, "
-                                   "?, 1, 5, 9, 8)"));
+            const QString columns =
+                "(server, bucket, count, faults, replies, reply_min, reply_mean, "
+                "reply_max, reply_p95, echoes, lost, echo_min, echo_mean, "
+                "echo_max, echo_p95)";
+            QVERIFY(insert.prepare("INSERT INTO agg " + columns +
+                                   " VALUES (1, ?, 10, ?, 10, 20, 30, 80, 70, 10, ?, 1, 5, 9, 8)"));
             const qint64 first = (now - 365 * Day) / HistoryStore::BucketMs;
             const qint64 last = now / HistoryStore::BucketMs;
             for (qint64 bucket = first; bucket < last; ++bucket) {
@@ -136,8 +140,9 @@ private slots:
                 QVERIFY(insert.exec());
             }
             QSqlQuery hours(db);
-            QVERIFY(hours.prepare("INSERT INTO agg_hour VALUES (1, ?, 120, ?, 120, 20, 30, 80, 70, "
-                                  "120, ?, 1, 5, 9, 8)"));
+            QVERIFY(
+                hours.prepare("INSERT INTO agg_hour " + columns +
+                              " VALUES (1, ?, 120, ?, 120, 20, 30, 80, 70, 120, ?, 1, 5, 9, 8)"));
             for (qint64 hour = first / 12; hour < last / 12; ++hour) {
                 hours.bindValue(0, hour);
                 hours.bindValue(1, hour % 7 == 0 ? 1 : 0);

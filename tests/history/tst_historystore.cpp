@@ -1,5 +1,6 @@
 #include "FakeClock.h"
 
+#include "history/HistoryQuery.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryStore.h"
 #include "monitor/MonitorSettings.h"
@@ -35,7 +36,17 @@ QStringList filesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files, QDir::Name);
 }
 
+// Where the clock stands (minutes from the start) when some results come,
+// written and then maintained there.
+struct ClockStep {
+    qint64 atMinute = 0;
+    int correct = 0;
+    int faults = 0;
+};
+
 } // namespace
+
+Q_DECLARE_METATYPE(QList<ClockStep>)
 
 class TestHistoryStore final : public QObject {
     Q_OBJECT
@@ -156,7 +167,7 @@ private slots:
                  << outcome(3, t + 100001, O::SocketError, 3);
         QVERIFY(store.append(outcomes));
         QVERIFY(store.maintain(t + 10 * Minute, 7, 400));
-        QCOMPARE(store.aggregatedUntil(), t + 5 * Minute);
+        QCOMPARE(store.aggregatedId(), 42);
         const QList<HistoryStore::Bucket> b = store.buckets(3, t, t + 10 * Minute);
         QCOMPARE(b.size(), 1);
         QCOMPARE(b.at(0).count, 22);
@@ -172,31 +183,36 @@ private slots:
         QCOMPARE(b.at(0).echoMax, 20);
         QCOMPARE(b.at(0).echoP95, 20); // 18 answered: the 18th (ceil 17.1)
 
-        // The bucket still open is left for later; the next run takes it.
+        // A bucket still open is aggregated with what it has; what comes
+        // later is added to it by the next run.
         QVERIFY(store.append({outcome(3, t + 6 * Minute, O::Correct, 5)}));
         QVERIFY(store.maintain(t + 6 * Minute + 30000, 7, 400));
-        QCOMPARE(store.buckets(3, t, t + Day).size(), 1);
+        QCOMPARE(store.buckets(3, t, t + Day).size(), 2);
+        QVERIFY(store.append({outcome(3, t + 7 * Minute, O::Correct, 9)}));
         QVERIFY(store.maintain(t + 12 * Minute, 7, 400));
         const QList<HistoryStore::Bucket> both = store.buckets(3, t, t + Day);
         QCOMPARE(both.size(), 2);
         QCOMPARE(both.at(0).count, 22); // not counted twice
-        QCOMPARE(both.at(1).count, 1);
+        QCOMPARE(both.at(1).count, 2);
+        QCOMPARE(both.at(1).replyMin, 5);
+        QCOMPARE(both.at(1).replyMean, 7);
+        QCOMPARE(both.at(1).replyMax, 9);
 
         // The hour row holds both buckets, whichever run made them.
         const QList<HistoryStore::Totals> hour =
             store.spans(3, t, t + HistoryStore::HourMs, HistoryStore::HourMs);
         QCOMPARE(hour.size(), 1);
         QCOMPARE(hour.at(0).startUtcMs, t);
-        QCOMPARE(hour.at(0).count, 23);
+        QCOMPARE(hour.at(0).count, 24);
         QCOMPARE(hour.at(0).faults, 6);
         QCOMPARE(hour.at(0).replyMin, 5);
         QCOMPARE(hour.at(0).replyMax, 200);
-        QCOMPARE(hour.at(0).replies, 21);
+        QCOMPARE(hour.at(0).replies, 22);
         QCOMPARE(hour.at(0).lost, 2);
     }
 
     // Raw results go after the raw days, aggregates after the history days;
-    // a result not yet aggregated is never dropped.
+    // a raw result goes only once the aggregates hold it.
     void retentionAndPruning() {
         QTemporaryDir dir;
         HistoryStore store(QStringLiteral("t4"));
@@ -211,19 +227,26 @@ private slots:
         for (const ProbeOutcome& o : store.raw(1, 0, now + Day))
             rawLeft << o.ms;
         QCOMPARE(rawLeft, (QList<qint32>{2, 3, 4}));
-        QList<qint32> aggregated;
-        for (const HistoryStore::Bucket& b : store.buckets(1, 0, now + Day))
-            aggregated << b.replyMin;
-        QCOMPARE(aggregated, (QList<qint32>{2, 3})); // 20 days is past 10; the last is open
+        const auto aggregated = [&] {
+            QList<qint32> minima;
+            for (const HistoryStore::Bucket& b : store.buckets(1, 0, now + Day))
+                minima << b.replyMin;
+            return minima;
+        };
+        QCOMPARE(aggregated(), (QList<qint32>{2, 3, 4})); // 20 days is past 10
         QCOMPARE(store.spans(1, 0, now + Day, HistoryStore::HourMs).size(), 2);
 
-        // Raw days of 0 (a hand-edited file) still keep what is not aggregated.
+        // Raw days of 0 (a hand-edited file) drop every raw result, all of
+        // them in the aggregates by then.
+        QVERIFY(store.append({outcome(1, now - Minute, O::Correct, 5)}));
         QVERIFY(store.maintain(now, 0, 10));
-        QCOMPARE(store.raw(1, 0, now + Day).size(), 1);
-        QCOMPARE(store.raw(1, 0, now + Day).at(0).ms, 4);
+        QCOMPARE(store.raw(1, 0, now + Day).size(), 0);
+        QCOMPARE(aggregated(), (QList<qint32>{2, 3, 4}));
+        QCOMPARE(store.buckets(1, now - 5 * Minute, now).value(0).count, 2);
     }
 
-    // Maintenance limited to some servers reads and prunes only theirs.
+    // Maintenance limited to some servers aggregates every server's new
+    // results but prunes only theirs.
     void maintenanceOfGivenServers() {
         QTemporaryDir dir;
         HistoryStore store(QStringLiteral("t9"));
@@ -234,10 +257,10 @@ private slots:
                               outcome(1, now - Day, O::Correct, 3)}));
         QVERIFY(store.maintain(now, 7, 400, QList<qint64>{1}));
         QCOMPARE(store.buckets(1, 0, now).size(), 2);
-        QCOMPARE(store.buckets(2, 0, now).size(), 0);
+        QCOMPARE(store.buckets(2, 0, now).size(), 1);
         QCOMPARE(store.raw(1, 0, now).size(), 1);
         QCOMPARE(store.raw(2, 0, now).size(), 1); // not looked at
-        QCOMPARE(store.aggregatedUntil(), now - 5 * Minute);
+        QCOMPARE(store.aggregatedId(), 3);
     }
 
     void deletedServerTakesItsHistory() {
@@ -282,7 +305,8 @@ private slots:
             QSqlQuery q(db);
             QVERIFY(q.exec("CREATE TABLE notes (x)"));
             if (kind == 2)
-                QVERIFY(q.exec("PRAGMA user_version = 2"));
+                QVERIFY(q.exec(QStringLiteral("PRAGMA user_version = %1")
+                                   .arg(HistoryStore::SchemaVersion + 1)));
             q.finish();
             db.close();
             db = {};
@@ -365,6 +389,60 @@ private slots:
         QCOMPARE(first.at(0).echoes, 50);
         QCOMPARE(reader.buckets(4, t - Day, t + Day).size(), 1);
         QCOMPARE(warnings.size(), 0);
+    }
+
+    // The aggregation follows what has been written, not the wall clock: a
+    // clock stepped back loses nothing when the raw results expire, and a
+    // clock briefly ahead keeps nothing that comes after it out of the
+    // aggregates.
+    void aggregationFollowsTheResultsNotTheClock_data() {
+        QTest::addColumn<QList<ClockStep>>("steps");
+        QTest::addColumn<qint64>("checkAtMinute");
+        QTest::addColumn<int>("results"); // in the 30-day view at the check
+        QTest::addColumn<double>("availability24h");
+        QTest::newRow("clock stepped back an hour, raw results expired since")
+            << QList<ClockStep>{{30, 3, 0}, {-30, 2, 1}, {2 * 24 * 60, 1, 0}}
+            << qint64(2 * 24 * 60 + 10) << 7 << 100.0;
+        QTest::newRow("clock three hours ahead, then right again")
+            << QList<ClockStep>{{0, 2, 0}, {3 * 60, 1, 0}, {10, 2, 1}} << qint64(20) << 5 << 80.0;
+    }
+    void aggregationFollowsTheResultsNotTheClock() {
+        QFETCH(QList<ClockStep>, steps);
+        QFETCH(qint64, checkAtMinute);
+        QFETCH(int, results);
+        QFETCH(double, availability24h);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("History.db");
+        MonitorSettings settings;
+        settings.HistRawDays = 1;
+        FakeClock clock;
+        const qint64 start = clock.utcMs();
+        const auto moveTo = [&](qint64 minute) {
+            clock.advance(start + minute * Minute - clock.utcMs());
+        };
+        HistoryRecorder recorder(path, settings, clock);
+        QSignalSpy flushed(&recorder, &HistoryRecorder::flushed);
+        // Another server's result behind the work asked for so far.
+        const auto settle = [&] {
+            recorder.record(outcome(99, clock.utcMs(), O::Correct, 1));
+            recorder.flush();
+            QVERIFY(flushed.wait(5000));
+        };
+        for (const ClockStep& step : std::as_const(steps)) {
+            moveTo(step.atMinute);
+            for (int i = 0; i < step.correct + step.faults; ++i)
+                recorder.record(outcome(1, clock.utcMs() + i,
+                                        i < step.correct ? O::Correct : O::TimedOut, 10 + i));
+            settle();
+            recorder.runMaintenance();
+            settle();
+        }
+        moveTo(checkAtMinute);
+        const HistoryQuery query(path);
+        const HistoryQuery::Report month =
+            query.load(1, HistoryQuery::Range::Month, clock.utcMs(), 500);
+        QCOMPARE(month.results, results);
+        QCOMPARE(month.availability.at(0).value_or(-1), availability24h);
     }
 
     // A history that cannot be written warns once and keeps nothing more.
