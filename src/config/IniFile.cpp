@@ -1,8 +1,9 @@
 #include "config/IniFile.h"
 
+#include "platform/WholeFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <utility>
@@ -179,17 +180,6 @@ Content readContent(const QString& path) {
     return result;
 }
 
-bool writeContent(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
 } // namespace
 
 IniFile::IniFile(QString path)
@@ -232,7 +222,7 @@ bool IniFile::setValues(const QList<Entry>& entries) {
     const QByteArray updated = file.content();
     if (content.exists && updated == content.bytes)
         return true;
-    return writeContent(m_path, updated);
+    return WholeFile::write(m_path, updated);
 }
 
 bool IniFile::isValidSection(const QString& section) {

@@ -14,7 +14,8 @@
 // call; nothing is cached and no handle stays open.
 //
 // Writes go to a temporary file beside the target that is then renamed over
-// it, so an interrupted write never leaves a truncated file. A file that
+// it (WholeFile), so an interrupted write or a full disk never leaves a
+// truncated file. A file that
 // exists but cannot be read, or is no regular file, is never overwritten.
 class IniFile final {
 public:

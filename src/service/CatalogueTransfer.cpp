@@ -2,11 +2,11 @@
 
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
+#include "platform/WholeFile.h"
 #include "service/CatalogueWriter.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
 
 namespace CatalogueTransfer {
 
@@ -49,12 +49,11 @@ ExportReport ExportServers(const QString& path) {
     }
     const QList<ServerRecord> servers =
         ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(CatalogueWriter::Write(servers, CatalogueFormatOf(path))) < 0 ||
-        !file.commit()) {
+    QString reason;
+    if (!WholeFile::write(path, CatalogueWriter::Write(servers, CatalogueFormatOf(path)),
+                          &reason)) {
         report.error = QCoreApplication::translate("CatalogueTransfer", "无法写入文件 %1(%2)")
-                           .arg(path, file.errorString());
+                           .arg(path, reason);
         return report;
     }
     report.written = static_cast<int>(servers.size());

@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
 #include "platform/AppPaths.h"
@@ -239,6 +240,24 @@ private slots:
         QCOMPARE(report.exitCode(), 2);
         QCOMPARE(report.added, 0);
         QCOMPARE(serverCount(), 1);
+    }
+
+    // An export that cannot be written whole (a full disk, here a file size
+    // limit) reports the failure and leaves the file it would replace as it was.
+    void aFailedExportKeepsTheOldFile() {
+        QCOMPARE(ServerCatalogue::AddServer({0, "a", "h", "1", {}, {}, {}, true}), QString());
+        const QByteArray before("DisplayName,IPAddress,Port\r\nold,h,80\r\n");
+        writeFile(path("servers.csv"), before);
+        CatalogueTransfer::ExportReport report;
+        {
+            const FileSizeLimit full(8);
+            report = CatalogueTransfer::ExportServers(path("servers.csv"));
+        }
+        QVERIFY2(report.error.startsWith(QStringLiteral("无法写入文件 ") + path("servers.csv")),
+                 qPrintable(report.error));
+        QFile file(path("servers.csv"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "ConfigTestFiles.h"
+#include "FileSizeLimit.h"
 #include "config/ModuleINI.h"
 #include "config/SettingsStore.h"
 #include "config/ui/FormSetup.h"
@@ -194,6 +195,24 @@ private slots:
         QCOMPARE(saved.size(), 0);
         if (field.isEmpty())
             QVERIFY(QDir(m_path).removeRecursively());
+    }
+
+    // A disk that fills while the file is written: the error box, the old
+    // file and the running settings as they were.
+    void aFullDiskChangesNothing() {
+        m_form->TextTimerN->setText("45");
+        QSignalSpy saved(m_form.get(), &FormSetup::settingsSaved);
+        {
+            const FileSizeLimit full(8);
+            QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        }
+        const QList<MessageBoxes::Shown> shown = MessageBoxes::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, QStringLiteral("保存配置文件失败！"));
+        QCOMPARE(shown[0].text, QStringLiteral("无法写入配置文件：") + m_path);
+        QCOMPARE(readAll(m_path), Stored);
+        QCOMPARE(m_settings.iTimerN, 2.5);
+        QCOMPARE(saved.size(), 0);
     }
 
     // PLAYSND 0, 1 and 2 show the sound box unchecked, checked and greyed;

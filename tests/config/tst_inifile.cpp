@@ -1,4 +1,5 @@
 #include "ConfigTestFiles.h"
+#include "FileSizeLimit.h"
 #include "config/IniFile.h"
 #include "config/ModuleINI.h"
 #include "platform/AppPaths.h"
@@ -81,6 +82,28 @@ private slots:
         QVERIFY(QFileInfo(m_path + "/keep").isDir());
         QVERIFY(QDir(m_path).removeRecursively());
         QVERIFY(!IniFile(m_dir.path() + "/missing/x.ini").setValue("A", "K", "1"));
+    }
+
+    // A write that cannot finish (a full disk, here a file size limit)
+    // leaves the file as it was and no temporary file beside it, whether the
+    // bytes went through the write buffer or around it.
+    void aFailedWriteKeepsTheFile_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::newRow("buffered") << QByteArray("[SETUP]\nSKIN=a.she\nITIMEOUT=10000\n");
+        QTest::newRow("beyond the buffer")
+            << "[SETUP]\nSKIN=a.she\nNOTE=" + QByteArray(64 * 1024, 'x') + "\n";
+    }
+
+    void aFailedWriteKeepsTheFile() {
+        QFETCH(QByteArray, before);
+        writeAll(m_path, before);
+        {
+            const FileSizeLimit full(8);
+            QVERIFY(!IniFile(m_path).setValue("SETUP", "SKIN", "b.she"));
+        }
+        QCOMPARE(readAll(m_path), before);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"RodOdazuConfig.ini"});
     }
 
     void readStringRepairsAndCuts_data() {

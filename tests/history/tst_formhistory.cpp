@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "FileSizeLimit.h"
 
 #include "history/HistoryStore.h"
 #include "history/ui/FormHistory.h"
@@ -103,6 +104,29 @@ private slots:
         QVERIFY(buckets.at(0).startsWith(QStringLiteral("开始时间,SOCKET结果,异常,")));
         QCOMPARE(buckets.at(1), QStringLiteral("2025-12-29T12:00:00.000Z,1,0,1,100,100,100,100,0,0,"
                                                "0,0,0,0"));
+    }
+
+    // An export that cannot be written whole leaves the file it would
+    // replace as it was.
+    void aFailedExportKeepsTheOldFile() {
+        {
+            HistoryStore store(QStringLiteral("fill"));
+            QVERIFY(store.open(m_path));
+            QVERIFY(store.append({{9, m_clock.utcMs() - Minute, O::Correct, 20, 0}}));
+        }
+        FormHistory form(m_path, 9, QStringLiteral("网站"), true, m_clock);
+        form.showRange(Range::Hour);
+        const QString csvPath = m_dir->filePath("hour.csv");
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        csv.write("kept\r\n");
+        csv.close();
+        {
+            const FileSizeLimit full(4);
+            QVERIFY(!form.exportCsv(csvPath));
+        }
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll(), QByteArray("kept\r\n"));
     }
 
     void noHistoryAndRecordingOff() {

@@ -1,6 +1,7 @@
 #include "history/ui/FormHistory.h"
 
 #include "platform/Clock.h"
+#include "platform/WholeFile.h"
 #include "platform/gui/MessageBoxes.h"
 
 #include <QChart>
@@ -9,7 +10,6 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -247,11 +247,7 @@ void FormHistory::changeEvent(QEvent* event) {
 }
 
 bool FormHistory::exportCsv(const QString& path) const {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const QByteArray bytes = m_query->csv(m_report).toUtf8();
-    return file.write(bytes) == bytes.size() && file.flush();
+    return WholeFile::write(path, m_query->csv(m_report).toUtf8());
 }
 
 void FormHistory::CmdExport_Click() {
