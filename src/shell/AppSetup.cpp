@@ -1,7 +1,7 @@
 #include "shell/AppSetup.h"
 
-#include "platform/gui/AppIcons.h"
 #include "app/AppVersion.h"
+#include "platform/gui/AppIcons.h"
 
 #include <QApplication>
 

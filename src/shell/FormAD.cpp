@@ -1,8 +1,8 @@
 #include "shell/FormAD.h"
 
+#include "app/AppVersion.h"
 #include "config/Twips.h"
 #include "shell/AnnouncementPage.h"
-#include "app/AppVersion.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -1,9 +1,9 @@
 #include "shell/frmAbout.h"
 
+#include "app/AppVersion.h"
 #include "platform/ProcessStarter.h"
 #include "platform/SysInfoLocator.h"
 #include "platform/gui/MessageBoxes.h"
-#include "app/AppVersion.h"
 
 #include <QFrame>
 #include <QGridLayout>

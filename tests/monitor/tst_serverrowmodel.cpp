@@ -1,8 +1,8 @@
 #include "monitor/CaseInsensitiveKeys.h"
 #include "monitor/GbkText.h"
 #include "monitor/ServerRowModel.h"
-#include "monitor/ui/PaintedServerRowModel.h"
 #include "monitor/TextSortProxyModel.h"
+#include "monitor/ui/PaintedServerRowModel.h"
 #include "platform/PlainText.h"
 
 #include <QAbstractItemModelTester>

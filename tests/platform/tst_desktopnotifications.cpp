@@ -1,8 +1,8 @@
 #include "FakeSoundPlayer.h"
 #include "FakeTrayIcon.h"
+#include "monitor/MonitorSettings.h"
 #include "monitor/ui/AlertNotifier.h"
 #include "monitor/ui/ModuleTrayIcon.h"
-#include "monitor/MonitorSettings.h"
 #include "platform/DBusDesktopNotifications.h"
 
 #include <QApplication>

@@ -15,6 +15,7 @@
 #include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/ServerEditor.h"
 #include "config/IniFile.h"
+#include "config/QtTranslations.h"
 #include "config/ui/FormSetup.h"
 #include "history/HistoryRecorder.h"
 #include "monitor/ServerRowModel.h"
@@ -28,7 +29,6 @@
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
 #include "shell/GuardedSequence.h"
-#include "config/QtTranslations.h"
 #include "shell/frmAbout.h"
 
 #include <QAction>

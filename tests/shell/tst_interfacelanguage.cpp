@@ -15,6 +15,7 @@
 #include "catalogue/ui/FormServerEdit.h"
 #include "config/IniFile.h"
 #include "config/InterfaceLanguage.h"
+#include "config/InterfaceTranslations.h"
 #include "config/ModuleINI.h"
 #include "config/ui/FormSetup.h"
 #include "history/ui/FormHistory.h"
@@ -28,7 +29,6 @@
 #include "shell/AppServices.h"
 #include "shell/FormAD.h"
 #include "shell/FormMain.h"
-#include "config/InterfaceTranslations.h"
 #include "shell/frmAbout.h"
 
 #include <QAbstractButton>

@@ -1,5 +1,6 @@
 #include "catalogue/ui/ServerEditor.h"
 
+#include "app/AppVersion.h"
 #include "catalogue/ModuleGetPostData.h"
 #include "catalogue/ServerChecks.h"
 #include "catalogue/ui/DesignTexts.h"
@@ -7,7 +8,6 @@
 #include "catalogue/ui/OneShotTest.h"
 #include "platform/PlainText.h"
 #include "platform/gui/MessageBoxes.h"
-#include "app/AppVersion.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
