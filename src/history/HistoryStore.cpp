@@ -19,6 +19,7 @@ bool HistoryStore::isOpen() const {
 }
 
 void HistoryStore::close() {
+    m_maintenance.reset();
     m_schema.close();
 }
 
@@ -68,11 +69,35 @@ qint64 HistoryStore::aggregatedId() const {
 
 bool HistoryStore::maintain(qint64 nowUtcMs, int rawDays, int keepDays,
                             const std::optional<QList<qint64>>& servers) {
-    HistoryMaintenance maintenance(m_connection);
-    if (maintenance.run(nowUtcMs, rawDays, keepDays, servers))
-        return true;
-    m_message = maintenance.failure().value_or(QString());
-    return false;
+    beginMaintenance(nowUtcMs, rawDays, keepDays, servers);
+    Step step = Step::More;
+    while (step == Step::More)
+        step = maintenanceStep();
+    return step == Step::Done;
+}
+
+void HistoryStore::beginMaintenance(qint64 nowUtcMs, int rawDays, int keepDays,
+                                    const std::optional<QList<qint64>>& servers) {
+    m_maintenance.reset();
+    if (isOpen())
+        m_maintenance = std::make_unique<HistoryMaintenance>(m_connection, nowUtcMs, rawDays,
+                                                             keepDays, servers);
+}
+
+HistoryStore::Step HistoryStore::maintenanceStep() {
+    if (!m_maintenance) {
+        m_message = HistorySql::database(m_connection).lastError().text();
+        return Step::Failed;
+    }
+    if (!m_maintenance->step()) {
+        m_message = m_maintenance->failure().value_or(QString());
+        m_maintenance.reset();
+        return Step::Failed;
+    }
+    if (!m_maintenance->isDone())
+        return Step::More;
+    m_maintenance.reset();
+    return Step::Done;
 }
 
 HistoryStore::ReadTransaction::ReadTransaction(const HistoryStore& store)

@@ -8,7 +8,10 @@
 #include <QPair>
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+class HistoryMaintenance;
 
 // The result history in an SQLite file of its own, History.db beside the
 // catalogue: raw results, and 5-minute aggregates of them (UTC buckets) that
@@ -39,12 +42,20 @@ public:
     // are both kept.
     bool append(const QList<ProbeOutcome>& outcomes);
     // Folds every raw result not aggregated yet (whatever its time) into the
-    // aggregate of its bucket, then drops the raw results older than rawDays
-    // that the aggregates hold and the aggregates older than keepDays. With
-    // servers, only their old results and aggregates are looked for, each
-    // server through its key instead of a pass over the whole file.
+    // aggregate of its bucket, a bounded piece at a time, then drops the raw
+    // results older than rawDays that the aggregates hold and the
+    // aggregates older than keepDays. With servers, only their old results
+    // and aggregates are looked for, each server through its key instead of
+    // a pass over the whole file.
     bool maintain(qint64 nowUtcMs, int rawDays, int keepDays,
                   const std::optional<QList<qint64>>& servers = std::nullopt);
+    // The same in steps, so that writing can go on between them: a run
+    // begins (replacing one not finished), then each step does a piece of
+    // it in one transaction.
+    enum class Step { More, Done, Failed };
+    void beginMaintenance(qint64 nowUtcMs, int rawDays, int keepDays,
+                          const std::optional<QList<qint64>>& servers = std::nullopt);
+    Step maintenanceStep();
     bool deleteServer(qint64 serverId);
 
     // Reads while one of these lives see one state of the file, whatever
@@ -84,4 +95,5 @@ private:
     HistorySchema m_schema;
     QString m_path;
     QString m_message;
+    std::unique_ptr<HistoryMaintenance> m_maintenance;
 };

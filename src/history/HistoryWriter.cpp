@@ -36,7 +36,7 @@ void HistoryWriter::write(const QList<ProbeOutcome>& outcomes) {
 }
 
 void HistoryWriter::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
-    if (m_failed || !m_store)
+    if (m_failed || !m_store || m_maintaining)
         return;
     // The first run after opening prunes the whole file; later runs only
     // the servers with results since the last run.
@@ -44,11 +44,27 @@ void HistoryWriter::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
     if (m_maintained)
         servers = m_written.values();
     m_written.clear();
-    if (!m_store->maintain(nowUtcMs, rawDays, keepDays, servers)) {
+    m_store->beginMaintenance(nowUtcMs, rawDays, keepDays, servers);
+    m_maintaining = true;
+    maintenanceStep();
+}
+
+void HistoryWriter::maintenanceStep() {
+    if (m_failed || !m_store)
+        return;
+    switch (m_store->maintenanceStep()) {
+    case HistoryStore::Step::Failed:
         fail(m_store->message());
         return;
+    case HistoryStore::Step::Done:
+        m_maintaining = false;
+        m_maintained = true;
+        return;
+    case HistoryStore::Step::More:
+        // Results handed over meanwhile are written before the next piece.
+        QMetaObject::invokeMethod(this, &HistoryWriter::maintenanceStep, Qt::QueuedConnection);
+        return;
     }
-    m_maintained = true;
 }
 
 void HistoryWriter::deleteServer(qint64 serverId) {
