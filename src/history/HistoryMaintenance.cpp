@@ -203,18 +203,21 @@ bool HistoryMaintenance::addTo(QSqlQuery& read, QSqlQuery& write, qint64 serverI
 }
 
 // Raw results older than rawDays that the aggregates hold, aggregates older
-// than keepDays.
+// than keepDays. Raw results are whole from the latest limit on.
 bool HistoryMaintenance::expire() {
     const qint64 rawLimit = m_now - qint64(m_rawDays) * DayMs;
     const qint64 keepLimit = F::floorDiv(m_now - qint64(m_keepDays) * DayMs, F::BucketMs);
     const qint64 hourLimit = F::floorDiv(keepLimit * F::BucketMs, F::HourMs);
+    bool ok = exec(QStringLiteral("INSERT OR REPLACE INTO meta (key, value) SELECT ?, "
+                                  "MAX(COALESCE((SELECT value FROM meta WHERE key = ?), 0), ?)"),
+                   {HistorySchema::rawFromKey(), HistorySchema::rawFromKey(), rawLimit});
     if (!m_servers) {
-        return exec(QStringLiteral("DELETE FROM raw WHERE t < ? AND id <= ?"),
+        return ok &&
+               exec(QStringLiteral("DELETE FROM raw WHERE t < ? AND id <= ?"),
                     {rawLimit, m_aggregatedId}) &&
                exec(QStringLiteral("DELETE FROM agg WHERE bucket < ?"), {keepLimit}) &&
                exec(QStringLiteral("DELETE FROM agg_hour WHERE bucket < ?"), {hourLimit});
     }
-    bool ok = true;
     for (qsizetype s = 0; ok && s < m_servers->size(); ++s) {
         const qint64 server = m_servers->at(s);
         ok = exec(QStringLiteral("DELETE FROM raw WHERE server = ? AND t < ? AND id <= ?"),

@@ -17,6 +17,10 @@ QString HistorySchema::aggregatedIdKey() {
     return QStringLiteral("aggregated_id");
 }
 
+QString HistorySchema::rawFromKey() {
+    return QStringLiteral("raw_from");
+}
+
 void HistorySchema::close() {
     if (!QSqlDatabase::contains(m_connection))
         return;
@@ -115,7 +119,9 @@ bool HistorySchema::create() {
 
 // Version 1 to 2 in one transaction, every row kept. The raw results get
 // their ids in time order, so the results before the time version 1's
-// aggregation had reached are the ones up to the new watermark.
+// aggregation had reached are the ones up to the new watermark. Version 1
+// dropped only raw results older than a limit, so the raw results are
+// whole from the oldest one kept.
 bool HistorySchema::migrate() {
     // Where version 1's aggregation had reached, by time.
     const QString aggregatedUntil = QStringLiteral("aggregated_until");
@@ -138,6 +144,11 @@ bool HistorySchema::migrate() {
                                         "SELECT ?, COALESCE(MAX(id), 0) FROM raw WHERE t < "
                                         "COALESCE((SELECT value FROM meta WHERE key = ?), 0)"),
                          {aggregatedIdKey(), aggregatedUntil}) &&
+        HistorySql::exec(m_connection,
+                         QStringLiteral("INSERT OR REPLACE INTO meta (key, value) "
+                                        "SELECT ?, COALESCE((SELECT MIN(t) FROM raw), "
+                                        "(SELECT value FROM meta WHERE key = ?), 0)"),
+                         {rawFromKey(), aggregatedUntil}) &&
         HistorySql::exec(m_connection, QStringLiteral("DELETE FROM meta WHERE key = ?"),
                          {aggregatedUntil}) &&
         exec(QStringLiteral("PRAGMA user_version = %1").arg(Version));

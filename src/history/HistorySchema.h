@@ -30,6 +30,9 @@ public:
     // The entry of the meta table that holds the id of the last raw result
     // folded into the aggregates.
     static QString aggregatedIdKey();
+    // The entry of the meta table that holds the time from which every raw
+    // result is still kept (the aggregates hold the time before it).
+    static QString rawFromKey();
 
 private:
     bool openFile(const QString& path);

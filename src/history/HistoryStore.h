@@ -8,6 +8,7 @@
 #include <QPair>
 #include <QString>
 
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -72,17 +73,28 @@ public:
     };
 
     // Raw results of one server with from <= time < to, oldest first;
-    // results taken during maintenance are left out. With afterId, only
-    // those the aggregates do not hold yet (ids above it).
+    // results taken during maintenance are left out. Before cut, only
+    // those the aggregates do not hold yet (ids above aggregatedId).
     QList<ProbeOutcome> raw(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
-                            qint64 afterId = 0) const;
+                            qint64 cutUtcMs = std::numeric_limits<qint64>::min(),
+                            qint64 aggregatedId = 0) const;
+    // The socket results and faults among them of one server in [from, to):
+    // from the aggregates whose buckets start before cut, and from the raw
+    // results as raw() reads them. Results taken during maintenance are in
+    // neither.
+    QPair<qint64, qint64> socketCounts(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
+                                       qint64 cutUtcMs, qint64 aggregatedId) const;
     // Aggregates of one server whose buckets start in [from, to), oldest first.
     QList<Bucket> buckets(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs) const;
     // The id of the last raw result the aggregates hold.
     qint64 aggregatedId() const;
+    // From this time on every raw result is still kept; the aggregates hold
+    // the time before it.
+    qint64 rawFrom() const;
 
     // The aggregates of one server in [from, to) summed per span of spanMs
-    // counted from fromUtcMs, oldest first; spans without buckets are left out.
+    // counted from fromUtcMs, oldest first; spans without a result outside
+    // maintenance are left out.
     // Spans of an hour or more are made of whole hours.
     QList<Totals> spans(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs, qint64 spanMs) const;
     // The distinct 95th percentiles of the buckets in [from, to), each with

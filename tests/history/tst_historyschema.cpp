@@ -141,7 +141,10 @@ private slots:
         QCOMPARE(peek.column("SELECT t FROM raw ORDER BY id"),
                  (QVariantList{t + Minute, t + 2 * Minute, t + 2 * Minute, t + 6 * Minute,
                                t + 7 * Minute, t + 8 * Minute}));
-        QCOMPARE(peek.column("SELECT key FROM meta"), QVariantList{"aggregated_id"});
+        QCOMPARE(peek.column("SELECT key FROM meta ORDER BY key"),
+                 (QVariantList{"aggregated_id", "raw_from"}));
+        QCOMPARE(peek.value("SELECT value FROM meta WHERE key = 'raw_from'").toLongLong(),
+                 t + Minute);
         QCOMPARE(peek.value("SELECT value FROM meta WHERE key = 'aggregated_id'").toLongLong(), 3);
         QCOMPARE(
             peek.value("SELECT COUNT(*) FROM raw WHERE maintenance = 0 AND handshake_ms IS NULL")
