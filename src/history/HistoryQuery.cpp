@@ -149,15 +149,23 @@ QString HistoryQuery::rangeName(Range range) {
 
 HistoryQuery::HistoryQuery(const QString& path)
     : m_store(connectionName()) {
-    // Reading only: a missing file is not made here.
+    // A missing file is not made here.
     if (QFileInfo::exists(path))
-        m_store.open(path);
+        m_store.openForReading(path);
 }
 
 HistoryQuery::~HistoryQuery() = default;
 
 bool HistoryQuery::isOpen() const {
     return m_store.isOpen();
+}
+
+bool HistoryQuery::isBusy() const {
+    return m_store.isBusy();
+}
+
+QString HistoryQuery::problem() const {
+    return m_store.isOpen() ? QString() : m_store.message();
 }
 
 // Where a view of [from, to) changes from the aggregates to the raw

@@ -47,9 +47,14 @@ public:
         std::array<std::optional<double>, 3> availability; // 24 h, 7 d, 30 d, in %
     };
 
+    // Reads the file at path, if there is one, without ever writing it.
     explicit HistoryQuery(const QString& path);
     ~HistoryQuery();
     bool isOpen() const;
+    // Another connection held the file so that it could not be read.
+    bool isBusy() const;
+    // Why an existing file could not be read; empty otherwise.
+    QString problem() const;
 
     Report load(qint64 serverId, Range range, qint64 nowUtcMs, int maxPoints) const;
 

@@ -10,6 +10,21 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+namespace {
+
+// SQLite's primary result code behind an error.
+int resultCode(const QSqlError& error) {
+    return error.nativeErrorCode().toInt() & 0xff;
+}
+
+// Another connection holds the file (SQLITE_BUSY, SQLITE_LOCKED).
+bool isBusyError(const QSqlError& error) {
+    const int code = resultCode(error);
+    return code == 5 || code == 6;
+}
+
+} // namespace
+
 HistorySchema::HistorySchema(const QString& connectionName)
     : m_connection(connectionName) {}
 
@@ -44,28 +59,35 @@ bool HistorySchema::openFile(const QString& path) {
     return true;
 }
 
-// True when the file is a history of a version this program reads or an
-// empty database; version tells which.
-bool HistorySchema::usable(int& version) {
+HistorySchema::Finding HistorySchema::inspect() const {
+    Finding found;
     QSqlQuery query(HistorySql::database(m_connection));
+    query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
-        version = -1;
-        return false;
+        found.error = query.lastError();
+        return found;
     }
-    version = query.value(0).toInt();
+    found.version = query.value(0).toInt();
     query.finish();
-    if (version > Version)
-        return false;
-    QSqlQuery tables(HistorySql::database(m_connection));
-    if (!tables.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'")))
-        return false;
+    if (found.version > Version) {
+        found.kind = Finding::Newer;
+        return found;
+    }
+    if (!query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"))) {
+        found.error = query.lastError();
+        return found;
+    }
     QStringList names;
-    while (tables.next())
-        names.append(tables.value(0).toString());
-    if (version == 0)
-        return names.isEmpty();
-    return names.contains(QStringLiteral("raw")) && names.contains(QStringLiteral("agg")) &&
-           names.contains(QStringLiteral("agg_hour")) && names.contains(QStringLiteral("meta"));
+    while (query.next())
+        names.append(query.value(0).toString());
+    const bool history =
+        names.contains(QStringLiteral("raw")) && names.contains(QStringLiteral("agg")) &&
+        names.contains(QStringLiteral("agg_hour")) && names.contains(QStringLiteral("meta"));
+    if (found.version == 0)
+        found.kind = names.isEmpty() ? Finding::Empty : Finding::Foreign;
+    else
+        found.kind = history ? Finding::History : Finding::Foreign;
+    return found;
 }
 
 namespace {
@@ -180,8 +202,43 @@ bool HistorySchema::setAside(const QString& path, const QString& why) {
     return true;
 }
 
+bool HistorySchema::openForReading(const QString& path) {
+    m_message.clear();
+    m_busy = false;
+    close();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000"));
+    Finding found;
+    if (db.open())
+        found = inspect();
+    else
+        found.error = db.lastError();
+    if (found.kind == Finding::History && found.version == Version)
+        return true;
+    switch (found.kind) {
+    case Finding::Failed:
+        m_busy = isBusyError(found.error);
+        m_message = found.error.text();
+        break;
+    case Finding::Newer:
+        m_message = QCoreApplication::translate("HistorySchema", "由较新版本的程序创建");
+        break;
+    case Finding::History:
+        m_message = QCoreApplication::translate("HistorySchema", "由较旧版本的程序创建，尚未升级");
+        break;
+    case Finding::Empty:
+    case Finding::Foreign:
+        m_message = QCoreApplication::translate("HistorySchema", "已损坏或不是历史记录文件");
+        break;
+    }
+    close();
+    return false;
+}
+
 bool HistorySchema::open(const QString& path) {
     m_message.clear();
+    m_busy = false;
     const auto failed = [&](const QString& reason) {
         m_message = QCoreApplication::translate("HistorySchema",
                                                 "无法打开历史记录文件 %1：%2，本次运行不记录历史。")
@@ -191,19 +248,26 @@ bool HistorySchema::open(const QString& path) {
     };
     if (!openFile(path))
         return failed(m_message);
-    int version = 0;
-    if (!usable(version)) {
+    const auto usable = [](const Finding& found) {
+        return found.kind == Finding::History || found.kind == Finding::Empty;
+    };
+    Finding found = inspect();
+    if (!usable(found)) {
         const QString why =
-            version > Version
+            found.kind == Finding::Newer
                 ? QCoreApplication::translate("HistorySchema", "由较新版本的程序创建")
                 : QCoreApplication::translate("HistorySchema", "已损坏或不是历史记录文件");
         if (!setAside(path, why))
             return false;
         const QString asideMessage = m_message;
-        if (!openFile(path) || !usable(version))
+        if (!openFile(path))
             return failed(m_message);
+        found = inspect();
+        if (!usable(found))
+            return failed(found.error.text());
         m_message = asideMessage;
     }
+    const int version = found.version;
     QSqlQuery wal(HistorySql::database(m_connection));
     if (!wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
         return failed(wal.lastError().text());

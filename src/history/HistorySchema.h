@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlError>
 #include <QString>
 
 // The history file behind a named connection: opening it, creating its
@@ -24,8 +25,15 @@ public:
     // it cannot be opened or created; message() then says why. A file set
     // aside leaves a message too.
     bool open(const QString& path);
+    // Opens an existing file of this version for reading only, as the
+    // history window reads it: nothing is created, migrated or renamed, and
+    // a file held by a writer is waited for only briefly. False when it
+    // cannot be read; isBusy() or message() then say why.
+    bool openForReading(const QString& path);
     void close();
     QString message() const { return m_message; }
+    // The last open failed because another connection held the file.
+    bool isBusy() const { return m_busy; }
 
     // The entry of the meta table that holds the id of the last raw result
     // folded into the aggregates.
@@ -35,8 +43,15 @@ public:
     static QString rawFromKey();
 
 private:
+    // What the file behind the connection holds.
+    struct Finding {
+        enum Kind { History, Empty, Newer, Foreign, Failed } kind = Failed;
+        int version = 0;
+        QSqlError error; // why the file could not be read (Failed)
+    };
+
     bool openFile(const QString& path);
-    bool usable(int& version);
+    Finding inspect() const;
     bool create();
     bool migrate();
     bool setAside(const QString& path, const QString& why);
@@ -44,4 +59,5 @@ private:
 
     QString m_connection;
     QString m_message;
+    bool m_busy = false;
 };

@@ -30,6 +30,13 @@ bool HistoryStore::open(const QString& path) {
     return opened;
 }
 
+bool HistoryStore::openForReading(const QString& path) {
+    m_path = path;
+    const bool opened = m_schema.openForReading(path);
+    m_message = m_schema.message();
+    return opened;
+}
+
 bool HistoryStore::append(const QList<ProbeOutcome>& outcomes) {
     QSqlDatabase db = HistorySql::database(m_connection);
     if (!db.isOpen() || !db.transaction()) {

@@ -34,7 +34,13 @@ public:
     // it cannot be opened or created; message() then says why. A file set
     // aside leaves a message too, and a fresh file is opened in its place.
     bool open(const QString& path);
+    // Opens an existing file of this version for reading only: nothing is
+    // created, migrated or renamed. False when it cannot be read; isBusy()
+    // or message() then say why.
+    bool openForReading(const QString& path);
     bool isOpen() const;
+    // The last open failed because another connection held the file.
+    bool isBusy() const { return m_schema.isBusy(); }
     void close();
     QString message() const { return m_message; }
     QString path() const { return m_path; }
