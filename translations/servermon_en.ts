@@ -904,12 +904,28 @@ This cannot be undone.</translation>
         <source>由较旧版本的程序创建，尚未升级</source>
         <translation>was made by an older version of the program and has not been upgraded yet</translation>
     </message>
+    <message>
+        <source>文件或其所在的文件夹是只读的</source>
+        <translation>the file or its folder is read-only</translation>
+    </message>
+    <message>
+        <source>文件正被其他程序占用</source>
+        <translation>the file is in use by another program</translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation>unknown error</translation>
+    </message>
 </context>
 <context>
     <name>HistoryWriter</name>
     <message>
         <source>无法写入历史记录文件 %1：%2，历史记录已停止，监控照常进行。</source>
         <translation>Cannot write the history file %1: %2. History recording has stopped; monitoring goes on.</translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation>unknown error</translation>
     </message>
 </context>
 <context>

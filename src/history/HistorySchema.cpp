@@ -23,6 +23,33 @@ bool isBusyError(const QSqlError& error) {
     return code == 5 || code == 6;
 }
 
+// The file's content is not a sound database (SQLITE_CORRUPT, SQLITE_NOTADB).
+bool isDamageError(const QSqlError& error) {
+    const int code = resultCode(error);
+    return code == 11 || code == 26;
+}
+
+QString readOnlyReason() {
+    return QCoreApplication::translate("HistorySchema", "文件或其所在的文件夹是只读的");
+}
+
+// Why a statement failed, in words for the operator; never empty.
+QString reasonOf(const QSqlError& error) {
+    if (isBusyError(error))
+        return QCoreApplication::translate("HistorySchema", "文件正被其他程序占用");
+    if (resultCode(error) == 8) // SQLITE_READONLY
+        return readOnlyReason();
+    const QString text = error.text().trimmed();
+    return text.isEmpty() ? QCoreApplication::translate("HistorySchema", "未知错误") : text;
+}
+
+// The file, or the folder where it and its journal live, may not be written.
+bool isReadOnly(const QString& path) {
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    return (file.exists() && !file.isWritable()) || (folder.isDir() && !folder.isWritable());
+}
+
 } // namespace
 
 HistorySchema::HistorySchema(const QString& connectionName)
@@ -43,8 +70,15 @@ void HistorySchema::close() {
     QSqlDatabase::removeDatabase(m_connection);
 }
 
-bool HistorySchema::exec(const QString& sql) {
-    return HistorySql::exec(m_connection, sql);
+bool HistorySchema::exec(const QString& sql, const QVariantList& values) {
+    QSqlQuery query(HistorySql::database(m_connection));
+    bool ok = query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    ok = ok && query.exec();
+    if (!ok)
+        m_error = query.lastError();
+    return ok;
 }
 
 bool HistorySchema::openFile(const QString& path) {
@@ -53,13 +87,13 @@ bool HistorySchema::openFile(const QString& path) {
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open()) {
-        m_message = db.lastError().text();
+        m_error = db.lastError();
         return false;
     }
     return true;
 }
 
-HistorySchema::Finding HistorySchema::inspect() const {
+HistorySchema::Finding HistorySchema::inspect(bool check) const {
     Finding found;
     QSqlQuery query(HistorySql::database(m_connection));
     query.setForwardOnly(true);
@@ -87,6 +121,15 @@ HistorySchema::Finding HistorySchema::inspect() const {
         found.kind = names.isEmpty() ? Finding::Empty : Finding::Foreign;
     else
         found.kind = history ? Finding::History : Finding::Foreign;
+    if (!check || found.kind != Finding::History)
+        return found;
+    query.finish();
+    if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next()) {
+        found.kind = Finding::Failed;
+        found.error = query.lastError();
+    } else if (query.value(0).toString() != QStringLiteral("ok")) {
+        found.kind = Finding::Damaged;
+    }
     return found;
 }
 
@@ -121,22 +164,24 @@ QString aggTable(const QString& name) {
 
 bool HistorySchema::create() {
     QSqlDatabase db = HistorySql::database(m_connection);
-    if (!db.transaction())
+    if (!db.transaction()) {
+        m_error = db.lastError();
         return false;
+    }
     const bool made =
         exec(rawTable(QStringLiteral("raw"))) && exec(rawIndex()) &&
         exec(aggTable(QStringLiteral("agg"))) && exec(aggTable(QStringLiteral("agg_hour"))) &&
         exec(QStringLiteral("CREATE TABLE meta (key TEXT PRIMARY KEY, value INTEGER)")) &&
-        HistorySql::exec(m_connection,
-                         QStringLiteral("INSERT INTO meta (key, value) VALUES (?, 0)"),
-                         {aggregatedIdKey()}) &&
+        exec(QStringLiteral("INSERT INTO meta (key, value) VALUES (?, 0), (?, 0)"),
+             {aggregatedIdKey(), rawFromKey()}) &&
         exec(QStringLiteral("PRAGMA user_version = %1").arg(Version));
-    if (!made) {
-        m_message = db.lastError().text();
+    if (!made || !db.commit()) {
+        if (made)
+            m_error = db.lastError();
         db.rollback();
         return false;
     }
-    return db.commit();
+    return true;
 }
 
 // Version 1 to 2 in one transaction, every row kept. The raw results get
@@ -148,8 +193,10 @@ bool HistorySchema::migrate() {
     // Where version 1's aggregation had reached, by time.
     const QString aggregatedUntil = QStringLiteral("aggregated_until");
     QSqlDatabase db = HistorySql::database(m_connection);
-    if (!db.transaction())
+    if (!db.transaction()) {
+        m_error = db.lastError();
         return false;
+    }
     const bool migrated =
         exec(rawTable(QStringLiteral("raw_v2"))) &&
         exec(QStringLiteral(
@@ -161,25 +208,23 @@ bool HistorySchema::migrate() {
             "ALTER TABLE agg ADD COLUMN maintenance_count INTEGER NOT NULL DEFAULT 0")) &&
         exec(QStringLiteral(
             "ALTER TABLE agg_hour ADD COLUMN maintenance_count INTEGER NOT NULL DEFAULT 0")) &&
-        HistorySql::exec(m_connection,
-                         QStringLiteral("INSERT OR REPLACE INTO meta (key, value) "
-                                        "SELECT ?, COALESCE(MAX(id), 0) FROM raw WHERE t < "
-                                        "COALESCE((SELECT value FROM meta WHERE key = ?), 0)"),
-                         {aggregatedIdKey(), aggregatedUntil}) &&
-        HistorySql::exec(m_connection,
-                         QStringLiteral("INSERT OR REPLACE INTO meta (key, value) "
-                                        "SELECT ?, COALESCE((SELECT MIN(t) FROM raw), "
-                                        "(SELECT value FROM meta WHERE key = ?), 0)"),
-                         {rawFromKey(), aggregatedUntil}) &&
-        HistorySql::exec(m_connection, QStringLiteral("DELETE FROM meta WHERE key = ?"),
-                         {aggregatedUntil}) &&
+        exec(QStringLiteral("INSERT OR REPLACE INTO meta (key, value) "
+                            "SELECT ?, COALESCE(MAX(id), 0) FROM raw WHERE t < "
+                            "COALESCE((SELECT value FROM meta WHERE key = ?), 0)"),
+             {aggregatedIdKey(), aggregatedUntil}) &&
+        exec(QStringLiteral("INSERT OR REPLACE INTO meta (key, value) "
+                            "SELECT ?, COALESCE((SELECT MIN(t) FROM raw), "
+                            "(SELECT value FROM meta WHERE key = ?), 0)"),
+             {rawFromKey(), aggregatedUntil}) &&
+        exec(QStringLiteral("DELETE FROM meta WHERE key = ?"), {aggregatedUntil}) &&
         exec(QStringLiteral("PRAGMA user_version = %1").arg(Version));
-    if (!migrated) {
-        m_message = db.lastError().text();
+    if (!migrated || !db.commit()) {
+        if (migrated)
+            m_error = db.lastError();
         db.rollback();
         return false;
     }
-    return db.commit();
+    return true;
 }
 
 bool HistorySchema::setAside(const QString& path, const QString& why) {
@@ -211,7 +256,7 @@ bool HistorySchema::openForReading(const QString& path) {
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000"));
     Finding found;
     if (db.open())
-        found = inspect();
+        found = inspect(false);
     else
         found.error = db.lastError();
     if (found.kind == Finding::History && found.version == Version)
@@ -219,7 +264,7 @@ bool HistorySchema::openForReading(const QString& path) {
     switch (found.kind) {
     case Finding::Failed:
         m_busy = isBusyError(found.error);
-        m_message = found.error.text();
+        m_message = reasonOf(found.error);
         break;
     case Finding::Newer:
         m_message = QCoreApplication::translate("HistorySchema", "由较新版本的程序创建");
@@ -229,6 +274,7 @@ bool HistorySchema::openForReading(const QString& path) {
         break;
     case Finding::Empty:
     case Finding::Foreign:
+    case Finding::Damaged:
         m_message = QCoreApplication::translate("HistorySchema", "已损坏或不是历史记录文件");
         break;
     }
@@ -238,6 +284,7 @@ bool HistorySchema::openForReading(const QString& path) {
 
 bool HistorySchema::open(const QString& path) {
     m_message.clear();
+    m_error = {};
     m_busy = false;
     const auto failed = [&](const QString& reason) {
         m_message = QCoreApplication::translate("HistorySchema",
@@ -246,13 +293,22 @@ bool HistorySchema::open(const QString& path) {
         close();
         return false;
     };
-    if (!openFile(path))
-        return failed(m_message);
-    const auto usable = [](const Finding& found) {
-        return found.kind == Finding::History || found.kind == Finding::Empty;
+    const auto failedOn = [&](const QSqlError& error) {
+        m_busy = isBusyError(error);
+        return failed(reasonOf(error));
     };
-    Finding found = inspect();
-    if (!usable(found)) {
+    // A file that may not be written is left as it is.
+    if (isReadOnly(path))
+        return failed(readOnlyReason());
+    if (!openFile(path))
+        return failedOn(m_error);
+    Finding found = inspect(true);
+    // Only what the file itself shows sets it aside; a file that could not
+    // be read for another reason (held by another connection, say) is
+    // reported.
+    if (found.kind == Finding::Failed && !isDamageError(found.error))
+        return failedOn(found.error);
+    if (found.kind != Finding::History && found.kind != Finding::Empty) {
         const QString why =
             found.kind == Finding::Newer
                 ? QCoreApplication::translate("HistorySchema", "由较新版本的程序创建")
@@ -261,23 +317,19 @@ bool HistorySchema::open(const QString& path) {
             return false;
         const QString asideMessage = m_message;
         if (!openFile(path))
-            return failed(m_message);
-        found = inspect();
-        if (!usable(found))
-            return failed(found.error.text());
+            return failedOn(m_error);
+        found = inspect(false);
+        if (found.kind != Finding::Empty)
+            return failedOn(found.error);
         m_message = asideMessage;
     }
-    const int version = found.version;
     QSqlQuery wal(HistorySql::database(m_connection));
     if (!wal.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
-        return failed(wal.lastError().text());
+        return failedOn(wal.lastError());
     wal.finish();
     exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    if ((version == 0 && !create()) || (version > 0 && version < Version && !migrate())) {
-        const QString asideMessage = m_message;
-        const QString reason = HistorySql::database(m_connection).lastError().text();
-        failed(reason.isEmpty() ? asideMessage : reason);
-        return false;
-    }
+    const int version = found.version;
+    if ((version == 0 && !create()) || (version > 0 && version < Version && !migrate()))
+        return failedOn(m_error);
     return true;
 }

@@ -2,13 +2,16 @@
 
 #include <QSqlError>
 #include <QString>
+#include <QVariantList>
 
 // The history file behind a named connection: opening it, creating its
 // tables in a new file, checking the schema version (the file's
 // user_version) and bringing a file of an older version up to this one in
-// place. A file of a newer version, or one that is not a history file, is
-// set aside under a timestamped name, never overwritten, and a new file is
-// made in its place.
+// place. A file of a newer version, one that is not a history file, and one
+// that SQLite finds damaged (its quick check fails) is set aside under a
+// timestamped name, never overwritten, and a new file is made in its place.
+// A file that another connection holds, or that may not be written, is
+// only reported: nothing about it says it is damaged.
 //
 // Version 2: raw results carry an id that only grows (the aggregation's
 // watermark in meta follows it), a mark for results taken during
@@ -45,19 +48,22 @@ public:
 private:
     // What the file behind the connection holds.
     struct Finding {
-        enum Kind { History, Empty, Newer, Foreign, Failed } kind = Failed;
+        enum Kind { History, Empty, Newer, Foreign, Damaged, Failed } kind = Failed;
         int version = 0;
         QSqlError error; // why the file could not be read (Failed)
     };
 
     bool openFile(const QString& path);
-    Finding inspect() const;
+    // With check, a history is also checked page by page.
+    Finding inspect(bool check) const;
     bool create();
     bool migrate();
     bool setAside(const QString& path, const QString& why);
-    bool exec(const QString& sql);
+    // Runs sql with values bound in order; a failure's error stays in m_error.
+    bool exec(const QString& sql, const QVariantList& values = {});
 
     QString m_connection;
     QString m_message;
+    QSqlError m_error;
     bool m_busy = false;
 };

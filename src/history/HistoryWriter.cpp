@@ -81,6 +81,6 @@ void HistoryWriter::fail(const QString& reason) {
     m_failed = true;
     const QString path = m_store ? QDir::toNativeSeparators(m_store->path()) : QString();
     m_store.reset();
-    emit failed(
-        tr("无法写入历史记录文件 %1：%2，历史记录已停止，监控照常进行。").arg(path, reason));
+    emit failed(tr("无法写入历史记录文件 %1：%2，历史记录已停止，监控照常进行。")
+                    .arg(path, reason.isEmpty() ? tr("未知错误") : reason));
 }
