@@ -18,8 +18,9 @@ class HistoryMaintenance;
 // catalogue: raw results, and 5-minute aggregates of them (UTC buckets) that
 // outlive the raw rows. Each store has its own connection, so the writer
 // thread and the windows never share one. The schema version is the file's
-// user_version; a file of a newer version, or one that is not a history
-// file, is set aside under a timestamped name, never overwritten
+// user_version; a file of a newer version, one that is not a history file
+// and a damaged one are set aside under a timestamped name, never
+// overwritten, while a busy or read-only file is only reported
 // (HistorySchema). The figures and their arithmetic (HistoryFigures) are
 // named through the store as well.
 class HistoryStore final : public HistoryFigures {
