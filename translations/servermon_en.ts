@@ -374,6 +374,14 @@ Line %1: %2</translation>
         <source>无法写入文件：</source>
         <translation>Cannot write file: </translation>
     </message>
+    <message>
+        <source>历史记录文件正被占用，暂时无法读取，请稍后再打开本窗口。</source>
+        <translation>The history file is in use and cannot be read just now; open this window again later.</translation>
+    </message>
+    <message>
+        <source>无法读取历史记录文件 %1：%2</source>
+        <translation>Cannot read the history file %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>FormInfo</name>
@@ -892,12 +900,32 @@ This cannot be undone.</translation>
         <source>已损坏或不是历史记录文件</source>
         <translation>is damaged or not a history file</translation>
     </message>
+    <message>
+        <source>由较旧版本的程序创建，尚未升级</source>
+        <translation>was made by an older version of the program and has not been upgraded yet</translation>
+    </message>
+    <message>
+        <source>文件或其所在的文件夹是只读的</source>
+        <translation>the file or its folder is read-only</translation>
+    </message>
+    <message>
+        <source>文件正被其他程序占用</source>
+        <translation>the file is in use by another program</translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation>unknown error</translation>
+    </message>
 </context>
 <context>
     <name>HistoryWriter</name>
     <message>
         <source>无法写入历史记录文件 %1：%2，历史记录已停止，监控照常进行。</source>
         <translation>Cannot write the history file %1: %2. History recording has stopped; monitoring goes on.</translation>
+    </message>
+    <message>
+        <source>未知错误</source>
+        <translation>unknown error</translation>
     </message>
 </context>
 <context>

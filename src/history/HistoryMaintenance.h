@@ -7,35 +7,54 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
 #include <optional>
 
-// The upkeep of a history file behind HistoryStore::maintain, in one
-// transaction: the raw results written since the last run (those above the
-// watermark, whatever their times) are folded into their 5-minute
-// aggregates and the hourly sums of those, then raw results and aggregates
-// that have outlived their days are dropped.
+// One run of the upkeep of a history file behind HistoryStore: the raw
+// results written before the run began that are above the watermark
+// (whatever their times) are folded into their 5-minute aggregates and the
+// hourly sums of those, at most ChunkRows of them per step and transaction,
+// so memory and the time the file is held stay bounded however much has
+// piled up. After the last of them, raw results and aggregates that have
+// outlived their days are dropped.
 class HistoryMaintenance final {
     Q_DISABLE_COPY_MOVE(HistoryMaintenance)
 public:
-    // Works through the open connection named connectionName.
-    explicit HistoryMaintenance(const QString& connectionName);
+    static constexpr qint64 ChunkRows = 100000;
 
-    bool run(qint64 nowUtcMs, int rawDays, int keepDays,
-             const std::optional<QList<qint64>>& servers);
-    // Why the last run failed; nothing when it did not.
+    // A run through the open connection named connectionName. With servers,
+    // only their old results and aggregates are dropped, each server
+    // through its key instead of a pass over the whole file.
+    HistoryMaintenance(const QString& connectionName, qint64 nowUtcMs, int rawDays, int keepDays,
+                       std::optional<QList<qint64>> servers);
+
+    // The next piece of the run; false when it failed, and then failure()
+    // says why.
+    bool step();
+    bool isDone() const { return m_done; }
     std::optional<QString> failure() const { return m_failure; }
 
 private:
-    bool aggregate(qint64 afterId, qint64 untilId);
-    bool expire(qint64 nowUtcMs, int rawDays, int keepDays, qint64 aggregatedId,
-                const std::optional<QList<qint64>>& servers);
+    bool inTransaction(const std::function<bool()>& work);
+    bool aggregate(qint64 untilId);
+    bool expire();
     // What the table holds for the server's bucket or hour, merged with more.
-    bool addTo(const QString& table, qint64 serverId, qint64 index,
+    bool addTo(QSqlQuery& read, QSqlQuery& write, qint64 serverId, qint64 index,
                const HistoryFigures::Bucket& more);
     bool exec(const QString& sql, const QVariantList& values);
+    // The first value the statement gives, 0 for none; nothing when it fails.
+    std::optional<qint64> number(const QString& sql, const QVariantList& values);
     // Keeps the query's error as the reason of a failure; ok otherwise.
     bool checked(const QSqlQuery& query, bool ok);
 
     QString m_connection;
+    qint64 m_now;
+    int m_rawDays;
+    int m_keepDays;
+    std::optional<QList<qint64>> m_servers;
+    qint64 m_aggregatedId = 0; // the watermark
+    qint64 m_untilId = 0;      // the last raw result when the run began
+    bool m_done = false;
     std::optional<QString> m_failure;
+    QSqlQuery m_readAgg, m_writeAgg, m_readHour, m_writeHour;
 };

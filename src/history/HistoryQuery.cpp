@@ -15,6 +15,11 @@ namespace {
 constexpr qint64 DayMs = 24 * 3600 * 1000;
 constexpr qint64 LongRangeMs = 30 * DayMs;
 
+// Ranges this long are read from the aggregates only.
+bool fromAggregatesOnly(HistoryQuery::Range range) {
+    return HistoryQuery::rangeMs(range) >= LongRangeMs;
+}
+
 QString connectionName() {
     static QAtomicInt next;
     return QStringLiteral("HistoryQuery%1").arg(next.fetchAndAddRelaxed(1));
@@ -144,9 +149,9 @@ QString HistoryQuery::rangeName(Range range) {
 
 HistoryQuery::HistoryQuery(const QString& path)
     : m_store(connectionName()) {
-    // Reading only: a missing file is not made here.
+    // A missing file is not made here.
     if (QFileInfo::exists(path))
-        m_store.open(path);
+        m_store.openForReading(path);
 }
 
 HistoryQuery::~HistoryQuery() = default;
@@ -155,20 +160,34 @@ bool HistoryQuery::isOpen() const {
     return m_store.isOpen();
 }
 
+bool HistoryQuery::isBusy() const {
+    return m_store.isBusy();
+}
+
+QString HistoryQuery::problem() const {
+    return m_store.isOpen() ? QString() : m_store.message();
+}
+
+// Where a view of [from, to) changes from the aggregates to the raw
+// results, on a boundary of unit: at the start of the raw results kept (or
+// at to for a view of aggregates only), at from when no whole unit lies
+// before it.
+qint64 HistoryQuery::cutOf(qint64 fromUtcMs, qint64 toUtcMs, qint64 unitMs,
+                           bool aggregatesOnly) const {
+    if (aggregatesOnly)
+        return toUtcMs;
+    const auto ceiling = [unitMs](qint64 time) {
+        return HistoryStore::floorDiv(time + unitMs - 1, unitMs) * unitMs;
+    };
+    const qint64 cut = ceiling(m_store.rawFrom());
+    return cut <= ceiling(fromUtcMs) ? fromUtcMs : qMin(cut, toUtcMs);
+}
+
 std::optional<double> HistoryQuery::availability(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
                                                  qint64 aggregatedId) const {
-    qint64 results = 0, faults = 0;
-    for (const HistoryStore::Bucket& b : m_store.buckets(serverId, fromUtcMs, toUtcMs)) {
-        results += b.count;
-        faults += b.faults;
-    }
-    for (const ProbeOutcome& outcome : m_store.raw(serverId, fromUtcMs, toUtcMs, aggregatedId)) {
-        if (outcome.isSocket()) {
-            ++results;
-            if (outcome.isFault())
-                ++faults;
-        }
-    }
+    const auto [results, faults] = m_store.socketCounts(
+        serverId, fromUtcMs, toUtcMs, cutOf(fromUtcMs, toUtcMs, HistoryStore::BucketMs, false),
+        aggregatedId);
     if (results == 0)
         return std::nullopt;
     return 100.0 * double(results - faults) / double(results);
@@ -193,9 +212,17 @@ HistoryQuery::Report HistoryQuery::load(qint64 serverId, Range range, qint64 now
     const qint64 slotMs = qMax<qint64>(1, (rangeMs(range) + maxPoints - 1) / qMax(1, maxPoints));
     const auto slotOf = [&](qint64 time) { return (time - report.fromUtcMs) / slotMs; };
 
-    report.aggregated = rangeMs(range) >= LongRangeMs;
+    // Long ranges come from the aggregates; shorter ones from the raw
+    // results, and from the aggregates for the time before the raw results
+    // kept. Either way the raw results the aggregates do not hold yet are
+    // read too, whatever their time.
+    const bool hourly = slotMs >= HistoryStore::HourMs;
+    const qint64 cut =
+        cutOf(report.fromUtcMs, report.toUtcMs,
+              hourly ? HistoryStore::HourMs : HistoryStore::BucketMs, fromAggregatesOnly(range));
+    report.raw = m_store.raw(serverId, report.fromUtcMs, report.toUtcMs, cut, aggregatedId);
+    report.aggregated = cut > report.fromUtcMs;
     if (!report.aggregated) {
-        report.raw = m_store.raw(serverId, report.fromUtcMs, report.toUtcMs);
         QList<qint32> replies, echoes;
         qint64 slot = -1;
         Mean reply, echo;
@@ -241,19 +268,16 @@ HistoryQuery::Report HistoryQuery::load(qint64 serverId, Range range, qint64 now
         return report;
     }
 
-    // Aggregates, and the raw results not aggregated yet (of any time) as
-    // buckets of their own.
-    const bool hourly = slotMs >= HistoryStore::HourMs;
+    // The aggregates before the cut, and the raw results as buckets of their
+    // own.
     QMap<qint64, HistoryStore::Totals> bySlot;
-    for (const HistoryStore::Totals& span :
-         m_store.spans(serverId, report.fromUtcMs, report.toUtcMs, slotMs))
+    for (const HistoryStore::Totals& span : m_store.spans(serverId, report.fromUtcMs, cut, slotMs))
         bySlot.insert(span.startUtcMs, span);
     QList<QPair<qint32, qint64>> replyWeights =
-        m_store.p95Weights(serverId, report.fromUtcMs, report.toUtcMs, false, hourly);
+        m_store.p95Weights(serverId, report.fromUtcMs, cut, false, hourly);
     QList<QPair<qint32, qint64>> echoWeights =
-        m_store.p95Weights(serverId, report.fromUtcMs, report.toUtcMs, true, hourly);
-    for (const HistoryStore::Bucket& b :
-         bucketsOf(m_store.raw(serverId, report.fromUtcMs, report.toUtcMs, aggregatedId))) {
+        m_store.p95Weights(serverId, report.fromUtcMs, cut, true, hourly);
+    for (const HistoryStore::Bucket& b : bucketsOf(report.raw)) {
         const qint64 start = report.fromUtcMs + qMax<qint64>(0, slotOf(b.startUtcMs)) * slotMs;
         HistoryStore::Totals& span = bySlot[start];
         span.startUtcMs = start;
@@ -325,21 +349,25 @@ QString HistoryQuery::csv(const Report& report) const {
         rows << QCoreApplication::translate(
             "HistoryQuery", "开始时间,SOCKET结果,异常,应答数,应答最小ms,应答平均ms,应答最大ms,"
                             "应答P95ms,Ping,丢包,Ping最小ms,Ping平均ms,Ping最大ms,PingP95ms");
-        // The aggregates with the raw results they do not hold yet; a bucket
-        // with both is one row.
+        // The aggregates before the cut and the raw results as buckets; a
+        // bucket with both is one row.
         const HistoryStore::ReadTransaction snapshot(m_store);
+        const qint64 cut = cutOf(report.fromUtcMs, report.toUtcMs, HistoryStore::BucketMs,
+                                 fromAggregatesOnly(report.range));
         QMap<qint64, HistoryStore::Bucket> byStart;
         for (const HistoryStore::Bucket& b :
-             m_store.buckets(report.serverId, report.fromUtcMs, report.toUtcMs))
+             m_store.buckets(report.serverId, report.fromUtcMs, cut))
             byStart.insert(b.startUtcMs, b);
         for (const HistoryStore::Bucket& b : bucketsOf(m_store.raw(
-                 report.serverId, report.fromUtcMs, report.toUtcMs, m_store.aggregatedId()))) {
+                 report.serverId, report.fromUtcMs, report.toUtcMs, cut, m_store.aggregatedId()))) {
             const auto stored = byStart.constFind(b.startUtcMs);
             byStart.insert(b.startUtcMs,
                            stored == byStart.cend() ? b : HistoryStore::sumOf({*stored, b}));
         }
         const QList<HistoryStore::Bucket> buckets = byStart.values();
         for (const HistoryStore::Bucket& b : std::as_const(buckets)) {
+            if (b.count == 0 && b.echoes == 0)
+                continue; // only results taken during maintenance
             QStringList cells = {isoTime(b.startUtcMs)};
             for (const qint32 value :
                  {b.count, b.faults, b.replies, b.replyMin, b.replyMean, b.replyMax, b.replyP95,

@@ -19,12 +19,20 @@ bool HistoryStore::isOpen() const {
 }
 
 void HistoryStore::close() {
+    m_maintenance.reset();
     m_schema.close();
 }
 
 bool HistoryStore::open(const QString& path) {
     m_path = path;
     const bool opened = m_schema.open(path);
+    m_message = m_schema.message();
+    return opened;
+}
+
+bool HistoryStore::openForReading(const QString& path) {
+    m_path = path;
+    const bool opened = m_schema.openForReading(path);
     m_message = m_schema.message();
     return opened;
 }
@@ -66,13 +74,43 @@ qint64 HistoryStore::aggregatedId() const {
         .toLongLong();
 }
 
+qint64 HistoryStore::rawFrom() const {
+    return HistorySql::value(m_connection, QStringLiteral("SELECT value FROM meta WHERE key = ?"),
+                             {HistorySchema::rawFromKey()})
+        .toLongLong();
+}
+
 bool HistoryStore::maintain(qint64 nowUtcMs, int rawDays, int keepDays,
                             const std::optional<QList<qint64>>& servers) {
-    HistoryMaintenance maintenance(m_connection);
-    if (maintenance.run(nowUtcMs, rawDays, keepDays, servers))
-        return true;
-    m_message = maintenance.failure().value_or(QString());
-    return false;
+    beginMaintenance(nowUtcMs, rawDays, keepDays, servers);
+    Step step = Step::More;
+    while (step == Step::More)
+        step = maintenanceStep();
+    return step == Step::Done;
+}
+
+void HistoryStore::beginMaintenance(qint64 nowUtcMs, int rawDays, int keepDays,
+                                    const std::optional<QList<qint64>>& servers) {
+    m_maintenance.reset();
+    if (isOpen())
+        m_maintenance = std::make_unique<HistoryMaintenance>(m_connection, nowUtcMs, rawDays,
+                                                             keepDays, servers);
+}
+
+HistoryStore::Step HistoryStore::maintenanceStep() {
+    if (!m_maintenance) {
+        m_message = HistorySql::database(m_connection).lastError().text();
+        return Step::Failed;
+    }
+    if (!m_maintenance->step()) {
+        m_message = m_maintenance->failure().value_or(QString());
+        m_maintenance.reset();
+        return Step::Failed;
+    }
+    if (!m_maintenance->isDone())
+        return Step::More;
+    m_maintenance.reset();
+    return Step::Done;
 }
 
 HistoryStore::ReadTransaction::ReadTransaction(const HistoryStore& store)
@@ -100,16 +138,18 @@ bool HistoryStore::deleteServer(qint64 serverId) {
 }
 
 QList<ProbeOutcome> HistoryStore::raw(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
-                                      qint64 afterId) const {
+                                      qint64 cutUtcMs, qint64 aggregatedId) const {
     QList<ProbeOutcome> outcomes;
     QSqlQuery query(HistorySql::database(m_connection));
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT t, kind, ms, status FROM raw WHERE server = ? AND t >= ? "
-                                 "AND t < ? AND id > ? AND maintenance = 0 ORDER BY t, kind, id"));
+                                 "AND t < ? AND (t >= ? OR id > ?) AND maintenance = 0 "
+                                 "ORDER BY t, kind, id"));
     query.addBindValue(serverId);
     query.addBindValue(fromUtcMs);
     query.addBindValue(toUtcMs);
-    query.addBindValue(afterId);
+    query.addBindValue(cutUtcMs);
+    query.addBindValue(aggregatedId);
     if (!query.exec())
         return outcomes;
     while (query.next()) {
@@ -122,6 +162,35 @@ QList<ProbeOutcome> HistoryStore::raw(qint64 serverId, qint64 fromUtcMs, qint64 
         outcomes.append(outcome);
     }
     return outcomes;
+}
+
+QPair<qint64, qint64> HistoryStore::socketCounts(qint64 serverId, qint64 fromUtcMs, qint64 toUtcMs,
+                                                 qint64 cutUtcMs, qint64 aggregatedId) const {
+    QPair<qint64, qint64> counts;
+    QSqlQuery query(HistorySql::database(m_connection));
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT SUM(count), SUM(faults) FROM agg "
+                                 "WHERE server = ? AND bucket >= ? AND bucket < ?"));
+    query.addBindValue(serverId);
+    query.addBindValue(floorDiv(fromUtcMs + BucketMs - 1, BucketMs));
+    query.addBindValue(floorDiv(qMin(cutUtcMs, toUtcMs) + BucketMs - 1, BucketMs));
+    if (query.exec() && query.next()) {
+        counts.first += query.value(0).toLongLong();
+        counts.second += query.value(1).toLongLong();
+    }
+    query.prepare(QStringLiteral("SELECT COUNT(*), SUM(kind <> ?) FROM raw "
+                                 "WHERE server = ? AND t >= ? AND t < ? AND (t >= ? OR id > ?) "
+                                 "AND kind IN (?, ?, ?, ?) AND maintenance = 0"));
+    for (const qint64 value :
+         {qint64(ProbeOutcome::Correct), serverId, fromUtcMs, toUtcMs, cutUtcMs, aggregatedId,
+          qint64(ProbeOutcome::Correct), qint64(ProbeOutcome::Wrong),
+          qint64(ProbeOutcome::SocketError), qint64(ProbeOutcome::TimedOut)})
+        query.addBindValue(value);
+    if (query.exec() && query.next()) {
+        counts.first += query.value(0).toLongLong();
+        counts.second += query.value(1).toLongLong();
+    }
+    return counts;
 }
 
 QList<HistoryStore::Bucket> HistoryStore::buckets(qint64 serverId, qint64 fromUtcMs,
@@ -176,7 +245,8 @@ QList<HistoryStore::Totals> HistoryStore::spans(qint64 serverId, qint64 fromUtcM
             "MAX(CASE WHEN replies > 0 THEN reply_max END), SUM(echoes), SUM(lost), "
             "SUM(echo_mean * (echoes - lost)), MIN(CASE WHEN echoes > lost THEN echo_min END), "
             "MAX(CASE WHEN echoes > lost THEN echo_max END) FROM %1 "
-            "WHERE server = ? AND bucket >= ? AND bucket < ? GROUP BY span ORDER BY span")
+            "WHERE server = ? AND bucket >= ? AND bucket < ? GROUP BY span "
+            "HAVING SUM(count) + SUM(echoes) > 0 ORDER BY span")
             .arg(hourly ? QStringLiteral("agg_hour") : QStringLiteral("agg")));
     query.addBindValue(unit);
     query.addBindValue(fromUtcMs);

@@ -36,7 +36,7 @@ void HistoryWriter::write(const QList<ProbeOutcome>& outcomes) {
 }
 
 void HistoryWriter::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
-    if (m_failed || !m_store)
+    if (m_failed || !m_store || m_maintaining)
         return;
     // The first run after opening prunes the whole file; later runs only
     // the servers with results since the last run.
@@ -44,11 +44,27 @@ void HistoryWriter::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
     if (m_maintained)
         servers = m_written.values();
     m_written.clear();
-    if (!m_store->maintain(nowUtcMs, rawDays, keepDays, servers)) {
+    m_store->beginMaintenance(nowUtcMs, rawDays, keepDays, servers);
+    m_maintaining = true;
+    maintenanceStep();
+}
+
+void HistoryWriter::maintenanceStep() {
+    if (m_failed || !m_store)
+        return;
+    switch (m_store->maintenanceStep()) {
+    case HistoryStore::Step::Failed:
         fail(m_store->message());
         return;
+    case HistoryStore::Step::Done:
+        m_maintaining = false;
+        m_maintained = true;
+        return;
+    case HistoryStore::Step::More:
+        // Results handed over meanwhile are written before the next piece.
+        QMetaObject::invokeMethod(this, &HistoryWriter::maintenanceStep, Qt::QueuedConnection);
+        return;
     }
-    m_maintained = true;
 }
 
 void HistoryWriter::deleteServer(qint64 serverId) {
@@ -65,6 +81,6 @@ void HistoryWriter::fail(const QString& reason) {
     m_failed = true;
     const QString path = m_store ? QDir::toNativeSeparators(m_store->path()) : QString();
     m_store.reset();
-    emit failed(
-        tr("无法写入历史记录文件 %1：%2，历史记录已停止，监控照常进行。").arg(path, reason));
+    emit failed(tr("无法写入历史记录文件 %1：%2，历史记录已停止，监控照常进行。")
+                    .arg(path, reason.isEmpty() ? tr("未知错误") : reason));
 }

@@ -21,9 +21,11 @@ public:
     explicit HistoryWriter(QObject* parent = nullptr);
     ~HistoryWriter() override;
 
-    // Opens the file and runs the first maintenance.
+    // Opens the file and begins the first maintenance.
     void open(const QString& path, qint64 nowUtcMs, int rawDays, int keepDays);
     void write(const QList<ProbeOutcome>& outcomes);
+    // Begins a maintenance run unless one is under way; its pieces take
+    // turns with the writing.
     void maintain(qint64 nowUtcMs, int rawDays, int keepDays);
     void deleteServer(qint64 serverId);
     void close();
@@ -35,10 +37,12 @@ signals:
     void failed(const QString& message);
 
 private:
+    void maintenanceStep();
     void fail(const QString& reason);
 
     std::unique_ptr<HistoryStore> m_store;
     bool m_failed = false;
     bool m_maintained = false;
+    bool m_maintaining = false;
     QSet<qint64> m_written; // servers with results since the last maintenance began
 };

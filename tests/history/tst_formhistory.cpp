@@ -5,6 +5,7 @@
 #include "history/ui/FormHistory.h"
 
 #include <QChartView>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -137,6 +138,46 @@ private slots:
                  (QStringList{"可用率(24小时):无数据", "可用率(7天):无数据", "可用率(30天):无数据",
                               "应答时间(24小时):无数据"}));
         QVERIFY(!QFile::exists(m_path)); // looking makes no file
+    }
+
+    // The window only reads: while the file is held by a writer that keeps
+    // readers out, it says the history is busy and leaves every file as it
+    // is, the writer's included.
+    void busyHistoryIsLeftAlone() {
+        const qint64 now = m_clock.utcMs();
+        {
+            HistoryStore store(QStringLiteral("fill"));
+            QVERIFY(store.open(m_path));
+            QVERIFY(store.append({{3, now - Minute, O::Correct, 12, 0}}));
+        }
+        QSqlDatabase writer = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "writer");
+        writer.setDatabaseName(m_path);
+        QVERIFY(writer.open());
+        {
+            QSqlQuery hold(writer);
+            QVERIFY(hold.exec("PRAGMA locking_mode=EXCLUSIVE"));
+            QVERIFY(hold.exec("BEGIN EXCLUSIVE"));
+            QVERIFY(hold.exec(QStringLiteral("INSERT INTO raw (server, t, kind, ms, status) "
+                                             "VALUES (3, %1, 1, 13, 0)")
+                                  .arg(now)));
+        }
+        const QStringList files = QDir(m_dir->path()).entryList(QDir::Files, QDir::Name);
+        {
+            FormHistory form(m_path, 3, QStringLiteral("忙"), true, m_clock);
+            QVERIFY(!form.LabelState->isHidden());
+            QCOMPARE(form.LabelState->text(),
+                     QStringLiteral("历史记录文件正被占用，暂时无法读取，请稍后再打开本窗口。"));
+            QCOMPARE(form.report().results, 0);
+            QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files, QDir::Name), files);
+        }
+        QVERIFY(writer.commit());
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files, QDir::Name), files);
+        writer.close();
+        writer = {};
+        QSqlDatabase::removeDatabase("writer");
+        FormHistory form(m_path, 3, QStringLiteral("忙"), true, m_clock);
+        QVERIFY(form.LabelState->isHidden());
+        QCOMPARE(form.report().results, 2);
     }
 
     // A year of 5-minute aggregates (a server probed every 30 s) draws at

@@ -99,6 +99,11 @@ private slots:
         QCOMPARE(q.value(0).toInt(), HistoryStore::SchemaVersion);
         QVERIFY(q.exec("PRAGMA journal_mode") && q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("wal"));
+        QVERIFY(q.exec("SELECT key, value FROM meta ORDER BY key"));
+        QStringList meta;
+        while (q.next())
+            meta << q.value(0).toString() + '=' + q.value(1).toString();
+        QCOMPARE(meta, (QStringList{"aggregated_id=0", "raw_from=0"}));
         q.finish();
         db.close();
         db = {};

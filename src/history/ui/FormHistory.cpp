@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -78,8 +79,16 @@ FormHistory::FormHistory(const QString& historyPath, qint64 serverId, const QStr
     CmdCancel = named(new QPushButton(tr("关闭")), "CmdCancel");
     LabelState = named(new QLabel, "LabelState");
     LabelState->setWordWrap(true);
-    LabelState->setVisible(!recording);
-    LabelState->setText(tr("历史记录已关闭：在系统配置中勾选“记录历史数据”后开始记录。"));
+    QStringList states;
+    if (!recording)
+        states << tr("历史记录已关闭：在系统配置中勾选“记录历史数据”后开始记录。");
+    if (m_query->isBusy())
+        states << tr("历史记录文件正被占用，暂时无法读取，请稍后再打开本窗口。");
+    else if (!m_query->problem().isEmpty())
+        states << tr("无法读取历史记录文件 %1：%2")
+                      .arg(QDir::toNativeSeparators(historyPath), m_query->problem());
+    LabelState->setVisible(!states.isEmpty());
+    LabelState->setText(states.join(QLatin1Char('\n')));
     LabelSummary = named(new QLabel, "LabelSummary");
     LabelSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LabelSummary->setAlignment(Qt::AlignTop | Qt::AlignLeft);
