@@ -48,7 +48,7 @@ bool HeadlessService::start(const QString& metricsOption, QString& error) {
     QStringList started = {QStringLiteral("start"), CommandLine::versionText(), ModuleDB::DbPath(),
                            ModuleDB::DbStateText(), QString::number(m_rows.rowCount())};
     if (m_metrics)
-        started.append(QStringLiteral("metrics:") + QString::number(m_metrics->server().port()));
+        started.append(QStringLiteral("metrics:") + QString::number(m_metrics->port()));
     m_log.write(started);
     m_monitor.CmdStart_Click();
     QTimer::singleShot(0, &m_monitor, &ServerMonitor::TimerProc_Timer);

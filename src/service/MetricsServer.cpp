@@ -3,6 +3,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <functional>
+#include <utility>
+
 namespace {
 const QByteArray HeadEnd = QByteArrayLiteral("\r\n\r\n");
 const QByteArray TextFormat = QByteArrayLiteral("text/plain; version=0.0.4; charset=utf-8");
@@ -16,9 +19,9 @@ void startDeadline(QTcpSocket* socket, int ms, const std::function<void()>& expi
 }
 } // namespace
 
-MetricsServer::MetricsServer(std::function<QByteArray()> source, QObject* parent)
+MetricsServer::MetricsServer(QObject* parent)
     : QObject(parent)
-    , m_source(std::move(source)) {
+    , m_server(this) {
     m_server.setMaxPendingConnections(ConnectionLimit);
     connect(&m_server, &QTcpServer::newConnection, this, &MetricsServer::onNewConnection);
 }
@@ -58,6 +61,7 @@ void MetricsServer::release(QTcpSocket* socket, bool abort) {
     if (!m_open.removeOne(socket))
         return;
     m_idle.removeOne(socket);
+    m_waiting.removeOne(socket);
     if (abort)
         socket->abort();
     socket->deleteLater();
@@ -92,16 +96,24 @@ void MetricsServer::onReadyRead(QTcpSocket* socket) {
         answer(socket, "404 Not Found", PlainText, "not found\n");
     else if (request.at(0) != "GET")
         answer(socket, "405 Method Not Allowed", PlainText, "method not allowed\n");
-    else
-        answer(socket, "200 OK", TextFormat, m_source());
+    else {
+        m_waiting.append(socket);
+        if (m_waiting.size() == 1)
+            emit textWanted();
+    }
+}
+
+void MetricsServer::publish(const QByteArray& body) {
+    for (QTcpSocket* socket : std::exchange(m_waiting, {}))
+        answer(socket, "200 OK", TextFormat, body);
 }
 
 void MetricsServer::answer(QTcpSocket* socket, const QByteArray& status,
                            const QByteArray& contentType, const QByteArray& body) {
-    QByteArray response = "HTTP/1.1 " + status + "\r\nContent-Type: " + contentType +
-                          "\r\nContent-Length: " + QByteArray::number(body.size()) +
-                          "\r\nConnection: close\r\n\r\n";
-    response += body;
-    socket->write(response);
+    socket->write("HTTP/1.1 " + status + "\r\nContent-Type: " + contentType +
+                  "\r\nContent-Length: " + QByteArray::number(body.size()) +
+                  "\r\nConnection: close\r\n\r\n");
+    // Written on its own, a large body is queued without a copy of it.
+    socket->write(body);
     socket->disconnectFromHost();
 }

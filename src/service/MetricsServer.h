@@ -6,20 +6,18 @@
 #include <QObject>
 #include <QTcpServer>
 
-#include <functional>
-
 class QTcpSocket;
 
 // A minimal HTTP/1.x server for one resource: GET /metrics answers with the
-// body the source gives, in the Prometheus text format; any other path is
+// body published for it, in the Prometheus text format; any other path is
 // 404, any other method 405. Every answer closes its connection. A request
 // whose head grows beyond RequestLimit bytes, or a connection still open
 // after the time-out, is dropped; so is a connection that sends nothing
 // within the idle time-out. At most ConnectionLimit connections are open at
 // once: a new one beyond them closes the oldest that has sent nothing yet,
 // or is closed itself when every open one has begun its request. So idle
-// connections cannot keep a scraper out. Runs on the thread's event loop and
-// never blocks it.
+// connections cannot keep a scraper out. Runs on its thread's event loop
+// and never blocks it; the text may come from another thread.
 class MetricsServer final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MetricsServer)
@@ -29,7 +27,7 @@ public:
     static constexpr int DefaultTimeOutMs = 5000;
     static constexpr int DefaultIdleTimeOutMs = 1000;
 
-    explicit MetricsServer(std::function<QByteArray()> source, QObject* parent = nullptr);
+    explicit MetricsServer(QObject* parent = nullptr);
     ~MetricsServer() override;
 
     // Port 0 takes any free port; false with errorString() when it failed.
@@ -40,6 +38,14 @@ public:
     void setTimeOutMs(int ms) { m_timeOutMs = ms; }
     void setIdleTimeOutMs(int ms) { m_idleTimeOutMs = ms; }
 
+    // Answers every request for /metrics that waits for the text.
+    void publish(const QByteArray& body);
+
+signals:
+    // A request for /metrics waits for the text: publish() answers it and
+    // every other that came meanwhile. Not emitted again until then.
+    void textWanted();
+
 private:
     void onNewConnection();
     void onReadyRead(QTcpSocket* socket);
@@ -48,11 +54,12 @@ private:
     // Forgets the connection and deletes it; abort drops it without a word.
     void release(QTcpSocket* socket, bool abort);
 
-    std::function<QByteArray()> m_source;
     int m_timeOutMs = DefaultTimeOutMs;
     int m_idleTimeOutMs = DefaultIdleTimeOutMs;
-    QList<QTcpSocket*> m_open; // every open connection
-    QList<QTcpSocket*> m_idle; // those that have sent nothing yet, oldest first
-    // Last, so the connections it owns go before the lists that name them.
+    QList<QTcpSocket*> m_open;    // every open connection
+    QList<QTcpSocket*> m_idle;    // those that have sent nothing yet, oldest first
+    QList<QTcpSocket*> m_waiting; // those waiting for the text
+    // A child, so it moves to another thread with the server; last, so the
+    // connections it owns go before the lists that name them.
     QTcpServer m_server;
 };

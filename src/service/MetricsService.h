@@ -1,20 +1,25 @@
 #pragma once
 
 #include "service/MetricsCollector.h"
-#include "service/MetricsServer.h"
+#include "service/MetricsSnapshot.h"
 
 #include <QObject>
 #include <QPointer>
+#include <QThread>
 
 #include <memory>
 
 class Clock;
+class MetricsServer;
 class ServerMonitor;
 class ServerRowModel;
 struct MetricsEndpoint;
 
 // The metrics of one monitor, counted from its results and passes and
-// served over HTTP. The rows must outlive it; the monitor may go first.
+// served over HTTP from a snapshot at most a second old. The connections
+// are served on a thread of their own: however many scrapes come, the
+// thread of the monitor only hands over the snapshot, building it at most
+// once a second. The rows must outlive it; the monitor may go first.
 class MetricsService final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MetricsService)
@@ -25,6 +30,8 @@ public:
 
     // False with a line for the operator when the endpoint cannot be served.
     bool listen(const MetricsEndpoint& endpoint, QString& error);
+    // The port served on, once listening.
+    quint16 port() const { return m_port; }
 
     // The metrics the option asks for, else those of the settings file's
     // METRICS entry, serving; nullptr when neither asks for any, and
@@ -33,10 +40,14 @@ public:
                                                  ServerMonitor& monitor, const Clock& clock,
                                                  QString& error);
 
-    MetricsServer& server() { return m_server; }
+signals:
+    void textReady(const QByteArray& text);
 
 private:
     QPointer<ServerMonitor> m_monitor;
     MetricsCollector m_collector;
-    MetricsServer m_server;
+    MetricsSnapshot m_snapshot;
+    QThread m_thread;
+    MetricsServer* m_server; // lives on m_thread, which deletes it as it ends
+    quint16 m_port = 0;
 };

@@ -9,10 +9,12 @@
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "platform/AppPaths.h"
+#include "platform/SystemClock.h"
 #include "service/MetricsCollector.h"
 #include "service/MetricsEndpoint.h"
 #include "service/MetricsServer.h"
 #include "service/MetricsService.h"
+#include "service/MetricsSnapshot.h"
 #include "service/ServiceAlerts.h"
 #include "service/ServiceLog.h"
 #include "service/StateLog.h"
@@ -70,6 +72,12 @@ QByteArray exchange(quint16 port, const QByteArray& request) {
 
 const QByteArray MetricsGet = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 
+// The server's text, handed over whenever a scrape waits for it.
+void publishOnRequest(MetricsServer& server, const QByteArray& body) {
+    QObject::connect(&server, &MetricsServer::textWanted, &server,
+                     [&server, body] { server.publish(body); });
+}
+
 } // namespace
 
 class TestService final : public QObject {
@@ -87,6 +95,8 @@ private slots:
     void idleConnectionIsClosedFirst();
     void reconnectingIdleSocketsDoNotLockOut();
     void scrapeOfAThousandServers();
+    void scrapesWithinASecondShareOneText();
+    void scrapeLoopDoesNotStopPasses();
     void metricsFollowAMonitor();
     void headlessRunAndShutdown();
 };
@@ -340,7 +350,8 @@ void TestService::serverAnswers() {
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, statusLine);
     const QByteArray body = "servermon_passes_total 3\n";
-    MetricsServer server([&] { return body; });
+    MetricsServer server;
+    publishOnRequest(server, body);
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     const QByteArray reply = exchange(server.port(), request);
     if (statusLine.isEmpty()) {
@@ -356,7 +367,8 @@ void TestService::serverAnswers() {
 }
 
 void TestService::slowRequestIsDropped() {
-    MetricsServer server([] { return QByteArray("x 1\n"); });
+    MetricsServer server;
+    publishOnRequest(server, "x 1\n");
     server.setTimeOutMs(300);
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     QTcpSocket slow;
@@ -389,7 +401,8 @@ void TestService::connectionLimit_data() {
 
 void TestService::connectionLimit() {
     QFETCH(QByteArray, held);
-    MetricsServer server([] { return QByteArray("x 1\n"); });
+    MetricsServer server;
+    publishOnRequest(server, "x 1\n");
     // No deadline ends a connection while the test takes its time.
     server.setTimeOutMs(600000);
     server.setIdleTimeOutMs(600000);
@@ -427,7 +440,8 @@ void TestService::connectionLimit() {
 // A connection that sends nothing is closed long before one that has begun
 // its request.
 void TestService::idleConnectionIsClosedFirst() {
-    MetricsServer server([] { return QByteArray("x 1\n"); });
+    MetricsServer server;
+    publishOnRequest(server, "x 1\n");
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     QTcpSocket idle;
     QTcpSocket started;
@@ -447,7 +461,8 @@ void TestService::idleConnectionIsClosedFirst() {
 // Sixteen local sockets that reconnect as soon as they are closed, and never
 // send a byte, do not keep a real scrape out.
 void TestService::reconnectingIdleSocketsDoNotLockOut() {
-    MetricsServer server([] { return QByteArray("x 1\n"); });
+    MetricsServer server;
+    publishOnRequest(server, "x 1\n");
     QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     int reconnects = 0;
     std::vector<std::unique_ptr<QTcpSocket>> squatters;
@@ -515,6 +530,92 @@ void TestService::scrapeOfAThousandServers() {
     QVERIFY2(best < 20 * HostileText::Slowdown, qPrintable(QString::number(best)));
 }
 
+// However often the metrics are asked for, their text is built at most once
+// a second; a scrape within that second gets the text of the last build.
+void TestService::scrapesWithinASecondShareOneText() {
+    ServerRowModel rows;
+    rows.resetRows({server(1, QStringLiteral("a"), QStringLiteral("127.0.0.1"), 80)});
+    FakeClock clock;
+    MetricsCollector collector(rows, clock);
+    MetricsSnapshot snapshot(collector, clock);
+    const QByteArray first = snapshot.text();
+    QCOMPARE(first, collector.text());
+    collector.record(outcome(1, ProbeOutcome::Correct, 5));
+    clock.advance(MetricsSnapshot::MaxAgeMs - 1);
+    QCOMPARE(snapshot.text(), first);
+    clock.advance(1);
+    QVERIFY(snapshot.text() != first);
+    QCOMPARE(snapshot.text(), collector.text());
+}
+
+// Four threads scraping 5,000 servers back to back, as fast as they are
+// answered, leave the passes running at their interval: no gap between two
+// passes grows to twice the longest gap between passes without scrapes.
+void TestService::scrapeLoopDoesNotStopPasses() {
+    constexpr int Rows = 5000;
+    const quint16 closed = [] {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    }();
+    QList<ServerRecord> records;
+    for (int i = 1; i <= Rows; ++i)
+        records.append(server(i, QStringLiteral("服务器 \"%1\" of a row with a long name").arg(i),
+                              QStringLiteral("127.0.0.1"), closed));
+    ServerRowModel rows;
+    rows.resetRows(records);
+    MonitorSettings settings;
+    settings.iTimerN = 1;
+    SystemClock clock;
+    FakeEcho echo;
+    RecordingAlerts alerts;
+    ServerMonitor monitor(rows, rows, settings, clock, echo, alerts);
+    MetricsService metrics(rows, monitor, clock);
+    QString error;
+    QVERIFY(metrics.listen(MetricsEndpoint{QHostAddress(QHostAddress::LocalHost), 0}, error));
+    QElapsedTimer timer;
+    timer.start();
+    QList<qint64> passEnds;
+    connect(&monitor, &ServerMonitor::passFinished, this,
+            [&] { passEnds.append(timer.elapsed()); });
+    monitor.CmdStart_Click();
+    QTRY_VERIFY_WITH_TIMEOUT(passEnds.size() >= 4, 60000);
+    qint64 quietGap = 0;
+    for (qsizetype i = 1; i < passEnds.size(); ++i)
+        quietGap = qMax(quietGap, passEnds.at(i) - passEnds.at(i - 1));
+
+    QProcess loop;
+    const int seconds = 20;
+    loop.start(QStringLiteral("/usr/bin/python3"),
+               {qEnvironmentVariable("SERVERMON_SOURCE_DIR") +
+                    QStringLiteral("/tests/service/scrape_loop.py"),
+                QString::number(metrics.port()), QString::number(seconds), QStringLiteral("4")});
+    QVERIFY(loop.waitForStarted(5000));
+    const qint64 loopStarted = timer.elapsed();
+    const qsizetype passesBefore = passEnds.size();
+    QTRY_COMPARE_WITH_TIMEOUT(loop.state(), QProcess::NotRunning, (seconds + 60) * 1000);
+    const qint64 loopEnded = timer.elapsed();
+    monitor.CmdStart_Click();
+    const QList<QByteArray> counts = loop.readAllStandardOutput().trimmed().split(' ');
+    QCOMPARE(counts.size(), 2);
+
+    QList<qint64> during = {loopStarted};
+    for (qsizetype i = passesBefore; i < passEnds.size(); ++i)
+        during.append(passEnds.at(i));
+    during.append(loopEnded);
+    qint64 longestGap = 0;
+    for (qsizetype i = 1; i < during.size(); ++i)
+        longestGap = qMax(longestGap, during.at(i) - during.at(i - 1));
+    qInfo("%d rows: %s scrapes answered, %s failed in %lld ms; %lld passes, longest gap "
+          "%lld ms (without scrapes %lld ms)",
+          Rows, counts.at(0).constData(), counts.at(1).constData(),
+          static_cast<long long>(loopEnded - loopStarted),
+          static_cast<long long>(passEnds.size() - passesBefore),
+          static_cast<long long>(longestGap), static_cast<long long>(quietGap));
+    QVERIFY(counts.at(0).toInt() > 0);
+    QVERIFY2(longestGap < 2 * quietGap + 1000, qPrintable(QString::number(longestGap)));
+}
+
 // The metrics hear a real pass beside another recorder, and leave the
 // monitor recording for it once they go.
 void TestService::metricsFollowAMonitor() {
@@ -546,7 +647,7 @@ void TestService::metricsFollowAMonitor() {
     QTRY_COMPARE(finished.count(), 1);
     QTRY_COMPARE(other.outcomes.size(), 2); // the reply and the echo
 
-    const QByteArray scraped = exchange(metrics->server().port(), MetricsGet);
+    const QByteArray scraped = exchange(metrics->port(), MetricsGet);
     const QByteArray labels = "{id=\"3\",name=\"peer\",address=\"127.0.0.1\",port=\"" +
                               QByteArray::number(peer.serverPort()) + "\"}";
     for (const QByteArray& line :
@@ -555,7 +656,12 @@ void TestService::metricsFollowAMonitor() {
           "\nservermon_echoes_sent_total" + labels + " 1\n"})
         QVERIFY2(scraped.contains(line), line.constData());
 
+    // Gone, the metrics close their port with their thread.
+    const quint16 port = metrics->port();
     metrics.reset();
+    QTcpSocket late;
+    late.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(!late.waitForConnected(5000));
     settings.iTimerN = 0; // the next tick runs a pass
     monitor.TimerProc_Timer();
     QTRY_VERIFY(other.outcomes.size() >= 4);
