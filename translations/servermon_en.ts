@@ -166,6 +166,10 @@ Line %1: %2</translation>
         <source>无法写入文件 %1(%2)</source>
         <translation>Cannot write file %1 (%2)</translation>
     </message>
+    <message>
+        <source>无法读取服务器列表</source>
+        <translation>Cannot read the server list</translation>
+    </message>
 </context>
 <context>
     <name>CsvText</name>
@@ -692,6 +696,17 @@ This cannot be undone.</translation>
     <message>
         <source>服务器恢复时提示</source>
         <translation>Notify when a failing server recovers</translation>
+    </message>
+</context>
+<context>
+    <name>HeadlessService</name>
+    <message>
+        <source>无法读取服务器列表</source>
+        <translation>Cannot read the server list</translation>
+    </message>
+    <message>
+        <source>%1 秒后重试</source>
+        <translation>retrying in %1 s</translation>
     </message>
 </context>
 <context>

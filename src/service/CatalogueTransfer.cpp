@@ -47,8 +47,13 @@ ExportReport ExportServers(const QString& path) {
         report.error = QCoreApplication::translate("CatalogueTransfer", "数据库未连接");
         return report;
     }
+    bool read = false;
     const QList<ServerRecord> servers =
-        ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
+        ServerCatalogue::SelectServers(ServerCatalogue::Selection::All, &read);
+    if (!read) {
+        report.error = QCoreApplication::translate("CatalogueTransfer", "无法读取服务器列表");
+        return report;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(CatalogueWriter::Write(servers, CatalogueFormatOf(path))) < 0 ||

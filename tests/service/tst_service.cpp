@@ -99,6 +99,8 @@ private slots:
     void scrapeLoopDoesNotStopPasses();
     void metricsFollowAMonitor();
     void headlessRunAndShutdown();
+    void headlessStartDuringAnImport_data();
+    void headlessStartDuringAnImport();
 };
 
 // A socket fault outranks a lost echo; results that change nothing write
@@ -778,6 +780,87 @@ void TestService::headlessRunAndShutdown() {
         QVERIFY(count.value(0).toInt() >= 3);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
+}
+
+// A headless copy started while another copy imports never takes the
+// catalogue for empty. Beside an import in write-ahead-log mode it loads
+// the servers there before the import at once; where a rollback journal's
+// lock keeps it out, it says so and tries again until the import has
+// ended, then loads the imported servers too.
+void TestService::headlessStartDuringAnImport_data() {
+    QTest::addColumn<QString>("journal");
+    QTest::addColumn<bool>("retries");
+    QTest::addColumn<int>("loaded");
+    QTest::newRow("write-ahead log") << "wal" << false << 2;
+    QTest::newRow("rollback journal, locked") << "delete" << true << 5;
+}
+
+void TestService::headlessStartDuringAnImport() {
+    QFETCH(QString, journal);
+    QFETCH(bool, retries);
+    QFETCH(int, loaded);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const AppPaths previous = AppPaths::current();
+    AppPaths::setCurrent(AppPaths::portableIn(dir.path()));
+    const QString catalogue = AppPaths::current().catalogueFile();
+    ModuleDB::setDbPath(catalogue);
+    QVERIFY(ModuleDB::DbOpen());
+    for (const QString& name : {QStringLiteral("one"), QStringLiteral("two")})
+        QCOMPARE(ServerCatalogue::AddServer(server(0, name, QStringLiteral("127.0.0.1"), 9)),
+                 QString());
+    ModuleDB::DbClose();
+    AppPaths::setCurrent(previous);
+
+    const QString connection = QStringLiteral("import");
+    const auto closing = qScopeGuard([&] { QSqlDatabase::removeDatabase(connection); });
+    QSqlDatabase import = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    import.setDatabaseName(catalogue);
+    QVERIFY(import.open());
+    QSqlQuery statement(import);
+    QVERIFY(statement.exec(QStringLiteral("pragma journal_mode=") + journal));
+    QVERIFY(statement.exec(QStringLiteral("begin exclusive")));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(statement.exec(QStringLiteral("insert into ServerList (DisplayName, IPAddress, "
+                                              "Port, InUse) values ('new', '127.0.0.1', '9', 1)")));
+
+    QProcess service;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    service.setProcessEnvironment(environment);
+    QByteArray log;
+    connect(&service, &QProcess::readyReadStandardOutput, this,
+            [&] { log += service.readAllStandardOutput(); });
+    service.start(qEnvironmentVariable("SERVERMON_BINARY"),
+                  {QStringLiteral("--headless"), QStringLiteral("--config-dir"), dir.path()});
+    QVERIFY(service.waitForStarted(10000));
+    const auto ending = qScopeGuard([&service] {
+        service.terminate();
+        if (!service.waitForFinished(10000))
+            service.kill();
+    });
+    const QString connected = QStringLiteral("数据库：连接成功");
+    const auto hasLine = [&log](const QString& pattern) {
+        return QString::fromUtf8(log).contains(QRegularExpression(pattern));
+    };
+    // The start line: the program, its version, the catalogue, its state, its servers.
+    const QString start = QStringLiteral("\tstart\t[^\t]+\t[^\t]+\t([^\t]+)\t(\\d+)\n");
+    QTRY_VERIFY2_WITH_TIMEOUT(hasLine(start), log.constData(), 20000);
+    if (!retries) {
+        QVERIFY2(
+            hasLine(QStringLiteral("\tstart\t[^\t]+\t[^\t]+\t%1\t%2\n").arg(connected).arg(loaded)),
+            log.constData());
+        QVERIFY(statement.exec(QStringLiteral("commit")));
+        return;
+    }
+    const QString retry = QStringLiteral("\tcatalogue\t[^\t]+\t[^\t]+\t1 秒后重试\n");
+    QTRY_VERIFY2_WITH_TIMEOUT(hasLine(retry), log.constData(), 20000);
+    QVERIFY(statement.exec(QStringLiteral("commit")));
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        hasLine(QStringLiteral("\tcatalogue\t[^\t]+\t%1\t%2\n").arg(connected).arg(loaded)),
+        log.constData(), 30000);
 }
 
 QTEST_GUILESS_MAIN(TestService)
