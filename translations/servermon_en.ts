@@ -151,6 +151,10 @@ Line %1: %2</translation>
         <source>%1 的值不是文字或数字</source>
         <translation>the value of %1 is neither text nor a number</translation>
     </message>
+    <message>
+        <source>读取文件时出错(%1)</source>
+        <translation>error while reading the file (%1)</translation>
+    </message>
 </context>
 <context>
     <name>CatalogueTransfer</name>
@@ -170,9 +174,17 @@ Line %1: %2</translation>
         <source>无法读取服务器列表</source>
         <translation>Cannot read the server list</translation>
     </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>文件 %1 超过 1 GiB,不能导入</source>
+        <translation>The file %1 is larger than 1 GiB and cannot be imported</translation>
+    </message>
 </context>
 <context>
-    <name>CsvText</name>
+    <name>CsvReader</name>
     <message>
         <source>第 %1 行:%2</source>
         <translation>Line %1: %2</translation>

@@ -194,6 +194,58 @@ private slots:
             QVERIFY(!server.addTime.isEmpty());
     }
 
+    // A file is read a piece at a time: characters, quoted line breaks and
+    // CR LF pairs cut by a piece's end still read whole, and lines count on.
+    void longFilesReadAcrossPieces_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("shift"); // bytes before the rows, moving where pieces end
+        for (int shift = 0; shift < 4; ++shift) {
+            QTest::addRow("csv, shifted %d", shift) << "long.csv" << shift;
+            QTest::addRow("json, shifted %d", shift) << "long.json" << shift;
+        }
+    }
+    void longFilesReadAcrossPieces() {
+        QFETCH(QString, file);
+        QFETCH(int, shift);
+        const bool json = file.endsWith(QLatin1String(".json"));
+        const int rows = 3000; // about 250 KiB, several pieces
+        const QString pad(shift, QLatin1Char('x'));
+        QByteArray data =
+            json ? QByteArray("[\n") : QByteArray("DisplayName,PostData,IPAddress,Port\r\n");
+        for (int i = 0; i < rows; ++i) {
+            const QString name = pad + QStringLiteral("服务器名称 %1 😀").arg(i);
+            if (json)
+                data += QStringLiteral("{\"DisplayName\": \"%1\", \"PostData\": \"a\\r\\nb 中\", "
+                                       "\"IPAddress\": \"h\", \"Port\": %2},\n")
+                            .arg(name)
+                            .arg(1 + i % 65535)
+                            .toUtf8();
+            else
+                data += QStringLiteral("%1,\"a\r\nb 中\",h,%2\r\n")
+                            .arg(name)
+                            .arg(1 + i % 65535)
+                            .toUtf8();
+        }
+        data +=
+            json ? QByteArray("{\"DisplayName\": \"last\", \"IPAddress\": \"h\", \"Port\": 0}\n]\n")
+                 : QByteArray("last,,h,0\r\n");
+        writeFile(path(file), data);
+        const ImportReport report = CatalogueTransfer::ImportServers(path(file));
+        QCOMPARE(report.error, QString());
+        QCOMPARE(report.added, rows);
+        // A CSV row takes two lines, a JSON row one.
+        QCOMPARE(refusals(report),
+                 QStringList{QStringLiteral("%1:目标端口必须是 1 到 65535 之间的整数！")
+                                 .arg(json ? rows + 2 : 2 * rows + 2)});
+        const QList<ServerRecord> servers =
+            ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
+        QCOMPARE(servers.size(), rows);
+        for (int i = 0; i < rows; ++i) {
+            QCOMPARE(servers.at(i).displayName, pad + QStringLiteral("服务器名称 %1 😀").arg(i));
+            QCOMPARE(servers.at(i).postData, QStringLiteral("a\r\nb 中"));
+        }
+    }
+
     // Nothing is written when the file cannot be read as a whole, or when
     // the catalogue refuses one of its rows part way through.
     void unreadableFilesWriteNothing_data() {

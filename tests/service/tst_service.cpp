@@ -20,6 +20,7 @@
 #include "service/StateLog.h"
 
 #include <QBuffer>
+#include <QDir>
 
 #include <QProcess>
 #include <QScopeGuard>
@@ -32,6 +33,8 @@
 #include <QTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -101,6 +104,8 @@ private slots:
     void headlessRunAndShutdown();
     void headlessStartDuringAnImport_data();
     void headlessStartDuringAnImport();
+    void importRefusesWhatIsNoRegularFile_data();
+    void importRefusesWhatIsNoRegularFile();
 };
 
 // A socket fault outranks a lost echo; results that change nothing write
@@ -861,6 +866,58 @@ void TestService::headlessStartDuringAnImport() {
     QTRY_VERIFY2_WITH_TIMEOUT(
         hasLine(QStringLiteral("\tcatalogue\t[^\t]+\t%1\t%2\n").arg(connected).arg(loaded)),
         log.constData(), 30000);
+}
+
+// An import of what is not a regular file, or of a file beyond 1 GiB, is
+// refused at once, before a byte of it is read: a device would never end,
+// a pipe would block and a folder would read as nothing.
+void TestService::importRefusesWhatIsNoRegularFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    const QString notAFile = QStringLiteral("(不是普通文件)");
+    QTest::newRow("/dev/zero") << "device" << notAFile;
+    QTest::newRow("named pipe") << "pipe" << notAFile;
+    QTest::newRow("folder") << "folder" << notAFile;
+    QTest::newRow("beyond 1 GiB") << "large" << QStringLiteral("超过 1 GiB,不能导入");
+}
+
+void TestService::importRefusesWhatIsNoRegularFile() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString file = dir.filePath(QStringLiteral("servers.csv"));
+    if (kind == QLatin1String("device")) {
+        file = QStringLiteral("/dev/zero");
+    } else if (kind == QLatin1String("pipe")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("servers.csv")));
+    } else {
+        // Sparse: no disk space is taken.
+        QFile large(file);
+        QVERIFY(large.open(QIODevice::WriteOnly));
+        QVERIFY(large.write("DisplayName,IPAddress,Port\r\n") > 0);
+        QVERIFY(large.resize((qint64(1) << 30) + 1));
+    }
+    QProcess import;
+    QElapsedTimer timer;
+    timer.start();
+    import.start(qEnvironmentVariable("SERVERMON_BINARY"),
+                 {QStringLiteral("--config-dir"), dir.path(), QStringLiteral("--import"), file});
+    QVERIFY(import.waitForStarted(10000));
+    const bool ended = import.waitForFinished(10000);
+    if (!ended) {
+        import.kill();
+        import.waitForFinished(10000);
+    }
+    QVERIFY2(ended, "the import did not end");
+    qInfo("refused after %lld ms", static_cast<long long>(timer.elapsed()));
+    QCOMPARE(import.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(import.exitCode(), 2);
+    const QString error = QString::fromLocal8Bit(import.readAllStandardError());
+    QVERIFY2(error.startsWith(QStringLiteral("没有导入任何服务器:")) && error.contains(reason),
+             qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestService)
