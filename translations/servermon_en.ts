@@ -155,6 +155,10 @@ Line %1: %2</translation>
         <source>读取文件时出错(%1)</source>
         <translation>error while reading the file (%1)</translation>
     </message>
+    <message>
+        <source>%1 的值不是整数</source>
+        <translation>the value of %1 is not a whole number</translation>
+    </message>
 </context>
 <context>
     <name>CatalogueTransfer</name>

@@ -11,12 +11,12 @@
 #include <QIODevice>
 #include <QJsonObject>
 #include <cmath>
-#include <optional>
 
 namespace {
 
 using CatalogueColumns::Column;
 using CatalogueColumns::Columns;
+using CatalogueColumns::Kind;
 using CatalogueReader::Result;
 using CatalogueReader::Row;
 using Take = std::function<QString(const Row&)>;
@@ -127,22 +127,43 @@ void readCsv(QIODevice& in, Result& result, const Take& take) {
     readFailed();
 }
 
-// A scalar as the text a CSV field would hold; nothing for an array or object.
-std::optional<QString> valueText(const QJsonValue& value) {
+// A scalar as the text a CSV field would hold.
+QString valueText(const QJsonValue& value) {
+    if (value.isBool())
+        return QString::number(value.toBool() ? 1 : 0);
+    if (value.isString())
+        return value.toString();
+    const double number = value.toDouble();
+    if (std::abs(number) < 1e15 && std::trunc(number) == number)
+        return QString::number(static_cast<qint64>(number));
+    return QString::number(number, 'g', 17);
+}
+
+// Why the column does not take a value of this type; empty when it does.
+// Text takes text and numbers, a number and the flag take whole numbers
+// (or text, checked as in CSV), the flag a boolean besides.
+QString typeRefusal(const Column& column, const QJsonValue& value) {
+    const auto neither = [&] {
+        return QCoreApplication::translate("CatalogueReader", "%1 的值不是文字或数字")
+            .arg(column.key);
+    };
     switch (value.type()) {
     case QJsonValue::String:
-        return value.toString();
+        return {};
+    case QJsonValue::Double:
+        if (column.kind == Kind::Text || std::trunc(value.toDouble()) == value.toDouble())
+            return {};
+        break;
     case QJsonValue::Bool:
-        return QString::number(value.toBool() ? 1 : 0);
-    case QJsonValue::Double: {
-        const double number = value.toDouble();
-        if (std::abs(number) < 1e15 && std::trunc(number) == number)
-            return QString::number(static_cast<qint64>(number));
-        return QString::number(number, 'g', 17);
-    }
+        if (column.kind == Kind::Flag)
+            return {};
+        if (column.kind == Kind::Text)
+            return neither();
+        break;
     default:
-        return std::nullopt;
+        return neither();
     }
+    return QCoreApplication::translate("CatalogueReader", "%1 的值不是整数").arg(column.key);
 }
 
 void readJson(QIODevice& in, Result& result, const Take& take) {
@@ -162,11 +183,11 @@ void readJson(QIODevice& in, Result& result, const Take& take) {
             const Column* column = columnNamed(field.key());
             if (!column || field.value().isNull())
                 continue;
-            if (const std::optional<QString> text = valueText(field.value()))
-                values.insert(column->key, *text);
+            const QString wrongType = typeRefusal(*column, field.value());
+            if (wrongType.isEmpty())
+                values.insert(column->key, valueText(field.value()));
             else if (refusal.isEmpty())
-                refusal = QCoreApplication::translate("CatalogueReader", "%1 的值不是文字或数字")
-                              .arg(column->key);
+                refusal = wrongType;
         }
         if (!refusal.isEmpty())
             result.refused.append({element.line, refusal});

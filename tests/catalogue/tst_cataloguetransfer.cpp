@@ -172,8 +172,40 @@ private slots:
                           "  {\"DisplayName\": \"[,{\\\"\", \"IPAddress\": "
                           "\"h\", \"Port\": \"443\", \"AddTime\": null}\n]")
             << 2
-            << QStringList{"4:" + badPort, "5:不是一个服务器对象", "5:" + badPort,
+            << QStringList{"4:" + badPort, "5:不是一个服务器对象", "5:Port 的值不是整数",
                            "6:DisplayName 的值不是文字或数字", "7:启用监控只能是 0 或 1！"};
+        // A value of a type its column does not take: a boolean or a
+        // fraction where a whole number belongs, a boolean for a text. A
+        // number is fine for a text, a boolean for the flag.
+        QTest::newRow("json of wrong types")
+            << "w.json"
+            << QByteArray("[\n"
+                          "{\"DisplayName\": \"a\", \"IPAddress\": \"h\", \"Port\": true},\n"
+                          "{\"DisplayName\": \"b\", \"IPAddress\": \"h\", \"Port\": false},\n"
+                          "{\"DisplayName\": \"c\", \"IPAddress\": \"h\", \"Port\": 80.5},\n"
+                          "{\"DisplayName\": \"d\", \"IPAddress\": \"h\", \"Port\": 80, "
+                          "\"WarnMs\": false},\n"
+                          "{\"DisplayName\": \"e\", \"IPAddress\": \"h\", \"Port\": 80, "
+                          "\"WarnMs\": 1.5},\n"
+                          "{\"DisplayName\": \"f\", \"IPAddress\": \"h\", \"Port\": 80, "
+                          "\"InUse\": 0.5},\n"
+                          "{\"DisplayName\": true, \"IPAddress\": \"h\", \"Port\": 80},\n"
+                          "{\"DisplayName\": \"g\", \"IPAddress\": \"h\", \"Port\": 80, "
+                          "\"PostData\": false},\n"
+                          "{\"DisplayName\": 12, \"IPAddress\": 1.5, \"Port\": 8e1, "
+                          "\"WarnMs\": 100, \"InUse\": true},\n"
+                          "{\"DisplayName\": \"h\", \"IPAddress\": \"h\", \"Port\": \"443\", "
+                          "\"WarnMs\": \"0\", \"InUse\": 0}\n"
+                          "]")
+            << 2
+            << QStringList{"2:Port 的值不是整数",
+                           "3:Port 的值不是整数",
+                           "4:Port 的值不是整数",
+                           "5:WarnMs 的值不是整数",
+                           "6:WarnMs 的值不是整数",
+                           "7:InUse 的值不是整数",
+                           "8:DisplayName 的值不是文字或数字",
+                           "9:PostData 的值不是文字或数字"};
     }
     void badRowsAreRefusedByLine() {
         QFETCH(QString, file);
