@@ -159,6 +159,10 @@ Line %1: %2</translation>
         <source>%1 的值不是整数</source>
         <translation>the value of %1 is not a whole number</translation>
     </message>
+    <message>
+        <source>含有不成对的 \u 代理项转义</source>
+        <translation>holds a \u escape of half a surrogate pair</translation>
+    </message>
 </context>
 <context>
     <name>CatalogueTransfer</name>

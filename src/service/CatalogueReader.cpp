@@ -2,6 +2,7 @@
 
 #include "catalogue/CatalogueColumns.h"
 #include "catalogue/ServerChecks.h"
+#include "catalogue/TrimSpaces.h"
 #include "service/CsvReader.h"
 #include "service/JsonElementReader.h"
 #include "service/Utf8Chunks.h"
@@ -38,7 +39,11 @@ bool takeRow(Result& result, int line, const Values& values, const Take& take) {
         if (refusal.isEmpty())
             refusal = reason;
     }
-    if (const auto missing = ServerChecks::MissingField(server))
+    // The name as the list shows it, without its spaces: one of spaces
+    // alone would show as no name at all.
+    ServerRecord shown = server;
+    shown.displayName = TrimSpaces(server.displayName);
+    if (const auto missing = ServerChecks::MissingField(shown))
         refusal = missing->text;
     if (!refusal.isEmpty()) {
         result.refused.append({line, refusal});
@@ -127,6 +132,30 @@ void readCsv(QIODevice& in, Result& result, const Take& take) {
     readFailed();
 }
 
+// Whether a \u escape of the JSON text names half of a surrogate pair
+// without the other half next to it. Such text is no Unicode, and the
+// parser would take the next character for the missing half.
+bool hasLoneSurrogate(const QString& json) {
+    bool lowExpected = false;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        if (json.at(i) != QLatin1Char('\\') || i + 1 >= json.size() ||
+            json.at(i + 1) != QLatin1Char('u')) {
+            if (lowExpected)
+                return true;
+            if (json.at(i) == QLatin1Char('\\'))
+                ++i; // the escaped character
+            continue;
+        }
+        const uint code = QStringView(json).mid(i + 2, 4).toUInt(nullptr, 16);
+        i += 5;
+        const bool low = code >= 0xDC00 && code <= 0xDFFF;
+        if (low != lowExpected)
+            return true;
+        lowExpected = code >= 0xD800 && code <= 0xDBFF;
+    }
+    return lowExpected;
+}
+
 // A scalar as the text a CSV field would hold.
 QString valueText(const QJsonValue& value) {
     if (value.isBool())
@@ -174,6 +203,12 @@ void readJson(QIODevice& in, Result& result, const Take& take) {
         if (!element.value.isObject()) {
             result.refused.append({element.line, QCoreApplication::translate(
                                                      "CatalogueReader", "不是一个服务器对象")});
+            continue;
+        }
+        if (hasLoneSurrogate(element.text)) {
+            result.refused.append(
+                {element.line,
+                 QCoreApplication::translate("CatalogueReader", "含有不成对的 \\u 代理项转义")});
             continue;
         }
         const QJsonObject object = element.value.toObject();

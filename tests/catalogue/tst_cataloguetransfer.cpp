@@ -206,6 +206,27 @@ private slots:
                            "7:InUse 的值不是整数",
                            "8:DisplayName 的值不是文字或数字",
                            "9:PostData 的值不是文字或数字"};
+        // A name of spaces only is empty as the list shows it.
+        QTest::newRow("csv, names of spaces")
+            << "n.csv"
+            << QByteArray("DisplayName,IPAddress,Port\r\n   ,h,80\r\n a ,h,80\r\n\" \",h,80\r\n")
+            << 1 << QStringList{"2:" + noName, "4:" + noName};
+        // A \u escape of half a surrogate pair would take the next character
+        // for the other half; a whole pair, or an escaped backslash, is text.
+        const QString lone = QStringLiteral("含有不成对的 \\u 代理项转义");
+        QTest::newRow("json, lone surrogates and names of spaces")
+            << "s.json"
+            << QByteArray(
+                   "[\n"
+                   "{\"DisplayName\": \"a\\ud800b\", \"IPAddress\": \"h\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"a\", \"IPAddress\": \"\\udc00x\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"a\\ud800\", \"IPAddress\": \"h\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"a\\ud800\\u0041\", \"IPAddress\": \"h\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"  \", \"IPAddress\": \"h\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"\\ud83d\\ude00\", \"IPAddress\": \"h\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"\\\\ud800\", \"IPAddress\": \"h\", \"Port\": 80}\n"
+                   "]")
+            << 2 << QStringList{"2:" + lone, "3:" + lone, "4:" + lone, "5:" + lone, "6:" + noName};
     }
     void badRowsAreRefusedByLine() {
         QFETCH(QString, file);
