@@ -151,6 +151,18 @@ Line %1: %2</translation>
         <source>%1 的值不是文字或数字</source>
         <translation>the value of %1 is neither text nor a number</translation>
     </message>
+    <message>
+        <source>读取文件时出错(%1)</source>
+        <translation>error while reading the file (%1)</translation>
+    </message>
+    <message>
+        <source>%1 的值不是整数</source>
+        <translation>the value of %1 is not a whole number</translation>
+    </message>
+    <message>
+        <source>含有不成对的 \u 代理项转义</source>
+        <translation>holds a \u escape of half a surrogate pair</translation>
+    </message>
 </context>
 <context>
     <name>CatalogueTransfer</name>
@@ -165,6 +177,18 @@ Line %1: %2</translation>
     <message>
         <source>无法写入文件 %1(%2)</source>
         <translation>Cannot write file %1 (%2)</translation>
+    </message>
+    <message>
+        <source>无法读取服务器列表</source>
+        <translation>Cannot read the server list</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>文件 %1 超过 1 GiB,不能导入</source>
+        <translation>The file %1 is larger than 1 GiB and cannot be imported</translation>
     </message>
 </context>
 <context>
@@ -245,7 +269,7 @@ Line %1: %2</translation>
     </message>
 </context>
 <context>
-    <name>CsvText</name>
+    <name>CsvReader</name>
     <message>
         <source>第 %1 行:%2</source>
         <translation>Line %1: %2</translation>
@@ -777,6 +801,17 @@ This cannot be undone.</translation>
     <message>
         <source>服务器恢复时提示</source>
         <translation>Notify when a failing server recovers</translation>
+    </message>
+</context>
+<context>
+    <name>HeadlessService</name>
+    <message>
+        <source>无法读取服务器列表</source>
+        <translation>Cannot read the server list</translation>
+    </message>
+    <message>
+        <source>%1 秒后重试</source>
+        <translation>retrying in %1 s</translation>
     </message>
 </context>
 <context>

@@ -15,6 +15,7 @@ constexpr int kSchemaVersion = 2;
 
 struct DbState {
     QString path;
+    int busyTimeOutMs = ModuleDB::WindowBusyTimeOutMs;
     bool connected = false;
     QString openError;
 };
@@ -170,6 +171,26 @@ bool prepareSchema(QSqlDatabase& db) {
     return false;
 }
 
+// Readers never wait for a writer in write-ahead-log mode: a copy that
+// reloads while another imports sees the catalogue as it was before the
+// import. Where the mode cannot be set (another copy is in the middle of a
+// change, a folder that cannot be written to), the catalogue works as
+// before.
+void useWriteAheadLog(QSqlDatabase& db) {
+    QSqlQuery query(db);
+    query.exec(QStringLiteral("pragma journal_mode=wal"));
+}
+
+// At rest the catalogue keeps a rollback journal, so a copy in a folder it
+// cannot write to still reads it (the write-ahead log needs files beside
+// the catalogue). Only the last copy to close it can switch back; while
+// another has it open, it stays as it is, without waiting.
+void useRollbackJournalIfAlone(QSqlDatabase& db) {
+    QSqlQuery query(db);
+    query.exec(QStringLiteral("pragma busy_timeout=0"));
+    query.exec(QStringLiteral("pragma journal_mode=delete"));
+}
+
 QString valueText(const QVariant& value) {
     if (value.isNull())
         return QStringLiteral("null");
@@ -196,6 +217,10 @@ void setDbPath(const QString& path) {
     state().path = path;
 }
 
+void setBusyTimeOutMs(int ms) {
+    state().busyTimeOutMs = ms;
+}
+
 QString DbPath() {
     return state().path.isEmpty() ? DefaultDbPath() : state().path;
 }
@@ -206,9 +231,10 @@ bool DbOpen() {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnectionName);
         db.setDatabaseName(DbPath());
-        // A file locked by another program fails quickly instead of freezing the window.
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(state().busyTimeOutMs));
         state().connected = db.open() && prepareSchema(db);
+        if (state().connected)
+            useWriteAheadLog(db);
     }
     if (!state().connected)
         DbClose();
@@ -217,10 +243,16 @@ bool DbOpen() {
 
 // Closing also releases the connection, so nothing of it outlives the catalogue.
 void DbClose() {
+    const bool wasConnected = state().connected;
     state().connected = false;
     if (!QSqlDatabase::contains(kConnectionName))
         return;
-    connection().close();
+    {
+        QSqlDatabase db = connection();
+        if (wasConnected && db.isOpen())
+            useRollbackJournalIfAlone(db);
+        db.close();
+    }
     QSqlDatabase::removeDatabase(kConnectionName);
 }
 
@@ -251,8 +283,10 @@ QString DbExecute(const QString& sql, const QVariantList& values) {
     return {};
 }
 
-QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values) {
+QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values, bool* ok) {
     QList<QSqlRecord> rows;
+    if (ok)
+        *ok = false;
     if (!DbConnected())
         return rows;
     QSqlDatabase db = connection();
@@ -266,6 +300,11 @@ QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values) {
         return rows;
     while (query.next())
         rows << query.record();
+    // A read that fails part way (the file changed under it) is no result either.
+    if (query.lastError().isValid())
+        return {};
+    if (ok)
+        *ok = true;
     return rows;
 }
 

@@ -24,9 +24,10 @@ ServerRecord recordOf(const QSqlRecord& row) {
     return server;
 }
 
-QList<ServerRecord> select(const QString& sql, const QVariantList& values = {}) {
+QList<ServerRecord> select(const QString& sql, const QVariantList& values = {},
+                           bool* ok = nullptr) {
     QList<ServerRecord> servers;
-    const QList<QSqlRecord> rows = ModuleDB::DbSelect(sql, values);
+    const QList<QSqlRecord> rows = ModuleDB::DbSelect(sql, values, ok);
     servers.reserve(rows.size());
     for (const QSqlRecord& row : rows)
         servers << recordOf(row);
@@ -60,26 +61,26 @@ QString timeFormatWithoutZone(const QString& format) {
 
 namespace ServerCatalogue {
 
-QList<ServerRecord> SelectServers(Selection selection) {
+QList<ServerRecord> SelectServers(Selection selection, bool* ok) {
     switch (selection) {
     case Selection::Enabled:
-        return select(kSelectAll + QStringLiteral(" where inuse=1 order by ID"));
+        return select(kSelectAll + QStringLiteral(" where inuse=1 order by ID"), {}, ok);
     case Selection::Disabled:
-        return select(kSelectAll + QStringLiteral(" where inuse=0 order by ID"));
+        return select(kSelectAll + QStringLiteral(" where inuse=0 order by ID"), {}, ok);
     case Selection::All:
         break;
     }
-    return select(kSelectAll + QStringLiteral(" order by ID"));
+    return select(kSelectAll + QStringLiteral(" order by ID"), {}, ok);
 }
 
-QList<ServerRecord> SearchServers(const QString& keyword) {
+QList<ServerRecord> SearchServers(const QString& keyword, bool* ok) {
     const QString pattern = containsPattern(keyword);
     return select(kSelectAll + QStringLiteral(" where DisplayName like ? escape '\\'"
                                               " or IPAddress like ? escape '\\'"
                                               " or Port like ? escape '\\'"
                                               " or PostData like ? escape '\\'"
                                               " or ReplyData like ? escape '\\' order by ID"),
-                  {pattern, pattern, pattern, pattern, pattern});
+                  {pattern, pattern, pattern, pattern, pattern}, ok);
 }
 
 std::optional<ServerRecord> SelectServer(qint64 id) {

@@ -14,9 +14,11 @@ namespace ServerCatalogue {
 
 enum class Selection { Enabled, Disabled, All };
 
-QList<ServerRecord> SelectServers(Selection selection);
-// Literal, ASCII-case-insensitive search over name, address, port, request and reply.
-QList<ServerRecord> SearchServers(const QString& keyword);
+// No servers when the catalogue cannot be read; then *ok, when given, is false.
+QList<ServerRecord> SelectServers(Selection selection, bool* ok = nullptr);
+// Literal, ASCII-case-insensitive search over name, address, port, request
+// and reply; *ok as for SelectServers.
+QList<ServerRecord> SearchServers(const QString& keyword, bool* ok = nullptr);
 std::optional<ServerRecord> SelectServer(qint64 id);
 
 // The AddTime text of a server added at that moment: the local short date, one

@@ -50,12 +50,16 @@ void LoadServerList(ServerRowModel& model, const QList<ServerRecord>& servers) {
     model.resetRows(rows);
 }
 
-void LoadServerList(ServerRowModel& model, ServerCatalogue::Selection selection) {
-    LoadServerList(model, ServerCatalogue::SelectServers(selection));
+bool LoadServerList(ServerRowModel& model, ServerCatalogue::Selection selection) {
+    bool read = false;
+    LoadServerList(model, ServerCatalogue::SelectServers(selection, &read));
+    return read;
 }
 
-void LoadSearchResult(ServerRowModel& model, const QString& keyword) {
-    LoadServerList(model, ServerCatalogue::SearchServers(keyword));
+bool LoadSearchResult(ServerRowModel& model, const QString& keyword) {
+    bool read = false;
+    LoadServerList(model, ServerCatalogue::SearchServers(keyword, &read));
+    return read;
 }
 
 QString LstResult_ItemCheck(const ServerRowModel& model, ServerRowModel::RowKey key, bool checked) {

@@ -15,9 +15,13 @@ namespace ServerListLoader {
 // The servers as rows: name, address, port, request, reply and add time
 // without leading and trailing spaces (tabs and line breaks stay).
 void LoadServerList(ServerRowModel& model, const QList<ServerRecord>& servers);
-void LoadServerList(ServerRowModel& model, ServerCatalogue::Selection selection);
-// The servers whose name, address, port, request or reply contains the keyword.
-void LoadSearchResult(ServerRowModel& model, const QString& keyword);
+// The servers of the catalogue. False when it could not be read: the list
+// is then empty, and the caller says why, since an empty list alone looks
+// like an empty catalogue.
+bool LoadServerList(ServerRowModel& model, ServerCatalogue::Selection selection);
+// The servers whose name, address, port, request or reply contains the
+// keyword; false as above.
+bool LoadSearchResult(ServerRowModel& model, const QString& keyword);
 
 // Writes the row's new check state into the catalogue; empty on success, the
 // failure report otherwise (shown under "对不起,更改状态失败"). The box keeps

@@ -55,6 +55,7 @@ int Run(const CommandLine& commandLine) {
         AppPaths::decide(QCoreApplication::applicationDirPath(), commandLine.pathChoice()));
     AppPaths::current().createFolders();
     ModuleDB::setDbPath(ModuleDB::DefaultDbPath());
+    ModuleDB::setBusyTimeOutMs(ModuleDB::BackgroundBusyTimeOutMs);
     if (!ModuleDB::DbOpen()) {
         printLine(stderr, QCoreApplication::translate("CatalogueCommand", "无法打开服务器列表 ") +
                               ModuleDB::DbPath());

@@ -2,29 +2,33 @@
 
 #include "catalogue/CatalogueColumns.h"
 #include "catalogue/ServerChecks.h"
-#include "service/CsvText.h"
+#include "catalogue/TrimSpaces.h"
+#include "service/CsvReader.h"
+#include "service/JsonElementReader.h"
+#include "service/Utf8Chunks.h"
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
+#include <QIODevice>
 #include <QJsonObject>
-#include <QStringDecoder>
 #include <cmath>
-#include <optional>
 
 namespace {
 
 using CatalogueColumns::Column;
 using CatalogueColumns::Columns;
+using CatalogueColumns::Kind;
 using CatalogueReader::Result;
+using CatalogueReader::Row;
+using Take = std::function<QString(const Row&)>;
 
 // The values of one row by column key; a key left out is not in the hash.
 using Values = QHash<QString, QString>;
 
 // The server of a row, or why it is refused: a missing name or address
-// first, as the add dialog asks, then the first column that refuses its value.
-void takeRow(Result& result, int line, const Values& values) {
+// first, as the add dialog asks, then the first column that refuses its
+// value. An accepted row goes to take; false when take failed.
+bool takeRow(Result& result, int line, const Values& values, const Take& take) {
     ServerRecord server;
     QString refusal;
     for (const Column& column : Columns()) {
@@ -35,24 +39,21 @@ void takeRow(Result& result, int line, const Values& values) {
         if (refusal.isEmpty())
             refusal = reason;
     }
-    if (const auto missing = ServerChecks::MissingField(server))
+    // The name as the list shows it, without its spaces: one of spaces
+    // alone would show as no name at all.
+    ServerRecord shown = server;
+    shown.displayName = TrimSpaces(server.displayName);
+    if (const auto missing = ServerChecks::MissingField(shown))
         refusal = missing->text;
-    if (refusal.isEmpty())
-        result.accepted.append({line, server});
-    else
+    if (!refusal.isEmpty()) {
         result.refused.append({line, refusal});
-}
-
-std::optional<QString> utf8Text(const QByteArray& data, Result& result) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(data);
-    if (decoder.hasError()) {
-        result.error = QCoreApplication::translate("CatalogueReader", "文件不是 UTF-8 编码的文本");
-        return std::nullopt;
+        return true;
     }
-    if (text.startsWith(QChar::ByteOrderMark))
-        text.remove(0, 1);
-    return text;
+    result.error = take({line, server});
+    if (!result.error.isEmpty())
+        return false;
+    ++result.accepted;
+    return true;
 }
 
 const Column* columnNamed(const QString& key) {
@@ -63,19 +64,39 @@ const Column* columnNamed(const QString& key) {
     return nullptr;
 }
 
-void readCsv(const QString& text, Result& result) {
-    const CsvText::Parsed parsed = CsvText::Read(text);
-    if (!parsed.error.isEmpty()) {
-        result.error = parsed.error;
-        return;
+// Why the text ended early, when it did; the format's own reason otherwise.
+void textFailed(const Utf8Chunks& text, const QIODevice& in, Result& result) {
+    switch (text.failure()) {
+    case Utf8Chunks::Failure::None:
+        break;
+    case Utf8Chunks::Failure::NotUtf8:
+        result.error = QCoreApplication::translate("CatalogueReader", "文件不是 UTF-8 编码的文本");
+        break;
+    case Utf8Chunks::Failure::ReadFailed:
+        result.error = QCoreApplication::translate("CatalogueReader", "读取文件时出错(%1)")
+                           .arg(in.errorString());
+        break;
     }
-    if (parsed.records.isEmpty()) {
-        result.error = QCoreApplication::translate("CatalogueReader", "文件是空的,没有标题行");
+}
+
+void readCsv(QIODevice& in, Result& result, const Take& take) {
+    Utf8Chunks text(in);
+    CsvReader csv(text);
+    CsvReader::Record record;
+    const auto readFailed = [&] {
+        textFailed(text, in, result);
+        if (result.error.isEmpty())
+            result.error = csv.error();
+        return !result.error.isEmpty();
+    };
+    if (!csv.next(record)) {
+        if (!readFailed())
+            result.error = QCoreApplication::translate("CatalogueReader", "文件是空的,没有标题行");
         return;
     }
     // The key of each field position; empty for a column this program does not know.
     QStringList keys;
-    for (const QString& name : parsed.records.first().fields) {
+    for (const QString& name : record.fields) {
         const Column* column = columnNamed(name.trimmed());
         const QString key = column ? column->key : QString();
         if (!key.isEmpty() && keys.contains(key)) {
@@ -92,8 +113,7 @@ void readCsv(const QString& text, Result& result) {
             return;
         }
     }
-    for (qsizetype r = 1; r < parsed.records.size(); ++r) {
-        const CsvText::Record& record = parsed.records.at(r);
+    while (csv.next(record)) {
         if (record.fields.size() != keys.size()) {
             result.refused.append({record.line, QCoreApplication::translate(
                                                     "CatalogueReader", "有 %1 列,标题行有 %2 列")
@@ -106,127 +126,126 @@ void readCsv(const QString& text, Result& result) {
             if (!keys.at(f).isEmpty())
                 values.insert(keys.at(f), record.fields.at(f));
         }
-        takeRow(result, record.line, values);
+        if (!takeRow(result, record.line, values, take))
+            return;
     }
+    readFailed();
 }
 
-// The line each element of the top-level array starts on. The text is
-// known to be valid JSON here.
-QList<int> elementLines(const QByteArray& data) {
-    QList<int> lines;
-    int line = 1;
-    int depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    bool expectElement = false;
-    const auto startValue = [&] {
-        if (depth == 1 && expectElement) {
-            lines.append(line);
-            expectElement = false;
-        }
-    };
-    for (const char c : data) {
-        if (c == '\n')
-            ++line;
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false;
+// Whether a \u escape of the JSON text names half of a surrogate pair
+// without the other half next to it. Such text is no Unicode, and the
+// parser would take the next character for the missing half.
+bool hasLoneSurrogate(const QString& json) {
+    bool lowExpected = false;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        if (json.at(i) != QLatin1Char('\\') || i + 1 >= json.size() ||
+            json.at(i + 1) != QLatin1Char('u')) {
+            if (lowExpected)
+                return true;
+            if (json.at(i) == QLatin1Char('\\'))
+                ++i; // the escaped character
             continue;
         }
-        switch (c) {
-        case '"':
-            startValue();
-            inString = true;
-            break;
-        case '[':
-        case '{':
-            startValue();
-            expectElement = ++depth == 1;
-            break;
-        case ']':
-        case '}':
-            --depth;
-            break;
-        case ',':
-            expectElement = depth == 1;
-            break;
-        case ' ':
-        case '\t':
-        case '\r':
-        case '\n':
-            break;
-        default:
-            startValue();
-        }
+        const uint code = QStringView(json).mid(i + 2, 4).toUInt(nullptr, 16);
+        i += 5;
+        const bool low = code >= 0xDC00 && code <= 0xDFFF;
+        if (low != lowExpected)
+            return true;
+        lowExpected = code >= 0xD800 && code <= 0xDBFF;
     }
-    return lines;
+    return lowExpected;
 }
 
-// A scalar as the text a CSV field would hold; nothing for an array or object.
-std::optional<QString> valueText(const QJsonValue& value) {
+// A scalar as the text a CSV field would hold.
+QString valueText(const QJsonValue& value) {
+    if (value.isBool())
+        return QString::number(value.toBool() ? 1 : 0);
+    if (value.isString())
+        return value.toString();
+    const double number = value.toDouble();
+    if (std::abs(number) < 1e15 && std::trunc(number) == number)
+        return QString::number(static_cast<qint64>(number));
+    return QString::number(number, 'g', 17);
+}
+
+// Why the column does not take a value of this type; empty when it does.
+// Text takes text and numbers, a number and the flag take whole numbers
+// (or text, checked as in CSV), the flag a boolean besides.
+QString typeRefusal(const Column& column, const QJsonValue& value) {
+    const auto neither = [&] {
+        return QCoreApplication::translate("CatalogueReader", "%1 的值不是文字或数字")
+            .arg(column.key);
+    };
     switch (value.type()) {
     case QJsonValue::String:
-        return value.toString();
+        return {};
+    case QJsonValue::Double:
+        if (column.kind == Kind::Text || std::trunc(value.toDouble()) == value.toDouble())
+            return {};
+        break;
     case QJsonValue::Bool:
-        return QString::number(value.toBool() ? 1 : 0);
-    case QJsonValue::Double: {
-        const double number = value.toDouble();
-        if (std::abs(number) < 1e15 && std::trunc(number) == number)
-            return QString::number(static_cast<qint64>(number));
-        return QString::number(number, 'g', 17);
-    }
+        if (column.kind == Kind::Flag)
+            return {};
+        if (column.kind == Kind::Text)
+            return neither();
+        break;
     default:
-        return std::nullopt;
+        return neither();
     }
+    return QCoreApplication::translate("CatalogueReader", "%1 的值不是整数").arg(column.key);
 }
 
-void readJson(const QByteArray& data, Result& result) {
-    QByteArray utf8 = data;
-    if (utf8.startsWith("\xEF\xBB\xBF"))
-        utf8.remove(0, 3);
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(utf8, &error);
-    if (error.error != QJsonParseError::NoError) {
-        const int line = static_cast<int>(utf8.left(error.offset).count('\n')) + 1;
-        result.error = QCoreApplication::translate("CatalogueReader", "第 %1 行:JSON 格式错误(%2)")
-                           .arg(line)
-                           .arg(error.errorString());
-        return;
-    }
-    if (!document.isArray()) {
-        result.error = QCoreApplication::translate("CatalogueReader", "文件不是服务器的 JSON 数组");
-        return;
-    }
-    const QJsonArray servers = document.array();
-    const QList<int> lines = elementLines(utf8);
-    for (qsizetype i = 0; i < servers.size(); ++i) {
-        const int line = lines.value(i);
-        if (!servers.at(i).isObject()) {
-            result.refused.append(
-                {line, QCoreApplication::translate("CatalogueReader", "不是一个服务器对象")});
+void readJson(QIODevice& in, Result& result, const Take& take) {
+    Utf8Chunks text(in);
+    JsonElementReader elements(text);
+    JsonElementReader::Element element;
+    while (elements.next(element)) {
+        if (!element.value.isObject()) {
+            result.refused.append({element.line, QCoreApplication::translate(
+                                                     "CatalogueReader", "不是一个服务器对象")});
             continue;
         }
-        const QJsonObject object = servers.at(i).toObject();
+        if (hasLoneSurrogate(element.text)) {
+            result.refused.append(
+                {element.line,
+                 QCoreApplication::translate("CatalogueReader", "含有不成对的 \\u 代理项转义")});
+            continue;
+        }
+        const QJsonObject object = element.value.toObject();
         Values values;
         QString refusal;
         for (auto field = object.begin(); field != object.end(); ++field) {
             const Column* column = columnNamed(field.key());
             if (!column || field.value().isNull())
                 continue;
-            if (const std::optional<QString> text = valueText(field.value()))
-                values.insert(column->key, *text);
+            const QString wrongType = typeRefusal(*column, field.value());
+            if (wrongType.isEmpty())
+                values.insert(column->key, valueText(field.value()));
             else if (refusal.isEmpty())
-                refusal = QCoreApplication::translate("CatalogueReader", "%1 的值不是文字或数字")
-                              .arg(column->key);
+                refusal = wrongType;
         }
-        if (refusal.isEmpty())
-            takeRow(result, line, values);
-        else
-            result.refused.append({line, refusal});
+        if (!refusal.isEmpty())
+            result.refused.append({element.line, refusal});
+        else if (!takeRow(result, element.line, values, take))
+            return;
+    }
+    textFailed(text, in, result);
+    if (!result.error.isEmpty())
+        return;
+    switch (elements.failure()) {
+    case JsonElementReader::Failure::None:
+        break;
+    case JsonElementReader::Failure::NotArray:
+        result.error = QCoreApplication::translate("CatalogueReader", "文件不是服务器的 JSON 数组");
+        break;
+    case JsonElementReader::Failure::Syntax: {
+        QJsonParseError error{};
+        error.error = elements.errorKind();
+        result.error = QCoreApplication::translate("CatalogueReader", "第 %1 行:JSON 格式错误(%2)")
+                           .arg(elements.errorLine())
+                           .arg(error.errorString());
+        break;
+    }
     }
 }
 
@@ -234,15 +253,16 @@ void readJson(const QByteArray& data, Result& result) {
 
 namespace CatalogueReader {
 
-Result Read(const QByteArray& data, CatalogueFormat format) {
+Result Read(QIODevice& in, CatalogueFormat format, const Take& take) {
     Result result;
-    const std::optional<QString> text = utf8Text(data, result);
-    if (!text)
-        return result;
     if (format == CatalogueFormat::Json)
-        readJson(data, result);
+        readJson(in, result, take);
     else
-        readCsv(*text, result);
+        readCsv(in, result, take);
+    if (!result.error.isEmpty()) {
+        result.accepted = 0;
+        result.refused.clear();
+    }
     return result;
 }
 

@@ -3,14 +3,18 @@
 #include "monitor/ServerRecord.h"
 #include "service/CatalogueFormat.h"
 
-#include <QByteArray>
 #include <QList>
 #include <QString>
 
-// Reads an exported catalogue file (UTF-8, a byte-order mark allowed) into
-// servers, checking each row as the add dialog checks a server and a port
-// from 1 to 65535 besides. Unknown columns are ignored, so a file written by
-// a later version still reads.
+#include <functional>
+
+class QIODevice;
+
+// Reads an exported catalogue file (UTF-8, a byte-order mark allowed) row by
+// row, checking each row as the add dialog checks a server and a port from
+// 1 to 65535 besides. Unknown columns are ignored, so a file written by a
+// later version still reads. Only the row at hand is held, so a file of
+// any length is read in little memory.
 namespace CatalogueReader {
 
 struct Row {
@@ -24,12 +28,15 @@ struct Refusal {
 };
 
 struct Result {
-    QList<Row> accepted;
+    int accepted = 0;
     QList<Refusal> refused;
-    // Empty when the file could be read; else why not, and nothing of it counts.
+    // Empty when the whole file was read; else why not, and nothing of it counts.
     QString error;
 };
 
-Result Read(const QByteArray& data, CatalogueFormat format);
+// Hands each acceptable row to take, in file order. take returns the empty
+// text to go on, or a failure that ends the reading as the result's error.
+Result Read(QIODevice& in, CatalogueFormat format,
+            const std::function<QString(const Row& row)>& take);
 
 } // namespace CatalogueReader

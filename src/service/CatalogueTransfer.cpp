@@ -7,35 +7,47 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 namespace CatalogueTransfer {
 
 ImportReport ImportServers(const QString& path) {
     ImportReport report;
+    // A device, a pipe or a folder would never end, block or read as nothing.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        report.error =
+            QCoreApplication::translate("CatalogueTransfer", "无法读取文件 %1(%2)")
+                .arg(path, QCoreApplication::translate("CatalogueTransfer", "不是普通文件"));
+        return report;
+    }
+    if (info.size() > MaxImportBytes) {
+        report.error =
+            QCoreApplication::translate("CatalogueTransfer", "文件 %1 超过 1 GiB,不能导入")
+                .arg(path);
+        return report;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         report.error = QCoreApplication::translate("CatalogueTransfer", "无法读取文件 %1(%2)")
                            .arg(path, file.errorString());
         return report;
     }
-    const CatalogueReader::Result read =
-        CatalogueReader::Read(file.readAll(), CatalogueFormatOf(path));
-    if (!read.error.isEmpty()) {
-        report.error = read.error;
-        return report;
-    }
-    report.error = ModuleDB::DbTransaction([&read] {
-        for (const CatalogueReader::Row& row : read.accepted) {
-            QString failure = ServerCatalogue::AddServer(row.server);
-            if (failure.isEmpty() && !row.server.addTime.isEmpty())
-                failure = ServerCatalogue::SetAddTimeOfLastAdded(row.server.addTime);
-            if (!failure.isEmpty())
+    // The rows go into the catalogue as they are read, so only one is held
+    // at a time; a file that turns out unreadable part way adds nothing.
+    CatalogueReader::Result read;
+    report.error = ModuleDB::DbTransaction([&] {
+        read = CatalogueReader::Read(
+            file, CatalogueFormatOf(path), [](const CatalogueReader::Row& row) {
+                QString failure = ServerCatalogue::AddServer(row.server);
+                if (failure.isEmpty() && !row.server.addTime.isEmpty())
+                    failure = ServerCatalogue::SetAddTimeOfLastAdded(row.server.addTime);
                 return failure;
-        }
-        return QString();
+            });
+        return read.error;
     });
     if (report.error.isEmpty()) {
-        report.added = static_cast<int>(read.accepted.size());
+        report.added = read.accepted;
         report.refused = read.refused;
     }
     return report;
@@ -47,8 +59,13 @@ ExportReport ExportServers(const QString& path) {
         report.error = QCoreApplication::translate("CatalogueTransfer", "数据库未连接");
         return report;
     }
+    bool read = false;
     const QList<ServerRecord> servers =
-        ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
+        ServerCatalogue::SelectServers(ServerCatalogue::Selection::All, &read);
+    if (!read) {
+        report.error = QCoreApplication::translate("CatalogueTransfer", "无法读取服务器列表");
+        return report;
+    }
     QString reason;
     if (!WholeFile::write(path, CatalogueWriter::Write(servers, CatalogueFormatOf(path)),
                           &reason)) {

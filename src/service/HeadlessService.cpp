@@ -21,7 +21,10 @@ HeadlessService::HeadlessService(Clock& clock, EchoService& echo, QIODevice& log
     , m_log(log, clock)
     , m_alerts(m_log, notifications)
     , m_monitor(m_rows, m_rows, m_settings, clock, echo, m_alerts)
-    , m_stateLog(m_rows, m_log) {}
+    , m_stateLog(m_rows, m_log) {
+    m_catalogueRetry.setSingleShot(true);
+    connect(&m_catalogueRetry, &QTimer::timeout, this, &HeadlessService::retryCatalogue);
+}
 
 HeadlessService::~HeadlessService() {
     close();
@@ -31,15 +34,15 @@ bool HeadlessService::start(const QString& metricsOption, QString& error) {
     SocketStateNames();
     ModuleINI::setIniBaseName(QString::fromLatin1(AppPaths::SettingsBaseName));
     ModuleDB::setDbPath(ModuleDB::DefaultDbPath());
+    ModuleDB::setBusyTimeOutMs(ModuleDB::BackgroundBusyTimeOutMs);
     SettingsStore::loadINI(m_settings);
-    ModuleDB::DbOpen();
+    const bool loaded = loadCatalogue();
     m_history = new HistoryRecorder(AppPaths::current().historyFile(), m_settings, m_clock, this);
     connect(m_history, &HistoryRecorder::warning, this, [this](const QString& message) {
         m_log.write({QStringLiteral("history"), message});
     });
     m_monitor.addRecorder(m_history);
     m_monitor.addRecorder(&m_stateLog);
-    ServerListLoader::LoadServerList(m_rows, ServerCatalogue::Selection::Enabled);
     ModulePing::SocketsStartup();
     m_metrics = MetricsService::start(metricsOption, m_rows, m_monitor, m_clock, error);
     if (!error.isEmpty())
@@ -50,6 +53,8 @@ bool HeadlessService::start(const QString& metricsOption, QString& error) {
     if (m_metrics)
         started.append(QStringLiteral("metrics:") + QString::number(m_metrics->port()));
     m_log.write(started);
+    if (!loaded)
+        scheduleCatalogueRetry();
     m_monitor.CmdStart_Click();
     QTimer::singleShot(0, &m_monitor, &ServerMonitor::TimerProc_Timer);
     return true;
@@ -64,6 +69,7 @@ void HeadlessService::close() {
     if (m_closed)
         return;
     m_closed = true;
+    m_catalogueRetry.stop();
     stop();
     m_metrics.reset();
     m_monitor.setRecorder(nullptr);
@@ -73,6 +79,33 @@ void HeadlessService::close() {
     ModuleDB::DbClose();
     ModulePing::SocketsCleanup();
     m_log.write({QStringLiteral("stop")});
+}
+
+bool HeadlessService::loadCatalogue() {
+    if (!ModuleDB::DbConnected() && !ModuleDB::DbOpen())
+        return false;
+    return ServerListLoader::LoadServerList(m_rows, ServerCatalogue::Selection::Enabled);
+}
+
+// Logs why the catalogue could not be loaded and when it is tried again.
+void HeadlessService::scheduleCatalogueRetry() {
+    QString why = ModuleDB::DbOpenError();
+    if (why.isEmpty())
+        why = ModuleDB::DbConnected() ? tr("无法读取服务器列表") : ModuleDB::DbStateText();
+    m_log.write({QStringLiteral("catalogue"), ModuleDB::DbPath(), why,
+                 tr("%1 秒后重试").arg(m_retryDelayMs / 1000)});
+    m_catalogueRetry.start(m_retryDelayMs);
+    m_retryDelayMs = qMin(m_retryDelayMs * 2, LastRetryMs);
+}
+
+// Loaded at last: the same fields as the start line's catalogue part.
+void HeadlessService::retryCatalogue() {
+    if (!loadCatalogue()) {
+        scheduleCatalogueRetry();
+        return;
+    }
+    m_log.write({QStringLiteral("catalogue"), ModuleDB::DbPath(), ModuleDB::DbStateText(),
+                 QString::number(m_rows.rowCount())});
 }
 
 void HeadlessService::writeMissingSettings() const {

@@ -8,6 +8,7 @@
 #include "service/StateLog.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 
@@ -21,7 +22,10 @@ class QIODevice;
 // The monitoring cycle without a window: the catalogue's enabled servers,
 // the settings and the history of the window program, monitoring from the
 // start, state changes and alerts written to the log. The paths in force
-// (AppPaths) choose the files.
+// (AppPaths) choose the files. A catalogue that cannot be opened or read
+// (another copy importing into it in rollback-journal mode, a file not yet
+// there) is tried again after 1 s, then after twice as long each time up
+// to a minute, each try logged, until its servers are loaded.
 class HeadlessService final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(HeadlessService)
@@ -32,9 +36,10 @@ public:
     ~HeadlessService() override;
 
     // Reads the settings, opens the catalogue and the history, loads the
-    // enabled servers, serves the metrics the option or the settings ask
-    // for and starts monitoring; the first pass begins as soon as the event
-    // loop runs. False with error set when the metrics cannot be served.
+    // enabled servers (or begins trying again), serves the metrics the
+    // option or the settings ask for and starts monitoring; the first pass
+    // begins as soon as the event loop runs. False with error set when the
+    // metrics cannot be served.
     bool start(const QString& metricsOption, QString& error);
     // Stops monitoring; the pass under way ends after its current row.
     void stop();
@@ -43,8 +48,16 @@ public:
     // Nothing of a window is written.
     void close();
 
+    static constexpr int FirstRetryMs = 1000;
+    static constexpr int LastRetryMs = 60000;
+
 private:
     void writeMissingSettings() const;
+    // Opens the catalogue unless it is open and loads its enabled servers;
+    // false when either fails, the list then as it was.
+    bool loadCatalogue();
+    void retryCatalogue();
+    void scheduleCatalogueRetry();
 
     Clock& m_clock;
     ServiceLog m_log;
@@ -55,5 +68,7 @@ private:
     StateLog m_stateLog;
     HistoryRecorder* m_history = nullptr;
     std::unique_ptr<MetricsService> m_metrics;
+    QTimer m_catalogueRetry;
+    int m_retryDelayMs = FirstRetryMs;
     bool m_closed = false;
 };

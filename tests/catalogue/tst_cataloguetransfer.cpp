@@ -173,8 +173,61 @@ private slots:
                           "  {\"DisplayName\": \"[,{\\\"\", \"IPAddress\": "
                           "\"h\", \"Port\": \"443\", \"AddTime\": null}\n]")
             << 2
-            << QStringList{"4:" + badPort, "5:不是一个服务器对象", "5:" + badPort,
+            << QStringList{"4:" + badPort, "5:不是一个服务器对象", "5:Port 的值不是整数",
                            "6:DisplayName 的值不是文字或数字", "7:启用监控只能是 0 或 1！"};
+        // A value of a type its column does not take: a boolean or a
+        // fraction where a whole number belongs, a boolean for a text. A
+        // number is fine for a text, a boolean for the flag.
+        QTest::newRow("json of wrong types")
+            << "w.json"
+            << QByteArray("[\n"
+                          "{\"DisplayName\": \"a\", \"IPAddress\": \"h\", \"Port\": true},\n"
+                          "{\"DisplayName\": \"b\", \"IPAddress\": \"h\", \"Port\": false},\n"
+                          "{\"DisplayName\": \"c\", \"IPAddress\": \"h\", \"Port\": 80.5},\n"
+                          "{\"DisplayName\": \"d\", \"IPAddress\": \"h\", \"Port\": 80, "
+                          "\"WarnMs\": false},\n"
+                          "{\"DisplayName\": \"e\", \"IPAddress\": \"h\", \"Port\": 80, "
+                          "\"WarnMs\": 1.5},\n"
+                          "{\"DisplayName\": \"f\", \"IPAddress\": \"h\", \"Port\": 80, "
+                          "\"InUse\": 0.5},\n"
+                          "{\"DisplayName\": true, \"IPAddress\": \"h\", \"Port\": 80},\n"
+                          "{\"DisplayName\": \"g\", \"IPAddress\": \"h\", \"Port\": 80, "
+                          "\"PostData\": false},\n"
+                          "{\"DisplayName\": 12, \"IPAddress\": 1.5, \"Port\": 8e1, "
+                          "\"WarnMs\": 100, \"InUse\": true},\n"
+                          "{\"DisplayName\": \"h\", \"IPAddress\": \"h\", \"Port\": \"443\", "
+                          "\"WarnMs\": \"0\", \"InUse\": 0}\n"
+                          "]")
+            << 2
+            << QStringList{"2:Port 的值不是整数",
+                           "3:Port 的值不是整数",
+                           "4:Port 的值不是整数",
+                           "5:WarnMs 的值不是整数",
+                           "6:WarnMs 的值不是整数",
+                           "7:InUse 的值不是整数",
+                           "8:DisplayName 的值不是文字或数字",
+                           "9:PostData 的值不是文字或数字"};
+        // A name of spaces only is empty as the list shows it.
+        QTest::newRow("csv, names of spaces")
+            << "n.csv"
+            << QByteArray("DisplayName,IPAddress,Port\r\n   ,h,80\r\n a ,h,80\r\n\" \",h,80\r\n")
+            << 1 << QStringList{"2:" + noName, "4:" + noName};
+        // A \u escape of half a surrogate pair would take the next character
+        // for the other half; a whole pair, or an escaped backslash, is text.
+        const QString lone = QStringLiteral("含有不成对的 \\u 代理项转义");
+        QTest::newRow("json, lone surrogates and names of spaces")
+            << "s.json"
+            << QByteArray(
+                   "[\n"
+                   "{\"DisplayName\": \"a\\ud800b\", \"IPAddress\": \"h\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"a\", \"IPAddress\": \"\\udc00x\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"a\\ud800\", \"IPAddress\": \"h\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"a\\ud800\\u0041\", \"IPAddress\": \"h\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"  \", \"IPAddress\": \"h\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"\\ud83d\\ude00\", \"IPAddress\": \"h\", \"Port\": 80},\n"
+                   "{\"DisplayName\": \"\\\\ud800\", \"IPAddress\": \"h\", \"Port\": 80}\n"
+                   "]")
+            << 2 << QStringList{"2:" + lone, "3:" + lone, "4:" + lone, "5:" + lone, "6:" + noName};
     }
     void badRowsAreRefusedByLine() {
         QFETCH(QString, file);
@@ -193,6 +246,58 @@ private slots:
         // Columns left out take the add dialog's defaults: monitored, stamped now.
         for (const ServerRecord& server : servers)
             QVERIFY(!server.addTime.isEmpty());
+    }
+
+    // A file is read a piece at a time: characters, quoted line breaks and
+    // CR LF pairs cut by a piece's end still read whole, and lines count on.
+    void longFilesReadAcrossPieces_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("shift"); // bytes before the rows, moving where pieces end
+        for (int shift = 0; shift < 4; ++shift) {
+            QTest::addRow("csv, shifted %d", shift) << "long.csv" << shift;
+            QTest::addRow("json, shifted %d", shift) << "long.json" << shift;
+        }
+    }
+    void longFilesReadAcrossPieces() {
+        QFETCH(QString, file);
+        QFETCH(int, shift);
+        const bool json = file.endsWith(QLatin1String(".json"));
+        const int rows = 3000; // about 250 KiB, several pieces
+        const QString pad(shift, QLatin1Char('x'));
+        QByteArray data =
+            json ? QByteArray("[\n") : QByteArray("DisplayName,PostData,IPAddress,Port\r\n");
+        for (int i = 0; i < rows; ++i) {
+            const QString name = pad + QStringLiteral("服务器名称 %1 😀").arg(i);
+            if (json)
+                data += QStringLiteral("{\"DisplayName\": \"%1\", \"PostData\": \"a\\r\\nb 中\", "
+                                       "\"IPAddress\": \"h\", \"Port\": %2},\n")
+                            .arg(name)
+                            .arg(1 + i % 65535)
+                            .toUtf8();
+            else
+                data += QStringLiteral("%1,\"a\r\nb 中\",h,%2\r\n")
+                            .arg(name)
+                            .arg(1 + i % 65535)
+                            .toUtf8();
+        }
+        data +=
+            json ? QByteArray("{\"DisplayName\": \"last\", \"IPAddress\": \"h\", \"Port\": 0}\n]\n")
+                 : QByteArray("last,,h,0\r\n");
+        writeFile(path(file), data);
+        const ImportReport report = CatalogueTransfer::ImportServers(path(file));
+        QCOMPARE(report.error, QString());
+        QCOMPARE(report.added, rows);
+        // A CSV row takes two lines, a JSON row one.
+        QCOMPARE(refusals(report),
+                 QStringList{QStringLiteral("%1:目标端口必须是 1 到 65535 之间的整数！")
+                                 .arg(json ? rows + 2 : 2 * rows + 2)});
+        const QList<ServerRecord> servers =
+            ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
+        QCOMPARE(servers.size(), rows);
+        for (int i = 0; i < rows; ++i) {
+            QCOMPARE(servers.at(i).displayName, pad + QStringLiteral("服务器名称 %1 😀").arg(i));
+            QCOMPARE(servers.at(i).postData, QStringLiteral("a\r\nb 中"));
+        }
     }
 
     // Nothing is written when the file cannot be read as a whole, or when

@@ -209,6 +209,51 @@ private slots:
         QCOMPARE(file.readAll(), content);
     }
 
+    // Another copy's import, one transaction larger than SQLite's page
+    // cache, never keeps this copy from reading what was there before it.
+    void readsBesideAnotherCopysImport() {
+        QVERIFY(
+            ModuleDB::DbExecute("insert into ServerList (DisplayName) values ('kept')").isEmpty());
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "import");
+            other.setDatabaseName(dbFile());
+            QVERIFY(other.open());
+            QVERIFY(other.transaction());
+            QSqlQuery insert(other);
+            QVERIFY(insert.prepare("insert into ServerList (DisplayName, PostData) values (?, ?)"));
+            for (int i = 0; i < 20000; ++i) {
+                insert.addBindValue(QString::number(i));
+                insert.addBindValue(QString(200, QLatin1Char('x')));
+                QVERIFY(insert.exec());
+            }
+            QElapsedTimer timer;
+            timer.start();
+            QCOMPARE(count("select count(*) from ServerList"), 1);
+            QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+            QVERIFY(other.commit());
+        }
+        QSqlDatabase::removeDatabase("import");
+        QCOMPARE(count("select count(*) from ServerList"), 20001);
+    }
+
+    // At rest the catalogue keeps a rollback journal, so it reads from a
+    // folder that cannot be written to; while open, a write-ahead log.
+    void writeAheadLogOnlyWhileOpen() {
+        QCOMPARE(ModuleDB::DbSelect("pragma journal_mode").value(0).value(0).toString(),
+                 QStringLiteral("wal"));
+        ModuleDB::DbClose();
+        QVERIFY(!QFile::exists(dbFile() + "-wal"));
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+            other.setDatabaseName(dbFile());
+            QVERIFY(other.open());
+            QSqlQuery mode("pragma journal_mode", other);
+            QVERIFY(mode.next());
+            QCOMPARE(mode.value(0).toString(), QStringLiteral("delete"));
+        }
+        QSqlDatabase::removeDatabase("other");
+    }
+
     void failsQuicklyOnALockedFile() {
         ModuleDB::DbClose();
         {

@@ -4,6 +4,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -79,8 +81,33 @@ private slots:
         LoadSearchResult(*m_model, "MAIL");
         QCOMPARE(column(Col::ID), QStringList{"2"});
         ModuleDB::DbClose();
-        LoadServerList(*m_model, Selection::All);
+        QVERIFY(!LoadServerList(*m_model, Selection::All));
         QCOMPARE(m_model->rowCount(), 0);
+    }
+
+    // A reload while another copy imports shows the catalogue as it was
+    // before the import, and after it the imported servers too.
+    void reloadsBesideAnotherCopysImport() {
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "import");
+            other.setDatabaseName(AppPaths::current().catalogueFile());
+            QVERIFY(other.open());
+            QVERIFY(other.transaction());
+            QSqlQuery insert(other);
+            QVERIFY(insert.prepare("insert into ServerList (DisplayName, IPAddress, Port, "
+                                   "PostData, InUse) values (?, 'h', '80', ?, 1)"));
+            for (int i = 0; i < 20000; ++i) {
+                insert.addBindValue(QString::number(i));
+                insert.addBindValue(QString(200, QLatin1Char('x')));
+                QVERIFY(insert.exec());
+            }
+            QVERIFY(LoadServerList(*m_model, Selection::All));
+            QCOMPARE(column(Col::ID), (QStringList{"1", "2", "3"}));
+            QVERIFY(other.commit());
+        }
+        QSqlDatabase::removeDatabase("import");
+        QVERIFY(LoadServerList(*m_model, Selection::All));
+        QCOMPARE(m_model->rowCount(), 20003);
     }
 
     void writesCheckStateToTheCatalogue() {

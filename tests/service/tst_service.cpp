@@ -20,6 +20,7 @@
 #include "service/StateLog.h"
 
 #include <QBuffer>
+#include <QDir>
 
 #include <QProcess>
 #include <QScopeGuard>
@@ -34,6 +35,8 @@
 
 #include <memory>
 #include <tuple>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -149,6 +152,10 @@ private slots:
     void wrongReplyIsNeverOkOnTheFirstPass();
     void headlessRunAndShutdown();
     void headlessRefusedServerKeepsItsError();
+    void headlessStartDuringAnImport_data();
+    void headlessStartDuringAnImport();
+    void importRefusesWhatIsNoRegularFile_data();
+    void importRefusesWhatIsNoRegularFile();
 };
 
 // A socket fault outranks a lost echo; results that change nothing write
@@ -706,7 +713,12 @@ void TestService::metricsFollowAMonitor() {
           "\nservermon_echoes_sent_total" + labels + " 1\n"})
         QVERIFY2(scraped.contains(line), line.constData());
 
+    // Gone, the metrics close their port with their thread.
+    const quint16 port = metrics->port();
     metrics.reset();
+    QTcpSocket late;
+    late.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(!late.waitForConnected(5000));
     settings.iTimerN = 0; // the next tick runs a pass
     monitor.TimerProc_Timer();
     QTRY_VERIFY(other.outcomes.size() >= 4);
@@ -897,6 +909,128 @@ void TestService::headlessRefusedServerKeepsItsError() {
             states << fields.at(5) + "→" + fields.at(6) + ' ' + fields.at(7);
     }
     QCOMPARE(states, QStringList{"unknown→error SOCKET错误:连接被拒绝"});
+// A headless copy started while another copy imports never takes the
+// catalogue for empty. Beside an import in write-ahead-log mode it loads
+// the servers there before the import at once; where a rollback journal's
+// lock keeps it out, it says so and tries again until the import has
+// ended, then loads the imported servers too.
+void TestService::headlessStartDuringAnImport_data() {
+    QTest::addColumn<QString>("journal");
+    QTest::addColumn<bool>("retries");
+    QTest::addColumn<int>("loaded");
+    QTest::newRow("write-ahead log") << "wal" << false << 2;
+    QTest::newRow("rollback journal, locked") << "delete" << true << 5;
+}
+
+void TestService::headlessStartDuringAnImport() {
+    QFETCH(QString, journal);
+    QFETCH(bool, retries);
+    QFETCH(int, loaded);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const AppPaths previous = AppPaths::current();
+    AppPaths::setCurrent(AppPaths::portableIn(dir.path()));
+    const QString catalogue = AppPaths::current().catalogueFile();
+    ModuleDB::setDbPath(catalogue);
+    QVERIFY(ModuleDB::DbOpen());
+    for (const QString& name : {QStringLiteral("one"), QStringLiteral("two")})
+        QCOMPARE(ServerCatalogue::AddServer(server(0, name, QStringLiteral("127.0.0.1"), 9)),
+                 QString());
+    ModuleDB::DbClose();
+    AppPaths::setCurrent(previous);
+
+    const QString connection = QStringLiteral("import");
+    const auto closing = qScopeGuard([&] { QSqlDatabase::removeDatabase(connection); });
+    QSqlDatabase import = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    import.setDatabaseName(catalogue);
+    QVERIFY(import.open());
+    QSqlQuery statement(import);
+    QVERIFY(statement.exec(QStringLiteral("pragma journal_mode=") + journal));
+    QVERIFY(statement.exec(QStringLiteral("begin exclusive")));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(statement.exec(QStringLiteral("insert into ServerList (DisplayName, IPAddress, "
+                                              "Port, InUse) values ('new', '127.0.0.1', '9', 1)")));
+
+    QProcess service;
+    QByteArray log;
+    QVERIFY(startHeadless(service, dir.path(), log));
+    const auto ending = qScopeGuard([&service] {
+        service.terminate();
+        if (!service.waitForFinished(10000))
+            service.kill();
+    });
+    const QString connected = QStringLiteral("数据库：连接成功");
+    const auto hasLine = [&log](const QString& pattern) {
+        return QString::fromUtf8(log).contains(QRegularExpression(pattern));
+    };
+    // The start line: the program, its version, the catalogue, its state, its servers.
+    const QString start = QStringLiteral("\tstart\t[^\t]+\t[^\t]+\t([^\t]+)\t(\\d+)\n");
+    QTRY_VERIFY2_WITH_TIMEOUT(hasLine(start), log.constData(), 20000);
+    if (!retries) {
+        QVERIFY2(
+            hasLine(QStringLiteral("\tstart\t[^\t]+\t[^\t]+\t%1\t%2\n").arg(connected).arg(loaded)),
+            log.constData());
+        QVERIFY(statement.exec(QStringLiteral("commit")));
+        return;
+    }
+    const QString retry = QStringLiteral("\tcatalogue\t[^\t]+\t[^\t]+\t1 秒后重试\n");
+    QTRY_VERIFY2_WITH_TIMEOUT(hasLine(retry), log.constData(), 20000);
+    QVERIFY(statement.exec(QStringLiteral("commit")));
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        hasLine(QStringLiteral("\tcatalogue\t[^\t]+\t%1\t%2\n").arg(connected).arg(loaded)),
+        log.constData(), 30000);
+}
+
+// An import of what is not a regular file, or of a file beyond 1 GiB, is
+// refused at once, before a byte of it is read: a device would never end,
+// a pipe would block and a folder would read as nothing.
+void TestService::importRefusesWhatIsNoRegularFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    const QString notAFile = QStringLiteral("(不是普通文件)");
+    QTest::newRow("/dev/zero") << "device" << notAFile;
+    QTest::newRow("named pipe") << "pipe" << notAFile;
+    QTest::newRow("folder") << "folder" << notAFile;
+    QTest::newRow("beyond 1 GiB") << "large" << QStringLiteral("超过 1 GiB,不能导入");
+}
+
+void TestService::importRefusesWhatIsNoRegularFile() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString file = dir.filePath(QStringLiteral("servers.csv"));
+    if (kind == QLatin1String("device")) {
+        file = QStringLiteral("/dev/zero");
+    } else if (kind == QLatin1String("pipe")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("servers.csv")));
+    } else {
+        // Sparse: no disk space is taken.
+        QFile large(file);
+        QVERIFY(large.open(QIODevice::WriteOnly));
+        QVERIFY(large.write("DisplayName,IPAddress,Port\r\n") > 0);
+        QVERIFY(large.resize((qint64(1) << 30) + 1));
+    }
+    QProcess import;
+    QElapsedTimer timer;
+    timer.start();
+    import.start(qEnvironmentVariable("SERVERMON_BINARY"),
+                 {QStringLiteral("--config-dir"), dir.path(), QStringLiteral("--import"), file});
+    QVERIFY(import.waitForStarted(10000));
+    const bool ended = import.waitForFinished(10000);
+    if (!ended) {
+        import.kill();
+        import.waitForFinished(10000);
+    }
+    QVERIFY2(ended, "the import did not end");
+    qInfo("refused after %lld ms", static_cast<long long>(timer.elapsed()));
+    QCOMPARE(import.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(import.exitCode(), 2);
+    const QString error = QString::fromLocal8Bit(import.readAllStandardError());
+    QVERIFY2(error.startsWith(QStringLiteral("没有导入任何服务器:")) && error.contains(reason),
+             qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestService)
