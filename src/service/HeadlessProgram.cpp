@@ -27,8 +27,8 @@ int endWith(const CommandLine& commandLine) {
     return commandLine.exitCode();
 }
 
-// Monitoring without a window until SIGTERM or SIGINT; the log goes to
-// standard output. The alert texts and status texts in the log and the desktop
+// Monitoring without a window until SIGTERM, SIGINT or SIGHUP; the log goes
+// to standard output, and a log line its reader no longer takes is dropped. The alert texts and status texts in the log and the desktop
 // notifications follow the chosen language like the window's; the log's state
 // names and field layout are fixed, so scripts read it in either language.
 int runService(int argc, char* argv[], const CommandLine& commandLine) {

@@ -25,7 +25,7 @@ QString alreadyRunningMessage();
 
 // Runs what the command line asks for without a window and returns the exit
 // code: the options that end at once, the catalogue transfer, or the
-// headless service until SIGTERM or SIGINT.
+// headless service until SIGTERM, SIGINT or SIGHUP.
 int run(int argc, char* argv[], const CommandLine& commandLine);
 
 } // namespace HeadlessProgram

@@ -5,6 +5,7 @@
 #include "platform/FileLimit.h"
 #include "platform/GraphicalSession.h"
 #include "platform/PathSysInfoLocator.h"
+#include "platform/ProcessSetup.h"
 #include "platform/SingleInstance.h"
 #include "platform/SystemClock.h"
 #include "platform/SystemProcessStarter.h"
@@ -28,6 +29,7 @@
 using HeadlessProgram::print;
 
 int main(int argc, char* argv[]) {
+    ProcessSetup::prepare();
     const CommandLine commandLine = CommandLine::parse(HeadlessProgram::argumentList(argc, argv));
     // What needs no window runs as servermon-headless runs it.
     if (commandLine.action() != CommandLine::Action::Run || commandLine.headless())
