@@ -276,7 +276,10 @@ void FormMain::runExitPath() {
     GuardedSequence exitPath;
     exitPath
         .add(QStringLiteral("OpenUrl"),
-             [] { ModuleHTTP::OpenUrl(ModuleHTTP::UpdateCheckUrl().toString()); })
+             [this] {
+                 if (m_updatePageOnExit)
+                     ModuleHTTP::OpenUrl(ModuleHTTP::UpdateCheckUrl().toString());
+             })
         .add(QStringLiteral("TrayRemove"), [] { ModuleTrayIcon::TrayRemove(); })
         .add(QStringLiteral("SaveINI"),
              [this] {
@@ -448,6 +451,13 @@ void FormMain::CmdExit_Click() {
 }
 
 void FormMain::Menu_Exit_Click() {
+    CmdExit_Click();
+}
+
+void FormMain::exitOnSignal() {
+    if (ExitRequested)
+        return;
+    m_updatePageOnExit = false;
     CmdExit_Click();
 }
 

@@ -15,6 +15,7 @@
 #include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/ServerEditor.h"
 #include "config/IniFile.h"
+#include "config/QtTranslations.h"
 #include "config/ui/FormSetup.h"
 #include "history/HistoryRecorder.h"
 #include "monitor/ServerRowModel.h"
@@ -28,7 +29,6 @@
 #include "shell/FormLoading.h"
 #include "shell/FormMain.h"
 #include "shell/GuardedSequence.h"
-#include "config/QtTranslations.h"
 #include "shell/frmAbout.h"
 
 #include <QAction>
@@ -738,6 +738,40 @@ private slots:
                  QList<QUrl>{QUrl("https://www.example.com/?AppName=TesselwickZodevuViruz")});
         QCOMPARE(shell.tray.calls.last(), QStringLiteral("remove"));
         QCOMPARE(shell.ini("SETTING", "MAINWIDTH"), storedWidth);
+        QCOMPARE(shell.ini("SETTING", "LSTRESULT13"), QStringLiteral("1000"));
+        QVERIFY(!ModuleDB::DbConnected());
+        QTRY_VERIFY(setup.isNull());
+        QTRY_VERIFY(shell.window.isNull());
+    }
+
+    // SIGTERM, SIGINT and SIGHUP take the exit command's path, open dialogs
+    // closed first, without the update-check page; a second signal while it
+    // runs adds nothing.
+    void aTerminationSignalTakesTheExitPath_data() {
+        QTest::addColumn<bool>("dialogOpen");
+        QTest::newRow("window shown") << false;
+        QTest::newRow("settings dialog open") << true;
+    }
+    void aTerminationSignalTakesTheExitPath() {
+        QFETCH(bool, dialogOpen);
+        Shell shell;
+        FormMain& main = shell.startShown();
+        QPointer<FormSetup> setup = main.findChild<FormSetup*>();
+        shell.steps.clear();
+        const auto signal = [&main] {
+            main.exitOnSignal();
+            main.exitOnSignal();
+        };
+        if (dialogOpen) {
+            QTimer::singleShot(0, setup, signal);
+            main.findChild<QPushButton*>(QStringLiteral("CmdSetup"))->click();
+        } else {
+            signal();
+        }
+        QCOMPARE(shell.steps,
+                 (QStringList{"OpenUrl", "TrayRemove", "SaveINI", "DbClose", "SocketsCleanup",
+                              "UnloadFormSetup", "UnloadFormMain", "End"}));
+        QVERIFY(shell.urls.opened.isEmpty());
         QCOMPARE(shell.ini("SETTING", "LSTRESULT13"), QStringLiteral("1000"));
         QVERIFY(!ModuleDB::DbConnected());
         QTRY_VERIFY(setup.isNull());

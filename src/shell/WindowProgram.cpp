@@ -1,0 +1,107 @@
+#include "shell/WindowProgram.h"
+
+#include "app/AppVersion.h"
+#include "monitor/IcmpEchoService.h"
+#include "platform/AppPaths.h"
+#include "platform/DBusDesktopNotifications.h"
+#include "platform/FileLimit.h"
+#include "platform/GraphicalSession.h"
+#include "platform/PathSysInfoLocator.h"
+#include "platform/ProcessSetup.h"
+#include "platform/SingleInstance.h"
+#include "platform/SystemClock.h"
+#include "platform/SystemProcessStarter.h"
+#include "platform/TerminationSignals.h"
+#include "platform/gui/DesktopUrlOpener.h"
+#include "platform/gui/EffectSoundPlayer.h"
+#include "platform/gui/StyleSheetSkinEngine.h"
+#include "platform/gui/SystemTrayIcon.h"
+#include "platform/gui/TrayIcon.h"
+#include "service/CommandLine.h"
+#include "service/HeadlessProgram.h"
+#include "service/MetricsService.h"
+#include "shell/AppServices.h"
+#include "shell/AppSetup.h"
+#include "shell/FormLoading.h"
+#include "shell/FormMain.h"
+#include "shell/ModuleHTTP.h"
+
+#include <QApplication>
+#include <QPointer>
+
+namespace WindowProgram {
+namespace {
+
+using HeadlessProgram::print;
+
+int runWindow(int argc, char* argv[], const CommandLine& commandLine) {
+    if (!GraphicalSession::available()) {
+        print(stderr, GraphicalSession::missingMessage() + QLatin1Char('\n'));
+        return 1;
+    }
+
+    // Every monitored row holds a socket during a pass.
+    FileLimit::raiseToHardLimit();
+    QApplication app(argc, argv);
+    AppSetup::configure();
+    // A signal that comes before the main window exists ends the program at
+    // once; afterwards it takes the main window's exit path.
+    QPointer<FormMain> mainWindow;
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&mainWindow] {
+        if (mainWindow)
+            mainWindow->exitOnSignal();
+        else
+            QCoreApplication::quit();
+    });
+
+    HeadlessProgram::installInterfaceLanguage(app, commandLine);
+    AppPaths::current().createFolders();
+    SingleInstance instance(AppPaths::current().instanceLockFile());
+    if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
+        print(stderr, HeadlessProgram::alreadyRunningMessage());
+        return instance.activateRunning() ? 0 : 1;
+    }
+
+    SystemClock clock;
+    IcmpEchoService echo;
+    SystemTrayIcon tray;
+    EffectSoundPlayer sound;
+    DesktopUrlOpener urlOpener;
+    SystemProcessStarter processStarter;
+    StyleSheetSkinEngine skinEngine;
+    PathSysInfoLocator sysInfoLocator;
+    DBusDesktopNotifications notifications(QStringLiteral("servermon"), AppVersion::desktopId(),
+                                           AppVersion::desktopId());
+    AppServices services{clock,          echo,       tray,           sound,        urlOpener,
+                         processStarter, skinEngine, sysInfoLocator, notifications};
+
+    auto* splash = new FormLoading(services, ModuleHTTP::AnnouncementUrl());
+    mainWindow = splash->mainWindow();
+    // A second start shows the window as a double click on the tray icon does.
+    QObject::connect(&instance, &SingleInstance::activationRequested, mainWindow, [mainWindow] {
+        if (mainWindow)
+            mainWindow->Tray_MouseMessage(TrayIcon::DoubleClick);
+    });
+    QString metricsError;
+    if (std::unique_ptr<MetricsService> metrics =
+            MetricsService::start(commandLine.metrics(), mainWindow->rowModel(),
+                                  mainWindow->monitor(), clock, metricsError))
+        metrics.release()->setParent(mainWindow); // serves as long as the rows exist
+    if (!metricsError.isEmpty())
+        print(stderr, metricsError + QLatin1Char('\n'));
+    splash->show();
+    return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    ProcessSetup::prepare();
+    const CommandLine commandLine = CommandLine::parse(HeadlessProgram::argumentList(argc, argv));
+    if (commandLine.action() != CommandLine::Action::Run || commandLine.headless())
+        return HeadlessProgram::run(argc, argv, commandLine);
+    return runWindow(argc, argv, commandLine);
+}
+
+} // namespace WindowProgram

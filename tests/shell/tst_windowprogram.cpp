@@ -1,0 +1,120 @@
+#include "ProgramRuns.h"
+#include "platform/gui/MessageBoxes.h"
+#include "shell/WindowProgram.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <vector>
+
+using namespace ProgramRuns;
+
+namespace {
+
+// Clicks "开始监控" once the main window shows, as the operator would.
+void startMonitoringOnceShown() {
+    auto* timer = new QTimer(QCoreApplication::instance());
+    QObject::connect(timer, &QTimer::timeout, timer, [timer] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->objectName() != QLatin1String("FormMain") || !window->isVisible())
+                continue;
+            window->findChild<QPushButton*>(QStringLiteral("CmdStart"))->click();
+            timer->stop();
+            return;
+        }
+    });
+    timer->start(100);
+}
+
+// Message boxes are answered at once and listed on standard output, one a
+// line, as the program ends.
+void recordMessageBoxes() {
+    MessageBoxes::setTestMode(true);
+}
+
+void listMessageBoxes() {
+    for (const MessageBoxes::Shown& box : MessageBoxes::takeShown()) {
+        const QString line = QStringLiteral("box\t") + box.title + QLatin1Char('\t') +
+                             QString(box.text).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+        std::puts(line.toUtf8().constData());
+    }
+    std::fflush(stdout);
+}
+
+// This executable started as "--window-program [--start-monitoring]
+// [--record-boxes] OPTIONS..." is the window program with OPTIONS, driven
+// as the flags ask.
+int runWindowProgram(int argc, char* argv[]) {
+    std::vector<char*> arguments{argv[0]};
+    for (int i = 2; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--start-monitoring") == 0) {
+            qAddPreRoutine(startMonitoringOnceShown);
+        } else if (qstrcmp(argv[i], "--record-boxes") == 0) {
+            qAddPreRoutine(recordMessageBoxes);
+            qAddPostRoutine(listMessageBoxes);
+        } else {
+            arguments.push_back(argv[i]);
+        }
+    }
+    const int count = static_cast<int>(arguments.size());
+    arguments.push_back(nullptr);
+    return WindowProgram::main(count, arguments.data());
+}
+
+QStringList windowProgram(const QStringList& flags, const DataFolder& folder) {
+    return QStringList{QStringLiteral("--window-program")} + flags +
+           QStringList{QStringLiteral("--config-dir"), folder.path()};
+}
+
+} // namespace
+
+class TestWindowProgram final : public QObject {
+    Q_OBJECT
+private slots:
+    // A signal moments after a result: the exit path runs as for "退出系统",
+    // so the result reaches the history, the history is closed (no -wal
+    // left), the layout is stored and the folder is free again.
+    void aTerminationSignalKeepsTheLastResult_data() {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void aTerminationSignalKeepsTheLastResult() {
+        QFETCH(int, signalNumber);
+        LoopbackPeer peer({QByteArrayLiteral("220 ready\r\n")});
+        DataFolder folder;
+        folder.addServer(QStringLiteral("web"), peer.port(), QStringLiteral("220"));
+        QProcess program;
+        program.setProcessEnvironment(offscreen());
+        program.start(QCoreApplication::applicationFilePath(),
+                      windowProgram({QStringLiteral("--start-monitoring")}, folder));
+        const auto ending = qScopeGuard([&program] {
+            program.kill();
+            program.waitForFinished(WaitMs);
+        });
+        // The prober closes the connection once it has the answer.
+        QTRY_VERIFY_WITH_TIMEOUT(peer.closed() >= 1, WaitMs);
+        QVERIFY(endWith(program, signalNumber));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(!QFileInfo::exists(folder.file(QStringLiteral("History.db-wal"))));
+        QVERIFY(!QFileInfo::exists(folder.file(QStringLiteral("servermon.lock"))));
+        QVERIFY(folder.read(QStringLiteral("RodOdazuConfig.ini")).contains("LSTRESULT1="));
+        QVERIFY(folder.historyResults() >= 1);
+    }
+};
+
+int main(int argc, char* argv[]) {
+    if (argc >= 2 && qstrcmp(argv[1], "--window-program") == 0)
+        return runWindowProgram(argc, argv);
+    QApplication app(argc, argv);
+    TestWindowProgram test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_windowprogram.moc"
