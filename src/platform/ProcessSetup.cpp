@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ProcessSetup {
@@ -33,9 +34,14 @@ void survivePipeReadersGoingAway() {
     sigaction(SIGPIPE, &action, nullptr);
 }
 
+void keepNewFilesPrivate() {
+    ::umask(S_IRWXG | S_IRWXO);
+}
+
 void prepare() {
     openMissingStandardStreams();
     survivePipeReadersGoingAway();
+    keepNewFilesPrivate();
 }
 
 } // namespace ProcessSetup

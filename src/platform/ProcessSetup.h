@@ -14,6 +14,14 @@ void openMissingStandardStreams();
 // usual default back.
 void survivePipeReadersGoingAway();
 
+// Folders and files the program creates are its user's alone (0700,
+// 0600): the catalogue's requests may hold credentials. Done with the
+// process umask (077) rather than a change of mode after each creation, so
+// it also covers what SQLite and QSaveFile create, from the first moment.
+// Existing files keep their modes. The programs the window starts (consoles,
+// the system-information program, a browser) inherit it.
+void keepNewFilesPrivate();
+
 // Everything in main() before the command line is read.
 void prepare();
 

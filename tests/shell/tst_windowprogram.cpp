@@ -7,6 +7,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <vector>
@@ -106,6 +107,47 @@ private slots:
         QVERIFY(!QFileInfo::exists(folder.file(QStringLiteral("servermon.lock"))));
         QVERIFY(folder.read(QStringLiteral("RodOdazuConfig.ini")).contains("LSTRESULT1="));
         QVERIFY(folder.historyResults() >= 1);
+    }
+
+    // Under the usual umask 022 both programs make their folders and files
+    // for their user alone: the catalogue, the history with its -wal and
+    // -shm while open, the lock, and the settings file.
+    void newFilesAreTheOwnersAlone_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<bool>("window");
+        QTest::newRow("servermon") << windowProgram() << true;
+        QTest::newRow("servermon-headless") << headlessProgram() << false;
+    }
+    void newFilesAreTheOwnersAlone() {
+        QFETCH(QString, program);
+        QFETCH(bool, window);
+        const mode_t previous = ::umask(022);
+        const auto restoreUmask = qScopeGuard([previous] { ::umask(previous); });
+        QTemporaryDir parent;
+        const QDir folder(parent.filePath(QStringLiteral("new/servermon")));
+        QProcess started;
+        started.setProcessEnvironment(window ? offscreen() : withoutDesktop());
+        started.start(program, {QStringLiteral("--config-dir"), folder.path()});
+        const auto ending = qScopeGuard([&started] {
+            started.kill();
+            started.waitForFinished(WaitMs);
+        });
+        const QStringList whileOpen = {"ServerList.db", "History.db", "History.db-wal",
+                                       "History.db-shm", "servermon.lock"};
+        const auto allThere = [&] {
+            return std::all_of(whileOpen.cbegin(), whileOpen.cend(),
+                               [&](const QString& name) { return folder.exists(name); });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(allThere(), WaitMs);
+        for (const QString& name : whileOpen)
+            QVERIFY2(modeOf(folder.filePath(name)) == QLatin1String("600"),
+                     qPrintable(name + QLatin1Char(' ') + modeOf(folder.filePath(name))));
+        QVERIFY(endWith(started, SIGTERM));
+        QCOMPARE(started.exitCode(), 0);
+        QCOMPARE(modeOf(folder.filePath(QStringLiteral("RodOdazuConfig.ini"))),
+                 QStringLiteral("600"));
+        QCOMPARE(modeOf(folder.path()), QStringLiteral("700"));
+        QCOMPARE(modeOf(parent.filePath(QStringLiteral("new"))), QStringLiteral("700"));
     }
 };
 

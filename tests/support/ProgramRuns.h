@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 // For tests that run the built programs as child processes: where they are,
 // a data folder made beforehand, and a loopback server for them to probe.
@@ -43,6 +44,14 @@ inline QProcessEnvironment offscreen() {
     QProcessEnvironment environment = withoutDesktop();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     return environment;
+}
+
+// The permission bits of the file in octal ("600"); empty when it is missing.
+inline QString modeOf(const QString& path) {
+    struct stat status = {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return {};
+    return QString::number(status.st_mode & 07777, 8);
 }
 
 // Sends the signal and waits for the end; false when it did not end in time.
