@@ -28,6 +28,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QTimer>
 
 namespace WindowProgram {
 namespace {
@@ -44,15 +45,19 @@ int runWindow(int argc, char* argv[], const CommandLine& commandLine) {
     FileLimit::raiseToHardLimit();
     QApplication app(argc, argv);
     AppSetup::configure();
-    // A signal that comes before the main window exists ends the program at
-    // once; afterwards it takes the main window's exit path.
+    // A signal takes the main window's exit path once the event loop runs:
+    // the start-up may run nested loops, and a quit before the loop runs is
+    // lost. Before the main window exists it only ends a loop under way.
     QPointer<FormMain> mainWindow;
+    bool signalled = false;
+    bool looping = false;
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, &app, [&mainWindow] {
-        if (mainWindow)
-            mainWindow->exitOnSignal();
-        else
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&] {
+        signalled = true;
+        if (!mainWindow)
             QCoreApplication::quit();
+        else if (looping)
+            mainWindow->exitOnSignal();
     });
 
     HeadlessProgram::installInterfaceLanguage(app, commandLine);
@@ -91,6 +96,11 @@ int runWindow(int argc, char* argv[], const CommandLine& commandLine) {
     if (!metricsError.isEmpty())
         print(stderr, metricsError + QLatin1Char('\n'));
     splash->show();
+    QTimer::singleShot(0, &app, [&] {
+        looping = true;
+        if (signalled && mainWindow)
+            mainWindow->exitOnSignal();
+    });
     return QApplication::exec();
 }
 

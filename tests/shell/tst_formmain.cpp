@@ -748,14 +748,17 @@ private slots:
     // closed first, without the update-check page; a second signal while it
     // runs adds nothing.
     void aTerminationSignalTakesTheExitPath_data() {
+        QTest::addColumn<bool>("shown");
         QTest::addColumn<bool>("dialogOpen");
-        QTest::newRow("window shown") << false;
-        QTest::newRow("settings dialog open") << true;
+        QTest::newRow("before the window shows") << false << false;
+        QTest::newRow("window shown") << true << false;
+        QTest::newRow("settings dialog open") << true << true;
     }
     void aTerminationSignalTakesTheExitPath() {
+        QFETCH(bool, shown);
         QFETCH(bool, dialogOpen);
         Shell shell;
-        FormMain& main = shell.startShown();
+        FormMain& main = shown ? shell.startShown() : shell.start();
         QPointer<FormSetup> setup = main.findChild<FormSetup*>();
         shell.steps.clear();
         const auto signal = [&main] {

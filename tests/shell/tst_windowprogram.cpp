@@ -109,6 +109,26 @@ private slots:
         QVERIFY(folder.historyResults() >= 1);
     }
 
+    // A signal while the program starts (its files are there, the main
+    // window not yet shown) ends it as cleanly.
+    void aSignalDuringTheStartEndsCleanly() {
+        DataFolder folder;
+        QProcess program;
+        program.setProcessEnvironment(offscreen());
+        program.start(QCoreApplication::applicationFilePath(), windowProgram({}, folder));
+        const auto ending = qScopeGuard([&program] {
+            program.kill();
+            program.waitForFinished(WaitMs);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(folder.file(QStringLiteral("History.db-wal"))),
+                                 WaitMs);
+        QVERIFY(endWith(program, SIGTERM));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(!QFileInfo::exists(folder.file(QStringLiteral("History.db-wal"))));
+        QVERIFY(!QFileInfo::exists(folder.file(QStringLiteral("servermon.lock"))));
+    }
+
     // Under the usual umask 022 both programs make their folders and files
     // for their user alone: the catalogue, the history with its -wal and
     // -shm while open, the lock, and the settings file.
