@@ -1450,6 +1450,13 @@ Status: </translation>
     </message>
 </context>
 <context>
+    <name>WindowProgram</name>
+    <message>
+        <source>无法启动</source>
+        <translation>Cannot start</translation>
+    </message>
+</context>
+<context>
     <name>frmAbout</name>
     <message>
         <source>确定</source>
@@ -1489,6 +1496,10 @@ Status: </translation>
     <message>
         <source>servermon 已在运行,数据文件夹:</source>
         <translation>servermon is already running, data folder: </translation>
+    </message>
+    <message>
+        <source>servermon 没有启动:无法锁定锁文件 %1(%2)</source>
+        <translation>servermon did not start: cannot lock the lock file %1 (%2)</translation>
     </message>
 </context>
 </TS>

@@ -14,6 +14,7 @@
 #include "platform/TerminationSignals.h"
 #include "platform/gui/DesktopUrlOpener.h"
 #include "platform/gui/EffectSoundPlayer.h"
+#include "platform/gui/MessageBoxes.h"
 #include "platform/gui/StyleSheetSkinEngine.h"
 #include "platform/gui/SystemTrayIcon.h"
 #include "platform/gui/TrayIcon.h"
@@ -34,6 +35,16 @@ namespace WindowProgram {
 namespace {
 
 using HeadlessProgram::print;
+
+// The folder's lock cannot be taken at all (a read-only folder): said on
+// the terminal and in a box, since a start from the desktop has no terminal.
+void refuseStart(const SingleInstance& instance) {
+    const QString message =
+        HeadlessProgram::lockFailedMessage(instance.lockFile(), instance.errorString());
+    print(stderr, message);
+    MessageBoxes::show(nullptr, QMessageBox::Critical,
+                       QCoreApplication::translate("WindowProgram", "无法启动"), message.trimmed());
+}
 
 int runWindow(int argc, char* argv[], const CommandLine& commandLine) {
     if (!GraphicalSession::available()) {
@@ -63,9 +74,15 @@ int runWindow(int argc, char* argv[], const CommandLine& commandLine) {
     HeadlessProgram::installInterfaceLanguage(app, commandLine);
     AppPaths::current().createFolders();
     SingleInstance instance(AppPaths::current().instanceLockFile());
-    if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
+    switch (instance.claim()) {
+    case SingleInstance::Claim::Claimed:
+        break;
+    case SingleInstance::Claim::AlreadyRunning:
         print(stderr, HeadlessProgram::alreadyRunningMessage());
         return instance.activateRunning() ? 0 : 1;
+    case SingleInstance::Claim::Unavailable:
+        refuseStart(instance);
+        return 1;
     }
 
     SystemClock clock;

@@ -4,10 +4,12 @@
 #include <QTest>
 
 #include <QDeadlineTimer>
+#include <QSysInfo>
 
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace ProgramRuns;
@@ -137,6 +139,71 @@ private slots:
         const QDir folder(busy.folder.path());
         for (const QString& name : folder.entryList(QDir::Files))
             QVERIFY2(!busy.folder.read(name).contains("\tstop"), qPrintable(name));
+    }
+
+    // Where the lock file cannot be made (a read-only folder) the service
+    // does not run unguarded: it names the lock file and the reason and ends
+    // with status 1. It could not keep its catalogue there either.
+    void aFolderThatCannotBeLockedRefusesTheStart() {
+        QTemporaryDir parent;
+        setMode(parent.path(), 0755);
+        const QString folder = parent.filePath(QStringLiteral("read-only"));
+        QVERIFY(QDir().mkdir(folder));
+        setMode(folder, 0555);
+        QProcess service;
+        service.setProcessEnvironment(withoutDesktop());
+        service.setChildProcessModifier([] { runAsUser(Nobody); });
+        service.start(headlessProgram(), {QStringLiteral("--config-dir"), folder});
+        const auto ending = qScopeGuard([&service] {
+            service.kill();
+            service.waitForFinished(WaitMs);
+        });
+        QVERIFY(service.waitForFinished(WaitMs));
+        QCOMPARE(service.exitCode(), 1);
+        const QString error = QString::fromUtf8(service.readAllStandardError());
+        QVERIFY2(error.contains(QStringLiteral("servermon 没有启动:无法锁定锁文件 ") + folder +
+                                QStringLiteral("/servermon.lock(")),
+                 qPrintable(error));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/ServerList.db")));
+    }
+
+    // A shared folder (everyone writes, only owners remove) holds a lock file
+    // left by another user's copy that ended: nobody holds it, so a third
+    // user's start goes ahead.
+    void aLeftoverLockOfAnotherUserDoesNotBlock() {
+        if (::geteuid() != 0)
+            QSKIP("needs root: the lock file must belong to one user (nobody) and the service "
+                  "run as another (daemon)");
+        QTemporaryDir parent;
+        setMode(parent.path(), 0755);
+        const QString folder = parent.filePath(QStringLiteral("shared"));
+        QVERIFY(QDir().mkdir(folder));
+        setMode(folder, 01777);
+        const QString lock = folder + QStringLiteral("/servermon.lock");
+        {
+            // A process ID no process can have, this machine, this program.
+            QFile maximum(QStringLiteral("/proc/sys/kernel/pid_max"));
+            QVERIFY(maximum.open(QIODevice::ReadOnly));
+            QFile file(lock);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(maximum.readAll().trimmed() + "\nservermon\n" +
+                       QSysInfo::machineHostName().toUtf8() + '\n');
+        }
+        QCOMPARE(::chown(QFile::encodeName(lock).constData(), Nobody, Nobody), 0);
+        setMode(lock, 0644);
+        QProcess service;
+        service.setProcessEnvironment(withoutDesktop());
+        service.setChildProcessModifier([] { runAsUser(Daemon); });
+        service.start(headlessProgram(), {QStringLiteral("--config-dir"), folder});
+        const auto ending = qScopeGuard([&service] {
+            service.kill();
+            service.waitForFinished(WaitMs);
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(service.canReadLine() || service.state() == QProcess::NotRunning,
+                                 WaitMs);
+        QVERIFY2(service.readLine().contains("\tstart\t"), service.readAllStandardError());
+        QVERIFY(endWith(service, SIGTERM));
+        QCOMPARE(service.exitCode(), 0);
     }
 };
 

@@ -129,6 +129,34 @@ private slots:
         QVERIFY(!QFileInfo::exists(folder.file(QStringLiteral("servermon.lock"))));
     }
 
+    // Where the folder's lock cannot be made (a read-only folder), the
+    // window program says why in a box as well, since a start from the
+    // desktop has no terminal, and ends with status 1.
+    void aFolderThatCannotBeLockedRefusesTheStart() {
+        QTemporaryDir parent;
+        setMode(parent.path(), 0755);
+        const QString folder = parent.filePath(QStringLiteral("read-only"));
+        QVERIFY(QDir().mkdir(folder));
+        setMode(folder, 0555);
+        QProcess program;
+        program.setProcessEnvironment(offscreen());
+        program.setChildProcessModifier([] { runAsUser(Nobody); });
+        program.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("--window-program"), QStringLiteral("--record-boxes"),
+                       QStringLiteral("--config-dir"), folder});
+        const auto ending = qScopeGuard([&program] {
+            program.kill();
+            program.waitForFinished(WaitMs);
+        });
+        QVERIFY(program.waitForFinished(WaitMs));
+        QCOMPARE(program.exitCode(), 1);
+        const QString refusal = QStringLiteral("servermon 没有启动:无法锁定锁文件 ") + folder +
+                                QStringLiteral("/servermon.lock(");
+        QVERIFY(QString::fromUtf8(program.readAllStandardError()).contains(refusal));
+        const QString boxes = QString::fromUtf8(program.readAllStandardOutput());
+        QVERIFY2(boxes.contains(QStringLiteral("box\t无法启动\t") + refusal), qPrintable(boxes));
+    }
+
     // Under the usual umask 022 both programs make their folders and files
     // for their user alone: the catalogue, the history with its -wal and
     // -shm while open, the lock, and the settings file.

@@ -16,7 +16,9 @@
 #include <QTest>
 
 #include <csignal>
+#include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // For tests that run the built programs as child processes: where they are,
 // a data folder made beforehand, and a loopback server for them to probe.
@@ -52,6 +54,23 @@ inline QString modeOf(const QString& path) {
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return {};
     return QString::number(status.st_mode & 07777, 8);
+}
+
+// For a child process: when the test runs as root, whom a file's mode does
+// not hold back, the child runs as the given user instead.
+inline void runAsUser(uid_t user) {
+    if (::geteuid() != 0)
+        return;
+    ::setgroups(0, nullptr);
+    if (::setgid(user) != 0 || ::setuid(user) != 0)
+        ::_exit(125);
+}
+
+constexpr uid_t Nobody = 65534;
+constexpr uid_t Daemon = 1;
+
+inline void setMode(const QString& path, mode_t mode) {
+    QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode), 0);
 }
 
 // Sends the signal and waits for the end; false when it did not end in time.
