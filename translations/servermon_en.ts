@@ -1455,6 +1455,22 @@ Status: </translation>
         <source>无法启动</source>
         <translation>Cannot start</translation>
     </message>
+    <message>
+        <source>servermon 已在运行</source>
+        <translation>servermon is already running</translation>
+    </message>
+    <message>
+        <source>后台监控服务(servermon --headless)正在使用数据文件夹:
+%1
+
+如需打开窗口,请先停止该服务:
+%2</source>
+        <translation>The background monitoring service (servermon --headless) is using the data folder:
+%1
+
+To open the window, stop the service first:
+%2</translation>
+    </message>
 </context>
 <context>
     <name>frmAbout</name>

@@ -18,6 +18,8 @@
 namespace {
 
 const QByteArray ShowRequest = QByteArrayLiteral("show\n");
+const QByteArray ShownAnswer = QByteArrayLiteral("shown\n");
+const QByteArray HeadlessAnswer = QByteArrayLiteral("headless\n");
 constexpr int RetryPauseMs = 100;
 // A holder that ends removes the file between another start's open and its
 // lock; that start then tries again on the new file.
@@ -49,9 +51,10 @@ int openLockFile(const QByteArray& path, bool& writable) {
 
 } // namespace
 
-SingleInstance::SingleInstance(const QString& lockFile, QObject* parent)
+SingleInstance::SingleInstance(const QString& lockFile, Role role, QObject* parent)
     : QObject(parent)
-    , m_lockFile(lockFile) {
+    , m_lockFile(lockFile)
+    , m_role(role) {
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     connect(&m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
 }
@@ -127,30 +130,41 @@ void SingleInstance::writeOwner() const {
         ::pwrite(m_descriptor, owner.constData(), static_cast<size_t>(owner.size()), 0);
 }
 
-bool SingleInstance::activateRunning(int timeoutMs) {
+SingleInstance::Activation SingleInstance::activateRunning(int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
+    const auto remaining = [&deadline] {
+        return qMax(1, static_cast<int>(deadline.remainingTime()));
+    };
     // The running copy may hold the lock a moment before it listens.
     do {
         QLocalSocket socket;
         socket.connectToServer(serverName());
-        if (socket.waitForConnected(qMax(1, static_cast<int>(deadline.remainingTime())))) {
+        if (socket.waitForConnected(remaining())) {
             socket.write(ShowRequest);
-            const bool sent =
-                socket.waitForBytesWritten(qMax(1, static_cast<int>(deadline.remainingTime())));
-            socket.disconnectFromServer();
-            return sent;
+            if (!socket.waitForBytesWritten(remaining()))
+                return Activation::Unreachable;
+            QByteArray answer;
+            while (!answer.endsWith('\n') && socket.waitForReadyRead(remaining()))
+                answer += socket.readAll();
+            return answer == HeadlessAnswer ? Activation::Headless : Activation::Shown;
         }
         QThread::msleep(RetryPauseMs);
     } while (!deadline.hasExpired());
-    return false;
+    return Activation::Unreachable;
 }
 
 void SingleInstance::onNewConnection() {
     while (QLocalSocket* socket = m_server.nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (socket->readAll().contains(ShowRequest))
-                emit activationRequested();
+            if (!socket->readAll().contains(ShowRequest))
+                return;
+            if (m_role == Role::Headless) {
+                socket->write(HeadlessAnswer);
+                return;
+            }
+            emit activationRequested();
+            socket->write(ShownAnswer);
         });
     }
 }

@@ -40,7 +40,7 @@ int runService(int argc, char* argv[], const CommandLine& commandLine) {
 
     installInterfaceLanguage(app, commandLine);
     AppPaths::current().createFolders();
-    SingleInstance instance(AppPaths::current().instanceLockFile());
+    SingleInstance instance(AppPaths::current().instanceLockFile(), SingleInstance::Role::Headless);
     switch (instance.claim()) {
     case SingleInstance::Claim::Claimed:
         break;

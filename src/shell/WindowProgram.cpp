@@ -46,6 +46,29 @@ void refuseStart(const SingleInstance& instance) {
                        QCoreApplication::translate("WindowProgram", "无法启动"), message.trimmed());
 }
 
+// A start on a folder in use shows the running copy's window. The headless
+// service has none to show, and a start from the desktop would end unseen:
+// a box says who holds the folder and how to stop it.
+int showRunningCopy(SingleInstance& instance) {
+    switch (instance.activateRunning()) {
+    case SingleInstance::Activation::Shown:
+        return 0;
+    case SingleInstance::Activation::Headless:
+        MessageBoxes::show(
+            nullptr, QMessageBox::Warning,
+            QCoreApplication::translate("WindowProgram", "servermon 已在运行"),
+            QCoreApplication::translate("WindowProgram",
+                                        "后台监控服务(servermon --headless)正在使用数据文件夹:\n"
+                                        "%1\n\n如需打开窗口,请先停止该服务:\n%2")
+                .arg(AppPaths::current().dataFolder(),
+                     QStringLiteral("systemctl --user stop servermon")));
+        return 1;
+    case SingleInstance::Activation::Unreachable:
+        break;
+    }
+    return 1;
+}
+
 int runWindow(int argc, char* argv[], const CommandLine& commandLine) {
     if (!GraphicalSession::available()) {
         print(stderr, GraphicalSession::missingMessage() + QLatin1Char('\n'));
@@ -79,7 +102,7 @@ int runWindow(int argc, char* argv[], const CommandLine& commandLine) {
         break;
     case SingleInstance::Claim::AlreadyRunning:
         print(stderr, HeadlessProgram::alreadyRunningMessage());
-        return instance.activateRunning() ? 0 : 1;
+        return showRunningCopy(instance);
     case SingleInstance::Claim::Unavailable:
         refuseStart(instance);
         return 1;

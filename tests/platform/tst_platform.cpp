@@ -25,7 +25,9 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include <chrono>
 #include <cstdio>
+#include <future>
 
 namespace {
 
@@ -223,19 +225,37 @@ private slots:
         QCOMPARE(GraphicalSession::available(environment), available);
     }
 
+    // A later start asks the running copy to show its window; the copy
+    // answers what it is, and the headless service has no window to show.
+    void oneInstancePerLockFile_data() {
+        QTest::addColumn<SingleInstance::Role>("role");
+        QTest::addColumn<SingleInstance::Activation>("activation");
+        QTest::addColumn<int>("shownCount");
+        QTest::newRow("window copy")
+            << SingleInstance::Role::Window << SingleInstance::Activation::Shown << 1;
+        QTest::newRow("headless copy")
+            << SingleInstance::Role::Headless << SingleInstance::Activation::Headless << 0;
+    }
     void oneInstancePerLockFile() {
+        QFETCH(SingleInstance::Role, role);
+        QFETCH(SingleInstance::Activation, activation);
+        QFETCH(int, shownCount);
         QTemporaryDir folder;
         QTemporaryDir other;
         const QString lock = folder.filePath(QStringLiteral("servermon.lock"));
-        SingleInstance first(lock);
+        SingleInstance first(lock, role);
         QCOMPARE(first.claim(), SingleInstance::Claim::Claimed);
         QSignalSpy shown(&first, &SingleInstance::activationRequested);
 
         SingleInstance second(lock);
         QCOMPARE(second.serverName(), first.serverName());
         QCOMPARE(second.claim(), SingleInstance::Claim::AlreadyRunning);
-        QVERIFY(second.activateRunning());
-        QTRY_COMPARE(shown.size(), 1);
+        // The request waits for the answer, which this thread's loop gives.
+        std::future<SingleInstance::Activation> answer =
+            std::async(std::launch::async, [&second] { return second.activateRunning(); });
+        QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QCOMPARE(answer.get(), activation);
+        QCOMPARE(shown.size(), shownCount);
 
         // Another folder is another instance.
         SingleInstance elsewhere(other.filePath(QStringLiteral("servermon.lock")));
@@ -292,7 +312,7 @@ private slots:
     void noRunningInstanceAnswersWithinTheTimeOut() {
         QTemporaryDir folder;
         SingleInstance nobody(folder.filePath(QStringLiteral("servermon.lock")));
-        QVERIFY(!nobody.activateRunning(300));
+        QCOMPARE(nobody.activateRunning(300), SingleInstance::Activation::Unreachable);
     }
 
     void shippedSkinsDrawTicksAndDisabledItems_data() {

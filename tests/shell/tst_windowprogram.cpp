@@ -129,6 +129,43 @@ private slots:
         QVERIFY(!QFileInfo::exists(folder.file(QStringLiteral("servermon.lock"))));
     }
 
+    // With the headless service on the folder, a window start has no window
+    // to show: it says so in a box, with how to stop the service, and ends
+    // with status 1. The service runs on.
+    void aStartBesideTheHeadlessServiceSaysSo() {
+        DataFolder folder;
+        QProcess service;
+        service.setProcessEnvironment(withoutDesktop());
+        service.start(headlessProgram(), {QStringLiteral("--config-dir"), folder.path()});
+        const auto endService = qScopeGuard([&service] {
+            service.kill();
+            service.waitForFinished(WaitMs);
+        });
+        // Its first log line: it holds the folder.
+        QTRY_VERIFY_WITH_TIMEOUT(service.canReadLine(), WaitMs);
+        QProcess program;
+        program.setProcessEnvironment(offscreen());
+        program.start(QCoreApplication::applicationFilePath(),
+                      windowProgram({QStringLiteral("--record-boxes")}, folder));
+        const auto endProgram = qScopeGuard([&program] {
+            program.kill();
+            program.waitForFinished(WaitMs);
+        });
+        QVERIFY(program.waitForFinished(WaitMs));
+        QCOMPARE(program.exitCode(), 1);
+        const QString error = QString::fromUtf8(program.readAllStandardError());
+        QVERIFY2(error.endsWith(QStringLiteral("servermon 已在运行,数据文件夹:") + folder.path() +
+                                QLatin1Char('\n')),
+                 qPrintable(error));
+        QCOMPARE(QString::fromUtf8(program.readAllStandardOutput()),
+                 QStringLiteral("box\tservermon 已在运行\t后台监控服务(servermon --headless)"
+                                "正在使用数据文件夹:\\n") +
+                     folder.path() +
+                     QStringLiteral("\\n\\n如需打开窗口,请先停止该服务:\\n"
+                                    "systemctl --user stop servermon\n"));
+        QCOMPARE(service.state(), QProcess::Running);
+    }
+
     // Where the folder's lock cannot be made (a read-only folder), the
     // window program says why in a box as well, since a start from the
     // desktop has no terminal, and ends with status 1.
