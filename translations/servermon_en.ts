@@ -770,6 +770,14 @@ This cannot be undone.</translation>
         <source>服务器恢复时提示</source>
         <translation>Notify when a failing server recovers</translation>
     </message>
+    <message>
+        <source>启动时显示公告</source>
+        <translation>Show the announcement at start</translation>
+    </message>
+    <message>
+        <source>退出时打开更新页面</source>
+        <translation>Open the update page at exit</translation>
+    </message>
 </context>
 <context>
     <name>HistoryQuery</name>

@@ -8,6 +8,7 @@
 #include "catalogue/ui/FormServer.h"
 #include "catalogue/ui/FormServerEdit.h"
 #include "config/ModuleINI.h"
+#include "config/PageSwitches.h"
 #include "config/SettingsStore.h"
 #include "config/SkinFolder.h"
 #include "config/Twips.h"
@@ -277,7 +278,7 @@ void FormMain::runExitPath() {
     exitPath
         .add(QStringLiteral("OpenUrl"),
              [this] {
-                 if (m_updatePageOnExit)
+                 if (m_updatePageOnExit && PageSwitches::updatePageAtExit())
                      ModuleHTTP::OpenUrl(ModuleHTTP::UpdateCheckUrl().toString());
              })
         .add(QStringLiteral("TrayRemove"), [] { ModuleTrayIcon::TrayRemove(); })
