@@ -802,6 +802,14 @@ This cannot be undone.</translation>
         <source>服务器恢复时提示</source>
         <translation>Notify when a failing server recovers</translation>
     </message>
+    <message>
+        <source>启动时显示公告</source>
+        <translation>Show the announcement at start</translation>
+    </message>
+    <message>
+        <source>退出时打开更新页面</source>
+        <translation>Open the update page at exit</translation>
+    </message>
 </context>
 <context>
     <name>HeadlessService</name>
@@ -1513,6 +1521,29 @@ Status: </translation>
     </message>
 </context>
 <context>
+    <name>WindowProgram</name>
+    <message>
+        <source>无法启动</source>
+        <translation>Cannot start</translation>
+    </message>
+    <message>
+        <source>servermon 已在运行</source>
+        <translation>servermon is already running</translation>
+    </message>
+    <message>
+        <source>后台监控服务(servermon --headless)正在使用数据文件夹:
+%1
+
+如需打开窗口,请先停止该服务:
+%2</source>
+        <translation>The background monitoring service (servermon --headless) is using the data folder:
+%1
+
+To open the window, stop the service first:
+%2</translation>
+    </message>
+</context>
+<context>
     <name>frmAbout</name>
     <message>
         <source>确定</source>
@@ -1552,6 +1583,10 @@ Status: </translation>
     <message>
         <source>servermon 已在运行,数据文件夹:</source>
         <translation>servermon is already running, data folder: </translation>
+    </message>
+    <message>
+        <source>servermon 没有启动:无法锁定锁文件 %1(%2)</source>
+        <translation>servermon did not start: cannot lock the lock file %1 (%2)</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 
 #include "config/IniFile.h"
 #include "config/ModuleINI.h"
+#include "config/PageSwitches.h"
 #include "monitor/NetworkCheck.h"
 
 #include <QCoreApplication>
@@ -106,6 +107,8 @@ std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error
     values.m_recoveryMsg = texts.recoveryMsg != 0 ? 1 : 0;
     values.m_skin = texts.skin;
     values.m_language = texts.language;
+    values.m_announce = texts.announce != 0 ? 1 : 0;
+    values.m_exitPage = texts.exitPage != 0 ? 1 : 0;
     if (!problems.isEmpty()) {
         error = problems.join(QLatin1Char('\n'));
         return std::nullopt;
@@ -130,24 +133,28 @@ bool SetupValues::write() const {
         {setup, QStringLiteral("SKIN"), m_skin},
         {setup, QStringLiteral("ITIMEOUT"), QString::number(m_timeOut)},
     };
-    // History and recovery-notice entries reach the file once they differ
-    // from their defaults, so a file nobody configured stays as it always was.
+    // History, recovery-notice and page entries reach the file once they
+    // differ from their defaults, so a file nobody configured stays as it
+    // always was.
     const MonitorSettings defaults;
-    const auto addHistory = [&](const char* key, qint32 value, qint32 fallback) {
+    const auto addUnlessDefault = [&](const char* key, qint32 value, qint32 fallback) {
         const QString name = QLatin1String(key);
         if (value != fallback || file.value(setup, name))
             entries.append({setup, name, QString::number(value)});
     };
-    addHistory("HISTORY", m_history, defaults.History);
-    addHistory("HISTRAWDAYS", m_histRawDays, defaults.HistRawDays);
-    addHistory("HISTDAYS", m_histDays, defaults.HistDays);
+    addUnlessDefault("HISTORY", m_history, defaults.History);
+    addUnlessDefault("HISTRAWDAYS", m_histRawDays, defaults.HistRawDays);
+    addUnlessDefault("HISTDAYS", m_histDays, defaults.HistDays);
     if (!m_netCheck.isEmpty() || file.value(setup, QStringLiteral("NETCHECK")))
         entries.append({setup, QStringLiteral("NETCHECK"), m_netCheck});
-    addHistory("RECOVERYMSG", m_recoveryMsg, defaults.RecoveryMsg);
+    addUnlessDefault("RECOVERYMSG", m_recoveryMsg, defaults.RecoveryMsg);
     if (m_language != InterfaceLanguage::Choice::Chinese ||
         file.value(setup, QStringLiteral("LANGUAGE")))
         entries.append(
             {setup, QStringLiteral("LANGUAGE"), InterfaceLanguage::settingText(m_language)});
+    const qint32 pagesDefault = PageSwitches::onByDefault() ? 1 : 0;
+    addUnlessDefault("ANNOUNCE", m_announce, pagesDefault);
+    addUnlessDefault("EXITPAGE", m_exitPage, pagesDefault);
     return file.setValues(entries);
 }
 

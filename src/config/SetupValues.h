@@ -30,6 +30,8 @@ public:
         QString netCheck{};     // reference addresses, blank-separated
         qint32 recoveryMsg = 0; // 1: a notice when a failing server is back
         InterfaceLanguage::Choice language = InterfaceLanguage::Choice::Chinese;
+        qint32 announce = 1; // 1: the announcement at start
+        qint32 exitPage = 1; // 1: the update-check page at exit
     };
 
     static constexpr qint32 MaxTimeOut = 3600000;
@@ -56,8 +58,9 @@ public:
     qint32 recoveryMsg() const { return m_recoveryMsg; }
 
     // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT, the three
-    // history entries, NETCHECK, RECOVERYMSG and LANGUAGE in one replacement of
-    // the settings file; false when nothing could be written.
+    // history entries, NETCHECK, RECOVERYMSG, LANGUAGE, ANNOUNCE and EXITPAGE
+    // in one replacement of the settings file; false when nothing could be
+    // written.
     bool write() const;
     // The running settings take the values; Skin is not touched.
     void applyTo(MonitorSettings& settings) const;
@@ -77,4 +80,6 @@ private:
     QString m_netCheck;
     InterfaceLanguage::Choice m_language = InterfaceLanguage::Choice::Chinese;
     qint32 m_recoveryMsg = 0;
+    qint32 m_announce = 1;
+    qint32 m_exitPage = 1;
 };

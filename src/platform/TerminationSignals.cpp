@@ -9,7 +9,7 @@
 namespace {
 
 int PipeEnds[2] = {-1, -1};
-constexpr int Handled[] = {SIGTERM, SIGINT};
+constexpr int Handled[] = {SIGTERM, SIGINT, SIGHUP};
 
 void onSignal(int number) {
     const unsigned char byte = static_cast<unsigned char>(number);

@@ -4,8 +4,9 @@
 
 class QSocketNotifier;
 
-// SIGTERM and SIGINT as a Qt signal on the event loop: the handler only
-// writes to a pipe, which the loop reads. One instance per process.
+// SIGTERM, SIGINT and SIGHUP (the terminal or the session went away) as a
+// Qt signal on the event loop: the handler only writes to a pipe, which the
+// loop reads. One instance per process.
 class TerminationSignals final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TerminationSignals)

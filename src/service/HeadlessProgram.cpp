@@ -27,10 +27,11 @@ int endWith(const CommandLine& commandLine) {
     return commandLine.exitCode();
 }
 
-// Monitoring without a window until SIGTERM or SIGINT; the log goes to
-// standard output. The alert texts and status texts in the log and the desktop
-// notifications follow the chosen language like the window's; the log's state
-// names and field layout are fixed, so scripts read it in either language.
+// Monitoring without a window until SIGTERM, SIGINT or SIGHUP; the log goes
+// to standard output, and a log line its reader no longer takes is dropped. The alert texts and
+// status texts in the log and the desktop notifications follow the chosen language like the
+// window's; the log's state names and field layout are fixed, so scripts read it in either
+// language.
 int runService(int argc, char* argv[], const CommandLine& commandLine) {
     FileLimit::raiseToHardLimit();
     QCoreApplication app(argc, argv);
@@ -39,9 +40,15 @@ int runService(int argc, char* argv[], const CommandLine& commandLine) {
 
     installInterfaceLanguage(app, commandLine);
     AppPaths::current().createFolders();
-    SingleInstance instance(AppPaths::current().instanceLockFile());
-    if (instance.claim() == SingleInstance::Claim::AlreadyRunning) {
+    SingleInstance instance(AppPaths::current().instanceLockFile(), SingleInstance::Role::Headless);
+    switch (instance.claim()) {
+    case SingleInstance::Claim::Claimed:
+        break;
+    case SingleInstance::Claim::AlreadyRunning:
         print(stderr, alreadyRunningMessage());
+        return 1;
+    case SingleInstance::Claim::Unavailable:
+        print(stderr, lockFailedMessage(instance.lockFile(), instance.errorString()));
         return 1;
     }
 
@@ -90,6 +97,12 @@ void installInterfaceLanguage(QCoreApplication& app, const CommandLine& commandL
 QString alreadyRunningMessage() {
     return QCoreApplication::translate("main", "servermon 已在运行,数据文件夹:") +
            AppPaths::current().dataFolder() + QLatin1Char('\n');
+}
+
+QString lockFailedMessage(const QString& lockFile, const QString& reason) {
+    return QCoreApplication::translate("main", "servermon 没有启动:无法锁定锁文件 %1(%2)")
+               .arg(lockFile, reason) +
+           QLatin1Char('\n');
 }
 
 int run(int argc, char* argv[], const CommandLine& commandLine) {

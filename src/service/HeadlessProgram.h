@@ -22,10 +22,13 @@ void installInterfaceLanguage(QCoreApplication& app, const CommandLine& commandL
 
 // "servermon 已在运行,数据文件夹:..." for a start that finds the folder taken.
 QString alreadyRunningMessage();
+// The line for a start that cannot take the folder's lock at all: the lock
+// file and the reason.
+QString lockFailedMessage(const QString& lockFile, const QString& reason);
 
 // Runs what the command line asks for without a window and returns the exit
 // code: the options that end at once, the catalogue transfer, or the
-// headless service until SIGTERM or SIGINT.
+// headless service until SIGTERM, SIGINT or SIGHUP.
 int run(int argc, char* argv[], const CommandLine& commandLine);
 
 } // namespace HeadlessProgram

@@ -1,6 +1,7 @@
 #include "shell/FormLoading.h"
 
 #include "config/ModuleINI.h"
+#include "config/PageSwitches.h"
 #include "config/SkinFolder.h"
 #include "platform/SkinEngine.h"
 #include "shell/FormAD.h"
@@ -54,7 +55,8 @@ void FormLoading::Form_Load() {
         QStringLiteral("SETUP"), QStringLiteral("SKIN"), QStringLiteral("skinh.she")));
     if (QFileInfo(chosen).isFile())
         m_services.skinEngine.attachFile(chosen);
-    FormAD::showAnnouncement(m_announcementPage);
+    if (PageSwitches::announceAtStart())
+        FormAD::showAnnouncement(m_announcementPage);
 }
 
 void FormLoading::Timer1_Timer() {

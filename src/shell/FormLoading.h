@@ -10,8 +10,9 @@ class QTimer;
 class FormMain;
 
 // The splash window that starts the program: it creates the main window
-// hidden (which runs its whole start-up), attaches the skins, and one
-// second later shows the main window and closes itself.
+// hidden (which runs its whole start-up), attaches the skins, shows the
+// announcement when ANNOUNCE is on, and one second later shows the main
+// window and closes itself.
 class FormLoading final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FormLoading)

@@ -8,6 +8,7 @@
 #include "catalogue/ui/FormServer.h"
 #include "catalogue/ui/FormServerEdit.h"
 #include "config/ModuleINI.h"
+#include "config/PageSwitches.h"
 #include "config/SettingsStore.h"
 #include "config/SkinFolder.h"
 #include "config/Twips.h"
@@ -276,7 +277,10 @@ void FormMain::runExitPath() {
     GuardedSequence exitPath;
     exitPath
         .add(QStringLiteral("OpenUrl"),
-             [] { ModuleHTTP::OpenUrl(ModuleHTTP::UpdateCheckUrl().toString()); })
+             [this] {
+                 if (m_updatePageOnExit && PageSwitches::updatePageAtExit())
+                     ModuleHTTP::OpenUrl(ModuleHTTP::UpdateCheckUrl().toString());
+             })
         .add(QStringLiteral("TrayRemove"), [] { ModuleTrayIcon::TrayRemove(); })
         .add(QStringLiteral("SaveINI"),
              [this] {
@@ -448,6 +452,13 @@ void FormMain::CmdExit_Click() {
 }
 
 void FormMain::Menu_Exit_Click() {
+    CmdExit_Click();
+}
+
+void FormMain::exitOnSignal() {
+    if (ExitRequested)
+        return;
+    m_updatePageOnExit = false;
     CmdExit_Click();
 }
 

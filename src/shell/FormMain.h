@@ -73,6 +73,9 @@ public:
     void Menu_Setup_Click();
     void CmdExit_Click();
     void Menu_Exit_Click();
+    // SIGTERM, SIGINT or SIGHUP: the exit command's path, without opening
+    // the update-check page; nothing when the exit is already under way.
+    void exitOnSignal();
     void SkinList();
     void Menu_ListThemes_Click(int Index);
     // Mouse messages of the notification icon (double click, right button
@@ -121,4 +124,5 @@ private:
     QString MeCaption;
     QString sTips;
     bool ExitRequested = false;
+    bool m_updatePageOnExit = true;
 };

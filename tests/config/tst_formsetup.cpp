@@ -149,6 +149,52 @@ private slots:
         QCOMPARE(reread.RecoveryMsg, 1);
     }
 
+    // The announcement and exit-page switches: on in a portable copy, off
+    // in an installed one unless stored; saved once they differ from that.
+    void pageSwitchesShownAndSaved_data() {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<bool>("checked");
+        QTest::addColumn<bool>("click");
+        QTest::addColumn<QByteArray>("saved"); // empty: neither entry written
+        QTest::newRow("portable, left on")
+            << false << QByteArray() << true << false << QByteArray();
+        QTest::newRow("portable, switched off")
+            << false << QByteArray() << true << true << QByteArray("ANNOUNCE=0\nEXITPAGE=0\n");
+        QTest::newRow("installed, left off")
+            << true << QByteArray() << false << false << QByteArray();
+        QTest::newRow("installed, switched on")
+            << true << QByteArray() << false << true << QByteArray("ANNOUNCE=1\nEXITPAGE=1\n");
+        QTest::newRow("installed, stored on, kept")
+            << true << QByteArray("ANNOUNCE=1\nEXITPAGE=1\n") << true << false
+            << QByteArray("ANNOUNCE=1\nEXITPAGE=1\n");
+    }
+    void pageSwitchesShownAndSaved() {
+        QFETCH(bool, installed);
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, checked);
+        QFETCH(bool, click);
+        QFETCH(QByteArray, saved);
+        QTemporaryDir programFolder; // no sign of a portable copy in it
+        if (installed)
+            AppPaths::setCurrent(AppPaths::decide(programFolder.path(), {false, m_dir.path()}));
+        QCOMPARE(AppPaths::current().settingsFolder(), m_dir.path());
+        writeAll(m_path, "[SETUP]\n" + stored);
+        m_form = std::make_unique<FormSetup>(m_settings, m_skins);
+        QCOMPARE(m_form->CheckAnnounce->isChecked(), checked);
+        QCOMPARE(m_form->CheckExitPage->isChecked(), checked);
+        if (click) {
+            m_form->CheckAnnounce->click();
+            m_form->CheckExitPage->click();
+        }
+        QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        QVERIFY(MessageBoxes::takeShown().isEmpty());
+        const QByteArray file = readAll(m_path);
+        QVERIFY2(saved.isEmpty() ? !file.contains("ANNOUNCE") && !file.contains("EXITPAGE")
+                                 : file.contains('\n' + saved),
+                 file.constData());
+    }
+
     void rejectedSaveChangesNothing_data() {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");

@@ -15,13 +15,19 @@
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 #include <QVBoxLayout>
+
+#include <chrono>
+#include <cstdio>
+#include <future>
 
 namespace {
 
@@ -219,19 +225,37 @@ private slots:
         QCOMPARE(GraphicalSession::available(environment), available);
     }
 
+    // A later start asks the running copy to show its window; the copy
+    // answers what it is, and the headless service has no window to show.
+    void oneInstancePerLockFile_data() {
+        QTest::addColumn<SingleInstance::Role>("role");
+        QTest::addColumn<SingleInstance::Activation>("activation");
+        QTest::addColumn<int>("shownCount");
+        QTest::newRow("window copy")
+            << SingleInstance::Role::Window << SingleInstance::Activation::Shown << 1;
+        QTest::newRow("headless copy")
+            << SingleInstance::Role::Headless << SingleInstance::Activation::Headless << 0;
+    }
     void oneInstancePerLockFile() {
+        QFETCH(SingleInstance::Role, role);
+        QFETCH(SingleInstance::Activation, activation);
+        QFETCH(int, shownCount);
         QTemporaryDir folder;
         QTemporaryDir other;
         const QString lock = folder.filePath(QStringLiteral("servermon.lock"));
-        SingleInstance first(lock);
+        SingleInstance first(lock, role);
         QCOMPARE(first.claim(), SingleInstance::Claim::Claimed);
         QSignalSpy shown(&first, &SingleInstance::activationRequested);
 
         SingleInstance second(lock);
         QCOMPARE(second.serverName(), first.serverName());
         QCOMPARE(second.claim(), SingleInstance::Claim::AlreadyRunning);
-        QVERIFY(second.activateRunning());
-        QTRY_COMPARE(shown.size(), 1);
+        // The request waits for the answer, which this thread's loop gives.
+        std::future<SingleInstance::Activation> answer =
+            std::async(std::launch::async, [&second] { return second.activateRunning(); });
+        QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
+        QCOMPARE(answer.get(), activation);
+        QCOMPARE(shown.size(), shownCount);
 
         // Another folder is another instance.
         SingleInstance elsewhere(other.filePath(QStringLiteral("servermon.lock")));
@@ -239,10 +263,56 @@ private slots:
         QCOMPARE(elsewhere.claim(), SingleInstance::Claim::Claimed);
     }
 
+    // Whatever a lock file holds, only a live holder blocks: a file left by
+    // a copy on another machine (a portable folder on a stick), an empty
+    // one, or one that is no lock file at all. The holder writes who it is
+    // and removes the file as it ends.
+    void aLockFileWithoutAHolderDoesNotBlock_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("another machine") << QByteArray("4242\nservermon\nanother-machine\n");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("no lock file") << QByteArray("\0\xff\n\n\n", 5);
+    }
+    void aLockFileWithoutAHolderDoesNotBlock() {
+        QFETCH(QByteArray, content);
+        QTemporaryDir folder;
+        const QString lock = folder.filePath(QStringLiteral("servermon.lock"));
+        QFile file(lock);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        {
+            SingleInstance instance(lock);
+            QCOMPARE(instance.claim(), SingleInstance::Claim::Claimed);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray::number(QCoreApplication::applicationPid()) +
+                                         "\ntst_platform\n" + QSysInfo::machineHostName().toUtf8() +
+                                         '\n');
+            file.close();
+        }
+        QVERIFY(!QFileInfo::exists(lock));
+    }
+
+    // The kernel ends the lock with its holder, however the holder ends.
+    void theLockEndsWithItsHolder() {
+        QTemporaryDir folder;
+        const QString lock = folder.filePath(QStringLiteral("servermon.lock"));
+        QProcess holder;
+        holder.start(QCoreApplication::applicationFilePath(),
+                     {QStringLiteral("--hold-lock"), lock});
+        QTRY_VERIFY_WITH_TIMEOUT(holder.canReadLine(), 20000);
+        QCOMPARE(holder.readLine(), QByteArray("claimed\n"));
+        SingleInstance second(lock);
+        QCOMPARE(second.claim(), SingleInstance::Claim::AlreadyRunning);
+        holder.kill();
+        QVERIFY(holder.waitForFinished(20000));
+        QCOMPARE(second.claim(), SingleInstance::Claim::Claimed);
+    }
+
     void noRunningInstanceAnswersWithinTheTimeOut() {
         QTemporaryDir folder;
         SingleInstance nobody(folder.filePath(QStringLiteral("servermon.lock")));
-        QVERIFY(!nobody.activateRunning(300));
+        QCOMPARE(nobody.activateRunning(300), SingleInstance::Activation::Unreachable);
     }
 
     void shippedSkinsDrawTicksAndDisabledItems_data() {
@@ -367,5 +437,23 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPlatform)
+// This executable started with "--hold-lock LOCK" holds the lock, says
+// "claimed" and waits to be ended.
+int holdLock(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    SingleInstance instance(QString::fromLocal8Bit(argv[2]));
+    if (instance.claim() != SingleInstance::Claim::Claimed)
+        return 3;
+    std::puts("claimed");
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
+int main(int argc, char* argv[]) {
+    if (argc == 3 && qstrcmp(argv[1], "--hold-lock") == 0)
+        return holdLock(argc, argv);
+    QApplication app(argc, argv);
+    TestPlatform test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_platform.moc"

@@ -33,6 +33,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QFile>
@@ -82,6 +83,7 @@ protected:
 // A program folder of its own, fake platform services, and the main window
 // after its start-up.
 struct Shell {
+    QTemporaryDir programFolder;
     QTemporaryDir folder;
     FakeClock clock;
     FakeEcho echo;
@@ -96,9 +98,13 @@ struct Shell {
     QStringList steps;
     QPointer<FormMain> window;
 
-    Shell()
+    // installed: an installed copy (a program folder without a sign of a
+    // portable copy) that keeps its files in the folder.
+    explicit Shell(bool installed = false)
         : services{clock, echo, tray, sound, urls, processes, skins, sysInfo, notifications} {
-        AppPaths::setCurrent(AppPaths::portableIn(folder.path()));
+        AppPaths::setCurrent(installed
+                                 ? AppPaths::decide(programFolder.path(), {false, folder.path()})
+                                 : AppPaths::portableIn(folder.path()));
     }
     ~Shell() {
         delete window;
@@ -744,6 +750,43 @@ private slots:
         QTRY_VERIFY(shell.window.isNull());
     }
 
+    // SIGTERM, SIGINT and SIGHUP take the exit command's path, open dialogs
+    // closed first, without the update-check page; a second signal while it
+    // runs adds nothing.
+    void aTerminationSignalTakesTheExitPath_data() {
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<bool>("dialogOpen");
+        QTest::newRow("before the window shows") << false << false;
+        QTest::newRow("window shown") << true << false;
+        QTest::newRow("settings dialog open") << true << true;
+    }
+    void aTerminationSignalTakesTheExitPath() {
+        QFETCH(bool, shown);
+        QFETCH(bool, dialogOpen);
+        Shell shell;
+        FormMain& main = shown ? shell.startShown() : shell.start();
+        QPointer<FormSetup> setup = main.findChild<FormSetup*>();
+        shell.steps.clear();
+        const auto signal = [&main] {
+            main.exitOnSignal();
+            main.exitOnSignal();
+        };
+        if (dialogOpen) {
+            QTimer::singleShot(0, setup, signal);
+            main.findChild<QPushButton*>(QStringLiteral("CmdSetup"))->click();
+        } else {
+            signal();
+        }
+        QCOMPARE(shell.steps,
+                 (QStringList{"OpenUrl", "TrayRemove", "SaveINI", "DbClose", "SocketsCleanup",
+                              "UnloadFormSetup", "UnloadFormMain", "End"}));
+        QVERIFY(shell.urls.opened.isEmpty());
+        QCOMPARE(shell.ini("SETTING", "LSTRESULT13"), QStringLiteral("1000"));
+        QVERIFY(!ModuleDB::DbConnected());
+        QTRY_VERIFY(setup.isNull());
+        QTRY_VERIFY(shell.window.isNull());
+    }
+
     void systemMenuSetupRestoresTheWindowFirst() {
         Shell shell;
         FormMain& main = shell.startShown();
@@ -1093,6 +1136,60 @@ private slots:
         QCOMPARE(QToolTip::text(), caption);
         QToolTip::hideText();
         engine.attachDefault();
+    }
+
+    // What the program fetches and opens on its own: the announcement at
+    // start and the update-check page at exit. On in a portable copy, as
+    // always; off in an installed one; either as the settings say.
+    void pagesOpenedWithoutBeingAsked_data() {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<bool>("announce");
+        QTest::addColumn<bool>("exitPage");
+        QTest::newRow("portable") << false << QByteArray() << true << true;
+        QTest::newRow("portable, both off")
+            << false << QByteArray("ANNOUNCE=0\nEXITPAGE=0\n") << false << false;
+        QTest::newRow("installed") << true << QByteArray() << false << false;
+        QTest::newRow("installed, announcement on")
+            << true << QByteArray("ANNOUNCE=1\n") << true << false;
+        QTest::newRow("installed, exit page on")
+            << true << QByteArray("EXITPAGE=1\n") << false << true;
+    }
+    void pagesOpenedWithoutBeingAsked() {
+        QFETCH(bool, installed);
+        QFETCH(QByteArray, stored);
+        QFETCH(bool, announce);
+        QFETCH(bool, exitPage);
+        Shell shell(installed);
+        QFile settings(shell.path(QStringLiteral("RodOdazuConfig.ini")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[SETUP]\n" + stored);
+        settings.close();
+        // The announcement page comes from a closed port on this machine.
+        QPointer<FormLoading> splash =
+            new FormLoading(shell.services, QUrl("http://127.0.0.1:9/ads/ads.asp"));
+        shell.window = splash->mainWindow();
+        QPointer<FormAD> announcement;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* shown = qobject_cast<FormAD*>(window); shown && shown->isVisible())
+                announcement = shown;
+        }
+        QCOMPARE(!announcement.isNull(), announce);
+        if (announcement) {
+            announcement->close();
+            QTRY_VERIFY(announcement.isNull());
+        }
+        const auto* setup = shell.window->findChild<FormSetup*>();
+        QCOMPARE(setup->CheckAnnounce->isChecked(), announce);
+        QCOMPARE(setup->CheckExitPage->isChecked(), exitPage);
+        splash->Timer1_Timer();
+        QTRY_VERIFY(splash.isNull());
+        shell.window->findChild<QPushButton*>(QStringLiteral("CmdExit"))->click();
+        QCOMPARE(shell.urls.opened,
+                 exitPage
+                     ? QList<QUrl>{QUrl("https://www.example.com/?AppName=TesselwickZodevuViruz")}
+                     : QList<QUrl>{});
+        QTRY_VERIFY(shell.window.isNull());
     }
 
     void splashShowsTheMainWindowOnItsFirstTick() {

@@ -2,6 +2,7 @@
 
 #include "config/InterfaceLanguage.h"
 #include "config/ModuleINI.h"
+#include "config/PageSwitches.h"
 #include "config/SetupValues.h"
 #include "config/SkinFolder.h"
 #include "monitor/MonitorSettings.h"
@@ -63,6 +64,8 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     ComboLanguage->addItem(tr("跟随系统"), int(InterfaceLanguage::Choice::System));
     ComboLanguage->setToolTip(tr("重新启动程序后生效"));
     CheckRecovery = named(new QCheckBox(tr("服务器恢复时提示")), "CheckRecovery");
+    CheckAnnounce = named(new QCheckBox(tr("启动时显示公告")), "CheckAnnounce");
+    CheckExitPage = named(new QCheckBox(tr("退出时打开更新页面")), "CheckExitPage");
     CmdSave = named(new QPushButton(tr("保存")), "CmdSave");
     CmdCancel = named(new QPushButton(tr("取消")), "CmdCancel");
     CmdSave->setDefault(true);
@@ -80,6 +83,8 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     fields->addRow(buddyLabel(tr("网络检测地址:"), TextNetCheck), TextNetCheck);
     fields->addRow(CheckRecovery);
     fields->addRow(buddyLabel(tr("界面语言:"), ComboLanguage), ComboLanguage);
+    fields->addRow(CheckAnnounce);
+    fields->addRow(CheckExitPage);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -141,6 +146,8 @@ void FormSetup::loadINI() {
     TextNetCheck->setText(m_settings.NetCheck);
     CheckRecovery->setChecked(m_settings.RecoveryMsg != 0);
     ComboLanguage->setCurrentIndex(ComboLanguage->findData(int(InterfaceLanguage::read())));
+    CheckAnnounce->setChecked(PageSwitches::announceAtStart());
+    CheckExitPage->setChecked(PageSwitches::updatePageAtExit());
     ComboSkin->setEditText(ModuleINI::IniReadString(QStringLiteral("SETUP"), QStringLiteral("SKIN"),
                                                     QStringLiteral("skinh.she")));
 }
@@ -166,7 +173,8 @@ void FormSetup::CmdSave_Click() {
          soundSwitch(), ComboSkin->currentText(), CheckHistory->isChecked() ? 1 : 0,
          TextHistRawDays->text(), TextHistDays->text(), TextNetCheck->text(),
          CheckRecovery->isChecked() ? 1 : 0,
-         InterfaceLanguage::Choice(ComboLanguage->currentData().toInt())},
+         InterfaceLanguage::Choice(ComboLanguage->currentData().toInt()),
+         CheckAnnounce->isChecked() ? 1 : 0, CheckExitPage->isChecked() ? 1 : 0},
         error);
     if (!values) {
         MessageBoxes::show(this, QMessageBox::Critical, title, error);

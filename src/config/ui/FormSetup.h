@@ -40,6 +40,8 @@ public:
     QLineEdit* TextHistDays = nullptr;
     QLineEdit* TextNetCheck = nullptr;
     QCheckBox* CheckRecovery = nullptr;
+    QCheckBox* CheckAnnounce = nullptr;
+    QCheckBox* CheckExitPage = nullptr;
     QComboBox* ComboLanguage = nullptr; // applied at the next start
     QPushButton* CmdSave = nullptr;
     QPushButton* CmdCancel = nullptr;
