@@ -36,16 +36,19 @@ TcpProbe::TcpProbe(ServerRowModel& rows, const MonitorSettings& settings, Clock&
 // than the time-out. A younger one is left running, so a silent server is
 // counted even when the interval is shorter than the time-out (a peer that
 // closed without a reply counts as silent). A probe that ended in a socket
-// error, or never started because its address was unusable, starts afresh.
+// error was counted then and is finished, however old: its element stays in
+// the error state until closed, so it starts afresh, as does a younger probe
+// that never started because its address was unusable.
 TcpProbe::Pending TcpProbe::checkPending(int row, quint64 key) {
     if (!m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
         return Pending::None;
+    const SocketElement* element = WskWeb.element(key);
+    const int state = element ? element->State() : 0;
+    if (state == SocketElement::ErrorState)
+        return Pending::None;
     const qint32 timeOut = m_settings.iTimeOut;
-    if (m_clock.monotonicMs() - m_rows.probeStartedMs(row) <= timeOut) {
-        const SocketElement* element = WskWeb.element(key);
-        const int state = element ? element->State() : 0;
-        return state == 0 || state == SocketElement::ErrorState ? Pending::None : Pending::Running;
-    }
+    if (m_clock.monotonicMs() - m_rows.probeStartedMs(row) <= timeOut)
+        return state == 0 ? Pending::None : Pending::Running;
     const QString limit = QString::number(timeOut) + QStringLiteral("ms");
     m_rows.setText(row, Col::ReplyTime, tr("超过") + limit);
     m_rows.setText(row, Col::Status, tr("SOCKET超时:") + limit);
@@ -132,7 +135,8 @@ bool TcpProbe::replyMatches(const QString& reply, const QString& expected) {
     return reply.contains(expected, Qt::CaseInsensitive);
 }
 
-// The stamp stays in ReplyTime: the next pass finds the probe pending.
+// The stamp stays in ReplyTime, but the probe is finished: the next pass
+// finds its element in the error state and probes the row anew.
 void TcpProbe::WskWeb_Error(quint64 key, int number, const QString& description) {
     Q_UNUSED(number)
     const int row = m_rows.rowOfKey(key);

@@ -29,8 +29,8 @@ public:
              ServerAlerts& serverAlerts, ProbePass& pass, QObject* parent = nullptr);
 
     // What became of the row's probe from an earlier pass: none is pending
-    // (or it ended in an error), it is still running within the time-out,
-    // or it has timed out now and is counted as a fault.
+    // (or it ended in a socket error, however long ago), it is still running
+    // within the time-out, or it has timed out now and is counted as a fault.
     Pending checkPending(int row, quint64 key);
     // Starts a probe of the row: connects its element and stamps the start.
     void start(int row, quint64 key);

@@ -288,8 +288,9 @@ private slots:
     }
 
     // A probe left pending (silent server) or failed (refused) by the first
-    // pass: timed out once older than the time-out; younger, a silent
-    // server's probe is left running and a failed one is started afresh.
+    // pass: a silent server's is timed out once older than the time-out and
+    // left running while younger; a failed one is finished and started
+    // afresh, whatever its age.
     void pendingProbe_data() {
         QTest::addColumn<PendingCase>("c");
         const QTime noon(12, 0), midnight(23, 59, 59, 900);
@@ -299,7 +300,8 @@ private slots:
         QTest::newRow("younger: left running") << P{false, 10000, noon, 5000, P::LeftRunning, "0"};
         QTest::newRow("time-out above 32767") << P{false, 40000, noon, 40001, P::TimedOut, "1"};
         QTest::newRow("across midnight") << P{false, 10000, midnight, 10001, P::TimedOut, "1"};
-        QTest::newRow("refused, then timed out") << P{true, 10000, noon, 10001, P::TimedOut, "2"};
+        QTest::newRow("refused, older: restarted")
+            << P{true, 10000, noon, 10001, P::Restarted, "2"};
         QTest::newRow("refused, younger: restarted")
             << P{true, 10000, noon, 5000, P::Restarted, "2"};
     }
@@ -536,6 +538,46 @@ private slots:
         QTRY_VERIFY(rig.text(Col::Status) == sent && server.connections == 2);
         QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("1"));
         QCOMPARE(rig.echo.targets.size(), 3); // the timed-out row has no echo
+    }
+
+    // With an interval of 12 s (passes 13 s apart) and a 3 s time-out, a
+    // server that refuses connections is probed and echoed by every pass and
+    // fails each time with its socket error; it never counts as timed out,
+    // and its run of faults alerts once, at the limit.
+    void refusedServerFailsEveryPassWhenTheIntervalIsLongerThanTheTimeOut() {
+        Rig rig;
+        FakeRecorder recorder;
+        rig.monitor.setRecorder(&recorder);
+        rig.settings.iTimerN = 12;
+        rig.settings.iTimeOut = 3000;
+        rig.settings.iReplyLim = 3;
+        rig.rows.resetRows({record(closedPort(), "Q", "OK")});
+        rig.monitor.CmdStart_Click();
+        const QString refused = QStringLiteral("SOCKET错误:连接被拒绝");
+        int passes = 0;
+        for (int second = 0; second <= 5 * 13; ++second) {
+            const qint32 before = rig.monitor.passNumber();
+            rig.monitor.TimerProc_Timer();
+            QTRY_VERIFY(!rig.monitor.isPassRunning());
+            if (rig.monitor.passNumber() != before) {
+                ++passes;
+                QTRY_COMPARE(rig.text(Col::ReplyErr), QString::number(passes));
+                QCOMPARE(rig.text(Col::Status), refused);
+                QCOMPARE(rig.echo.targets.size(), passes);
+                QCOMPARE(rig.monitor.socketFaultCount(), 1);
+                QCOMPARE(rig.alerts.alerts.size(), passes < 3 ? 0 : 1);
+            }
+            rig.clock.advance(1000);
+        }
+        QCOMPARE(passes, 6);
+        QCOMPARE(titles(rig.alerts), QStringList{"注意:服务器测试返回异常"});
+        QCOMPARE(rig.alerts.alerts.at(0).text, "IP:127.0.0.1\r\n状态:" + refused);
+        QStringList socketResults;
+        for (const ProbeOutcome& outcome : std::as_const(recorder.outcomes)) {
+            if (outcome.isSocket())
+                socketResults << QString::number(outcome.kind);
+        }
+        QCOMPARE(socketResults, QStringList(6, QString::number(ProbeOutcome::SocketError)));
     }
 
     // Every address form the element takes: literals connect at once, names
@@ -982,7 +1024,8 @@ private slots:
         Rig rig;
         rig.rows.resetRows(QList<ServerRecord>(4, record("1")));
         const QStringList replyTags{"1", "0", "1", ""}, pingTags{"", "1", "1", "0"};
-        const QList<RowColour> expected{RowColour(255, 0, 0), RowColour(0, 255, 0), RowColour(0, 255, 0), {}};
+        const QList<RowColour> expected{
+            RowColour(255, 0, 0), RowColour(0, 255, 0), RowColour(0, 255, 0), {}};
         for (int row = 0; row < 4; ++row) {
             rig.rows.setRowColour(row, RowColour(1, 2, 3));
             rig.rows.setTag(row, Col::ReplyErr, replyTags.at(row));
@@ -1164,8 +1207,8 @@ private slots:
 
     // Every probe result reaches the recorder with the server's ID, the UTC
     // time it came and its figures: a correct and a wrong reply with their
-    // reply times, a refused connection, answered and lost echoes, and the
-    // time-outs of the next pass.
+    // reply times, a refused connection, answered and lost echoes, and in
+    // the next pass the silent server's time-out and the refused one's error.
     void everyOutcomeIsRecorded() {
         Rig rig;
         FakeRecorder recorder;
@@ -1205,15 +1248,19 @@ private slots:
         recorder.outcomes.clear();
         rig.clock.advance(10001);
         rig.pass();
-        QList<qint64> timedOut;
+        QTRY_COMPARE(rig.text(Col::ReplyErr, 2), QStringLiteral("2"));
+        QList<qint64> timedOut, failed;
         for (const ProbeOutcome& o : recorder.outcomes) {
             if (o.kind == O::TimedOut) {
                 timedOut.append(o.serverId);
                 QCOMPARE(o.ms, 10000);
                 QCOMPARE(o.timeUtcMs, rig.clock.utcMs());
+            } else if (o.kind == O::SocketError) {
+                failed.append(o.serverId);
             }
         }
-        QCOMPARE(timedOut, (QList<qint64>{13, 14}));
+        QCOMPARE(timedOut, QList<qint64>{14});
+        QCOMPARE(failed, QList<qint64>{13});
 
         rig.monitor.setRecorder(nullptr); // recording stops, monitoring does not
         recorder.outcomes.clear();

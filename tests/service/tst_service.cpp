@@ -30,6 +30,7 @@
 #include <QTest>
 
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -70,6 +71,52 @@ QByteArray exchange(quint16 port, const QByteArray& request) {
 
 const QByteArray MetricsGet = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 
+// A loopback port nothing listens on.
+quint16 closedPort() {
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost, 0);
+    return closed.serverPort();
+}
+
+// Servers on 127.0.0.1 sending "HELLO", each a name, a port and the
+// expected reply, stored in the catalogue a program running in folder finds.
+bool addServers(const QString& folder,
+                const QList<std::tuple<QString, quint16, QString>>& servers) {
+    const AppPaths previous = AppPaths::current();
+    AppPaths::setCurrent(AppPaths::portableIn(folder));
+    ModuleDB::setDbPath(AppPaths::current().catalogueFile());
+    bool added = ModuleDB::DbOpen();
+    for (const auto& [name, port, reply] : servers) {
+        ServerRecord record = server(0, name, QStringLiteral("127.0.0.1"), port);
+        record.postData = QStringLiteral("HELLO");
+        record.replyData = reply;
+        added = added && ServerCatalogue::AddServer(record).isEmpty();
+    }
+    ModuleDB::DbClose();
+    AppPaths::setCurrent(previous);
+    return added;
+}
+
+// The environment of a headless run: no display, no session bus.
+QProcessEnvironment headlessEnvironment() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    return environment;
+}
+
+// Starts servermon --headless on folder, its log gathered in log.
+bool startHeadless(QProcess& service, const QString& folder, QByteArray& log) {
+    service.setProgram(qEnvironmentVariable("SERVERMON_BINARY"));
+    service.setArguments({QStringLiteral("--headless"), QStringLiteral("--config-dir"), folder});
+    service.setProcessEnvironment(headlessEnvironment());
+    QObject::connect(&service, &QProcess::readyReadStandardOutput, &service,
+                     [&service, &log] { log += service.readAllStandardOutput(); });
+    service.start();
+    return service.waitForStarted(10000);
+}
+
 } // namespace
 
 class TestService final : public QObject {
@@ -84,6 +131,7 @@ private slots:
     void scrapeOfAThousandServers();
     void metricsFollowAMonitor();
     void headlessRunAndShutdown();
+    void headlessRefusedServerKeepsItsError();
 };
 
 // A socket fault outranks a lost echo; results that change nothing write
@@ -438,45 +486,18 @@ void TestService::headlessRunAndShutdown() {
     };
     answer(correct, "220 ready\r\n");
     answer(wrong, "500 no\r\n");
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-    const quint16 refusedPort = closed.serverPort();
-    closed.close();
-
-    const AppPaths previous = AppPaths::current();
-    AppPaths::setCurrent(AppPaths::portableIn(dir.path()));
-    ModuleDB::setDbPath(AppPaths::current().catalogueFile());
-    QVERIFY(ModuleDB::DbOpen());
-    const auto add = [](const QString& name, quint16 port, const QString& reply) {
-        ServerRecord record = server(0, name, QStringLiteral("127.0.0.1"), port);
-        record.postData = QStringLiteral("HELLO");
-        record.replyData = reply;
-        QCOMPARE(ServerCatalogue::AddServer(record), QString());
-    };
-    add(QStringLiteral("good\tone"), correct.serverPort(), QStringLiteral("220"));
-    add(QStringLiteral("wrong"), wrong.serverPort(), QStringLiteral("220"));
-    add(QStringLiteral("refused"), refusedPort, QString());
-    ModuleDB::DbClose();
-    AppPaths::setCurrent(previous);
+    const quint16 refusedPort = closedPort();
+    QVERIFY(addServers(dir.path(), {{QStringLiteral("good\tone"), correct.serverPort(), "220"},
+                                    {QStringLiteral("wrong"), wrong.serverPort(), "220"},
+                                    {QStringLiteral("refused"), refusedPort, QString()}}));
 
     QProcess service;
-    service.setProgram(qEnvironmentVariable("SERVERMON_BINARY"));
-    service.setArguments(
-        {QStringLiteral("--headless"), QStringLiteral("--config-dir"), dir.path()});
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-    service.setProcessEnvironment(environment);
-    service.start();
-    QVERIFY(service.waitForStarted(10000));
+    QByteArray log;
+    QVERIFY(startHeadless(service, dir.path(), log));
     const auto ending = qScopeGuard([&service] {
         service.kill();
         service.waitForFinished(10000);
     });
-    QByteArray log;
-    connect(&service, &QProcess::readyReadStandardOutput, this,
-            [&] { log += service.readAllStandardOutput(); });
     const QString port = QString::number(correct.serverPort());
     // ID, name, address, port, old state, new state, status text.
     const QRegularExpression wrongLine(
@@ -498,7 +519,7 @@ void TestService::headlessRunAndShutdown() {
 
     // One copy per data folder.
     QProcess second;
-    second.setProcessEnvironment(environment);
+    second.setProcessEnvironment(headlessEnvironment());
     second.start(service.program(), service.arguments());
     QVERIFY(second.waitForFinished(20000));
     QCOMPARE(second.exitCode(), 1);
@@ -533,6 +554,58 @@ void TestService::headlessRunAndShutdown() {
         QVERIFY(count.value(0).toInt() >= 3);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
+}
+
+// Passes every 2 s with a 300 ms time-out: a server that refuses
+// connections is in error from its first pass on, and its state never
+// flaps to a time-out. Three passes, a few seconds.
+void TestService::headlessRefusedServerKeepsItsError() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const quint16 refusedPort = closedPort();
+    QVERIFY(addServers(dir.path(), {{QStringLiteral("refused"), refusedPort, QString()}}));
+    const quint16 metricsPort = closedPort();
+    QFile settings(dir.filePath(QStringLiteral("RodOdazuConfig.ini")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[SETTING]\nITIMERN=1\n[SETUP]\nITIMEOUT=300\nMETRICS=127.0.0.1:" +
+                   QByteArray::number(metricsPort) + "\n");
+    settings.close();
+
+    QProcess service;
+    QByteArray log;
+    QVERIFY(startHeadless(service, dir.path(), log));
+    const auto ending = qScopeGuard([&service] {
+        service.kill();
+        service.waitForFinished(10000);
+    });
+    const QRegularExpression passes(QStringLiteral("\nservermon_passes_total (\\d+)\n"));
+    QByteArray scraped;
+    QTRY_VERIFY2_WITH_TIMEOUT((scraped = exchange(metricsPort, MetricsGet),
+                               passes.match(QString::fromUtf8(scraped)).captured(1).toInt() >= 3),
+                              log.constData(), 20000);
+    const QByteArray labels = "{id=\"1\",name=\"refused\",address=\"127.0.0.1\",port=\"" +
+                              QByteArray::number(refusedPort) + '"';
+    const auto sample = [&scraped, &labels](const QByteArray& name, const QByteArray& kind = {}) {
+        const QByteArray start = '\n' + name + labels + kind + "} ";
+        const qsizetype at = scraped.indexOf(start);
+        return at < 0 ? -1 : scraped.mid(at + start.size()).split('\n').value(0).toInt();
+    };
+    const int probes = sample("servermon_probes_total");
+    QVERIFY2(probes >= 2, scraped.constData());
+    QCOMPARE(sample("servermon_socket_faults_total", ",kind=\"error\""), probes);
+    QCOMPARE(sample("servermon_socket_faults_total", ",kind=\"timeout\""), 0);
+    QVERIFY(sample("servermon_echoes_sent_total") >= probes);
+
+    service.terminate();
+    QVERIFY(service.waitForFinished(10000));
+    log += service.readAllStandardOutput();
+    QStringList states;
+    for (const QString& line : QString::fromUtf8(log).split(u'\n')) {
+        const QStringList fields = line.split(u'\t');
+        if (fields.size() == 8 && fields.at(1) == QLatin1String("1"))
+            states << fields.at(5) + "→" + fields.at(6) + ' ' + fields.at(7);
+    }
+    QCOMPARE(states, QStringList{"unknown→error SOCKET错误:连接被拒绝"});
 }
 
 QTEST_GUILESS_MAIN(TestService)
