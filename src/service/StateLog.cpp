@@ -44,12 +44,13 @@ StateLog::StateLog(const ServerRowModel& rows, ServiceLog& log, QObject* parent)
     connect(&rows, &QAbstractItemModel::rowsInserted, this, stale);
 }
 
+// An answered echo says nothing of the service: ok needs a socket result.
 QString StateLog::combined(const Legs& legs) {
     if (!legs.socket.isEmpty() && legs.socket != Ok)
         return legs.socket;
     if (!legs.echo.isEmpty() && legs.echo != Ok)
         return legs.echo;
-    return legs.socket.isEmpty() && legs.echo.isEmpty() ? Unknown : Ok;
+    return legs.socket.isEmpty() ? Unknown : Ok;
 }
 
 int StateLog::rowOfServer(qint64 serverId) {

@@ -28,6 +28,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <tuple>
@@ -130,6 +131,7 @@ private slots:
     void connectionLimit();
     void scrapeOfAThousandServers();
     void metricsFollowAMonitor();
+    void wrongReplyIsNeverOkOnTheFirstPass();
     void headlessRunAndShutdown();
     void headlessRefusedServerKeepsItsError();
 };
@@ -468,6 +470,55 @@ void TestService::metricsFollowAMonitor() {
     settings.iTimerN = 0; // the next tick runs a pass
     monitor.TimerProc_Timer();
     QTRY_VERIFY(other.outcomes.size() >= 4);
+}
+
+// A server whose reply is wrong, its echo answered long before the reply
+// comes: the first pass takes it from unknown straight to wrong.
+void TestService::wrongReplyIsNeverOkOnTheFirstPass() {
+    QTcpServer peer;
+    QVERIFY(peer.listen(QHostAddress::LocalHost, 0));
+    connect(&peer, &QTcpServer::newConnection, this, [&peer] {
+        while (QTcpSocket* socket = peer.nextPendingConnection())
+            connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                QTimer::singleShot(100, socket, [socket] { socket->write("500 no\r\n"); });
+            });
+    });
+    ServerRecord record =
+        server(4, QStringLiteral("mail"), QStringLiteral("127.0.0.1"), peer.serverPort());
+    record.postData = QStringLiteral("HELO");
+    record.replyData = QStringLiteral("220");
+    ServerRowModel rows;
+    rows.resetRows({record});
+    MonitorSettings settings;
+    FakeClock clock;
+    FakeEcho echo;
+    echo.defaultRoundTrip = 0;
+    RecordingAlerts alerts;
+    ServerMonitor monitor(rows, rows, settings, clock, echo, alerts);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    ServiceLog log(out, clock);
+    StateLog states(rows, log);
+    MetricsCollector metrics(rows, clock);
+    monitor.setRecorder(&states);
+    monitor.addRecorder(&metrics);
+    monitor.CmdStart_Click();
+    monitor.TimerProc_Timer();
+    QTRY_COMPARE(echo.answered.size(), 1);
+    QTRY_VERIFY(out.data().contains("\twrong\t"));
+
+    const QString line = ServiceLog::timeText(clock.utcMs()) + "\t4\tmail\t127.0.0.1\t" +
+                         QString::number(peer.serverPort()) +
+                         "\tunknown\twrong\t应答包错误：500 no\\r\\n\n";
+    QCOMPARE(QString::fromUtf8(out.data()), line);
+    const QByteArray labels = "{id=\"4\",name=\"mail\",address=\"127.0.0.1\",port=\"" +
+                              QByteArray::number(peer.serverPort()) + "\"}";
+    const QByteArray scraped = metrics.text();
+    for (const QByteArray& sample :
+         {"\nservermon_reply_correct" + labels + " 0\n",
+          "\nservermon_probes_total" + labels + " 1\n",
+          "\nservermon_socket_faults_total" + labels.chopped(1) + ",kind=\"wrong\"} 1\n"})
+        QVERIFY2(scraped.contains(sample), sample.constData());
 }
 
 void TestService::headlessRunAndShutdown() {
