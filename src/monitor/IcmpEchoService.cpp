@@ -7,6 +7,7 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -94,28 +95,62 @@ void IcmpEchoService::PingHost(const QString& address, QObject* context, Done do
         failLater(context, std::move(done), IcmpStatus::BadDestination);
         return;
     }
-    // The lookup ends with its answer or after ResolveWaitMs, whichever
-    // comes first; an echo whose caller went away meanwhile is not sent.
-    struct Lookup {
-        QPointer<QObject> context;
-        Done done;
-        bool ended = false;
-    };
-    auto lookup = std::make_shared<Lookup>(Lookup{context, std::move(done)});
-    QTimer::singleShot(ResolveWaitMs, this, [lookup] {
-        if (std::exchange(lookup->ended, true) || !lookup->context)
-            return;
-        lookup->done(-static_cast<long>(IcmpStatus::BadDestination),
-                     lostReply(IcmpStatus::BadDestination, {}));
-    });
-    m_resolver->resolve(text, this, [this, lookup](const QHostAddress& found) {
-        if (std::exchange(lookup->ended, true) || !lookup->context)
-            return;
+    lookUp(text, context, std::move(done));
+}
+
+// An echo to a name waits ResolveWaitMs at most for its address, and is
+// lost when none has come by then. Echoes to a name whose lookup is under
+// way wait for that one, so a resolver that drops queries holds at most one
+// lookup per name, and none once nobody waits.
+void IcmpEchoService::lookUp(const QString& name, QObject* context, Done done) {
+    auto found = m_lookups.find(name);
+    if (found == m_lookups.end()) {
+        found = m_lookups.emplace(name, NameLookup{std::make_unique<QObject>(), {}}).first;
+        m_resolver->resolve(name, found->second.scope.get(),
+                            [this, name](const QHostAddress& address) { resolved(name, address); });
+    }
+    const quint64 serial = m_nextWaiter++;
+    found->second.waiters.append({serial, context, std::move(done)});
+    QTimer::singleShot(ResolveWaitMs, this,
+                       [this, name, serial] { resolveWaitOver(name, serial); });
+}
+
+// Every echo still waiting is sent; an echo whose caller went away is not.
+void IcmpEchoService::resolved(const QString& name, const QHostAddress& found) {
+    auto lookup = m_lookups.extract(name);
+    if (lookup.empty())
+        return;
+    // This runs in the scope's own callback: the scope goes after it.
+    QObject* scope = lookup.mapped().scope.release();
+    scope->setParent(this);
+    scope->deleteLater();
+    for (Waiter& waiter : lookup.mapped().waiters) {
+        if (!waiter.context)
+            continue;
         if (!usable(found))
-            failLater(lookup->context, std::move(lookup->done), IcmpStatus::BadDestination);
+            failLater(waiter.context, std::move(waiter.done), IcmpStatus::BadDestination);
         else
-            send(found, lookup->context, std::move(lookup->done));
-    });
+            send(found, waiter.context, std::move(waiter.done));
+    }
+}
+
+void IcmpEchoService::resolveWaitOver(const QString& name, quint64 serial) {
+    const auto found = m_lookups.find(name);
+    if (found == m_lookups.end())
+        return;
+    QList<Waiter>& waiters = found->second.waiters;
+    const auto waiter = std::find_if(waiters.begin(), waiters.end(),
+                                     [serial](const Waiter& w) { return w.serial == serial; });
+    if (waiter == waiters.end())
+        return;
+    const Waiter lost = std::move(*waiter);
+    waiters.erase(waiter);
+    if (waiters.isEmpty())
+        m_lookups.erase(found);
+    // Last: the caller may send again or end the service from its callback.
+    if (lost.context)
+        lost.done(-static_cast<long>(IcmpStatus::BadDestination),
+                  lostReply(IcmpStatus::BadDestination, {}));
 }
 
 void IcmpEchoService::failLater(QPointer<QObject> context, Done done, quint32 status,

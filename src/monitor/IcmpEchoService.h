@@ -12,14 +12,16 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 // PingHost over ICMP sockets: one echo request carrying "My Request",
 // answered within 200 ms or lost. Text of four numeric parts is the address
 // AddressToNumber makes of it, an IPv6 literal (in brackets or not) is
-// echoed with ICMPv6, and any other text is looked up by name. One socket
-// per address family serves every echo under way; replies are matched to
-// their echo by identifier, sequence and source.
+// echoed with ICMPv6, and any other text is looked up by name: one lookup
+// per name at a time, shared by every echo waiting for it and abandoned once
+// none does. One socket per address family serves every echo under way;
+// replies are matched to their echo by identifier, sequence and source.
 class IcmpEchoService final : public QObject, public EchoService {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(IcmpEchoService)
@@ -40,6 +42,7 @@ public:
 
     void PingHost(const QString& address, QObject* context, Done done) override;
     int echoesUnderWay() const { return static_cast<int>(m_echoes.size()); }
+    int lookupsUnderWay() const { return static_cast<int>(m_lookups.size()); }
 
 private:
     struct Echo {
@@ -57,10 +60,24 @@ private:
         qint64 dueNs;
     };
     using Key = quint32; // family in bit 16, sequence below
+    // An echo waiting for the address of its name.
+    struct Waiter {
+        quint64 serial;
+        QPointer<QObject> context;
+        Done done;
+    };
+    // The lookup of one name; destroying its scope abandons it.
+    struct NameLookup {
+        std::unique_ptr<QObject> scope;
+        QList<Waiter> waiters;
+    };
 
     static Key keyOf(Family family, quint16 sequence) {
         return (family == Family::IPv6 ? 0x10000U : 0U) | sequence;
     }
+    void lookUp(const QString& name, QObject* context, Done done);
+    void resolved(const QString& name, const QHostAddress& found);
+    void resolveWaitOver(const QString& name, quint64 serial);
     void send(const QHostAddress& destination, QPointer<QObject> context, Done done);
     // The family's socket, opened on first use; null when it cannot be opened.
     IcmpSocket* socketFor(Family family, bool& permissionDenied);
@@ -81,4 +98,7 @@ private:
     QElapsedTimer m_clock;
     quint16 m_nextSequence = 1;
     quint64 m_nextSerial = 1;
+    // Before the resolver goes, its lookups are abandoned.
+    std::map<QString, NameLookup> m_lookups;
+    quint64 m_nextWaiter = 1;
 };

@@ -16,6 +16,6 @@ public:
 
     virtual ~HostResolver() = default;
     // Calls done once with the outcome, from the event loop, unless context
-    // is destroyed first.
+    // is destroyed first; destroying context abandons the lookup.
     virtual void resolve(const QString& name, QObject* context, Done done) = 0;
 };

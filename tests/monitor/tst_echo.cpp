@@ -7,10 +7,12 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QNetworkInterface>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
@@ -88,7 +90,8 @@ private:
 };
 
 // Answers names from its table shortly after being asked; other names
-// resolve to nothing, and "hangs.test" is never answered.
+// resolve to nothing, and names beginning with "hangs" are never answered:
+// their lookups stay outstanding until their context goes.
 class FakeResolver final : public HostResolver {
 public:
     explicit FakeResolver(QStringList& queries)
@@ -96,14 +99,22 @@ public:
 
     void resolve(const QString& name, QObject* context, Done done) override {
         m_queries.append(name);
-        if (name == QLatin1String("hangs.test"))
+        if (name.startsWith(QLatin1String("hangs"))) {
+            m_hanging.append(context);
             return;
+        }
         const QHostAddress answer = m_table.value(name);
         QTimer::singleShot(5, context, [done = std::move(done), answer] { done(answer); });
+    }
+    int outstanding() const {
+        return int(
+            std::count_if(m_hanging.cbegin(), m_hanging.cend(),
+                          [](const QPointer<QObject>& context) { return !context.isNull(); }));
     }
 
 private:
     QStringList& m_queries;
+    QList<QPointer<QObject>> m_hanging;
     const QHash<QString, QHostAddress> m_table{
         {QStringLiteral("127.1"), QHostAddress(Loopback)},
         {QStringLiteral("server.test"), QHostAddress(Loopback2)},
@@ -114,12 +125,13 @@ private:
 struct FakeService {
     FakeNetwork network;
     QStringList lookups;
+    FakeResolver* resolver = new FakeResolver(lookups);
     IcmpEchoService service{
         [this](IcmpEchoService::Family, bool& permissionDenied) {
             permissionDenied = network.refuseSocket && network.refusedForPermission;
             return network.refuseSocket ? nullptr : std::make_unique<FakeIcmpSocket>(network);
         },
-        std::make_unique<FakeResolver>(lookups)};
+        std::unique_ptr<FakeResolver>(resolver)};
 };
 
 QByteArray ipHeader(quint32 source, quint32 destination, quint8 ttl) {
@@ -440,6 +452,60 @@ private slots:
         QVERIFY(pingAndWait(fake.service, QStringLiteral("127.0.0.2"), reply) >= 0);
         QTRY_COMPARE(fake.service.echoesUnderWay(), 0);
         QCOMPARE(cancelledCalls, 0);
+    }
+
+    // A resolver that drops every query, and echoes to three names sent
+    // pass after pass: while echoes wait, each name has one lookup, shared by
+    // every echo to it; once none waits, the lookup is abandoned.
+    void unansweredLookupsDoNotPileUp() {
+        FakeService fake;
+        const QStringList names{"hangs.a.test", "hangs.b.test", "hangs.c.test"};
+        int lost = 0;
+        const auto count = [&lost](long result, const EchoReply& reply) {
+            lost += result == -11018 && reply.status == 11018;
+        };
+        QObject pass;
+        for (int i = 0; i < 10; ++i) {
+            for (const QString& name : names)
+                fake.service.PingHost(name, &pass, count);
+            QCOMPARE(fake.resolver->outstanding(), 3);
+            QCOMPARE(fake.service.lookupsUnderWay(), 3);
+            QTest::qWait(10);
+        }
+        QCOMPARE(fake.lookups, names);
+        QTRY_COMPARE_WITH_TIMEOUT(lost, 30, 5 * IcmpEchoService::ResolveWaitMs);
+        QCOMPARE(fake.resolver->outstanding(), 0);
+
+        // Two rows with one name, and a caller that went away meanwhile.
+        auto gone = std::make_unique<QObject>();
+        fake.service.PingHost(names.at(0), gone.get(), count);
+        fake.service.PingHost(names.at(0), &pass, count);
+        gone.reset();
+        QCOMPARE(fake.lookups.size(), 4);
+        QCOMPARE(fake.resolver->outstanding(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(lost, 31, 5 * IcmpEchoService::ResolveWaitMs);
+        QCOMPARE(fake.resolver->outstanding(), 0);
+        QCOMPARE(fake.service.lookupsUnderWay(), 0);
+        QCOMPARE(fake.network.sent.size(), 0);
+    }
+
+    // Echoes to one name share its lookup and its answer; a name asked again
+    // after the answer is looked up again.
+    void echoesToOneNameShareItsLookup() {
+        FakeService fake;
+        fake.network.deliveries = {Delivery{1}};
+        QObject context;
+        int answered = 0;
+        for (int i = 0; i < 3; ++i)
+            fake.service.PingHost(
+                QStringLiteral("server.test"), &context,
+                [&answered](long result, const EchoReply&) { answered += result >= 0; });
+        QCOMPARE(fake.lookups, QStringList{"server.test"});
+        QTRY_COMPARE(answered, 3);
+        QCOMPARE(fake.network.sent.size(), 3);
+        EchoReply reply;
+        QVERIFY(pingAndWait(fake.service, QStringLiteral("server.test"), reply) >= 0);
+        QCOMPARE(fake.lookups, QStringList(2, "server.test"));
     }
 
     void echoRequestPacket() {
