@@ -13,7 +13,6 @@
 #include "platform/EchoService.h"
 
 #include <QAbstractProxyModel>
-#include <QCoreApplication>
 #include <QPointer>
 
 #include <algorithm>
@@ -28,6 +27,9 @@ constexpr RowColour kSocketFaultColour(255, 0, 0);
 constexpr RowColour kLostEchoColour(0, 255, 0);
 constexpr RowColour kSlowReplyColour(255, 191, 0);
 constexpr qint32 kMaxCount = std::numeric_limits<qint32>::max();
+// The two yields of a row, each a whole turn of the event loop. A row started
+// inside a turn (the first, by the tick) waits for the end of that turn first.
+constexpr int kTurnsPerRow = 2;
 
 // numerator / denominator rounded to the nearest integer, halves to even.
 qint64 roundedQuotient(qint64 numerator, qint64 denominator) {
@@ -174,24 +176,30 @@ void ServerMonitor::markNetworkDown() {
 // position, up to the row count taken at the start. A stop ends the visits
 // after the current row; the echoes already sent still complete their rows.
 void ServerMonitor::visitRows() {
-    const QPointer<ServerMonitor> self(this);
     emit passStarted();
-
-    const int count = m_list.rowCount();
-    QList<quint64> keys(count, 0);
-    const auto takeKeys = [&](int from) {
-        const int shown = qMin(count, m_list.rowCount());
-        for (int i = from; i < count; ++i)
-            keys[i] = i < shown ? keyShownAt(i) : 0;
-    };
+    m_visit = Visit{QList<quint64>(m_list.rowCount(), 0), 0, m_listGeneration};
     takeKeys(0);
-    quint64 keysOfList = m_listGeneration;
-    for (int i = 0; i < count; ++i) {
-        if (keysOfList != m_listGeneration) {
-            keysOfList = m_listGeneration;
-            takeKeys(i);
+    visitNextRow(kTurnsPerRow + 1);
+}
+
+void ServerMonitor::takeKeys(int from) {
+    const int count = static_cast<int>(m_visit.keys.size());
+    const int shown = qMin(count, m_list.rowCount());
+    for (int i = from; i < count; ++i)
+        m_visit.keys[i] = i < shown ? keyShownAt(i) : 0;
+}
+
+// Starts the TCP probe of the next row still there, unless it has just timed
+// out, and sends its echo the given turns of the event loop later. The pass
+// waits for them off the stack, so a handler that runs a loop of its own in
+// them (a modal dialog) holds the pass up no more than any other handler.
+void ServerMonitor::visitNextRow(int turns) {
+    for (; m_visit.next < m_visit.keys.size(); ++m_visit.next) {
+        if (m_visit.keysOfList != m_listGeneration) {
+            m_visit.keysOfList = m_listGeneration;
+            takeKeys(m_visit.next);
         }
-        const quint64 key = keys.at(i);
+        const quint64 key = m_visit.keys.at(m_visit.next);
         const int row = m_rows.rowOfKey(key);
         if (row < 0)
             continue;
@@ -200,18 +208,28 @@ void ServerMonitor::visitRows() {
             continue;
         if (pending == TcpProbe::Pending::None)
             m_tcpProbe.start(row, key);
-        yield();
-        if (!self)
-            return;
-        yield();
-        if (!self)
-            return;
-        sendEcho(key);
-        if (!isMonitoring()) {
-            m_passStopped = true;
-            break;
-        }
+        m_turns.after(turns, [this] { echoRow(); });
+        return;
     }
+    rowsVisited();
+}
+
+void ServerMonitor::echoRow() {
+    const QPointer<ServerMonitor> self(this);
+    sendEcho(m_visit.keys.at(m_visit.next));
+    if (!self)
+        return;
+    if (!isMonitoring()) {
+        m_passStopped = true;
+        rowsVisited();
+        return;
+    }
+    ++m_visit.next;
+    visitNextRow(kTurnsPerRow);
+}
+
+void ServerMonitor::rowsVisited() {
+    m_visit = {};
     m_passRowsDone = true;
     endPassWhenEchoesDone();
 }
@@ -226,10 +244,6 @@ quint64 ServerMonitor::keyShownAt(int position) const {
     if (proxy && proxy->sourceModel() == &m_rows)
         return m_rows.keyAt(proxy->mapToSource(proxy->index(position, 0)).row());
     return m_list.index(position, 0).data(ServerRowModel::KeyRole).value<quint64>();
-}
-
-void ServerMonitor::yield() {
-    QCoreApplication::processEvents();
 }
 
 // Sends the row's echo; its outcome completes the row's echo step later.
@@ -331,29 +345,28 @@ void ServerMonitor::listReloaded() {
     endPassWhenEchoesDone();
 }
 
-// A reply counts at once and is judged after a yield. The colours are
-// repainted once the pass's last reply is judged, so that reply's own result
-// shows too. Arrivals that came into one another's yields all see the count
-// complete; they paint once, after the last of them is judged.
+// A reply counts at once and is judged after a yield: the rest of the turn
+// it came in and one whole turn more. The colours are repainted once the
+// pass's last reply is judged, so that reply's own result shows too.
+// Arrivals that came within one another's yields all see the count complete;
+// they paint once, after the last of them is judged.
 void ServerMonitor::replyArrived(quint64 key, const std::function<void(int)>& judge) {
     PassReplyCount = raised(PassReplyCount);
     showReplyCount();
 
-    const QPointer<ServerMonitor> self(this);
     ++m_repliesAwaitingJudgement;
-    yield();
-    if (!self)
-        return;
-    --m_repliesAwaitingJudgement;
-    const int row = m_rows.rowOfKey(key);
-    if (row < 0) {
+    m_turns.after(2, [this, key, judge] {
+        --m_repliesAwaitingJudgement;
+        const int row = m_rows.rowOfKey(key);
+        if (row < 0) {
+            paintWhenRepliesJudged();
+            return;
+        }
+        if (PassReplyCount == m_list.rowCount())
+            m_paintDue = true;
+        judge(row);
         paintWhenRepliesJudged();
-        return;
-    }
-    if (PassReplyCount == m_list.rowCount())
-        m_paintDue = true;
-    judge(row);
-    paintWhenRepliesJudged();
+    });
 }
 
 void ServerMonitor::paintWhenRepliesJudged() {

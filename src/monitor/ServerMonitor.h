@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/LoopTurns.h"
 #include "monitor/ProbePass.h"
 #include "monitor/ServerAlerts.h"
 #include "monitor/TcpProbe.h"
@@ -27,10 +28,12 @@ struct MonitorSettings;
 // the evaluation of results into counters, alerts and row colours. A pass
 // visits the rows in the order the list view shows them; everything kept per
 // row is found by the row's key. At each row the pass starts the row's TCP
-// probe (TcpProbe), whose replies and results come back through ProbePass.
-// Each row's echo is sent when the pass reaches the row and completes the
-// row's echo step whenever it is answered or lost, while the pass goes on;
-// the pass ends once its last echo has completed. Texts for the window
+// probe (TcpProbe), whose replies and results come back through ProbePass,
+// and yields twice before the row's echo, which completes the row's echo
+// step whenever it is answered or lost, while the pass goes on; the pass
+// ends once its last echo has completed. The pass moves on from the event
+// loop (LoopTurns) and never waits on the stack, so it goes on in whatever
+// loop turns, a modal dialog's too. Texts for the window
 // (status-bar panels, title, tray tip, start caption) leave as signals.
 class ServerMonitor final : public QObject, private ProbePass {
     Q_OBJECT
@@ -113,6 +116,10 @@ private:
     void runPass();
     void networkChecked(bool up);
     void visitRows();
+    void takeKeys(int from);
+    void visitNextRow(int turns);
+    void echoRow();
+    void rowsVisited();
     void markNetworkDown();
     void passPreamble();
     quint64 keyShownAt(int position) const;
@@ -120,7 +127,6 @@ private:
     void echoDone(quint64 key, long result, const EchoReply& reply);
     void noteEchoPermission(int row, bool denied);
     void endPassWhenEchoesDone();
-    void yield();
     void listReloaded();
 
     void replyArrived(quint64 key, const std::function<void(int row)>& judge) override;
@@ -142,6 +148,7 @@ private:
     ServerAlerts m_serverAlerts;
 
     QTimer TimerProc;
+    LoopTurns m_turns; // the pass's yields and the judgements of its replies
     TcpProbe m_tcpProbe;
     QString MeCaption;
     QString sTips;
@@ -151,6 +158,15 @@ private:
     qint32 SocketFaultCount = 0;
     qint32 PingFaultCount = 0;
     qint32 PassReplyCount = 0;
+    // The rows of the pass under way: their keys in the order the list
+    // showed them (taken anew from the current position after a reload) and
+    // the position visited now.
+    struct Visit {
+        QList<quint64> keys;
+        int next = 0;
+        quint64 keysOfList = 0; // the list generation the keys were taken from
+    };
+    Visit m_visit;
     bool m_inPass = false;
     bool m_passRowsDone = false; // every row of the pass visited, or stopped
     bool m_passStopped = false;  // monitoring switched off during the pass

@@ -56,6 +56,7 @@ private slots:
         QCOMPARE(setrlimit(RLIMIT_NOFILE, &tight), 0);
         monitor.CmdStart_Click();
         monitor.TimerProc_Timer();
+        QTRY_VERIFY_WITH_TIMEOUT(!monitor.isPassRunning(), 10000);
         const auto stillConnecting = [&rows] {
             for (int row = 0; row < rows.rowCount(); ++row)
                 if (rows.text(row, Col::Status) == QStringLiteral("正在尝试连接服务器"))

@@ -15,6 +15,8 @@
 #include "monitor/SocketElement.h"
 #include "platform/LinuxIcmpSocket.h"
 
+#include <QAbstractEventDispatcher>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSignalSpy>
@@ -480,9 +482,9 @@ private slots:
         QCOMPARE(rig.monitor.passNumber(), 2);
     }
 
-    // Without reference addresses the pass probes its rows within the tick,
-    // as it always has; emptying the list during an outage resumes passes
-    // without a notice.
+    // Without reference addresses the pass starts probing its rows within the
+    // tick, as it always has; emptying the list during an outage resumes
+    // passes without a notice.
     void emptyReferenceListChecksNothing() {
         Rig rig;
         ScriptedServer server("OK");
@@ -493,7 +495,8 @@ private slots:
         QCOMPARE(rig.text(Col::Status), QStringLiteral("本机网络异常"));
         rig.settings.NetCheck = QStringLiteral(" ");
         rig.monitor.TimerProc_Timer();
-        QCOMPARE(rig.echo.targets, QStringList({"127.0.0.9", "127.0.0.1"}));
+        QCOMPARE(rig.text(Col::Status), QStringLiteral("正在尝试连接服务器"));
+        QTRY_COMPARE(rig.echo.targets, QStringList({"127.0.0.9", "127.0.0.1"}));
         QTRY_COMPARE(rig.text(Col::Status), kCorrect);
         QVERIFY(!rig.monitor.networkCheck().isDown());
         QCOMPARE(titles(rig.alerts), QStringList{"注意:本机网络异常"});
@@ -885,14 +888,31 @@ private slots:
             records << record(port, {}, {}, {}, QStringLiteral("127.0.0.%1").arg(i + 1));
         rig.rows.resetRows(records);
         rig.echo.script.append(c.answers);
+        // Every row is visited; the last echo at least is still under way.
+        struct {
+            qsizetype echoes = 0;
+            bool running = false;
+            int outstanding = 0;
+            qint32 passNumber = 0;
+        } visited;
+        rig.echo.duringSend = [&rig, &visited](int n) {
+            if (n != 3)
+                return;
+            QMetaObject::invokeMethod(
+                &rig.monitor,
+                [&rig, &visited] {
+                    visited = {rig.echo.targets.size(), rig.monitor.isPassRunning(),
+                               rig.monitor.echoesOutstanding(), rig.monitor.passNumber()};
+                },
+                Qt::QueuedConnection);
+        };
         rig.monitor.CmdStart_Click();
         rig.monitor.TimerProc_Timer();
-        QCOMPARE(rig.echo.targets.size(), 3);
-        // Every row is visited; the last echo at least is still under way.
-        QVERIFY(rig.monitor.isPassRunning());
-        QVERIFY(rig.monitor.echoesOutstanding() > 0);
-        QCOMPARE(rig.monitor.passNumber(), 1);
         QTRY_VERIFY(!rig.monitor.isPassRunning());
+        QCOMPARE(visited.echoes, 3);
+        QVERIFY(visited.running);
+        QVERIFY(visited.outstanding > 0);
+        QCOMPARE(visited.passNumber, 1);
         QCOMPARE(rig.monitor.echoesOutstanding(), 0);
         QCOMPARE(rig.echo.answered, c.answerOrder);
         QCOMPARE(rig.monitor.passNumber(), 2);
@@ -934,20 +954,39 @@ private slots:
         rig.rows.setTag(0, Col::ReplyErr, QStringLiteral("1"));
         for (int i = 0; i < 3; ++i)
             rig.echo.script.enqueue({0, 5, 150});
-        rig.echo.duringSend = [&rig](int n) {
+        // What the pass left once it went back to the event loop after its
+        // last echo.
+        struct {
+            bool monitoring = true, running = false;
+            int outstanding = 0;
+            qsizetype echoes = 0;
+        } stopped;
+        rig.echo.duringSend = [&rig, &stopped](int n) {
             if (n == 2)
                 QTimer::singleShot(0, &rig.monitor, &ServerMonitor::CmdStart_Click);
+            if (n != 3)
+                return;
+            QMetaObject::invokeMethod(
+                &rig.monitor,
+                [&rig, &stopped] {
+                    stopped.monitoring = rig.monitor.isMonitoring();
+                    stopped.running = rig.monitor.isPassRunning();
+                    stopped.outstanding = rig.monitor.echoesOutstanding();
+                    // Switched on again meanwhile: no second pass starts
+                    // inside this one.
+                    rig.monitor.CmdStart_Click();
+                    rig.monitor.TimerProc_Timer();
+                    stopped.echoes = rig.echo.targets.size();
+                },
+                Qt::QueuedConnection);
         };
         rig.monitor.CmdStart_Click();
         rig.monitor.TimerProc_Timer();
-        QVERIFY(!rig.monitor.isMonitoring());
-        QVERIFY(rig.monitor.isPassRunning());
-        QCOMPARE(rig.monitor.echoesOutstanding(), 3);
-        // Switched on again meanwhile: no second pass starts inside this one.
-        rig.monitor.CmdStart_Click();
-        rig.monitor.TimerProc_Timer();
-        QCOMPARE(rig.echo.targets.size(), 3);
         QTRY_VERIFY(!rig.monitor.isPassRunning());
+        QVERIFY(!stopped.monitoring);
+        QVERIFY(stopped.running);
+        QCOMPARE(stopped.outstanding, 3);
+        QCOMPARE(stopped.echoes, 3);
         for (int row = 0; row < 3; ++row)
             QCOMPARE(rig.text(Col::PingTime, row), QStringLiteral("5 ms"));
         QCOMPARE(rig.monitor.passNumber(), 1);
@@ -972,17 +1011,21 @@ private slots:
         for (int i = 0; i < 3; ++i)
             rig.echo.script.enqueue({0, 9, 100});
         const QList<ServerRecord> newList(3, record(port, {}, {}, QStringLiteral("new")));
+        int outstandingAtReload = -1;
+        const auto reload = [&] {
+            outstandingAtReload = rig.monitor.echoesOutstanding();
+            rig.rows.resetRows(newList);
+        };
         rig.echo.duringSend = [&](int n) {
             if (n == reloadAtEcho)
-                rig.rows.resetRows(newList);
+                reload();
+            else if (reloadAtEcho == 0 && n == 3) // once the pass is back in the event loop
+                QMetaObject::invokeMethod(&rig.rows, reload, Qt::QueuedConnection);
         };
         rig.monitor.CmdStart_Click();
         rig.monitor.TimerProc_Timer();
-        if (reloadAtEcho == 0) {
-            QCOMPARE(rig.monitor.echoesOutstanding(), 3);
-            rig.rows.resetRows(newList);
-        }
         QTRY_VERIFY(!rig.monitor.isPassRunning());
+        QCOMPARE(outstandingAtReload, reloadAtEcho == 0 ? 3 : 2);
         QTRY_COMPARE(rig.echo.underWay, 0);
         QCOMPARE(rig.echo.answered.size(), pingTimes.count(QStringLiteral("9 ms")));
         for (int row = 0; row < 3; ++row) {
@@ -1034,6 +1077,50 @@ private slots:
         rig.monitor.SetColor();
         for (int row = 0; row < 4; ++row)
             QCOMPARE(rig.rows.rowColour(row), expected.at(row));
+    }
+
+    // A modal dialog opened in a yield of the pass, as a click there would:
+    // the pass goes on while the dialog is open and ends in its usual time.
+    void passGoesOnWhileAModalDialogIsOpen() {
+        Rig rig;
+        ScriptedServer server("OK");
+        const int rows = 50;
+        rig.rows.resetRows(QList<ServerRecord>(rows, record(server.port(), "Q", "OK")));
+        QDialog dialog;
+        QElapsedTimer clock;
+        qint64 passMs = -1;
+        bool openWhenFinished = false;
+        QObject::connect(&rig.monitor, &ServerMonitor::passFinished, &dialog, [&] {
+            passMs = clock.elapsed();
+            openWhenFinished = dialog.isVisible();
+            dialog.accept();
+        });
+        rig.echo.duringSend = [&dialog](int n) {
+            if (n == 1)
+                QTimer::singleShot(0, &dialog, [&dialog] { dialog.exec(); });
+        };
+        // Closed by the test itself should the pass never end meanwhile.
+        QTimer::singleShot(10000, &dialog, &QDialog::reject);
+        rig.monitor.CmdStart_Click();
+        clock.start();
+        rig.monitor.TimerProc_Timer();
+        QTRY_VERIFY_WITH_TIMEOUT(passMs >= 0 && !dialog.isVisible(), 15000);
+        QVERIFY(openWhenFinished);
+        QVERIFY2(passMs < 3000, qPrintable(QString::number(passMs)));
+        QCOMPARE(rig.echo.targets.size(), rows);
+        QTRY_COMPARE(rig.monitor.passReplyCount(), rows);
+    }
+
+    // In a loop that reports none of its turns, as one glib runs by itself
+    // for a native file dialog, the pass goes on as well.
+    void passGoesOnInALoopThatReportsNoTurns() {
+        Rig rig;
+        const int rows = 20;
+        rig.rows.resetRows(QList<ServerRecord>(rows, record(closedPort())));
+        const QSignalBlocker noTurnsReported(QAbstractEventDispatcher::instance());
+        rig.pass();
+        QCOMPARE(rig.echo.targets.size(), rows);
+        QCOMPARE(rig.monitor.passNumber(), 2);
     }
 
     // Sorted the other way while the pass runs: each row keeps its own socket.

@@ -909,6 +909,8 @@ void TestService::headlessRefusedServerKeepsItsError() {
             states << fields.at(5) + "→" + fields.at(6) + ' ' + fields.at(7);
     }
     QCOMPARE(states, QStringList{"unknown→error SOCKET错误:连接被拒绝"});
+}
+
 // A headless copy started while another copy imports never takes the
 // catalogue for empty. Beside an import in write-ahead-log mode it loads
 // the servers there before the import at once; where a rollback journal's
