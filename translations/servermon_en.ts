@@ -195,7 +195,7 @@ Line %1: %2</translation>
     <name>CommandLine</name>
     <message>
         <source>青岚服务器监控:定时检测服务器的 TCP 服务与 PING</source>
-        <translation>Qinglan Server Monitor: checks servers' TCP services and PING at regular intervals</translation>
+        <translation>Qinglan Server Monitor: checks servers&apos; TCP services and PING at regular intervals</translation>
     </message>
     <message>
         <source>显示本帮助并退出</source>
@@ -207,7 +207,7 @@ Line %1: %2</translation>
     </message>
     <message>
         <source>便携模式:所有文件都放在程序所在的文件夹</source>
-        <translation>Portable mode: keep every file in the program's folder</translation>
+        <translation>Portable mode: keep every file in the program&apos;s folder</translation>
     </message>
     <message>
         <source>设置、服务器列表和用户皮肤放在 &lt;文件夹&gt; 中</source>
@@ -650,6 +650,14 @@ Line %1: %2</translation>
     <message>
         <source>数据库：连接失败</source>
         <translation>Database: not connected</translation>
+    </message>
+    <message>
+        <source>无法读取服务器列表</source>
+        <translation>Cannot read the server list</translation>
+    </message>
+    <message>
+        <source>服务器列表暂时无法读取(可能正被其他程序占用),列表中没有显示任何服务器。请稍后重新载入。</source>
+        <translation>The server list cannot be read at the moment (another program may be using it), so the list shows no servers. Please load it again later.</translation>
     </message>
 </context>
 <context>

@@ -213,8 +213,15 @@ void FormMain::Form_Load() {
     startUp.run(m_stepObserver);
 }
 
+// A catalogue that is connected yet cannot be read (another program keeps
+// it locked) leaves the list empty; the box says the list is not the
+// catalogue's. Without a connection the status bar already says so.
 void FormMain::LoadServerList(ServerCatalogue::Selection selection) {
-    ServerListLoader::LoadServerList(*m_rows, selection);
+    if (!ServerListLoader::LoadServerList(*m_rows, selection) && ModuleDB::DbConnected())
+        MessageBoxes::show(
+            this, QMessageBox::Warning, tr("无法读取服务器列表"),
+            tr("服务器列表暂时无法读取(可能正被其他程序占用),列表中没有显示任何服务器。"
+               "请稍后重新载入。"));
 }
 
 void FormMain::CmdListErr_Click() {

@@ -49,6 +49,8 @@
 #include <QPalette>
 #include <QPointer>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QTemporaryDir>
@@ -666,6 +668,39 @@ private slots:
         QFile exported(shell.path(QStringLiteral("out.json")));
         QVERIFY(exported.open(QIODevice::ReadOnly));
         QCOMPARE(exported.readAll().count("\"DisplayName\""), servers);
+    }
+
+    // A catalogue that is connected but cannot be read is never shown as an
+    // empty catalogue: a box says so, and the next reload that can read it
+    // shows the servers again.
+    void reloadThatCannotReadTheCatalogueSaysSo() {
+        Shell shell;
+        shell.addServers();
+        FormMain& main = shell.start();
+        QCOMPARE(shell.rowNames(), (QStringList{"alpha", "gamma"}));
+        MessageBoxes::takeShown();
+        const auto renameTable = [&shell](const char* from, const char* to) {
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+            other.setDatabaseName(shell.path(QStringLiteral("ServerList.db")));
+            const bool renamed =
+                other.open() &&
+                QSqlQuery(other).exec(QStringLiteral("alter table %1 rename to %2").arg(from, to));
+            other.close();
+            other = {};
+            QSqlDatabase::removeDatabase("other");
+            return renamed;
+        };
+        QVERIFY(renameTable("ServerList", "Elsewhere"));
+        main.findChild<QAction*>(QStringLiteral("Menu_All"))->trigger();
+        QCOMPARE(shell.rowNames(), QStringList());
+        const QList<MessageBoxes::Shown> shown = MessageBoxes::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Warning);
+        QCOMPARE(shown.first().title, QStringLiteral("无法读取服务器列表"));
+        QVERIFY(renameTable("Elsewhere", "ServerList"));
+        main.findChild<QAction*>(QStringLiteral("Menu_All"))->trigger();
+        QCOMPARE(shell.rowNames(), (QStringList{"alpha", "beta", "gamma"}));
+        QCOMPARE(MessageBoxes::takeShown().size(), 0);
     }
 
     void helpMenuOpensItsPages() {
