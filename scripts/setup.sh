@@ -11,7 +11,7 @@ packages=(
   qt6-translations-l10n qt6-l10n-tools qt6-tools-dev
   fonts-wqy-microhei
   xvfb xauth imagemagick
-  python3
+  python3 python3-cryptography libssl-dev
   desktop-file-utils appstream dbus libcap2-bin
   "$@"
 )
