@@ -146,10 +146,8 @@ private slots:
     // with status 1. It could not keep its catalogue there either.
     void aFolderThatCannotBeLockedRefusesTheStart() {
         QTemporaryDir parent;
-        setMode(parent.path(), 0755);
-        const QString folder = parent.filePath(QStringLiteral("read-only"));
-        QVERIFY(QDir().mkdir(folder));
-        setMode(folder, 0555);
+        const QString folder = readOnlyFolderIn(parent);
+        QVERIFY(QFileInfo(folder).isDir());
         QProcess service;
         service.setProcessEnvironment(withoutDesktop());
         service.setChildProcessModifier([] { runAsUser(Nobody); });

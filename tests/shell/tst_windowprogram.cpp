@@ -171,10 +171,8 @@ private slots:
     // desktop has no terminal, and ends with status 1.
     void aFolderThatCannotBeLockedRefusesTheStart() {
         QTemporaryDir parent;
-        setMode(parent.path(), 0755);
-        const QString folder = parent.filePath(QStringLiteral("read-only"));
-        QVERIFY(QDir().mkdir(folder));
-        setMode(folder, 0555);
+        const QString folder = readOnlyFolderIn(parent);
+        QVERIFY(QFileInfo(folder).isDir());
         QProcess program;
         program.setProcessEnvironment(offscreen());
         program.setChildProcessModifier([] { runAsUser(Nobody); });

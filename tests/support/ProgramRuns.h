@@ -73,6 +73,16 @@ inline void setMode(const QString& path, mode_t mode) {
     QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode), 0);
 }
 
+// A folder in parent that nobody but root may write to, its parent open to
+// every user, so a child run as another user meets a read-only folder.
+inline QString readOnlyFolderIn(const QTemporaryDir& parent) {
+    setMode(parent.path(), 0755);
+    const QString folder = parent.filePath(QStringLiteral("read-only"));
+    QDir().mkdir(folder);
+    setMode(folder, 0555);
+    return folder;
+}
+
 // Sends the signal and waits for the end; false when it did not end in time.
 inline bool endWith(QProcess& process, int signalNumber) {
     ::kill(static_cast<pid_t>(process.processId()), signalNumber);
