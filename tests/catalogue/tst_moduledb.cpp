@@ -84,22 +84,6 @@ const QList<std::pair<QString, QStringList>> kNewTables = {
     {"Agents", {"Name", "Location", "HeartbeatUtcMs"}},
     {"AgentState", {"Agent", "ServerID", "State", "Status", "ReplyMs", "TimeUtcMs"}}};
 
-// A server with every field away from its default.
-ServerRecord everyFieldSet() {
-    ServerRecord s{0, "n'x", "h", "8443", "p\r\n", "r", {}, false, 250};
-    s.checkKind = ServerRecord::CheckKind::Http;
-    s.tls = {Transport::StartTlsSmtp, "mail.test", true};
-    s.certWarnDays = 3650;
-    s.url = "https://h:8443/a?b=c";
-    s.httpMethod = "POST";
-    s.httpHeaders = "X-A: 1\r\nX-B: '2'";
-    s.httpStatus = "200-299,301";
-    s.httpRedirects = false;
-    s.jsonCondition = "$.a[0].b == \"ok\"";
-    s.parentId = 7;
-    s.locations = "上海,beijing";
-    return s;
-}
 } // namespace
 
 class TestModuleDB final : public QObject {
@@ -396,32 +380,6 @@ private slots:
         QVERIFY(ModuleDB::DbOpenError().contains(QStringLiteral("(版本4)")));
         QCOMPARE(ModuleDB::DbStateText(), QStringLiteral("数据库：连接失败"));
         QCOMPARE(fileBytes(), before);
-    }
-
-    // Every field of a server is stored and read back as given; AddTime,
-    // the certificate notice and the revision are the catalogue's own.
-    void storesEveryField() {
-        const ServerRecord given = everyFieldSet();
-        QVERIFY(AddServer(given).isEmpty());
-        ServerRecord stored = *SelectServer(1);
-        QCOMPARE(stored.certNotified, QString());
-        QCOMPARE(stored.revision, 1);
-        stored.id = given.id;
-        stored.addTime = given.addTime;
-        stored.certNotified = given.certNotified;
-        stored.revision = given.revision;
-        QCOMPARE(stored, given);
-
-        ServerRecord changed = *SelectServer(1);
-        changed.tls = {Transport::StartTlsFtp, "ftp.test", false};
-        changed.certWarnDays = 0;
-        changed.url = "http://[::1]:8080/health?x='1'";
-        changed.parentId = 0;
-        changed.certNotified = "ignored by an edit";
-        QVERIFY(ChangeServer(changed).isEmpty());
-        changed.certNotified.clear();
-        changed.revision = 2;
-        QCOMPARE(*SelectServer(1), changed);
     }
 
     // Every change the operator makes raises a server's revision; the

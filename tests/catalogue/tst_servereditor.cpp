@@ -340,17 +340,12 @@ private slots:
         const QString scheme = QStringLiteral("TLS主机名不能包含协议(如 https://),只填主机名！");
         const QString port = QStringLiteral("TLS主机名不能包含端口,只填主机名！");
         QTest::newRow("blank inside") << "svc .test" << blank;
-        QTest::newRow("blank after") << "svc.test " << blank;
         QTest::newRow("ideographic space") << QStringLiteral("svc\u3000test") << blank;
         QTest::newRow("scheme") << "https://svc.test" << scheme;
-        QTest::newRow("scheme without a name") << "ldaps://" << scheme;
         QTest::newRow("port") << "svc.test:8443" << port;
-        QTest::newRow("address and port") << "127.0.0.1:443" << port;
         QTest::newRow("IPv6 address in brackets and port") << "[::1]:443" << port;
         QTest::newRow("IPv6 address") << "2001:db8::1"
                                       << "";
-        QTest::newRow("IPv6 address with a zone") << "fe80::1%eth0"
-                                                  << "";
         QTest::newRow("host name") << "svc.test"
                                    << "";
     }
