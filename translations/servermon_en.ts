@@ -22,6 +22,34 @@
         <source>响应警告(ms)必须是0到3600000之间的整数,0为不提示！</source>
         <translation>WarnMs must be a whole number from 0 to 3600000; 0 gives no warning.</translation>
     </message>
+    <message>
+        <source>检查方式只能是 tcp 或 http！</source>
+        <translation>CheckKind must be tcp or http.</translation>
+    </message>
+    <message>
+        <source>传输方式只能是空白、tls、starttls-smtp、starttls-imap、starttls-pop3 或 starttls-ftp！</source>
+        <translation>Transport must be empty, tls, starttls-smtp, starttls-imap, starttls-pop3 or starttls-ftp.</translation>
+    </message>
+    <message>
+        <source>忽略证书错误只能是 0 或 1！</source>
+        <translation>TlsIgnoreErrors must be 0 or 1.</translation>
+    </message>
+    <message>
+        <source>证书到期提醒(天)必须是0到3650之间的整数,0为不提醒！</source>
+        <translation>CertWarnDays must be a whole number from 0 to 3650; 0 gives no warning.</translation>
+    </message>
+    <message>
+        <source>跟随重定向只能是 0 或 1！</source>
+        <translation>HttpRedirects must be 0 or 1.</translation>
+    </message>
+    <message>
+        <source>ParentID 必须是不小于 0 的整数！</source>
+        <translation>ParentID must be a whole number from 0.</translation>
+    </message>
+    <message>
+        <source>Revision 必须是不小于 0 的整数！</source>
+        <translation>Revision must be a whole number from 0.</translation>
+    </message>
 </context>
 <context>
     <name>CatalogueCommand</name>
@@ -460,6 +488,14 @@ Line %1: %2</translation>
     <message>
         <source>响应数据(HEX)</source>
         <translation>Reply (hex)</translation>
+    </message>
+    <message>
+        <source>传输方式:</source>
+        <translation>Transport:</translation>
+    </message>
+    <message>
+        <source>TLS主机名:</source>
+        <translation>TLS name:</translation>
     </message>
 </context>
 <context>
@@ -1018,6 +1054,10 @@ Error: </translation>
         <source>数据库文件%1由更新版本的程序创建(版本%2),本程序只能打开版本%3及以前的文件。为保护其中的数据,该文件未被打开,也未作任何改动。</source>
         <translation>The database file %1 was created by a newer version of the program (version %2); this program opens version %3 and older only. To protect its data, the file was neither opened nor changed.</translation>
     </message>
+    <message>
+        <source>数据库文件%1需要从版本%2升级到版本%3,升级失败(%4)。为保护其中的数据,该文件未被打开,也未作任何改动。</source>
+        <translation>The database file %1 needs an upgrade from version %2 to version %3, which failed (%4). To protect its data, the file was neither opened nor changed.</translation>
+    </message>
 </context>
 <context>
     <name>NetworkCheck</name>
@@ -1174,6 +1214,38 @@ Down for: %3</translation>
     <message>
         <source>响应警告(ms)必须是0到3600000之间的整数,0为不提示！</source>
         <translation>The warning time must be a whole number of milliseconds from 0 to 3600000; 0 for no warning.</translation>
+    </message>
+    <message>
+        <source>忽略证书错误</source>
+        <translation>Ignore certificate errors</translation>
+    </message>
+    <message>
+        <source>证书应当属于的主机名,为空时使用IP地址</source>
+        <translation>The host name the certificate should belong to; empty for the IP address</translation>
+    </message>
+    <message>
+        <source>为空时使用IP地址</source>
+        <translation>Empty: the IP address</translation>
+    </message>
+    <message>
+        <source>不受信任和主机名不符不算故障,到期仍然提醒</source>
+        <translation>An untrusted certificate or a wrong host name is no fault; expiry is still warned about</translation>
+    </message>
+    <message>
+        <source>证书剩余天数不超过此值时提醒一次,0为不提醒</source>
+        <translation>Warn once when the certificate has no more than this many days left; 0 for no warning</translation>
+    </message>
+    <message>
+        <source>传输方式:</source>
+        <translation>Transport:</translation>
+    </message>
+    <message>
+        <source>TLS主机名:</source>
+        <translation>TLS name:</translation>
+    </message>
+    <message>
+        <source>证书到期提醒(天):</source>
+        <translation>Warn before expiry (days):</translation>
     </message>
 </context>
 <context>
@@ -1526,6 +1598,48 @@ Status: </translation>
     <message>
         <source>SOCKET错误:</source>
         <translation>Socket error: </translation>
+    </message>
+</context>
+<context>
+    <name>TlsNameCheck</name>
+    <message>
+        <source>TLS主机名不能包含空格！</source>
+        <translation>The TLS name must not contain blanks.</translation>
+    </message>
+    <message>
+        <source>TLS主机名不能包含协议(如 https://),只填主机名！</source>
+        <translation>The TLS name must not contain a scheme (such as https://); enter the host name only.</translation>
+    </message>
+    <message>
+        <source>TLS主机名不能包含端口,只填主机名！</source>
+        <translation>The TLS name must not contain a port; enter the host name only.</translation>
+    </message>
+</context>
+<context>
+    <name>TransportLabels</name>
+    <message>
+        <source>TLS</source>
+        <translation>TLS</translation>
+    </message>
+    <message>
+        <source>STARTTLS (SMTP)</source>
+        <translation>STARTTLS (SMTP)</translation>
+    </message>
+    <message>
+        <source>STARTTLS (IMAP)</source>
+        <translation>STARTTLS (IMAP)</translation>
+    </message>
+    <message>
+        <source>STARTTLS (POP3)</source>
+        <translation>STARTTLS (POP3)</translation>
+    </message>
+    <message>
+        <source>STARTTLS (FTP)</source>
+        <translation>STARTTLS (FTP)</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
     </message>
 </context>
 <context>

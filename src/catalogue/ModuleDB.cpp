@@ -10,14 +10,18 @@
 namespace {
 
 const QString kConnectionName = QStringLiteral("ModuleDB");
-// 1: the two tables; 2: ServerList gains WarnMs and SilencedUntil.
-constexpr int kSchemaVersion = 2;
+// 1: the two tables; 2: ServerList gains WarnMs and SilencedUntil; 3:
+// ServerList gains the TLS, HTTP, dependency and revision columns, SendData
+// the transport of a template, and the tables of channels, their outbox,
+// maintenance windows and agents appear.
+constexpr int kSchemaVersion = 3;
 
 struct DbState {
     QString path;
     int busyTimeOutMs = ModuleDB::WindowBusyTimeOutMs;
     bool connected = false;
     QString openError;
+    QString statementError; // why the last schema statement failed
 };
 
 DbState& state() {
@@ -42,11 +46,15 @@ QString failureReport(const QString& sql, const QVariantList& values, const QStr
 
 bool run(QSqlDatabase& db, const QString& sql, const QVariantList& values = {}) {
     QSqlQuery query(db);
-    if (!query.prepare(sql))
-        return false;
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    return query.exec();
+    bool done = query.prepare(sql);
+    if (done) {
+        for (const QVariant& value : values)
+            query.addBindValue(value);
+        done = query.exec();
+    }
+    if (!done)
+        state().statementError = errorDescription(query.lastError());
+    return done;
 }
 
 struct Seed {
@@ -54,6 +62,7 @@ struct Seed {
     const char* serverType;
     const char* sendData;
     const char* replyData;
+    const char* transport = "";
 };
 
 // Requests that every server of the kind answers harmlessly; the banner
@@ -71,6 +80,105 @@ constexpr Seed kSeeds[] = {
     {11211, "memcached", "version\r\n", "VERSION"},
 };
 
+// After STARTTLS the greeting has been read, so these ask for an answer
+// over the encrypted connection. Added by version 3.
+constexpr Seed kStartTlsSeeds[] = {
+    {25, "SMTP STARTTLS", "EHLO servermon\r\n", "250", "starttls-smtp"},
+    {587, "SMTP STARTTLS", "EHLO servermon\r\n", "250", "starttls-smtp"},
+    {143, "IMAP STARTTLS", "a1 CAPABILITY\r\n", "a1 OK", "starttls-imap"},
+    {110, "POP3 STARTTLS", "CAPA\r\n", "+OK", "starttls-pop3"},
+    {21, "FTP AUTH TLS", "FEAT\r\n", "211", "starttls-ftp"},
+};
+
+struct ColumnDefinition {
+    const char* name;
+    const char* definition;
+};
+
+// What versions 2 and 3 added to ServerList. A file of an earlier version
+// gets them with their defaults, so its servers behave as before.
+constexpr ColumnDefinition kVersion2Columns[] = {
+    {"WarnMs", "integer not null default 0"},
+    {"SilencedUntil", "integer not null default 0"},
+};
+constexpr ColumnDefinition kVersion3Columns[] = {
+    {"CheckKind", "text not null default 'tcp'"},
+    {"Transport", "text not null default ''"},
+    {"TlsName", "text not null default ''"},
+    {"TlsIgnoreErrors", "integer not null default 0"},
+    {"CertWarnDays", "integer not null default 14"},
+    {"CertNotified", "text not null default ''"},
+    {"Url", "text not null default ''"},
+    {"HttpMethod", "text not null default 'GET'"},
+    {"HttpHeaders", "text not null default ''"},
+    {"HttpStatus", "text not null default '200-299'"},
+    {"HttpRedirects", "integer not null default 1"},
+    {"JsonCondition", "text not null default ''"},
+    {"ParentID", "integer not null default 0"},
+    {"Locations", "text not null default ''"},
+    {"Revision", "integer not null default 0"},
+};
+constexpr ColumnDefinition kSendDataVersion3Columns[] = {
+    {"Transport", "text not null default ''"},
+};
+
+// The tables version 3 added. A table of the same name already in the file
+// is no part of a catalogue: the upgrade fails and leaves the file as it was.
+constexpr const char* kVersion3Tables[] = {
+    "create table Channels ("
+    "ID integer primary key autoincrement,"
+    "Kind text not null,"
+    "Name text not null default '',"
+    "Enabled integer not null default 1,"
+    "Settings text not null default '{}',"
+    "Secret text not null default '',"
+    "SendRecovery integer not null default 1,"
+    "StormLimit integer not null default 10)",
+    "create table Outbox ("
+    "ID integer primary key autoincrement,"
+    "ChannelID integer not null,"
+    "CreatedUtcMs integer not null,"
+    "Event text not null default '{}',"
+    "Title text not null default '',"
+    "Message text not null default '',"
+    "Attempts integer not null default 0,"
+    "NextAttemptUtcMs integer not null default 0,"
+    "SentUtcMs integer not null default 0,"
+    "State text not null default 'pending',"
+    "DedupKey text not null unique)",
+    "create table Maintenance ("
+    "ID integer primary key autoincrement,"
+    "Servers text not null default '',"
+    "Kind text not null default 'once',"
+    "StartUtcMs integer not null default 0,"
+    "EndUtcMs integer not null default 0,"
+    "Days integer not null default 0,"
+    "StartTime text not null default '00:00',"
+    "Minutes integer not null default 0,"
+    "TimeZone text not null default '',"
+    "Note text not null default '')",
+    "create table Agents ("
+    "Name text primary key not null,"
+    "Location text not null default '',"
+    "HeartbeatUtcMs integer not null default 0)",
+    "create table AgentState ("
+    "Agent text not null,"
+    "ServerID integer not null,"
+    "State text not null default '',"
+    "Status text not null default '',"
+    "ReplyMs integer not null default 0,"
+    "TimeUtcMs integer not null default 0,"
+    "primary key (Agent, ServerID))",
+};
+
+template <std::size_t N> QString columnList(const ColumnDefinition (&columns)[N]) {
+    QString list;
+    for (const ColumnDefinition& column : columns)
+        list += QLatin1Char(',') + QLatin1String(column.name) + QLatin1Char(' ') +
+                QLatin1String(column.definition);
+    return list;
+}
+
 bool createServerList(QSqlDatabase& db) {
     return run(db, QStringLiteral("create table ServerList ("
                                   "ID integer primary key autoincrement,"
@@ -80,39 +188,65 @@ bool createServerList(QSqlDatabase& db) {
                                   "PostData text,"
                                   "ReplyData text,"
                                   "AddTime text,"
-                                  "InUse integer not null default 1 check (InUse in (0, 1)),"
-                                  "WarnMs integer not null default 0,"
-                                  "SilencedUntil integer not null default 0)"));
+                                  "InUse integer not null default 1 check (InUse in (0, 1))") +
+                       columnList(kVersion2Columns) + columnList(kVersion3Columns) +
+                       QLatin1Char(')'));
 }
 
-// The columns version 2 added to ServerList, for a file of an earlier
-// version; existing rows get the defaults (no warning, not silenced).
-bool addVersion2Columns(QSqlDatabase& db) {
+// Adds the columns the table lacks; existing rows get their defaults.
+template <std::size_t N>
+bool addMissingColumns(QSqlDatabase& db, const QString& table,
+                       const ColumnDefinition (&columns)[N]) {
     QSqlQuery info(db);
-    if (!info.exec(QStringLiteral("pragma table_info(ServerList)")))
+    if (!info.exec(QStringLiteral("pragma table_info(%1)").arg(table)))
         return false;
-    QStringList columns;
+    QStringList present;
     while (info.next())
-        columns << info.value(1).toString().toLower();
+        present << info.value(1).toString().toLower();
     info.finish();
-    return (columns.contains(QStringLiteral("warnms")) ||
-            run(db, QStringLiteral("alter table ServerList add column WarnMs integer not null "
-                                   "default 0"))) &&
-           (columns.contains(QStringLiteral("silenceduntil")) ||
-            run(db, QStringLiteral("alter table ServerList add column SilencedUntil integer not "
-                                   "null default 0")));
+    for (const ColumnDefinition& column : columns) {
+        if (present.contains(QString::fromLatin1(column.name).toLower()))
+            continue;
+        if (!run(db, QStringLiteral("alter table %1 add column %2 %3")
+                         .arg(table, QLatin1String(column.name), QLatin1String(column.definition))))
+            return false;
+    }
+    return true;
+}
+
+bool upgradeServerList(QSqlDatabase& db) {
+    const QString table = QStringLiteral("ServerList");
+    return addMissingColumns(db, table, kVersion2Columns) &&
+           addMissingColumns(db, table, kVersion3Columns);
+}
+
+template <std::size_t N> bool insertSeeds(QSqlDatabase& db, const Seed (&seeds)[N]) {
+    for (const Seed& seed : seeds) {
+        if (!run(db,
+                 QStringLiteral("insert into SendData (port, SendData, ReplyData, ServerType, "
+                                "Transport) values (?, ?, ?, ?, ?)"),
+                 {seed.port, QString::fromUtf8(seed.sendData), QString::fromUtf8(seed.replyData),
+                  QString::fromUtf8(seed.serverType), QString::fromUtf8(seed.transport)}))
+            return false;
+    }
+    return true;
 }
 
 bool createSendData(QSqlDatabase& db) {
-    if (!run(db, QStringLiteral("create table SendData (port integer not null, SendData text, "
-                                "ReplyData text, ServerType text)")))
-        return false;
-    for (const Seed& seed : kSeeds) {
-        if (!run(db,
-                 QStringLiteral("insert into SendData (port, SendData, ReplyData, ServerType) "
-                                "values (?, ?, ?, ?)"),
-                 {seed.port, QString::fromUtf8(seed.sendData), QString::fromUtf8(seed.replyData),
-                  QString::fromUtf8(seed.serverType)}))
+    return run(db, QStringLiteral("create table SendData (port integer not null, SendData text, "
+                                  "ReplyData text, ServerType text") +
+                       columnList(kSendDataVersion3Columns) + QLatin1Char(')')) &&
+           insertSeeds(db, kSeeds) && insertSeeds(db, kStartTlsSeeds);
+}
+
+bool upgradeSendData(QSqlDatabase& db) {
+    return addMissingColumns(db, QStringLiteral("SendData"), kSendDataVersion3Columns) &&
+           insertSeeds(db, kStartTlsSeeds);
+}
+
+bool createVersion3Tables(QSqlDatabase& db) {
+    for (const char* statement : kVersion3Tables) {
+        if (!run(db, QString::fromLatin1(statement)))
             return false;
     }
     return true;
@@ -162,12 +296,20 @@ bool prepareSchema(QSqlDatabase& db) {
     if (!db.transaction())
         return false;
     const bool ok =
-        (hasServerList ? current || addVersion2Columns(db) : createServerList(db)) &&
-        (hasSendData || createSendData(db)) &&
+        (hasServerList ? current || upgradeServerList(db) : createServerList(db)) &&
+        (hasSendData ? current || upgradeSendData(db) : createSendData(db)) &&
+        (current || createVersion3Tables(db)) &&
         (current || run(db, QStringLiteral("pragma user_version = %1").arg(kSchemaVersion)));
     if (ok && db.commit())
         return true;
+    const QString why = ok ? errorDescription(db.lastError()) : state().statementError;
     db.rollback();
+    if (hasServerList && !current)
+        state().openError = QCoreApplication::translate(
+                                "ModuleDB", "数据库文件%1需要从版本%2升级到版本%3,升级失败(%4)。"
+                                            "为保护其中的数据,该文件未被打开,也未作任何改动。")
+                                .arg(ModuleDB::DbPath(), QString::number(fileVersion),
+                                     QString::number(kSchemaVersion), why);
     return false;
 }
 

@@ -27,10 +27,11 @@ void setBusyTimeOutMs(int ms);
 
 // Opens (or reopens) the catalogue; the result is also the status-bar text
 // "数据库：连接成功" or "数据库：连接失败" returned by DbStateText().
-// A missing file is created with both tables and the common request
+// A missing file is created with its tables and the common request
 // templates; a file that is not a catalogue is left untouched and fails.
-// A catalogue of an earlier schema version is upgraded in place, keeping
-// every row; one of a later version is refused and left untouched.
+// A catalogue of an earlier schema version is upgraded in place, in one
+// transaction that keeps every row or changes nothing; one of a later
+// version is refused and left untouched.
 // The catalogue is kept in write-ahead-log mode, so another copy's change,
 // however long (an import), never keeps this one from reading it.
 bool DbOpen();
@@ -38,7 +39,7 @@ void DbClose();
 bool DbConnected();
 QString DbStateText();
 // What the operator should know about the last failed DbOpen (a catalogue
-// made by a newer program); empty otherwise.
+// made by a newer program, or one whose upgrade failed); empty otherwise.
 QString DbOpenError();
 
 // Runs one action statement with bound values. Empty on success, a complete

@@ -7,9 +7,11 @@
 
 namespace ModuleGetPostData {
 
-std::optional<RequestTemplate> LoadRequestTemplate(int port) {
+std::optional<RequestTemplate> LoadRequestTemplate(int port, Transport transport) {
     const QList<QSqlRecord> rows = ModuleDB::DbSelect(
-        QStringLiteral("select * from senddata where port=? order by rowid limit 1"), {port});
+        QStringLiteral(
+            "select * from senddata where port=? and Transport=? order by rowid limit 1"),
+        {port, transportText(transport)});
     if (rows.isEmpty())
         return std::nullopt;
     const QSqlRecord& row = rows.first();
@@ -22,12 +24,12 @@ std::optional<RequestTemplate> LoadRequestTemplate(int port) {
     return found;
 }
 
-std::optional<RequestTemplate> LoadRequestTemplate(const QString& port) {
+std::optional<RequestTemplate> LoadRequestTemplate(const QString& port, Transport transport) {
     bool ok = false;
     const int number = port.toInt(&ok, 10);
     if (!ok)
         return std::nullopt;
-    return LoadRequestTemplate(number);
+    return LoadRequestTemplate(number, transport);
 }
 
 } // namespace ModuleGetPostData

@@ -1,36 +1,173 @@
 #include "catalogue/ServerCatalogue.h"
 
+#include "catalogue/CheckKindText.h"
 #include "catalogue/ModuleDB.h"
 
 #include <QLocale>
 #include <QSqlRecord>
 
+#include <array>
+
 namespace {
 
 const QString kSelectAll = QStringLiteral("select * from serverlist");
 
-ServerRecord recordOf(const QSqlRecord& row) {
-    ServerRecord server;
-    server.id = row.value(QStringLiteral("ID")).toLongLong();
-    server.displayName = row.value(QStringLiteral("DisplayName")).toString();
-    server.ipAddress = row.value(QStringLiteral("IPAddress")).toString();
-    server.port = row.value(QStringLiteral("Port")).toString();
-    server.postData = row.value(QStringLiteral("PostData")).toString();
-    server.replyData = row.value(QStringLiteral("ReplyData")).toString();
-    server.addTime = row.value(QStringLiteral("AddTime")).toString();
-    server.inUse = row.value(QStringLiteral("InUse")).toInt() != 0;
-    server.warnMs = row.value(QStringLiteral("WarnMs")).toInt();
-    server.silencedUntil = row.value(QStringLiteral("SilencedUntil")).toLongLong();
-    return server;
+// The columns of ServerList, by their position in kFieldNames.
+namespace Column {
+enum Field : int {
+    Id,
+    DisplayName,
+    IPAddress,
+    Port,
+    PostData,
+    ReplyData,
+    AddTime,
+    InUse,
+    WarnMs,
+    SilencedUntil,
+    CheckKind,
+    Transport,
+    TlsName,
+    TlsIgnoreErrors,
+    CertWarnDays,
+    CertNotified,
+    Url,
+    HttpMethod,
+    HttpHeaders,
+    HttpStatus,
+    HttpRedirects,
+    JsonCondition,
+    ParentId,
+    Locations,
+    Revision,
+    FieldCount,
+};
+} // namespace Column
+using Column::Field;
+
+constexpr std::array<const char*, Column::FieldCount> kFieldNames = {
+    "ID",          "DisplayName",     "IPAddress",     "Port",          "PostData",  "ReplyData",
+    "AddTime",     "InUse",           "WarnMs",        "SilencedUntil", "CheckKind", "Transport",
+    "TlsName",     "TlsIgnoreErrors", "CertWarnDays",  "CertNotified",  "Url",       "HttpMethod",
+    "HttpHeaders", "HttpStatus",      "HttpRedirects", "JsonCondition", "ParentID",  "Locations",
+    "Revision"};
+
+// The columns an operator sets, in the order operatorValues gives them.
+constexpr std::array kOperatorFields = {
+    Column::DisplayName, Column::IPAddress,       Column::Port,
+    Column::PostData,    Column::ReplyData,       Column::InUse,
+    Column::WarnMs,      Column::CheckKind,       Column::Transport,
+    Column::TlsName,     Column::TlsIgnoreErrors, Column::CertWarnDays,
+    Column::Url,         Column::HttpMethod,      Column::HttpHeaders,
+    Column::HttpStatus,  Column::HttpRedirects,   Column::JsonCondition,
+    Column::ParentId,    Column::Locations};
+
+QString fieldName(Field field) {
+    return QString::fromLatin1(kFieldNames.at(field));
 }
+
+// The columns added in version 3 hold no NULL: a text never set is stored
+// empty (a null text would be bound as NULL).
+QString notNull(const QString& text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+QVariantList operatorValues(const ServerRecord& server) {
+    return {server.displayName,
+            server.ipAddress,
+            server.port,
+            server.postData,
+            server.replyData,
+            server.inUse ? 1 : 0,
+            server.warnMs,
+            checkKindText(server.checkKind),
+            transportText(server.tls.transport),
+            notNull(server.tls.serverName),
+            server.tls.ignoreErrors ? 1 : 0,
+            server.certWarnDays,
+            notNull(server.url),
+            notNull(server.httpMethod),
+            notNull(server.httpHeaders),
+            notNull(server.httpStatus),
+            server.httpRedirects ? 1 : 0,
+            notNull(server.jsonCondition),
+            server.parentId,
+            notNull(server.locations)};
+}
+
+// Inserts a server with its operator columns, the AddTime, the certificate
+// notice and the revision given.
+QString insertServer(const ServerRecord& server, const QString& addTime,
+                     const QString& certNotified, qint64 revision) {
+    QStringList columns;
+    for (const Field field : kOperatorFields)
+        columns << fieldName(field);
+    columns << fieldName(Column::AddTime) << fieldName(Column::CertNotified)
+            << fieldName(Column::Revision);
+    QVariantList values = operatorValues(server);
+    values << addTime << notNull(certNotified) << revision;
+    const QString placeholders = QStringList(columns.size(), QStringLiteral("?")).join(u',');
+    return ModuleDB::DbExecute(QStringLiteral("insert into ServerList (%1) values (%2)")
+                                   .arg(columns.join(u','), placeholders),
+                               values);
+}
+
+// Where each field is in the rows of one query, found once rather than by
+// name for every row.
+class RecordReader final {
+public:
+    explicit RecordReader(const QSqlRecord& columns) {
+        for (int field = 0; field < Column::FieldCount; ++field)
+            m_index[field] = columns.indexOf(QLatin1String(kFieldNames.at(field)));
+    }
+
+    ServerRecord read(const QSqlRecord& row) const {
+        const auto value = [&](Field field) { return row.value(m_index[field]); };
+        ServerRecord server;
+        server.id = value(Column::Id).toLongLong();
+        server.displayName = value(Column::DisplayName).toString();
+        server.ipAddress = value(Column::IPAddress).toString();
+        server.port = value(Column::Port).toString();
+        server.postData = value(Column::PostData).toString();
+        server.replyData = value(Column::ReplyData).toString();
+        server.addTime = value(Column::AddTime).toString();
+        server.inUse = value(Column::InUse).toInt() != 0;
+        server.warnMs = value(Column::WarnMs).toInt();
+        server.silencedUntil = value(Column::SilencedUntil).toLongLong();
+        server.checkKind = checkKindFromText(value(Column::CheckKind).toString())
+                               .value_or(ServerRecord::CheckKind::Tcp);
+        server.tls.transport =
+            transportFromText(value(Column::Transport).toString()).value_or(Transport::Plain);
+        server.tls.serverName = value(Column::TlsName).toString();
+        server.tls.ignoreErrors = value(Column::TlsIgnoreErrors).toInt() != 0;
+        server.certWarnDays = value(Column::CertWarnDays).toInt();
+        server.certNotified = value(Column::CertNotified).toString();
+        server.url = value(Column::Url).toString();
+        server.httpMethod = value(Column::HttpMethod).toString();
+        server.httpHeaders = value(Column::HttpHeaders).toString();
+        server.httpStatus = value(Column::HttpStatus).toString();
+        server.httpRedirects = value(Column::HttpRedirects).toInt() != 0;
+        server.jsonCondition = value(Column::JsonCondition).toString();
+        server.parentId = value(Column::ParentId).toLongLong();
+        server.locations = value(Column::Locations).toString();
+        server.revision = value(Column::Revision).toLongLong();
+        return server;
+    }
+
+private:
+    std::array<int, Column::FieldCount> m_index{};
+};
 
 QList<ServerRecord> select(const QString& sql, const QVariantList& values = {},
                            bool* ok = nullptr) {
     QList<ServerRecord> servers;
     const QList<QSqlRecord> rows = ModuleDB::DbSelect(sql, values, ok);
+    if (rows.isEmpty())
+        return servers;
     servers.reserve(rows.size());
+    const RecordReader reader(rows.first());
     for (const QSqlRecord& row : rows)
-        servers << recordOf(row);
+        servers << reader.read(row);
     return servers;
 }
 
@@ -98,25 +235,26 @@ QString AddTimeText(const QDateTime& when) {
 }
 
 QString AddServer(const ServerRecord& server) {
-    return ModuleDB::DbExecute(
-        QStringLiteral("insert into ServerList "
-                       "(DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs) "
-                       "values (?,?,?,?,?,?,?,?)"),
-        {server.displayName, server.ipAddress, server.port, server.postData, server.replyData,
-         AddTimeText(QDateTime::currentDateTime()), server.inUse ? 1 : 0, server.warnMs});
+    return insertServer(server, AddTimeText(QDateTime::currentDateTime()), {}, 1);
 }
 
-QString SetAddTimeOfLastAdded(const QString& addTime) {
-    return ModuleDB::DbExecute(
-        QStringLiteral("update ServerList set AddTime=? where ID=last_insert_rowid()"), {addTime});
+QString ImportServer(const ServerRecord& server) {
+    return insertServer(server,
+                        server.addTime.isEmpty() ? AddTimeText(QDateTime::currentDateTime())
+                                                 : server.addTime,
+                        server.certNotified, server.revision);
 }
 
 QString ChangeServer(const ServerRecord& server) {
+    QStringList assignments;
+    for (const Field field : kOperatorFields)
+        assignments << fieldName(field) + QStringLiteral("=?");
+    QVariantList values = operatorValues(server);
+    values << server.id;
     return ModuleDB::DbExecute(
-        QStringLiteral("update ServerList set DisplayName=?,IPAddress=?,Port=?,PostData=?,"
-                       "ReplyData=?,InUse=?,WarnMs=? where id=?"),
-        {server.displayName, server.ipAddress, server.port, server.postData, server.replyData,
-         server.inUse ? 1 : 0, server.warnMs, server.id});
+        QStringLiteral("update ServerList set %1,Revision=Revision+1 where id=?")
+            .arg(assignments.join(u',')),
+        values);
 }
 
 QString DeleteServer(qint64 id) {
@@ -124,13 +262,26 @@ QString DeleteServer(qint64 id) {
 }
 
 QString SetServerInUse(qint64 id, bool inUse) {
-    return ModuleDB::DbExecute(QStringLiteral("update ServerList set InUse=? where id=?"),
-                               {inUse ? 1 : 0, id});
+    return ModuleDB::DbExecute(
+        QStringLiteral("update ServerList set InUse=?,Revision=Revision+1 where id=?"),
+        {inUse ? 1 : 0, id});
 }
 
 QString SetServerSilence(qint64 id, qint64 silencedUntil) {
-    return ModuleDB::DbExecute(QStringLiteral("update ServerList set SilencedUntil=? where id=?"),
-                               {silencedUntil, id});
+    return ModuleDB::DbExecute(
+        QStringLiteral("update ServerList set SilencedUntil=?,Revision=Revision+1 where id=?"),
+        {silencedUntil, id});
+}
+
+QString EndSilenceAtRecovery(qint64 id) {
+    return ModuleDB::DbExecute(
+        QStringLiteral("update ServerList set SilencedUntil=0 where id=? and SilencedUntil=?"),
+        {id, ServerRecord::SilencedUntilRecovery});
+}
+
+QString SetCertNotified(qint64 id, const QString& certNotified) {
+    return ModuleDB::DbExecute(QStringLiteral("update ServerList set CertNotified=? where id=?"),
+                               {notNull(certNotified), id});
 }
 
 } // namespace ServerCatalogue

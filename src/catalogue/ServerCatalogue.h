@@ -25,17 +25,27 @@ std::optional<ServerRecord> SelectServer(qint64 id);
 // blank and the local time with seconds, in the system's formats.
 QString AddTimeText(const QDateTime& when);
 
-// Adds the server stamped with the current AddTime (its addTime is ignored).
+// Every change an operator makes to a server (an add, an edit, the in-use
+// box, a silence) raises its Revision; what the program writes by itself
+// (a silence ending at recovery, a certificate notice) does not.
+
+// Adds the server stamped with the current AddTime (its addTime, certNotified
+// and revision are ignored).
 QString AddServer(const ServerRecord& server);
-// Gives the server added last on this connection that AddTime instead, as
-// an import keeps the time a server was first added.
-QString SetAddTimeOfLastAdded(const QString& addTime);
-// Changes everything but the AddTime of the server with that ID.
-// Changes everything but the AddTime and the silence of the server with that ID.
+// Adds a server read from an exported catalogue: its AddTime (stamped now
+// when empty), its certificate notice and its revision are kept.
+QString ImportServer(const ServerRecord& server);
+// Changes everything but the AddTime, the silence and the certificate
+// notice of the server with that ID.
 QString ChangeServer(const ServerRecord& server);
 QString DeleteServer(qint64 id);
 QString SetServerInUse(qint64 id, bool inUse);
-// Stores how long the server is silenced (ServerRecord::silencedUntil).
+// Stores how long the operator silenced the server (ServerRecord::silencedUntil).
 QString SetServerSilence(qint64 id, qint64 silencedUntil);
+// Ends a silence that lasted until the server's recovery, now that it has
+// recovered; a silence set anew meanwhile stays.
+QString EndSilenceAtRecovery(qint64 id);
+// Stores the certificate notice last given for the server (CertNotified).
+QString SetCertNotified(qint64 id, const QString& certNotified);
 
 } // namespace ServerCatalogue

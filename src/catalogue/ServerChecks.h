@@ -25,4 +25,7 @@ constexpr qint32 MaxWarnMs = 3600000;
 // up to MaxWarnMs, a blank meaning 0 (no warning); nothing when it is none.
 std::optional<qint32> WarnMsOf(const QString& text);
 
+// The longest certificate expiry warning, ten years ahead.
+constexpr qint32 MaxCertWarnDays = 3650;
+
 } // namespace ServerChecks

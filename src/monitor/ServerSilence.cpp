@@ -42,8 +42,7 @@ QString ServerSilence::apply(qint64 id, Kind kind) {
         until = m_clock.utcMs() + HourMs;
     else if (kind == Kind::UntilRecovery)
         until = ServerRecord::SilencedUntilRecovery;
-    m_rows.setSilencedUntil(rowOfId(id), until);
-    return m_store ? m_store(id, until) : QString();
+    return store(id, until, Origin::Operator);
 }
 
 bool ServerSilence::isSilenced(int row) const {
@@ -54,7 +53,7 @@ bool ServerSilence::isSilenced(int row) const {
 bool ServerSilence::endAtRecovery(int row) {
     if (m_rows.silencedUntil(row) != ServerRecord::SilencedUntilRecovery)
         return false;
-    apply(m_rows.text(row, ServerRowModel::ID).toLongLong(), Kind::Off);
+    store(m_rows.text(row, ServerRowModel::ID).toLongLong(), 0, Origin::Recovery);
     return true;
 }
 
@@ -86,4 +85,9 @@ int ServerSilence::rowOfId(qint64 id) const {
             return row;
     }
     return -1;
+}
+
+QString ServerSilence::store(qint64 id, qint64 until, Origin origin) {
+    m_rows.setSilencedUntil(rowOfId(id), until);
+    return m_store ? m_store(id, until, origin) : QString();
 }

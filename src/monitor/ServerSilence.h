@@ -20,9 +20,12 @@ class ServerSilence final : public QObject {
     Q_DISABLE_COPY_MOVE(ServerSilence)
 public:
     enum class Kind { ForHour, UntilRecovery, Off };
+    // Who ends or sets a silence: the operator, or the server's recovery
+    // ending a silence until then (a change the program makes by itself).
+    enum class Origin { Operator, Recovery };
     // Stores a server's ServerRecord::silencedUntil; empty on success, the
     // failure report otherwise.
-    using Store = std::function<QString(qint64 id, qint64 silencedUntil)>;
+    using Store = std::function<QString(qint64 id, qint64 silencedUntil, Origin origin)>;
     using NoticeActions = QList<QPair<QString, QString>>; // key, caption
     static constexpr qint64 HourMs = 3600 * 1000;
 
@@ -49,6 +52,7 @@ public:
 
 private:
     int rowOfId(qint64 id) const;
+    QString store(qint64 id, qint64 until, Origin origin);
 
     ServerRowModel& m_rows;
     Clock& m_clock;

@@ -37,13 +37,10 @@ ImportReport ImportServers(const QString& path) {
     // at a time; a file that turns out unreadable part way adds nothing.
     CatalogueReader::Result read;
     report.error = ModuleDB::DbTransaction([&] {
-        read = CatalogueReader::Read(
-            file, CatalogueFormatOf(path), [](const CatalogueReader::Row& row) {
-                QString failure = ServerCatalogue::AddServer(row.server);
-                if (failure.isEmpty() && !row.server.addTime.isEmpty())
-                    failure = ServerCatalogue::SetAddTimeOfLastAdded(row.server.addTime);
-                return failure;
-            });
+        read = CatalogueReader::Read(file, CatalogueFormatOf(path),
+                                     [](const CatalogueReader::Row& row) {
+                                         return ServerCatalogue::ImportServer(row.server);
+                                     });
         return read.error;
     });
     if (report.error.isEmpty()) {

@@ -27,6 +27,8 @@ constexpr qint64 MaxImportBytes = qint64(1) << 30;
 // Adds every acceptable row of the file as a new server, all in one
 // transaction: nothing is written when the file cannot be read or the
 // catalogue fails. A row's AddTime is kept; a row without one is stamped now.
+// Its certificate notice and revision are kept too, so an exported server
+// comes back as it was.
 // The file is read a row at a time; anything but a regular file, and a
 // file beyond MaxImportBytes, is refused before a byte of it is read.
 ImportReport ImportServers(const QString& path);

@@ -56,6 +56,13 @@
 
 namespace {
 const QString CrLf = QStringLiteral("\r\n");
+
+// A silence the operator sets is a change to the server; one its recovery
+// ends is not.
+QString storeSilence(qint64 id, qint64 until, ServerSilence::Origin origin) {
+    return origin == ServerSilence::Origin::Recovery ? ServerCatalogue::EndSilenceAtRecovery(id)
+                                                     : ServerCatalogue::SetServerSilence(id, until);
+}
 } // namespace
 
 FormMain::FormMain(AppServices& services, QWidget* parent)
@@ -69,8 +76,7 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     , m_trayHiding(*this, services.tray, *m_alerts)
     , m_monitor(new ServerMonitor(*m_rows, *m_sortedRows, m_settings, services.clock, services.echo,
                                   *m_alerts, this))
-    , m_silence(
-          new ServerSilence(*m_rows, services.clock, &ServerCatalogue::SetServerSilence, this))
+    , m_silence(new ServerSilence(*m_rows, services.clock, &storeSilence, this))
     , m_launcher(std::make_unique<ConsoleLauncher>(services.processStarter)) {
     Twips::setDpiSource(&ScreenDpi::logical);
     ModuleHTTP::setUrlOpener(&m_services.urlOpener);

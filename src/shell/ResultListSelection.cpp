@@ -1,5 +1,6 @@
 #include "shell/ResultListSelection.h"
 
+#include "catalogue/ServerCatalogue.h"
 #include "monitor/ServerRowModel.h"
 
 #include <QAbstractItemView>
@@ -30,8 +31,10 @@ std::optional<ServerRecord> ResultListSelection::selectedServer() const {
     if (row < 0)
         return std::nullopt;
     using Column = ServerRowModel::Column;
-    ServerRecord server;
-    server.id = m_rows.text(row, Column::ID).toLongLong();
+    const qint64 id = m_rows.text(row, Column::ID).toLongLong();
+    // A server gone from the catalogue meanwhile keeps what its row shows.
+    ServerRecord server = ServerCatalogue::SelectServer(id).value_or(ServerRecord{});
+    server.id = id;
     server.displayName = m_rows.text(row, Column::DisplayName);
     server.ipAddress = m_rows.text(row, Column::IPAddress);
     server.port = m_rows.text(row, Column::Port);
@@ -40,6 +43,7 @@ std::optional<ServerRecord> ResultListSelection::selectedServer() const {
     server.addTime = m_rows.text(row, Column::AddTime);
     server.inUse = m_rows.isChecked(row);
     server.warnMs = m_rows.warnMs(row);
+    server.silencedUntil = m_rows.silencedUntil(row);
     return server;
 }
 

@@ -21,7 +21,9 @@ public:
     // The row the list reports as its selected item (the current row when it
     // is selected, else the first selected one); -1 without a selection.
     int selectedRow() const;
-    // The server of that row, as the list shows it.
+    // The server of that row: what the list shows of it as shown, the rest
+    // (its TLS, HTTP and dependency settings, its revision) as the catalogue
+    // holds it.
     std::optional<ServerRecord> selectedServer() const;
     // Every selected row, in the order of the selection.
     QList<int> selectedRows() const;

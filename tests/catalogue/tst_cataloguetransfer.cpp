@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
+
 using CatalogueTransfer::ImportReport;
 
 namespace {
@@ -26,6 +28,16 @@ const QStringList HostileTexts = {
     QStringLiteral("中文\u3000请求 😀 𠀀\u2028end"),
     QStringLiteral("=cmd|' /C calc'!A0"),
     QString(),
+};
+
+// TLS names an import takes.
+const QStringList TlsNames = {
+    QString(),
+    QStringLiteral("svc.test"),
+    QStringLiteral("::1"),
+    QStringLiteral("名字.example"),
+    QStringLiteral("fe80::1%eth0"),
+    QStringLiteral("a-b_c.d"),
 };
 
 void writeFile(const QString& path, const QByteArray& data) {
@@ -85,7 +97,24 @@ private slots:
                                 {},
                                 i % 2 == 0,
                                 static_cast<qint32>(i * 100)};
+            server.checkKind =
+                i % 2 == 0 ? ServerRecord::CheckKind::Tcp : ServerRecord::CheckKind::Http;
+            server.tls = {static_cast<Transport>(i % 6), TlsNames.at(i % TlsNames.size()),
+                          i % 3 == 0};
+            server.certWarnDays = std::array{0, 14, 3650, 1}.at(i % 4);
+            server.url = text;
+            server.httpMethod = HostileTexts.at((i + 1) % HostileTexts.size());
+            server.httpHeaders = HostileTexts.at((i + 2) % HostileTexts.size());
+            server.httpStatus = HostileTexts.at((i + 3) % HostileTexts.size());
+            server.httpRedirects = i % 2 == 1;
+            server.jsonCondition = HostileTexts.at((i + 4) % HostileTexts.size());
+            server.parentId = i;
+            server.locations = HostileTexts.at((i + 5) % HostileTexts.size());
             QCOMPARE(ServerCatalogue::AddServer(server), QString());
+            QCOMPARE(ServerCatalogue::SetCertNotified(i + 1, text), QString());
+            QCOMPARE(
+                ModuleDB::DbExecute("update ServerList set Revision=? where ID=?", {i * 7, i + 1}),
+                QString());
         }
         QVERIFY(ModuleDB::DbExecute("update ServerList set AddTime=? where ID=1",
                                     {QStringLiteral("2026/1/2 3:04:05, \"x\"")})
@@ -99,10 +128,16 @@ private slots:
         QFile written(path(file));
         QVERIFY(written.open(QIODevice::ReadOnly));
         const QByteArray start = written.read(80);
+        const QByteArray header = start + written.read(200);
+        if (file.endsWith(QLatin1String(".csv")))
+            QVERIFY(header.startsWith(
+                "DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs,CheckKind,"
+                "Transport,TlsName,TlsIgnoreErrors,CertWarnDays,CertNotified,Url,HttpMethod,"
+                "HttpHeaders,HttpStatus,HttpRedirects,JsonCondition,ParentID,Locations,"
+                "Revision\r\n"));
         if (file.endsWith(QLatin1String(".csv")))
             QVERIFY(start.startsWith(
-                "DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs"
-                "\r\n"));
+                "DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs,CheckKind,"));
         else
             QVERIFY(start.startsWith("[\n  {\n    \"DisplayName\": "));
 
@@ -124,7 +159,38 @@ private slots:
             QCOMPARE(after.at(i).addTime, before.at(i).addTime);
             QCOMPARE(after.at(i).inUse, before.at(i).inUse);
             QCOMPARE(after.at(i).warnMs, before.at(i).warnMs);
+            ServerRecord same = after.at(i);
+            same.id = before.at(i).id;
+            QCOMPARE(same, before.at(i));
         }
+    }
+
+    // A file of an earlier version, without the columns added since, imports
+    // as before: every later field takes its default.
+    void olderFilesTakeTheDefaults_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("csv") << "old.csv"
+                             << QByteArray("DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,"
+                                           "InUse,WarnMs\r\na,h,25,QUIT,220,2024/1/2 3:04:05,0,"
+                                           "100\r\n");
+        QTest::newRow("json") << "old.json"
+                              << QByteArray("[{\"DisplayName\": \"a\", \"IPAddress\": \"h\", "
+                                            "\"Port\": 25, \"PostData\": \"QUIT\", \"ReplyData\": "
+                                            "\"220\", \"AddTime\": \"2024/1/2 3:04:05\", "
+                                            "\"InUse\": 0, \"WarnMs\": 100, \"Transport\": null}]");
+    }
+    void olderFilesTakeTheDefaults() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, data);
+        writeFile(path(file), data);
+        const ImportReport report = CatalogueTransfer::ImportServers(path(file));
+        QCOMPARE(report.exitCode(), 0);
+        const ServerRecord server =
+            ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).value(0);
+        const ServerRecord expected{1,     "a", "h", "25", "QUIT", "220", "2024/1/2 3:04:05",
+                                    false, 100};
+        QCOMPARE(server, expected);
     }
 
     // Each refused row is named by the line it starts on; the others are added.
@@ -229,6 +295,99 @@ private slots:
                    "]")
             << 2 << QStringList{"2:" + lone, "3:" + lone, "4:" + lone, "5:" + lone, "6:" + noName};
     }
+    // The columns of TLS, HTTP, dependency and revision refuse values they
+    // cannot hold; every other row is added.
+    void badValuesOfTheLaterColumnsAreRefused_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QStringList>("refused");
+        const QString transport = QStringLiteral("传输方式只能是空白、tls、starttls-smtp、starttls-"
+                                                 "imap、starttls-pop3 或 starttls-ftp！");
+        const QString blank = QStringLiteral("TLS主机名不能包含空格！");
+        const QString scheme = QStringLiteral("TLS主机名不能包含协议(如 https://),只填主机名！");
+        const QString port = QStringLiteral("TLS主机名不能包含端口,只填主机名！");
+        const QString flag = QStringLiteral("忽略证书错误只能是 0 或 1！");
+        const QString days = QStringLiteral("证书到期提醒(天)必须是0到3650之间的整数,0为不提醒！");
+        QTest::newRow("csv") << "t.csv"
+                             << QByteArray(
+                                    "DisplayName,IPAddress,Port,Transport,TlsName,TlsIgnoreErrors,"
+                                    "CertWarnDays,HttpRedirects,CheckKind,ParentID,Revision\r\n"
+                                    "a,h,443,tls,svc.test,1,30,0,http,2,5\r\n"
+                                    "b,h,21,starttls-ftp,::1,0,0,1,tcp,0,0\r\n"
+                                    "c,h,443,,,0,3650,1,tcp,0,0\r\n"
+                                    "d,h,443,ssl,,0,14,1,tcp,0,0\r\n"
+                                    "e,h,443,TLS,,0,14,1,tcp,0,0\r\n"
+                                    "f,h,443,tls,a b,0,14,1,tcp,0,0\r\n"
+                                    "h,h,443,tls,https://svc.test,0,14,1,tcp,0,0\r\n"
+                                    "i,h,443,tls,svc.test:443,0,14,1,tcp,0,0\r\n"
+                                    "k,h,443,tls,,2,14,1,tcp,0,0\r\n"
+                                    "l,h,443,tls,,0,3651,1,tcp,0,0\r\n"
+                                    "o,h,443,tls,,0,,1,tcp,0,0\r\n"
+                                    "p,h,443,tls,,0,14,yes,tcp,0,0\r\n"
+                                    "q,h,443,tls,,0,14,1,udp,0,0\r\n"
+                                    "r,h,443,tls,,0,14,1,tcp,-1,0\r\n"
+                                    "s,h,443,tls,,0,14,1,tcp,0,x\r\n"
+                                    "t,h,443,tls,fe80::1%eth0,0,14,1,tcp,0,0\r\n")
+                             << QStringList{"5:" + transport,
+                                            "6:" + transport,
+                                            "7:" + blank,
+                                            "8:" + scheme,
+                                            "9:" + port,
+                                            "10:" + flag,
+                                            "11:" + days,
+                                            "12:" + days,
+                                            "13:跟随重定向只能是 0 或 1！",
+                                            "14:检查方式只能是 tcp 或 http！",
+                                            "15:ParentID 必须是不小于 0 的整数！",
+                                            "16:Revision 必须是不小于 0 的整数！"};
+        QTest::newRow("json") << "t.json"
+                              << QByteArray(
+                                     "[\n"
+                                     "{\"DisplayName\": \"a\", \"IPAddress\": \"h\", \"Port\": 25, "
+                                     "\"Transport\": \"starttls-smtp\", \"TlsIgnoreErrors\": true, "
+                                     "\"CertWarnDays\": 7, \"HttpRedirects\": false},\n"
+                                     "{\"DisplayName\": \"b\", \"IPAddress\": \"h\", \"Port\": 25, "
+                                     "\"CertWarnDays\": 7.5},\n"
+                                     "{\"DisplayName\": \"c\", \"IPAddress\": \"h\", \"Port\": 25, "
+                                     "\"TlsName\": \"a\u3000b\"},\n"
+                                     "{\"DisplayName\": \"d\", \"IPAddress\": \"h\", \"Port\": 25, "
+                                     "\"Transport\": 1},\n"
+                                     "{\"DisplayName\": \"e\", \"IPAddress\": \"h\", \"Port\": 25, "
+                                     "\"TlsIgnoreErrors\": 1, \"Transport\": null}\n"
+                                     "]")
+                              << QStringList{"3:CertWarnDays 的值不是整数", "4:" + blank,
+                                             "5:" + transport};
+    }
+    void badValuesOfTheLaterColumnsAreRefused() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, data);
+        QFETCH(QStringList, refused);
+        writeFile(path(file), data);
+        const ImportReport report = CatalogueTransfer::ImportServers(path(file));
+        QCOMPARE(report.error, QString());
+        QCOMPARE(refusals(report), refused);
+        const QList<ServerRecord> servers =
+            ServerCatalogue::SelectServers(ServerCatalogue::Selection::All);
+        QCOMPARE(servers.size(), report.added);
+        if (file.endsWith(QLatin1String(".csv"))) {
+            QCOMPARE(report.added, 4);
+            const ServerRecord& first = servers.at(0);
+            QCOMPARE(first.tls, (TlsOptions{Transport::Tls, "svc.test", true}));
+            QCOMPARE(first.certWarnDays, 30);
+            QVERIFY(!first.httpRedirects);
+            QCOMPARE(first.checkKind, ServerRecord::CheckKind::Http);
+            QCOMPARE(first.parentId, 2);
+            QCOMPARE(first.revision, 5);
+            QCOMPARE(servers.at(1).tls.serverName, QStringLiteral("::1"));
+            QCOMPARE(servers.at(3).tls.serverName, QStringLiteral("fe80::1%eth0"));
+        } else {
+            QCOMPARE(report.added, 2);
+            QCOMPARE(servers.at(0).tls, (TlsOptions{Transport::StartTlsSmtp, {}, true}));
+            QCOMPARE(servers.at(0).certWarnDays, 7);
+            QVERIFY(servers.at(1).tls.isPlain() && servers.at(1).tls.ignoreErrors);
+        }
+    }
+
     void badRowsAreRefusedByLine() {
         QFETCH(QString, file);
         QFETCH(QByteArray, data);

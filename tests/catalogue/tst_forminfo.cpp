@@ -5,12 +5,16 @@
 #include "catalogue/ui/FormInfo.h"
 #include "catalogue/ui/OneShotTest.h"
 #include "monitor/ModulePing.h"
+#include "tls/TlsOptions.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+
+Q_DECLARE_METATYPE(TlsOptions)
 
 namespace {
 void socketTest(FormInfo& form, const QString& request, const QString& port) {
@@ -236,6 +240,40 @@ private slots:
         QVERIFY(history->isEnabled());
         history->click();
         QCOMPARE(requested.size(), 1);
+    }
+
+    // The details name the transport and the name a TLS probe checks the
+    // certificate against: its own, or else the address.
+    void showsTransportAndTlsName_data() {
+        QTest::addColumn<TlsOptions>("tls");
+        QTest::addColumn<QString>("transport");
+        QTest::addColumn<QString>("name"); // empty: the field is off
+        QTest::newRow("plain") << TlsOptions{} << "无"
+                               << "";
+        QTest::newRow("plain with a name kept")
+            << TlsOptions{Transport::Plain, "svc.test", false} << "无"
+            << "";
+        QTest::newRow("TLS with a name") << TlsOptions{Transport::Tls, "svc.test", true} << "TLS"
+                                         << "svc.test";
+        QTest::newRow("STARTTLS without a name")
+            << TlsOptions{Transport::StartTlsImap, {}, false} << "STARTTLS (IMAP)"
+            << "127.0.0.1";
+    }
+    void showsTransportAndTlsName() {
+        QFETCH(TlsOptions, tls);
+        QFETCH(QString, transport);
+        QFETCH(QString, name);
+        FakeEcho echo;
+        FormInfo form(echo);
+        QCOMPARE(control<QLineEdit>(form, "TextTransport")->text(), QStringLiteral("无"));
+        ServerRecord server{5, "web", "127.0.0.1", "993", {}, {}, {}, true};
+        server.tls = tls;
+        form.setServer(server);
+        QCOMPARE(control<QLineEdit>(form, "TextTransport")->text(), transport);
+        auto* tlsName = control<QLineEdit>(form, "TextTlsName");
+        QCOMPARE(tlsName->text(), name);
+        QCOMPARE(tlsName->isEnabled(), !name.isEmpty());
+        QVERIFY(tlsName->isReadOnly());
     }
 
     void layoutFollowsTheWindowSize_data() {

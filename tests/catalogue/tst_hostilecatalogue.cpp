@@ -283,7 +283,7 @@ private slots:
 
         QVERIFY(ModuleDB::DbOpen());
         QCOMPARE(integrity(), QStringLiteral("ok"));
-        QCOMPARE(ModuleDB::DbSelect("select count(*) from SendData").first().value(0).toInt(), 8);
+        QCOMPARE(ModuleDB::DbSelect("select count(*) from SendData").first().value(0).toInt(), 13);
         const QList<ServerRecord> servers = SelectServers(Selection::All);
         qInfo("%d adds reported before the kill, %lld servers kept", last, servers.size());
         QVERIFY(servers.size() == last || servers.size() == last + 1);

@@ -9,10 +9,12 @@
 #include "platform/gui/MessageBoxes.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateTime>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolTip>
 #include <functional>
@@ -21,6 +23,11 @@ using ServerList = QList<ServerRecord>;
 
 namespace {
 const ServerRecord Loopback{0, "web", "127.0.0.1", "8080", "GET /\r\n", "200\r\n", {}, false};
+
+// The transports in the order the dialog offers them.
+const QList<Transport> TransportOrder = {Transport::Plain,        Transport::Tls,
+                                         Transport::StartTlsSmtp, Transport::StartTlsImap,
+                                         Transport::StartTlsPop3, Transport::StartTlsFtp};
 
 QStringList shownTitles() {
     QStringList titles;
@@ -259,6 +266,189 @@ private slots:
         type(*form, "TextIPAddress", QStringLiteral("localhost"));
         form->repaint();
         QCOMPARE(form->windowTitle(), QStringLiteral("编辑服务器信息[localhost]"));
+    }
+
+    // The transport and its options: offered in this order, enabled only
+    // for a transport other than 无, stored as chosen and shown again by an
+    // edit.
+    void transportAndTlsOptions_data() {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("ignoreErrors");
+        QTest::addColumn<int>("days");
+        QTest::newRow("无") << 0 << "" << false << 14;
+        QTest::newRow("TLS") << 1 << "svc.test" << true << 0;
+        QTest::newRow("STARTTLS (SMTP)") << 2 << "" << false << 3650;
+        QTest::newRow("STARTTLS (IMAP)") << 3 << "::1" << true << 30;
+        QTest::newRow("STARTTLS (POP3)") << 4 << "名字.example" << false << 1;
+        QTest::newRow("STARTTLS (FTP)") << 5 << "ftp.test" << true << 14;
+    }
+    void transportAndTlsOptions() {
+        QFETCH(int, choice);
+        QFETCH(QString, name);
+        QFETCH(bool, ignoreErrors);
+        QFETCH(int, days);
+        TemporaryCatalogue catalogue;
+        FormServer form;
+        form.show();
+        auto* transport = control<QComboBox>(form, "ComboTransport");
+        auto* tlsName = control<QLineEdit>(form, "TextTlsName");
+        auto* ignore = control<QCheckBox>(form, "CheckTlsIgnoreErrors");
+        auto* warnDays = control<QSpinBox>(form, "SpinCertWarnDays");
+        QStringList items;
+        for (int item = 0; item < transport->count(); ++item)
+            items << transport->itemText(item);
+        QCOMPARE(items, (QStringList{"无", "TLS", "STARTTLS (SMTP)", "STARTTLS (IMAP)",
+                                     "STARTTLS (POP3)", "STARTTLS (FTP)"}));
+        QCOMPARE(transport->currentText(), QStringLiteral("无"));
+        QCOMPARE(warnDays->value(), 14);
+        QCOMPARE(warnDays->minimum(), 0);
+        QCOMPARE(warnDays->maximum(), 3650);
+        QVERIFY(!tlsName->isEnabled() && !ignore->isEnabled() && !warnDays->isEnabled());
+
+        type(form, "TextDisplayName", QStringLiteral("mail"));
+        type(form, "TextIPAddress", QStringLiteral("127.0.0.1"));
+        transport->setCurrentIndex(choice);
+        for (QWidget* field : std::initializer_list<QWidget*>{tlsName, ignore, warnDays})
+            QCOMPARE(field->isEnabled(), choice != 0);
+        tlsName->setText(name);
+        ignore->setChecked(ignoreErrors);
+        warnDays->setValue(days);
+        click(form, "CmdSave");
+        QCOMPARE(shownTitles(), QStringList{"1 恭喜,添加成功"});
+
+        const ServerRecord stored = storedServers().value(0);
+        QCOMPARE(stored.tls.transport, TransportOrder.at(choice));
+        QCOMPARE(stored.tls.serverName, name);
+        QCOMPARE(stored.tls.ignoreErrors, ignoreErrors);
+        QCOMPARE(stored.certWarnDays, days);
+
+        FormServerEdit edit(stored);
+        QCOMPARE(control<QComboBox>(edit, "ComboTransport")->currentIndex(), choice);
+        QCOMPARE(control<QLineEdit>(edit, "TextTlsName")->text(), name);
+        QCOMPARE(control<QCheckBox>(edit, "CheckTlsIgnoreErrors")->isChecked(), ignoreErrors);
+        QCOMPARE(control<QSpinBox>(edit, "SpinCertWarnDays")->value(), days);
+        QCOMPARE(control<QLineEdit>(edit, "TextTlsName")->isEnabled(), choice != 0);
+    }
+
+    // A TLS name is a host name or an address alone: blanks, a scheme or a
+    // port are refused with the reason, before anything is written.
+    void tlsNameIsCheckedBeforeSaving_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message"); // empty: saved
+        const QString blank = QStringLiteral("TLS主机名不能包含空格！");
+        const QString scheme = QStringLiteral("TLS主机名不能包含协议(如 https://),只填主机名！");
+        const QString port = QStringLiteral("TLS主机名不能包含端口,只填主机名！");
+        QTest::newRow("blank inside") << "svc .test" << blank;
+        QTest::newRow("ideographic space") << QStringLiteral("svc\u3000test") << blank;
+        QTest::newRow("scheme") << "https://svc.test" << scheme;
+        QTest::newRow("port") << "svc.test:8443" << port;
+        QTest::newRow("IPv6 address in brackets and port") << "[::1]:443" << port;
+        QTest::newRow("IPv6 address") << "2001:db8::1"
+                                      << "";
+        QTest::newRow("host name") << "svc.test"
+                                   << "";
+    }
+    void tlsNameIsCheckedBeforeSaving() {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        TemporaryCatalogue catalogue;
+        FormServer form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        type(form, "TextDisplayName", QStringLiteral("web"));
+        type(form, "TextIPAddress", QStringLiteral("127.0.0.1"));
+        control<QComboBox>(form, "ComboTransport")->setCurrentIndex(1);
+        type(form, "TextTlsName", name);
+        click(form, "CmdSave");
+        const auto shown = MessageBoxes::takeShown();
+        QCOMPARE(shown.size(), 1);
+        if (message.isEmpty()) {
+            QCOMPARE(shown.first().title, QStringLiteral("恭喜,添加成功"));
+            QCOMPARE(storedServers().value(0).tls.serverName, name);
+            return;
+        }
+        QCOMPARE(shown.first().text, message);
+        QCOMPARE(shown.first().title, QStringLiteral("青岚服务器监控"));
+        QCOMPARE(shown.first().icon, QMessageBox::NoIcon);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("TextTlsName"));
+        QVERIFY(storedServers().isEmpty());
+    }
+
+    // An edit saved unchanged keeps what the dialog does not show (HTTP,
+    // dependency, the certificate notice) and counts as a change.
+    void editKeepsWhatTheDialogDoesNotShow() {
+        TemporaryCatalogue catalogue;
+        ServerRecord server = Loopback;
+        server.checkKind = ServerRecord::CheckKind::Http;
+        server.tls = {Transport::Tls, "svc.test", true};
+        server.certWarnDays = 30;
+        server.url = "https://svc.test/health";
+        server.httpMethod = "HEAD";
+        server.httpHeaders = "X-A: 1";
+        server.httpStatus = "200,301";
+        server.httpRedirects = false;
+        server.jsonCondition = "$.ok == true";
+        server.parentId = 9;
+        server.locations = "sh";
+        QCOMPARE(ServerCatalogue::AddServer(server), QString());
+        QCOMPARE(ServerCatalogue::SetCertNotified(1, "AB:CD/30"), QString());
+        const ServerRecord before = storedServers().value(0);
+        FormServerEdit form(before);
+        form.show();
+        click(form, "CmdSave");
+        QCOMPARE(shownTitles(), QStringList{"1 恭喜,编辑成功"});
+        ServerRecord expected = before;
+        expected.revision = before.revision + 1;
+        QCOMPARE(storedServers().value(0), expected);
+    }
+
+    // After STARTTLS the greeting has been read: the template of the port
+    // for that transport asks for an answer over TLS.
+    void templateByTransport_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("toolTip");
+        const QString design = DesignTexts::defaultRequest();
+        QTest::newRow("SMTP in the clear") << "25" << 0 << "QUIT\r\n"
+                                           << "220"
+                                           << "端口类型[SMTP]";
+        QTest::newRow("SMTP") << "25" << 2 << "EHLO servermon\r\n"
+                              << "250"
+                              << "端口类型[SMTP STARTTLS]";
+        QTest::newRow("submission") << "587" << 2 << "EHLO servermon\r\n"
+                                    << "250"
+                                    << "端口类型[SMTP STARTTLS]";
+        QTest::newRow("IMAP") << "143" << 3 << "a1 CAPABILITY\r\n"
+                              << "a1 OK"
+                              << "端口类型[IMAP STARTTLS]";
+        QTest::newRow("POP3") << "110" << 4 << "CAPA\r\n"
+                              << "+OK"
+                              << "端口类型[POP3 STARTTLS]";
+        QTest::newRow("FTP") << "21" << 5 << "FEAT\r\n"
+                             << "211"
+                             << "端口类型[FTP AUTH TLS]";
+        QTest::newRow("IMAP port, SMTP dialogue")
+            << "143" << 2 << design << DesignTexts::defaultReply() << "数据库中无该端口信息";
+        QTest::newRow("TLS without a template")
+            << "443" << 1 << design << DesignTexts::defaultReply() << "数据库中无该端口信息";
+    }
+    void templateByTransport() {
+        QFETCH(QString, port);
+        QFETCH(int, choice);
+        QFETCH(QString, request);
+        QFETCH(QString, reply);
+        QFETCH(QString, toolTip);
+        TemporaryCatalogue catalogue;
+        FormServer form;
+        type(form, "TextPort", port);
+        control<QComboBox>(form, "ComboTransport")->setCurrentIndex(choice);
+        click(form, "CmdAuto");
+        QCOMPARE(boxText(form, "TextPostData"), request);
+        QCOMPARE(boxText(form, "TextReplyData"), reply);
+        QCOMPARE(HostileText::shown(control(form, "TextPort")->toolTip()), toolTip);
     }
 
     void templateByPort_data() {

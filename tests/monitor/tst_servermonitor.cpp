@@ -750,10 +750,13 @@ private slots:
         QFETCH(bool, untilRecovery);
         Rig rig;
         QList<std::pair<qint64, qint64>> stored;
-        ServerSilence silence(rig.rows, rig.clock, [&stored](qint64 id, qint64 until) {
-            stored.append({id, until});
-            return QString();
-        });
+        QList<ServerSilence::Origin> origins;
+        ServerSilence silence(rig.rows, rig.clock,
+                              [&](qint64 id, qint64 until, ServerSilence::Origin origin) {
+                                  stored.append({id, until});
+                                  origins.append(origin);
+                                  return QString();
+                              });
         rig.monitor.setSilence(&silence);
         ScriptedServer server("OK");
         rig.rows.resetRows({record(server.port(), "Q", "OK", "web")});
@@ -778,6 +781,8 @@ private slots:
             QCOMPARE(rig.alerts.alerts.size(), 1);
             QCOMPARE(rig.alerts.alerts.at(0).title, QStringLiteral("注意:服务器已恢复"));
             QCOMPARE(stored.constLast(), (std::pair<qint64, qint64>{1, 0}));
+            QCOMPARE(origins,
+                     (QList{ServerSilence::Origin::Operator, ServerSilence::Origin::Recovery}));
         } else {
             rig.clock.advance(ServerSilence::HourMs - 1);
             replyPass(rig, server, "OK");

@@ -289,8 +289,10 @@ private slots:
         if (arguments.first() == QLatin1String("--export")) {
             QVERIFY(data.open(QIODevice::ReadOnly));
             QCOMPARE(data.readAll(),
-                     QByteArray(
-                         "DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs\r\n"));
+                     QByteArray("DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,"
+                                "WarnMs,CheckKind,Transport,TlsName,TlsIgnoreErrors,CertWarnDays,"
+                                "CertNotified,Url,HttpMethod,HttpHeaders,HttpStatus,HttpRedirects,"
+                                "JsonCondition,ParentID,Locations,Revision\r\n"));
         }
         ModuleDB::setDbPath(paths.catalogueFile());
         if (QFileInfo::exists(paths.catalogueFile()) && ModuleDB::DbOpen()) {

@@ -592,6 +592,49 @@ private slots:
         }
     }
 
+    // The list shows a server's texts only; the dialogs opened on a row get
+    // the rest (transport, TLS and HTTP settings, revision) from the
+    // catalogue, so an edit saved as it opened keeps it all.
+    void listDialogsCarryWhatTheListDoesNotShow_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("details") << "Menu_InfoServer";
+        QTest::newRow("edit, saved unchanged") << "Menu_EditServer";
+    }
+    void listDialogsCarryWhatTheListDoesNotShow() {
+        QFETCH(QString, command);
+        Shell shell;
+        shell.addServers();
+        QVERIFY(ModuleDB::DbOpen());
+        QCOMPARE(ModuleDB::DbExecute("update ServerList set Transport='starttls-imap', "
+                                     "TlsName='mail.test', CertWarnDays=30, Url='http://x/', "
+                                     "ParentID=1 where ID=3"),
+                 QString());
+        const ServerRecord before = *ServerCatalogue::SelectServer(3);
+        ModuleDB::DbClose();
+        FormMain& main = shell.start();
+        shell.selectRow(1);
+        QStringList shown;
+        const QString opened = shell.dialogOpenedBy(
+            [&] { main.findChild<QAction*>(command)->trigger(); },
+            [&](QDialog* dialog) {
+                if (auto* transport = dialog->findChild<QComboBox*>("ComboTransport"))
+                    shown << transport->currentText();
+                else
+                    shown << dialog->findChild<QLineEdit*>("TextTransport")->text();
+                shown << dialog->findChild<QLineEdit*>("TextTlsName")->text();
+                if (auto* save = dialog->findChild<QPushButton*>("CmdSave"))
+                    save->click();
+            });
+        QVERIFY(!opened.isEmpty());
+        QCOMPARE(shown, (QStringList{"STARTTLS (IMAP)", "mail.test"}));
+        ServerRecord expected = before;
+        if (command == QLatin1String("Menu_EditServer")) {
+            QCOMPARE(MessageBoxes::takeShown().value(0).title, QStringLiteral("恭喜,编辑成功"));
+            expected.revision = before.revision + 1;
+        }
+        QCOMPARE(*ServerCatalogue::SelectServer(3), expected);
+    }
+
     void dialogsReplaceTheList_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QStringList>("names");

@@ -4,6 +4,7 @@
 #include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/OneShotTest.h"
+#include "catalogue/ui/TransportLabels.h"
 #include "config/Twips.h"
 #include "monitor/GbkText.h"
 #include "monitor/ModulePing.h"
@@ -53,6 +54,11 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     , TextIPAddress(named(new QLineEdit(Frame1), "TextIPAddress"))
     , Label3(named(new QLabel(tr("目标端口:"), Frame1), "Label3"))
     , TextPort(named(new QLineEdit(DesignTexts::defaultPort(), Frame1), "TextPort"))
+    , Label6(named(new QLabel(tr("传输方式:"), Frame1), "Label6"))
+    , TextTransport(
+          named(new QLineEdit(TransportLabels::Label(Transport::Plain), Frame1), "TextTransport"))
+    , Label7(named(new QLabel(tr("TLS主机名:"), Frame1), "Label7"))
+    , TextTlsName(named(new QLineEdit(Frame1), "TextTlsName"))
     , Label4(named(new QLabel(tr("发送数据:"), Frame1), "Label4"))
     , TextPostData(named(new MultiLineText(Frame1), "TextPostData"))
     , Label5(named(new QLabel(tr("响应数据:"), Frame1), "Label5"))
@@ -79,6 +85,11 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     Label1->setBuddy(TextDisplayName);
     Label2->setBuddy(TextIPAddress);
     Label3->setBuddy(TextPort);
+    Label6->setBuddy(TextTransport);
+    Label7->setBuddy(TextTlsName);
+    TextTransport->setReadOnly(true);
+    TextTlsName->setReadOnly(true);
+    TextTlsName->setEnabled(false);
     Label4->setBuddy(TextPostData);
     Label5->setBuddy(TextReplyData);
     for (auto* button : {Cmd_Send, Cmd_Ping, CmdHistory, CmdCancel})
@@ -92,11 +103,15 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     TextIPAddress->setGeometry(80, 54, 160, 22);
     Label3->setGeometry(252, 54, 64, 22);
     TextPort->setGeometry(320, 54, 60, 22);
-    Label4->setGeometry(10, 84, 64, 22);
-    TextPostData->setGeometry(80, 84, 300, 96);
-    Label5->setGeometry(10, 190, 64, 22);
-    TextReplyData->setGeometry(80, 190, 300, 80);
-    TextReplyHex->setGeometry(80, 276, 300, 80);
+    Label6->setGeometry(10, 84, 64, 22);
+    TextTransport->setGeometry(80, 84, 160, 22);
+    Label7->setGeometry(10, 114, 64, 22);
+    TextTlsName->setGeometry(80, 114, 300, 22);
+    Label4->setGeometry(10, 144, 64, 22);
+    TextPostData->setGeometry(80, 144, 300, 96);
+    Label5->setGeometry(10, 250, 64, 22);
+    TextReplyData->setGeometry(80, 250, 300, 80);
+    TextReplyHex->setGeometry(80, 336, 300, 80);
     for (auto* button : {Cmd_Send, Cmd_Ping, CmdHistory, CmdCancel})
         button->resize(96, 28);
     resize(600, 560);
@@ -117,6 +132,13 @@ void FormInfo::setServer(const ServerRecord& server) {
     TextDisplayName->setText(server.displayName);
     TextIPAddress->setText(server.ipAddress);
     TextPort->setText(server.port);
+    TextTransport->setText(TransportLabels::Label(server.tls.transport));
+    // Without a name of its own, a TLS probe checks the certificate against the address.
+    const bool secured = !server.tls.isPlain();
+    TextTlsName->setEnabled(secured);
+    TextTlsName->setText(!secured                          ? QString()
+                         : server.tls.serverName.isEmpty() ? server.ipAddress
+                                                           : server.tls.serverName);
     TextPostData->setText(server.postData);
     TextReplyData->setText(server.replyData);
     CmdHistory->setEnabled(true);
@@ -134,6 +156,7 @@ void FormInfo::Form_Resize() {
     place(Frame1, margin, margin, frameWidth, frameBottom - margin);
 
     const int boxWidth = frameWidth - TextPostData->x() - margin;
+    place(TextTlsName, TextTlsName->x(), TextTlsName->y(), boxWidth, TextTlsName->height());
     place(TextPostData, TextPostData->x(), TextPostData->y(), boxWidth, TextPostData->height());
     // The reply text and its byte view share the height the reply box is given.
     const int replyTop = TextReplyData->y();

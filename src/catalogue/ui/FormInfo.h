@@ -26,6 +26,7 @@ public:
 
     // Fills the fields from a list row; replyData is the row's last reply
     // (its ReplyData tool-tip), the expected text until a reply arrived.
+    // The transport and the TLS name a probe uses are shown, not edited.
     // Also enables the history button: the window now shows a row.
     void setServer(const ServerRecord& server);
 
@@ -54,6 +55,10 @@ private:
     QLineEdit* TextIPAddress;
     QLabel* Label3;
     QLineEdit* TextPort;
+    QLabel* Label6;
+    QLineEdit* TextTransport;
+    QLabel* Label7;
+    QLineEdit* TextTlsName;
     QLabel* Label4;
     MultiLineText* TextPostData;
     QLabel* Label5;

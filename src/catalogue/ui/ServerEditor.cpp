@@ -6,16 +6,20 @@
 #include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/OneShotTest.h"
+#include "catalogue/ui/TransportLabels.h"
 #include "platform/PlainText.h"
 #include "platform/gui/MessageBoxes.h"
+#include "tls/TlsNameCheck.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -48,6 +52,10 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     , TextIPAddress(named(new QLineEdit, "TextIPAddress"))
     , TextPort(named(new QLineEdit(DesignTexts::defaultPort()), "TextPort"))
     , TextWarnMs(named(new QLineEdit(QStringLiteral("0")), "TextWarnMs"))
+    , ComboTransport(named(new QComboBox, "ComboTransport"))
+    , TextTlsName(named(new QLineEdit, "TextTlsName"))
+    , CheckTlsIgnoreErrors(named(new QCheckBox(tr("忽略证书错误")), "CheckTlsIgnoreErrors"))
+    , SpinCertWarnDays(named(new QSpinBox, "SpinCertWarnDays"))
     , TextPostData(named(new MultiLineText, "TextPostData"))
     , TextReplyData(named(new MultiLineText, "TextReplyData"))
     , CheckInUse(named(new QCheckBox(tr("启用监控")), "CheckInUse"))
@@ -70,6 +78,23 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     TextPort->setMaximumWidth(120);
     TextWarnMs->setMaximumWidth(120);
     TextWarnMs->setToolTip(tr("正确的回应慢于此毫秒数时提示响应缓慢,0为不提示"));
+    for (const Transport transport : TransportLabels::All())
+        ComboTransport->addItem(TransportLabels::Label(transport), static_cast<int>(transport));
+    TextTlsName->setToolTip(tr("证书应当属于的主机名,为空时使用IP地址"));
+    TextTlsName->setPlaceholderText(tr("为空时使用IP地址"));
+    CheckTlsIgnoreErrors->setToolTip(tr("不受信任和主机名不符不算故障,到期仍然提醒"));
+    SpinCertWarnDays->setRange(0, ServerChecks::MaxCertWarnDays);
+    SpinCertWarnDays->setValue(ServerRecord{}.certWarnDays);
+    SpinCertWarnDays->setToolTip(tr("证书剩余天数不超过此值时提醒一次,0为不提醒"));
+    ComboTransport_Change();
+
+    auto* transportRow = new QHBoxLayout;
+    transportRow->addWidget(ComboTransport);
+    transportRow->addWidget(CheckTlsIgnoreErrors);
+    transportRow->addStretch();
+    auto* transportField = new QWidget;
+    transportField->setLayout(transportRow);
+    transportRow->setContentsMargins(0, 0, 0, 0);
 
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(TextPort);
@@ -85,8 +110,11 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     addRow(*grid, 1, tr("I   P地址:"), TextIPAddress);
     addRow(*grid, 2, tr("目标端口:"), portField);
     addRow(*grid, 3, tr("响应警告(ms):"), TextWarnMs);
-    addRow(*grid, 4, tr("发送数据:"), TextPostData);
-    addRow(*grid, 5, tr("响应数据:"), TextReplyData);
+    addRow(*grid, 4, tr("传输方式:"), transportField);
+    addRow(*grid, 5, tr("TLS主机名:"), TextTlsName);
+    addRow(*grid, 6, tr("证书到期提醒(天):"), SpinCertWarnDays);
+    addRow(*grid, 7, tr("发送数据:"), TextPostData);
+    addRow(*grid, 8, tr("响应数据:"), TextReplyData);
 
     m_buttonRow->addWidget(lb_WskState, 1);
     m_buttonRow->addWidget(CmdTest);
@@ -96,18 +124,20 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Frame1, 1);
     layout->addLayout(m_buttonRow);
-    resize(520, 460);
+    resize(520, 560);
 
     connect(CmdAuto, &QPushButton::clicked, this, &ServerEditor::CmdAuto_Click);
     connect(CmdTest, &QPushButton::clicked, this, &ServerEditor::CmdTest_Click);
     connect(TimerWsk, &QTimer::timeout, this, &ServerEditor::TimerWsk_Timer);
+    connect(ComboTransport, &QComboBox::currentIndexChanged, this,
+            &ServerEditor::ComboTransport_Change);
     TimerWsk->start(100);
 }
 
 ServerEditor::~ServerEditor() = default;
 
 ServerRecord ServerEditor::fields() const {
-    ServerRecord server;
+    ServerRecord server = m_given;
     server.displayName = TextDisplayName->text();
     server.ipAddress = TextIPAddress->text();
     server.port = TextPort->text();
@@ -115,10 +145,15 @@ ServerRecord ServerEditor::fields() const {
     server.replyData = TextReplyData->text();
     server.inUse = CheckInUse->isChecked();
     server.warnMs = ServerChecks::WarnMsOf(TextWarnMs->text()).value_or(0);
+    server.tls.transport = chosenTransport();
+    server.tls.serverName = TextTlsName->text();
+    server.tls.ignoreErrors = CheckTlsIgnoreErrors->isChecked();
+    server.certWarnDays = SpinCertWarnDays->value();
     return server;
 }
 
 void ServerEditor::setFields(const ServerRecord& server) {
+    m_given = server;
     TextDisplayName->setText(server.displayName);
     TextIPAddress->setText(server.ipAddress);
     TextPort->setText(server.port);
@@ -126,6 +161,11 @@ void ServerEditor::setFields(const ServerRecord& server) {
     TextReplyData->setText(server.replyData);
     CheckInUse->setChecked(server.inUse);
     TextWarnMs->setText(QString::number(server.warnMs));
+    ComboTransport->setCurrentIndex(
+        ComboTransport->findData(static_cast<int>(server.tls.transport)));
+    TextTlsName->setText(server.tls.serverName);
+    CheckTlsIgnoreErrors->setChecked(server.tls.ignoreErrors);
+    SpinCertWarnDays->setValue(server.certWarnDays);
 }
 
 bool ServerEditor::validateFields() {
@@ -140,11 +180,14 @@ bool ServerEditor::validateFields() {
                       missing->text);
     if (!ServerChecks::WarnMsOf(TextWarnMs->text()))
         return refuse(TextWarnMs, tr("响应警告(ms)必须是0到3600000之间的整数,0为不提示！"));
+    if (const QString problem = tlsNameProblem(TextTlsName->text()); !problem.isEmpty())
+        return refuse(TextTlsName, problem);
     return true;
 }
 
 void ServerEditor::CmdAuto_Click() {
-    const auto found = ModuleGetPostData::LoadRequestTemplate(TextPort->text().trimmed());
+    const auto found =
+        ModuleGetPostData::LoadRequestTemplate(TextPort->text().trimmed(), chosenTransport());
     if (!found || found->postData.isEmpty()) {
         TextPort->setToolTip(tr("数据库中无该端口信息"));
         return;
@@ -161,4 +204,15 @@ void ServerEditor::CmdTest_Click() {
 
 void ServerEditor::TimerWsk_Timer() {
     lb_WskState->setText(m_test->stateText());
+}
+
+Transport ServerEditor::chosenTransport() const {
+    return static_cast<Transport>(ComboTransport->currentData().toInt());
+}
+
+void ServerEditor::ComboTransport_Change() {
+    const bool secured = chosenTransport() != Transport::Plain;
+    TextTlsName->setEnabled(secured);
+    CheckTlsIgnoreErrors->setEnabled(secured);
+    SpinCertWarnDays->setEnabled(secured);
 }

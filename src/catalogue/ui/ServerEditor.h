@@ -7,11 +7,13 @@
 class MultiLineText;
 class OneShotTest;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTimer;
 
 // Layout, fields and shared buttons of the add and edit dialogs: the port's
@@ -30,12 +32,14 @@ signals:
 protected:
     ServerEditor(const QString& title, QWidget* parent);
 
-    // The fields as typed; a multi-line text not edited is returned as it was set.
+    // The fields as typed; a multi-line text not edited is returned as it was
+    // set, and what the dialog does not show as setFields gave it.
     ServerRecord fields() const;
     void setFields(const ServerRecord& server);
     // Name and address must not be empty, the warning time a whole number of
-    // milliseconds from 0 (blank: 0, no warning) up to an hour; tells the
-    // user and focuses the field otherwise.
+    // milliseconds from 0 (blank: 0, no warning) up to an hour, the TLS name
+    // a host name or address alone; tells the user and focuses the field
+    // otherwise.
     bool validateFields();
     QHBoxLayout& buttonRow() { return *m_buttonRow; }
 
@@ -44,6 +48,10 @@ protected:
     QLineEdit* TextIPAddress;
     QLineEdit* TextPort;
     QLineEdit* TextWarnMs;
+    QComboBox* ComboTransport;
+    QLineEdit* TextTlsName;
+    QCheckBox* CheckTlsIgnoreErrors;
+    QSpinBox* SpinCertWarnDays;
     MultiLineText* TextPostData;
     MultiLineText* TextReplyData;
     QCheckBox* CheckInUse;
@@ -58,7 +66,11 @@ private:
     void CmdAuto_Click();
     void CmdTest_Click();
     void TimerWsk_Timer();
+    Transport chosenTransport() const;
+    // The TLS fields only apply to a transport other than 无.
+    void ComboTransport_Change();
 
+    ServerRecord m_given; // what setFields gave, for the fields not shown
     QHBoxLayout* m_buttonRow;
     OneShotTest* m_test;
 };
