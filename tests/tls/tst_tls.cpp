@@ -330,6 +330,29 @@ private slots:
         QCOMPARE(rig.text(Col::Status).left(status.size()), status);
     }
 
+    // A CA file that cannot be read or a server name that is no host name
+    // fails the handshake, never the program.
+    void unusableSettings_data() {
+        QTest::addColumn<bool>("caFileMissing");
+        QTest::addColumn<QString>("serverName");
+        QTest::newRow("missing CA file") << true << "svc.test";
+        QTest::newRow("name with a blank") << false << "svc test";
+        QTest::newRow("name with a port") << false << "svc.test:443";
+    }
+    void unusableSettings() {
+        QFETCH(bool, caFileMissing);
+        QFETCH(QString, serverName);
+        TlsPeer peer(QStringLiteral("tls"), m_certificates.path(), QStringLiteral("chain"));
+        QVERIFY2(!peer.port().isEmpty(), "the Python peer did not start");
+        Rig rig(caFileMissing ? m_certificates.filePath(QStringLiteral("missing.pem")) : caFile());
+        rig.probe(peer.port(), tls(Transport::Tls, serverName));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.socket().State() == SocketElement::ErrorState, 20000);
+        const QString shown = rig.text(Col::Status);
+        QVERIFY2(shown.startsWith(QStringLiteral("TLS握手失败:")), qPrintable(shown));
+        QVERIFY(shown.contains(caFileMissing ? QStringLiteral("missing.pem") : serverName));
+        QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("1"));
+    }
+
     // A peer that stops answering after the ClientHello raises nothing; the
     // probe's time-out ends it.
     void stalledHandshakeTimesOut() {
