@@ -5,6 +5,7 @@
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <mutex>
 
@@ -45,7 +46,15 @@ TlsContext::TlsContext(const QString& caFile)
     // Record buffers go back while a connection waits for its reply.
     SSL_CTX_set_mode(m_context, SSL_MODE_RELEASE_BUFFERS);
     SSL_CTX_set_session_cache_mode(m_context, SSL_SESS_CACHE_OFF);
-    SSL_CTX_set_default_verify_paths(m_context);
+    // The system's trust is its folder of hashed certificates, read one by
+    // one as chains need them: parsing the whole bundle up front would hold
+    // the event loop for a tenth of a second. SSL_CERT_DIR and SSL_CERT_FILE
+    // stand for the system's, as for every OpenSSL program.
+    const QByteArray folder = qgetenv(X509_get_default_cert_dir_env());
+    SSL_CTX_load_verify_dir(m_context,
+                            folder.isEmpty() ? X509_get_default_cert_dir() : folder.constData());
+    if (const QByteArray file = qgetenv(X509_get_default_cert_file_env()); !file.isEmpty())
+        SSL_CTX_load_verify_file(m_context, file.constData());
     if (!caFile.isEmpty() &&
         SSL_CTX_load_verify_file(m_context, QFile::encodeName(caFile).constData()) != 1)
         m_error = tr("无法读取CA文件%1:%2").arg(caFile, lastErrorText());

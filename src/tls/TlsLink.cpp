@@ -4,6 +4,24 @@
 #include "tls/TlsContext.h"
 #include "tls/TlsSession.h"
 
+namespace {
+
+TlsFault::Kind faultOf(CertificateFacts::Verification verification) {
+    switch (verification) {
+    case CertificateFacts::Verification::Ok:
+        break;
+    case CertificateFacts::Verification::Expired:
+        return TlsFault::Kind::Expired;
+    case CertificateFacts::Verification::Untrusted:
+        return TlsFault::Kind::Untrusted;
+    case CertificateFacts::Verification::NameMismatch:
+        return TlsFault::Kind::NameMismatch;
+    }
+    return TlsFault::Kind::None;
+}
+
+} // namespace
+
 TlsLink::TlsLink(const TlsOptions& options, const QString& address,
                  std::shared_ptr<TlsContext> context, qsizetype plaintextLimit)
     : m_options(options)
@@ -113,11 +131,9 @@ void TlsLink::handshake() {
         break;
     }
     m_facts = CertificateFacts::read(m_session->handle());
-    if (m_facts->verification != CertificateFacts::Verification::Ok && !m_options.ignoreErrors) {
-        static constexpr TlsFault::Kind kinds[] = {TlsFault::Kind::None, TlsFault::Kind::Expired,
-                                                   TlsFault::Kind::Untrusted,
-                                                   TlsFault::Kind::NameMismatch};
-        fail(kinds[int(m_facts->verification)], m_facts->verifyText());
+    if (const TlsFault::Kind kind = faultOf(m_facts->verification);
+        kind != TlsFault::Kind::None && !m_options.ignoreErrors) {
+        fail(kind, m_facts->verifyText());
         return;
     }
     m_state = State::Established;

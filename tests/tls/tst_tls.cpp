@@ -16,10 +16,17 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include <cstdio>
+#include <memory>
 
 using Col = ServerRowModel::Column;
 using Verification = CertificateFacts::Verification;
@@ -330,6 +337,32 @@ private slots:
         QCOMPARE(rig.text(Col::Status).left(status.size()), status);
     }
 
+    // Without a CA file the system's trust decides, read from its folder of
+    // hashed certificates: here a folder that holds the test CA.
+    void systemTrustFolder() {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        {
+            const std::unique_ptr<FILE, decltype(&fclose)> pem(
+                fopen(QFile::encodeName(caFile()).constData(), "r"), &fclose);
+            QVERIFY(pem);
+            const std::unique_ptr<X509, decltype(&X509_free)> ca(
+                PEM_read_X509(pem.get(), nullptr, nullptr, nullptr), &X509_free);
+            QVERIFY(ca);
+            const QString hashed = QStringLiteral("%1.0").arg(X509_subject_name_hash(ca.get()), 8,
+                                                              16, QLatin1Char('0'));
+            QVERIFY(QFile::copy(caFile(), folder.filePath(hashed)));
+        }
+        TlsPeer peer(QStringLiteral("tls"), m_certificates.path(), QStringLiteral("chain"));
+        QVERIFY2(!peer.port().isEmpty(), "the Python peer did not start");
+        qputenv("SSL_CERT_DIR", QFile::encodeName(folder.path()));
+        const auto restore = qScopeGuard([] { qunsetenv("SSL_CERT_DIR"); });
+        Rig rig({});
+        rig.probe(peer.port(), tls(Transport::Tls, QStringLiteral("svc.test")));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.text(Col::Status), kCorrect, 20000);
+        QCOMPARE(rig.rows.certificateFacts(0)->verification, Verification::Ok);
+    }
+
     // A CA file that cannot be read or a server name that is no host name
     // fails the handshake, never the program.
     void unusableSettings_data() {
@@ -390,6 +423,26 @@ private slots:
         QVERIFY(qAbs(facts->daysLeft(rig.clock.utcMs()) - 3) <= 1);
         const qsizetype bytes = rig.rows.retainedBytes(0);
         QVERIFY2(bytes < 8192, qPrintable(QString::number(bytes)));
+    }
+
+    // A plain row holds nothing for TLS; a TLS row holds its options, and
+    // gives them back when made plain again.
+    void plainRowsHoldNothingForTls() {
+        ServerRowModel rows;
+        const ServerRecord record{
+            1, {}, QStringLiteral("127.0.0.1"), QStringLiteral("443"), {}, {}, {}, true};
+        rows.resetRows({record, record});
+        const qsizetype plain = rows.retainedBytes(0);
+        const TlsOptions options = tls(Transport::StartTlsImap, QStringLiteral("imap.test"), true);
+        rows.setTlsOptions(1, options);
+        QCOMPARE(rows.tlsOptions(1), options);
+        QCOMPARE(rows.tlsOptions(0), TlsOptions());
+        QVERIFY(rows.retainedBytes(1) > plain);
+        QCOMPARE(rows.certificateFacts(1), nullptr);
+        QCOMPARE(rows.tlsHandshakeUs(1), 0);
+        rows.setTlsOptions(1, TlsOptions());
+        QCOMPARE(rows.retainedBytes(1), plain);
+        QCOMPARE(rows.tlsOptions(1), TlsOptions());
     }
 
     void daysUntil_data() {
