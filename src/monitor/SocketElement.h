@@ -35,9 +35,9 @@ QStringList SocketStateNames();
 // STARTTLS exchange where the transport has one, then the TLS handshake, on
 // the same socket and notifiers; Connected comes only after both. From then
 // on SendData and GetData carry plaintext and DataArrival reports plaintext
-// only. A failed exchange, handshake or certificate is an Error whose
-// description tlsFault() tells apart; a reset is a socket error as ever; a
-// peer that stops answering raises nothing.
+// only. A failed exchange, handshake or certificate raises Error, which
+// tlsFault() tells apart from a socket error; a reset is a socket error as
+// ever; a peer that stops answering raises nothing.
 class SocketElement final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SocketElement)
