@@ -1558,6 +1558,25 @@ Status: </translation>
     </message>
 </context>
 <context>
+    <name>StartTlsDialogue</name>
+    <message>
+        <source>应答过长</source>
+        <translation>reply too long</translation>
+    </message>
+    <message>
+        <source>应答行过长</source>
+        <translation>reply line too long</translation>
+    </message>
+    <message>
+        <source>对方关闭了连接</source>
+        <translation>closed by the peer</translation>
+    </message>
+    <message>
+        <source>对方应答:%1</source>
+        <translation>the server answered: %1</translation>
+    </message>
+</context>
+<context>
     <name>TcpProbe</name>
     <message>
         <source>超过</source>
@@ -1598,6 +1617,52 @@ Status: </translation>
     <message>
         <source>SOCKET错误:</source>
         <translation>Socket error: </translation>
+    </message>
+    <message>
+        <source>证书错误:已过期</source>
+        <translation>Certificate error: expired</translation>
+    </message>
+    <message>
+        <source>证书错误:不受信任</source>
+        <translation>Certificate error: not trusted</translation>
+    </message>
+    <message>
+        <source>证书错误:主机名不匹配</source>
+        <translation>Certificate error: host name mismatch</translation>
+    </message>
+    <message>
+        <source>TLS握手失败:</source>
+        <translation>TLS handshake failed: </translation>
+    </message>
+    <message>
+        <source>不支持STARTTLS</source>
+        <translation>STARTTLS not supported</translation>
+    </message>
+</context>
+<context>
+    <name>TlsContext</name>
+    <message>
+        <source>无法建立TLS环境:%1</source>
+        <translation>cannot set up TLS: %1</translation>
+    </message>
+    <message>
+        <source>无法读取CA文件%1:%2</source>
+        <translation>cannot read the CA file %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>TlsSession</name>
+    <message>
+        <source>无效的服务器名称:%1</source>
+        <translation>invalid server name: %1</translation>
+    </message>
+    <message>
+        <source>对方关闭了连接</source>
+        <translation>closed by the peer</translation>
+    </message>
+    <message>
+        <source>未知错误(%1)</source>
+        <translation>unknown error (%1)</translation>
     </message>
 </context>
 <context>

@@ -15,4 +15,5 @@ struct MonitorSettings {
     qint32 HistDays = 400;  // days the 5-minute aggregates are kept
     QString NetCheck{};     // reference addresses of the own network, blank-separated; empty: none
     qint32 RecoveryMsg = 0; // non-zero: a notice when a failing server is back
+    QString TlsCaFile{};    // certificates trusted by TLS probes besides the system's; empty: none
 };

@@ -2,12 +2,15 @@
 
 #include "monitor/GbkText.h"
 #include "platform/PlainText.h"
+#include "tls/CertificateFacts.h"
 
 #include <QDateTime>
+#include <QSharedData>
 #include <QTimer>
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace {
 // A cell shows at most this many characters, on one line; the whole text
@@ -51,6 +54,23 @@ QString shownText(const QString& text, bool oneLine) {
 }
 } // namespace
 
+// The TLS side of a row, only for rows whose probe is secured.
+struct ServerRowModel::RowTls : QSharedData {
+    TlsOptions options;
+    std::optional<CertificateFacts> facts;
+    qint64 handshakeUs = 0;
+
+    qsizetype retainedBytes() const {
+        qsizetype bytes = sizeof(RowTls) + options.serverName.capacity() * qsizetype(sizeof(QChar));
+        if (facts) {
+            for (const QString* text :
+                 {&facts->subject, &facts->issuer, &facts->protocol, &facts->cipher})
+                bytes += text->capacity() * qsizetype(sizeof(QChar));
+        }
+        return bytes;
+    }
+};
+
 struct ServerRowModel::Row {
     RowKey key = 0;
     CellTexts texts;
@@ -67,6 +87,7 @@ struct ServerRowModel::Row {
     RowColour colour;
     qint32 warnMs = 0;
     qint64 silencedUntil = 0;
+    QSharedDataPointer<RowTls> tls; // null for a plain row
 
     QString replyText() const {
         return replyCut ? GbkText::decode(reply) + QStringLiteral("…") : GbkText::decode(reply);
@@ -332,7 +353,7 @@ qsizetype ServerRowModel::retainedBytes(int row) const {
     if (row < 0 || row >= m_rows.size())
         return 0;
     const Row& r = m_rows.at(row);
-    qsizetype bytes = sizeof(Row) + r.reply.capacity();
+    qsizetype bytes = sizeof(Row) + r.reply.capacity() + (r.tls ? r.tls->retainedBytes() : 0);
     for (const CellTexts* cells : {&r.texts, &r.tags, &r.toolTips}) {
         for (const QString& text : *cells)
             bytes += text.capacity() * qsizetype(sizeof(QChar));
@@ -416,4 +437,43 @@ QString ServerRowModel::silenceNote(qint64 until) {
         return tr("静默至恢复");
     return tr("静默至") +
            QDateTime::fromMSecsSinceEpoch(until).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+TlsOptions ServerRowModel::tlsOptions(int row) const {
+    return row >= 0 && row < m_rows.size() && m_rows.at(row).tls ? m_rows.at(row).tls->options
+                                                                 : TlsOptions();
+}
+
+void ServerRowModel::setTlsOptions(int row, const TlsOptions& options) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    Row& r = m_rows[row];
+    if (options.isPlain()) {
+        r.tls.reset();
+        return;
+    }
+    if (!r.tls)
+        r.tls = new RowTls;
+    r.tls->options = options;
+}
+
+const CertificateFacts* ServerRowModel::certificateFacts(int row) const {
+    if (row < 0 || row >= m_rows.size() || !m_rows.at(row).tls || !m_rows.at(row).tls->facts)
+        return nullptr;
+    return &*m_rows.at(row).tls->facts;
+}
+
+qint64 ServerRowModel::tlsHandshakeUs(int row) const {
+    return row >= 0 && row < m_rows.size() && m_rows.at(row).tls ? m_rows.at(row).tls->handshakeUs
+                                                                 : 0;
+}
+
+void ServerRowModel::setTlsHandshake(int row, const CertificateFacts& facts, qint64 handshakeUs) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    Row& r = m_rows[row];
+    if (!r.tls)
+        r.tls = new RowTls;
+    r.tls->facts = facts;
+    r.tls->handshakeUs = handshakeUs;
 }

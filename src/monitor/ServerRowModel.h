@@ -2,11 +2,14 @@
 
 #include "monitor/RowColour.h"
 #include "monitor/ServerRecord.h"
+#include "tls/TlsOptions.h"
 
 #include <QAbstractTableModel>
 #include <QList>
 
 #include <array>
+
+struct CertificateFacts;
 
 // The rows of the result list LstResult: one row per loaded server, 13
 // columns addressed by key, a tag and a tool-tip per cell, the check box in
@@ -96,6 +99,15 @@ public:
     qint64 silencedUntil(int row) const;
     void setSilencedUntil(int row, qint64 until);
     static QString silenceNote(qint64 until);
+    // How the row's probe secures its connection: plain unless set. A plain
+    // row holds nothing for TLS.
+    TlsOptions tlsOptions(int row) const;
+    void setTlsOptions(int row, const TlsOptions& options);
+    // What the row's last completed handshake found, and how long it took;
+    // replaced by the next one. nullptr and 0 before the first.
+    const CertificateFacts* certificateFacts(int row) const;
+    qint64 tlsHandshakeUs(int row) const;
+    void setTlsHandshake(int row, const CertificateFacts& facts, qint64 handshakeUs);
 
 signals:
     // The operator ticked or cleared a row's check box.
@@ -107,6 +119,7 @@ protected:
 
 private:
     struct Row;
+    struct RowTls;
     using CellTexts = std::array<QString, ColumnCount>;
     void setCellText(int row, Column column, CellTexts Row::*field, const QString& value,
                      const QList<int>& roles);

@@ -2,6 +2,9 @@
 
 #include "monitor/HostText.h"
 #include "platform/SocketAddress.h"
+#include "tls/CertificateFacts.h"
+#include "tls/TlsContext.h"
+#include "tls/TlsLink.h"
 
 #include <QHostInfo>
 #include <QPointer>
@@ -14,6 +17,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 QStringList SocketStateNames() {
     static const char* const names[] = {QT_TRANSLATE_NOOP("SocketElement", "关闭"),
@@ -38,7 +43,22 @@ bool wouldBlock(int number) {
     return number == EAGAIN || number == EWOULDBLOCK;
 }
 
+// What a secured element receives at once, and how often per turn of the
+// event loop.
+constexpr qsizetype SecuredChunk = 16 * 1024;
+constexpr int SecuredChunksPerTurn = 64;
+
 } // namespace
+
+struct SocketElement::Secured {
+    TlsOptions options;
+    std::shared_ptr<TlsContext> context;
+    std::unique_ptr<TlsLink> link; // from the made connection until it ends
+    QByteArray unsent;             // plaintext given before the connection was made
+    TlsFault fault;
+    std::optional<CertificateFacts> facts; // kept from an ended link
+    qint64 handshakeUs = 0;
+};
 
 SocketElement::SocketElement(quint64 key, QObject* parent)
     : QObject(parent)
@@ -133,6 +153,42 @@ void SocketElement::Close() {
     m_addresses.clear();
     m_phase = Phase::Closed;
     ++m_attempt;
+    if (m_secured) {
+        m_secured->unsent = QByteArray();
+        m_secured->fault = {};
+        m_secured->facts.reset();
+        m_secured->handshakeUs = 0;
+    }
+}
+
+void SocketElement::setTransport(const TlsOptions& options, std::shared_ptr<TlsContext> context) {
+    Close();
+    if (options.isPlain()) {
+        m_secured.reset();
+        return;
+    }
+    if (!m_secured)
+        m_secured = std::make_unique<Secured>();
+    m_secured->options = options;
+    m_secured->context = std::move(context);
+}
+
+TlsFault SocketElement::tlsFault() const {
+    return m_secured ? m_secured->fault : TlsFault();
+}
+
+const CertificateFacts* SocketElement::certificateFacts() const {
+    if (!m_secured)
+        return nullptr;
+    const std::optional<CertificateFacts>& facts =
+        m_secured->link ? m_secured->link->facts() : m_secured->facts;
+    return facts ? &*facts : nullptr;
+}
+
+qint64 SocketElement::tlsHandshakeUs() const {
+    if (!m_secured)
+        return 0;
+    return m_secured->link ? m_secured->link->handshakeUs() : m_secured->handshakeUs;
 }
 
 // Gives the descriptor back; the notifiers stop watching it first, as it
@@ -149,12 +205,28 @@ void SocketElement::release() {
     }
     m_pending = QByteArray();
     m_pendingSent = 0;
+    dropLink();
+}
+
+// The link ends with its connection; what the handshake found stays until
+// the element is closed.
+void SocketElement::dropLink() {
+    if (!m_secured || !m_secured->link)
+        return;
+    if (m_secured->link->facts()) {
+        m_secured->facts = m_secured->link->facts();
+        m_secured->handshakeUs = m_secured->link->handshakeUs();
+    }
+    m_secured->link.reset();
 }
 
 void SocketElement::fail(int number) {
+    fail(number, errorDescription(number));
+}
+
+void SocketElement::fail(int number, const QString& description) {
     release();
     m_phase = Phase::Failed;
-    const QString description = errorDescription(number);
     if (!m_inCall) {
         emit Error(m_key, number, description);
         return;
@@ -175,6 +247,7 @@ int SocketElement::State() const {
     case Phase::Resolving:
         return 4;
     case Phase::Connecting:
+    case Phase::Securing:
         return 6;
     case Phase::Connected:
         return 7;
@@ -208,6 +281,10 @@ void SocketElement::writable() {
         return;
     }
     m_addresses.clear();
+    if (m_secured) {
+        startSecuring();
+        return;
+    }
     m_phase = Phase::Connected;
     if (m_pendingSent == m_pending.size())
         m_write->setEnabled(false);
@@ -221,6 +298,10 @@ void SocketElement::readable() {
     // Until the connection is made, its outcome is the write notifier's.
     if (m_fd < 0 || m_phase == Phase::Connecting)
         return;
+    if (m_secured) {
+        pumpSecured();
+        return;
+    }
     if (const qint64 waiting = bytesAvailable(); waiting > 0) {
         m_readSinceArrival = false;
         const QPointer<SocketElement> self(this);
@@ -262,6 +343,8 @@ void SocketElement::exceptional() {
 }
 
 qint64 SocketElement::bytesAvailable() const {
+    if (m_secured)
+        return m_secured->link ? m_secured->link->plaintextSize() : 0;
     int waiting = 0;
     return m_fd >= 0 && ::ioctl(m_fd, FIONREAD, &waiting) == 0 ? waiting : 0;
 }
@@ -269,6 +352,19 @@ qint64 SocketElement::bytesAvailable() const {
 void SocketElement::SendData(const QByteArray& bytes) {
     if (bytes.isEmpty() || m_phase == Phase::Closed || m_phase == Phase::Failed)
         return;
+    if (m_secured) {
+        if (!m_secured->link) {
+            m_secured->unsent.append(bytes);
+            return;
+        }
+        m_secured->link->write(bytes);
+        m_inCall = true;
+        sendSecured();
+        if (m_fd >= 0 && m_secured->link->state() == TlsLink::State::Failed)
+            failSecured();
+        m_inCall = false;
+        return;
+    }
     m_pending.append(bytes);
     if (m_phase == Phase::Connected || m_phase == Phase::PeerClosed) {
         m_inCall = true;
@@ -301,7 +397,20 @@ QByteArray SocketElement::GetData() {
         return {};
     m_readSinceArrival = true;
     QByteArray bytes;
-    if (const qint64 waiting = bytesAvailable(); waiting > 0) {
+    if (m_secured) {
+        if (TlsLink* link = m_secured->link.get()) {
+            bytes = link->takePlaintext();
+            // Plaintext the link still held is not announced by the socket.
+            if (link->plaintextSize() > 0)
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, attempt = m_attempt] {
+                        if (attempt == m_attempt && m_secured && m_secured->link)
+                            pumpSecured();
+                    },
+                    Qt::QueuedConnection);
+        }
+    } else if (const qint64 waiting = bytesAvailable(); waiting > 0) {
         bytes.resize(qMin<qint64>(waiting, ReadLimit));
         const ssize_t got = ::recv(m_fd, bytes.data(), size_t(bytes.size()), 0);
         bytes.resize(got > 0 ? got : 0);
@@ -312,6 +421,97 @@ QByteArray SocketElement::GetData() {
         m_read->setEnabled(true);
     }
     return bytes;
+}
+
+void SocketElement::startSecuring() {
+    m_phase = Phase::Securing;
+    m_write->setEnabled(false); // until the link has something to send
+    m_secured->link = std::make_unique<TlsLink>(m_secured->options, HostText(m_remoteHost),
+                                                m_secured->context, ReadLimit);
+    if (!m_secured->unsent.isEmpty())
+        m_secured->link->write(std::exchange(m_secured->unsent, QByteArray()));
+    m_secured->link->start();
+    pumpSecured();
+}
+
+// Feeds the link what the socket holds, sends what the link hands out and
+// raises the events its state calls for. Reading stops at the first
+// plaintext, which is reported before anything that follows it.
+void SocketElement::pumpSecured() {
+    TlsLink* link = m_secured->link.get();
+    char chunk[SecuredChunk];
+    for (int turn = 0;
+         turn < SecuredChunksPerTurn && link->wantsInput() && link->plaintextSize() == 0; ++turn) {
+        const ssize_t got = ::recv(m_fd, chunk, sizeof chunk, 0);
+        if (got > 0) {
+            link->receive(QByteArrayView(chunk, got));
+        } else if (got == 0) {
+            link->receiveEnd();
+            break;
+        } else if (wouldBlock(errno)) {
+            break;
+        } else if (errno != EINTR) {
+            fail(errno);
+            return;
+        }
+    }
+    sendSecured();
+    if (m_fd < 0)
+        return;
+    switch (link->state()) {
+    case TlsLink::State::Negotiating:
+        return;
+    case TlsLink::State::Failed:
+        failSecured();
+        return;
+    case TlsLink::State::Established:
+    case TlsLink::State::Closed:
+        break;
+    }
+    if (m_phase == Phase::Securing) {
+        m_phase = Phase::Connected;
+        const QPointer<SocketElement> self(this);
+        const quint64 attempt = m_attempt;
+        emit Connected(m_key);
+        if (!self || attempt != m_attempt || m_fd < 0)
+            return;
+    }
+    reportPlaintext();
+}
+
+void SocketElement::failSecured() {
+    m_secured->fault = m_secured->link->fault();
+    fail(EPROTO, m_secured->fault.reason);
+}
+
+// Sends what the link has encrypted or the exchange has to say.
+void SocketElement::sendSecured() {
+    const QByteArray bytes = m_secured->link->takeOutgoing();
+    if (bytes.isEmpty())
+        return;
+    m_pending.append(bytes);
+    flush();
+}
+
+// Like plaintext data, new plaintext is reported only after the last
+// arrival was fetched.
+void SocketElement::reportPlaintext() {
+    TlsLink& link = *m_secured->link;
+    if (link.plaintextSize() > 0) {
+        m_readSinceArrival = false;
+        const QPointer<SocketElement> self(this);
+        emit DataArrival(m_key, link.plaintextSize());
+        if (self && m_fd >= 0 && !m_readSinceArrival) {
+            m_read->setEnabled(false);
+            watch(m_exception, QSocketNotifier::Exception, &SocketElement::exceptional);
+        }
+        return;
+    }
+    if (link.state() == TlsLink::State::Closed) {
+        // An orderly close by the peer is no error.
+        m_phase = Phase::PeerClosed;
+        m_read->setEnabled(false);
+    }
 }
 
 QString SocketElement::errorDescription(int number) {

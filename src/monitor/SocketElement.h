@@ -1,5 +1,8 @@
 #pragma once
 
+#include "tls/TlsFault.h"
+#include "tls/TlsOptions.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
@@ -7,8 +10,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QHostInfo;
 class QSocketNotifier;
+class TlsContext;
+struct CertificateFacts;
 
 // The ten names of the socket states 0 to 9.
 QStringList SocketStateNames();
@@ -23,6 +30,14 @@ QStringList SocketStateNames();
 // close by the peer is none and leaves the element in state 8. A failed
 // connection is never tried again, except on the next address of a host
 // name that resolves to several.
+//
+// With a transport other than plain, the made connection first runs the
+// STARTTLS exchange where the transport has one, then the TLS handshake, on
+// the same socket and notifiers; Connected comes only after both. From then
+// on SendData and GetData carry plaintext and DataArrival reports plaintext
+// only. A failed exchange, handshake or certificate raises Error, which
+// tlsFault() tells apart from a socket error; a reset is a socket error as
+// ever; a peer that stops answering raises nothing.
 class SocketElement final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SocketElement)
@@ -57,6 +72,17 @@ public:
     // The text after "SOCKET错误:" for a system error number.
     static QString errorDescription(int number);
 
+    // The transport of the connections from the next Connect on; ends the
+    // connection under way, without any event. context holds the trust the
+    // server's certificate is checked against (unused for plain).
+    void setTransport(const TlsOptions& options, std::shared_ptr<TlsContext> context);
+    // The TLS fault behind the last Error: kind None for a socket error.
+    TlsFault tlsFault() const;
+    // The facts of this connection's completed handshake, also when its
+    // certificate was refused; nullptr before it and for plain connections.
+    const CertificateFacts* certificateFacts() const;
+    qint64 tlsHandshakeUs() const; // 0 without a completed handshake
+
 signals:
     void Connected(quint64 key);
     void DataArrival(quint64 key, qint64 bytesTotal);
@@ -64,17 +90,25 @@ signals:
     void Error(quint64 key, int number, const QString& description);
 
 private:
-    enum class Phase { Closed, Resolving, Connecting, Connected, PeerClosed, Failed };
+    enum class Phase { Closed, Resolving, Connecting, Securing, Connected, PeerClosed, Failed };
+    struct Secured;
 
     void hostFound(const QHostInfo& info);
     void connectNext();
     void release();
     void fail(int number);
+    void fail(int number, const QString& description);
     void readable();
     void writable();
     void exceptional();
     void flush();
     void watch(QSocketNotifier*& notifier, int type, void (SocketElement::*handler)());
+    void startSecuring();
+    void pumpSecured();
+    void sendSecured();
+    void failSecured();
+    void reportPlaintext();
+    void dropLink();
 
     quint64 m_key;
     QString m_remoteHost;
@@ -91,4 +125,5 @@ private:
     QSocketNotifier* m_read = nullptr; // made on first use, reused per connection
     QSocketNotifier* m_write = nullptr;
     QSocketNotifier* m_exception = nullptr;
+    std::unique_ptr<Secured> m_secured; // only for a transport other than plain
 };

@@ -9,6 +9,9 @@
 #include "monitor/SocketElement.h"
 #include "monitor/TextNumbers.h"
 #include "platform/Clock.h"
+#include "tls/CertificateFacts.h"
+#include "tls/TlsContext.h"
+#include "tls/TlsFault.h"
 
 namespace {
 
@@ -61,7 +64,8 @@ TcpProbe::Pending TcpProbe::checkPending(int row, quint64 key) {
 
 void TcpProbe::start(int row, quint64 key) {
     if (SocketElement* element = WskWeb.elementFor(key)) {
-        element->Close();
+        const TlsOptions options = m_rows.tlsOptions(row);
+        element->setTransport(options, options.isPlain() ? nullptr : tlsContext());
         element->Connect(m_rows.text(row, Col::IPAddress),
                          leadingInteger(m_rows.text(row, Col::Port)));
     }
@@ -83,6 +87,7 @@ void TcpProbe::WskWeb_Connect(quint64 key) {
     SocketElement* element = WskWeb.element(key);
     if (row < 0 || !element)
         return;
+    keepHandshake(row, *element);
     element->SendData(m_requestBytes.bytes(m_rows.text(row, Col::PostData)));
     m_rows.setText(row, Col::Status, tr("已发送数据包,等待回应..."));
 }
@@ -142,7 +147,11 @@ void TcpProbe::WskWeb_Error(quint64 key, int number, const QString& description)
     const int row = m_rows.rowOfKey(key);
     if (row < 0)
         return;
-    m_rows.setText(row, Col::Status, tr("SOCKET错误:") + description);
+    const SocketElement* element = WskWeb.element(key);
+    if (element)
+        keepHandshake(row, *element);
+    m_rows.setText(row, Col::Status,
+                   faultStatus(element ? element->tlsFault() : TlsFault(), description));
     raiseReplyErr(row);
     m_pass.probeResult(row, ProbeOutcome::SocketError,
                        m_clock.monotonicMs() - m_rows.probeStartedMs(row));
@@ -153,4 +162,38 @@ void TcpProbe::raiseReplyErr(int row) {
                    QString::number(raised(leadingInteger(m_rows.text(row, Col::ReplyErr)))));
     m_rows.setTag(row, Col::ReplyErr, QStringLiteral("1"));
     m_serverAlerts.faultCounted(row, ServerAlerts::Run::Socket);
+}
+
+QString TcpProbe::faultStatus(const TlsFault& fault, const QString& description) {
+    switch (fault.kind) {
+    case TlsFault::Kind::Expired:
+        return tr("证书错误:已过期");
+    case TlsFault::Kind::Untrusted:
+        return tr("证书错误:不受信任");
+    case TlsFault::Kind::NameMismatch:
+        return tr("证书错误:主机名不匹配");
+    case TlsFault::Kind::HandshakeFailed:
+        return tr("TLS握手失败:") + fault.reason;
+    case TlsFault::Kind::NoStartTls:
+        return tr("不支持STARTTLS");
+    case TlsFault::Kind::None:
+    case TlsFault::Kind::Broken:
+        break;
+    }
+    return tr("SOCKET错误:") + description;
+}
+
+// Facts of a refused certificate are kept too: an expired one still shows
+// when it expired.
+void TcpProbe::keepHandshake(int row, const SocketElement& element) {
+    if (const CertificateFacts* facts = element.certificateFacts())
+        m_rows.setTlsHandshake(row, *facts, element.tlsHandshakeUs());
+}
+
+// Shared by the rows and kept between passes, so the trust store is read
+// once, and again only when the CA file setting changes.
+std::shared_ptr<TlsContext> TcpProbe::tlsContext() {
+    if (!m_tlsContext || m_tlsContext->caFile() != m_settings.TlsCaFile)
+        m_tlsContext = TlsContext::forCaFile(m_settings.TlsCaFile);
+    return m_tlsContext;
 }

@@ -6,11 +6,15 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 class Clock;
 class ProbePass;
 class ServerAlerts;
 class ServerRowModel;
+class TlsContext;
 struct MonitorSettings;
+struct TlsFault;
 
 // The TCP leg of a pass, one row at a time: the row's socket element
 // connects to the row's address and port, sends the request once connected,
@@ -18,6 +22,12 @@ struct MonitorSettings;
 // socket error, a wrong reply or a probe still pending beyond the time-out
 // counts as a fault of the row. Elements and their events are found by the
 // row's key. Replies and results go to the pass through ProbePass.
+//
+// A row with a TLS transport is probed the same way over TLS: the element
+// connects, runs the STARTTLS exchange and the handshake, and the request is
+// sent once it is done. A failed handshake, a refused certificate or a
+// refused STARTTLS counts like a socket error; the certificate facts of every
+// completed handshake are kept on the row.
 class TcpProbe final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TcpProbe)
@@ -48,6 +58,9 @@ private:
     void WskWeb_Error(quint64 key, int number, const QString& description);
     void judgeReply(int row, const QString& reply, qint64 elapsed);
     void raiseReplyErr(int row);
+    void keepHandshake(int row, const SocketElement& element);
+    std::shared_ptr<TlsContext> tlsContext();
+    static QString faultStatus(const TlsFault& fault, const QString& description);
 
     ServerRowModel& m_rows;
     const MonitorSettings& m_settings;
@@ -56,4 +69,5 @@ private:
     ProbePass& m_pass;
     SocketArray WskWeb;
     RequestBytesCache m_requestBytes;
+    std::shared_ptr<TlsContext> m_tlsContext; // of the CA file set, once a TLS row was probed
 };

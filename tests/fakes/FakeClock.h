@@ -10,6 +10,7 @@ public:
     qint64 utcMs() const override { return m_utc; }
 
     void setLocalTime(const QTime& time) { m_time = time; }
+    void setUtcMs(qint64 ms) { m_utc = ms; }
     void advance(qint64 ms) {
         m_monotonic += ms;
         m_utc += ms;
