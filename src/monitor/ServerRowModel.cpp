@@ -139,6 +139,10 @@ void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
         row.checked = record.inUse;
         row.warnMs = record.warnMs;
         row.silencedUntil = record.silencedUntil;
+        if (!record.tls.isPlain()) {
+            row.tls = new RowTls;
+            row.tls->options = record.tls;
+        }
         row.texts[ID] = QString::number(record.id);
         row.texts[DisplayName] = record.displayName;
         row.texts[IPAddress] = record.ipAddress;

@@ -144,6 +144,8 @@ void replyPass(Rig& rig, ScriptedServer& server, const QByteArray& answer, qint6
         rig.echo.script.enqueue({11010, 0});
     rig.pass();
     QTRY_COMPARE(rig.monitor.passReplyCount(), 1);
+    // A reply counts when it arrives and is judged a yield later.
+    QTRY_VERIFY(rig.text(Col::Status) != QStringLiteral("已发送数据包,等待回应..."));
 }
 
 constexpr RowColour kAmber(255, 191, 0), kRed(255, 0, 0), kGreen(0, 255, 0);
