@@ -220,6 +220,31 @@ Line %1: %2</translation>
     </message>
 </context>
 <context>
+    <name>CertificateNotices</name>
+    <message>
+        <source>服务器:%1<byte value="xd"/>
+IP:%2<byte value="xd"/>
+证书:%3<byte value="xd"/>
+</source>
+        <translation>Server: %1<byte value="xd"/>
+IP: %2<byte value="xd"/>
+Certificate: %3<byte value="xd"/>
+</translation>
+    </message>
+    <message>
+        <source>注意:证书即将过期</source>
+        <translation>Warning: certificate expires soon</translation>
+    </message>
+    <message>
+        <source>证书已过期 %1 天,到期 %2</source>
+        <translation>Certificate expired %1 days ago, on %2</translation>
+    </message>
+    <message>
+        <source>证书剩余 %1 天,到期 %2</source>
+        <translation>Certificate expires in %1 days, on %2</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>青岚服务器监控:定时检测服务器的 TCP 服务与 PING</source>
@@ -1651,21 +1676,6 @@ Status: </translation>
     </message>
 </context>
 <context>
-    <name>TlsSession</name>
-    <message>
-        <source>无效的服务器名称:%1</source>
-        <translation>invalid server name: %1</translation>
-    </message>
-    <message>
-        <source>对方关闭了连接</source>
-        <translation>closed by the peer</translation>
-    </message>
-    <message>
-        <source>未知错误(%1)</source>
-        <translation>unknown error (%1)</translation>
-    </message>
-</context>
-<context>
     <name>TlsNameCheck</name>
     <message>
         <source>TLS主机名不能包含空格！</source>
@@ -1678,6 +1688,21 @@ Status: </translation>
     <message>
         <source>TLS主机名不能包含端口,只填主机名！</source>
         <translation>The TLS name must not contain a port; enter the host name only.</translation>
+    </message>
+</context>
+<context>
+    <name>TlsSession</name>
+    <message>
+        <source>无效的服务器名称:%1</source>
+        <translation>invalid server name: %1</translation>
+    </message>
+    <message>
+        <source>对方关闭了连接</source>
+        <translation>closed by the peer</translation>
+    </message>
+    <message>
+        <source>未知错误(%1)</source>
+        <translation>unknown error (%1)</translation>
     </message>
 </context>
 <context>

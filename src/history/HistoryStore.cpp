@@ -44,8 +44,10 @@ bool HistoryStore::append(const QList<ProbeOutcome>& outcomes) {
         return false;
     }
     QSqlQuery insert(db);
-    bool ok = insert.prepare(QStringLiteral("INSERT INTO raw (server, t, kind, ms, status) "
-                                            "VALUES (?, ?, ?, ?, ?)"));
+    bool ok =
+        insert.prepare(QStringLiteral("INSERT INTO raw (server, t, kind, ms, status, handshake_ms) "
+                                      "VALUES (?, ?, ?, ?, ?, ?)"));
+    const QVariant noHandshake(QMetaType::fromType<qint32>());
     for (qsizetype i = 0; ok && i < outcomes.size(); ++i) {
         const ProbeOutcome& outcome = outcomes.at(i);
         insert.bindValue(0, outcome.serverId);
@@ -53,6 +55,7 @@ bool HistoryStore::append(const QList<ProbeOutcome>& outcomes) {
         insert.bindValue(2, int(outcome.kind));
         insert.bindValue(3, outcome.ms);
         insert.bindValue(4, outcome.status);
+        insert.bindValue(5, outcome.handshakeMs < 0 ? noHandshake : QVariant(outcome.handshakeMs));
         ok = insert.exec();
     }
     if (!ok) {
@@ -142,9 +145,9 @@ QList<ProbeOutcome> HistoryStore::raw(qint64 serverId, qint64 fromUtcMs, qint64 
     QList<ProbeOutcome> outcomes;
     QSqlQuery query(HistorySql::database(m_connection));
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT t, kind, ms, status FROM raw WHERE server = ? AND t >= ? "
-                                 "AND t < ? AND (t >= ? OR id > ?) AND maintenance = 0 "
-                                 "ORDER BY t, kind, id"));
+    query.prepare(QStringLiteral("SELECT t, kind, ms, status, handshake_ms FROM raw WHERE "
+                                 "server = ? AND t >= ? AND t < ? AND (t >= ? OR id > ?) "
+                                 "AND maintenance = 0 ORDER BY t, kind, id"));
     query.addBindValue(serverId);
     query.addBindValue(fromUtcMs);
     query.addBindValue(toUtcMs);
@@ -159,6 +162,8 @@ QList<ProbeOutcome> HistoryStore::raw(qint64 serverId, qint64 fromUtcMs, qint64 
         outcome.kind = static_cast<ProbeOutcome::Kind>(query.value(1).toInt());
         outcome.ms = query.value(2).toInt();
         outcome.status = query.value(3).toInt();
+        if (!query.isNull(4))
+            outcome.handshakeMs = query.value(4).toInt();
         outcomes.append(outcome);
     }
     return outcomes;

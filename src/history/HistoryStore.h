@@ -47,7 +47,7 @@ public:
     QString path() const { return m_path; }
 
     // Stores the results in one transaction; two results of the same time
-    // are both kept.
+    // are both kept. A result without a handshake time leaves it NULL.
     bool append(const QList<ProbeOutcome>& outcomes);
     // Folds every raw result not aggregated yet (whatever its time) into the
     // aggregate of its bucket, a bounded piece at a time, then drops the raw

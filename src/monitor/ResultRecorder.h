@@ -18,6 +18,9 @@ struct ProbeOutcome {
     Kind kind = Correct;
     qint32 ms = 0;
     qint32 status = 0;
+    // The TLS handshake of the probe, in ms; -1 without one (a plain probe,
+    // one that failed before its handshake completed, an echo).
+    qint32 handshakeMs = -1;
 
     bool isSocket() const { return kind <= TimedOut; }
     bool isFault() const { return kind == Wrong || kind == SocketError || kind == TimedOut; }

@@ -53,6 +53,7 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
     , m_echo(echo)
     , m_alerts(alerts)
     , m_serverAlerts(rows, settings, clock, alerts)
+    , m_certNotices(rows, clock, m_serverAlerts, alerts)
     , m_tcpProbe(rows, settings, clock, m_serverAlerts, *this)
     , m_netCheck(std::make_unique<NetworkCheck>(echo, alerts)) {
     TimerProc.setObjectName(QStringLiteral("TimerProc"));
@@ -376,14 +377,18 @@ void ServerMonitor::paintWhenRepliesJudged() {
     SetColor();
 }
 
-void ServerMonitor::probeResult(int row, ProbeOutcome::Kind kind, qint64 ms) {
+void ServerMonitor::probeResult(int row, ProbeOutcome::Kind kind, qint64 ms, qint64 handshakeUs) {
     if (kind == ProbeOutcome::Correct) {
-        record(row, kind, ms);
+        record(row, kind, ms, 0, handshakeUs);
         return;
     }
     SocketFaultCount = raised(SocketFaultCount);
-    record(row, kind, ms);
+    record(row, kind, ms, 0, handshakeUs);
     CheckReplyState(row);
+}
+
+void ServerMonitor::certificateRead(int row) {
+    m_certNotices.handshakeRead(row);
 }
 
 void ServerMonitor::CheckReplyState(int row) {
@@ -443,7 +448,7 @@ void ServerMonitor::showReplyCount() {
                                    QString::number(percent) + QStringLiteral("%]"));
 }
 
-void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status) {
+void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status, qint64 handshakeUs) {
     if (m_recorders.isEmpty())
         return;
     ProbeOutcome outcome;
@@ -452,6 +457,9 @@ void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status) {
     outcome.kind = static_cast<ProbeOutcome::Kind>(kind);
     outcome.ms = static_cast<qint32>(std::clamp<qint64>(ms, 0, kMaxCount));
     outcome.status = status;
+    if (handshakeUs > 0)
+        outcome.handshakeMs =
+            static_cast<qint32>(std::clamp<qint64>((handshakeUs + 500) / 1000, 0, kMaxCount));
     for (ResultRecorder* recorder : std::as_const(m_recorders))
         recorder->record(outcome);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/CertificateNotices.h"
 #include "monitor/LoopTurns.h"
 #include "monitor/ProbePass.h"
 #include "monitor/ServerAlerts.h"
@@ -13,6 +14,7 @@
 #include <memory>
 
 class AlertSink;
+class CertNoticeStore;
 class Clock;
 class EchoService;
 class NetworkCheck;
@@ -60,6 +62,9 @@ public:
     void removeRecorder(ResultRecorder* recorder);
     // Silenced servers raise no alerts; nullptr silences none.
     void setSilence(ServerSilence* silence) { m_serverAlerts.setSilence(silence); }
+    // Remembers the certificate notices given, so a restart does not repeat
+    // them; nullptr: the loaded rows alone remember them.
+    void setCertNoticeStore(CertNoticeStore* store) { m_certNotices.setStore(store); }
 
     bool isMonitoring() const { return TimerProc.isActive(); }
     // From the first row until the last echo of the pass has completed.
@@ -131,12 +136,13 @@ private:
 
     void replyArrived(quint64 key, const std::function<void(int row)>& judge) override;
     void paintWhenRepliesJudged();
-    void probeResult(int row, ProbeOutcome::Kind kind, qint64 ms) override;
+    void probeResult(int row, ProbeOutcome::Kind kind, qint64 ms, qint64 handshakeUs) override;
+    void certificateRead(int row) override;
 
     void alertAtLimit(int row, qint32 count, qint32 limit, const QString& title) override;
     void showReplyCount();
     QString tip(const QString& line) const;
-    void record(int row, quint8 kind, qint64 ms, qint32 status = 0);
+    void record(int row, quint8 kind, qint64 ms, qint32 status = 0, qint64 handshakeUs = 0);
 
     ServerRowModel& m_rows;
     const QAbstractItemModel& m_list;
@@ -146,6 +152,7 @@ private:
     AlertSink& m_alerts;
     QList<ResultRecorder*> m_recorders;
     ServerAlerts m_serverAlerts;
+    CertificateNotices m_certNotices;
 
     QTimer TimerProc;
     LoopTurns m_turns; // the pass's yields and the judgements of its replies

@@ -59,9 +59,14 @@ struct ServerRowModel::RowTls : QSharedData {
     TlsOptions options;
     std::optional<CertificateFacts> facts;
     qint64 handshakeUs = 0;
+    qint32 certWarnDays = 0;
+    bool fault = false;
+    QString certNotified;
 
     qsizetype retainedBytes() const {
-        qsizetype bytes = sizeof(RowTls) + options.serverName.capacity() * qsizetype(sizeof(QChar));
+        qsizetype bytes =
+            sizeof(RowTls) +
+            (options.serverName.capacity() + certNotified.capacity()) * qsizetype(sizeof(QChar));
         if (facts) {
             for (const QString* text :
                  {&facts->subject, &facts->issuer, &facts->protocol, &facts->cipher})
@@ -142,6 +147,8 @@ void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
         if (!record.tls.isPlain()) {
             row.tls = new RowTls;
             row.tls->options = record.tls;
+            row.tls->certWarnDays = record.certWarnDays;
+            row.tls->certNotified = record.certNotified;
         }
         row.texts[ID] = QString::number(record.id);
         row.texts[DisplayName] = record.displayName;
@@ -459,6 +466,30 @@ void ServerRowModel::setTlsOptions(int row, const TlsOptions& options) {
     if (!r.tls)
         r.tls = new RowTls;
     r.tls->options = options;
+}
+
+qint32 ServerRowModel::certWarnDays(int row) const {
+    return row >= 0 && row < m_rows.size() && m_rows.at(row).tls ? m_rows.at(row).tls->certWarnDays
+                                                                 : 0;
+}
+
+QString ServerRowModel::certNotified(int row) const {
+    return row >= 0 && row < m_rows.size() && m_rows.at(row).tls ? m_rows.at(row).tls->certNotified
+                                                                 : QString();
+}
+
+void ServerRowModel::setCertNotified(int row, const QString& notified) {
+    if (row >= 0 && row < m_rows.size() && m_rows.at(row).tls)
+        m_rows[row].tls->certNotified = notified;
+}
+
+bool ServerRowModel::tlsFault(int row) const {
+    return row >= 0 && row < m_rows.size() && m_rows.at(row).tls && m_rows.at(row).tls->fault;
+}
+
+void ServerRowModel::setTlsFault(int row, bool fault) {
+    if (row >= 0 && row < m_rows.size() && m_rows.at(row).tls && m_rows.at(row).tls->fault != fault)
+        m_rows[row].tls->fault = fault;
 }
 
 const CertificateFacts* ServerRowModel::certificateFacts(int row) const {

@@ -100,9 +100,21 @@ public:
     void setSilencedUntil(int row, qint64 until);
     static QString silenceNote(qint64 until);
     // How the row's probe secures its connection: plain unless set. A plain
-    // row holds nothing for TLS.
+    // row holds nothing for TLS. A row made secure here, not loaded so, has
+    // no expiry threshold.
     TlsOptions tlsOptions(int row) const;
     void setTlsOptions(int row, const TlsOptions& options);
+    // ServerRecord::certWarnDays of a secured row's server; 0 for a plain row.
+    qint32 certWarnDays(int row) const;
+    // The certificate notice last given for the row's server
+    // (ServerRecord::certNotified); kept only by a secured row.
+    QString certNotified(int row) const;
+    void setCertNotified(int row, const QString& notified);
+    // Whether the row's last socket error was a TLS fault (a failed
+    // handshake or STARTTLS exchange, a refused certificate); kept only by a
+    // secured row.
+    bool tlsFault(int row) const;
+    void setTlsFault(int row, bool fault);
     // What the row's last completed handshake found, and how long it took;
     // replaced by the next one. nullptr and 0 before the first.
     const CertificateFacts* certificateFacts(int row) const;

@@ -56,9 +56,11 @@ TcpProbe::Pending TcpProbe::checkPending(int row, quint64 key) {
     m_rows.setText(row, Col::ReplyTime, tr("超过") + limit);
     m_rows.setText(row, Col::Status, tr("SOCKET超时:") + limit);
     raiseReplyErr(row);
-    m_pass.probeResult(row, ProbeOutcome::TimedOut, timeOut);
-    if (SocketElement* element = WskWeb.element(key))
-        element->Close();
+    SocketElement* pending = WskWeb.element(key);
+    m_pass.probeResult(row, ProbeOutcome::TimedOut, timeOut,
+                       pending ? pending->tlsHandshakeUs() : 0);
+    if (pending)
+        pending->Close();
     return Pending::TimedOut;
 }
 
@@ -101,6 +103,7 @@ void TcpProbe::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
     if (!element)
         return;
     const QByteArray bytes = element->GetData();
+    const qint64 handshakeUs = element->tlsHandshakeUs();
     element->Close();
     const int row = m_rows.rowOfKey(key);
     if (row < 0)
@@ -110,11 +113,12 @@ void TcpProbe::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
     if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
         m_rows.setText(row, Col::ReplyTime, QString::number(elapsed) + QStringLiteral("ms"));
     m_rows.setLastReply(row, bytes);
-    m_pass.replyArrived(key,
-                        [this, reply, elapsed](int judged) { judgeReply(judged, reply, elapsed); });
+    m_pass.replyArrived(key, [this, reply, elapsed, handshakeUs](int judged) {
+        judgeReply(judged, reply, elapsed, handshakeUs);
+    });
 }
 
-void TcpProbe::judgeReply(int row, const QString& reply, qint64 elapsed) {
+void TcpProbe::judgeReply(int row, const QString& reply, qint64 elapsed, qint64 handshakeUs) {
     if (replyMatches(reply, m_rows.text(row, Col::ReplyData))) {
         const qint32 faultRun = leadingInteger(m_rows.text(row, Col::ReplyErr));
         m_rows.setText(row, Col::Status, tr("已收到正确的回应包"));
@@ -124,7 +128,7 @@ void TcpProbe::judgeReply(int row, const QString& reply, qint64 elapsed) {
         // The status says "slow" before the result is recorded, so a record
         // of it reads the same as the row.
         const qint32 slowRun = m_serverAlerts.correctReply(row, elapsed);
-        m_pass.probeResult(row, ProbeOutcome::Correct, elapsed);
+        m_pass.probeResult(row, ProbeOutcome::Correct, elapsed, handshakeUs);
         m_serverAlerts.runEnded(row, ServerAlerts::Run::Socket, faultRun);
         if (slowRun)
             m_pass.alertAtLimit(row, slowRun, m_settings.iReplyLim, tr("注意:服务器响应缓慢"));
@@ -132,7 +136,7 @@ void TcpProbe::judgeReply(int row, const QString& reply, qint64 elapsed) {
         m_rows.setStatusWithReply(row, tr("应答包错误："));
         raiseReplyErr(row);
         m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:") + m_rows.text(row, Col::ReplyErr));
-        m_pass.probeResult(row, ProbeOutcome::Wrong, elapsed);
+        m_pass.probeResult(row, ProbeOutcome::Wrong, elapsed, handshakeUs);
     }
 }
 
@@ -150,11 +154,13 @@ void TcpProbe::WskWeb_Error(quint64 key, int number, const QString& description)
     const SocketElement* element = WskWeb.element(key);
     if (element)
         keepHandshake(row, *element);
-    m_rows.setText(row, Col::Status,
-                   faultStatus(element ? element->tlsFault() : TlsFault(), description));
+    const TlsFault fault = element ? element->tlsFault() : TlsFault();
+    m_rows.setText(row, Col::Status, faultStatus(fault, description));
+    m_rows.setTlsFault(row, fault.kind != TlsFault::Kind::None);
     raiseReplyErr(row);
     m_pass.probeResult(row, ProbeOutcome::SocketError,
-                       m_clock.monotonicMs() - m_rows.probeStartedMs(row));
+                       m_clock.monotonicMs() - m_rows.probeStartedMs(row),
+                       element ? element->tlsHandshakeUs() : 0);
 }
 
 void TcpProbe::raiseReplyErr(int row) {
@@ -184,10 +190,13 @@ QString TcpProbe::faultStatus(const TlsFault& fault, const QString& description)
 }
 
 // Facts of a refused certificate are kept too: an expired one still shows
-// when it expired.
+// when it expired, and is warned about.
 void TcpProbe::keepHandshake(int row, const SocketElement& element) {
-    if (const CertificateFacts* facts = element.certificateFacts())
-        m_rows.setTlsHandshake(row, *facts, element.tlsHandshakeUs());
+    const CertificateFacts* facts = element.certificateFacts();
+    if (!facts)
+        return;
+    m_rows.setTlsHandshake(row, *facts, element.tlsHandshakeUs());
+    m_pass.certificateRead(row);
 }
 
 // Shared by the rows and kept between passes, so the trust store is read

@@ -56,7 +56,7 @@ private:
     void WskWeb_Connect(quint64 key);
     void WskWeb_DataArrival(quint64 key, qint64 bytesTotal);
     void WskWeb_Error(quint64 key, int number, const QString& description);
-    void judgeReply(int row, const QString& reply, qint64 elapsed);
+    void judgeReply(int row, const QString& reply, qint64 elapsed, qint64 handshakeUs);
     void raiseReplyErr(int row);
     void keepHandshake(int row, const SocketElement& element);
     std::shared_ptr<TlsContext> tlsContext();

@@ -22,6 +22,7 @@ HeadlessService::HeadlessService(Clock& clock, EchoService& echo, QIODevice& log
     , m_alerts(m_log, notifications)
     , m_monitor(m_rows, m_rows, m_settings, clock, echo, m_alerts)
     , m_stateLog(m_rows, m_log) {
+    m_monitor.setCertNoticeStore(&m_certNoticeStore);
     m_catalogueRetry.setSingleShot(true);
     connect(&m_catalogueRetry, &QTimer::timeout, this, &HeadlessService::retryCatalogue);
 }

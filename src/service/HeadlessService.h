@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/CatalogueCertNoticeStore.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
@@ -64,6 +65,7 @@ private:
     MonitorSettings m_settings;
     ServerRowModel m_rows;
     ServiceAlerts m_alerts;
+    CatalogueCertNoticeStore m_certNoticeStore;
     ServerMonitor m_monitor;
     StateLog m_stateLog;
     HistoryRecorder* m_history = nullptr;

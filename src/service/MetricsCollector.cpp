@@ -3,6 +3,7 @@
 #include "monitor/ServerRowModel.h"
 #include "monitor/TextNumbers.h"
 #include "platform/Clock.h"
+#include "tls/CertificateFacts.h"
 
 #include <QList>
 
@@ -14,6 +15,10 @@ using Col = ServerRowModel::Column;
 
 QByteArray seconds(qint64 ms) {
     return QByteArray::number(static_cast<double>(ms) / 1000.0, 'g', 12);
+}
+
+QByteArray secondsOfUs(qint64 us) {
+    return QByteArray::number(static_cast<double>(us) / 1e6, 'g', 12);
 }
 
 void family(QByteArray& out, const char* name, const char* type, const char* help) {
@@ -180,6 +185,38 @@ QByteArray MetricsCollector::text() const {
     perServer("servermon_consecutive_lost_echoes", "gauge",
               "Lost echoes in a row, as the list shows them.", [&](int row) {
                   return QByteArray::number(leadingInteger(m_rows.text(row, Col::PingErr)));
+              });
+
+    // The certificate facts of the rows whose probe has completed a
+    // handshake; no family at all while none has, so a catalogue of plain
+    // servers is described as before.
+    bool secured = false;
+    for (int row = 0; row < rowCount && !secured; ++row)
+        secured = m_rows.certificateFacts(row) != nullptr;
+    if (!secured)
+        return out;
+    const auto fact = [this](QByteArray (*value)(const CertificateFacts&)) {
+        return [this, value](int row) {
+            const CertificateFacts* facts = m_rows.certificateFacts(row);
+            return facts ? value(*facts) : QByteArray();
+        };
+    };
+    perServer("servermon_tls_leaf_not_after_seconds", "gauge",
+              "Expiry of the server's certificate, in seconds since 1970 UTC.",
+              fact([](const CertificateFacts& f) { return QByteArray::number(f.leafNotAfter); }));
+    perServer("servermon_tls_chain_earliest_not_after_seconds", "gauge",
+              "Earliest expiry in the server's certificate chain, in seconds since 1970 UTC.",
+              fact([](const CertificateFacts& f) { return QByteArray::number(f.chainNotAfter); }));
+    perServer("servermon_tls_verified", "gauge",
+              "1 when the server's certificate chain and name were verified, else 0.",
+              fact([](const CertificateFacts& f) {
+                  return QByteArray(f.verification == CertificateFacts::Verification::Ok ? "1"
+                                                                                         : "0");
+              }));
+    perServer("servermon_tls_handshake_seconds", "gauge", "Duration of the last TLS handshake.",
+              [&](int row) {
+                  return m_rows.certificateFacts(row) ? secondsOfUs(m_rows.tlsHandshakeUs(row))
+                                                      : QByteArray();
               });
     return out;
 }

@@ -70,10 +70,13 @@ void StateLog::record(const ProbeOutcome& outcome) {
         return;
     const int row = rowOfServer(outcome.serverId);
     QString state = QString::fromLatin1(entry->state);
-    // A correct reply beyond the server's warning time is slow.
+    // A correct reply beyond the server's warning time is slow; a socket
+    // error that was a TLS fault is a TLS error.
     if (outcome.kind == ProbeOutcome::Correct && row >= 0 && m_rows.warnMs(row) > 0 &&
         outcome.ms > m_rows.warnMs(row))
         state = QStringLiteral("slow");
+    else if (outcome.kind == ProbeOutcome::SocketError && row >= 0 && m_rows.tlsFault(row))
+        state = QStringLiteral("tls-error");
     Legs& legs = m_legs[outcome.serverId];
     const QString before = combined(legs);
     (entry->socket ? legs.socket : legs.echo) = state;

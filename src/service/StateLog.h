@@ -14,8 +14,9 @@ class ServiceLog;
 // row's status text. A server's state is that of its last socket result
 // unless that was correct in time, else that of its last echo: a socket fault
 // says more than a lost echo. A correct reply beyond the server's warning
-// time is "slow". A server starts "unknown" and is never "ok" before its
-// first socket result.
+// time is "slow", a socket error that was a TLS fault (a failed handshake or
+// STARTTLS exchange, a refused certificate) "tls-error". A server starts
+// "unknown" and is never "ok" before its first socket result.
 class StateLog final : public QObject, public ResultRecorder {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(StateLog)

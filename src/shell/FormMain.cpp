@@ -106,6 +106,7 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     connect(&m_services.notifications, &DesktopNotifications::clicked, this,
             [this] { Tray_MouseMessage(TrayIcon::BalloonClicked); });
     m_monitor->setSilence(m_silence);
+    m_monitor->setCertNoticeStore(&m_certNoticeStore);
     m_alerts->setAlertActions(ServerSilence::noticeActions());
     connect(&m_services.notifications, &DesktopNotifications::actionInvoked, m_silence,
             &ServerSilence::applyNoticeAction);

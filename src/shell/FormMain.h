@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/CatalogueCertNoticeStore.h"
 #include "catalogue/ServerCatalogue.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerSilence.h"
@@ -102,6 +103,7 @@ private:
     AppServices& m_services;
     GuardedSequence::Observer m_stepObserver;
     MonitorSettings m_settings;
+    CatalogueCertNoticeStore m_certNoticeStore;
     HistoryAccess m_historyAccess;
     WindowLayoutKeeper m_layout;
     QPointer<FormSetup> m_formSetup;

@@ -38,18 +38,20 @@ private slots:
         QCOMPARE(settings.HistRawDays, 7);
         QCOMPARE(settings.HistDays, 400);
         QVERIFY(settings.NetCheck.isEmpty());
+        QVERIFY(settings.TlsCaFile.isEmpty());
         QVERIFY(!QFileInfo::exists(m_path));
     }
 
     void setupEntriesAreRead() {
         writeAll(m_path, "[SETUP]\nHISTORY=0\nHISTRAWDAYS=2\nHISTDAYS=30\n"
-                         "NETCHECK= 10.0.0.1 gw:53 \n");
+                         "NETCHECK= 10.0.0.1 gw:53 \nTLSCAFILE=/etc/ssl/本地 CA.pem\n");
         MonitorSettings settings;
         SettingsStore::loadINI(settings);
         QCOMPARE(settings.History, 0);
         QCOMPARE(settings.HistRawDays, 2);
         QCOMPARE(settings.HistDays, 30);
         QCOMPARE(settings.NetCheck, QStringLiteral("10.0.0.1 gw:53"));
+        QCOMPARE(settings.TlsCaFile, QStringLiteral("/etc/ssl/本地 CA.pem"));
     }
 
     void saveAndLoadKeep32BitValues_data() {

@@ -47,6 +47,7 @@ struct ClockStep {
 } // namespace
 
 Q_DECLARE_METATYPE(QList<ClockStep>)
+Q_DECLARE_METATYPE(ProbeOutcome::Kind)
 
 class TestHistoryStore final : public QObject {
     Q_OBJECT
@@ -107,6 +108,46 @@ private slots:
         q.finish();
         db.close();
         db = {};
+        QSqlDatabase::removeDatabase("peek");
+    }
+
+    // A TLS probe's handshake time is stored with its result; a result
+    // without one (a plain probe, an echo) stores NULL.
+    void handshakeTimeStoredWithTheResult_data() {
+        QTest::addColumn<O::Kind>("kind");
+        QTest::addColumn<qint32>("handshakeMs");
+        QTest::newRow("TLS, correct") << O::Correct << 37;
+        QTest::newRow("TLS, under a millisecond") << O::Correct << 0;
+        QTest::newRow("TLS, refused certificate") << O::SocketError << 12;
+        QTest::newRow("plain, correct") << O::Correct << -1;
+        QTest::newRow("plain, timed out") << O::TimedOut << -1;
+        QTest::newRow("echo") << O::EchoAnswered << -1;
+    }
+    void handshakeTimeStoredWithTheResult() {
+        QFETCH(O::Kind, kind);
+        QFETCH(qint32, handshakeMs);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("History.db");
+        const qint64 t = utc("2026-05-01T10:00:00.000Z");
+        {
+            HistoryStore store(QStringLiteral("handshake"));
+            QVERIFY2(store.open(path), qPrintable(store.message()));
+            ProbeOutcome result = outcome(3, t, kind, 80);
+            result.handshakeMs = handshakeMs;
+            QVERIFY(store.append({result}));
+            const QList<ProbeOutcome> read = store.raw(3, t, t + Minute);
+            QCOMPARE(read.size(), 1);
+            QCOMPARE(read.at(0).handshakeMs, handshakeMs);
+            QCOMPARE(read.at(0).ms, 80);
+        }
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "peek");
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("SELECT handshake_ms IS NULL FROM raw") && q.next());
+            QCOMPARE(q.value(0).toBool(), handshakeMs < 0);
+        }
         QSqlDatabase::removeDatabase("peek");
     }
 

@@ -3,6 +3,7 @@
 #include "FakeRecorder.h"
 #include "HostileText.h"
 #include "RecordingAlerts.h"
+#include "TlsPeer.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
 #include "monitor/MonitorSettings.h"
@@ -18,6 +19,7 @@
 #include "service/ServiceAlerts.h"
 #include "service/ServiceLog.h"
 #include "service/StateLog.h"
+#include "tls/CertificateFacts.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -138,6 +140,9 @@ private slots:
     void logEscapesWhatATerminalActsOn_data();
     void logEscapesWhatATerminalActsOn();
     void metricsTextForAKnownState();
+    void tlsFaultState_data();
+    void tlsFaultState();
+    void metricsOfTlsRows();
     void serverAnswers_data();
     void serverAnswers();
     void slowRequestIsDropped();
@@ -152,6 +157,7 @@ private slots:
     void wrongReplyIsNeverOkOnTheFirstPass();
     void headlessRunAndShutdown();
     void headlessRefusedServerKeepsItsError();
+    void headlessTlsServers();
     void headlessStartDuringAnImport_data();
     void headlessStartDuringAnImport();
     void importRefusesWhatIsNoRegularFile_data();
@@ -380,6 +386,91 @@ void TestService::metricsTextForAKnownState() {
         "servermon_consecutive_lost_echoes" +
         labels11 + "} 0\n";
     QCOMPARE(metrics.text(), expected);
+}
+
+// A socket error is "tls-error" when the row says it was a TLS fault.
+void TestService::tlsFaultState_data() {
+    QTest::addColumn<bool>("secured");
+    QTest::addColumn<bool>("tlsFault");
+    QTest::addColumn<QString>("state");
+    QTest::newRow("plain") << false << false << "error";
+    QTest::newRow("TLS, reset by the peer") << true << false << "error";
+    QTest::newRow("TLS, certificate refused") << true << true << "tls-error";
+}
+void TestService::tlsFaultState() {
+    QFETCH(bool, secured);
+    QFETCH(bool, tlsFault);
+    QFETCH(QString, state);
+    ServerRecord record = server(5, QStringLiteral("mail"), QStringLiteral("127.0.0.1"), 993);
+    if (secured)
+        record.tls.transport = Transport::Tls;
+    ServerRowModel rows;
+    rows.resetRows({record});
+    rows.setTlsFault(0, tlsFault);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    FakeClock clock;
+    ServiceLog log(out, clock);
+    StateLog states(rows, log);
+    rows.setText(0, Col::Status, QStringLiteral("证书错误:不受信任"));
+    states.record(outcome(5, ProbeOutcome::SocketError));
+    rows.setText(0, Col::Status, QStringLiteral("已收到正确的回应包"));
+    states.record(outcome(5, ProbeOutcome::Correct));
+    const QString line =
+        ServiceLog::timeText(clock.utcMs()) + QStringLiteral("\t5\tmail\t127.0.0.1\t993\t");
+    QCOMPARE(QString::fromUtf8(out.data()), line + "unknown\t" + state + "\t证书错误:不受信任\n" +
+                                                line + state + "\tok\t已收到正确的回应包\n");
+}
+
+// A row whose probe has completed a handshake adds its facts in four
+// gauges; other rows, plain or not yet probed, add none.
+void TestService::metricsOfTlsRows() {
+    ServerRecord secured = server(3, QStringLiteral("mail"), QStringLiteral("127.0.0.1"), 993);
+    secured.tls.transport = Transport::StartTlsImap;
+    ServerRecord unprobed = server(4, QStringLiteral("web"), QStringLiteral("::1"), 443);
+    unprobed.tls.transport = Transport::Tls;
+    ServerRowModel rows;
+    rows.resetRows(
+        {server(2, QStringLiteral("plain"), QStringLiteral("127.0.0.1"), 25), secured, unprobed});
+    CertificateFacts facts;
+    facts.leafNotAfter = 1767225600;
+    facts.chainNotAfter = 1766620800;
+    facts.verification = CertificateFacts::Verification::Ok;
+    rows.setTlsHandshake(1, facts, 2500);
+    FakeClock clock;
+    MetricsCollector metrics(rows, clock);
+    const QByteArray labels = R"({id="3",name="mail",address="127.0.0.1",port="993"})";
+    const QByteArray expected =
+        "# HELP servermon_tls_leaf_not_after_seconds Expiry of the server's certificate, in "
+        "seconds since 1970 UTC.\n"
+        "# TYPE servermon_tls_leaf_not_after_seconds gauge\n"
+        "servermon_tls_leaf_not_after_seconds" +
+        labels +
+        " 1767225600\n"
+        "# HELP servermon_tls_chain_earliest_not_after_seconds Earliest expiry in the server's "
+        "certificate chain, in seconds since 1970 UTC.\n"
+        "# TYPE servermon_tls_chain_earliest_not_after_seconds gauge\n"
+        "servermon_tls_chain_earliest_not_after_seconds" +
+        labels +
+        " 1766620800\n"
+        "# HELP servermon_tls_verified 1 when the server's certificate chain and name were "
+        "verified, else 0.\n"
+        "# TYPE servermon_tls_verified gauge\n"
+        "servermon_tls_verified" +
+        labels +
+        " 1\n"
+        "# HELP servermon_tls_handshake_seconds Duration of the last TLS handshake.\n"
+        "# TYPE servermon_tls_handshake_seconds gauge\n"
+        "servermon_tls_handshake_seconds" +
+        labels + " 0.0025\n";
+    const QByteArray text = metrics.text();
+    const qsizetype tls = text.indexOf("# HELP servermon_tls_");
+    QVERIFY(tls > 0);
+    QCOMPARE(text.mid(tls), expected);
+
+    facts.verification = CertificateFacts::Verification::Untrusted;
+    rows.setTlsHandshake(1, facts, 2500);
+    QVERIFY(metrics.text().contains("\nservermon_tls_verified" + labels + " 0\n"));
 }
 
 void TestService::serverAnswers_data() {
@@ -909,6 +1000,107 @@ void TestService::headlessRefusedServerKeepsItsError() {
             states << fields.at(5) + "→" + fields.at(6) + ' ' + fields.at(7);
     }
     QCOMPARE(states, QStringList{"unknown→error SOCKET错误:连接被拒绝"});
+}
+
+// TLS servers without a window, trusting the CA of TLSCAFILE: a certificate
+// close to expiry raises one "alert" line, remembered in the catalogue, so
+// the next start does not repeat it; a refused certificate is "tls-error";
+// the metrics carry the certificates' facts.
+void TestService::headlessTlsServers() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString certificates = dir.filePath(QStringLiteral("certificates"));
+    const QString failed = TlsPeers::makeCertificates(certificates);
+    QVERIFY2(failed.isEmpty(), qPrintable(failed));
+    TlsPeer trusted(QStringLiteral("tls"), certificates, QStringLiteral("chain"));
+    TlsPeer untrusted(QStringLiteral("tls"), certificates, QStringLiteral("selfsigned"));
+    QVERIFY2(!trusted.port().isEmpty() && !untrusted.port().isEmpty(),
+             "the Python peers did not start");
+    {
+        const AppPaths previous = AppPaths::current();
+        AppPaths::setCurrent(AppPaths::portableIn(dir.path()));
+        ModuleDB::setDbPath(AppPaths::current().catalogueFile());
+        QVERIFY(ModuleDB::DbOpen());
+        for (const auto& [name, port] :
+             {std::pair{QStringLiteral("trusted"), trusted.port()},
+              std::pair{QStringLiteral("untrusted"), untrusted.port()}}) {
+            ServerRecord record = server(0, name, QStringLiteral("127.0.0.1"), port.toInt());
+            record.postData = QStringLiteral("HELLO\r\n");
+            record.replyData = QStringLiteral("OK");
+            record.tls = {Transport::Tls, QStringLiteral("svc.test"), false};
+            QCOMPARE(ServerCatalogue::AddServer(record), QString());
+        }
+        ModuleDB::DbClose();
+        AppPaths::setCurrent(previous);
+    }
+    const quint16 metricsPort = closedPort();
+    QFile settings(dir.filePath(QStringLiteral("RodOdazuConfig.ini")));
+    QVERIFY(settings.open(QIODevice::WriteOnly));
+    settings.write("[SETTING]\nITIMERN=1\n[SETUP]\nITIMEOUT=5000\nMETRICS=127.0.0.1:" +
+                   QByteArray::number(metricsPort) +
+                   "\nTLSCAFILE=" + QFile::encodeName(certificates) + "/ca.pem\n");
+    settings.close();
+    const QString noticeLine =
+        QStringLiteral("\talert\t1\t注意:证书即将过期\t服务器:trusted\\r\\n");
+    // Runs the service until both servers' certificates show in the metrics.
+    const auto run = [&](QByteArray& log, QByteArray& scraped) {
+        QProcess service;
+        QVERIFY(startHeadless(service, dir.path(), log));
+        const auto ending = qScopeGuard([&service] {
+            service.kill();
+            service.waitForFinished(10000);
+        });
+        QTRY_VERIFY2_WITH_TIMEOUT((scraped = exchange(metricsPort, MetricsGet),
+                                   scraped.count("\nservermon_tls_verified{") == 2),
+                                  log.constData(), 20000);
+        service.terminate();
+        QVERIFY(service.waitForFinished(10000));
+        log += service.readAllStandardOutput();
+    };
+
+    QByteArray log;
+    QByteArray scraped;
+    run(log, scraped);
+    if (QTest::currentTestFailed())
+        return;
+    // The self-signed certificate is refused, and as close to expiry.
+    QCOMPARE(QString::fromUtf8(log).count(noticeLine), 1);
+    QCOMPARE(QString::fromUtf8(log).count(QStringLiteral("\t注意:证书即将过期\t")), 2);
+    const QRegularExpression refusedLine(
+        QStringLiteral(
+            "\t2\tuntrusted\t127\\.0\\.0\\.1\t%1\t[a-z-]+\ttls-error\t证书错误:不受信任\n")
+            .arg(untrusted.port()));
+    QVERIFY2(QString::fromUtf8(log).contains(refusedLine), log.constData());
+    QVERIFY2(scraped.contains(R"(servermon_tls_verified{id="1",name="trusted")"
+                              R"(,address="127.0.0.1",port=")" +
+                              trusted.port().toLatin1() + "\"} 1\n"),
+             scraped.constData());
+    QVERIFY(scraped.contains(R"(servermon_tls_verified{id="2",name="untrusted")"));
+    QVERIFY(scraped.contains("\nservermon_tls_chain_earliest_not_after_seconds{id=\"1\""));
+    {
+        QSqlDatabase catalogue =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("notified"));
+        catalogue.setDatabaseName(dir.filePath(QStringLiteral("ServerList.db")));
+        QVERIFY(catalogue.open());
+        QSqlQuery query(QStringLiteral("SELECT CertNotified FROM ServerList ORDER BY ID"),
+                        catalogue);
+        const QRegularExpression key(QStringLiteral("^[0-9a-f]{64}/14$"));
+        QStringList notified;
+        while (query.next())
+            notified << query.value(0).toString();
+        QCOMPARE(notified.size(), 2);
+        QVERIFY2(key.match(notified.at(0)).hasMatch() && key.match(notified.at(1)).hasMatch() &&
+                     notified.at(0) != notified.at(1),
+                 qPrintable(notified.join(u' ')));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("notified"));
+
+    QByteArray again;
+    run(again, scraped);
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY2(!QString::fromUtf8(again).contains(QStringLiteral("注意:证书即将过期")),
+             again.constData());
 }
 
 // A headless copy started while another copy imports never takes the

@@ -1,6 +1,8 @@
 #include "FakeClock.h"
 #include "FakeEcho.h"
+#include "FakeRecorder.h"
 #include "RecordingAlerts.h"
+#include "TlsPeer.h"
 
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerMonitor.h"
@@ -13,9 +15,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
@@ -40,54 +40,6 @@ const QString kConnecting = QStringLiteral("正在尝试连接服务器");
 // What the peers answer to "HELLO\r\n": "OK " and the request's bytes in hex.
 const QString kAnswer = QStringLiteral("OK 48454c4c4f0d0a\r\n");
 
-QString sourceFile(const QString& path) {
-    return qEnvironmentVariable("SERVERMON_SOURCE_DIR") + QStringLiteral("/tests/tls/") + path;
-}
-
-// A peer of tls-peer.py in a process of its own, so none of it runs in the
-// event loop of the sockets under test.
-class TlsPeer final {
-public:
-    // certificate names a pair STEM.pem and STEM.key in folder.
-    TlsPeer(const QString& mode, const QString& folder = {}, const QString& certificate = {}) {
-        QStringList arguments{sourceFile(QStringLiteral("tls-peer.py")), mode};
-        if (!certificate.isEmpty())
-            arguments << folder + u'/' + certificate + QStringLiteral(".pem")
-                      << folder + u'/' + certificate + QStringLiteral(".key");
-        m_process.start(QStringLiteral("/usr/bin/python3"), arguments);
-        const QByteArray line = readLine();
-        if (line.startsWith("port "))
-            m_port = QString::fromLatin1(line.mid(5).trimmed());
-    }
-    ~TlsPeer() {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(10000))
-            m_process.kill();
-        m_process.waitForFinished(10000);
-    }
-    Q_DISABLE_COPY_MOVE(TlsPeer)
-
-    QString port() const { return m_port; } // empty when the peer did not start
-    // Connections whose first bytes the peer has read.
-    int read() {
-        m_process.write("count\n");
-        const QList<QByteArray> words = readLine().simplified().split(' ');
-        return words.size() == 4 ? words.at(3).toInt() : -1;
-    }
-
-private:
-    QByteArray readLine() {
-        QElapsedTimer waited;
-        waited.start();
-        while (!m_process.canReadLine() && waited.elapsed() < 20000)
-            m_process.waitForReadyRead(1000);
-        return m_process.readLine();
-    }
-
-    QProcess m_process;
-    QString m_port;
-};
-
 struct Rig {
     explicit Rig(const QString& caFile) {
         list.setSourceModel(&rows);
@@ -95,6 +47,7 @@ struct Rig {
         monitor.timerProc().setInterval(24 * 3600 * 1000);
         settings.TlsCaFile = caFile;
         clock.setUtcMs(QDateTime::currentMSecsSinceEpoch());
+        monitor.setRecorder(&recorder);
     }
     // One row probed by a whole pass, until its last echo has completed.
     void probe(const QString& port, const TlsOptions& options, const QString& replyData = "OK") {
@@ -117,6 +70,14 @@ struct Rig {
     }
     QString text(Col column) const { return rows.text(0, column); }
     const SocketElement& socket() { return *monitor.sockets().element(rows.keyAt(0)); }
+    // The handshake time recorded with the last socket result; -2 before one.
+    qint32 recordedHandshakeMs() const {
+        for (auto o = recorder.outcomes.crbegin(); o != recorder.outcomes.crend(); ++o) {
+            if (o->isSocket())
+                return o->handshakeMs;
+        }
+        return -2;
+    }
 
     ServerRowModel rows;
     QSortFilterProxyModel list;
@@ -124,6 +85,7 @@ struct Rig {
     FakeClock clock;
     FakeEcho echo;
     RecordingAlerts alerts;
+    FakeRecorder recorder;
     ServerMonitor monitor{rows, list, settings, clock, echo, alerts};
 };
 
@@ -158,11 +120,8 @@ private:
 private slots:
     void initTestCase() {
         QVERIFY(m_certificates.isValid());
-        QProcess make;
-        make.start(QStringLiteral("/usr/bin/python3"),
-                   {sourceFile(QStringLiteral("make-certificates.py")), m_certificates.path()});
-        QVERIFY(make.waitForFinished(120000));
-        QVERIFY2(make.exitCode() == 0, make.readAllStandardError().constData());
+        const QString failed = TlsPeers::makeCertificates(m_certificates.path());
+        QVERIFY2(failed.isEmpty(), qPrintable(failed));
     }
 
     // The certificate is judged by its verification against the test CA:
@@ -229,6 +188,8 @@ private slots:
 
         const bool fault = status != kCorrect;
         QCOMPARE(rig.text(Col::ReplyErr), QString(fault ? "1" : "0"));
+        QCOMPARE(rig.rows.tlsFault(0), fault);
+        QVERIFY(rig.recordedHandshakeMs() >= 0);
         QCOMPARE(rig.monitor.socketFaultCount(), fault ? 1 : 0);
         QCOMPARE(rig.alerts.alerts.size(), fault ? 1 : 0);
         const CertificateFacts* facts = rig.rows.certificateFacts(0);
@@ -288,6 +249,8 @@ private slots:
         QCOMPARE(rig.text(Col::ReplyErr), QString(status == kCorrect ? "0" : "1"));
         QCOMPARE(rig.rows.certificateFacts(0) != nullptr, !plain);
         QCOMPARE(rig.rows.tlsHandshakeUs(0) > 0, !plain);
+        QCOMPARE(rig.recordedHandshakeMs() >= 0, !plain);
+        QCOMPARE(rig.rows.toolTip(0, Col::Status).isEmpty(), plain);
     }
 
     // Every failure before the request counts like a socket error: the row's
@@ -327,6 +290,8 @@ private slots:
         else
             QCOMPARE(shown, status);
         QCOMPARE(rig.text(Col::ReplyErr) + rig.rows.tag(0, Col::ReplyErr), QStringLiteral("11"));
+        QCOMPARE(rig.rows.tlsFault(0), !status.startsWith(QStringLiteral("SOCKET错误:")));
+        QCOMPARE(rig.recordedHandshakeMs(), -1);
         QCOMPARE(rig.monitor.socketFaultCount(), 1);
         QCOMPARE(rig.alerts.alerts.size(), 1);
         QVERIFY(rig.rows.retainedBytes(0) < 8192);
