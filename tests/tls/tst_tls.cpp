@@ -5,6 +5,7 @@
 
 #include "monitor/CertificateFactsText.h"
 #include "monitor/MonitorSettings.h"
+#include "monitor/SecuredTurnBudget.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketArray.h"
@@ -16,6 +17,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -613,6 +615,28 @@ private slots:
         QCOMPARE(!test.reply().isEmpty(), status == kCorrect || status.startsWith(kWrong));
         QVERIFY(test.elapsedMs() >= 0 && test.elapsedMs() < 20000);
         QVERIFY(!finished.wait(100)); // one outcome only
+    }
+
+    // Handshake steps stop once a turn of the event loop has run for the
+    // budget; those over it resume after the loop has turned, unless their
+    // socket is gone.
+    void turnBudget() {
+        SecuredTurnBudget& budget = SecuredTurnBudget::ofThisThread();
+        QObject kept;
+        auto gone = std::make_unique<QObject>();
+        int resumedKept = 0;
+        int resumedGone = 0;
+        QTRY_VERIFY(budget.admit(&kept, [] {}));
+        QElapsedTimer spin;
+        spin.start();
+        while (spin.elapsed() <= SecuredTurnBudget::BudgetMs) {
+        }
+        QVERIFY(!budget.admit(&kept, [&resumedKept] { ++resumedKept; }));
+        QVERIFY(!budget.admit(gone.get(), [&resumedGone] { ++resumedGone; }));
+        gone.reset();
+        QTRY_COMPARE(resumedKept, 1);
+        QCOMPARE(resumedGone, 0);
+        QVERIFY(budget.admit(&kept, [] {}));
     }
 };
 
