@@ -46,7 +46,7 @@ QString pingReport(const QString& address, const EchoReply& reply) {
 // sits above them and moves them down by CertificateBlock.
 constexpr int PostTop = 144;
 constexpr int ReplyTop = 250;
-constexpr int CertificateHeight = 170;
+constexpr int CertificateHeight = 200;
 constexpr int CertificateBlock = CertificateHeight + 10;
 
 // Places a widget unless the size would be negative, which keeps the last placement.
@@ -109,8 +109,6 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     TextTlsName->setEnabled(false);
     Label8->setBuddy(TextCertificate);
     TextCertificate->setReadOnly(true);
-    // Subjects and issuers come from the server: shown as written.
-    TextCertificate->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Label8->hide();
     TextCertificate->hide();
     Cmd_Tls->setEnabled(false);
@@ -286,10 +284,7 @@ void FormInfo::showReplyBytes(const QByteArray& bytes) {
 void FormInfo::tlsTestFinished() {
     const QByteArray reply = m_tlsTest->reply();
     if (!reply.isEmpty()) {
-        TextReplyData->setText(reply.size() > OneShotTest::MaxShownBytes
-                                   ? GbkText::decode(reply.first(OneShotTest::MaxShownBytes)) +
-                                         OneShotTest::cutNote()
-                                   : GbkText::decode(reply));
+        TextReplyData->setText(OneShotTest::shownReply(reply));
         showReplyBytes(reply);
     }
     showCertificate(
