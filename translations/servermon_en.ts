@@ -293,6 +293,10 @@ Line %1: %2</translation>
         <source>,已忽略</source>
         <translation>, ignored</translation>
     </message>
+    <message>
+        <source>证书剩余天数:%1,到期:%2</source>
+        <translation>Days left on the certificate: %1; expiry: %2</translation>
+    </message>
 </context>
 <context>
     <name>CommandLine</name>

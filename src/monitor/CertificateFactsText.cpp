@@ -28,6 +28,11 @@ QString CertificateFactsText::noHandshake() {
     return tr("尚无TLS握手结果");
 }
 
+QString CertificateFactsText::expiryTip(const CertificateFacts& facts, qint64 nowUtcMs) {
+    return tr("证书剩余天数:%1,到期:%2")
+        .arg(daysLeft(facts.daysLeft(nowUtcMs)), date(facts.chainNotAfter));
+}
+
 QString CertificateFactsText::date(qint64 secondsUtc) {
     return QDateTime::fromSecsSinceEpoch(secondsUtc, Qt::UTC)
                .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) +

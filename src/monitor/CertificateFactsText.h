@@ -22,6 +22,8 @@ public:
                              bool ignoreErrors);
     // What the window shows for a TLS server before its first handshake.
     static QString noHandshake();
+    // The tool-tip of a TLS row's Status: days left and the date they end.
+    static QString expiryTip(const CertificateFacts& facts, qint64 nowUtcMs);
 
     static QString date(qint64 secondsUtc);
     static QString daysLeft(qint64 days);

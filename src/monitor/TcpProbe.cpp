@@ -1,5 +1,6 @@
 #include "monitor/TcpProbe.h"
 
+#include "monitor/CertificateFactsText.h"
 #include "monitor/ClockStamp.h"
 #include "monitor/GbkText.h"
 #include "monitor/MonitorSettings.h"
@@ -184,10 +185,13 @@ QString TcpProbe::faultStatus(const TlsFault& fault, const QString& description)
 }
 
 // Facts of a refused certificate are kept too: an expired one still shows
-// when it expired.
+// when it expired, also in the tool-tip of the row's Status.
 void TcpProbe::keepHandshake(int row, const SocketElement& element) {
-    if (const CertificateFacts* facts = element.certificateFacts())
+    if (const CertificateFacts* facts = element.certificateFacts()) {
         m_rows.setTlsHandshake(row, *facts, element.tlsHandshakeUs());
+        m_rows.setToolTip(row, Col::Status,
+                          CertificateFactsText::expiryTip(*facts, m_clock.utcMs()));
+    }
 }
 
 // Shared by the rows and kept between passes, so the trust store is read

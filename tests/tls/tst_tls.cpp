@@ -205,6 +205,12 @@ private slots:
                  leafFingerprint(m_certificates.filePath(certificate + QStringLiteral(".pem"))));
         QVERIFY(rig.rows.tlsHandshakeUs(0) > 0);
         QVERIFY(rig.rows.retainedBytes(0) < 8192);
+        // The Status tip tells the days left and the date they end, also
+        // over a fault's status.
+        const QString tip = rig.rows.toolTip(0, Col::Status);
+        QVERIFY2(tip.startsWith(QStringLiteral("证书剩余天数:")) &&
+                     tip.endsWith(",到期:" + CertificateFactsText::date(facts->chainNotAfter)),
+                 qPrintable(tip));
     }
 
     // The request and the reply check run over TLS as over plain TCP, the
@@ -243,6 +249,7 @@ private slots:
         QCOMPARE(rig.text(Col::ReplyErr), QString(status == kCorrect ? "0" : "1"));
         QCOMPARE(rig.rows.certificateFacts(0) != nullptr, !plain);
         QCOMPARE(rig.rows.tlsHandshakeUs(0) > 0, !plain);
+        QCOMPARE(rig.rows.toolTip(0, Col::Status).isEmpty(), plain);
     }
 
     // Every failure before the request counts like a socket error: the row's
@@ -554,6 +561,8 @@ private slots:
         QCOMPARE(lines.at(9), QStringLiteral("握手时间:2.3 ms"));
         QVERIFY(lines.at(10).startsWith(QStringLiteral("指纹(SHA-256):00:08:10:18:")));
         QVERIFY(lines.at(10).endsWith(QStringLiteral(":F0:F8")));
+        QCOMPARE(CertificateFactsText::expiryTip(facts, now),
+                 "证书" + daysLeft + ",到期:" + CertificateFactsText::date(facts.chainNotAfter));
     }
 
     // The details window's TLS test: one probe of the server as stored,
