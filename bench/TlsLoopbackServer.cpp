@@ -8,7 +8,9 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <netinet/in.h>
+#include <sstream>
 #include <sys/epoll.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -176,6 +178,23 @@ TlsLoopbackServer::TlsLoopbackServer(const std::string& certificateChain, const 
     }
     if (m_endpoints.size() != static_cast<size_t>(threads * addressCount))
         m_endpoints.clear();
+}
+
+double TlsLoopbackServer::cpuMicros() const {
+    std::ifstream stat("/proc/" + std::to_string(m_child) + "/stat");
+    std::string line;
+    if (m_child <= 0 || !std::getline(stat, line))
+        return -1;
+    // The fields after the command's closing parenthesis, from the state on:
+    // user and system time are the 12th and 13th of them.
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 1; i <= 13 && fields >> field; ++i) {
+        if (i >= 12)
+            ticks += std::stod(field);
+    }
+    return ticks * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 TlsLoopbackServer::~TlsLoopbackServer() {

@@ -24,6 +24,9 @@ public:
 
     // Empty when the server could not start.
     const std::vector<LoopbackServer::Endpoint>& endpoints() const { return m_endpoints; }
+    // The CPU time the server's process has used so far, in microseconds
+    // (in clock ticks' steps); -1 when it cannot be read.
+    double cpuMicros() const;
 
 private:
     std::vector<LoopbackServer::Endpoint> m_endpoints;
