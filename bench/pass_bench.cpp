@@ -13,6 +13,7 @@
 #include "LoopbackServer.h"
 #include "PeerTimer.h"
 #include "PollFloor.h"
+#include "StallMeter.h"
 
 #include "catalogue/ServerListLoader.h"
 #include "history/HistoryRecorder.h"
@@ -122,39 +123,6 @@ private:
 class SilentAlerts final : public AlertSink {
 public:
     void ShowMsg(int, const QString&, const QString&) override {}
-};
-
-// A 1 ms timer that records how late it fired: the longest time any event
-// waited while it ran.
-class StallMeter final {
-public:
-    StallMeter() {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_maxGapNs = std::max(m_maxGapNs, now - m_last);
-            m_last = now;
-        });
-    }
-    void start() {
-        m_maxGapNs = 0;
-        m_clock.start();
-        m_last = 0;
-        m_timer.start();
-    }
-    double stopMaxLateMs() {
-        m_timer.stop();
-        // A wait still going on when the meter stops counts too.
-        m_maxGapNs = std::max(m_maxGapNs, m_clock.nsecsElapsed() - m_last);
-        return std::max(0.0, static_cast<double>(m_maxGapNs) / 1e6 - 1.0);
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_maxGapNs = 0;
 };
 
 long residentBytes() {

@@ -5,12 +5,15 @@
 # which 100 hosts never answer an echo: an nftables rule in the input hook
 # drops echo requests to 127.0.1.0/24 while the benchmark runs (where the
 # rule cannot be added, those echoes are lost at a real 200 ms deadline
-# instead). Installs the peer tools it compares with (check_tcp, fping) and
-# nftables. Builds only the benchmark, in the normal build folder build/.
+# instead). Then the TLS benchmark: a 1,000-row TLS pass against a loopback
+# TLS server beside a minimal OpenSSL client loop, whose figures
+# (tls_floor_ratio, tls_stall_ms) end the summary line. Installs the peer
+# tools it compares with (check_tcp, fping) and nftables. Builds only the
+# benchmarks, in the normal build folder build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh monitoring-plugins-basic fping nftables
-scripts/build.sh pass_bench >/dev/null
+scripts/build.sh pass_bench tls_bench >/dev/null
 
 table=servermon_bench
 if nft add table inet "$table" 2>/dev/null; then
@@ -30,5 +33,7 @@ build/bench/pass_bench --rows 10000 --no-peers --key-figures | tee "$output"
 figures10k=$(tail -n 1 "$output")
 build/bench/pass_bench --rows 1000 --silent 100 --summary | tee "$output"
 summary=$(tail -n 1 "$output")
+build/bench/tls_bench --rows 1000 --summary | tee "$output"
+figuresTls=$(tail -n 1 "$output")
 rm -f "$output"
-echo "$summary $figures10k"
+echo "$summary $figures10k $figuresTls"

@@ -220,6 +220,81 @@ Line %1: %2</translation>
     </message>
 </context>
 <context>
+    <name>CertificateFactsText</name>
+    <message>
+        <source>证书主题:</source>
+        <translation>Subject: </translation>
+    </message>
+    <message>
+        <source>颁发者:</source>
+        <translation>Issuer: </translation>
+    </message>
+    <message>
+        <source>证书到期:</source>
+        <translation>Expires: </translation>
+    </message>
+    <message>
+        <source>证书链最早到期:</source>
+        <translation>Earliest expiry in the chain: </translation>
+    </message>
+    <message>
+        <source>剩余天数:</source>
+        <translation>Days left: </translation>
+    </message>
+    <message>
+        <source>验证结果:</source>
+        <translation>Verification: </translation>
+    </message>
+    <message>
+        <source>主机名匹配:</source>
+        <translation>Host name matches: </translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>no</translation>
+    </message>
+    <message>
+        <source>TLS版本:</source>
+        <translation>TLS version: </translation>
+    </message>
+    <message>
+        <source>加密套件:</source>
+        <translation>Cipher: </translation>
+    </message>
+    <message>
+        <source>握手时间:</source>
+        <translation>Handshake time: </translation>
+    </message>
+    <message>
+        <source>指纹(SHA-256):</source>
+        <translation>Fingerprint (SHA-256): </translation>
+    </message>
+    <message>
+        <source>尚无TLS握手结果</source>
+        <translation>No TLS handshake yet</translation>
+    </message>
+    <message>
+        <source>%1天</source>
+        <translation>%1 day(s)</translation>
+    </message>
+    <message>
+        <source>已过期%1天</source>
+        <translation>expired %1 day(s) ago</translation>
+    </message>
+    <message>
+        <source>已验证</source>
+        <translation>verified</translation>
+    </message>
+    <message>
+        <source>,已忽略</source>
+        <translation>, ignored</translation>
+    </message>
+</context>
+<context>
     <name>CertificateNotices</name>
     <message>
         <source>服务器:%1<byte value="xd"/>
@@ -521,6 +596,26 @@ Certificate: %3<byte value="xd"/>
     <message>
         <source>TLS主机名:</source>
         <translation>TLS name:</translation>
+    </message>
+    <message>
+        <source>证书信息:</source>
+        <translation>Certificate:</translation>
+    </message>
+    <message>
+        <source>TLS测试</source>
+        <translation>Test TLS</translation>
+    </message>
+    <message>
+        <source>正在进行TLS测试...</source>
+        <translation>Testing TLS...</translation>
+    </message>
+    <message>
+        <source>TLS测试:</source>
+        <translation>TLS test: </translation>
+    </message>
+    <message>
+        <source>用时:%1ms</source>
+        <translation>Time: %1 ms</translation>
     </message>
 </context>
 <context>
@@ -1688,6 +1783,29 @@ Status: </translation>
     <message>
         <source>TLS主机名不能包含端口,只填主机名！</source>
         <translation>The TLS name must not contain a port; enter the host name only.</translation>
+    </message>
+</context>
+<context>
+    <name>TlsProbeTest</name>
+    <message>
+        <source>测试错误：</source>
+        <translation>Test error: </translation>
+    </message>
+    <message>
+        <source>] 状态:</source>
+        <translation>] State: </translation>
+    </message>
+    <message>
+        <source>已收到正确的回应包</source>
+        <translation>Correct reply received</translation>
+    </message>
+    <message>
+        <source>应答包错误：</source>
+        <translation>Wrong reply: </translation>
+    </message>
+    <message>
+        <source>SOCKET超时:%1ms</source>
+        <translation>Socket time-out: %1ms</translation>
     </message>
 </context>
 <context>

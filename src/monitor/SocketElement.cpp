@@ -1,6 +1,7 @@
 #include "monitor/SocketElement.h"
 
 #include "monitor/HostText.h"
+#include "monitor/SecuredTurnBudget.h"
 #include "platform/SocketAddress.h"
 #include "tls/CertificateFacts.h"
 #include "tls/TlsContext.h"
@@ -260,7 +261,8 @@ int SocketElement::State() const {
 }
 
 void SocketElement::writable() {
-    if (m_fd < 0)
+    if (m_fd < 0 || (m_secured && m_phase == Phase::Connecting &&
+                     !admitSecuredStep(m_write, &SocketElement::writable)))
         return;
     if (m_phase != Phase::Connecting) {
         flush();
@@ -299,7 +301,8 @@ void SocketElement::readable() {
     if (m_fd < 0 || m_phase == Phase::Connecting)
         return;
     if (m_secured) {
-        pumpSecured();
+        if (m_phase != Phase::Securing || admitSecuredStep(m_read, &SocketElement::readable))
+            pumpSecured();
         return;
     }
     if (const qint64 waiting = bytesAvailable(); waiting > 0) {
@@ -421,6 +424,22 @@ QByteArray SocketElement::GetData() {
         m_read->setEnabled(true);
     }
     return bytes;
+}
+
+// The handshake's steps share each turn of the event loop with the rest of
+// it: a step over the turn's budget waits in line, its notifier off, and
+// runs in a later turn if its connection is still the same.
+bool SocketElement::admitSecuredStep(QSocketNotifier* notifier, void (SocketElement::*step)()) {
+    const bool admitted =
+        SecuredTurnBudget::ofThisThread().admit(this, [this, notifier, step, attempt = m_attempt] {
+            if (attempt != m_attempt || m_fd < 0)
+                return;
+            notifier->setEnabled(true);
+            (this->*step)();
+        });
+    if (!admitted)
+        notifier->setEnabled(false);
+    return admitted;
 }
 
 void SocketElement::startSecuring() {

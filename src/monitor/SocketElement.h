@@ -103,6 +103,7 @@ private:
     void exceptional();
     void flush();
     void watch(QSocketNotifier*& notifier, int type, void (SocketElement::*handler)());
+    bool admitSecuredStep(QSocketNotifier* notifier, void (SocketElement::*step)());
     void startSecuring();
     void pumpSecured();
     void sendSecured();

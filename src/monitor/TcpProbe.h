@@ -51,6 +51,9 @@ public:
     // The reply check: the expected text anywhere in the decoded reply,
     // without regard to case; an empty expected text matches any reply.
     static bool replyMatches(const QString& reply, const QString& expected);
+    // The Status text of a socket error: its own text for a TLS fault, else
+    // "SOCKET错误:" and the socket's description.
+    static QString faultStatus(const TlsFault& fault, const QString& description);
 
 private:
     void WskWeb_Connect(quint64 key);
@@ -60,7 +63,6 @@ private:
     void raiseReplyErr(int row);
     void keepHandshake(int row, const SocketElement& element);
     std::shared_ptr<TlsContext> tlsContext();
-    static QString faultStatus(const TlsFault& fault, const QString& description);
 
     ServerRowModel& m_rows;
     const MonitorSettings& m_settings;

@@ -333,14 +333,17 @@ void FormMain::Menu_InfoServer_Click() {
     if (m_rows->rowCount() == 0)
         return;
     FormInfo details(m_services.echo, this);
+    details.setTlsTestSettings(m_settings, m_services.clock);
     // Without a selected row the window keeps its design texts.
     if (std::optional<ServerRecord> server = m_selection->selectedServer()) {
+        const int row = m_selection->selectedRow();
+        const QString expected = server->replyData;
         // The details show the last reply once one arrived: the ReplyData tip.
-        const QString lastReply =
-            m_rows->toolTip(m_selection->selectedRow(), ServerRowModel::ReplyData);
+        const QString lastReply = m_rows->toolTip(row, ServerRowModel::ReplyData);
         if (!lastReply.isEmpty())
             server->replyData = lastReply;
         details.setServer(*server);
+        details.setTlsDetails(m_rows->certificateFacts(row), m_rows->tlsHandshakeUs(row), expected);
         connect(&details, &FormInfo::historyRequested, this,
                 [this, server = *server] { openHistory(server); });
     }

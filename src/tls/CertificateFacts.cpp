@@ -1,10 +1,12 @@
 #include "tls/CertificateFacts.h"
 
 #include <openssl/bio.h>
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
+#include <openssl/x509v3.h>
 
 #include <ctime>
 #include <memory>
@@ -42,6 +44,18 @@ QString oneLine(const X509_NAME* name) {
     return text;
 }
 
+// Whether the leaf carries the host name or address the session checks:
+// verification stops at its first error, so its result alone does not
+// tell for a certificate it refused for another reason.
+bool carriesPeerName(const SSL* ssl, X509* leaf) {
+    X509_VERIFY_PARAM* param = SSL_get0_param(const_cast<SSL*>(ssl));
+    if (const char* host = X509_VERIFY_PARAM_get0_host(param, 0))
+        return X509_check_host(leaf, host, 0, X509_VERIFY_PARAM_get_hostflags(param), nullptr) == 1;
+    const std::unique_ptr<char, void (*)(char*)> address(X509_VERIFY_PARAM_get1_ip_asc(param),
+                                                         [](char* text) { OPENSSL_free(text); });
+    return address && X509_check_ip_asc(leaf, address.get(), 0) == 1;
+}
+
 } // namespace
 
 CertificateFacts CertificateFacts::read(const SSL* ssl) {
@@ -57,6 +71,7 @@ CertificateFacts CertificateFacts::read(const SSL* ssl) {
     facts.subject = oneLine(X509_get_subject_name(leaf));
     facts.issuer = oneLine(X509_get_issuer_name(leaf));
     facts.leafNotAfter = secondsOf(X509_get0_notAfter(leaf));
+    facts.nameMatches = carriesPeerName(ssl, leaf);
     unsigned int length = 0;
     X509_digest(leaf, EVP_sha256(), facts.fingerprint.data(), &length);
     // The verified chain, which may end in another root than the one the
@@ -86,6 +101,20 @@ CertificateFacts::Verification CertificateFacts::verificationOf(long code) {
     default:
         return Verification::Untrusted;
     }
+}
+
+TlsFault::Kind CertificateFacts::faultKind() const {
+    switch (verification) {
+    case Verification::Ok:
+        break;
+    case Verification::Expired:
+        return TlsFault::Kind::Expired;
+    case Verification::Untrusted:
+        return TlsFault::Kind::Untrusted;
+    case Verification::NameMismatch:
+        return TlsFault::Kind::NameMismatch;
+    }
+    return TlsFault::Kind::None;
 }
 
 qint64 CertificateFacts::daysUntil(qint64 notAfter, qint64 nowUtcMs) {

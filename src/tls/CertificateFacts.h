@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tls/TlsFault.h"
+
 #include <QString>
 
 #include <openssl/types.h>
@@ -22,6 +24,9 @@ struct CertificateFacts {
     static qint64 daysUntil(qint64 notAfter, qint64 nowUtcMs);
 
     qint64 daysLeft(qint64 nowUtcMs) const { return daysUntil(chainNotAfter, nowUtcMs); }
+    // The fault a probe that does not ignore certificate errors sees: None
+    // for a verified certificate.
+    TlsFault::Kind faultKind() const;
     QString verifyText() const; // OpenSSL's text for verifyCode
     QString fingerprintHex() const;
 
@@ -31,6 +36,9 @@ struct CertificateFacts {
     qint64 chainNotAfter = 0; // the earliest not-after over the chain
     Verification verification = Verification::Untrusted;
     int verifyCode = 0;
+    // Whether the leaf carries the name it was checked against, whatever
+    // else verification found.
+    bool nameMatches = false;
     QString protocol; // as OpenSSL names it, e.g. "TLSv1.3"
     QString cipher;
     std::array<quint8, 32> fingerprint{}; // SHA-256 of the leaf

@@ -4,24 +4,6 @@
 #include "tls/TlsContext.h"
 #include "tls/TlsSession.h"
 
-namespace {
-
-TlsFault::Kind faultOf(CertificateFacts::Verification verification) {
-    switch (verification) {
-    case CertificateFacts::Verification::Ok:
-        break;
-    case CertificateFacts::Verification::Expired:
-        return TlsFault::Kind::Expired;
-    case CertificateFacts::Verification::Untrusted:
-        return TlsFault::Kind::Untrusted;
-    case CertificateFacts::Verification::NameMismatch:
-        return TlsFault::Kind::NameMismatch;
-    }
-    return TlsFault::Kind::None;
-}
-
-} // namespace
-
 TlsLink::TlsLink(const TlsOptions& options, const QString& address,
                  std::shared_ptr<TlsContext> context, qsizetype plaintextLimit)
     : m_options(options)
@@ -131,7 +113,7 @@ void TlsLink::handshake() {
         break;
     }
     m_facts = CertificateFacts::read(m_session->handle());
-    if (const TlsFault::Kind kind = faultOf(m_facts->verification);
+    if (const TlsFault::Kind kind = m_facts->faultKind();
         kind != TlsFault::Kind::None && !m_options.ignoreErrors) {
         fail(kind, m_facts->verifyText());
         return;

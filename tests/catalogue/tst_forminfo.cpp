@@ -1,17 +1,23 @@
 #include "CatalogueTestSupport.h"
+#include "FakeClock.h"
 #include "FakeEcho.h"
 #include "HostileText.h"
+#include "TlsPeer.h"
 #include "catalogue/HexDump.h"
 #include "catalogue/ui/FormInfo.h"
 #include "catalogue/ui/OneShotTest.h"
 #include "monitor/ModulePing.h"
+#include "monitor/MonitorSettings.h"
+#include "tls/CertificateFacts.h"
 #include "tls/TlsOptions.h"
 
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 Q_DECLARE_METATYPE(TlsOptions)
@@ -25,7 +31,16 @@ void socketTest(FormInfo& form, const QString& request, const QString& port) {
 
 class TestFormInfo final : public QObject {
     Q_OBJECT
+private:
+    QTemporaryDir m_certificates;
+
 private slots:
+    void initTestCase() {
+        QVERIFY(m_certificates.isValid());
+        const QString problem = TlsPeers::makeCertificates(m_certificates.path());
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+
     void hexDump_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("dump");
@@ -274,17 +289,137 @@ private slots:
         QCOMPARE(tlsName->text(), name);
         QCOMPARE(tlsName->isEnabled(), !name.isEmpty());
         QVERIFY(tlsName->isReadOnly());
+        // The TLS test and the certificate box serve a TLS server only; a
+        // plain one keeps the window as it was.
+        const bool secured = !name.isEmpty();
+        QCOMPARE(control(form, "Cmd_Tls")->isEnabled(), secured);
+        QCOMPARE(control(form, "TextCertificate")->isHidden(), !secured);
+        QCOMPARE(control(form, "Label8")->isHidden(), !secured);
+        QCOMPARE(form.height() > 560, secured);
+        if (secured)
+            QCOMPARE(boxText(form, "TextCertificate"), QStringLiteral("尚无TLS握手结果"));
+        form.setServer({6, "plain", "127.0.0.1", "80", {}, {}, {}, true});
+        QVERIFY(!control(form, "Cmd_Tls")->isEnabled());
+        QVERIFY(control(form, "TextCertificate")->isHidden());
+        QCOMPARE(form.height(), 560);
+    }
+
+    // The facts of the row's last handshake, counted from the clock given.
+    void showsTheRowsFacts() {
+        FakeEcho echo;
+        FakeClock clock;
+        FormInfo form(echo);
+        form.setTlsTestSettings(MonitorSettings(), clock);
+        ServerRecord server{5, "web", "127.0.0.1", "993", {}, {}, {}, true};
+        server.tls = {Transport::Tls, "svc.test", true};
+        form.setServer(server);
+        CertificateFacts facts;
+        facts.subject = QStringLiteral("CN = svc.test");
+        facts.leafNotAfter = clock.utcMs() / 1000 + 9 * 86400 + 60;
+        facts.chainNotAfter = clock.utcMs() / 1000 + 4 * 86400 + 60;
+        facts.verification = CertificateFacts::Verification::Untrusted;
+        facts.verifyCode = 18;
+        form.setTlsDetails(&facts, 1500, QStringLiteral("OK"));
+        const QStringList lines = boxText(form, "TextCertificate").split(u'\n');
+        QCOMPARE(lines.value(0), QStringLiteral("证书主题:CN = svc.test"));
+        QCOMPARE(lines.value(4), QStringLiteral("剩余天数:4天"));
+        QVERIFY2(lines.value(5).startsWith(QStringLiteral("验证结果:证书错误:不受信任 (")) &&
+                     lines.value(5).endsWith(QStringLiteral(",已忽略")),
+                 qPrintable(lines.value(5)));
+        QCOMPARE(lines.value(9), QStringLiteral("握手时间:1.5 ms"));
+        form.setTlsDetails(nullptr, 0, QStringLiteral("OK"));
+        QCOMPARE(boxText(form, "TextCertificate"), QStringLiteral("尚无TLS握手结果"));
+    }
+
+    // The TLS test probes the server as stored against real peers, without
+    // holding the window: the outcome as the list's Status and the facts of
+    // its handshake in the certificate box, the reply in the reply boxes; a
+    // stalled handshake ends at the time-out.
+    void tlsTest_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("verification"); // empty: no handshake completed
+        QTest::addColumn<QString>("reply");
+        QTest::newRow("verified") << "tls"
+                                  << "chain"
+                                  << "已收到正确的回应包"
+                                  << "验证结果:已验证"
+                                  << "OK 48454c4c4f0d0a\r\n";
+        QTest::newRow("expired") << "tls"
+                                 << "expired"
+                                 << "证书错误:已过期"
+                                 << "验证结果:证书错误:已过期 ("
+                                 << "";
+        QTest::newRow("self-signed") << "tls"
+                                     << "selfsigned"
+                                     << "证书错误:不受信任"
+                                     << "验证结果:证书错误:不受信任 ("
+                                     << "";
+        QTest::newRow("stall") << "stall"
+                               << ""
+                               << "SOCKET超时:600ms"
+                               << ""
+                               << "";
+    }
+    void tlsTest() {
+        QFETCH(QString, mode);
+        QFETCH(QString, certificate);
+        QFETCH(QString, status);
+        QFETCH(QString, verification);
+        QFETCH(QString, reply);
+        TlsPeer peer(mode, m_certificates.path(), certificate);
+        QVERIFY2(!peer.port().isEmpty(), "the Python peer did not start");
+        FakeEcho echo;
+        FakeClock clock;
+        clock.setUtcMs(QDateTime::currentMSecsSinceEpoch());
+        MonitorSettings settings;
+        settings.iTimeOut = mode == QLatin1String("stall") ? 600 : 20000;
+        settings.TlsCaFile = m_certificates.filePath(QStringLiteral("ca.pem"));
+        FormInfo form(echo);
+        form.setTlsTestSettings(settings, clock);
+        ServerRecord server{5, "web", "127.0.0.1", peer.port(), "HELLO\r\n", {}, {}, true};
+        server.tls = {Transport::Tls, "svc.test", false};
+        form.setServer(server);
+        form.setTlsDetails(nullptr, 0, QStringLiteral("OK"));
+        form.show();
+        HostileText::StallWatch stalls;
+        click(form, "Cmd_Tls");
+        QCOMPARE(boxText(form, "TextCertificate"), QStringLiteral("正在进行TLS测试..."));
+        QTRY_VERIFY_WITH_TIMEOUT(boxText(form, "TextCertificate").startsWith("TLS测试:"), 20000);
+        const QStringList lines = boxText(form, "TextCertificate").split(u'\n');
+        QCOMPARE(lines.value(0), "TLS测试:" + status);
+        QVERIFY(lines.value(1).startsWith(QStringLiteral("用时:")));
+        QCOMPARE(lines.size(), verification.isEmpty() ? 2 : 13);
+        if (!verification.isEmpty()) {
+            QVERIFY2(lines.value(7).startsWith(verification), qPrintable(lines.value(7)));
+            QCOMPARE(lines.value(8), QStringLiteral("主机名匹配:是"));
+        }
+        QCOMPARE(boxText(form, "TextReplyData"), reply);
+        QTRY_COMPARE(control<QLabel>(form, "lb_WskState")->text(),
+                     "TLS[IP:127.0.0.1:" + peer.port() + "] 状态:关闭");
+        QVERIFY2(stalls.longestMs() < HostileText::MaxMs,
+                 qPrintable(QString::number(stalls.longestMs())));
+        // The socket test takes the state label back.
+        click(form, "Cmd_Send");
+        QTRY_VERIFY(control<QLabel>(form, "lb_WskState")->text().startsWith("SOCKET[IP:"));
     }
 
     void layoutFollowsTheWindowSize_data() {
         QTest::addColumn<QSize>("size");
-        QTest::newRow("design") << QSize(600, 560);
-        QTest::newRow("tiny") << QSize(40, 30);
+        QTest::addColumn<bool>("secured");
+        QTest::newRow("design") << QSize(600, 560) << false;
+        QTest::newRow("tiny") << QSize(40, 30) << false;
+        QTest::newRow("TLS") << QSize(680, 740) << true;
     }
     void layoutFollowsTheWindowSize() {
         QFETCH(QSize, size);
+        QFETCH(bool, secured);
         FakeEcho echo;
         FormInfo form(echo);
+        ServerRecord server{5, "web", "127.0.0.1", "993", {}, {}, {}, true};
+        server.tls.transport = secured ? Transport::Tls : Transport::Plain;
+        form.setServer(server);
         form.show();
         form.resize(size);
         QTRY_COMPARE(form.size(), size);
@@ -303,6 +438,11 @@ private slots:
         QCOMPARE(frame.bottom() + 1, size.height() - cancel.height() - twips(100));
         QCOMPARE(hex.width(), control(form, "TextReplyData")->width());
         QCOMPARE(hex.bottom() + 1, frame.height() - twips(100));
+        // The certificate box sits between the TLS name and the request.
+        const QRect certificate = control(form, "TextCertificate")->geometry();
+        const QRect request = control(form, "TextPostData")->geometry();
+        QCOMPARE(request.top() > certificate.bottom(), secured);
+        QVERIFY(certificate.top() > control(form, "TextTlsName")->geometry().bottom());
     }
 };
 

@@ -30,6 +30,7 @@
 #include "shell/FormMain.h"
 #include "shell/GuardedSequence.h"
 #include "shell/frmAbout.h"
+#include "tls/CertificateFacts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -47,6 +48,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPalette>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -613,6 +615,13 @@ private slots:
         ModuleDB::DbClose();
         FormMain& main = shell.start();
         shell.selectRow(1);
+        // The details also show what the row's last handshake found.
+        CertificateFacts facts;
+        facts.subject = QStringLiteral("CN = mail.test");
+        for (int row = 0; row < main.rowModel().rowCount(); ++row) {
+            if (main.rowModel().text(row, ServerRowModel::ID) == QLatin1String("3"))
+                main.rowModel().setTlsHandshake(row, facts, 1000);
+        }
         QStringList shown;
         const QString opened = shell.dialogOpenedBy(
             [&] { main.findChild<QAction*>(command)->trigger(); },
@@ -622,11 +631,16 @@ private slots:
                 else
                     shown << dialog->findChild<QLineEdit*>("TextTransport")->text();
                 shown << dialog->findChild<QLineEdit*>("TextTlsName")->text();
+                if (auto* certificate = dialog->findChild<QPlainTextEdit*>("TextCertificate"))
+                    shown << certificate->toPlainText().section(u'\n', 0, 0);
                 if (auto* save = dialog->findChild<QPushButton*>("CmdSave"))
                     save->click();
             });
         QVERIFY(!opened.isEmpty());
-        QCOMPARE(shown, (QStringList{"STARTTLS (IMAP)", "mail.test"}));
+        QStringList expectedShown{"STARTTLS (IMAP)", "mail.test"};
+        if (command == QLatin1String("Menu_InfoServer"))
+            expectedShown << QStringLiteral("证书主题:CN = mail.test");
+        QCOMPARE(shown, expectedShown);
         ServerRecord expected = before;
         if (command == QLatin1String("Menu_EditServer")) {
             QCOMPARE(MessageBoxes::takeShown().value(0).title, QStringLiteral("恭喜,编辑成功"));

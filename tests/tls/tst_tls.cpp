@@ -4,11 +4,15 @@
 #include "RecordingAlerts.h"
 #include "TlsPeer.h"
 
+#include "monitor/CertificateFactsText.h"
+#include "monitor/CertificateNotices.h"
 #include "monitor/MonitorSettings.h"
+#include "monitor/SecuredTurnBudget.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketArray.h"
 #include "monitor/SocketElement.h"
+#include "monitor/TlsProbeTest.h"
 #include "tls/CertificateFacts.h"
 #include "tls/StartTlsDialogue.h"
 #include "tls/TlsOptions.h"
@@ -135,42 +139,43 @@ private slots:
         QTest::addColumn<Verification>("verification");
         QTest::addColumn<int>("leafDays");
         QTest::addColumn<int>("chainDays");
+        QTest::addColumn<bool>("nameMatches");
         const QString mismatch = QStringLiteral("证书错误:主机名不匹配");
         const QString untrusted = QStringLiteral("证书错误:不受信任");
         const QString expired = QStringLiteral("证书错误:已过期");
         QTest::newRow("chain, by name")
             << "chain"
-            << "svc.test" << false << kCorrect << Verification::Ok << 10 << 5;
+            << "svc.test" << false << kCorrect << Verification::Ok << 10 << 5 << true;
         QTest::newRow("chain, by IPv4 address")
             << "chain"
-            << "" << false << kCorrect << Verification::Ok << 10 << 5;
+            << "" << false << kCorrect << Verification::Ok << 10 << 5 << true;
         QTest::newRow("chain, by IPv6 address")
             << "chain"
-            << "::1" << false << kCorrect << Verification::Ok << 10 << 5;
+            << "::1" << false << kCorrect << Verification::Ok << 10 << 5 << true;
         QTest::newRow("non-ASCII name")
             << "other"
-            << "bücher.test" << false << kCorrect << Verification::Ok << 10 << 5;
+            << "bücher.test" << false << kCorrect << Verification::Ok << 10 << 5 << true;
         QTest::newRow("name mismatch")
             << "other"
-            << "svc.test" << false << mismatch << Verification::NameMismatch << 10 << 5;
+            << "svc.test" << false << mismatch << Verification::NameMismatch << 10 << 5 << false;
         QTest::newRow("address mismatch")
             << "other"
-            << "" << false << mismatch << Verification::NameMismatch << 10 << 5;
+            << "" << false << mismatch << Verification::NameMismatch << 10 << 5 << false;
         QTest::newRow("name mismatch ignored")
             << "other"
-            << "svc.test" << true << kCorrect << Verification::NameMismatch << 10 << 5;
+            << "svc.test" << true << kCorrect << Verification::NameMismatch << 10 << 5 << false;
         QTest::newRow("self-signed")
             << "selfsigned"
-            << "svc.test" << false << untrusted << Verification::Untrusted << 10 << 10;
+            << "svc.test" << false << untrusted << Verification::Untrusted << 10 << 10 << true;
         QTest::newRow("self-signed ignored")
             << "selfsigned"
-            << "svc.test" << true << kCorrect << Verification::Untrusted << 10 << 10;
+            << "svc.test" << true << kCorrect << Verification::Untrusted << 10 << 10 << true;
         QTest::newRow("expired") << "expired"
                                  << "svc.test" << false << expired << Verification::Expired << -2
-                                 << -2;
+                                 << -2 << true;
         QTest::newRow("expired ignored")
             << "expired"
-            << "svc.test" << true << kCorrect << Verification::Expired << -2 << -2;
+            << "svc.test" << true << kCorrect << Verification::Expired << -2 << -2 << true;
     }
     void certificateChecks() {
         QFETCH(QString, certificate);
@@ -180,6 +185,7 @@ private slots:
         QFETCH(Verification, verification);
         QFETCH(int, leafDays);
         QFETCH(int, chainDays);
+        QFETCH(bool, nameMatches);
         TlsPeer peer(QStringLiteral("tls"), m_certificates.path(), certificate);
         QVERIFY2(!peer.port().isEmpty(), "the Python peer did not start");
         Rig rig(caFile());
@@ -196,6 +202,7 @@ private slots:
         QVERIFY(facts);
         QCOMPARE(facts->verification, verification);
         QCOMPARE(facts->verifyCode != 0, verification != Verification::Ok);
+        QCOMPARE(facts->nameMatches, nameMatches);
         QVERIFY(!facts->verifyText().isEmpty());
         const qint64 now = rig.clock.utcMs();
         QVERIFY2(
@@ -211,6 +218,12 @@ private slots:
                  leafFingerprint(m_certificates.filePath(certificate + QStringLiteral(".pem"))));
         QVERIFY(rig.rows.tlsHandshakeUs(0) > 0);
         QVERIFY(rig.rows.retainedBytes(0) < 8192);
+        // The Status tip tells the days left and the date they end, also
+        // over a fault's status.
+        const QString tip = rig.rows.toolTip(0, Col::Status);
+        QVERIFY2(tip.startsWith(QStringLiteral("证书")) &&
+                     tip.endsWith(CertificateNotices::dateText(facts->chainNotAfter)),
+                 qPrintable(tip));
     }
 
     // The request and the reply check run over TLS as over plain TCP, the
@@ -501,6 +514,152 @@ private slots:
         QCOMPARE(toSend, sent);
         QCOMPARE(dialogue.reason().isEmpty(), outcome != Outcome::Refused);
         QVERIFY(taken <= StartTlsDialogue::ReadLimit + 16 * 1024 + 64);
+    }
+
+    // The facts as the details window lists them: the verification reads
+    // as the Status of a refused certificate, with OpenSSL's words and
+    // whether the row ignores it; dates in UTC, days left from the chain.
+    void factsText_data() {
+        QTest::addColumn<Verification>("verification");
+        QTest::addColumn<int>("verifyCode");
+        QTest::addColumn<bool>("ignoreErrors");
+        QTest::addColumn<qint64>("chainDays");
+        QTest::addColumn<QString>("verified"); // the verification line, up to OpenSSL's words
+        QTest::addColumn<QString>("daysLeft");
+        QTest::newRow("verified") << Verification::Ok << 0 << false << qint64(5)
+                                  << "验证结果:已验证"
+                                  << "剩余天数:5天";
+        QTest::newRow("expired") << Verification::Expired << 10 << false << qint64(-2)
+                                 << "验证结果:证书错误:已过期 ("
+                                 << "剩余天数:已过期2天";
+        QTest::newRow("untrusted, ignored")
+            << Verification::Untrusted << 18 << true << qint64(0) << "验证结果:证书错误:不受信任 ("
+            << "剩余天数:0天";
+        QTest::newRow("name mismatch") << Verification::NameMismatch << 62 << false << qint64(30)
+                                       << "验证结果:证书错误:主机名不匹配 ("
+                                       << "剩余天数:30天";
+    }
+    void factsText() {
+        QFETCH(Verification, verification);
+        QFETCH(int, verifyCode);
+        QFETCH(bool, ignoreErrors);
+        QFETCH(qint64, chainDays);
+        QFETCH(QString, verified);
+        QFETCH(QString, daysLeft);
+        const qint64 now = 1767268800000; // 2026-01-01 12:00 UTC
+        CertificateFacts facts;
+        facts.subject = QStringLiteral("O = servermon tests, CN = svc.test");
+        facts.issuer = QStringLiteral("CN = issuer");
+        facts.leafNotAfter = now / 1000 + 10 * 86400;
+        facts.chainNotAfter = now / 1000 + chainDays * 86400 + 60;
+        facts.verification = verification;
+        facts.verifyCode = verifyCode;
+        facts.nameMatches = verification != Verification::NameMismatch;
+        facts.protocol = QStringLiteral("TLSv1.3");
+        facts.cipher = QStringLiteral("TLS_AES_128_GCM_SHA256");
+        for (size_t i = 0; i < facts.fingerprint.size(); ++i)
+            facts.fingerprint[i] = quint8(i * 8);
+        const QStringList lines = CertificateFactsText::lines(facts, 2345, now, ignoreErrors);
+        QCOMPARE(lines.size(), 11);
+        QCOMPARE(lines.at(0), "证书主题:" + facts.subject);
+        QCOMPARE(lines.at(1), "颁发者:" + facts.issuer);
+        QCOMPARE(lines.at(2), QStringLiteral("证书到期:2026-01-11 12:00:00 UTC"));
+        QVERIFY(lines.at(3).startsWith(QStringLiteral("证书链最早到期:")));
+        QCOMPARE(lines.at(4), daysLeft);
+        QVERIFY2(lines.at(5).startsWith(verified), qPrintable(lines.at(5)));
+        if (verification != Verification::Ok)
+            QCOMPARE(lines.at(5).mid(verified.size()),
+                     facts.verifyText() + (ignoreErrors ? ")" + QStringLiteral(",已忽略") : ")"));
+        QCOMPARE(lines.at(6), QString("主机名匹配:") +
+                                  (verification != Verification::NameMismatch ? "是" : "否"));
+        QCOMPARE(lines.at(7), QStringLiteral("TLS版本:TLSv1.3"));
+        QCOMPARE(lines.at(8), QStringLiteral("加密套件:TLS_AES_128_GCM_SHA256"));
+        QCOMPARE(lines.at(9), QStringLiteral("握手时间:2.3 ms"));
+        QVERIFY(lines.at(10).startsWith(QStringLiteral("指纹(SHA-256):00:08:10:18:")));
+        QVERIFY(lines.at(10).endsWith(QStringLiteral(":F0:F8")));
+    }
+
+    // The details window's TLS test: one probe of the server as stored,
+    // whose outcome reads as the list's Status, with the facts of its own
+    // handshake, within the time-out.
+    void tlsProbeTest_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("certificate");
+        QTest::addColumn<Transport>("transport");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("facts");
+        QTest::newRow("verified") << "tls"
+                                  << "chain" << Transport::Tls << "OK" << kCorrect << true;
+        QTest::newRow("wrong reply")
+            << "tls"
+            << "chain" << Transport::Tls << "NOPE" << kWrong + kAnswer << true;
+        QTest::newRow("STARTTLS IMAP")
+            << "starttls-imap"
+            << "chain" << Transport::StartTlsImap << "OK" << kCorrect << true;
+        QTest::newRow("expired") << "tls"
+                                 << "expired" << Transport::Tls << "OK"
+                                 << "证书错误:已过期" << true;
+        QTest::newRow("self-signed") << "tls"
+                                     << "selfsigned" << Transport::Tls << "OK"
+                                     << "证书错误:不受信任" << true;
+        QTest::newRow("other name") << "tls"
+                                    << "other" << Transport::Tls << "OK"
+                                    << "证书错误:主机名不匹配" << true;
+        QTest::newRow("STARTTLS refused") << "refuse-starttls"
+                                          << "" << Transport::StartTlsSmtp << "OK"
+                                          << "不支持STARTTLS" << false;
+        QTest::newRow("stall") << "stall"
+                               << "" << Transport::Tls << "OK"
+                               << "SOCKET超时:700ms" << false;
+    }
+    void tlsProbeTest() {
+        QFETCH(QString, mode);
+        QFETCH(QString, certificate);
+        QFETCH(Transport, transport);
+        QFETCH(QString, expected);
+        QFETCH(QString, status);
+        QFETCH(bool, facts);
+        TlsPeer peer(mode, m_certificates.path(), certificate);
+        QVERIFY2(!peer.port().isEmpty(), "the Python peer did not start");
+        TlsProbeTest test;
+        QSignalSpy finished(&test, &TlsProbeTest::finished);
+        test.start({QStringLiteral("127.0.0.1"), peer.port(),
+                    tls(transport, QStringLiteral("svc.test")), QStringLiteral("HELLO\r\n"),
+                    expected},
+                   mode == QLatin1String("stall") ? 700 : 20000, caFile());
+        QVERIFY(test.isRunning());
+        QVERIFY(test.stateText().startsWith("TLS[IP:127.0.0.1:" + peer.port() + "] "));
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 20000);
+        QCOMPARE(test.status(), status);
+        QVERIFY(!test.isRunning());
+        QCOMPARE(test.facts().has_value(), facts);
+        QCOMPARE(test.handshakeUs() > 0, facts);
+        QCOMPARE(!test.reply().isEmpty(), status == kCorrect || status.startsWith(kWrong));
+        QVERIFY(test.elapsedMs() >= 0 && test.elapsedMs() < 20000);
+        QVERIFY(!finished.wait(100)); // one outcome only
+    }
+
+    // Handshake steps stop once a turn of the event loop has run for the
+    // budget; those over it resume after the loop has turned, unless their
+    // socket is gone.
+    void turnBudget() {
+        SecuredTurnBudget& budget = SecuredTurnBudget::ofThisThread();
+        QObject kept;
+        auto gone = std::make_unique<QObject>();
+        int resumedKept = 0;
+        int resumedGone = 0;
+        QTRY_VERIFY(budget.admit(&kept, [] {}));
+        QElapsedTimer spin;
+        spin.start();
+        while (spin.elapsed() <= SecuredTurnBudget::BudgetMs) {
+        }
+        QVERIFY(!budget.admit(&kept, [&resumedKept] { ++resumedKept; }));
+        QVERIFY(!budget.admit(gone.get(), [&resumedGone] { ++resumedGone; }));
+        gone.reset();
+        QTRY_COMPARE(resumedKept, 1);
+        QCOMPARE(resumedGone, 0);
+        QVERIFY(budget.admit(&kept, [] {}));
     }
 };
 

@@ -6,10 +6,15 @@
 #include "catalogue/ui/OneShotTest.h"
 #include "catalogue/ui/TransportLabels.h"
 #include "config/Twips.h"
+#include "monitor/CertificateFactsText.h"
 #include "monitor/GbkText.h"
 #include "monitor/ModulePing.h"
+#include "monitor/MonitorSettings.h"
+#include "monitor/TlsProbeTest.h"
+#include "platform/Clock.h"
 #include "platform/EchoService.h"
 
+#include <QDateTime>
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
@@ -37,6 +42,13 @@ QString pingReport(const QString& address, const EchoReply& reply) {
     return report;
 }
 
+// Design tops of the request and the reply; a TLS server's certificate box
+// sits above them and moves them down by CertificateBlock.
+constexpr int PostTop = 144;
+constexpr int ReplyTop = 250;
+constexpr int CertificateHeight = 200;
+constexpr int CertificateBlock = CertificateHeight + 10;
+
 // Places a widget unless the size would be negative, which keeps the last placement.
 void place(QWidget* widget, int left, int top, int width, int height) {
     if (width >= 0 && height >= 0)
@@ -47,6 +59,7 @@ void place(QWidget* widget, int left, int top, int width, int height) {
 FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     : QDialog(parent)
     , m_echo(echo)
+    , m_timeOutMs(MonitorSettings().iTimeOut)
     , Frame1(named(new QGroupBox(tr("服务器信息"), this), "Frame1"))
     , Label1(named(new QLabel(tr("服务器名:"), Frame1), "Label1"))
     , TextDisplayName(named(new QLineEdit(Frame1), "TextDisplayName"))
@@ -64,14 +77,18 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     , Label5(named(new QLabel(tr("响应数据:"), Frame1), "Label5"))
     , TextReplyData(named(new MultiLineText(Frame1), "TextReplyData"))
     , TextReplyHex(named(new QPlainTextEdit(Frame1), "TextReplyHex"))
+    , Label8(named(new QLabel(tr("证书信息:"), Frame1), "Label8"))
+    , TextCertificate(named(new QPlainTextEdit(Frame1), "TextCertificate"))
     , Cmd_Send(named(new QPushButton(tr("SOCKET测试"), this), "Cmd_Send"))
+    , Cmd_Tls(named(new QPushButton(tr("TLS测试"), this), "Cmd_Tls"))
     , Cmd_Ping(named(new QPushButton(tr("PING测试"), this), "Cmd_Ping"))
     , CmdHistory(named(new QPushButton(tr("历史记录"), this), "CmdHistory"))
     , CmdCancel(named(new QPushButton(tr("退出"), this), "CmdCancel"))
     , lb_WskState(named(new QLabel(tr("SOCKET状态:"), this), "lb_WskState"))
     , TimerWsk(new QTimer(this))
     , m_test(new OneShotTest(
-          *TextReplyData, [this] { return TextPostData->text(); }, true, this)) {
+          *TextReplyData, [this] { return TextPostData->text(); }, true, this))
+    , m_tlsTest(new TlsProbeTest(this)) {
     setWindowTitle(tr("服务器详细信息"));
     setModal(true);
     TimerWsk->setObjectName(QStringLiteral("TimerWsk"));
@@ -90,9 +107,14 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     TextTransport->setReadOnly(true);
     TextTlsName->setReadOnly(true);
     TextTlsName->setEnabled(false);
+    Label8->setBuddy(TextCertificate);
+    TextCertificate->setReadOnly(true);
+    Label8->hide();
+    TextCertificate->hide();
+    Cmd_Tls->setEnabled(false);
     Label4->setBuddy(TextPostData);
     Label5->setBuddy(TextReplyData);
-    for (auto* button : {Cmd_Send, Cmd_Ping, CmdHistory, CmdCancel})
+    for (auto* button : {Cmd_Send, Cmd_Tls, Cmd_Ping, CmdHistory, CmdCancel})
         button->setAutoDefault(false);
     CmdHistory->setEnabled(false);
 
@@ -107,22 +129,26 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     TextTransport->setGeometry(80, 84, 160, 22);
     Label7->setGeometry(10, 114, 64, 22);
     TextTlsName->setGeometry(80, 114, 300, 22);
-    Label4->setGeometry(10, 144, 64, 22);
-    TextPostData->setGeometry(80, 144, 300, 96);
-    Label5->setGeometry(10, 250, 64, 22);
-    TextReplyData->setGeometry(80, 250, 300, 80);
+    Label8->setGeometry(10, PostTop, 64, 22);
+    TextCertificate->setGeometry(80, PostTop, 300, CertificateHeight);
+    Label4->setGeometry(10, PostTop, 64, 22);
+    TextPostData->setGeometry(80, PostTop, 300, 96);
+    Label5->setGeometry(10, ReplyTop, 64, 22);
+    TextReplyData->setGeometry(80, ReplyTop, 300, 80);
     TextReplyHex->setGeometry(80, 336, 300, 80);
-    for (auto* button : {Cmd_Send, Cmd_Ping, CmdHistory, CmdCancel})
+    for (auto* button : {Cmd_Send, Cmd_Tls, Cmd_Ping, CmdHistory, CmdCancel})
         button->resize(96, 28);
-    resize(600, 560);
+    resize(680, 560);
 
     connect(Cmd_Send, &QPushButton::clicked, this, &FormInfo::Cmd_Send_Click);
+    connect(Cmd_Tls, &QPushButton::clicked, this, &FormInfo::Cmd_Tls_Click);
     connect(Cmd_Ping, &QPushButton::clicked, this, &FormInfo::Cmd_Ping_Click);
     connect(CmdCancel, &QPushButton::clicked, this, &FormInfo::CmdCancel_Click);
     connect(CmdHistory, &QPushButton::clicked, this, &FormInfo::historyRequested);
     connect(TimerWsk, &QTimer::timeout, this, &FormInfo::TimerWsk_Timer);
     connect(m_test, &OneShotTest::started, TextReplyHex, &QPlainTextEdit::clear);
     connect(m_test, &OneShotTest::replyArrived, this, &FormInfo::showReplyBytes);
+    connect(m_tlsTest, &TlsProbeTest::finished, this, &FormInfo::tlsTestFinished);
     TimerWsk->start(100);
 }
 
@@ -142,6 +168,34 @@ void FormInfo::setServer(const ServerRecord& server) {
     TextPostData->setText(server.postData);
     TextReplyData->setText(server.replyData);
     CmdHistory->setEnabled(true);
+    m_tls = server.tls;
+    m_expected = server.replyData;
+    Cmd_Tls->setEnabled(secured);
+    // The certificate box shows for a TLS server only; the window grows by
+    // it, so the request and reply keep their room.
+    const int grown = secured == TextCertificate->isHidden()
+                          ? (secured ? CertificateBlock : -CertificateBlock)
+                          : 0;
+    Label8->setVisible(secured);
+    TextCertificate->setVisible(secured);
+    resize(width(), height() + grown);
+    Form_Resize();
+    showCertificate({}, m_facts, m_handshakeUs);
+}
+
+void FormInfo::setTlsDetails(const CertificateFacts* facts, qint64 handshakeUs,
+                             const QString& expected) {
+    m_facts = facts ? std::optional<CertificateFacts>(*facts) : std::nullopt;
+    m_handshakeUs = handshakeUs;
+    m_expected = expected;
+    showCertificate({}, m_facts, m_handshakeUs);
+}
+
+void FormInfo::setTlsTestSettings(const MonitorSettings& settings, const Clock& clock) {
+    m_timeOutMs = settings.iTimeOut;
+    m_caFile = settings.TlsCaFile;
+    m_clock = &clock;
+    showCertificate({}, m_facts, m_handshakeUs);
 }
 
 void FormInfo::resizeEvent(QResizeEvent* event) {
@@ -157,9 +211,13 @@ void FormInfo::Form_Resize() {
 
     const int boxWidth = frameWidth - TextPostData->x() - margin;
     place(TextTlsName, TextTlsName->x(), TextTlsName->y(), boxWidth, TextTlsName->height());
-    place(TextPostData, TextPostData->x(), TextPostData->y(), boxWidth, TextPostData->height());
+    place(TextCertificate, TextCertificate->x(), PostTop, boxWidth, CertificateHeight);
+    const int shift = TextCertificate->isHidden() ? 0 : CertificateBlock;
+    Label4->move(Label4->x(), PostTop + shift);
+    place(TextPostData, TextPostData->x(), PostTop + shift, boxWidth, TextPostData->height());
+    Label5->move(Label5->x(), ReplyTop + shift);
     // The reply text and its byte view share the height the reply box is given.
-    const int replyTop = TextReplyData->y();
+    const int replyTop = ReplyTop + shift;
     const int replyHeight = Frame1->height() - replyTop - margin;
     const int textHeight = (replyHeight - margin) / 2;
     place(TextReplyData, TextReplyData->x(), replyTop, boxWidth, textHeight);
@@ -171,13 +229,30 @@ void FormInfo::Form_Resize() {
     CmdCancel->move(cancelLeft, buttonTop);
     CmdHistory->move(cancelLeft - CmdHistory->width() - margin, buttonTop);
     Cmd_Ping->move(CmdHistory->x() - Cmd_Ping->width() - margin, buttonTop);
-    Cmd_Send->move(Cmd_Ping->x() - Cmd_Send->width() - margin, buttonTop);
+    Cmd_Tls->move(Cmd_Ping->x() - Cmd_Tls->width() - margin, buttonTop);
+    Cmd_Send->move(Cmd_Tls->x() - Cmd_Send->width() - margin, buttonTop);
     place(lb_WskState, margin, frameBottom + margin, Cmd_Send->x() - 2 * margin,
           CmdCancel->height() - margin);
 }
 
 void FormInfo::Cmd_Send_Click() {
+    m_tlsTestShown = false;
     m_test->start(TextIPAddress->text(), TextPort->text());
+}
+
+// The server as stored, with the request the window shows; the reply boxes
+// show the reply as for the socket test, the certificate box the outcome and
+// the facts of this test's own handshake.
+void FormInfo::Cmd_Tls_Click() {
+    if (m_tls.isPlain())
+        return;
+    m_tlsTestShown = true;
+    TextReplyData->setText(QString());
+    TextReplyHex->clear();
+    TextCertificate->setPlainText(tr("正在进行TLS测试..."));
+    m_tlsTest->start(
+        {TextIPAddress->text(), TextPort->text(), m_tls, TextPostData->text(), m_expected},
+        m_timeOutMs, m_caFile);
 }
 
 void FormInfo::Cmd_Ping_Click() {
@@ -199,9 +274,36 @@ void FormInfo::CmdCancel_Click() {
 }
 
 void FormInfo::TimerWsk_Timer() {
-    lb_WskState->setText(m_test->stateText());
+    lb_WskState->setText(m_tlsTestShown ? m_tlsTest->stateText() : m_test->stateText());
 }
 
 void FormInfo::showReplyBytes(const QByteArray& bytes) {
     TextReplyHex->setPlainText(HexDump::format(bytes));
+}
+
+void FormInfo::tlsTestFinished() {
+    const QByteArray reply = m_tlsTest->reply();
+    if (!reply.isEmpty()) {
+        TextReplyData->setText(OneShotTest::shownReply(reply));
+        showReplyBytes(reply);
+    }
+    showCertificate(
+        {tr("TLS测试:") + m_tlsTest->status(), tr("用时:%1ms").arg(m_tlsTest->elapsedMs())},
+        m_tlsTest->facts(), m_tlsTest->handshakeUs());
+}
+
+void FormInfo::showCertificate(const QStringList& heading,
+                               const std::optional<CertificateFacts>& facts, qint64 handshakeUs) {
+    if (m_tls.isPlain())
+        return;
+    QStringList lines = heading;
+    if (facts)
+        lines += CertificateFactsText::lines(*facts, handshakeUs, utcNowMs(), m_tls.ignoreErrors);
+    else if (heading.isEmpty())
+        lines.append(CertificateFactsText::noHandshake());
+    TextCertificate->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+qint64 FormInfo::utcNowMs() const {
+    return m_clock ? m_clock->utcMs() : QDateTime::currentMSecsSinceEpoch();
 }

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "monitor/ServerRecord.h"
+#include "tls/CertificateFacts.h"
 
 #include <QDialog>
 
+#include <optional>
+
+class Clock;
 class EchoService;
 class MultiLineText;
 class OneShotTest;
@@ -14,9 +18,13 @@ class QPlainTextEdit;
 class QPushButton;
 class QResizeEvent;
 class QTimer;
+class TlsProbeTest;
+struct MonitorSettings;
 
-// Details of one server with a manual socket test and a manual ping test.
-// Nothing here is stored; the catalogue and the main list stay as they are.
+// Details of one server with a manual socket test and a manual ping test;
+// for a TLS server also the certificate facts of its row's last handshake
+// and a manual TLS test. Nothing here is stored; the catalogue and the main
+// list stay as they are.
 class FormInfo final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FormInfo)
@@ -29,6 +37,13 @@ public:
     // The transport and the TLS name a probe uses are shown, not edited.
     // Also enables the history button: the window now shows a row.
     void setServer(const ServerRecord& server);
+    // For a TLS server: the facts of its row's last handshake (nullptr: none
+    // yet) and the handshake's time; expected is the reply the TLS test
+    // checks for, whatever the reply box shows.
+    void setTlsDetails(const CertificateFacts* facts, qint64 handshakeUs, const QString& expected);
+    // The time-out and CA file the TLS test uses, and the clock that counts
+    // a certificate's days left; until set, the defaults and the system's.
+    void setTlsTestSettings(const MonitorSettings& settings, const Clock& clock);
 
 signals:
     // The history button was pressed.
@@ -40,13 +55,26 @@ protected:
 private:
     void Form_Resize();
     void Cmd_Send_Click();
+    void Cmd_Tls_Click();
     void Cmd_Ping_Click();
     void CmdCancel_Click();
     void TimerWsk_Timer();
     void showReplyBytes(const QByteArray& bytes);
+    void tlsTestFinished();
+    void showCertificate(const QStringList& heading, const std::optional<CertificateFacts>& facts,
+                         qint64 handshakeUs);
+    qint64 utcNowMs() const;
 
     EchoService& m_echo;
     bool m_pingWaiting = false;
+    TlsOptions m_tls;
+    std::optional<CertificateFacts> m_facts; // of the row's last handshake
+    qint64 m_handshakeUs = 0;
+    QString m_expected;
+    qint32 m_timeOutMs;
+    QString m_caFile;
+    const Clock* m_clock = nullptr;
+    bool m_tlsTestShown = false; // the state label follows the TLS test
 
     QGroupBox* Frame1;
     QLabel* Label1;
@@ -64,11 +92,15 @@ private:
     QLabel* Label5;
     MultiLineText* TextReplyData;
     QPlainTextEdit* TextReplyHex;
+    QLabel* Label8;
+    QPlainTextEdit* TextCertificate;
     QPushButton* Cmd_Send;
+    QPushButton* Cmd_Tls;
     QPushButton* Cmd_Ping;
     QPushButton* CmdHistory;
     QPushButton* CmdCancel;
     QLabel* lb_WskState;
     QTimer* TimerWsk;
     OneShotTest* m_test;
+    TlsProbeTest* m_tlsTest;
 };

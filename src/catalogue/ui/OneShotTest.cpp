@@ -33,6 +33,11 @@ QString OneShotTest::cutNote() {
     return tr("\r\n[数据过长,只显示前4KB,其余已截去]");
 }
 
+QString OneShotTest::shownReply(const QByteArray& bytes) {
+    return bytes.size() > MaxShownBytes ? GbkText::decode(bytes.first(MaxShownBytes)) + cutNote()
+                                        : GbkText::decode(bytes);
+}
+
 QString OneShotTest::stateText() const {
     return QStringLiteral("SOCKET[IP:") + WskWeb->RemoteHost() + QLatin1Char(':') +
            QString::number(WskWeb->RemotePort()) + tr("] 状态:") +
@@ -46,10 +51,7 @@ void OneShotTest::WskWeb_Connect(quint64) {
 void OneShotTest::WskWeb_DataArrival(quint64, qint64) {
     const QByteArray bytes = WskWeb->GetData();
     WskWeb->Close();
-    if (bytes.size() > MaxShownBytes)
-        m_output.setText(GbkText::decode(bytes.first(MaxShownBytes)) + cutNote());
-    else
-        m_output.setText(GbkText::decode(bytes));
+    m_output.setText(shownReply(bytes));
     emit replyArrived(bytes);
 }
 

@@ -32,6 +32,9 @@ public:
     QString stateText() const;
     // Follows a reply cut to MaxShownBytes.
     static QString cutNote();
+    // What the output box shows of a reply: its first MaxShownBytes, with
+    // the note when the rest was cut.
+    static QString shownReply(const QByteArray& bytes);
 
 signals:
     void started();

@@ -1,0 +1,309 @@
+// Measures a TLS pass over N rows against a loopback TLS server with ECDSA
+// P-256 certificates, beside a minimal OpenSSL client loop doing the same
+// handshakes and exchanges, in the client process's CPU time; and how long
+// events wait during the pass. The server runs in a process of its own (a
+// few epoll threads), so none of its work is the client's.
+// Ratios come from interleaved pairs (our pass, the floor, our pass, ...),
+// one ratio per pair, reported as the median and the interquartile range;
+// event waits, in passes of their own, as the median of the passes' longest
+// waits and the worst.
+//   tls_bench [--rows N] [--pairs P] [--stall-passes S] [--summary]
+#include "StallMeter.h"
+#include "TlsFloor.h"
+#include "TlsLoopbackServer.h"
+
+#include "catalogue/ServerListLoader.h"
+#include "monitor/AlertSink.h"
+#include "monitor/MonitorSettings.h"
+#include "monitor/ServerMonitor.h"
+#include "monitor/ServerRowModel.h"
+#include "monitor/TextSortProxyModel.h"
+#include "platform/EchoService.h"
+#include "platform/FileLimit.h"
+#include "platform/SystemClock.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace {
+
+const std::string Request = "GET / HTTP/1.0\r\n\r\n";
+const QString RequestText =
+    QStringLiteral("ASC:71:69:84:32:47:32:72:84:84:80:47:49:46:48:13:10:13:10");
+const QString Expected = QStringLiteral("200 OK");
+const QString ServerName = QStringLiteral("svc.test");
+
+struct Options {
+    int rows = 1000;
+    int pairs = 9;
+    int stallPasses = 5;
+    bool summary = false;
+};
+
+Options parseOptions(int argc, char* argv[]) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--rows" && i + 1 < argc)
+            options.rows = std::clamp(std::atoi(argv[++i]), 1, 10000);
+        else if (argument == "--pairs" && i + 1 < argc)
+            options.pairs = std::clamp(std::atoi(argv[++i]), 1, 99);
+        else if (argument == "--stall-passes" && i + 1 < argc)
+            options.stallPasses = std::clamp(std::atoi(argv[++i]), 1, 99);
+        else if (argument == "--summary")
+            options.summary = true;
+    }
+    return options;
+}
+
+// The test certificates of tests/tls (ECDSA P-256: a leaf for svc.test
+// behind an intermediate, and the CA), made now into folder.
+bool makeCertificates(const std::string& folder) {
+    const std::string script = SERVERMON_SOURCE_DIR "/tests/tls/make-certificates.py";
+    std::vector<char*> argv{const_cast<char*>("/usr/bin/python3"),
+                            const_cast<char*>(script.c_str()), const_cast<char*>(folder.c_str()),
+                            nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv.front(), nullptr, nullptr, argv.data(), environ) != 0)
+        return false;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Every echo answers on the next turn: the TLS leg alone.
+class InstantEcho final : public EchoService {
+public:
+    void PingHost(const QString&, QObject* context, Done done) override {
+        QMetaObject::invokeMethod(
+            &m_receiver,
+            [context = QPointer<QObject>(context), done = std::move(done)] {
+                if (context)
+                    done(0, EchoReply{});
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    QObject m_receiver;
+};
+
+class SilentAlerts final : public AlertSink {
+public:
+    void ShowMsg(int, const QString&, const QString&) override {}
+};
+
+QList<ServerRecord> tlsRecords(const std::vector<LoopbackServer::Endpoint>& rows) {
+    QList<ServerRecord> records;
+    qint64 id = 1;
+    for (const auto& row : rows) {
+        ServerRecord record;
+        record.id = id++;
+        record.displayName = QStringLiteral("tls%1").arg(record.id);
+        record.ipAddress = QString::fromStdString(row.address);
+        record.port = QString::number(row.port);
+        record.postData = RequestText;
+        record.replyData = Expected;
+        record.tls = {Transport::Tls, ServerName, false};
+        records.append(record);
+    }
+    return records;
+}
+
+struct PassResult {
+    double cpuMicros = -1;
+    double maxStallMs = 0;
+};
+
+// Our TLS passes over the rows, whenever the benchmark asks.
+class TlsPassRunner final {
+public:
+    TlsPassRunner(ServerRowModel& rows, const QString& caFile)
+        : m_rows(rows)
+        , m_monitor(rows, m_listView, m_settings, m_clock, m_echo, m_alerts) {
+        m_listView.setSourceModel(&rows);
+        m_settings.iTimerN = 0; // every tick starts a pass
+        m_settings.iTimeOut = 30000;
+        m_settings.TlsCaFile = caFile;
+        m_monitor.CmdStart_Click();
+        m_monitor.timerProc().setInterval(24 * 3600 * 1000);
+    }
+    ~TlsPassRunner() { m_monitor.CmdStart_Click(); }
+    Q_DISABLE_COPY_MOVE(TlsPassRunner)
+
+    // One pass, from the preamble until every reply has arrived; -1 when a
+    // reply did not arrive or was not the correct one. With metered, a 1 ms
+    // timer records the longest wait of an event meanwhile; its own turns
+    // cost CPU time, so passes timed against the floor go without it.
+    PassResult pass(bool metered) {
+        const int rowCount = m_rows.rowCount();
+        StallMeter stalls;
+        if (metered)
+            stalls.start();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const double started = processCpuMicros();
+        m_monitor.TimerProc_Timer();
+        while (m_monitor.passReplyCount() < rowCount && elapsed.elapsed() < 60000)
+            waitForEvents();
+        PassResult result;
+        const double used = processCpuMicros() - started;
+        if (metered)
+            result.maxStallMs = stalls.stopMaxLateMs();
+        while (m_monitor.isPassRunning() && elapsed.elapsed() < 60000)
+            waitForEvents();
+        // Replies are judged a few turns after they arrived.
+        const QString correct = QStringLiteral("已收到正确的回应包");
+        const auto judged = [&] {
+            for (int row = 0; row < rowCount; ++row) {
+                if (m_rows.text(row, ServerRowModel::Status) != correct)
+                    return false;
+            }
+            return true;
+        };
+        while (!judged() && elapsed.elapsed() < 60000)
+            waitForEvents();
+        for (int row = 0; row < rowCount; ++row) {
+            if (m_rows.text(row, ServerRowModel::Status) != correct) {
+                std::fprintf(stderr, "tls_bench: row %d: %s\n", row,
+                             qPrintable(m_rows.text(row, ServerRowModel::Status)));
+                return result;
+            }
+        }
+        result.cpuMicros = used;
+        return result;
+    }
+
+private:
+    // Sleeps until an event arrives and handles the events then ready, as the
+    // program's own loop does: a loop that polls without sleeping would
+    // charge its spinning to the pass's CPU time. A heartbeat bounds the
+    // sleep when nothing arrives.
+    void waitForEvents() {
+        if (!m_heartbeat.isActive())
+            m_heartbeat.start(100);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+
+    ServerRowModel& m_rows;
+    QTimer m_heartbeat;
+    TextSortProxyModel m_listView;
+    MonitorSettings m_settings;
+    SystemClock m_clock;
+    InstantEcho m_echo;
+    SilentAlerts m_alerts;
+    ServerMonitor m_monitor;
+};
+
+struct Spread {
+    double median = -1;
+    double iqr = 0;
+    double worst = 0;
+};
+
+Spread spreadOf(std::vector<double> values) {
+    Spread spread;
+    if (values.empty())
+        return spread;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    spread.median = values[n / 2];
+    spread.iqr = values[(3 * n) / 4 < n ? (3 * n) / 4 : n - 1] - values[n / 4];
+    spread.worst = values.back();
+    return spread;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const Options options = parseOptions(argc, argv);
+    // The floor's OpenSSL writes to its sockets: a reset peer must not end it.
+    std::signal(SIGPIPE, SIG_IGN);
+    QTemporaryDir folder;
+    if (!folder.isValid() || !makeCertificates(folder.path().toStdString())) {
+        std::fprintf(stderr, "tls_bench: cannot make the test certificates\n");
+        return 1;
+    }
+    const std::string certificates = folder.path().toStdString();
+    // The server's process starts before this one starts any thread.
+    constexpr int ServerThreads = 2;
+    constexpr int ServerAddresses = 4;
+    const TlsLoopbackServer server(certificates + "/chain.pem", certificates + "/chain.key",
+                                   ServerThreads, ServerAddresses);
+    if (server.endpoints().empty()) {
+        std::fprintf(stderr, "tls_bench: the TLS server did not start\n");
+        return 1;
+    }
+    QCoreApplication app(argc, argv);
+    FileLimit::raiseToHardLimit();
+
+    std::vector<LoopbackServer::Endpoint> rows;
+    for (int i = 0; i < options.rows; ++i)
+        rows.push_back(server.endpoints()[static_cast<size_t>(i) % server.endpoints().size()]);
+    const std::string caFile = certificates + "/ca.pem";
+    ServerRowModel model;
+    ServerListLoader::LoadServerList(model, tlsRecords(rows));
+    TlsPassRunner ours(model, QString::fromStdString(caFile));
+    TlsFloor floor(caFile, ServerName.toStdString());
+
+    // One round of each first: the trust is read and the server warmed.
+    const bool warm = ours.pass(false).cpuMicros > 0 &&
+                      floor.cpuMicros(rows, Request, Expected.toStdString()) > 0;
+    std::vector<double> oursUs, floorUs, ratios, stalls, serverUs;
+    for (int i = 0; warm && i < options.pairs; ++i) {
+        const double serverBefore = server.cpuMicros();
+        const PassResult pass = ours.pass(false);
+        serverUs.push_back((server.cpuMicros() - serverBefore) / options.rows);
+        const double floorMicros = floor.cpuMicros(rows, Request, Expected.toStdString());
+        if (pass.cpuMicros < 0 || floorMicros <= 0) {
+            std::fprintf(stderr, "tls_bench: %s failed a check in pair %d\n",
+                         pass.cpuMicros < 0 ? "a TLS pass" : "the floor", i + 1);
+            break;
+        }
+        oursUs.push_back(pass.cpuMicros / options.rows);
+        floorUs.push_back(floorMicros / options.rows);
+        ratios.push_back(pass.cpuMicros / floorMicros);
+    }
+    for (int i = 0; ratios.size() == static_cast<size_t>(options.pairs) && i < options.stallPasses;
+         ++i) {
+        const PassResult pass = ours.pass(true);
+        if (pass.cpuMicros < 0) {
+            std::fprintf(stderr, "tls_bench: a metered TLS pass failed a check\n");
+            return 1;
+        }
+        stalls.push_back(pass.maxStallMs);
+    }
+    if (!warm)
+        std::fprintf(stderr, "tls_bench: the first round failed a check\n");
+    if (ratios.size() != static_cast<size_t>(options.pairs))
+        return 1;
+    const Spread ratio = spreadOf(ratios);
+    const Spread stall = spreadOf(stalls);
+    std::printf("TLS: N=%d rows over %zu loopback endpoints (server: its own process, %d epoll "
+                "threads, ECDSA P-256), %d interleaved pairs\n",
+                options.rows, server.endpoints().size(), ServerThreads, options.pairs);
+    std::printf("  %-28s %.1f us CPU per row (the server's %.1f us)\n", "TLS pass",
+                spreadOf(oursUs).median, spreadOf(serverUs).median);
+    std::printf("  %-28s %.1f us CPU per row, ours/floor %.2f (IQR %.2f, pairs' worst %.2f)\n",
+                "OpenSSL client floor", spreadOf(floorUs).median, ratio.median, ratio.iqr,
+                ratio.worst);
+    std::printf("  %-28s %.2f ms, worst pass %.2f ms (%d passes)\n", "longest event wait",
+                stall.median, stall.worst, options.stallPasses);
+    if (options.summary)
+        std::printf("tls_floor_ratio=%.2f tls_floor_ratio_iqr=%.2f tls_stall_ms=%.2f "
+                    "tls_stall_worst_ms=%.2f\n",
+                    ratio.median, ratio.iqr, stall.median, stall.worst);
+    return 0;
+}
