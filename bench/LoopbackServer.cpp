@@ -1,4 +1,5 @@
 #include "LoopbackServer.h"
+#include "LoopbackSockets.h"
 
 #include <arpa/inet.h>
 #include <cstring>
@@ -10,23 +11,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <unordered_set>
-
-namespace {
-int listenOn(const std::string& address, uint16_t& port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    inet_pton(AF_INET, address.c_str(), &addr.sin_addr);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 4096) != 0)
-        throw std::runtime_error("cannot listen on " + address);
-    socklen_t length = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-    port = ntohs(addr.sin_port);
-    return fd;
-}
-} // namespace
 
 const char* LoopbackServer::reply() {
     return "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nOK";
@@ -44,6 +28,8 @@ LoopbackServer::LoopbackServer(int addressCount, int portsPerAddress, const std:
         for (int p = 0; p < portsPerAddress; ++p) {
             uint16_t port = 0;
             const int fd = listenOn(address, port);
+            if (fd < 0)
+                throw std::runtime_error("cannot listen on " + address);
             m_listeners.push_back(fd);
             m_endpoints.push_back({address, port});
             epoll_event event{};

@@ -1,11 +1,11 @@
 #include "TlsFloor.h"
 
+#include "BenchFigures.h"
+#include "LoopbackSockets.h"
+
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 
-#include <arpa/inet.h>
-#include <ctime>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,16 +15,6 @@ namespace {
 // Exchanges under way at once at most, as in the poll() floor.
 constexpr size_t MaxOpen = 256;
 
-int connectTo(const LoopbackServer::Endpoint& row) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(row.port);
-    inet_pton(AF_INET, row.address.c_str(), &addr.sin_addr);
-    connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    return fd;
-}
-
 enum class Step { Connecting, Handshake, Reply };
 
 struct Exchange {
@@ -33,12 +23,6 @@ struct Exchange {
 };
 
 } // namespace
-
-double processCpuMicros() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
-}
 
 TlsFloor::TlsFloor(const std::string& caFile, std::string serverName)
     : m_context(SSL_CTX_new(TLS_client_method()))
@@ -63,7 +47,8 @@ double TlsFloor::cpuMicros(const std::vector<LoopbackServer::Endpoint>& rows,
     bool allPassed = true;
     char buffer[4096];
     const auto open = [&](size_t slot) {
-        const int fd = connectTo(rows[next++]);
+        const LoopbackServer::Endpoint& row = rows[next++];
+        const int fd = connectTo(row.address, row.port);
         SSL* ssl = SSL_new(m_context);
         SSL_set_fd(ssl, fd);
         // SSL_set_tlsext_host_name, without the macro's cast.

@@ -29,6 +29,3 @@ private:
     SSL_CTX* m_context = nullptr;
     std::string m_serverName;
 };
-
-// The CPU time this process has used so far, in microseconds.
-double processCpuMicros();

@@ -1,5 +1,7 @@
 #include "TlsLoopbackServer.h"
 
+#include "LoopbackSockets.h"
+
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
@@ -20,23 +22,6 @@
 #include <unordered_map>
 
 namespace {
-
-int listenOn(const std::string& address, uint16_t& port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    inet_pton(AF_INET, address.c_str(), &addr.sin_addr);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd, 4096) != 0) {
-        close(fd);
-        return -1;
-    }
-    socklen_t length = sizeof addr;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-    port = ntohs(addr.sin_port);
-    return fd;
-}
 
 struct Connection {
     SSL* ssl = nullptr;

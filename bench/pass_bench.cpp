@@ -10,6 +10,9 @@
 // the worst run.
 //   pass_bench [--rows N] [--repeats K] [--pairs P] [--no-peers] [--summary]
 //              [--silent S] [--key-figures]
+#include "BenchDoubles.h"
+#include "BenchFigures.h"
+#include "EventWait.h"
 #include "LoopbackServer.h"
 #include "PeerTimer.h"
 #include "PollFloor.h"
@@ -78,23 +81,6 @@ Options parseOptions(const QStringList& arguments) {
     return options;
 }
 
-// The TCP leg alone: every echo answers on the next turn of the event loop.
-class InstantEcho final : public EchoService {
-public:
-    void PingHost(const QString&, QObject* context, Done done) override {
-        QMetaObject::invokeMethod(
-            &m_receiver,
-            [context = QPointer<QObject>(context), done = std::move(done)] {
-                if (context)
-                    done(0, EchoReply{});
-            },
-            Qt::QueuedConnection);
-    }
-
-private:
-    QObject m_receiver;
-};
-
 // The history recorder, with the time the UI thread spends in it.
 class TimedRecorder final : public ResultRecorder {
 public:
@@ -118,11 +104,6 @@ public:
 
 private:
     HistoryRecorder& m_recorder;
-};
-
-class SilentAlerts final : public AlertSink {
-public:
-    void ShowMsg(int, const QString&, const QString&) override {}
 };
 
 long residentBytes() {
@@ -150,32 +131,9 @@ QList<ServerRecord> benchRecords(const std::vector<LoopbackServer::Endpoint>& ro
     return records;
 }
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? -1 : values[values.size() / 2];
-}
-
-// The median, the interquartile range and the largest of a series of runs.
-struct Spread {
-    double median = -1;
-    double iqr = 0;
-    double worst = 0;
-};
-
-Spread spreadOf(std::vector<double> values) {
-    Spread spread;
-    if (values.empty())
-        return spread;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    spread.median = values[n / 2];
-    spread.iqr = values[(3 * n) / 4 < n ? (3 * n) / 4 : n - 1] - values[n / 4];
-    spread.worst = values.back();
-    return spread;
-}
-
 struct PassResult {
-    double micros = -1;
+    double micros = -1;    // wall time
+    double cpuMicros = -1; // of the UI thread
     double maxStallMs = 0;
 };
 
@@ -187,18 +145,19 @@ PassResult timePass(ServerMonitor& monitor, int rowCount, bool wholePass = false
     stalls.start();
     QElapsedTimer elapsed;
     elapsed.start();
+    const double cpuStarted = threadCpuMicros();
     monitor.TimerProc_Timer();
     const auto done = [&] {
         return monitor.passReplyCount() >= rowCount && (!wholePass || !monitor.isPassRunning());
     };
-    while (!done() && elapsed.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    const bool passed = waitUntil(done, 30000);
     PassResult result;
-    if (done())
+    if (passed) {
         result.micros = static_cast<double>(elapsed.nsecsElapsed()) / 1e3;
+        result.cpuMicros = threadCpuMicros() - cpuStarted;
+    }
     result.maxStallMs = stalls.stopMaxLateMs();
-    while (monitor.isPassRunning() && elapsed.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    waitUntil([&] { return !monitor.isPassRunning(); }, 30000);
     return result;
 }
 
@@ -251,7 +210,7 @@ LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int 
         if (afterPass)
             afterPass();
     }
-    leg.perRowUs = median(perRow);
+    leg.perRowUs = spreadOf(perRow).median;
     leg.passMs = leg.perRowUs * rowCount / 1000;
     return leg;
 }
@@ -261,7 +220,8 @@ LegResult measureLeg(ServerRowModel& rows, EchoService& echo, int rowCount, int 
 struct InterleavedLeg {
     double perRowUs = -1;
     double floorUs = -1;
-    Spread ratio;
+    Spread ratio;       // of wall times
+    Spread cpuRatio;    // of the UI thread's CPU time to the floor's
     Spread passStallMs; // the longest wait of each pass
 };
 
@@ -270,21 +230,25 @@ InterleavedLeg measureInterleaved(ServerRowModel& rows, EchoService& echo,
                                   int pairs) {
     const int rowCount = rows.rowCount();
     LegRunner runner(rows, echo);
-    std::vector<double> ours, floors, ratios, stalls;
+    std::vector<double> ours, floors, ratios, cpuRatios, stalls;
     InterleavedLeg result;
     for (int i = 0; i < pairs; ++i) {
         const PassResult pass = runner.pass(rowCount);
         if (pass.micros < 0)
             return result;
-        const double floorMicros = pollFloorMicros(endpoints, Request, Expected.toStdString());
+        const FloorTime floor = pollFloor(endpoints, Request, Expected.toStdString());
+        if (floor.wallMicros <= 0)
+            return result;
         ours.push_back(pass.micros / rowCount);
-        floors.push_back(floorMicros / rowCount);
-        ratios.push_back(pass.micros / floorMicros);
+        floors.push_back(floor.wallMicros / rowCount);
+        ratios.push_back(pass.micros / floor.wallMicros);
+        cpuRatios.push_back(pass.cpuMicros / floor.cpuMicros);
         stalls.push_back(pass.maxStallMs);
     }
-    result.perRowUs = median(ours);
-    result.floorUs = median(floors);
+    result.perRowUs = spreadOf(ours).median;
+    result.floorUs = spreadOf(floors).median;
     result.ratio = spreadOf(ratios);
+    result.cpuRatio = spreadOf(cpuRatios);
     result.passStallMs = spreadOf(stalls);
     return result;
 }
@@ -295,10 +259,9 @@ double stallOf(const std::function<void()>& step) {
     StallMeter stalls;
     stalls.start();
     QTimer::singleShot(0, step);
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (elapsed.elapsed() < 50)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    bool lingered = false;
+    QTimer::singleShot(50, [&lingered] { lingered = true; });
+    waitUntil([&lingered] { return lingered; }, 1000);
     QCoreApplication::processEvents();
     return stalls.stopMaxLateMs();
 }
@@ -391,9 +354,8 @@ bool echoAnswered(EchoService& echo, const QString& address) {
     std::optional<long> result;
     echo.PingHost(address, &context,
                   [&result](long outcome, const EchoReply&) { result = outcome; });
-    while (!result)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return *result >= 0;
+    waitUntil([&result] { return result.has_value(); }, 10000);
+    return result.value_or(-1) >= 0;
 }
 
 struct SilentResult {
@@ -439,7 +401,7 @@ SilentResult measureSilentPass(int rowCount, int silentHosts, int repeats,
     std::vector<double> fpingRuns;
     for (int i = 0; i < repeats; ++i)
         fpingRuns.push_back(wallMillisOfRun(fping));
-    result.fpingMs = median(fpingRuns);
+    result.fpingMs = spreadOf(fpingRuns).median;
     return result;
 }
 
@@ -456,8 +418,8 @@ double echoPerCheckUs(EchoService& echo, const std::vector<LoopbackServer::Endpo
                           answered += result >= 0 ? 1 : 0;
                           done = true;
                       });
-        while (!done)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (!waitUntil([&done] { return done; }, 10000))
+            return -1;
     }
     if (answered != static_cast<int>(rows.size()))
         return -1;
@@ -566,6 +528,9 @@ int main(int argc, char* argv[]) {
                     echoUs);
     std::printf("  %-28s %.1f us per row, ours/floor %.2f (IQR %.2f, pairs' worst %.2f)\n",
                 "poll() floor", floorUs, ratio, tcp.ratio.iqr, tcp.ratio.worst);
+    std::printf("  %-28s ours/floor %.2f (IQR %.2f, pairs' worst %.2f)\n",
+                "CPU time of the UI thread", tcp.cpuRatio.median, tcp.cpuRatio.iqr,
+                tcp.cpuRatio.worst);
     // Waits: the median of the runs' longest waits; the worst run beside it.
     const double passStallMs = tcp.passStallMs.median;
     const double stallMs =

@@ -8,6 +8,9 @@
 // event waits, in passes of their own, as the median of the passes' longest
 // waits and the worst.
 //   tls_bench [--rows N] [--pairs P] [--stall-passes S] [--summary]
+#include "BenchDoubles.h"
+#include "BenchFigures.h"
+#include "EventWait.h"
 #include "StallMeter.h"
 #include "TlsFloor.h"
 #include "TlsLoopbackServer.h"
@@ -83,28 +86,6 @@ bool makeCertificates(const std::string& folder) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Every echo answers on the next turn: the TLS leg alone.
-class InstantEcho final : public EchoService {
-public:
-    void PingHost(const QString&, QObject* context, Done done) override {
-        QMetaObject::invokeMethod(
-            &m_receiver,
-            [context = QPointer<QObject>(context), done = std::move(done)] {
-                if (context)
-                    done(0, EchoReply{});
-            },
-            Qt::QueuedConnection);
-    }
-
-private:
-    QObject m_receiver;
-};
-
-class SilentAlerts final : public AlertSink {
-public:
-    void ShowMsg(int, const QString&, const QString&) override {}
-};
-
 QList<ServerRecord> tlsRecords(const std::vector<LoopbackServer::Endpoint>& rows) {
     QList<ServerRecord> records;
     qint64 id = 1;
@@ -152,18 +133,14 @@ public:
         StallMeter stalls;
         if (metered)
             stalls.start();
-        QElapsedTimer elapsed;
-        elapsed.start();
         const double started = processCpuMicros();
         m_monitor.TimerProc_Timer();
-        while (m_monitor.passReplyCount() < rowCount && elapsed.elapsed() < 60000)
-            waitForEvents();
+        waitUntil([&] { return m_monitor.passReplyCount() >= rowCount; }, 60000);
         PassResult result;
         const double used = processCpuMicros() - started;
         if (metered)
             result.maxStallMs = stalls.stopMaxLateMs();
-        while (m_monitor.isPassRunning() && elapsed.elapsed() < 60000)
-            waitForEvents();
+        waitUntil([&] { return !m_monitor.isPassRunning(); }, 60000);
         // Replies are judged a few turns after they arrived.
         const QString correct = QStringLiteral("已收到正确的回应包");
         const auto judged = [&] {
@@ -173,8 +150,7 @@ public:
             }
             return true;
         };
-        while (!judged() && elapsed.elapsed() < 60000)
-            waitForEvents();
+        waitUntil(judged, 60000);
         for (int row = 0; row < rowCount; ++row) {
             if (m_rows.text(row, ServerRowModel::Status) != correct) {
                 std::fprintf(stderr, "tls_bench: row %d: %s\n", row,
@@ -187,18 +163,7 @@ public:
     }
 
 private:
-    // Sleeps until an event arrives and handles the events then ready, as the
-    // program's own loop does: a loop that polls without sleeping would
-    // charge its spinning to the pass's CPU time. A heartbeat bounds the
-    // sleep when nothing arrives.
-    void waitForEvents() {
-        if (!m_heartbeat.isActive())
-            m_heartbeat.start(100);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-
     ServerRowModel& m_rows;
-    QTimer m_heartbeat;
     TextSortProxyModel m_listView;
     MonitorSettings m_settings;
     SystemClock m_clock;
@@ -206,24 +171,6 @@ private:
     SilentAlerts m_alerts;
     ServerMonitor m_monitor;
 };
-
-struct Spread {
-    double median = -1;
-    double iqr = 0;
-    double worst = 0;
-};
-
-Spread spreadOf(std::vector<double> values) {
-    Spread spread;
-    if (values.empty())
-        return spread;
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    spread.median = values[n / 2];
-    spread.iqr = values[(3 * n) / 4 < n ? (3 * n) / 4 : n - 1] - values[n / 4];
-    spread.worst = values.back();
-    return spread;
-}
 
 } // namespace
 
