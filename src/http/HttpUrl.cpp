@@ -82,14 +82,13 @@ std::optional<HttpUrl> HttpUrl::parse(const QString& text, QString* reason) {
             QCoreApplication::translate(
                 "HttpUrl", "URL不能包含用户名和密码(user:password@),请把凭据写在请求头中！"));
 
-    QStringView portText;
-    bool portGiven = false;
+    QStringView portText; // empty: the scheme's port
     if (authority.startsWith(u'[')) {
         const qsizetype close = authority.indexOf(u']');
         if (close < 0)
             return refuse(
                 reason, QCoreApplication::translate("HttpUrl", "URL中的IPv6地址缺少右方括号 ]！"));
-        result.host = authority.mid(1, close - 1).toString();
+        result.host = authority.mid(1, close - 1).toString().toLower();
         if (QHostAddress(result.host).protocol() != QAbstractSocket::IPv6Protocol ||
             result.host.contains(u'%'))
             return refuse(reason, QCoreApplication::translate("HttpUrl",
@@ -98,7 +97,6 @@ std::optional<HttpUrl> HttpUrl::parse(const QString& text, QString* reason) {
         if (!after.isEmpty() && !after.startsWith(u':'))
             return refuse(
                 reason, QCoreApplication::translate("HttpUrl", "URL中的IPv6地址后只能跟 :端口！"));
-        portGiven = !after.isEmpty();
         portText = after.mid(1);
     } else {
         if (authority.count(u':') > 1)
@@ -107,8 +105,7 @@ std::optional<HttpUrl> HttpUrl::parse(const QString& text, QString* reason) {
                               "HttpUrl", "URL中的IPv6地址要写在方括号内,如 http://[::1]:8080/！"));
         const qsizetype colon = authority.indexOf(u':');
         result.host = authority.left(colon).toString().toLower();
-        portGiven = colon >= 0;
-        if (portGiven)
+        if (colon >= 0)
             portText = authority.mid(colon + 1);
         if (result.host.isEmpty())
             return refuse(reason, QCoreApplication::translate("HttpUrl", "URL缺少主机名！"));
@@ -117,7 +114,7 @@ std::optional<HttpUrl> HttpUrl::parse(const QString& text, QString* reason) {
                                       "HttpUrl", "URL中的主机不是有效的主机名或IP地址！"));
     }
 
-    if (portGiven && !portText.isEmpty()) {
+    if (!portText.isEmpty()) {
         const std::optional<quint16> port = portOf(portText);
         if (!port)
             return refuse(reason, QCoreApplication::translate(
