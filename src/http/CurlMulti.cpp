@@ -7,6 +7,16 @@
 
 #include <limits>
 
+#include <sys/epoll.h>
+#include <unistd.h>
+
+namespace {
+
+// The sockets handled per wake-up of the notifier; more wake it again.
+constexpr int ReadyPerTurn = 64;
+
+} // namespace
+
 CurlMulti::CurlMulti(QObject* parent)
     : QObject(parent) {
     CurlLibrary::initialize();
@@ -15,19 +25,23 @@ CurlMulti::CurlMulti(QObject* parent)
     curl_multi_setopt(m_multi, CURLMOPT_SOCKETDATA, this);
     curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, &CurlMulti::timerCallback);
     curl_multi_setopt(m_multi, CURLMOPT_TIMERDATA, this);
+    m_epoll = epoll_create1(EPOLL_CLOEXEC);
+    m_ready = new QSocketNotifier(m_epoll, QSocketNotifier::Read, this);
+    connect(m_ready, &QSocketNotifier::activated, this, &CurlMulti::socketsReady);
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { act(CURL_SOCKET_TIMEOUT, 0); });
 }
 
-// The notifiers are this object's children and go with it; libcurl is told
-// of no socket any more while it closes what is left.
+// libcurl is told of no socket any more while it closes what is left.
 CurlMulti::~CurlMulti() {
     curl_multi_setopt(m_multi, CURLMOPT_SOCKETFUNCTION, nullptr);
     curl_multi_setopt(m_multi, CURLMOPT_TIMERFUNCTION, nullptr);
     for (auto easy = m_finished.keyBegin(); easy != m_finished.keyEnd(); ++easy)
         curl_multi_remove_handle(m_multi, *easy);
     curl_multi_cleanup(m_multi);
+    delete m_ready;
+    close(m_epoll);
 }
 
 void CurlMulti::add(CURL* easy, Finished finished) {
@@ -54,40 +68,33 @@ int CurlMulti::timerCallback(CURLM*, long timeoutMs, void* self) {
     return 0;
 }
 
-// A socket libcurl no longer waits on may be closed and its number reused
-// at once, so its notifiers are switched off now; they are freed later, as
-// one of them may be the notifier whose signal is being handled.
+// libcurl says what it waits for before it closes a socket, so the set
+// never holds a closed descriptor.
 void CurlMulti::watchSocket(curl_socket_t socket, int what) {
     if (what == CURL_POLL_REMOVE) {
-        const Watch watch = m_watches.take(socket);
-        for (QSocketNotifier* notifier : {watch.read, watch.write}) {
-            if (notifier) {
-                notifier->setEnabled(false);
-                notifier->deleteLater();
-            }
-        }
+        epoll_ctl(m_epoll, EPOLL_CTL_DEL, socket, nullptr);
         return;
     }
-    const bool read = what == CURL_POLL_IN || what == CURL_POLL_INOUT;
-    const bool write = what == CURL_POLL_OUT || what == CURL_POLL_INOUT;
-    const Watch watch = m_watches.value(socket);
-    if (read || watch.read)
-        notifier(socket, QSocketNotifier::Read)->setEnabled(read);
-    if (write || watch.write)
-        notifier(socket, QSocketNotifier::Write)->setEnabled(write);
+    epoll_event event{};
+    event.events = (what == CURL_POLL_IN || what == CURL_POLL_INOUT ? EPOLLIN : 0u) |
+                   (what == CURL_POLL_OUT || what == CURL_POLL_INOUT ? EPOLLOUT : 0u);
+    event.data.fd = socket;
+    if (epoll_ctl(m_epoll, EPOLL_CTL_MOD, socket, &event) != 0)
+        epoll_ctl(m_epoll, EPOLL_CTL_ADD, socket, &event);
 }
 
-QSocketNotifier* CurlMulti::notifier(curl_socket_t socket, int type) {
-    Watch& watch = m_watches[socket];
-    const bool reading = type == QSocketNotifier::Read;
-    QSocketNotifier*& notifier = reading ? watch.read : watch.write;
-    if (!notifier) {
-        notifier = new QSocketNotifier(socket, QSocketNotifier::Type(type), this);
-        const int events = reading ? CURL_CSELECT_IN : CURL_CSELECT_OUT;
-        connect(notifier, &QSocketNotifier::activated, this,
-                [this, socket, events] { act(socket, events); });
+// A hang-up or an error is reported to libcurl as readable, where it reads
+// the end or the error.
+void CurlMulti::socketsReady() {
+    epoll_event events[ReadyPerTurn];
+    const int count = epoll_wait(m_epoll, events, ReadyPerTurn, 0);
+    const QPointer<CurlMulti> self(this);
+    for (int i = 0; i < count && self; ++i) {
+        const uint32_t ready = events[i].events;
+        const int mask = (ready & (EPOLLIN | EPOLLHUP | EPOLLERR) ? CURL_CSELECT_IN : 0) |
+                         (ready & EPOLLOUT ? CURL_CSELECT_OUT : 0);
+        act(events[i].data.fd, mask);
     }
-    return notifier;
 }
 
 void CurlMulti::act(curl_socket_t socket, int events) {

@@ -11,12 +11,13 @@
 class QSocketNotifier;
 
 // libcurl's multi-socket interface on Qt's event loop: libcurl names the
-// sockets it waits on and the time it next needs to act, and a socket
-// notifier per socket and direction and one single-shot timer call it back
-// when they are due. Nothing here blocks: every transfer moves on from the
-// event loop. A finished transfer is handed to the callback it was added
-// with, after libcurl has returned, so that callback may remove or free any
-// transfer.
+// sockets it waits on and the time it next needs to act; an epoll set holds
+// the sockets, one socket notifier watches the set, and one single-shot
+// timer keeps libcurl's time, so the event loop polls one descriptor however
+// many transfers run, and a turn costs what is ready, not what is open.
+// Nothing here blocks: every transfer moves on from the event loop. A
+// finished transfer is handed to the callback it was added with, after
+// libcurl has returned, so that callback may remove or free any transfer.
 class CurlMulti final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CurlMulti)
@@ -35,23 +36,17 @@ public:
     int transfers() const { return int(m_finished.size()); }
 
 private:
-    // The notifiers of one socket, made as libcurl first waits for each
-    // direction.
-    struct Watch {
-        QSocketNotifier* read = nullptr;
-        QSocketNotifier* write = nullptr;
-    };
-
     static int socketCallback(CURL* easy, curl_socket_t socket, int what, void* self,
                               void* socketData);
     static int timerCallback(CURLM* multi, long timeoutMs, void* self);
     void watchSocket(curl_socket_t socket, int what);
-    QSocketNotifier* notifier(curl_socket_t socket, int type);
+    void socketsReady();
     void act(curl_socket_t socket, int events);
     void takeFinished();
 
     CURLM* m_multi = nullptr;
+    int m_epoll = -1;
+    QSocketNotifier* m_ready = nullptr;
     QTimer m_timer;
-    QHash<curl_socket_t, Watch> m_watches;
     QHash<CURL*, Finished> m_finished;
 };
