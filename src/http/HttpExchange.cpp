@@ -7,6 +7,8 @@
 
 #include <QUrl>
 
+#include <utility>
+
 #include <openssl/ssl.h>
 
 namespace {
@@ -26,20 +28,30 @@ HttpExchange::HttpExchange(CurlMulti& multi, QObject* parent)
     : QObject(parent)
     , m_multi(multi) {
     CurlLibrary::initialize();
-    m_easy = curl_easy_init();
 }
 
 HttpExchange::~HttpExchange() {
     abort();
-    curl_easy_cleanup(m_easy);
 }
 
 void HttpExchange::abort() {
     if (m_running)
         m_multi.remove(m_easy);
     m_running = false;
+    release();
+}
+
+// A handle holds its buffers while it lives, tens of KiB: between
+// exchanges there is none, so thousands of idle rows cost nothing here.
+void HttpExchange::release() {
+    curl_easy_cleanup(m_easy);
+    m_easy = nullptr;
     curl_slist_free_all(m_headers);
     m_headers = nullptr;
+}
+
+HttpResult HttpExchange::takeResult() {
+    return std::exchange(m_result, HttpResult());
 }
 
 void HttpExchange::start(const HttpRequest& request) {
@@ -50,8 +62,8 @@ void HttpExchange::start(const HttpRequest& request) {
     if (!m_request.trust)
         m_request.trust = TlsContext::forCaFile({});
 
+    m_easy = curl_easy_init();
     CURL* e = m_easy;
-    curl_easy_reset(e);
     curl_easy_setopt(e, CURLOPT_URL, m_request.url.constData());
     curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -191,8 +203,6 @@ CURLcode HttpExchange::prepareTls(void* context) {
 
 void HttpExchange::transferEnded(CURLcode code) {
     m_running = false;
-    curl_slist_free_all(m_headers);
-    m_headers = nullptr;
     readTransferFacts();
     const bool cut = code == CURLE_WRITE_ERROR && m_result.bodyCut;
     if (code != CURLE_OK && !cut) {
@@ -209,6 +219,7 @@ void HttpExchange::transferEnded(CURLcode code) {
         } else
             m_result.failure = HttpResult::Failure::Connection;
     }
+    release();
     emit finished();
 }
 

@@ -34,6 +34,8 @@ public:
     bool isRunning() const { return m_running; }
     // The outcome of the last exchange that finished.
     const HttpResult& result() const { return m_result; }
+    // Hands the outcome over, body and all, leaving an empty one.
+    HttpResult takeResult();
 
 signals:
     // Connected (and secured over HTTPS); the request goes out now. Emitted
@@ -52,6 +54,7 @@ private:
     bool connectionReady();
     CURLcode prepareTls(void* context);
     void transferEnded(CURLcode code);
+    void release();
     void readTransferFacts();
 
     CurlMulti& m_multi;

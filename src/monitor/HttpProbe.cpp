@@ -129,9 +129,10 @@ void HttpProbe::exchangeEnded(quint64 key) {
     const auto found = m_probes.find(key);
     if (row < 0 || found == m_probes.end() || !found->second.plan)
         return;
-    // Copies: a handler below may re-enter the event loop, and a reload
-    // there frees the exchange.
-    const HttpResult result = found->second.exchange->result();
+    // Taken, so no row holds a body between passes, and copied: a handler
+    // below may re-enter the event loop, and a reload there frees the
+    // exchange.
+    const HttpResult result = found->second.exchange->takeResult();
     const HttpCheckPlan plan = *found->second.plan;
     m_rows.setHttpFacts(row, HttpExchangeFacts::of(result));
     const qint64 handshakeUs = result.facts ? result.timings.tlsUs : 0;
