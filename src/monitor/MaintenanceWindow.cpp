@@ -1,5 +1,7 @@
 #include "monitor/MaintenanceWindow.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 
 namespace {
@@ -35,7 +37,14 @@ qint64 MaintenanceWindow::localStartUtcMs(const QDate& date, const QTime& time,
     return change.atUtc.isValid() ? change.atUtc.toMSecsSinceEpoch() : std::min(before, after);
 }
 
-std::optional<std::pair<qint64, qint64>> MaintenanceWindow::openAt(qint64 utcMs) const {
+QTimeZone MaintenanceWindow::zone() const {
+    return timeZone.isEmpty() || !QTimeZone::isTimeZoneIdAvailable(timeZone)
+               ? QTimeZone::systemTimeZone()
+               : QTimeZone(timeZone);
+}
+
+std::optional<std::pair<qint64, qint64>> MaintenanceWindow::openAt(qint64 utcMs,
+                                                                   const QTimeZone& zone) const {
     if (kind == Kind::Once) {
         if (utcMs >= startUtcMs && utcMs < endUtcMs)
             return std::make_pair(startUtcMs, endUtcMs);
@@ -43,9 +52,6 @@ std::optional<std::pair<qint64, qint64>> MaintenanceWindow::openAt(qint64 utcMs)
     }
     if (days == 0 || minutes <= 0)
         return std::nullopt;
-    const QTimeZone zone = timeZone.isEmpty() || !QTimeZone::isTimeZoneIdAvailable(timeZone)
-                               ? QTimeZone::systemTimeZone()
-                               : QTimeZone(timeZone);
     const qint64 length = qint64(std::min(minutes, MaxMinutes)) * 60 * 1000;
     const QDate today = QDateTime::fromMSecsSinceEpoch(utcMs, zone).date();
     // Occurrences that began on earlier days may still be open.

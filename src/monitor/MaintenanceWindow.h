@@ -36,7 +36,14 @@ struct MaintenanceWindow {
     }
     // The occurrence that covers utcMs, as [start, end) in UTC ms; nothing
     // when the window is not open then.
-    std::optional<std::pair<qint64, qint64>> openAt(qint64 utcMs) const;
+    std::optional<std::pair<qint64, qint64>> openAt(qint64 utcMs) const {
+        return openAt(utcMs, zone());
+    }
+    // The same with the window's zone already at hand (zone()).
+    std::optional<std::pair<qint64, qint64>> openAt(qint64 utcMs, const QTimeZone& zone) const;
+    // The window's time zone; the system's when none is named or the name
+    // is unknown here.
+    QTimeZone zone() const;
 
     // The UTC instant at which a weekly window's local start on date falls,
     // by the rules above.

@@ -42,6 +42,7 @@ private:
         bool lastCorrect = false;
         qint32 replyMs = -1; // -1 until a reply came
         qint32 echoMs = -1;  // -1 until an echo was answered
+        bool unreachable = false; // as the last result found it
     };
 
     const ServerRowModel& m_rows;
