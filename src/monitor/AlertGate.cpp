@@ -45,6 +45,7 @@ void AlertGate::setWindows(const QList<MaintenanceWindow>& windows) {
 
 void AlertGate::clear() {
     m_dependencies.invalidate();
+    m_inPass = false;
     m_held.clear();
     m_unreachable.clear();
     m_baselines.clear();
@@ -61,11 +62,27 @@ void AlertGate::tick() {
 }
 
 void AlertGate::passBegins() {
+    if (m_inPass)
+        settle();
     m_inPass = true;
+    m_echoesDone = false;
+    m_repliesJudged = false;
     refreshMaintenance();
 }
 
-void AlertGate::passEnded() {
+void AlertGate::echoesDone() {
+    m_echoesDone = true;
+    if (m_inPass && m_repliesJudged)
+        settle();
+}
+
+void AlertGate::repliesJudged() {
+    m_repliesJudged = true;
+    if (m_inPass && m_echoesDone)
+        settle();
+}
+
+void AlertGate::settle() {
     m_inPass = false;
     markUnreachable();
     const QList<std::pair<quint64, QString>> held = std::exchange(m_held, {});
@@ -184,9 +201,10 @@ void AlertGate::refreshMaintenance() {
 }
 
 // A failing row below a failing ancestor says so in its Status. A row that
-// is reachable again while its runs go on counts them anew.
+// is reachable again while its runs go on counts them from the last pass
+// it was unreachable in.
 void AlertGate::markUnreachable() {
-    QSet<quint64> unreachable;
+    QHash<quint64, Counts> unreachable;
     if (!m_dependencies.isEmpty()) {
         for (const int row : m_dependencies.dependentRows()) {
             if (!faulting(row))
@@ -195,17 +213,16 @@ void AlertGate::markUnreachable() {
                 m_dependencies.failingAncestor(row, [this](int r) { return failing(r); });
             if (ancestor < 0)
                 continue;
-            unreachable.insert(m_rows.keyAt(row));
+            unreachable.insert(m_rows.keyAt(row), {leadingInteger(m_rows.text(row, Col::ReplyErr)),
+                                                   leadingInteger(m_rows.text(row, Col::PingErr))});
             m_rows.setText(row, Col::Status,
                            unreachableStatus(m_rows.text(ancestor, Col::DisplayName)));
         }
     }
-    for (const quint64 key : std::as_const(m_unreachable)) {
-        const int row = m_rows.rowOfKey(key);
-        if (row < 0 || unreachable.contains(key) || !faulting(row))
-            continue;
-        m_baselines.insert(key, {leadingInteger(m_rows.text(row, Col::ReplyErr)),
-                                 leadingInteger(m_rows.text(row, Col::PingErr))});
+    for (auto it = m_unreachable.cbegin(); it != m_unreachable.cend(); ++it) {
+        const int row = m_rows.rowOfKey(it.key());
+        if (row >= 0 && !unreachable.contains(it.key()) && faulting(row))
+            m_baselines.insert(it.key(), it.value());
     }
     m_unreachable = std::move(unreachable);
 }

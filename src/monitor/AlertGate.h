@@ -23,9 +23,9 @@ struct MonitorSettings;
 // gives besides those at a limit. An alert reaches nobody while its server
 // is silenced, in an open maintenance window, unreachable (an ancestor's
 // socket or echo fault run has reached its limit while the row fails) or
-// flapping. A row with a parent holds its alert until the pass has ended,
-// so the order of the rows within a pass does not decide. At the end of a
-// pass: the Status of unreachable rows, the flapping of every row
+// flapping. A row with a parent holds its alert until the pass is settled,
+// so the order of the rows within a pass does not decide. When a pass is
+// settled: the Status of unreachable rows, the flapping of every row
 // (FLAPLIMIT), the reminders of servers still down (REMINDMIN). When a
 // maintenance window closes, a server still at or past its limit alerts at
 // once. Nothing here acts without parents, windows, FLAPLIMIT and REMINDMIN.
@@ -47,8 +47,12 @@ public:
     void rowsRemoved() { m_dependencies.invalidate(); }
     // Every tick: maintenance looked at again once a window may have closed.
     void tick();
+    // A pass's results are in once its echoes are done and its replies
+    // judged; replies that never come are given up on when the next pass
+    // begins. Then the pass is settled, once.
     void passBegins();
-    void passEnded();
+    void echoesDone();
+    void repliesJudged();
 
     // The count of the row's run as its limit sees it: after the row was
     // unreachable, its run counts anew from when it was reachable again.
@@ -82,10 +86,15 @@ private:
     FlapDetector m_flaps;
     AlertReminders m_reminders;
 
-    bool m_inPass = false;
+    void settle();
+
+    bool m_inPass = false;     // results of a pass not yet settled
+    bool m_echoesDone = false; // of that pass
+    bool m_repliesJudged = false;
     QList<std::pair<quint64, QString>> m_held; // alerts of rows with a parent, by key
-    QSet<quint64> m_unreachable;
-    QHash<quint64, std::array<qint32, 2>> m_baselines; // socket, echo counts
+    using Counts = std::array<qint32, 2>;      // socket, echo runs
+    QHash<quint64, Counts> m_unreachable; // rows unreachable at the last pass's end, and their runs
+    QHash<quint64, Counts> m_baselines;
     QSet<quint64> m_inMaintenance;
     qint64 m_maintenanceDueUtcMs = 0;
     bool m_flapMarks = false; // some row shows the flapping mark

@@ -11,7 +11,7 @@ class AlertReminders final {
 public:
     struct Due {
         quint64 key;
-        QString title; // of the first alert
+        QString title;  // of the first alert
         qint64 minutes; // since the first alert
     };
 

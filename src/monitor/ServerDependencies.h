@@ -18,8 +18,7 @@ public:
 
     // Whether making proposedParent the parent of the server id closes a
     // loop, given the parent of every server (0: none).
-    static bool formsCycle(const QHash<qint64, qint64>& parentOf, qint64 id,
-                           qint64 proposedParent);
+    static bool formsCycle(const QHash<qint64, qint64>& parentOf, qint64 id, qint64 proposedParent);
 
     // The rows changed: built again when next asked.
     void invalidate() { m_built = false; }

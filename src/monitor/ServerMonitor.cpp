@@ -62,7 +62,8 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
     connect(&TimerProc, &QTimer::timeout, this, &ServerMonitor::TimerProc_Timer);
     connect(&rows, &QAbstractItemModel::modelReset, this, &ServerMonitor::listReloaded);
     connect(&rows, &QAbstractItemModel::rowsRemoved, this, [this] { m_gate.rowsRemoved(); });
-    m_serverAlerts.setQuiet([this](int row) { return m_gate.blockOf(row) != AlertGate::Block::None; });
+    m_serverAlerts.setQuiet(
+        [this](int row) { return m_gate.blockOf(row) != AlertGate::Block::None; });
 }
 
 ServerMonitor::~ServerMonitor() = default;
@@ -335,7 +336,7 @@ void ServerMonitor::endPassWhenEchoesDone() {
     m_inPass = false;
     if (m_passStopped)
         return;
-    m_gate.passEnded();
+    m_gate.echoesDone();
     SetColor();
     PassNumber = raised(PassNumber);
     emit passFinished();
@@ -382,6 +383,7 @@ void ServerMonitor::paintWhenRepliesJudged() {
         return;
     m_paintDue = false;
     SetColor();
+    m_gate.repliesJudged();
 }
 
 void ServerMonitor::probeResult(int row, ProbeOutcome::Kind kind, qint64 ms, qint64 handshakeUs) {
@@ -404,8 +406,7 @@ void ServerMonitor::CheckReplyState(int row) {
     alertAtLimit(row,
                  m_gate.runCount(row, ServerAlerts::Run::Socket,
                                  leadingInteger(m_rows.text(row, Col::ReplyErr))),
-                 m_settings.iReplyLim,
-                 tr("注意:服务器测试返回异常"));
+                 m_settings.iReplyLim, tr("注意:服务器测试返回异常"));
 }
 
 void ServerMonitor::CheckPingState(int row) {
@@ -414,8 +415,7 @@ void ServerMonitor::CheckPingState(int row) {
     alertAtLimit(row,
                  m_gate.runCount(row, ServerAlerts::Run::Echo,
                                  leadingInteger(m_rows.text(row, Col::PingErr))),
-                 m_settings.iPingLim,
-                 tr("注意:服务器PING异常"));
+                 m_settings.iPingLim, tr("注意:服务器PING异常"));
 }
 
 // Equality, not "at least": a run of failures alerts once, when it reaches

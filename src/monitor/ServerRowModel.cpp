@@ -222,7 +222,8 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         if (column == DisplayName && (silenceMark || row.marks != NoMark))
-            return markedName(row.silencedUntil != 0, row.marks) + shownText(row.text(column), true);
+            return markedName(row.silencedUntil != 0, row.marks) +
+                   shownText(row.text(column), true);
         return shownText(row.text(column), true);
     case Qt::ToolTipRole: {
         // Tips hold replies and catalogue texts: never taken for markup.

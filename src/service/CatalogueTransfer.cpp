@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSqlRecord>
 
 namespace CatalogueTransfer {
 
@@ -35,13 +37,36 @@ ImportReport ImportServers(const QString& path) {
     }
     // The rows go into the catalogue as they are read, so only one is held
     // at a time; a file that turns out unreadable part way adds nothing.
+    // The servers are numbered anew: a ParentID names a server of the file
+    // by the ID it had there, and a parent not in the file is none.
     CatalogueReader::Result read;
     report.error = ModuleDB::DbTransaction([&] {
-        read = CatalogueReader::Read(file, CatalogueFormatOf(path),
-                                     [](const CatalogueReader::Row& row) {
-                                         return ServerCatalogue::ImportServer(row.server);
-                                     });
-        return read.error;
+        QHash<qint64, qint64> newIdOf;
+        QList<std::pair<qint64, qint64>> parentOf; // new ID, parent's ID in the file
+        read = CatalogueReader::Read(
+            file, CatalogueFormatOf(path), [&](const CatalogueReader::Row& row) {
+                const QString stored = ServerCatalogue::ImportServer(row.server);
+                if (!stored.isEmpty() || (row.server.id <= 0 && row.server.parentId <= 0))
+                    return stored;
+                const QList<QSqlRecord> last =
+                    ModuleDB::DbSelect(QStringLiteral("select max(ID) from ServerList"));
+                const qint64 id = last.isEmpty() ? 0 : last.first().value(0).toLongLong();
+                if (row.server.id > 0)
+                    newIdOf.insert(row.server.id, id);
+                if (row.server.parentId > 0)
+                    parentOf.append({id, row.server.parentId});
+                return QString();
+            });
+        if (!read.error.isEmpty())
+            return read.error;
+        for (const auto& [id, parent] : std::as_const(parentOf)) {
+            const QString report =
+                ModuleDB::DbExecute(QStringLiteral("update ServerList set ParentID=? where ID=?"),
+                                    {newIdOf.value(parent, 0), id});
+            if (!report.isEmpty())
+                return report;
+        }
+        return QString();
     });
     if (report.error.isEmpty()) {
         report.added = read.accepted;

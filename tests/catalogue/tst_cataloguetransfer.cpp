@@ -134,7 +134,7 @@ private slots:
                 "DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs,CheckKind,"
                 "Transport,TlsName,TlsIgnoreErrors,CertWarnDays,CertNotified,Url,HttpMethod,"
                 "HttpHeaders,HttpStatus,HttpRedirects,JsonCondition,ParentID,Locations,"
-                "Revision\r\n"));
+                "Revision,ID\r\n"));
         if (file.endsWith(QLatin1String(".csv")))
             QVERIFY(start.startsWith(
                 "DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs,CheckKind,"));
@@ -163,6 +163,46 @@ private slots:
             same.id = before.at(i).id;
             QCOMPARE(same, before.at(i));
         }
+    }
+
+    // The import numbers the servers anew and maps each ParentID to the new
+    // ID of the server it named in the file; a parent not in the file, or a
+    // file without IDs, gives none.
+    void parentsFollowTheNewIds_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("csv") << "parents.csv";
+        QTest::newRow("json") << "parents.json";
+    }
+    void parentsFollowTheNewIds() {
+        QFETCH(QString, file);
+        QMap<QString, qint64> idOf;
+        for (const char* name : {"gone", "A", "B", "C", "D"}) {
+            ServerRecord server{0, QString::fromLatin1(name), "h", "80", {}, {}, {}, true};
+            server.parentId = idOf.value(name == QByteArray("B")   ? "A"
+                                         : name == QByteArray("C") ? "B"
+                                         : name == QByteArray("D") ? "gone"
+                                                                   : "");
+            QCOMPARE(ServerCatalogue::AddServer(server), QString());
+            idOf.insert(QString::fromLatin1(name),
+                        ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).last().id);
+        }
+        QCOMPARE(ModuleDB::DbExecute("delete from ServerList where ID=?", {idOf.value("gone")}),
+                 QString());
+        QCOMPARE(CatalogueTransfer::ExportServers(path(file)).error, QString());
+        ModuleDB::DbClose();
+        openCatalogue(QStringLiteral("Other.db"));
+        for (const char* name : {"first", "second"})
+            QCOMPARE(ServerCatalogue::AddServer({0, name, "h", "80", {}, {}, {}, true}), QString());
+        QCOMPARE(CatalogueTransfer::ImportServers(path(file)).error, QString());
+        QMap<QString, ServerRecord> byName;
+        for (const ServerRecord& server :
+             ServerCatalogue::SelectServers(ServerCatalogue::Selection::All))
+            byName.insert(server.displayName, server);
+        QCOMPARE(byName.value("A").parentId, 0);
+        QCOMPARE(byName.value("B").parentId, byName.value("A").id);
+        QCOMPARE(byName.value("C").parentId, byName.value("B").id);
+        QCOMPARE(byName.value("D").parentId, 0);
+        QVERIFY(byName.value("B").id != idOf.value("B"));
     }
 
     // A file of an earlier version, without the columns added since, imports

@@ -47,41 +47,48 @@ private slots:
         const MaintenanceWindow newYork2 = weekly("America/New_York", QTime(2, 0), 60);
         const MaintenanceWindow newYork1 = weekly("America/New_York", QTime(1, 0), 60);
         // The start hour is skipped: the window begins when the clocks jump.
-        QTest::newRow("Berlin spring, inside")
-            << berlin << "2026-03-29T01:30:00Z" << "2026-03-29T01:00:00Z"
-            << "2026-03-29T02:00:00Z";
-        QTest::newRow("Berlin spring, before")
-            << berlin << "2026-03-29T00:59:59Z" << "" << "";
-        QTest::newRow("Berlin spring, at the end")
-            << berlin << "2026-03-29T02:00:00Z" << "" << "";
+        QTest::newRow("Berlin spring, inside") << berlin << "2026-03-29T01:30:00Z"
+                                               << "2026-03-29T01:00:00Z"
+                                               << "2026-03-29T02:00:00Z";
+        QTest::newRow("Berlin spring, before") << berlin << "2026-03-29T00:59:59Z"
+                                               << ""
+                                               << "";
+        QTest::newRow("Berlin spring, at the end") << berlin << "2026-03-29T02:00:00Z"
+                                                   << ""
+                                                   << "";
         // The start hour repeats: one run, from its first occurrence.
-        QTest::newRow("Berlin autumn, first hour")
-            << berlin << "2026-10-25T00:00:00Z" << "2026-10-25T00:00:00Z"
-            << "2026-10-25T01:00:00Z";
-        QTest::newRow("Berlin autumn, repeated hour")
-            << berlin << "2026-10-25T01:30:00Z" << "" << "";
-        QTest::newRow("Berlin ordinary day")
-            << berlin << "2026-06-01T00:30:00Z" << "2026-06-01T00:00:00Z"
-            << "2026-06-01T01:00:00Z";
-        QTest::newRow("New York spring")
-            << newYork2 << "2026-03-08T07:59:00Z" << "2026-03-08T07:00:00Z"
-            << "2026-03-08T08:00:00Z";
-        QTest::newRow("New York spring, before")
-            << newYork2 << "2026-03-08T06:59:00Z" << "" << "";
-        QTest::newRow("New York autumn, first")
-            << newYork1 << "2026-11-01T05:00:00Z" << "2026-11-01T05:00:00Z"
-            << "2026-11-01T06:00:00Z";
-        QTest::newRow("New York autumn, repeated hour")
-            << newYork1 << "2026-11-01T06:30:00Z" << "" << "";
+        QTest::newRow("Berlin autumn, first hour") << berlin << "2026-10-25T00:00:00Z"
+                                                   << "2026-10-25T00:00:00Z"
+                                                   << "2026-10-25T01:00:00Z";
+        QTest::newRow("Berlin autumn, repeated hour") << berlin << "2026-10-25T01:30:00Z"
+                                                      << ""
+                                                      << "";
+        QTest::newRow("Berlin ordinary day") << berlin << "2026-06-01T00:30:00Z"
+                                             << "2026-06-01T00:00:00Z"
+                                             << "2026-06-01T01:00:00Z";
+        QTest::newRow("New York spring") << newYork2 << "2026-03-08T07:59:00Z"
+                                         << "2026-03-08T07:00:00Z"
+                                         << "2026-03-08T08:00:00Z";
+        QTest::newRow("New York spring, before") << newYork2 << "2026-03-08T06:59:00Z"
+                                                 << ""
+                                                 << "";
+        QTest::newRow("New York autumn, first") << newYork1 << "2026-11-01T05:00:00Z"
+                                                << "2026-11-01T05:00:00Z"
+                                                << "2026-11-01T06:00:00Z";
+        QTest::newRow("New York autumn, repeated hour") << newYork1 << "2026-11-01T06:30:00Z"
+                                                        << ""
+                                                        << "";
         // Crossing midnight, on Fridays only (2026-01-02 is a Friday).
         const MaintenanceWindow night = weekly("Asia/Shanghai", QTime(23, 0), 120, 1 << 4);
-        QTest::newRow("midnight, after it")
-            << night << "2026-01-02T16:30:00Z" << "2026-01-02T15:00:00Z"
-            << "2026-01-02T17:00:00Z";
-        QTest::newRow("midnight, another day")
-            << night << "2026-01-03T16:30:00Z" << "" << "";
+        QTest::newRow("midnight, after it") << night << "2026-01-02T16:30:00Z"
+                                            << "2026-01-02T15:00:00Z"
+                                            << "2026-01-02T17:00:00Z";
+        QTest::newRow("midnight, another day") << night << "2026-01-03T16:30:00Z"
+                                               << ""
+                                               << "";
         QTest::newRow("no days") << weekly("UTC", QTime(0, 0), 60, 0) << "2026-01-02T00:10:00Z"
-                                 << "" << "";
+                                 << ""
+                                 << "";
     }
     void weeklyOccurrence() {
         QFETCH(MaintenanceWindow, window);

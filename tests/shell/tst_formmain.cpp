@@ -280,6 +280,7 @@ private slots:
                                 << QStringList{"Menu_InfoServer=查看服务器(&I)",
                                                "Menu_History=历史记录(&H)...",
                                                "Menu_Silence=静默(&S)",
+                                               "Menu_Maintenance=维护计划(&W)...",
                                                "line2=-",
                                                "Menu_AddServer=添加服务器(&A)",
                                                "Menu_EditServer=编辑服务器(&E)",

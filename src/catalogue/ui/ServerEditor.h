@@ -38,8 +38,8 @@ protected:
     void setFields(const ServerRecord& server);
     // Name and address must not be empty, the warning time a whole number of
     // milliseconds from 0 (blank: 0, no warning) up to an hour, the TLS name
-    // a host name or address alone; tells the user and focuses the field
-    // otherwise.
+    // a host name or address alone, the parent none that depends on this
+    // server; tells the user and focuses the field otherwise.
     bool validateFields();
     QHBoxLayout& buttonRow() { return *m_buttonRow; }
 
@@ -55,6 +55,7 @@ protected:
     MultiLineText* TextPostData;
     MultiLineText* TextReplyData;
     QCheckBox* CheckInUse;
+    QComboBox* ComboParent; // "无" or a server of the catalogue, found by typing
     QPushButton* CmdAuto;
     QPushButton* CmdTest;
     QPushButton* CmdSave;
@@ -69,6 +70,8 @@ private:
     Transport chosenTransport() const;
     // The TLS fields only apply to a transport other than 无.
     void ComboTransport_Change();
+    void fillParents();
+    qint64 chosenParent() const;
 
     ServerRecord m_given; // what setFields gave, for the fields not shown
     QHBoxLayout* m_buttonRow;
