@@ -18,16 +18,21 @@ QString kindText(MaintenanceWindow::Kind kind) {
                                                    : QStringLiteral("once");
 }
 
+// Every column is not null: an empty text is bound as one.
+QString notNull(const QString& text) {
+    return text.isNull() ? QString(QLatin1String("")) : text;
+}
+
 QVariantList values(const MaintenanceWindow& window) {
-    return {serversText(window.servers),
+    return {notNull(serversText(window.servers)),
             kindText(window.kind),
             window.startUtcMs,
             window.endUtcMs,
             window.days,
             window.startTime.toString(QStringLiteral("HH:mm")),
             window.minutes,
-            QString::fromLatin1(window.timeZone),
-            window.note.isNull() ? QString(QLatin1String("")) : window.note};
+            notNull(QString::fromLatin1(window.timeZone)),
+            notNull(window.note)};
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "service/CatalogueTransfer.h"
 
+#include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
 #include "platform/WholeFile.h"
@@ -10,6 +11,33 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSqlRecord>
+
+namespace {
+
+// The windows of the file over the servers as numbered now; a server not in
+// the file leaves a window, and a window left over none is not added (an
+// empty list would mean every server).
+QString importWindows(const QList<QJsonObject>& objects, const QHash<qint64, qint64>& newIdOf) {
+    for (const QJsonObject& object : objects) {
+        std::optional<MaintenanceWindow> window = CatalogueWriter::windowOfObject(object);
+        if (!window)
+            continue;
+        const bool everyServer = window->servers.isEmpty();
+        QList<qint64> servers;
+        for (const qint64 id : std::as_const(window->servers)) {
+            if (newIdOf.contains(id))
+                servers.append(newIdOf.value(id));
+        }
+        if (!everyServer && servers.isEmpty())
+            continue;
+        window->servers = servers;
+        if (const QString report = MaintenanceCatalogue::AddWindow(*window); !report.isEmpty())
+            return report;
+    }
+    return {};
+}
+
+} // namespace
 
 namespace CatalogueTransfer {
 
@@ -66,7 +94,7 @@ ImportReport ImportServers(const QString& path) {
             if (!report.isEmpty())
                 return report;
         }
-        return QString();
+        return importWindows(read.maintenance, newIdOf);
     });
     if (report.error.isEmpty()) {
         report.added = read.accepted;
@@ -88,9 +116,16 @@ ExportReport ExportServers(const QString& path) {
         report.error = QCoreApplication::translate("CatalogueTransfer", "无法读取服务器列表");
         return report;
     }
+    const CatalogueFormat format = CatalogueFormatOf(path);
+    const QList<MaintenanceWindow> windows = format == CatalogueFormat::Json
+                                                 ? MaintenanceCatalogue::SelectWindows(&read)
+                                                 : QList<MaintenanceWindow>();
+    if (!read) {
+        report.error = QCoreApplication::translate("CatalogueTransfer", "无法读取服务器列表");
+        return report;
+    }
     QString reason;
-    if (!WholeFile::write(path, CatalogueWriter::Write(servers, CatalogueFormatOf(path)),
-                          &reason)) {
+    if (!WholeFile::write(path, CatalogueWriter::Write(servers, format, windows), &reason)) {
         report.error = QCoreApplication::translate("CatalogueTransfer", "无法写入文件 %1(%2)")
                            .arg(path, reason);
         return report;

@@ -1,4 +1,5 @@
 #include "FileSizeLimit.h"
+#include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
 #include "platform/AppPaths.h"
@@ -166,8 +167,9 @@ private slots:
     }
 
     // The import numbers the servers anew and maps each ParentID to the new
-    // ID of the server it named in the file; a parent not in the file, or a
-    // file without IDs, gives none.
+    // ID of the server it named in the file; a parent not in the file gives
+    // none. The windows of a JSON file follow their servers likewise; a
+    // window left over none of the file's is not added.
     void parentsFollowTheNewIds_data() {
         QTest::addColumn<QString>("file");
         QTest::newRow("csv") << "parents.csv";
@@ -186,6 +188,20 @@ private slots:
             idOf.insert(QString::fromLatin1(name),
                         ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).last().id);
         }
+        MaintenanceWindow window;
+        window.kind = MaintenanceWindow::Kind::Weekly;
+        window.days = 5;
+        window.startTime = QTime(2, 0);
+        window.minutes = 60;
+        window.timeZone = "Europe/Berlin";
+        window.note = "夜间";
+        for (const QList<qint64>& servers : {QList<qint64>{idOf.value("B")},
+                                             {idOf.value("gone"), idOf.value("D")},
+                                             {idOf.value("gone")},
+                                             {}}) {
+            window.servers = servers;
+            QCOMPARE(MaintenanceCatalogue::AddWindow(window), QString());
+        }
         QCOMPARE(ModuleDB::DbExecute("delete from ServerList where ID=?", {idOf.value("gone")}),
                  QString());
         QCOMPARE(CatalogueTransfer::ExportServers(path(file)).error, QString());
@@ -203,6 +219,19 @@ private slots:
         QCOMPARE(byName.value("C").parentId, byName.value("B").id);
         QCOMPARE(byName.value("D").parentId, 0);
         QVERIFY(byName.value("B").id != idOf.value("B"));
+        const QList<MaintenanceWindow> windows = MaintenanceCatalogue::SelectWindows();
+        if (file.endsWith(".csv")) {
+            QVERIFY(windows.isEmpty());
+            return;
+        }
+        QCOMPARE(windows.size(), 3);
+        QCOMPARE(windows.at(0).servers, QList<qint64>{byName.value("B").id});
+        QCOMPARE(windows.at(1).servers, QList<qint64>{byName.value("D").id});
+        QVERIFY(windows.at(2).servers.isEmpty());
+        MaintenanceWindow same = windows.at(2);
+        same.id = 0;
+        window.servers.clear();
+        QCOMPARE(same, window);
     }
 
     // A file of an earlier version, without the columns added since, imports
@@ -416,7 +445,7 @@ private slots:
             QCOMPARE(first.certWarnDays, 30);
             QVERIFY(!first.httpRedirects);
             QCOMPARE(first.checkKind, ServerRecord::CheckKind::Http);
-            QCOMPARE(first.parentId, 2);
+            QCOMPARE(first.parentId, 0); // no server of the file had ID 2
             QCOMPARE(first.revision, 5);
             QCOMPARE(servers.at(1).tls.serverName, QStringLiteral("::1"));
             QCOMPARE(servers.at(3).tls.serverName, QStringLiteral("fe80::1%eth0"));

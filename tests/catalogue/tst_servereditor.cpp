@@ -258,7 +258,10 @@ private slots:
         FormServerEdit form(before.at(edited));
         form.show();
         auto* combo = control<QComboBox>(form, "ComboParent");
-        QCOMPARE(labelOf(form, combo)->text(), QStringLiteral("上级服务器:"));
+        const QList<QLabel*> labels = form.findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.cbegin(), labels.cend(), [combo](const QLabel* label) {
+            return label->buddy() == combo && label->text() == QStringLiteral("上级服务器:");
+        }));
         QCOMPARE(combo->itemText(0), QStringLiteral("无"));
         QCOMPARE(combo->count(), 3); // not itself
         QCOMPARE(combo->findText(before.at(edited).displayName + " [127.0.0.1]"), -1);

@@ -99,13 +99,13 @@ FormMaintenanceEdit::FormMaintenanceEdit(const MaintenanceWindow& window,
     // Once-window times show in the chosen zone.
     const QTimeZone shownZone = chosenZone();
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    TextStart->setDateTime(QDateTime::fromMSecsSinceEpoch(
-        window.kind == MaintenanceWindow::Kind::Once && window.id > 0 ? window.startUtcMs : now,
-        shownZone));
-    TextEnd->setDateTime(QDateTime::fromMSecsSinceEpoch(
-        window.kind == MaintenanceWindow::Kind::Once && window.id > 0 ? window.endUtcMs
-                                                                      : now + 3600 * 1000,
-        shownZone));
+    const bool storedOnce = window.kind == MaintenanceWindow::Kind::Once && window.id > 0;
+    const auto shown = [&shownZone](qint64 utcMs) {
+        const QDateTime there = QDateTime::fromMSecsSinceEpoch(utcMs, shownZone);
+        return QDateTime(there.date(), there.time());
+    };
+    TextStart->setDateTime(shown(storedOnce ? window.startUtcMs : now));
+    TextEnd->setDateTime(shown(storedOnce ? window.endUtcMs : now + 3600 * 1000));
     TextNote->setText(window.note);
     ComboKind->setCurrentIndex(ComboKind->findData(int(window.kind)));
     m_kindFields->setCurrentIndex(ComboKind->currentIndex());

@@ -176,8 +176,10 @@ void ServerEditor::setFields(const ServerRecord& server) {
     // A server is not its own parent.
     if (const int own = ComboParent->findData(server.id); server.id > 0 && own > 0)
         ComboParent->removeItem(own);
-    const int parent = ComboParent->findData(server.parentId);
-    ComboParent->setCurrentIndex(parent < 0 ? 0 : parent);
+    // A parent the catalogue no longer holds stays as it was unless changed.
+    if (ComboParent->findData(server.parentId) < 0)
+        ComboParent->addItem(QLatin1Char('#') + QString::number(server.parentId), server.parentId);
+    ComboParent->setCurrentIndex(ComboParent->findData(server.parentId));
 }
 
 // Every server of the catalogue by name and address, after "无"; typing

@@ -73,6 +73,9 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     CmdSave = named(new QPushButton(tr("保存")), "CmdSave");
     CmdCancel = named(new QPushButton(tr("取消")), "CmdCancel");
     CmdSave->setDefault(true);
+    // A box is as wide as its caption, so only the caption takes a click.
+    for (QCheckBox* box : {CheckSnd, CheckHistory, CheckRecovery, CheckAnnounce, CheckExitPage})
+        box->setSizePolicy(QSizePolicy::Maximum, box->sizePolicy().verticalPolicy());
 
     auto* fields = new QFormLayout(Frame1);
     fields->addRow(buddyLabel(tr("循环任务间隔:"), TextTimerN), TextTimerN);
@@ -86,8 +89,12 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     fields->addRow(buddyLabel(tr("历史数据保留天数:"), TextHistDays), TextHistDays);
     fields->addRow(buddyLabel(tr("网络检测地址:"), TextNetCheck), TextNetCheck);
     fields->addRow(CheckRecovery);
-    fields->addRow(buddyLabel(tr("持续故障提醒间隔(分钟):"), TextRemindMin), TextRemindMin);
-    fields->addRow(buddyLabel(tr("频繁变化阈值:"), TextFlapLimit), TextFlapLimit);
+    // Both on one row, so the dialog stays as tall as before.
+    auto* alertRow = new QHBoxLayout;
+    alertRow->addWidget(TextRemindMin);
+    alertRow->addWidget(buddyLabel(tr("频繁变化阈值:"), TextFlapLimit));
+    alertRow->addWidget(TextFlapLimit);
+    fields->addRow(buddyLabel(tr("持续故障提醒间隔(分钟):"), TextRemindMin), alertRow);
     fields->addRow(buddyLabel(tr("界面语言:"), ComboLanguage), ComboLanguage);
     fields->addRow(CheckAnnounce);
     fields->addRow(CheckExitPage);
