@@ -927,7 +927,7 @@ Certificate: %3<byte value="xd"/>
     </message>
     <message>
         <source>对不起,删除失败</source>
-        <translation>Deleting failed</translation>
+        <translation>Sorry, the deletion failed</translation>
     </message>
 </context>
 <context>
@@ -1034,7 +1034,7 @@ Certificate: %3<byte value="xd"/>
     </message>
     <message>
         <source>对不起,保存失败</source>
-        <translation>Saving failed</translation>
+        <translation>Sorry, saving failed</translation>
     </message>
 </context>
 <context>
@@ -1204,12 +1204,12 @@ This cannot be undone.</translation>
         <translation>A server whose state changed this many times within its last 20 passes is flapping; 0: off</translation>
     </message>
     <message>
-        <source>持续故障提醒间隔(分钟):</source>
-        <translation>Reminder interval for ongoing faults (minutes):</translation>
-    </message>
-    <message>
         <source>频繁变化阈值:</source>
         <translation>Flapping limit:</translation>
+    </message>
+    <message>
+        <source>持续故障提醒间隔(分钟):</source>
+        <translation>Reminder interval for ongoing faults (minutes):</translation>
     </message>
 </context>
 <context>
@@ -1373,6 +1373,189 @@ This cannot be undone.</translation>
     </message>
 </context>
 <context>
+    <name>HttpCheckFields</name>
+    <message>
+        <source>跟随重定向</source>
+        <translation>Follow redirects</translation>
+    </message>
+    <message>
+        <source>http:// 或 https:// 开头,可带端口、路径和查询;地址和端口由此得出</source>
+        <translation>Starts with http:// or https://, may give a port, a path and a query; the address and port are taken from it</translation>
+    </message>
+    <message>
+        <source>最多跟随10次重定向</source>
+        <translation>At most 10 redirects are followed</translation>
+    </message>
+    <message>
+        <source>每行一个,写成“名称: 值”;凭据也写在这里</source>
+        <translation>One per line, written “Name: value”; credentials go here too</translation>
+    </message>
+    <message>
+        <source>状态码和范围,以逗号分隔,如 200-299,301,404</source>
+        <translation>Status codes and ranges separated by commas, such as 200-299,301,404</translation>
+    </message>
+    <message>
+        <source>为空时不检查;比较符可用 ==、!=、&lt;、&lt;=、&gt;、&gt;=、contains、exists;字符串加双引号,数字和 true、false、null 不加</source>
+        <translation>Empty: not checked. Operators: ==, !=, &lt;, &lt;=, &gt;, &gt;=, contains, exists. Strings in double quotes; numbers, true, false and null without</translation>
+    </message>
+    <message>
+        <source>URL:</source>
+        <translation>URL:</translation>
+    </message>
+    <message>
+        <source>请求方法:</source>
+        <translation>Method:</translation>
+    </message>
+    <message>
+        <source>请求头:</source>
+        <translation>Headers:</translation>
+    </message>
+    <message>
+        <source>接受的状态码:</source>
+        <translation>Accepted status:</translation>
+    </message>
+    <message>
+        <source>JSON条件:</source>
+        <translation>JSON condition:</translation>
+    </message>
+</context>
+<context>
+    <name>HttpHeaderLines</name>
+    <message>
+        <source>请求头第 %1 行没有冒号,应写成“名称: 值”！</source>
+        <translation>Header line %1 has no colon; write it as “Name: value”.</translation>
+    </message>
+    <message>
+        <source>请求头第 %1 行的名称“%2”无效！</source>
+        <translation>The name “%2” on header line %1 is not valid.</translation>
+    </message>
+    <message>
+        <source>请求头第 %1 行的值含有控制字符！</source>
+        <translation>The value on header line %1 contains a control character.</translation>
+    </message>
+</context>
+<context>
+    <name>HttpStatusCodes</name>
+    <message>
+        <source>接受的状态码不能为空,如 200-299,301！</source>
+        <translation>The accepted status codes must not be empty; write them like 200-299,301.</translation>
+    </message>
+    <message>
+        <source>接受的状态码“%1”无效,只能是 100 到 599 之间的状态码或范围,如 200-299,301！</source>
+        <translation>The accepted status code “%1” is not valid: use status codes or ranges from 100 to 599, such as 200-299,301.</translation>
+    </message>
+    <message>
+        <source>接受的状态码范围“%1”的起点大于终点！</source>
+        <translation>The accepted status range “%1” starts above its end.</translation>
+    </message>
+</context>
+<context>
+    <name>HttpUrl</name>
+    <message>
+        <source>URL不能为空！</source>
+        <translation>The URL must not be empty.</translation>
+    </message>
+    <message>
+        <source>URL不能包含空格或控制字符！</source>
+        <translation>The URL must not contain blanks or control characters.</translation>
+    </message>
+    <message>
+        <source>URL必须以 http:// 或 https:// 开头！</source>
+        <translation>The URL must start with http:// or https://.</translation>
+    </message>
+    <message>
+        <source>URL不能包含用户名和密码(user:password@),请把凭据写在请求头中！</source>
+        <translation>The URL must not contain a user name and password (user:password@); put credentials in a header.</translation>
+    </message>
+    <message>
+        <source>URL中的IPv6地址缺少右方括号 ]！</source>
+        <translation>The IPv6 address in the URL lacks its closing bracket ].</translation>
+    </message>
+    <message>
+        <source>URL中方括号内不是有效的IPv6地址！</source>
+        <translation>The brackets in the URL do not hold a valid IPv6 address.</translation>
+    </message>
+    <message>
+        <source>URL中的IPv6地址后只能跟 :端口！</source>
+        <translation>Only :port may follow the IPv6 address in the URL.</translation>
+    </message>
+    <message>
+        <source>URL中的IPv6地址要写在方括号内,如 http://[::1]:8080/！</source>
+        <translation>An IPv6 address in a URL goes in brackets, such as http://[::1]:8080/.</translation>
+    </message>
+    <message>
+        <source>URL缺少主机名！</source>
+        <translation>The URL has no host.</translation>
+    </message>
+    <message>
+        <source>URL中的主机不是有效的主机名或IP地址！</source>
+        <translation>The host in the URL is no valid host name or IP address.</translation>
+    </message>
+    <message>
+        <source>URL中的端口必须是 1 到 65535 之间的整数！</source>
+        <translation>The port in the URL must be a whole number from 1 to 65535.</translation>
+    </message>
+</context>
+<context>
+    <name>JsonCondition</name>
+    <message>
+        <source>数字</source>
+        <translation>a number</translation>
+    </message>
+    <message>
+        <source>字符串</source>
+        <translation>a string</translation>
+    </message>
+    <message>
+        <source>布尔值</source>
+        <translation>a Boolean</translation>
+    </message>
+    <message>
+        <source>数组</source>
+        <translation>an array</translation>
+    </message>
+    <message>
+        <source>对象</source>
+        <translation>an object</translation>
+    </message>
+    <message>
+        <source>JSON条件必须以 $ 开头,如 $.a.b[0].c == 1！</source>
+        <translation>The JSON condition must start with $, such as $.a.b[0].c == 1.</translation>
+    </message>
+    <message>
+        <source>JSON条件的路径第 %1 个字符处有误,应写成 .名称、[&quot;名称&quot;] 或 [序号]！</source>
+        <translation>The JSON condition’s path is wrong at character %1; write .name, [&quot;name&quot;] or [index].</translation>
+    </message>
+    <message>
+        <source>JSON条件缺少比较符,可用 ==、!=、&lt;、&lt;=、&gt;、&gt;=、contains 或 exists！</source>
+        <translation>The JSON condition has no operator; use ==, !=, &lt;, &lt;=, &gt;, &gt;=, contains or exists.</translation>
+    </message>
+    <message>
+        <source>JSON条件的 exists 后面不能有值！</source>
+        <translation>No value may follow exists in the JSON condition.</translation>
+    </message>
+    <message>
+        <source>JSON条件缺少比较的值！</source>
+        <translation>The JSON condition has no value to compare with.</translation>
+    </message>
+    <message>
+        <source>JSON条件的值“%1”无效:字符串要加双引号,数字和 true、false、null 不加！</source>
+        <translation>The JSON condition’s value “%1” is not valid: strings go in double quotes, numbers, true, false and null without.</translation>
+    </message>
+    <message>
+        <source>回应不是JSON</source>
+        <translation>the reply is not JSON</translation>
+    </message>
+    <message>
+        <source>路径不存在:%1</source>
+        <translation>no such path: %1</translation>
+    </message>
+    <message>
+        <source>类型不符:%1 是%2</source>
+        <translation>type mismatch: %1 is %2</translation>
+    </message>
+</context>
+<context>
     <name>MaintenanceCatalogue</name>
     <message>
         <source>无法读取维护计划</source>
@@ -1508,6 +1691,10 @@ Down for: %3</translation>
         <source>服务器IP地址不能为空！</source>
         <translation>The server address must not be empty.</translation>
     </message>
+    <message>
+        <source>请求方法只能是 GET、HEAD、POST 或 PUT！</source>
+        <translation>The method must be GET, HEAD, POST or PUT.</translation>
+    </message>
 </context>
 <context>
     <name>ServerEditor</name>
@@ -1610,6 +1797,26 @@ Down for: %3</translation>
     <message>
         <source>证书到期提醒(天):</source>
         <translation>Warn before expiry (days):</translation>
+    </message>
+    <message>
+        <source>TCP</source>
+        <translation>TCP</translation>
+    </message>
+    <message>
+        <source>HTTP(S)</source>
+        <translation>HTTP(S)</translation>
+    </message>
+    <message>
+        <source>检查方式:</source>
+        <translation>Check:</translation>
+    </message>
+    <message>
+        <source>POST 和 PUT 请求的正文</source>
+        <translation>The body of POST and PUT requests</translation>
+    </message>
+    <message>
+        <source>回应正文应当包含的文字,为空时不检查</source>
+        <translation>Text the reply body must contain; empty: not checked</translation>
     </message>
     <message>
         <source>上级服务器:</source>

@@ -9,15 +9,33 @@
 // and edit dialogs and by an import.
 namespace ServerChecks {
 
-enum class Field { DisplayName, IPAddress };
+enum class Field {
+    DisplayName,
+    IPAddress,
+    Url,
+    HttpMethod,
+    HttpHeaders,
+    HttpStatus,
+    JsonCondition
+};
 
 struct Refusal {
     Field field;
     QString text;
 };
 
-// An empty name, then an empty address; a text of blanks passes.
+// An empty name, then an empty address; a text of blanks passes. An HTTP(S)
+// server's address comes from its URL, which HttpRefusal checks instead.
 std::optional<Refusal> MissingField(const ServerRecord& server);
+
+// The first of an HTTP(S) server's own fields that is wrong, in the dialog's
+// order: the URL, the method, the request headers, the accepted status
+// codes, the JSON condition (empty: none). Nothing for a TCP server.
+std::optional<Refusal> HttpRefusal(const ServerRecord& server);
+
+// An HTTP(S) server's address and port become its URL's host and effective
+// port. A TCP server, and a URL that is none, keep theirs.
+void TakeUrlAddress(ServerRecord& server);
 
 // The longest slow-reply warning time, an hour.
 constexpr qint32 MaxWarnMs = 3600000;

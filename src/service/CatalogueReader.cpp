@@ -1,6 +1,7 @@
 #include "service/CatalogueReader.h"
 
 #include "catalogue/CatalogueColumns.h"
+#include "catalogue/CheckKindText.h"
 #include "catalogue/ServerChecks.h"
 #include "catalogue/TrimSpaces.h"
 #include "service/CsvReader.h"
@@ -27,19 +28,27 @@ using Take = std::function<QString(const Row&)>;
 using Values = QHash<QString, QString>;
 
 // The server of a row, or why it is refused: a missing name or address
-// first, as the add dialog asks, then the first column that refuses its
-// value. An accepted row goes to take; false when take failed.
+// first, as the add dialog asks, then what is wrong with an HTTP(S) row's
+// own fields, then the first column that refuses its value. An HTTP(S)
+// row's address and port come from its URL, whatever their columns hold.
+// An accepted row goes to take; false when take failed.
 bool takeRow(Result& result, int line, const Values& values, const Take& take) {
     ServerRecord server;
     QString refusal;
+    const bool http = checkKindFromText(values.value(QStringLiteral("CheckKind")).trimmed()) ==
+                      ServerRecord::CheckKind::Http;
     for (const Column& column : Columns()) {
         const auto value = values.constFind(column.key);
-        if (value == values.constEnd() && !column.required)
+        if ((value == values.constEnd() && !column.required) ||
+            (http && column.key == QLatin1String("Port")))
             continue;
         const QString reason = column.take(server, value == values.constEnd() ? QString() : *value);
         if (refusal.isEmpty())
             refusal = reason;
     }
+    ServerChecks::TakeUrlAddress(server);
+    if (const auto wrong = ServerChecks::HttpRefusal(server))
+        refusal = wrong->text;
     // The name as the list shows it, without its spaces: one of spaces
     // alone would show as no name at all.
     ServerRecord shown = server;

@@ -13,10 +13,10 @@ class QIODevice;
 
 // Reads an exported catalogue file (UTF-8, a byte-order mark allowed) row by
 // row, checking each row as the add dialog checks a server and a port from
-// 1 to 65535 besides. Unknown columns are ignored, so a file written by a
-// later version still reads. Only the row at hand is held, so a file of
-// any length is read in little memory. An element of a JSON file that is
-// an object holding only "maintenance" holds the maintenance windows.
+// 1 to 65535 besides; an HTTP(S) row takes its address and port from its URL. Unknown columns are
+// ignored, so a file written by a later version still reads. Only the row at hand is held, so a
+// file of any length is read in little memory. An element of a JSON file that is an object
+// holding only "maintenance" holds the maintenance windows.
 namespace CatalogueReader {
 
 struct Row {

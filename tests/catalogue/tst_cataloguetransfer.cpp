@@ -103,12 +103,26 @@ private slots:
             server.tls = {static_cast<Transport>(i % 6), TlsNames.at(i % TlsNames.size()),
                           i % 3 == 0};
             server.certWarnDays = std::array{0, 14, 3650, 1}.at(i % 4);
-            server.url = text;
-            server.httpMethod = HostileTexts.at((i + 1) % HostileTexts.size());
-            server.httpHeaders = HostileTexts.at((i + 2) % HostileTexts.size());
-            server.httpStatus = HostileTexts.at((i + 3) % HostileTexts.size());
+            if (server.checkKind == ServerRecord::CheckKind::Tcp) {
+                // Unchecked for a TCP row, so any text at all.
+                server.url = text;
+                server.httpMethod = HostileTexts.at((i + 1) % HostileTexts.size());
+                server.httpHeaders = HostileTexts.at((i + 2) % HostileTexts.size());
+                server.httpStatus = HostileTexts.at((i + 3) % HostileTexts.size());
+                server.jsonCondition = HostileTexts.at((i + 4) % HostileTexts.size());
+            } else {
+                // An HTTP(S) row's fields are checked, and its address and
+                // port are those of its URL.
+                server.ipAddress = QStringLiteral("h%1.example").arg(i);
+                server.url = QStringLiteral("https://%1:%2/a,b?q=\"x\"#f")
+                                 .arg(server.ipAddress, server.port);
+                server.httpMethod = QStringList{"GET", "HEAD", "POST", "PUT"}.at(i % 4);
+                server.httpHeaders = QStringLiteral("X-Quote: \"a,b\"\r\n\r\nX-Formula: "
+                                                    "=cmd|' /C calc'!A0\t中文");
+                server.httpStatus = QStringLiteral("200-299, 301");
+                server.jsonCondition = QStringLiteral("$[\"a,b\"][0] contains \"x\\\"y\\u2028\"");
+            }
             server.httpRedirects = i % 2 == 1;
-            server.jsonCondition = HostileTexts.at((i + 4) % HostileTexts.size());
             server.parentId = i;
             server.locations = HostileTexts.at((i + 5) % HostileTexts.size());
             QCOMPARE(ServerCatalogue::AddServer(server), QString());
@@ -380,23 +394,23 @@ private slots:
         QTest::newRow("csv") << "t.csv"
                              << QByteArray(
                                     "DisplayName,IPAddress,Port,Transport,TlsName,TlsIgnoreErrors,"
-                                    "CertWarnDays,HttpRedirects,CheckKind,ParentID,Revision\r\n"
-                                    "a,h,443,tls,svc.test,1,30,0,http,2,5\r\n"
-                                    "b,h,21,starttls-ftp,::1,0,0,1,tcp,0,0\r\n"
-                                    "c,h,443,,,0,3650,1,tcp,0,0\r\n"
-                                    "d,h,443,ssl,,0,14,1,tcp,0,0\r\n"
-                                    "e,h,443,TLS,,0,14,1,tcp,0,0\r\n"
-                                    "f,h,443,tls,a b,0,14,1,tcp,0,0\r\n"
-                                    "h,h,443,tls,https://svc.test,0,14,1,tcp,0,0\r\n"
-                                    "i,h,443,tls,svc.test:443,0,14,1,tcp,0,0\r\n"
-                                    "k,h,443,tls,,2,14,1,tcp,0,0\r\n"
-                                    "l,h,443,tls,,0,3651,1,tcp,0,0\r\n"
-                                    "o,h,443,tls,,0,,1,tcp,0,0\r\n"
-                                    "p,h,443,tls,,0,14,yes,tcp,0,0\r\n"
-                                    "q,h,443,tls,,0,14,1,udp,0,0\r\n"
-                                    "r,h,443,tls,,0,14,1,tcp,-1,0\r\n"
-                                    "s,h,443,tls,,0,14,1,tcp,0,x\r\n"
-                                    "t,h,443,tls,fe80::1%eth0,0,14,1,tcp,0,0\r\n")
+                                    "CertWarnDays,HttpRedirects,CheckKind,ParentID,Revision,Url\r\n"
+                                    "a,h,443,tls,svc.test,1,30,0,http,2,5,https://svc.test\r\n"
+                                    "b,h,21,starttls-ftp,::1,0,0,1,tcp,0,0,\r\n"
+                                    "c,h,443,,,0,3650,1,tcp,0,0,\r\n"
+                                    "d,h,443,ssl,,0,14,1,tcp,0,0,\r\n"
+                                    "e,h,443,TLS,,0,14,1,tcp,0,0,\r\n"
+                                    "f,h,443,tls,a b,0,14,1,tcp,0,0,\r\n"
+                                    "h,h,443,tls,https://svc.test,0,14,1,tcp,0,0,\r\n"
+                                    "i,h,443,tls,svc.test:443,0,14,1,tcp,0,0,\r\n"
+                                    "k,h,443,tls,,2,14,1,tcp,0,0,\r\n"
+                                    "l,h,443,tls,,0,3651,1,tcp,0,0,\r\n"
+                                    "o,h,443,tls,,0,,1,tcp,0,0,\r\n"
+                                    "p,h,443,tls,,0,14,yes,tcp,0,0,\r\n"
+                                    "q,h,443,tls,,0,14,1,udp,0,0,\r\n"
+                                    "r,h,443,tls,,0,14,1,tcp,-1,0,\r\n"
+                                    "s,h,443,tls,,0,14,1,tcp,0,x,\r\n"
+                                    "t,h,443,tls,fe80::1%eth0,0,14,1,tcp,0,0,\r\n")
                              << QStringList{"5:" + transport,
                                             "6:" + transport,
                                             "7:" + blank,
@@ -455,6 +469,77 @@ private slots:
             QCOMPARE(servers.at(0).certWarnDays, 7);
             QVERIFY(servers.at(1).tls.isPlain() && servers.at(1).tls.ignoreErrors);
         }
+    }
+
+    // An HTTP(S) row is checked as the dialogs check it and refused with its
+    // line and reason; its address and port come from its URL, whatever its
+    // own columns hold.
+    void httpRows_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QStringList>("refused");
+        QTest::addColumn<QStringList>("addresses"); // of the rows added, "address port"
+        const QByteArray header("DisplayName,IPAddress,Port,CheckKind,Url,HttpMethod,HttpHeaders,"
+                                "HttpStatus,JsonCondition\r\n");
+        QTest::newRow("csv")
+            << "h.csv"
+            << header + "web,,,http,https://svc.example/health,GET,,200-299,\r\n"
+                        "v6,old,1,http,http://[::1]:8080/?a=1,head,\"X-A: 1\r\nX-B: 2\","
+                        "\"200,301\",$.ok == true\r\n"
+                        "tcp,h,25,tcp,not a url,DELETE,no colon,2xx,$.a ==\r\n"
+                        "a,h,80,http,,GET,,200-299,\r\n"
+                        "b,h,80,http,svc.example/health,GET,,200-299,\r\n"
+                        "c,h,80,http,https://u:p@svc.example/,GET,,200-299,\r\n"
+                        "d,h,80,http,http://svc.example:0/,GET,,200-299,\r\n"
+                        "e,h,80,http,http://svc.example/,DELETE,,200-299,\r\n"
+                        "f,h,80,http,http://svc.example/,GET,Bearer x,200-299,\r\n"
+                        "g,h,80,http,http://svc.example/,GET,,2xx,\r\n"
+                        "h,h,80,http,http://svc.example/,GET,,600,\r\n"
+                        "i,h,80,http,http://svc.example/,GET,,200-299,$.a == up\r\n"
+                        ",h,80,http,http://svc.example/,GET,,200-299,\r\n"
+                        "j,h,x,http,ftp://svc.example/,GET,,200-299,\r\n"
+            << QStringList{"6:URL不能为空！",
+                           "7:URL必须以 http:// 或 https:// 开头！",
+                           "8:URL不能包含用户名和密码(user:password@),请把凭据写在请求头中！",
+                           "9:URL中的端口必须是 1 到 65535 之间的整数！",
+                           "10:请求方法只能是 GET、HEAD、POST 或 PUT！",
+                           "11:请求头第 1 行没有冒号,应写成“名称: 值”！",
+                           "12:接受的状态码“2xx”无效,只能是 100 到 599 之间的状态码或范围,如 "
+                           "200-299,301！",
+                           "13:接受的状态码“600”无效,只能是 100 到 599 之间的状态码或范围,如 "
+                           "200-299,301！",
+                           "14:JSON条件的值“up”无效:字符串要加双引号,数字和 true、false、null "
+                           "不加！",
+                           "15:服务器名称不能为空！",
+                           "16:URL必须以 http:// 或 https:// 开头！"}
+            << QStringList{"svc.example 443", "::1 8080", "h 25"};
+        QTest::newRow("json")
+            << "h.json"
+            << QByteArray("[\n"
+                          "{\"DisplayName\": \"web\", \"CheckKind\": \"http\", "
+                          "\"Url\": \"http://127.0.0.1:8000/x\"},\n"
+                          "{\"DisplayName\": \"a\", \"CheckKind\": \"http\", \"Port\": 443, "
+                          "\"Url\": \"https://svc.example:65536/\"},\n"
+                          "{\"DisplayName\": \"b\", \"CheckKind\": \"http\", "
+                          "\"Url\": \"https://svc.example/\", \"JsonCondition\": \"a.b exists\"}\n"
+                          "]")
+            << QStringList{"3:URL中的端口必须是 1 到 65535 之间的整数！",
+                           "4:JSON条件必须以 $ 开头,如 $.a.b[0].c == 1！"}
+            << QStringList{"127.0.0.1 8000"};
+    }
+    void httpRows() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, data);
+        writeFile(path(file), data);
+        const ImportReport report = CatalogueTransfer::ImportServers(path(file));
+        QCOMPARE(report.error, QString());
+        QTEST(refusals(report), "refused");
+        QStringList addresses;
+        for (const ServerRecord& server :
+             ServerCatalogue::SelectServers(ServerCatalogue::Selection::All))
+            addresses.append(server.ipAddress + QLatin1Char(' ') + server.port);
+        QTEST(addresses, "addresses");
+        QCOMPARE(report.added, addresses.size());
     }
 
     void badRowsAreRefusedByLine() {

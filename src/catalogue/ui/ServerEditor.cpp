@@ -5,6 +5,7 @@
 #include "catalogue/ServerCatalogue.h"
 #include "catalogue/ServerChecks.h"
 #include "catalogue/ui/DesignTexts.h"
+#include "catalogue/ui/HttpCheckFields.h"
 #include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/OneShotTest.h"
 #include "catalogue/ui/TransportLabels.h"
@@ -52,6 +53,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     : QDialog(parent)
     , Frame1(named(new QGroupBox(tr("服务器信息")), "Frame1"))
     , TextDisplayName(named(new QLineEdit, "TextDisplayName"))
+    , ComboCheckKind(named(new QComboBox, "ComboCheckKind"))
     , TextIPAddress(named(new QLineEdit, "TextIPAddress"))
     , TextPort(named(new QLineEdit(DesignTexts::defaultPort()), "TextPort"))
     , TextWarnMs(named(new QLineEdit(QStringLiteral("0")), "TextWarnMs"))
@@ -69,6 +71,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     , CmdCancel(button(tr("退出"), "CmdCancel"))
     , lb_WskState(named(new QLabel(tr("SOCKET状态:")), "lb_WskState"))
     , TimerWsk(named(new QTimer(this), "TimerWsk"))
+    , m_http(std::make_unique<HttpCheckFields>(*this))
     , m_buttonRow(new QHBoxLayout)
     , m_test(new OneShotTest(
           *TextReplyData, [this] { return TextPostData->text(); }, false, this)) {
@@ -82,6 +85,8 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     TextPort->setMaximumWidth(120);
     TextWarnMs->setMaximumWidth(120);
     TextWarnMs->setToolTip(tr("正确的回应慢于此毫秒数时提示响应缓慢,0为不提示"));
+    ComboCheckKind->addItem(tr("TCP"), static_cast<int>(ServerRecord::CheckKind::Tcp));
+    ComboCheckKind->addItem(tr("HTTP(S)"), static_cast<int>(ServerRecord::CheckKind::Http));
     for (const Transport transport : TransportLabels::All())
         ComboTransport->addItem(TransportLabels::Label(transport), static_cast<int>(transport));
     TextTlsName->setToolTip(tr("证书应当属于的主机名,为空时使用IP地址"));
@@ -112,15 +117,18 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
 
     auto* grid = new QGridLayout(Frame1);
     addRow(*grid, 0, tr("服务器名:"), TextDisplayName);
-    addRow(*grid, 1, tr("I   P地址:"), TextIPAddress);
-    addRow(*grid, 2, tr("目标端口:"), portField);
-    addRow(*grid, 3, tr("响应警告(ms):"), TextWarnMs);
-    addRow(*grid, 4, tr("传输方式:"), transportField);
-    addRow(*grid, 5, tr("TLS主机名:"), TextTlsName);
-    addRow(*grid, 6, tr("证书到期提醒(天):"), SpinCertWarnDays);
-    addRow(*grid, 7, tr("发送数据:"), TextPostData);
-    addRow(*grid, 8, tr("响应数据:"), TextReplyData);
-    addRow(*grid, 9, tr("上级服务器:"), ComboParent);
+    addRow(*grid, 1, tr("检查方式:"), ComboCheckKind);
+    m_http->addRows(*grid, 2);
+    addRow(*grid, 7, tr("I   P地址:"), TextIPAddress);
+    addRow(*grid, 8, tr("目标端口:"), portField);
+    addRow(*grid, 9, tr("响应警告(ms):"), TextWarnMs);
+    addRow(*grid, 10, tr("传输方式:"), transportField);
+    addRow(*grid, 11, tr("TLS主机名:"), TextTlsName);
+    addRow(*grid, 12, tr("证书到期提醒(天):"), SpinCertWarnDays);
+    addRow(*grid, 13, tr("发送数据:"), TextPostData);
+    addRow(*grid, 14, tr("响应数据:"), TextReplyData);
+    addRow(*grid, 15, tr("上级服务器:"), ComboParent);
+    m_http->setShown(false);
 
     m_buttonRow->addWidget(lb_WskState, 1);
     m_buttonRow->addWidget(CmdTest);
@@ -137,6 +145,9 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     connect(TimerWsk, &QTimer::timeout, this, &ServerEditor::TimerWsk_Timer);
     connect(ComboTransport, &QComboBox::currentIndexChanged, this,
             &ServerEditor::ComboTransport_Change);
+    connect(ComboCheckKind, &QComboBox::currentIndexChanged, this,
+            &ServerEditor::ComboCheckKind_Change);
+    connect(m_http->TextUrl, &QLineEdit::textChanged, this, &ServerEditor::TextUrl_Change);
     TimerWsk->start(100);
 }
 
@@ -156,11 +167,20 @@ ServerRecord ServerEditor::fields() const {
     server.tls.ignoreErrors = CheckTlsIgnoreErrors->isChecked();
     server.certWarnDays = SpinCertWarnDays->value();
     server.parentId = chosenParent();
+    server.checkKind = chosenCheckKind();
+    if (server.checkKind == ServerRecord::CheckKind::Http) {
+        m_http->takeFields(server);
+        ServerChecks::TakeUrlAddress(server);
+    }
     return server;
 }
 
 void ServerEditor::setFields(const ServerRecord& server) {
     m_given = server;
+    // The kind first: what choosing it does to the other fields is then
+    // overwritten by the server's own values.
+    m_http->setFields(server);
+    ComboCheckKind->setCurrentIndex(ComboCheckKind->findData(static_cast<int>(server.checkKind)));
     TextDisplayName->setText(server.displayName);
     TextIPAddress->setText(server.ipAddress);
     TextPort->setText(server.port);
@@ -173,6 +193,10 @@ void ServerEditor::setFields(const ServerRecord& server) {
     TextTlsName->setText(server.tls.serverName);
     CheckTlsIgnoreErrors->setChecked(server.tls.ignoreErrors);
     SpinCertWarnDays->setValue(server.certWarnDays);
+    m_tcpAddress = server.ipAddress;
+    m_tcpPort = server.port;
+    m_designTextsCleared = false;
+    TextUrl_Change();
     // A server is not its own parent.
     if (const int own = ComboParent->findData(server.id); server.id > 0 && own > 0)
         ComboParent->removeItem(own);
@@ -203,25 +227,25 @@ qint64 ServerEditor::chosenParent() const {
 }
 
 bool ServerEditor::validateFields() {
-    const auto refuse = [this](QLineEdit* field, const QString& text) {
+    const auto refuse = [this](QWidget* field, const QString& text) {
         MessageBoxes::show(this, QMessageBox::NoIcon, AppVersion::title(), text);
         field->setFocus();
         return false;
     };
-    if (const std::optional<ServerChecks::Refusal> missing = ServerChecks::MissingField(fields()))
+    const ServerRecord server = fields();
+    if (const std::optional<ServerChecks::Refusal> missing = ServerChecks::MissingField(server))
         return refuse(missing->field == ServerChecks::Field::DisplayName ? TextDisplayName
                                                                          : TextIPAddress,
                       missing->text);
+    if (const std::optional<ServerChecks::Refusal> wrong = ServerChecks::HttpRefusal(server))
+        return refuse(m_http->fieldOf(wrong->field), wrong->text);
     if (!ServerChecks::WarnMsOf(TextWarnMs->text()))
         return refuse(TextWarnMs, tr("响应警告(ms)必须是0到3600000之间的整数,0为不提示！"));
     if (const QString problem = tlsNameProblem(TextTlsName->text()); !problem.isEmpty())
         return refuse(TextTlsName, problem);
     if (m_given.id > 0 && ServerDependencies::formsCycle(ServerCatalogue::SelectParents(),
-                                                         m_given.id, chosenParent())) {
-        MessageBoxes::show(this, QMessageBox::NoIcon, AppVersion::title(), tr("不能形成循环依赖"));
-        ComboParent->setFocus();
-        return false;
-    }
+                                                         m_given.id, chosenParent()))
+        return refuse(ComboParent, tr("不能形成循环依赖"));
     return true;
 }
 
@@ -250,9 +274,59 @@ Transport ServerEditor::chosenTransport() const {
     return static_cast<Transport>(ComboTransport->currentData().toInt());
 }
 
+ServerRecord::CheckKind ServerEditor::chosenCheckKind() const {
+    return static_cast<ServerRecord::CheckKind>(ComboCheckKind->currentData().toInt());
+}
+
 void ServerEditor::ComboTransport_Change() {
+    const bool http = chosenCheckKind() == ServerRecord::CheckKind::Http;
     const bool secured = chosenTransport() != Transport::Plain;
-    TextTlsName->setEnabled(secured);
-    CheckTlsIgnoreErrors->setEnabled(secured);
-    SpinCertWarnDays->setEnabled(secured);
+    ComboTransport->setEnabled(!http);
+    TextTlsName->setEnabled(secured && !http);
+    CheckTlsIgnoreErrors->setEnabled(secured || http);
+    SpinCertWarnDays->setEnabled(secured || http);
+}
+
+void ServerEditor::ComboCheckKind_Change() {
+    const bool http = chosenCheckKind() == ServerRecord::CheckKind::Http;
+    m_http->setShown(http);
+    TextIPAddress->setReadOnly(http);
+    TextPort->setReadOnly(http);
+    CmdAuto->setEnabled(!http);
+    ComboTransport_Change();
+    TextPostData->setToolTip(http ? tr("POST 和 PUT 请求的正文") : QString());
+    TextReplyData->setToolTip(http ? tr("回应正文应当包含的文字,为空时不检查") : QString());
+    if (http) {
+        m_tcpAddress = TextIPAddress->text();
+        m_tcpPort = TextPort->text();
+        TextUrl_Change();
+        // The design request and reply are a TCP exchange: as a body and
+        // an expected body they would fail every check.
+        m_designTextsCleared = TextPostData->text() == DesignTexts::defaultRequest() &&
+                               TextReplyData->text() == DesignTexts::defaultReply();
+        if (m_designTextsCleared) {
+            TextPostData->setText({});
+            TextReplyData->setText({});
+        }
+    } else {
+        TextIPAddress->setText(m_tcpAddress);
+        TextPort->setText(m_tcpPort);
+        if (m_designTextsCleared && TextPostData->text().isEmpty() &&
+            TextReplyData->text().isEmpty()) {
+            TextPostData->setText(DesignTexts::defaultRequest());
+            TextReplyData->setText(DesignTexts::defaultReply());
+        }
+        m_designTextsCleared = false;
+    }
+}
+
+void ServerEditor::TextUrl_Change() {
+    if (chosenCheckKind() != ServerRecord::CheckKind::Http)
+        return;
+    ServerRecord server;
+    server.checkKind = ServerRecord::CheckKind::Http;
+    server.url = m_http->TextUrl->text();
+    ServerChecks::TakeUrlAddress(server); // a URL that is none leaves both empty
+    TextIPAddress->setText(server.ipAddress);
+    TextPort->setText(server.port);
 }
