@@ -80,16 +80,10 @@ QList<MaintenanceWindow> SelectWindows(bool* ok) {
     return windows;
 }
 
-QString AddWindow(const MaintenanceWindow& window, qint64* id) {
-    QString report = ModuleDB::DbExecute(QStringLiteral("insert into Maintenance (") + kColumns +
-                                             QStringLiteral(") values (?,?,?,?,?,?,?,?,?)"),
-                                         values(window));
-    if (report.isEmpty() && id) {
-        const QList<QSqlRecord> last =
-            ModuleDB::DbSelect(QStringLiteral("select max(ID) from Maintenance"));
-        *id = last.isEmpty() ? 0 : last.first().value(0).toLongLong();
-    }
-    return report;
+QString AddWindow(const MaintenanceWindow& window) {
+    return ModuleDB::DbExecute(QStringLiteral("insert into Maintenance (") + kColumns +
+                                   QStringLiteral(") values (?,?,?,?,?,?,?,?,?)"),
+                               values(window));
 }
 
 QString ChangeWindow(const MaintenanceWindow& window) {

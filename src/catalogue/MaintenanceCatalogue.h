@@ -12,8 +12,8 @@ namespace MaintenanceCatalogue {
 // In ID order; nothing when the catalogue cannot be read, and then *ok,
 // when given, is false.
 QList<MaintenanceWindow> SelectWindows(bool* ok = nullptr);
-// Adds the window (its id is ignored); *id, when given, receives the new ID.
-QString AddWindow(const MaintenanceWindow& window, qint64* id = nullptr);
+// Adds the window (its id is ignored).
+QString AddWindow(const MaintenanceWindow& window);
 QString ChangeWindow(const MaintenanceWindow& window);
 QString DeleteWindow(qint64 id);
 // The server is gone: it leaves every window's list, and a window left

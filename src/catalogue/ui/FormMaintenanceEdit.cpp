@@ -54,9 +54,10 @@ FormMaintenanceEdit::FormMaintenanceEdit(const MaintenanceWindow& window,
 
     OptSelected->setText(tr("选中的服务器(%1台)").arg(m_selected.size()));
     OptSelected->setEnabled(!m_selected.isEmpty());
-    (window.servers.isEmpty() && window.id > 0) || m_selected.isEmpty()
-        ? OptAll->setChecked(true)
-        : OptSelected->setChecked(true);
+    if ((window.id > 0 && window.servers.isEmpty()) || m_selected.isEmpty())
+        OptAll->setChecked(true);
+    else
+        OptSelected->setChecked(true);
 
     ComboKind->addItem(tr("一次"), int(MaintenanceWindow::Kind::Once));
     ComboKind->addItem(tr("每周"), int(MaintenanceWindow::Kind::Weekly));
