@@ -86,6 +86,7 @@ int main(int argc, char* argv[]) {
     ServerRowModel rows;
     ServerListLoader::LoadServerList(rows, records(server.endpoints(), rowCount));
     MonitorSettings settings;
+    settings.iTimerN = 0; // every tick a pass
     settings.RemindMin = 5;
     settings.FlapLimit = 6;
     SystemClock clock;
