@@ -550,6 +550,11 @@ private slots:
                                     << "";
         QTest::newRow("search from the menu") << "Menu_Find" << true << false << "FormFind"
                                               << "";
+        QTest::newRow("maintenance plan") << "Menu_Maintenance" << true << true << "FormMaintenance"
+                                          << "";
+        QTest::newRow("maintenance plan of an empty list")
+            << "Menu_Maintenance" << false << false << "FormMaintenance"
+            << "";
         QTest::newRow("search button") << "CmdFind" << true << false << "FormFind"
                                        << "";
     }
