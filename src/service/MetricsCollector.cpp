@@ -59,6 +59,7 @@ QByteArray MetricsCollector::labelValue(const QString& value) {
 
 void MetricsCollector::record(const ProbeOutcome& outcome) {
     Counters& counters = m_counters[outcome.serverId];
+    counters.unreachable = outcome.unreachable;
     if (outcome.isSocket()) {
         ++counters.probes;
         counters.lastCorrect = outcome.kind == ProbeOutcome::Correct;
@@ -186,6 +187,20 @@ QByteArray MetricsCollector::text() const {
               "Lost echoes in a row, as the list shows them.", [&](int row) {
                   return QByteArray::number(leadingInteger(m_rows.text(row, Col::PingErr)));
               });
+
+    // Whether each server with a parent fails below a failing ancestor; no
+    // family at all while no loaded server has a parent.
+    bool dependent = false;
+    for (int row = 0; row < rowCount && !dependent; ++row)
+        dependent = m_rows.parentId(row) > 0;
+    if (dependent)
+        perServer("servermon_unreachable", "gauge",
+                  "1 when the server fails while a server it depends on is failing, else 0.",
+                  [&](int row) {
+                      return m_rows.parentId(row) > 0
+                                 ? QByteArray(counters.at(row)->unreachable ? "1" : "0")
+                                 : QByteArray();
+                  });
 
     // The certificate facts of the rows whose probe has completed a
     // handshake; no family at all while none has, so a catalogue of plain
