@@ -12,7 +12,7 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth imagemagick
   python3 python3-cryptography libssl-dev libcurl4-openssl-dev nginx-light
-  desktop-file-utils appstream dbus libcap2-bin
+  desktop-file-utils appstream dbus libcap2-bin tzdata
   "$@"
 )
 

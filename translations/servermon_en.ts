@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="zh_CN">
 <context>
+    <name>AlertGate</name>
+    <message>
+        <source>上级服务器故障:</source>
+        <translation>Parent server failing: </translation>
+    </message>
+    <message>
+        <source>另有%1台下级服务器受影响</source>
+        <translation>%1 more dependent servers affected</translation>
+    </message>
+    <message>
+        <source>注意:服务器状态频繁变化</source>
+        <translation>Note: server state changing often</translation>
+    </message>
+    <message>
+        <source>(持续%1分钟)</source>
+        <translation> (for %1 minutes)</translation>
+    </message>
+</context>
+<context>
     <name>AppVersion</name>
     <message>
         <source>青岚服务器监控</source>
@@ -49,6 +68,10 @@
     <message>
         <source>Revision 必须是不小于 0 的整数！</source>
         <translation>Revision must be a whole number from 0.</translation>
+    </message>
+    <message>
+        <source>ID 必须是不小于 0 的整数！</source>
+        <translation>ID must be a whole number of at least 0!</translation>
     </message>
 </context>
 <context>
@@ -534,6 +557,10 @@ Certificate: %3<byte value="xd"/>
         <source>无法读取历史记录文件 %1：%2</source>
         <translation>Cannot read the history file %1: %2</translation>
     </message>
+    <message>
+        <source>不含维护时段</source>
+        <translation>Maintenance periods excluded</translation>
+    </message>
 </context>
 <context>
     <name>FormInfo</name>
@@ -827,6 +854,200 @@ Certificate: %3<byte value="xd"/>
         <source>服务器列表暂时无法读取(可能正被其他程序占用),列表中没有显示任何服务器。请稍后重新载入。</source>
         <translation>The server list cannot be read at the moment (another program may be using it), so the list shows no servers. Please load it again later.</translation>
     </message>
+    <message>
+        <source>维护计划(&amp;W)...</source>
+        <translation>Maintenance &amp;windows...</translation>
+    </message>
+</context>
+<context>
+    <name>FormMaintenance</name>
+    <message>
+        <source>添加(&amp;A)</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>编辑(&amp;E)</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>删除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>维护计划</source>
+        <translation>Maintenance windows</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>时区</source>
+        <translation>Time zone</translation>
+    </message>
+    <message>
+        <source>服务器</source>
+        <translation>Servers</translation>
+    </message>
+    <message>
+        <source>备注</source>
+        <translation>Note</translation>
+    </message>
+    <message>
+        <source>一次 %1 至 %2</source>
+        <translation>Once %1 to %2</translation>
+    </message>
+    <message>
+        <source>一</source>
+        <translation>Mon</translation>
+    </message>
+    <message>
+        <source>二</source>
+        <translation>Tue</translation>
+    </message>
+    <message>
+        <source>三</source>
+        <translation>Wed</translation>
+    </message>
+    <message>
+        <source>四</source>
+        <translation>Thu</translation>
+    </message>
+    <message>
+        <source>五</source>
+        <translation>Fri</translation>
+    </message>
+    <message>
+        <source>六</source>
+        <translation>Sat</translation>
+    </message>
+    <message>
+        <source>日</source>
+        <translation>Sun</translation>
+    </message>
+    <message>
+        <source>每周%1 %2 起 %3 分钟</source>
+        <translation>Weekly %1 from %2 for %3 minutes</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>对不起,删除失败</source>
+        <translation>Sorry, the deletion failed</translation>
+    </message>
+</context>
+<context>
+    <name>FormMaintenanceEdit</name>
+    <message>
+        <source>一</source>
+        <translation>Mon</translation>
+    </message>
+    <message>
+        <source>二</source>
+        <translation>Tue</translation>
+    </message>
+    <message>
+        <source>三</source>
+        <translation>Wed</translation>
+    </message>
+    <message>
+        <source>四</source>
+        <translation>Thu</translation>
+    </message>
+    <message>
+        <source>五</source>
+        <translation>Fri</translation>
+    </message>
+    <message>
+        <source>六</source>
+        <translation>Sat</translation>
+    </message>
+    <message>
+        <source>日</source>
+        <translation>Sun</translation>
+    </message>
+    <message>
+        <source>全部服务器</source>
+        <translation>All servers</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>编辑维护计划</source>
+        <translation>Edit maintenance window</translation>
+    </message>
+    <message>
+        <source>添加维护计划</source>
+        <translation>Add maintenance window</translation>
+    </message>
+    <message>
+        <source>选中的服务器(%1台)</source>
+        <translation>Selected servers (%1)</translation>
+    </message>
+    <message>
+        <source>一次</source>
+        <translation>Once</translation>
+    </message>
+    <message>
+        <source>每周</source>
+        <translation>Weekly</translation>
+    </message>
+    <message>
+        <source>开始时间:</source>
+        <translation>Start:</translation>
+    </message>
+    <message>
+        <source>结束时间:</source>
+        <translation>End:</translation>
+    </message>
+    <message>
+        <source>星期:</source>
+        <translation>Days:</translation>
+    </message>
+    <message>
+        <source>持续(分钟):</source>
+        <translation>Duration (minutes):</translation>
+    </message>
+    <message>
+        <source>服务器:</source>
+        <translation>Servers:</translation>
+    </message>
+    <message>
+        <source>类型:</source>
+        <translation>Kind:</translation>
+    </message>
+    <message>
+        <source>时区:</source>
+        <translation>Time zone:</translation>
+    </message>
+    <message>
+        <source>备注:</source>
+        <translation>Note:</translation>
+    </message>
+    <message>
+        <source>结束时间必须晚于开始时间！</source>
+        <translation>The end must come after the start!</translation>
+    </message>
+    <message>
+        <source>请至少选择一天！</source>
+        <translation>Choose at least one day!</translation>
+    </message>
+    <message>
+        <source>对不起,保存失败</source>
+        <translation>Sorry, saving failed</translation>
+    </message>
 </context>
 <context>
     <name>FormServer</name>
@@ -985,6 +1206,22 @@ This cannot be undone.</translation>
     <message>
         <source>退出时打开更新页面</source>
         <translation>Open the update page at exit</translation>
+    </message>
+    <message>
+        <source>0为不提醒</source>
+        <translation>0: no reminders</translation>
+    </message>
+    <message>
+        <source>最近20次检测中状态变化达到此次数即视为频繁变化;0为不检测</source>
+        <translation>A server whose state changed this many times within its last 20 passes is flapping; 0: off</translation>
+    </message>
+    <message>
+        <source>频繁变化阈值:</source>
+        <translation>Flapping limit:</translation>
+    </message>
+    <message>
+        <source>持续故障提醒间隔(分钟):</source>
+        <translation>Reminder interval for ongoing faults (minutes):</translation>
     </message>
 </context>
 <context>
@@ -1444,6 +1681,13 @@ This cannot be undone.</translation>
     </message>
 </context>
 <context>
+    <name>MaintenanceCatalogue</name>
+    <message>
+        <source>无法读取维护计划</source>
+        <translation>Cannot read the maintenance windows</translation>
+    </message>
+</context>
+<context>
     <name>MetricsService</name>
     <message>
         <source>无法在 %1 提供监控指标:%2</source>
@@ -1699,6 +1943,18 @@ Down for: %3</translation>
         <source>回应正文应当包含的文字,为空时不检查</source>
         <translation>Text the reply body must contain; empty: not checked</translation>
     </message>
+    <message>
+        <source>上级服务器:</source>
+        <translation>Parent server:</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>不能形成循环依赖</source>
+        <translation>Dependencies cannot form a loop</translation>
+    </message>
 </context>
 <context>
     <name>ServerMonitor</name>
@@ -1867,6 +2123,14 @@ Status: </translation>
         <source>静默至</source>
         <translation>Silenced until </translation>
     </message>
+    <message>
+        <source>【维护】</source>
+        <translation>[Maintenance] </translation>
+    </message>
+    <message>
+        <source>【频繁】</source>
+        <translation>[Flapping] </translation>
+    </message>
 </context>
 <context>
     <name>ServerSilence</name>
@@ -1916,6 +2180,14 @@ Status: </translation>
     <message>
         <source>网络检测地址无法识别:</source>
         <translation>Network check addresses not understood: </translation>
+    </message>
+    <message>
+        <source>持续故障提醒间隔必须是不小于 0 的整数（分钟）。</source>
+        <translation>The reminder interval must be a whole number of minutes of at least 0.</translation>
+    </message>
+    <message>
+        <source>频繁变化阈值必须是 0 到 20 之间的整数。</source>
+        <translation>The flapping limit must be a whole number from 0 to 20.</translation>
     </message>
 </context>
 <context>

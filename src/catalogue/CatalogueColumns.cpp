@@ -171,6 +171,17 @@ QString takeRevision(ServerRecord& server, const QString& text) {
     return {};
 }
 
+// The server's ID in the catalogue it was exported from: an import numbers
+// its servers anew and maps ParentID through it.
+QString takeId(ServerRecord& server, const QString& text) {
+    bool ok = false;
+    const qint64 id = text.trimmed().toLongLong(&ok);
+    if (!ok || id < 0)
+        return QCoreApplication::translate("CatalogueColumns", "ID 必须是不小于 0 的整数！");
+    server.id = id;
+    return {};
+}
+
 } // namespace
 
 namespace CatalogueColumns {
@@ -213,6 +224,7 @@ const QList<Column>& Columns() {
         {QStringLiteral("Locations"), Kind::Text, false, readText<&S::locations>,
          takeText<&S::locations>},
         {QStringLiteral("Revision"), Kind::Number, false, readNumber<&S::revision>, takeRevision},
+        {QStringLiteral("ID"), Kind::Number, false, readNumber<&S::id>, takeId},
     };
     return columns;
 }

@@ -1,6 +1,7 @@
 #include "catalogue/ServerCatalogue.h"
 
 #include "catalogue/CheckKindText.h"
+#include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ModuleDB.h"
 
 #include <QLocale>
@@ -257,8 +258,29 @@ QString ChangeServer(const ServerRecord& server) {
         values);
 }
 
+// The servers that depended on it depend on nothing now, and it leaves the
+// maintenance windows; all of it or nothing.
 QString DeleteServer(qint64 id) {
-    return ModuleDB::DbExecute(QStringLiteral("delete from ServerList where id=?"), {id});
+    return ModuleDB::DbTransaction([id] {
+        QString report =
+            ModuleDB::DbExecute(QStringLiteral("delete from ServerList where id=?"), {id});
+        if (report.isEmpty())
+            report = ModuleDB::DbExecute(
+                QStringLiteral(
+                    "update ServerList set ParentID=0,Revision=Revision+1 where ParentID=?"),
+                {id});
+        if (report.isEmpty())
+            report = MaintenanceCatalogue::RemoveServer(id);
+        return report;
+    });
+}
+
+QHash<qint64, qint64> SelectParents(bool* ok) {
+    QHash<qint64, qint64> parents;
+    for (const QSqlRecord& row :
+         ModuleDB::DbSelect(QStringLiteral("select ID,ParentID from ServerList"), {}, ok))
+        parents.insert(row.value(0).toLongLong(), row.value(1).toLongLong());
+    return parents;
 }
 
 QString SetServerInUse(qint64 id, bool inUse) {

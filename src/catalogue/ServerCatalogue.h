@@ -3,6 +3,7 @@
 #include "monitor/ServerRecord.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -38,7 +39,11 @@ QString ImportServer(const ServerRecord& server);
 // Changes everything but the AddTime, the silence and the certificate
 // notice of the server with that ID.
 QString ChangeServer(const ServerRecord& server);
+// Deletes the server; those that depended on it depend on nothing now, and
+// it leaves every maintenance window.
 QString DeleteServer(qint64 id);
+// The parent of every server (ServerRecord::parentId) by ID.
+QHash<qint64, qint64> SelectParents(bool* ok = nullptr);
 QString SetServerInUse(qint64 id, bool inUse);
 // Stores how long the operator silenced the server (ServerRecord::silencedUntil).
 QString SetServerSilence(qint64 id, qint64 silencedUntil);

@@ -33,6 +33,8 @@ MainWindowLayout loadINI(MonitorSettings& settings) {
     settings.HistDays = IniReadInt(Setup, QStringLiteral("HISTDAYS"), 400);
     settings.NetCheck = ModuleINI::IniPeekString(Setup, QStringLiteral("NETCHECK"));
     settings.RecoveryMsg = IniReadInt(Setup, QStringLiteral("RECOVERYMSG"), 0);
+    settings.RemindMin = IniReadInt(Setup, QStringLiteral("REMINDMIN"), 0);
+    settings.FlapLimit = IniReadInt(Setup, QStringLiteral("FLAPLIMIT"), 0);
     settings.TlsCaFile = ModuleINI::IniPeekString(Setup, QStringLiteral("TLSCAFILE"));
     for (int column = 0; column < MainWindowLayout::ColumnCount; ++column)
         layout.columnWidths.append(IniReadInt(Setting, columnKey(column), DefaultColumnWidth));

@@ -90,6 +90,16 @@ std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error
         problems << QCoreApplication::translate(
             "SetupValues",
             "历史数据保留天数必须是 1 到 36500 之间的整数，且不少于原始数据保留天数。");
+    if (const auto remindMin = parseLimit(texts.remindMin))
+        values.m_remindMin = *remindMin;
+    else
+        problems << QCoreApplication::translate("SetupValues",
+                                                "持续故障提醒间隔必须是不小于 0 的整数（分钟）。");
+    if (const auto flapLimit = parseLimit(texts.flapLimit); flapLimit && *flapLimit <= MaxFlapLimit)
+        values.m_flapLimit = *flapLimit;
+    else
+        problems << QCoreApplication::translate("SetupValues",
+                                                "频繁变化阈值必须是 0 到 20 之间的整数。");
     if (!IniFile::isValidValue(texts.skin))
         problems << QCoreApplication::translate("SetupValues",
                                                 "系统默认皮肤的名称不能包含换行符。");
@@ -148,6 +158,8 @@ bool SetupValues::write() const {
     if (!m_netCheck.isEmpty() || file.value(setup, QStringLiteral("NETCHECK")))
         entries.append({setup, QStringLiteral("NETCHECK"), m_netCheck});
     addUnlessDefault("RECOVERYMSG", m_recoveryMsg, defaults.RecoveryMsg);
+    addUnlessDefault("REMINDMIN", m_remindMin, defaults.RemindMin);
+    addUnlessDefault("FLAPLIMIT", m_flapLimit, defaults.FlapLimit);
     if (m_language != InterfaceLanguage::Choice::Chinese ||
         file.value(setup, QStringLiteral("LANGUAGE")))
         entries.append(
@@ -169,4 +181,6 @@ void SetupValues::applyTo(MonitorSettings& settings) const {
     settings.HistDays = m_histDays;
     settings.NetCheck = m_netCheck;
     settings.RecoveryMsg = m_recoveryMsg;
+    settings.RemindMin = m_remindMin;
+    settings.FlapLimit = m_flapLimit;
 }

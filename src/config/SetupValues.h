@@ -12,7 +12,9 @@
 // memory, the file gets the nearest whole number, halves to even), the two
 // alarm limits whole numbers from 0, the time-out a whole number of
 // milliseconds from 1 to 3,600,000; the raw history kept 1 to 3650 days, the
-// aggregated history at least as long and at most 36500 days; every
+// aggregated history at least as long and at most 36500 days; the reminder
+// interval and the flapping limit whole numbers from 0 (the limit at most
+// 20, the passes it looks back on); every
 // reference address of the network check usable. Blanks around a number are
 // allowed.
 class SetupValues final {
@@ -30,13 +32,16 @@ public:
         QString netCheck{};     // reference addresses, blank-separated
         qint32 recoveryMsg = 0; // 1: a notice when a failing server is back
         InterfaceLanguage::Choice language = InterfaceLanguage::Choice::Chinese;
-        qint32 announce = 1; // 1: the announcement at start
-        qint32 exitPage = 1; // 1: the update-check page at exit
+        qint32 announce = 1;                     // 1: the announcement at start
+        qint32 exitPage = 1;                     // 1: the update-check page at exit
+        QString remindMin = QStringLiteral("0"); // minutes between reminders; 0: none
+        QString flapLimit = QStringLiteral("0"); // state changes that mark flapping; 0: off
     };
 
     static constexpr qint32 MaxTimeOut = 3600000;
     static constexpr qint32 MaxHistRawDays = 3650;
     static constexpr qint32 MaxHistDays = 36500;
+    static constexpr qint32 MaxFlapLimit = 20;
 
     // The values, or nothing with error naming every bad field, one a line.
     static std::optional<SetupValues> parse(const Texts& texts, QString& error);
@@ -56,9 +61,12 @@ public:
     qint32 histRawDays() const { return m_histRawDays; }
     qint32 histDays() const { return m_histDays; }
     qint32 recoveryMsg() const { return m_recoveryMsg; }
+    qint32 remindMin() const { return m_remindMin; }
+    qint32 flapLimit() const { return m_flapLimit; }
 
     // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT, the three
-    // history entries, NETCHECK, RECOVERYMSG, LANGUAGE, ANNOUNCE and EXITPAGE
+    // history entries, NETCHECK, RECOVERYMSG, REMINDMIN, FLAPLIMIT, LANGUAGE,
+    // ANNOUNCE and EXITPAGE
     // in one replacement of the settings file; false when nothing could be
     // written.
     bool write() const;
@@ -82,4 +90,6 @@ private:
     qint32 m_recoveryMsg = 0;
     qint32 m_announce = 1;
     qint32 m_exitPage = 1;
+    qint32 m_remindMin = 0;
+    qint32 m_flapLimit = 0;
 };

@@ -45,8 +45,8 @@ bool HistoryStore::append(const QList<ProbeOutcome>& outcomes) {
     }
     QSqlQuery insert(db);
     bool ok =
-        insert.prepare(QStringLiteral("INSERT INTO raw (server, t, kind, ms, status, handshake_ms) "
-                                      "VALUES (?, ?, ?, ?, ?, ?)"));
+        insert.prepare(QStringLiteral("INSERT INTO raw (server, t, kind, ms, status, handshake_ms, "
+                                      "maintenance) VALUES (?, ?, ?, ?, ?, ?, ?)"));
     const QVariant noHandshake(QMetaType::fromType<qint32>());
     for (qsizetype i = 0; ok && i < outcomes.size(); ++i) {
         const ProbeOutcome& outcome = outcomes.at(i);
@@ -56,6 +56,7 @@ bool HistoryStore::append(const QList<ProbeOutcome>& outcomes) {
         insert.bindValue(3, outcome.ms);
         insert.bindValue(4, outcome.status);
         insert.bindValue(5, outcome.handshakeMs < 0 ? noHandshake : QVariant(outcome.handshakeMs));
+        insert.bindValue(6, outcome.maintenance ? 1 : 0);
         ok = insert.exec();
     }
     if (!ok) {

@@ -21,6 +21,11 @@ struct ProbeOutcome {
     // The TLS handshake of the probe, in ms; -1 without one (a plain probe,
     // one that failed before its handshake completed, an echo).
     qint32 handshakeMs = -1;
+    // Taken while the server was in an open maintenance window: no
+    // availability figure counts it.
+    bool maintenance = false;
+    // The server failed while an ancestor it depends on was failing.
+    bool unreachable = false;
 
     bool isSocket() const { return kind <= TimedOut; }
     bool isFault() const { return kind == Wrong || kind == SocketError || kind == TimedOut; }

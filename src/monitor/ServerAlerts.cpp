@@ -54,7 +54,8 @@ void ServerAlerts::runEnded(int row, Run run, qint32 faults) {
     if (limit <= 0 || faults < limit)
         return;
     const bool untilRecovery = m_silence && m_silence->endAtRecovery(row);
-    if (!untilRecovery && (m_settings.RecoveryMsg == 0 || isSilenced(row)))
+    if (!untilRecovery &&
+        (m_settings.RecoveryMsg == 0 || isSilenced(row) || (m_quiet && m_quiet(row))))
         return;
     const qint64 failing = start < 0 ? 0 : m_clock.monotonicMs() - start;
     m_alerts.ShowServerNotice(m_rows.text(row, Col::ID),

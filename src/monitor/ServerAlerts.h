@@ -6,6 +6,8 @@
 #include <QHash>
 #include <QString>
 
+#include <functional>
+
 class AlertSink;
 class Clock;
 class ServerSilence;
@@ -27,6 +29,9 @@ public:
 
     // Silencing; without it no server is silenced.
     void setSilence(ServerSilence* silence) { m_silence = silence; }
+    // Rows whose notices reach nobody for now besides silenced ones (in
+    // maintenance, unreachable, flapping); none unless set.
+    void setQuiet(std::function<bool(int row)> quiet) { m_quiet = std::move(quiet); }
     bool isSilenced(int row) const;
     // The rows were replaced: every run starts afresh.
     void clear() { m_runs.clear(); }
@@ -59,5 +64,6 @@ private:
     Clock& m_clock;
     AlertSink& m_alerts;
     ServerSilence* m_silence = nullptr;
+    std::function<bool(int row)> m_quiet;
     QHash<ServerRowModel::RowKey, State> m_runs;
 };

@@ -53,6 +53,7 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
     , m_echo(echo)
     , m_alerts(alerts)
     , m_serverAlerts(rows, settings, clock, alerts)
+    , m_gate(rows, settings, clock, alerts, m_serverAlerts)
     , m_certNotices(rows, clock, m_serverAlerts, alerts)
     , m_tcpProbe(rows, settings, clock, m_serverAlerts, *this)
     , m_httpProbe(rows, settings, clock, m_serverAlerts, *this)
@@ -61,6 +62,9 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
     TimerProc.setInterval(1000);
     connect(&TimerProc, &QTimer::timeout, this, &ServerMonitor::TimerProc_Timer);
     connect(&rows, &QAbstractItemModel::modelReset, this, &ServerMonitor::listReloaded);
+    connect(&rows, &QAbstractItemModel::rowsRemoved, this, [this] { m_gate.rowsRemoved(); });
+    m_serverAlerts.setQuiet(
+        [this](int row) { return m_gate.blockOf(row) != AlertGate::Block::None; });
 }
 
 ServerMonitor::~ServerMonitor() = default;
@@ -105,6 +109,7 @@ qint32 ServerMonitor::intervalTicks() const {
 }
 
 void ServerMonitor::TimerProc_Timer() {
+    m_gate.tick();
     if (iTimerNCount < intervalTicks())
         waitingTick();
     else if (!m_inPass)
@@ -133,6 +138,7 @@ void ServerMonitor::passPreamble() {
     iTimerNCount = 0;
     resetReplyCount();
     m_serverAlerts.passBegins();
+    m_gate.passBegins();
 }
 
 void ServerMonitor::runPass() {
@@ -345,6 +351,7 @@ void ServerMonitor::endPassWhenEchoesDone() {
     m_inPass = false;
     if (m_passStopped)
         return;
+    m_gate.echoesDone();
     SetColor();
     PassNumber = raised(PassNumber);
     emit passFinished();
@@ -358,6 +365,7 @@ void ServerMonitor::listReloaded() {
     m_echoScope = std::make_unique<QObject>();
     m_echoesOutstanding = 0;
     m_serverAlerts.clear();
+    m_gate.clear();
     endPassWhenEchoesDone();
 }
 
@@ -390,6 +398,7 @@ void ServerMonitor::paintWhenRepliesJudged() {
         return;
     m_paintDue = false;
     SetColor();
+    m_gate.repliesJudged();
 }
 
 void ServerMonitor::probeResult(int row, ProbeOutcome::Kind kind, qint64 ms, qint64 handshakeUs) {
@@ -409,28 +418,29 @@ void ServerMonitor::certificateRead(int row) {
 void ServerMonitor::CheckReplyState(int row) {
     if (row < 0 || row >= m_rows.rowCount())
         return;
-    alertAtLimit(row, leadingInteger(m_rows.text(row, Col::ReplyErr)), m_settings.iReplyLim,
-                 tr("注意:服务器测试返回异常"));
+    alertAtLimit(row,
+                 m_gate.runCount(row, ServerAlerts::Run::Socket,
+                                 leadingInteger(m_rows.text(row, Col::ReplyErr))),
+                 m_settings.iReplyLim, tr("注意:服务器测试返回异常"));
 }
 
 void ServerMonitor::CheckPingState(int row) {
     if (row < 0 || row >= m_rows.rowCount())
         return;
-    alertAtLimit(row, leadingInteger(m_rows.text(row, Col::PingErr)), m_settings.iPingLim,
-                 tr("注意:服务器PING异常"));
+    alertAtLimit(row,
+                 m_gate.runCount(row, ServerAlerts::Run::Echo,
+                                 leadingInteger(m_rows.text(row, Col::PingErr))),
+                 m_settings.iPingLim, tr("注意:服务器PING异常"));
 }
 
 // Equality, not "at least": a run of failures alerts once, when it reaches
-// the limit. A silenced server's row is repainted but alerts nobody.
+// the limit. The row is repainted; whether the alert reaches anybody (a
+// silenced server's, one in maintenance...) the gate decides.
 void ServerMonitor::alertAtLimit(int row, qint32 count, qint32 limit, const QString& title) {
     if (limit <= 0 || count != limit)
         return;
     SetColor();
-    if (m_serverAlerts.isSilenced(row))
-        return;
-    const QString message = QStringLiteral("IP:") + m_rows.text(row, Col::IPAddress) +
-                            tr("\r\n状态:") + m_rows.text(row, Col::Status);
-    m_alerts.ShowServerMsg(m_rows.text(row, Col::ID), 4, message, title);
+    m_gate.alert(row, title);
 }
 
 void ServerMonitor::SetColor() {
@@ -472,6 +482,8 @@ void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status, qint6
     outcome.kind = static_cast<ProbeOutcome::Kind>(kind);
     outcome.ms = static_cast<qint32>(std::clamp<qint64>(ms, 0, kMaxCount));
     outcome.status = status;
+    outcome.maintenance = m_gate.inMaintenance(row);
+    outcome.unreachable = m_gate.isUnreachable(row);
     if (handshakeUs > 0)
         outcome.handshakeMs =
             static_cast<qint32>(std::clamp<qint64>((handshakeUs + 500) / 1000, 0, kMaxCount));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/AlertGate.h"
 #include "monitor/CertificateNotices.h"
 #include "monitor/HttpProbe.h"
 #include "monitor/LoopTurns.h"
@@ -67,6 +68,11 @@ public:
     // Remembers the certificate notices given, so a restart does not repeat
     // them; nullptr: the loaded rows alone remember them.
     void setCertNoticeStore(CertNoticeStore* store) { m_certNotices.setStore(store); }
+    // The planned maintenance windows: their servers alert nobody meanwhile.
+    void setMaintenanceWindows(const QList<MaintenanceWindow>& windows) {
+        m_gate.setWindows(windows);
+    }
+    const AlertGate& alertGate() const { return m_gate; }
 
     bool isMonitoring() const { return TimerProc.isActive(); }
     // From the first row until the last echo of the pass has completed.
@@ -156,6 +162,7 @@ private:
     AlertSink& m_alerts;
     QList<ResultRecorder*> m_recorders;
     ServerAlerts m_serverAlerts;
+    AlertGate m_gate;
     CertificateNotices m_certNotices;
 
     QTimer TimerProc;

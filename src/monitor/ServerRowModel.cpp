@@ -108,6 +108,8 @@ struct ServerRowModel::Row {
     RowColour colour;
     qint32 warnMs = 0;
     qint64 silencedUntil = 0;
+    qint64 parentId = 0;
+    quint8 marks = 0;
     QSharedDataPointer<RowTls> tls;   // null for a plain row
     QSharedDataPointer<RowHttp> http; // null for a TCP row
 
@@ -161,6 +163,7 @@ void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
         row.checked = record.inUse;
         row.warnMs = record.warnMs;
         row.silencedUntil = record.silencedUntil;
+        row.parentId = record.parentId;
         const bool http = record.checkKind == ServerRecord::CheckKind::Http;
         if (http) {
             row.http = new RowHttp;
@@ -240,8 +243,10 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
     const bool silenceMark = column == DisplayName && row.silencedUntil != 0;
     switch (role) {
     case Qt::DisplayRole:
-        return silenceMark ? tr("【静默】") + shownText(row.text(column), true)
-                           : shownText(row.text(column), true);
+        if (column == DisplayName && (silenceMark || row.marks != NoMark))
+            return markedName(row.silencedUntil != 0, row.marks) +
+                   shownText(row.text(column), true);
+        return shownText(row.text(column), true);
     case Qt::ToolTipRole: {
         // Tips hold replies and catalogue texts: never taken for markup.
         const QString tip = silenceMark ? row.toolTip(column) + QStringLiteral("\r\n") +
@@ -464,6 +469,36 @@ void ServerRowModel::setSilencedUntil(int row, qint64 until) {
     m_rows[row].silencedUntil = until;
     const QModelIndex name = index(row, DisplayName);
     emit dataChanged(name, name, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+qint64 ServerRowModel::parentId(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).parentId : 0;
+}
+
+quint8 ServerRowModel::marks(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).marks : 0;
+}
+
+void ServerRowModel::setMark(int row, Mark mark, bool on) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    const quint8 marks = on ? m_rows.at(row).marks | mark : m_rows.at(row).marks & ~mark;
+    if (marks == m_rows.at(row).marks)
+        return;
+    m_rows[row].marks = marks;
+    const QModelIndex name = index(row, DisplayName);
+    emit dataChanged(name, name, {Qt::DisplayRole});
+}
+
+QString ServerRowModel::markedName(bool silenced, quint8 marks) {
+    QString prefix;
+    if (silenced)
+        prefix += tr("【静默】");
+    if (marks & MaintenanceMark)
+        prefix += tr("【维护】");
+    if (marks & FlappingMark)
+        prefix += tr("【频繁】");
+    return prefix;
 }
 
 QString ServerRowModel::silenceNote(qint64 until) {

@@ -101,6 +101,13 @@ public:
     qint64 silencedUntil(int row) const;
     void setSilencedUntil(int row, qint64 until);
     static QString silenceNote(qint64 until);
+    // ServerRecord::parentId of the row's server; 0 without a parent.
+    qint64 parentId(int row) const;
+    // Decorations of the name cell besides the silence mark: shown before
+    // the name, never part of its text.
+    enum Mark : quint8 { NoMark = 0, MaintenanceMark = 1, FlappingMark = 2 };
+    quint8 marks(int row) const;
+    void setMark(int row, Mark mark, bool on);
     // How the row's probe secures its connection: plain unless set. A plain
     // row holds nothing for TLS. A row made secure here, not loaded so, has
     // no expiry threshold.
@@ -144,6 +151,7 @@ protected:
 
 private:
     struct Row;
+    static QString markedName(bool silenced, quint8 marks);
     struct RowTls;
     struct RowHttp;
     using CellTexts = std::array<QString, ColumnCount>;

@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <QIODevice>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <cmath>
 
@@ -221,6 +222,12 @@ void readJson(QIODevice& in, Result& result, const Take& take) {
             continue;
         }
         const QJsonObject object = element.value.toObject();
+        if (object.size() == 1 && object.value(QStringLiteral("maintenance")).isArray()) {
+            for (const QJsonValue& window : object.value(QStringLiteral("maintenance")).toArray())
+                if (window.isObject())
+                    result.maintenance.append(window.toObject());
+            continue;
+        }
         Values values;
         QString refusal;
         for (auto field = object.begin(); field != object.end(); ++field) {
@@ -271,6 +278,7 @@ Result Read(QIODevice& in, CatalogueFormat format, const Take& take) {
     if (!result.error.isEmpty()) {
         result.accepted = 0;
         result.refused.clear();
+        result.maintenance.clear();
     }
     return result;
 }

@@ -3,6 +3,7 @@
 #include "monitor/ServerRecord.h"
 #include "service/CatalogueFormat.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -14,7 +15,8 @@ class QIODevice;
 // row, checking each row as the add dialog checks a server and a port from
 // 1 to 65535 besides; an HTTP(S) row takes its address and port from its URL. Unknown columns are
 // ignored, so a file written by a later version still reads. Only the row at hand is held, so a
-// file of any length is read in little memory.
+// file of any length is read in little memory. An element of a JSON file that is an object
+// holding only "maintenance" holds the maintenance windows.
 namespace CatalogueReader {
 
 struct Row {
@@ -32,6 +34,8 @@ struct Result {
     QList<Refusal> refused;
     // Empty when the whole file was read; else why not, and nothing of it counts.
     QString error;
+    // The maintenance windows of a JSON file (CatalogueWriter), as written.
+    QList<QJsonObject> maintenance;
 };
 
 // Hands each acceptable row to take, in file order. take returns the empty

@@ -1,5 +1,6 @@
 #include "service/CatalogueTransfer.h"
 
+#include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
 #include "platform/WholeFile.h"
@@ -8,6 +9,35 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSqlRecord>
+
+namespace {
+
+// The windows of the file over the servers as numbered now; a server not in
+// the file leaves a window, and a window left over none is not added (an
+// empty list would mean every server).
+QString importWindows(const QList<QJsonObject>& objects, const QHash<qint64, qint64>& newIdOf) {
+    for (const QJsonObject& object : objects) {
+        std::optional<MaintenanceWindow> window = CatalogueWriter::windowOfObject(object);
+        if (!window)
+            continue;
+        const bool everyServer = window->servers.isEmpty();
+        QList<qint64> servers;
+        for (const qint64 id : std::as_const(window->servers)) {
+            if (newIdOf.contains(id))
+                servers.append(newIdOf.value(id));
+        }
+        if (!everyServer && servers.isEmpty())
+            continue;
+        window->servers = servers;
+        if (const QString report = MaintenanceCatalogue::AddWindow(*window); !report.isEmpty())
+            return report;
+    }
+    return {};
+}
+
+} // namespace
 
 namespace CatalogueTransfer {
 
@@ -35,13 +65,36 @@ ImportReport ImportServers(const QString& path) {
     }
     // The rows go into the catalogue as they are read, so only one is held
     // at a time; a file that turns out unreadable part way adds nothing.
+    // The servers are numbered anew: a ParentID names a server of the file
+    // by the ID it had there, and a parent not in the file is none.
     CatalogueReader::Result read;
     report.error = ModuleDB::DbTransaction([&] {
-        read = CatalogueReader::Read(file, CatalogueFormatOf(path),
-                                     [](const CatalogueReader::Row& row) {
-                                         return ServerCatalogue::ImportServer(row.server);
-                                     });
-        return read.error;
+        QHash<qint64, qint64> newIdOf;
+        QList<std::pair<qint64, qint64>> parentOf; // new ID, parent's ID in the file
+        read = CatalogueReader::Read(
+            file, CatalogueFormatOf(path), [&](const CatalogueReader::Row& row) {
+                const QString stored = ServerCatalogue::ImportServer(row.server);
+                if (!stored.isEmpty() || (row.server.id <= 0 && row.server.parentId <= 0))
+                    return stored;
+                const QList<QSqlRecord> last =
+                    ModuleDB::DbSelect(QStringLiteral("select max(ID) from ServerList"));
+                const qint64 id = last.isEmpty() ? 0 : last.first().value(0).toLongLong();
+                if (row.server.id > 0)
+                    newIdOf.insert(row.server.id, id);
+                if (row.server.parentId > 0)
+                    parentOf.append({id, row.server.parentId});
+                return QString();
+            });
+        if (!read.error.isEmpty())
+            return read.error;
+        for (const auto& [id, parent] : std::as_const(parentOf)) {
+            const QString report =
+                ModuleDB::DbExecute(QStringLiteral("update ServerList set ParentID=? where ID=?"),
+                                    {newIdOf.value(parent, 0), id});
+            if (!report.isEmpty())
+                return report;
+        }
+        return importWindows(read.maintenance, newIdOf);
     });
     if (report.error.isEmpty()) {
         report.added = read.accepted;
@@ -63,9 +116,16 @@ ExportReport ExportServers(const QString& path) {
         report.error = QCoreApplication::translate("CatalogueTransfer", "无法读取服务器列表");
         return report;
     }
+    const CatalogueFormat format = CatalogueFormatOf(path);
+    const QList<MaintenanceWindow> windows = format == CatalogueFormat::Json
+                                                 ? MaintenanceCatalogue::SelectWindows(&read)
+                                                 : QList<MaintenanceWindow>();
+    if (!read) {
+        report.error = QCoreApplication::translate("CatalogueTransfer", "无法读取服务器列表");
+        return report;
+    }
     QString reason;
-    if (!WholeFile::write(path, CatalogueWriter::Write(servers, CatalogueFormatOf(path)),
-                          &reason)) {
+    if (!WholeFile::write(path, CatalogueWriter::Write(servers, format, windows), &reason)) {
         report.error = QCoreApplication::translate("CatalogueTransfer", "无法写入文件 %1(%2)")
                            .arg(path, reason);
         return report;

@@ -28,7 +28,8 @@ constexpr qint64 MaxImportBytes = qint64(1) << 30;
 // transaction: nothing is written when the file cannot be read or the
 // catalogue fails. A row's AddTime is kept; a row without one is stamped now.
 // Its certificate notice and revision are kept too, so an exported server
-// comes back as it was.
+// comes back as it was. The servers are numbered anew: ParentID and the
+// windows of a JSON file follow the IDs the file gave them.
 // The file is read a row at a time; anything but a regular file, and a
 // file beyond MaxImportBytes, is refused before a byte of it is read.
 ImportReport ImportServers(const QString& path);
@@ -38,8 +39,8 @@ struct ExportReport {
     QString error; // empty on success
 };
 
-// Writes every server of the catalogue, in ID order; the file is replaced
-// whole or not at all.
+// Writes every server of the catalogue, in ID order, and in a JSON file the
+// maintenance windows; the file is replaced whole or not at all.
 ExportReport ExportServers(const QString& path);
 
 } // namespace CatalogueTransfer

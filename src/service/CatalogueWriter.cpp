@@ -3,6 +3,8 @@
 #include "catalogue/CatalogueColumns.h"
 #include "service/CsvText.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QRegularExpression>
 
 namespace {
@@ -63,8 +65,8 @@ QString jsonValue(const Column& column, const QString& text) {
 }
 
 // Written by hand so the keys keep the column order.
-QByteArray json(const QList<ServerRecord>& servers) {
-    if (servers.isEmpty())
+QByteArray json(const QList<ServerRecord>& servers, const QList<MaintenanceWindow>& windows) {
+    if (servers.isEmpty() && windows.isEmpty())
         return QByteArrayLiteral("[]\n");
     QString text = QStringLiteral("[\n");
     for (qsizetype i = 0; i < servers.size(); ++i) {
@@ -76,7 +78,17 @@ QByteArray json(const QList<ServerRecord>& servers) {
                     jsonValue(column, column.read(servers.at(i))) +
                     (c + 1 < columns.size() ? QStringLiteral(",\n") : QStringLiteral("\n"));
         }
-        text += i + 1 < servers.size() ? QStringLiteral("  },\n") : QStringLiteral("  }\n");
+        text += i + 1 < servers.size() || !windows.isEmpty() ? QStringLiteral("  },\n")
+                                                             : QStringLiteral("  }\n");
+    }
+    if (!windows.isEmpty()) {
+        QJsonArray list;
+        for (const MaintenanceWindow& window : windows)
+            list.append(CatalogueWriter::windowObject(window));
+        text += QStringLiteral("  ") +
+                QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("maintenance"), list}})
+                                      .toJson(QJsonDocument::Compact)) +
+                QStringLiteral("\n");
     }
     return (text + QStringLiteral("]\n")).toUtf8();
 }
@@ -85,8 +97,50 @@ QByteArray json(const QList<ServerRecord>& servers) {
 
 namespace CatalogueWriter {
 
-QByteArray Write(const QList<ServerRecord>& servers, CatalogueFormat format) {
-    return format == CatalogueFormat::Json ? json(servers) : csv(servers);
+QByteArray Write(const QList<ServerRecord>& servers, CatalogueFormat format,
+                 const QList<MaintenanceWindow>& windows) {
+    return format == CatalogueFormat::Json ? json(servers, windows) : csv(servers);
+}
+
+QJsonObject windowObject(const MaintenanceWindow& window) {
+    QJsonArray servers;
+    for (const qint64 id : window.servers)
+        servers.append(id);
+    return {{QStringLiteral("Servers"), servers},
+            {QStringLiteral("Kind"), window.kind == MaintenanceWindow::Kind::Weekly
+                                         ? QStringLiteral("weekly")
+                                         : QStringLiteral("once")},
+            {QStringLiteral("StartUtcMs"), window.startUtcMs},
+            {QStringLiteral("EndUtcMs"), window.endUtcMs},
+            {QStringLiteral("Days"), window.days},
+            {QStringLiteral("StartTime"), window.startTime.toString(QStringLiteral("HH:mm"))},
+            {QStringLiteral("Minutes"), window.minutes},
+            {QStringLiteral("TimeZone"), QString::fromLatin1(window.timeZone)},
+            {QStringLiteral("Note"), window.note}};
+}
+
+std::optional<MaintenanceWindow> windowOfObject(const QJsonObject& object) {
+    MaintenanceWindow window;
+    const QString kind = object.value(QStringLiteral("Kind")).toString();
+    if (kind != QLatin1String("once") && kind != QLatin1String("weekly"))
+        return std::nullopt;
+    window.kind = kind == QLatin1String("weekly") ? MaintenanceWindow::Kind::Weekly
+                                                  : MaintenanceWindow::Kind::Once;
+    for (const QJsonValue& id : object.value(QStringLiteral("Servers")).toArray()) {
+        if (id.toInteger() > 0)
+            window.servers.append(id.toInteger());
+    }
+    window.startUtcMs = object.value(QStringLiteral("StartUtcMs")).toInteger();
+    window.endUtcMs = object.value(QStringLiteral("EndUtcMs")).toInteger();
+    window.days = object.value(QStringLiteral("Days")).toInt() & 0x7f;
+    const QTime start = QTime::fromString(object.value(QStringLiteral("StartTime")).toString(),
+                                          QStringLiteral("HH:mm"));
+    window.startTime = start.isValid() ? start : QTime(0, 0);
+    window.minutes =
+        qBound(0, object.value(QStringLiteral("Minutes")).toInt(), MaintenanceWindow::MaxMinutes);
+    window.timeZone = object.value(QStringLiteral("TimeZone")).toString().toLatin1();
+    window.note = object.value(QStringLiteral("Note")).toString();
+    return window;
 }
 
 } // namespace CatalogueWriter

@@ -1,5 +1,6 @@
 #include "service/HeadlessService.h"
 
+#include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerListLoader.h"
 #include "config/IniFile.h"
@@ -23,6 +24,9 @@ HeadlessService::HeadlessService(Clock& clock, EchoService& echo, QIODevice& log
     , m_monitor(m_rows, m_rows, m_settings, clock, echo, m_alerts)
     , m_stateLog(m_rows, m_log) {
     m_monitor.setCertNoticeStore(&m_certNoticeStore);
+    // The maintenance windows are read with every list.
+    connect(&m_rows, &QAbstractItemModel::modelReset, this,
+            [this] { m_monitor.setMaintenanceWindows(MaintenanceCatalogue::SelectWindows()); });
     m_catalogueRetry.setSingleShot(true);
     connect(&m_catalogueRetry, &QTimer::timeout, this, &HeadlessService::retryCatalogue);
 }

@@ -60,6 +60,7 @@ QByteArray MetricsCollector::labelValue(const QString& value) {
 
 void MetricsCollector::record(const ProbeOutcome& outcome) {
     Counters& counters = m_counters[outcome.serverId];
+    counters.unreachable = outcome.unreachable;
     if (outcome.isSocket()) {
         ++counters.probes;
         counters.lastCorrect = outcome.kind == ProbeOutcome::Correct;
@@ -187,6 +188,20 @@ QByteArray MetricsCollector::text() const {
               "Lost echoes in a row, as the list shows them.", [&](int row) {
                   return QByteArray::number(leadingInteger(m_rows.text(row, Col::PingErr)));
               });
+
+    // Whether each server with a parent fails below a failing ancestor; no
+    // family at all while no loaded server has a parent.
+    bool dependent = false;
+    for (int row = 0; row < rowCount && !dependent; ++row)
+        dependent = m_rows.parentId(row) > 0;
+    if (dependent)
+        perServer("servermon_unreachable", "gauge",
+                  "1 when the server fails while a server it depends on is failing, else 0.",
+                  [&](int row) {
+                      return m_rows.parentId(row) > 0
+                                 ? QByteArray(counters.at(row)->unreachable ? "1" : "0")
+                                 : QByteArray();
+                  });
 
     // The last exchange of the HTTP rows; no family at all while none has
     // had one, so a catalogue of TCP servers is described as before.

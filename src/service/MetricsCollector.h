@@ -40,8 +40,9 @@ private:
         quint64 echoesSent = 0;
         quint64 echoesLost = 0;
         bool lastCorrect = false;
-        qint32 replyMs = -1; // -1 until a reply came
-        qint32 echoMs = -1;  // -1 until an echo was answered
+        qint32 replyMs = -1;      // -1 until a reply came
+        qint32 echoMs = -1;       // -1 until an echo was answered
+        bool unreachable = false; // as the last result found it
     };
 
     const ServerRowModel& m_rows;

@@ -45,7 +45,11 @@ StateLog::StateLog(const ServerRowModel& rows, ServiceLog& log, QObject* parent)
 }
 
 // An answered echo says nothing of the service: ok needs a socket result.
+// A server failing below a failing ancestor is unreachable, whatever its
+// legs say.
 QString StateLog::combined(const Legs& legs) {
+    if (legs.unreachable)
+        return QStringLiteral("unreachable");
     if (!legs.socket.isEmpty() && legs.socket != Ok)
         return legs.socket;
     if (!legs.echo.isEmpty() && legs.echo != Ok)
@@ -80,6 +84,7 @@ void StateLog::record(const ProbeOutcome& outcome) {
     Legs& legs = m_legs[outcome.serverId];
     const QString before = combined(legs);
     (entry->socket ? legs.socket : legs.echo) = state;
+    legs.unreachable = outcome.unreachable;
     const QString after = combined(legs);
     if (after == before || row < 0)
         return;

@@ -16,7 +16,9 @@ class ServiceLog;
 // says more than a lost echo. A correct reply beyond the server's warning
 // time is "slow", a socket error that was a TLS fault (a failed handshake or
 // STARTTLS exchange, a refused certificate) "tls-error". A server starts
-// "unknown" and is never "ok" before its first socket result.
+// "unknown" and is never "ok" before its first socket result. A server that
+// fails while a server it depends on is failing is "unreachable", above all
+// the fault states.
 class StateLog final : public QObject, public ResultRecorder {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(StateLog)
@@ -29,6 +31,7 @@ private:
     struct Legs {
         QString socket;
         QString echo;
+        bool unreachable = false;
     };
     static QString combined(const Legs& legs);
     int rowOfServer(qint64 serverId);

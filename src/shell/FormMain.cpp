@@ -1,10 +1,12 @@
 #include "shell/FormMain.h"
 
 #include "app/AppVersion.h"
+#include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerListLoader.h"
 #include "catalogue/ui/FormFind.h"
 #include "catalogue/ui/FormInfo.h"
+#include "catalogue/ui/FormMaintenance.h"
 #include "catalogue/ui/FormServer.h"
 #include "catalogue/ui/FormServerEdit.h"
 #include "config/ModuleINI.h"
@@ -106,6 +108,9 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     connect(&m_services.notifications, &DesktopNotifications::clicked, this,
             [this] { Tray_MouseMessage(TrayIcon::BalloonClicked); });
     m_monitor->setSilence(m_silence);
+    // The windows are read with every list, after the cycle has let go of
+    // the old rows.
+    connect(m_rows, &QAbstractItemModel::modelReset, this, &FormMain::loadMaintenanceWindows);
     m_monitor->setCertNoticeStore(&m_certNoticeStore);
     m_alerts->setAlertActions(ServerSilence::noticeActions());
     connect(&m_services.notifications, &DesktopNotifications::actionInvoked, m_silence,
@@ -366,6 +371,19 @@ void FormMain::Menu_Silence_Click(ServerSilence::Kind kind) {
     if (!reports.isEmpty())
         MessageBoxes::show(this, QMessageBox::Critical, tr("对不起,更改状态失败"),
                            reports.join(CrLf));
+}
+
+void FormMain::Menu_Maintenance_Click() {
+    QList<qint64> selected;
+    for (const int row : m_selection->selectedRows())
+        selected << m_rows->text(row, ServerRowModel::ID).toLongLong();
+    FormMaintenance plan(selected, this);
+    connect(&plan, &FormMaintenance::windowsChanged, this, &FormMain::loadMaintenanceWindows);
+    ModalDialogs::exec(plan);
+}
+
+void FormMain::loadMaintenanceWindows() {
+    m_monitor->setMaintenanceWindows(MaintenanceCatalogue::SelectWindows());
 }
 
 void FormMain::openHistory(const ServerRecord& server) {

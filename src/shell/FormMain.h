@@ -62,6 +62,7 @@ public:
     void CmdServer_Click();
     void Menu_EditServer_Click();
     void Menu_ImportServers_Click();
+    void Menu_Maintenance_Click();
     void CmdFind_Click();
     void Menu_PingTest_Click();
     void Menu_TelnetTest_Click();
@@ -98,6 +99,8 @@ private:
     void Form_QueryUnload(QCloseEvent* event);
     void runExitPath();
     void reloadMonitoredServers();
+    // The catalogue's maintenance windows, for the cycle.
+    void loadMaintenanceWindows();
     void openHistory(const ServerRecord& server);
 
     AppServices& m_services;

@@ -77,6 +77,8 @@ void MainMenus::createServerMenu(QMenuBar* bar) {
                                      {"Menu_SilenceOff", ServerSilence::Kind::Off}})
         QObject::connect(addItem(silence, name, ServerSilence::caption(kind)), &QAction::triggered,
                          window, [window, kind] { window->Menu_Silence_Click(kind); });
+    addCommand(Menu_Right, "Menu_Maintenance", FormMain::tr("维护计划(&W)..."),
+               &FormMain::Menu_Maintenance_Click);
     addSeparator(Menu_Right, "line2");
     addCommand(Menu_Right, "Menu_AddServer", FormMain::tr("添加服务器(&A)"),
                &FormMain::CmdServer_Click);

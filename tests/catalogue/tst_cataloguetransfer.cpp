@@ -1,4 +1,5 @@
 #include "FileSizeLimit.h"
+#include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
 #include "platform/AppPaths.h"
@@ -148,7 +149,7 @@ private slots:
                 "DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs,CheckKind,"
                 "Transport,TlsName,TlsIgnoreErrors,CertWarnDays,CertNotified,Url,HttpMethod,"
                 "HttpHeaders,HttpStatus,HttpRedirects,JsonCondition,ParentID,Locations,"
-                "Revision\r\n"));
+                "Revision,ID\r\n"));
         if (file.endsWith(QLatin1String(".csv")))
             QVERIFY(start.startsWith(
                 "DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,WarnMs,CheckKind,"));
@@ -177,6 +178,74 @@ private slots:
             same.id = before.at(i).id;
             QCOMPARE(same, before.at(i));
         }
+    }
+
+    // The import numbers the servers anew and maps each ParentID to the new
+    // ID of the server it named in the file; a parent not in the file gives
+    // none. The windows of a JSON file follow their servers likewise; a
+    // window left over none of the file's is not added.
+    void parentsFollowTheNewIds_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("csv") << "parents.csv";
+        QTest::newRow("json") << "parents.json";
+    }
+    void parentsFollowTheNewIds() {
+        QFETCH(QString, file);
+        QMap<QString, qint64> idOf;
+        for (const char* name : {"gone", "A", "B", "C", "D"}) {
+            ServerRecord server{0, QString::fromLatin1(name), "h", "80", {}, {}, {}, true};
+            server.parentId = idOf.value(name == QByteArray("B")   ? "A"
+                                         : name == QByteArray("C") ? "B"
+                                         : name == QByteArray("D") ? "gone"
+                                                                   : "");
+            QCOMPARE(ServerCatalogue::AddServer(server), QString());
+            idOf.insert(QString::fromLatin1(name),
+                        ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).last().id);
+        }
+        MaintenanceWindow window;
+        window.kind = MaintenanceWindow::Kind::Weekly;
+        window.days = 5;
+        window.startTime = QTime(2, 0);
+        window.minutes = 60;
+        window.timeZone = "Europe/Berlin";
+        window.note = "夜间";
+        for (const QList<qint64>& servers : {QList<qint64>{idOf.value("B")},
+                                             {idOf.value("gone"), idOf.value("D")},
+                                             {idOf.value("gone")},
+                                             {}}) {
+            window.servers = servers;
+            QCOMPARE(MaintenanceCatalogue::AddWindow(window), QString());
+        }
+        QCOMPARE(ModuleDB::DbExecute("delete from ServerList where ID=?", {idOf.value("gone")}),
+                 QString());
+        QCOMPARE(CatalogueTransfer::ExportServers(path(file)).error, QString());
+        ModuleDB::DbClose();
+        openCatalogue(QStringLiteral("Other.db"));
+        for (const char* name : {"first", "second"})
+            QCOMPARE(ServerCatalogue::AddServer({0, name, "h", "80", {}, {}, {}, true}), QString());
+        QCOMPARE(CatalogueTransfer::ImportServers(path(file)).error, QString());
+        QMap<QString, ServerRecord> byName;
+        for (const ServerRecord& server :
+             ServerCatalogue::SelectServers(ServerCatalogue::Selection::All))
+            byName.insert(server.displayName, server);
+        QCOMPARE(byName.value("A").parentId, 0);
+        QCOMPARE(byName.value("B").parentId, byName.value("A").id);
+        QCOMPARE(byName.value("C").parentId, byName.value("B").id);
+        QCOMPARE(byName.value("D").parentId, 0);
+        QVERIFY(byName.value("B").id != idOf.value("B"));
+        const QList<MaintenanceWindow> windows = MaintenanceCatalogue::SelectWindows();
+        if (file.endsWith(".csv")) {
+            QVERIFY(windows.isEmpty());
+            return;
+        }
+        QCOMPARE(windows.size(), 3);
+        QCOMPARE(windows.at(0).servers, QList<qint64>{byName.value("B").id});
+        QCOMPARE(windows.at(1).servers, QList<qint64>{byName.value("D").id});
+        QVERIFY(windows.at(2).servers.isEmpty());
+        MaintenanceWindow same = windows.at(2);
+        same.id = 0;
+        window.servers.clear();
+        QCOMPARE(same, window);
     }
 
     // A file of an earlier version, without the columns added since, imports
@@ -390,7 +459,7 @@ private slots:
             QCOMPARE(first.certWarnDays, 30);
             QVERIFY(!first.httpRedirects);
             QCOMPARE(first.checkKind, ServerRecord::CheckKind::Http);
-            QCOMPARE(first.parentId, 2);
+            QCOMPARE(first.parentId, 0); // no server of the file had ID 2
             QCOMPARE(first.revision, 5);
             QCOMPARE(servers.at(1).tls.serverName, QStringLiteral("::1"));
             QCOMPARE(servers.at(3).tls.serverName, QStringLiteral("fe80::1%eth0"));

@@ -1,5 +1,6 @@
 #include "CatalogueTestSupport.h"
 #include "HostileText.h"
+#include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ServerCatalogue.h"
 #include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/FormServer.h"
@@ -235,6 +236,85 @@ private slots:
         QCOMPARE(form.isVisible(), !closes);
         ModuleDB::DbOpen();
         QCOMPARE(storedServers().value(0).displayName, stored);
+    }
+
+    // Servers A, B and C, B depending on A and C on B: the parent the edit
+    // of one of them chooses, and whether the save is refused as a loop.
+    void parentChosenAndLoopsRefused_data() {
+        QTest::addColumn<int>("edited"); // 0 A, 1 B, 2 C
+        QTest::addColumn<QString>("parent");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("none") << 1 << "无" << false;
+        QTest::newRow("another") << 2 << "A [127.0.0.1]" << false;
+        QTest::newRow("direct loop") << 0 << "B [127.0.0.1]" << true;
+        QTest::newRow("loop through two links") << 0 << "C [127.0.0.1]" << true;
+    }
+    void parentChosenAndLoopsRefused() {
+        QFETCH(int, edited);
+        QFETCH(QString, parent);
+        QFETCH(bool, refused);
+        TemporaryCatalogue catalogue;
+        qint64 previous = 0;
+        for (const char* name : {"A", "B", "C"}) {
+            ServerRecord server = Loopback;
+            server.displayName = QString::fromLatin1(name);
+            server.parentId = previous;
+            QCOMPARE(ServerCatalogue::AddServer(server), QString());
+            previous = storedServers().last().id;
+        }
+        const ServerList before = storedServers();
+        FormServerEdit form(before.at(edited));
+        form.show();
+        auto* combo = control<QComboBox>(form, "ComboParent");
+        const QList<QLabel*> labels = form.findChildren<QLabel*>();
+        QVERIFY(std::any_of(labels.cbegin(), labels.cend(), [combo](const QLabel* label) {
+            return label->buddy() == combo && label->text() == QStringLiteral("上级服务器:");
+        }));
+        QCOMPARE(combo->itemText(0), QStringLiteral("无"));
+        QCOMPARE(combo->count(), 3); // not itself
+        QCOMPARE(combo->findText(before.at(edited).displayName + " [127.0.0.1]"), -1);
+        combo->setCurrentIndex(combo->findText(parent));
+        QVERIFY(combo->currentIndex() >= 0);
+        MessageBoxes::queueAnswer(QMessageBox::Ok);
+        click(form, "CmdSave");
+        const QList<MessageBoxes::Shown> shown = MessageBoxes::takeShown();
+        QCOMPARE(shown.size(), 1);
+        if (refused) {
+            QCOMPARE(shown.first().text, QStringLiteral("不能形成循环依赖"));
+            QVERIFY(form.isVisible());
+            QCOMPARE(storedServers(), before);
+            return;
+        }
+        const qint64 expected = parent == "无" ? 0 : combo->currentData().toLongLong();
+        QCOMPARE(storedServers().at(edited).parentId, expected);
+    }
+
+    // Deleting a server: those depending on it depend on nothing, and it
+    // leaves the maintenance windows; a window left over nobody goes.
+    void deleteClearsParentAndWindows() {
+        TemporaryCatalogue catalogue;
+        QCOMPARE(ServerCatalogue::AddServer(Loopback), QString());
+        const qint64 parent = storedServers().last().id;
+        ServerRecord child = Loopback;
+        child.parentId = parent;
+        QCOMPARE(ServerCatalogue::AddServer(child), QString());
+        const qint64 childId = storedServers().last().id;
+        MaintenanceWindow both;
+        both.servers = {parent, childId};
+        both.endUtcMs = 1;
+        MaintenanceWindow alone = both;
+        alone.servers = {parent};
+        QCOMPARE(MaintenanceCatalogue::AddWindow(both), QString());
+        QCOMPARE(MaintenanceCatalogue::AddWindow(alone), QString());
+        FormServerEdit form(storedServers().first());
+        MessageBoxes::queueAnswer(QMessageBox::Ok);
+        click(form, "CmdDel");
+        const ServerList left = storedServers();
+        QCOMPARE(left.size(), 1);
+        QCOMPARE(left.first().parentId, 0);
+        const QList<MaintenanceWindow> windows = MaintenanceCatalogue::SelectWindows();
+        QCOMPARE(windows.size(), 1);
+        QCOMPARE(windows.first().servers, QList<qint64>{childId});
     }
 
     void failedAddIsReportedAndStaysOpen() {

@@ -149,6 +149,28 @@ private slots:
         QCOMPARE(reread.RecoveryMsg, 1);
     }
 
+    // Reminders and flapping: off (0) unless set, in the file once set, and
+    // read back.
+    void reminderAndFlappingSaved() {
+        QCOMPARE(m_form->TextRemindMin->text(), QStringLiteral("0"));
+        QCOMPARE(m_form->TextFlapLimit->text(), QStringLiteral("0"));
+        QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        QVERIFY(!readAll(m_path).contains("REMINDMIN") && !readAll(m_path).contains("FLAPLIMIT"));
+        m_form->TextRemindMin->setText(" 15 ");
+        m_form->TextFlapLimit->setText("6");
+        QTest::mouseClick(m_form->CmdSave, Qt::LeftButton);
+        QVERIFY(MessageBoxes::takeShown().isEmpty());
+        const QByteArray file = readAll(m_path);
+        QVERIFY2(file.contains("\nREMINDMIN=15\n") && file.contains("\nFLAPLIMIT=6\n"),
+                 file.constData());
+        QCOMPARE(m_settings.RemindMin, 15);
+        QCOMPARE(m_settings.FlapLimit, 6);
+        MonitorSettings reread;
+        SettingsStore::loadINI(reread);
+        QCOMPARE(reread.RemindMin, 15);
+        QCOMPARE(reread.FlapLimit, 6);
+    }
+
     // The announcement and exit-page switches: on in a portable copy, off
     // in an installed one unless stored; saved once they differ from that.
     void pageSwitchesShownAndSaved_data() {
@@ -216,6 +238,14 @@ private slots:
                                                  << "400.5";
         QTest::newRow("network check entry without a port") << "TextNetCheck"
                                                             << "127.0.0.1 gw:http";
+        QTest::newRow("reminder interval negative") << "TextRemindMin"
+                                                    << "-5";
+        QTest::newRow("reminder interval a fraction") << "TextRemindMin"
+                                                      << "2.5";
+        QTest::newRow("flapping limit beyond 20 passes") << "TextFlapLimit"
+                                                         << "21";
+        QTest::newRow("flapping limit letters") << "TextFlapLimit"
+                                                << "often";
         QTest::newRow("file cannot be written") << QString() << QString();
     }
 

@@ -26,6 +26,23 @@ private slots:
         m_path = m_dir->filePath("History.db");
     }
 
+    // The recorder's maintenance mark reaches the file: such a result counts
+    // in no figure.
+    void appendedMaintenanceMarkIsKept() {
+        const qint64 t = Now - 20 * Minute;
+        {
+            HistoryStore store(QStringLiteral("fill"));
+            QVERIFY(store.open(m_path));
+            QVERIFY(store.append({{4, t, O::Correct, 20, 0, -1, false},
+                                  {4, t + 1000, O::TimedOut, 10000, 0, -1, true},
+                                  {4, t + 2000, O::EchoLost, 0, 11010, -1, true}}));
+        }
+        const HistoryQuery::Report report = HistoryQuery(m_path).load(4, Range::Hour, Now, 500);
+        QCOMPARE(report.results, 1);
+        QCOMPARE(report.faults, 0);
+        QCOMPARE(report.echoes, 0);
+    }
+
     // Results marked as taken during maintenance count in no figure: not in
     // availability, not in the totals, not in the times, read raw or from
     // the aggregates; the aggregates count them apart.

@@ -146,6 +146,7 @@ private slots:
     void tlsFaultState();
     void metricsOfTlsRows();
     void metricsOfHttpRows();
+    void unreachableStateAndMetric();
     void serverAnswers_data();
     void serverAnswers();
     void slowRequestIsDropped();
@@ -423,6 +424,42 @@ void TestService::tlsFaultState() {
         ServiceLog::timeText(clock.utcMs()) + QStringLiteral("\t5\tmail\t127.0.0.1\t993\t");
     QCOMPARE(QString::fromUtf8(out.data()), line + "unknown\t" + state + "\t证书错误:不受信任\n" +
                                                 line + state + "\tok\t已收到正确的回应包\n");
+}
+
+// A server failing below a failing parent is unreachable, above its fault
+// state, in the log and in a gauge that servers with a parent have; without
+// any parent loaded there is no such family.
+void TestService::unreachableStateAndMetric() {
+    ServerRecord child = server(5, QStringLiteral("app"), QStringLiteral("127.0.0.1"), 80);
+    child.parentId = 4;
+    ServerRowModel rows;
+    rows.resetRows({server(4, QStringLiteral("switch"), QStringLiteral("127.0.0.1"), 22)});
+    FakeClock clock;
+    MetricsCollector metrics(rows, clock);
+    QVERIFY(!metrics.text().contains("servermon_unreachable"));
+    rows.resetRows({server(4, QStringLiteral("switch"), QStringLiteral("127.0.0.1"), 22), child});
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    ServiceLog log(out, clock);
+    StateLog states(rows, log);
+    ProbeOutcome fault = outcome(5, ProbeOutcome::TimedOut);
+    states.record(fault);
+    metrics.record(fault);
+    fault.unreachable = true;
+    states.record(fault);
+    metrics.record(fault);
+    rows.setText(1, Col::Status, QStringLiteral("已收到正确的回应包"));
+    states.record(outcome(5, ProbeOutcome::Correct));
+    const QString line =
+        ServiceLog::timeText(clock.utcMs()) + QStringLiteral("\t5\tapp\t127.0.0.1\t80\t");
+    QCOMPARE(QString::fromUtf8(out.data()).split('\n').mid(1, 2),
+             (QStringList{line + "timeout\tunreachable\t初始化完成",
+                          line + "unreachable\tok\t已收到正确的回应包"}));
+    const QByteArray text = metrics.text();
+    QVERIFY(text.contains("# TYPE servermon_unreachable gauge\n"
+                          "servermon_unreachable{id=\"5\",name=\"app\",address=\"127.0.0.1\","
+                          "port=\"80\"} 1\n"));
+    QVERIFY(!text.contains("servermon_unreachable{id=\"4\""));
 }
 
 // A row whose probe has completed a handshake adds its facts in four

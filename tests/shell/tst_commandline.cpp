@@ -292,7 +292,7 @@ private slots:
                      QByteArray("DisplayName,IPAddress,Port,PostData,ReplyData,AddTime,InUse,"
                                 "WarnMs,CheckKind,Transport,TlsName,TlsIgnoreErrors,CertWarnDays,"
                                 "CertNotified,Url,HttpMethod,HttpHeaders,HttpStatus,HttpRedirects,"
-                                "JsonCondition,ParentID,Locations,Revision\r\n"));
+                                "JsonCondition,ParentID,Locations,Revision,ID\r\n"));
         }
         ModuleDB::setDbPath(paths.catalogueFile());
         if (QFileInfo::exists(paths.catalogueFile()) && ModuleDB::DbOpen()) {

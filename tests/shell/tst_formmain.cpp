@@ -280,6 +280,7 @@ private slots:
                                 << QStringList{"Menu_InfoServer=查看服务器(&I)",
                                                "Menu_History=历史记录(&H)...",
                                                "Menu_Silence=静默(&S)",
+                                               "Menu_Maintenance=维护计划(&W)...",
                                                "line2=-",
                                                "Menu_AddServer=添加服务器(&A)",
                                                "Menu_EditServer=编辑服务器(&E)",
@@ -549,6 +550,11 @@ private slots:
                                     << "";
         QTest::newRow("search from the menu") << "Menu_Find" << true << false << "FormFind"
                                               << "";
+        QTest::newRow("maintenance plan") << "Menu_Maintenance" << true << true << "FormMaintenance"
+                                          << "";
+        QTest::newRow("maintenance plan of an empty list")
+            << "Menu_Maintenance" << false << false << "FormMaintenance"
+            << "";
         QTest::newRow("search button") << "CmdFind" << true << false << "FormFind"
                                        << "";
     }

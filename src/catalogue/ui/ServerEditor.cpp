@@ -2,18 +2,21 @@
 
 #include "app/AppVersion.h"
 #include "catalogue/ModuleGetPostData.h"
+#include "catalogue/ServerCatalogue.h"
 #include "catalogue/ServerChecks.h"
 #include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/HttpCheckFields.h"
 #include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/OneShotTest.h"
 #include "catalogue/ui/TransportLabels.h"
+#include "monitor/ServerDependencies.h"
 #include "platform/PlainText.h"
 #include "platform/gui/MessageBoxes.h"
 #include "tls/TlsNameCheck.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -61,6 +64,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     , TextPostData(named(new MultiLineText, "TextPostData"))
     , TextReplyData(named(new MultiLineText, "TextReplyData"))
     , CheckInUse(named(new QCheckBox(tr("启用监控")), "CheckInUse"))
+    , ComboParent(named(new QComboBox, "ComboParent"))
     , CmdAuto(button(tr("加载模版"), "CmdAuto"))
     , CmdTest(button(tr("测试"), "CmdTest"))
     , CmdSave(button(tr("保存"), "CmdSave"))
@@ -92,6 +96,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     SpinCertWarnDays->setValue(ServerRecord{}.certWarnDays);
     SpinCertWarnDays->setToolTip(tr("证书剩余天数不超过此值时提醒一次,0为不提醒"));
     ComboTransport_Change();
+    fillParents();
 
     auto* transportRow = new QHBoxLayout;
     transportRow->addWidget(ComboTransport);
@@ -122,6 +127,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     addRow(*grid, 12, tr("证书到期提醒(天):"), SpinCertWarnDays);
     addRow(*grid, 13, tr("发送数据:"), TextPostData);
     addRow(*grid, 14, tr("响应数据:"), TextReplyData);
+    addRow(*grid, 15, tr("上级服务器:"), ComboParent);
     m_http->setShown(false);
 
     m_buttonRow->addWidget(lb_WskState, 1);
@@ -160,6 +166,7 @@ ServerRecord ServerEditor::fields() const {
     server.tls.serverName = TextTlsName->text();
     server.tls.ignoreErrors = CheckTlsIgnoreErrors->isChecked();
     server.certWarnDays = SpinCertWarnDays->value();
+    server.parentId = chosenParent();
     server.checkKind = chosenCheckKind();
     if (server.checkKind == ServerRecord::CheckKind::Http) {
         m_http->takeFields(server);
@@ -190,6 +197,33 @@ void ServerEditor::setFields(const ServerRecord& server) {
     m_tcpPort = server.port;
     m_designTextsCleared = false;
     TextUrl_Change();
+    // A server is not its own parent.
+    if (const int own = ComboParent->findData(server.id); server.id > 0 && own > 0)
+        ComboParent->removeItem(own);
+    // A parent the catalogue no longer holds stays as it was unless changed.
+    if (ComboParent->findData(server.parentId) < 0)
+        ComboParent->addItem(QLatin1Char('#') + QString::number(server.parentId), server.parentId);
+    ComboParent->setCurrentIndex(ComboParent->findData(server.parentId));
+}
+
+// Every server of the catalogue by name and address, after "无"; typing
+// any part of the text finds it.
+void ServerEditor::fillParents() {
+    ComboParent->setEditable(true);
+    ComboParent->setInsertPolicy(QComboBox::NoInsert);
+    ComboParent->addItem(tr("无"), qint64(0));
+    for (const ServerRecord& server :
+         ServerCatalogue::SelectServers(ServerCatalogue::Selection::All))
+        ComboParent->addItem(server.displayName + QStringLiteral(" [") + server.ipAddress +
+                                 QLatin1Char(']'),
+                             server.id);
+    ComboParent->completer()->setFilterMode(Qt::MatchContains);
+    ComboParent->completer()->setCompletionMode(QCompleter::PopupCompletion);
+}
+
+qint64 ServerEditor::chosenParent() const {
+    const int typed = ComboParent->findText(ComboParent->currentText());
+    return ComboParent->itemData(typed >= 0 ? typed : ComboParent->currentIndex()).toLongLong();
 }
 
 bool ServerEditor::validateFields() {
@@ -209,6 +243,9 @@ bool ServerEditor::validateFields() {
         return refuse(TextWarnMs, tr("响应警告(ms)必须是0到3600000之间的整数,0为不提示！"));
     if (const QString problem = tlsNameProblem(TextTlsName->text()); !problem.isEmpty())
         return refuse(TextTlsName, problem);
+    if (m_given.id > 0 && ServerDependencies::formsCycle(ServerCatalogue::SelectParents(),
+                                                         m_given.id, chosenParent()))
+        return refuse(ComboParent, tr("不能形成循环依赖"));
     return true;
 }
 

@@ -42,7 +42,8 @@ protected:
     // Name and address must not be empty, an HTTP(S) check's fields must be
     // usable, the warning time a whole number of milliseconds from 0 (blank:
     // 0, no warning) up to an hour, the TLS name a host name or address
-    // alone; tells the user and focuses the field otherwise.
+    // alone, the parent none that depends on this server; tells the user and
+    // focuses the field otherwise.
     bool validateFields();
     QHBoxLayout& buttonRow() { return *m_buttonRow; }
 
@@ -59,6 +60,7 @@ protected:
     MultiLineText* TextPostData;
     MultiLineText* TextReplyData;
     QCheckBox* CheckInUse;
+    QComboBox* ComboParent; // "无" or a server of the catalogue, found by typing
     QPushButton* CmdAuto;
     QPushButton* CmdTest;
     QPushButton* CmdSave;
@@ -80,6 +82,8 @@ private:
     // the design request and reply if HTTP(S) cleared them.
     void ComboCheckKind_Change();
     void TextUrl_Change();
+    void fillParents();
+    qint64 chosenParent() const;
 
     ServerRecord m_given; // what setFields gave, for the fields not shown
     std::unique_ptr<HttpCheckFields> m_http;

@@ -64,11 +64,18 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     ComboLanguage->addItem(tr("跟随系统"), int(InterfaceLanguage::Choice::System));
     ComboLanguage->setToolTip(tr("重新启动程序后生效"));
     CheckRecovery = named(new QCheckBox(tr("服务器恢复时提示")), "CheckRecovery");
+    TextRemindMin = named(new QLineEdit(QStringLiteral("0")), "TextRemindMin");
+    TextRemindMin->setToolTip(tr("0为不提醒"));
+    TextFlapLimit = named(new QLineEdit(QStringLiteral("0")), "TextFlapLimit");
+    TextFlapLimit->setToolTip(tr("最近20次检测中状态变化达到此次数即视为频繁变化;0为不检测"));
     CheckAnnounce = named(new QCheckBox(tr("启动时显示公告")), "CheckAnnounce");
     CheckExitPage = named(new QCheckBox(tr("退出时打开更新页面")), "CheckExitPage");
     CmdSave = named(new QPushButton(tr("保存")), "CmdSave");
     CmdCancel = named(new QPushButton(tr("取消")), "CmdCancel");
     CmdSave->setDefault(true);
+    // A box is as wide as its caption, so only the caption takes a click.
+    for (QCheckBox* box : {CheckSnd, CheckHistory, CheckRecovery, CheckAnnounce, CheckExitPage})
+        box->setSizePolicy(QSizePolicy::Maximum, box->sizePolicy().verticalPolicy());
 
     auto* fields = new QFormLayout(Frame1);
     fields->addRow(buddyLabel(tr("循环任务间隔:"), TextTimerN), TextTimerN);
@@ -82,6 +89,12 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     fields->addRow(buddyLabel(tr("历史数据保留天数:"), TextHistDays), TextHistDays);
     fields->addRow(buddyLabel(tr("网络检测地址:"), TextNetCheck), TextNetCheck);
     fields->addRow(CheckRecovery);
+    // Both on one row, so the dialog stays as tall as before.
+    auto* alertRow = new QHBoxLayout;
+    alertRow->addWidget(TextRemindMin);
+    alertRow->addWidget(buddyLabel(tr("频繁变化阈值:"), TextFlapLimit));
+    alertRow->addWidget(TextFlapLimit);
+    fields->addRow(buddyLabel(tr("持续故障提醒间隔(分钟):"), TextRemindMin), alertRow);
     fields->addRow(buddyLabel(tr("界面语言:"), ComboLanguage), ComboLanguage);
     fields->addRow(CheckAnnounce);
     fields->addRow(CheckExitPage);
@@ -145,6 +158,8 @@ void FormSetup::loadINI() {
     TextHistDays->setText(QString::number(m_settings.HistDays));
     TextNetCheck->setText(m_settings.NetCheck);
     CheckRecovery->setChecked(m_settings.RecoveryMsg != 0);
+    TextRemindMin->setText(QString::number(m_settings.RemindMin));
+    TextFlapLimit->setText(QString::number(m_settings.FlapLimit));
     ComboLanguage->setCurrentIndex(ComboLanguage->findData(int(InterfaceLanguage::read())));
     CheckAnnounce->setChecked(PageSwitches::announceAtStart());
     CheckExitPage->setChecked(PageSwitches::updatePageAtExit());
@@ -174,7 +189,8 @@ void FormSetup::CmdSave_Click() {
          TextHistRawDays->text(), TextHistDays->text(), TextNetCheck->text(),
          CheckRecovery->isChecked() ? 1 : 0,
          InterfaceLanguage::Choice(ComboLanguage->currentData().toInt()),
-         CheckAnnounce->isChecked() ? 1 : 0, CheckExitPage->isChecked() ? 1 : 0},
+         CheckAnnounce->isChecked() ? 1 : 0, CheckExitPage->isChecked() ? 1 : 0,
+         TextRemindMin->text(), TextFlapLimit->text()},
         error);
     if (!values) {
         MessageBoxes::show(this, QMessageBox::Critical, title, error);

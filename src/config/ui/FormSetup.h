@@ -40,6 +40,8 @@ public:
     QLineEdit* TextHistDays = nullptr;
     QLineEdit* TextNetCheck = nullptr;
     QCheckBox* CheckRecovery = nullptr;
+    QLineEdit* TextRemindMin = nullptr;
+    QLineEdit* TextFlapLimit = nullptr;
     QCheckBox* CheckAnnounce = nullptr;
     QCheckBox* CheckExitPage = nullptr;
     QComboBox* ComboLanguage = nullptr; // applied at the next start

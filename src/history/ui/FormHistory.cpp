@@ -93,6 +93,9 @@ FormHistory::FormHistory(const QString& historyPath, qint64 serverId, const QStr
     LabelSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LabelSummary->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     LabelSummary->setMinimumWidth(260);
+    // Results taken during maintenance count in no availability figure.
+    auto* maintenanceNote = new QLabel(tr("不含维护时段"));
+    maintenanceNote->setObjectName(QStringLiteral("LabelMaintenance"));
 
     m_replySeries->setName(tr("应答时间(ms)"));
     m_echoSeries->setName(tr("Ping延时(ms)"));
@@ -138,7 +141,10 @@ FormHistory::FormHistory(const QString& historyPath, qint64 serverId, const QStr
     top->addWidget(CmdExport);
     auto* middle = new QHBoxLayout;
     middle->addWidget(views, 1);
-    middle->addWidget(LabelSummary);
+    auto* summary = new QVBoxLayout;
+    summary->addWidget(LabelSummary, 1);
+    summary->addWidget(maintenanceNote);
+    middle->addLayout(summary);
     auto* bottom = new QHBoxLayout;
     bottom->addStretch();
     bottom->addWidget(CmdCancel);
