@@ -7,16 +7,10 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <fstream>
 #include <netinet/in.h>
-#include <sstream>
 #include <sys/epoll.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <unordered_map>
@@ -101,90 +95,28 @@ void serve(SSL_CTX* context, std::vector<int> listeners) {
 } // namespace
 
 TlsLoopbackServer::TlsLoopbackServer(const std::string& certificateChain, const std::string& key,
-                                     int threads, int addressCount) {
-    int ports[2];
-    int lifeline[2];
-    if (pipe2(ports, O_CLOEXEC) != 0 || pipe2(lifeline, O_CLOEXEC) != 0)
-        return;
-    m_child = fork();
-    if (m_child == 0) {
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        close(ports[0]);
-        close(lifeline[1]);
-        signal(SIGPIPE, SIG_IGN);
-        // The client's thread is what is measured: the server yields the CPU
-        // to it rather than preempt it in the middle of a turn.
-        [[maybe_unused]] const int niceness = nice(19);
-        SSL_CTX* context = SSL_CTX_new(TLS_server_method());
-        if (!context ||
-            SSL_CTX_use_certificate_chain_file(context, certificateChain.c_str()) != 1 ||
-            SSL_CTX_use_PrivateKey_file(context, key.c_str(), SSL_FILETYPE_PEM) != 1)
-            _exit(1);
-        SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_OFF);
-        std::vector<std::thread> workers;
-        for (int t = 0; t < threads; ++t) {
-            std::vector<int> listeners;
-            for (int a = 1; a <= addressCount; ++a) {
-                uint16_t port = 0;
-                const std::string address = "127.0.0." + std::to_string(a);
-                const int fd = listenOn(address, port);
-                if (fd < 0)
-                    _exit(1);
-                listeners.push_back(fd);
-                const std::string line = address + " " + std::to_string(port) + "\n";
-                [[maybe_unused]] const auto written = write(ports[1], line.data(), line.size());
-            }
-            workers.emplace_back(serve, context, listeners);
-        }
-        close(ports[1]);
-        char byte = 0;
-        while (read(lifeline[0], &byte, 1) > 0) {
-        }
-        _exit(0);
-    }
-    close(ports[1]);
-    close(lifeline[0]);
-    m_lifeline = lifeline[1];
-    std::string text;
-    char buffer[256];
-    ssize_t got = 0;
-    while ((got = read(ports[0], buffer, sizeof buffer)) > 0)
-        text.append(buffer, static_cast<size_t>(got));
-    close(ports[0]);
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find('\n', start);
-        const std::string line = text.substr(start, end - start);
-        const size_t blank = line.find(' ');
-        if (blank != std::string::npos)
-            m_endpoints.push_back(
-                {line.substr(0, blank), static_cast<uint16_t>(std::stoi(line.substr(blank + 1)))});
-        start = end == std::string::npos ? text.size() : end + 1;
-    }
-    if (m_endpoints.size() != static_cast<size_t>(threads * addressCount))
-        m_endpoints.clear();
-}
-
-double TlsLoopbackServer::cpuMicros() const {
-    std::ifstream stat("/proc/" + std::to_string(m_child) + "/stat");
-    std::string line;
-    if (m_child <= 0 || !std::getline(stat, line))
-        return -1;
-    // The fields after the command's closing parenthesis, from the state on:
-    // user and system time are the 12th and 13th of them.
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 1; i <= 13 && fields >> field; ++i) {
-        if (i >= 12)
-            ticks += std::stod(field);
-    }
-    return ticks * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-TlsLoopbackServer::~TlsLoopbackServer() {
-    if (m_lifeline >= 0)
-        close(m_lifeline);
-    if (m_child > 0)
-        waitpid(m_child, nullptr, 0);
-}
+                                     int threads, int addressCount)
+    : m_process(
+          [&](const ServerProcess::Announce& announce) {
+              SSL_CTX* context = SSL_CTX_new(TLS_server_method());
+              if (!context ||
+                  SSL_CTX_use_certificate_chain_file(context, certificateChain.c_str()) != 1 ||
+                  SSL_CTX_use_PrivateKey_file(context, key.c_str(), SSL_FILETYPE_PEM) != 1)
+                  return false;
+              SSL_CTX_set_session_cache_mode(context, SSL_SESS_CACHE_OFF);
+              for (int t = 0; t < threads; ++t) {
+                  std::vector<int> listeners;
+                  for (int a = 1; a <= addressCount; ++a) {
+                      uint16_t port = 0;
+                      const std::string address = "127.0.0." + std::to_string(a);
+                      const int fd = listenOn(address, port);
+                      if (fd < 0)
+                          return false;
+                      listeners.push_back(fd);
+                      announce({address, port});
+                  }
+                  std::thread(serve, context, listeners).detach();
+              }
+              return true;
+          },
+          static_cast<size_t>(threads * addressCount)) {}

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "LoopbackServer.h"
+#include "ServerProcess.h"
 
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 // A TLS server on loopback for the TLS benchmark, in a process of its own so
@@ -18,18 +18,15 @@ public:
     // certificateChain and key are PEM files: the leaf first.
     TlsLoopbackServer(const std::string& certificateChain, const std::string& key, int threads,
                       int addressCount);
-    ~TlsLoopbackServer();
     TlsLoopbackServer(const TlsLoopbackServer&) = delete;
     TlsLoopbackServer& operator=(const TlsLoopbackServer&) = delete;
 
     // Empty when the server could not start.
-    const std::vector<LoopbackServer::Endpoint>& endpoints() const { return m_endpoints; }
+    const std::vector<LoopbackServer::Endpoint>& endpoints() const { return m_process.endpoints(); }
     // The CPU time the server's process has used so far, in microseconds
     // (in clock ticks' steps); -1 when it cannot be read.
-    double cpuMicros() const;
+    double cpuMicros() const { return m_process.cpuMicros(); }
 
 private:
-    std::vector<LoopbackServer::Endpoint> m_endpoints;
-    pid_t m_child = -1;
-    int m_lifeline = -1; // closing it ends the server
+    ServerProcess m_process;
 };

@@ -7,15 +7,17 @@
 # rule cannot be added, those echoes are lost at a real 200 ms deadline
 # instead). Then the TLS benchmark: a 1,000-row TLS pass against a loopback
 # TLS server beside a minimal OpenSSL client loop, whose figures
-# (tls_floor_ratio, tls_stall_ms) follow on the summary line; last the
-# share of a 10,000-row pass that dependencies and maintenance windows
-# take (alertlogic_share, target below 0.05). Installs the peer
+# (tls_floor_ratio, tls_stall_ms) follow on the summary line; then the
+# HTTP benchmark: a 1,000-row HTTP pass against a loopback HTTP server
+# beside a minimal libcurl multi loop (http_floor_ratio, http_stall_ms);
+# last the share of a 10,000-row pass that dependencies and maintenance
+# windows take (alertlogic_share, target below 0.05). Installs the peer
 # tools it compares with (check_tcp, fping) and nftables. Builds only the
 # benchmarks, in the normal build folder build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh monitoring-plugins-basic fping nftables
-scripts/build.sh pass_bench tls_bench alertlogic_bench >/dev/null
+scripts/build.sh pass_bench tls_bench http_bench alertlogic_bench >/dev/null
 
 table=servermon_bench
 if nft add table inet "$table" 2>/dev/null; then
@@ -37,7 +39,9 @@ build/bench/pass_bench --rows 1000 --silent 100 --summary | tee "$output"
 summary=$(tail -n 1 "$output")
 build/bench/tls_bench --rows 1000 --summary | tee "$output"
 figuresTls=$(tail -n 1 "$output")
+build/bench/http_bench --rows 1000 --summary | tee "$output"
+figuresHttp=$(tail -n 1 "$output")
 build/bench/alertlogic_bench --rows 10000 | tee "$output"
 figuresAlerts=$(tail -n 1 "$output")
 rm -f "$output"
-echo "$summary $figures10k $figuresTls $figuresAlerts"
+echo "$summary $figures10k $figuresTls $figuresHttp $figuresAlerts"

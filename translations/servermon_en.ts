@@ -644,6 +644,18 @@ Certificate: %3<byte value="xd"/>
         <source>用时:%1ms</source>
         <translation>Time: %1 ms</translation>
     </message>
+    <message>
+        <source>HTTP测试</source>
+        <translation>HTTP test</translation>
+    </message>
+    <message>
+        <source>正在进行HTTP测试...</source>
+        <translation>Testing HTTP...</translation>
+    </message>
+    <message>
+        <source>HTTP测试:</source>
+        <translation>HTTP test: </translation>
+    </message>
 </context>
 <context>
     <name>FormLoading</name>
@@ -1420,6 +1432,29 @@ This cannot be undone.</translation>
     </message>
 </context>
 <context>
+    <name>HttpCheckPlan</name>
+    <message>
+        <source>请求方法无效:%1</source>
+        <translation>Invalid request method: %1</translation>
+    </message>
+    <message>
+        <source>重定向次数过多</source>
+        <translation>Too many redirects</translation>
+    </message>
+    <message>
+        <source>状态码不符:%1</source>
+        <translation>Unexpected status code: %1</translation>
+    </message>
+    <message>
+        <source>未找到期望文本</source>
+        <translation>Expected text not found</translation>
+    </message>
+    <message>
+        <source>JSON条件不成立:</source>
+        <translation>JSON condition does not hold: </translation>
+    </message>
+</context>
+<context>
     <name>HttpHeaderLines</name>
     <message>
         <source>请求头第 %1 行没有冒号,应写成“名称: 值”！</source>
@@ -1432,6 +1467,96 @@ This cannot be undone.</translation>
     <message>
         <source>请求头第 %1 行的值含有控制字符！</source>
         <translation>The value on header line %1 contains a control character.</translation>
+    </message>
+</context>
+<context>
+    <name>HttpProbe</name>
+    <message>
+        <source>正在尝试连接服务器</source>
+        <translation>Connecting to the server</translation>
+    </message>
+    <message>
+        <source>SOCKET错误:</source>
+        <translation>Socket error: </translation>
+    </message>
+    <message>
+        <source>已发送数据包,等待回应...</source>
+        <translation>Request sent, waiting for the reply...</translation>
+    </message>
+    <message>
+        <source>已收到正确的回应包</source>
+        <translation>Correct reply received</translation>
+    </message>
+    <message>
+        <source>累计错误数:0</source>
+        <translation>Faults so far: 0</translation>
+    </message>
+    <message>
+        <source>注意:服务器响应缓慢</source>
+        <translation>Warning: server replies slowly</translation>
+    </message>
+    <message>
+        <source>累计错误数:</source>
+        <translation>Faults so far: </translation>
+    </message>
+    <message>
+        <source>超过</source>
+        <translation>over </translation>
+    </message>
+    <message>
+        <source>SOCKET超时:</source>
+        <translation>Socket time-out: </translation>
+    </message>
+</context>
+<context>
+    <name>HttpProbeTest</name>
+    <message>
+        <source>SOCKET错误:</source>
+        <translation>Socket error: </translation>
+    </message>
+    <message>
+        <source>已收到正确的回应包</source>
+        <translation>Correct reply received</translation>
+    </message>
+    <message>
+        <source>SOCKET超时:%1ms</source>
+        <translation>Socket time-out: %1ms</translation>
+    </message>
+    <message>
+        <source>HTTP测试:</source>
+        <translation>HTTP test: </translation>
+    </message>
+    <message>
+        <source>用时:%1 (解析 %2, 连接 %3, TLS %4, 等待首字节 %5, 传输 %6)</source>
+        <translation>Time: %1 (lookup %2, connect %3, TLS %4, waiting for the first byte %5, transfer %6)</translation>
+    </message>
+    <message>
+        <source>重定向:%1次</source>
+        <translation>Redirects: %1</translation>
+    </message>
+    <message>
+        <source>…(只显示前%1KB)</source>
+        <translation>… (only the first %1 KB shown)</translation>
+    </message>
+    <message>
+        <source>等待回应</source>
+        <translation>waiting for the reply</translation>
+    </message>
+    <message>
+        <source>正在连接</source>
+        <translation>connecting</translation>
+    </message>
+    <message>
+        <source>空闲</source>
+        <translation>idle</translation>
+    </message>
+    <message>
+        <source>已完成</source>
+        <translation>done</translation>
+    </message>
+    <message>
+        <source>] 状态:</source>
+        <translation>] State: </translation>
     </message>
 </context>
 <context>

@@ -56,6 +56,7 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
     , m_gate(rows, settings, clock, alerts, m_serverAlerts)
     , m_certNotices(rows, clock, m_serverAlerts, alerts)
     , m_tcpProbe(rows, settings, clock, m_serverAlerts, *this)
+    , m_httpProbe(rows, settings, clock, m_serverAlerts, *this)
     , m_netCheck(std::make_unique<NetworkCheck>(echo, alerts)) {
     TimerProc.setObjectName(QStringLiteral("TimerProc"));
     TimerProc.setInterval(1000);
@@ -171,7 +172,10 @@ void ServerMonitor::networkChecked(bool up) {
 // count as its time-out either.
 void ServerMonitor::markNetworkDown() {
     for (int row = 0; row < m_rows.rowCount(); ++row) {
-        m_tcpProbe.giveUp(row);
+        if (isHttpRow(row))
+            m_httpProbe.giveUp(row);
+        else
+            m_tcpProbe.giveUp(row);
         m_rows.setText(row, Col::Status, tr("本机网络异常"));
     }
     m_inPass = false;
@@ -196,8 +200,9 @@ void ServerMonitor::takeKeys(int from) {
         m_visit.keys[i] = i < shown ? keyShownAt(i) : 0;
 }
 
-// Starts the TCP probe of the next row still there, unless it has just timed
-// out, and sends its echo the given turns of the event loop later. The pass
+// Starts the TCP probe or the HTTP check of the next row still there, unless
+// it has just timed out, and sends its echo the given turns of the event
+// loop later. The pass
 // waits for them off the stack, so a handler that runs a loop of its own in
 // them (a modal dialog) holds the pass up no more than any other handler.
 void ServerMonitor::visitNextRow(int turns) {
@@ -210,15 +215,25 @@ void ServerMonitor::visitNextRow(int turns) {
         const int row = m_rows.rowOfKey(key);
         if (row < 0)
             continue;
-        const TcpProbe::Pending pending = m_tcpProbe.checkPending(row, key);
+        const bool http = isHttpRow(row);
+        const TcpProbe::Pending pending =
+            http ? m_httpProbe.checkPending(row, key) : m_tcpProbe.checkPending(row, key);
         if (pending == TcpProbe::Pending::TimedOut)
             continue;
-        if (pending == TcpProbe::Pending::None)
-            m_tcpProbe.start(row, key);
+        if (pending == TcpProbe::Pending::None) {
+            if (http)
+                m_httpProbe.start(row, key);
+            else
+                m_tcpProbe.start(row, key);
+        }
         m_turns.after(turns, [this] { echoRow(); });
         return;
     }
     rowsVisited();
+}
+
+bool ServerMonitor::isHttpRow(int row) const {
+    return m_rows.httpCheck(row) != nullptr;
 }
 
 void ServerMonitor::echoRow() {

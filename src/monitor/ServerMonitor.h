@@ -2,6 +2,7 @@
 
 #include "monitor/AlertGate.h"
 #include "monitor/CertificateNotices.h"
+#include "monitor/HttpProbe.h"
 #include "monitor/LoopTurns.h"
 #include "monitor/ProbePass.h"
 #include "monitor/ServerAlerts.h"
@@ -31,7 +32,8 @@ struct MonitorSettings;
 // the evaluation of results into counters, alerts and row colours. A pass
 // visits the rows in the order the list view shows them; everything kept per
 // row is found by the row's key. At each row the pass starts the row's TCP
-// probe (TcpProbe), whose replies and results come back through ProbePass,
+// probe (TcpProbe) or, for an HTTP row, its HTTP check (HttpProbe), whose
+// replies and results come back through ProbePass,
 // and yields twice before the row's echo, which completes the row's echo
 // step whenever it is answered or lost, while the pass goes on; the pass
 // ends once its last echo has completed. The pass moves on from the event
@@ -83,6 +85,7 @@ public:
     qint32 timerNCount() const { return iTimerNCount; }
     QTimer& timerProc() { return TimerProc; }
     SocketArray& sockets() { return m_tcpProbe.sockets(); }
+    HttpProbe& httpProbe() { return m_httpProbe; }
     const NetworkCheck& networkCheck() const { return *m_netCheck; }
 
     // The reply check of the TCP probe.
@@ -139,6 +142,7 @@ private:
     void noteEchoPermission(int row, bool denied);
     void endPassWhenEchoesDone();
     void listReloaded();
+    bool isHttpRow(int row) const;
 
     void replyArrived(quint64 key, const std::function<void(int row)>& judge) override;
     void paintWhenRepliesJudged();
@@ -164,6 +168,7 @@ private:
     QTimer TimerProc;
     LoopTurns m_turns; // the pass's yields and the judgements of its replies
     TcpProbe m_tcpProbe;
+    HttpProbe m_httpProbe;
     QString MeCaption;
     QString sTips;
     QLocale m_locale = QLocale::system();

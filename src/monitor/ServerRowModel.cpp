@@ -1,6 +1,8 @@
 #include "monitor/ServerRowModel.h"
 
+#include "http/HttpExchangeFacts.h"
 #include "monitor/GbkText.h"
+#include "monitor/HttpCheck.h"
 #include "platform/PlainText.h"
 #include "tls/CertificateFacts.h"
 
@@ -76,6 +78,20 @@ struct ServerRowModel::RowTls : QSharedData {
     }
 };
 
+// The HTTP side of a row, only for rows checked over HTTP(S).
+struct ServerRowModel::RowHttp : QSharedData {
+    HttpCheck check;
+    std::optional<HttpExchangeFacts> facts;
+
+    qsizetype retainedBytes() const {
+        qsizetype bytes = sizeof(RowHttp);
+        for (const QString* text :
+             {&check.url, &check.method, &check.headers, &check.status, &check.jsonCondition})
+            bytes += text->capacity() * qsizetype(sizeof(QChar));
+        return bytes;
+    }
+};
+
 struct ServerRowModel::Row {
     RowKey key = 0;
     CellTexts texts;
@@ -94,7 +110,8 @@ struct ServerRowModel::Row {
     qint64 silencedUntil = 0;
     qint64 parentId = 0;
     quint8 marks = 0;
-    QSharedDataPointer<RowTls> tls; // null for a plain row
+    QSharedDataPointer<RowTls> tls;   // null for a plain row
+    QSharedDataPointer<RowHttp> http; // null for a TCP row
 
     QString replyText() const {
         return replyCut ? GbkText::decode(reply) + QStringLiteral("…") : GbkText::decode(reply);
@@ -147,7 +164,12 @@ void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
         row.warnMs = record.warnMs;
         row.silencedUntil = record.silencedUntil;
         row.parentId = record.parentId;
-        if (!record.tls.isPlain()) {
+        const bool http = record.checkKind == ServerRecord::CheckKind::Http;
+        if (http) {
+            row.http = new RowHttp;
+            row.http->check = HttpCheck::of(record);
+        }
+        if (!record.tls.isPlain() || (http && row.http->check.isSecure())) {
             row.tls = new RowTls;
             row.tls->options = record.tls;
             row.tls->certWarnDays = record.certWarnDays;
@@ -369,7 +391,8 @@ qsizetype ServerRowModel::retainedBytes(int row) const {
     if (row < 0 || row >= m_rows.size())
         return 0;
     const Row& r = m_rows.at(row);
-    qsizetype bytes = sizeof(Row) + r.reply.capacity() + (r.tls ? r.tls->retainedBytes() : 0);
+    qsizetype bytes = sizeof(Row) + r.reply.capacity() + (r.tls ? r.tls->retainedBytes() : 0) +
+                      (r.http ? r.http->retainedBytes() : 0);
     for (const CellTexts* cells : {&r.texts, &r.tags, &r.toolTips}) {
         for (const QString& text : *cells)
             bytes += text.capacity() * qsizetype(sizeof(QChar));
@@ -546,4 +569,34 @@ void ServerRowModel::setTlsHandshake(int row, const CertificateFacts& facts, qin
         r.tls = new RowTls;
     r.tls->facts = facts;
     r.tls->handshakeUs = handshakeUs;
+}
+
+const HttpCheck* ServerRowModel::httpCheck(int row) const {
+    if (row < 0 || row >= m_rows.size() || !m_rows.at(row).http)
+        return nullptr;
+    return &m_rows.at(row).http->check;
+}
+
+void ServerRowModel::setHttpCheck(int row, const HttpCheck* check) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    Row& r = m_rows[row];
+    if (!check) {
+        r.http.reset();
+        return;
+    }
+    if (!r.http)
+        r.http = new RowHttp;
+    r.http->check = *check;
+}
+
+const HttpExchangeFacts* ServerRowModel::httpFacts(int row) const {
+    if (row < 0 || row >= m_rows.size() || !m_rows.at(row).http || !m_rows.at(row).http->facts)
+        return nullptr;
+    return &*m_rows.at(row).http->facts;
+}
+
+void ServerRowModel::setHttpFacts(int row, const HttpExchangeFacts& facts) {
+    if (row >= 0 && row < m_rows.size() && m_rows.at(row).http)
+        m_rows[row].http->facts = facts;
 }

@@ -10,6 +10,8 @@
 #include <array>
 
 struct CertificateFacts;
+struct HttpCheck;
+struct HttpExchangeFacts;
 
 // The rows of the result list LstResult: one row per loaded server, 13
 // columns addressed by key, a tag and a tool-tip per cell, the check box in
@@ -128,6 +130,17 @@ public:
     qint64 tlsHandshakeUs(int row) const;
     void setTlsHandshake(int row, const CertificateFacts& facts, qint64 handshakeUs);
 
+    // The HTTP(S) check of the row's server; nullptr for a TCP row, which
+    // holds nothing for HTTP. An HTTPS row holds what a secured row holds
+    // for TLS: the expiry threshold, the notice given, the facts.
+    const HttpCheck* httpCheck(int row) const;
+    // Makes the row an HTTP row with check, or a TCP row again with nullptr.
+    void setHttpCheck(int row, const HttpCheck* check);
+    // What the row's last HTTP exchange found; replaced by the next one.
+    // nullptr before the first.
+    const HttpExchangeFacts* httpFacts(int row) const;
+    void setHttpFacts(int row, const HttpExchangeFacts& facts);
+
 signals:
     // The operator ticked or cleared a row's check box.
     void checkToggled(ServerRowModel::RowKey key, bool checked);
@@ -140,6 +153,7 @@ private:
     struct Row;
     static QString markedName(bool silenced, quint8 marks);
     struct RowTls;
+    struct RowHttp;
     using CellTexts = std::array<QString, ColumnCount>;
     void setCellText(int row, Column column, CellTexts Row::*field, const QString& value,
                      const QList<int>& roles);

@@ -1,5 +1,6 @@
 #include "service/MetricsCollector.h"
 
+#include "http/HttpExchangeFacts.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/TextNumbers.h"
 #include "platform/Clock.h"
@@ -201,6 +202,47 @@ QByteArray MetricsCollector::text() const {
                                  ? QByteArray(counters.at(row)->unreachable ? "1" : "0")
                                  : QByteArray();
                   });
+
+    // The last exchange of the HTTP rows; no family at all while none has
+    // had one, so a catalogue of TCP servers is described as before.
+    bool http = false;
+    for (int row = 0; row < rowCount && !http; ++row)
+        http = m_rows.httpFacts(row) != nullptr;
+    if (http) {
+        const char* duration = "servermon_http_duration_seconds";
+        family(out, duration, "gauge",
+               "Phases of the last HTTP exchange: resolve, connect, tls, processing, transfer.");
+        for (int row = 0; row < rowCount; ++row) {
+            const HttpExchangeFacts* facts = m_rows.httpFacts(row);
+            if (!facts)
+                continue;
+            const HttpTimings& t = facts->timings;
+            for (const auto& [phase, us] :
+                 {std::pair{"resolve", t.resolveUs}, std::pair{"connect", t.connectUs},
+                  std::pair{"tls", t.tlsUs}, std::pair{"processing", t.processingUs},
+                  std::pair{"transfer", t.transferUs}}) {
+                out += duration;
+                out += labels.at(row);
+                out += ",phase=\"";
+                out += phase;
+                out += "\"} ";
+                out += secondsOfUs(us);
+                out += '\n';
+            }
+        }
+        const auto httpFact = [this](int (*value)(const HttpExchangeFacts&)) {
+            return [this, value](int row) {
+                const HttpExchangeFacts* facts = m_rows.httpFacts(row);
+                return facts ? QByteArray::number(value(*facts)) : QByteArray();
+            };
+        };
+        perServer("servermon_http_status_code", "gauge",
+                  "Status code of the last HTTP reply; 0 when none came.",
+                  httpFact([](const HttpExchangeFacts& f) { return f.statusCode; }));
+        perServer("servermon_http_redirects", "gauge",
+                  "Redirects followed by the last HTTP exchange.",
+                  httpFact([](const HttpExchangeFacts& f) { return f.redirects; }));
+    }
 
     // The certificate facts of the rows whose probe has completed a
     // handshake; no family at all while none has, so a catalogue of plain

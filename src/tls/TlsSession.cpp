@@ -1,44 +1,26 @@
 #include "tls/TlsSession.h"
 
 #include "tls/TlsContext.h"
-
-#include <QHostAddress>
-#include <QUrl>
-#include <QtEndian>
+#include "tls/TlsPeerName.h"
 
 #include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
-#include <openssl/x509_vfy.h>
-#include <openssl/x509v3.h>
 
 namespace {
 
 // What the session reads from the peer's records at once.
 constexpr qsizetype ReadChunk = 16 * 1024;
 
-// Sets the name the certificate must carry, and SNI for a host name (never
-// for an address, which SNI cannot carry). False when the name is unusable.
+// Sets the name the certificate must carry, and SNI for a host name. False
+// when the name is unusable.
 bool setPeerName(SSL* ssl, const QString& peerName) {
-    X509_VERIFY_PARAM* param = SSL_get0_param(ssl);
-    QHostAddress address;
-    if (address.setAddress(peerName)) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            const quint32 ip = qToBigEndian(address.toIPv4Address());
-            return X509_VERIFY_PARAM_set1_ip(param, reinterpret_cast<const unsigned char*>(&ip),
-                                             sizeof ip) == 1;
-        }
-        const Q_IPV6ADDR ip = address.toIPv6Address();
-        return X509_VERIFY_PARAM_set1_ip(param, ip.c, sizeof ip.c) == 1;
-    }
-    const QByteArray ace = QUrl::toAce(peerName);
-    if (ace.isEmpty())
+    if (!TlsPeerName::setChecked(SSL_get0_param(ssl), peerName))
         return false;
-    X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+    const QByteArray sni = TlsPeerName::serverNameIndication(peerName);
     // SSL_set_tlsext_host_name, without the macro's cast.
-    return SSL_ctrl(ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
-                    const_cast<char*>(ace.constData())) == 1 &&
-           X509_VERIFY_PARAM_set1_host(param, ace.constData(), size_t(ace.size())) == 1;
+    return sni.isEmpty() || SSL_ctrl(ssl, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name,
+                                     const_cast<char*>(sni.constData())) == 1;
 }
 
 } // namespace

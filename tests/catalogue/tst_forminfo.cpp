@@ -2,6 +2,7 @@
 #include "FakeClock.h"
 #include "FakeEcho.h"
 #include "HostileText.h"
+#include "HttpPeer.h"
 #include "TlsPeer.h"
 #include "catalogue/HexDump.h"
 #include "catalogue/ui/FormInfo.h"
@@ -403,6 +404,94 @@ private slots:
         // The socket test takes the state label back.
         click(form, "Cmd_Send");
         QTRY_VERIFY(control<QLabel>(form, "lb_WskState")->text().startsWith("SOCKET[IP:"));
+    }
+
+    // An HTTP(S) server has the HTTP test in the TLS test's place: it shows
+    // the outcome as the list would, the phases, the redirects, the reply's
+    // head and the start of its body, and for HTTPS the handshake's facts.
+    void httpTest_data() {
+        QTest::addColumn<QString>("certificate"); // empty: plain HTTP
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QString>("verification"); // empty: no certificate box
+        QTest::newRow("200") << ""
+                             << "/redirect"
+                             << "已收到正确的回应包"
+                             << QStringList{"重定向:1次", "HTTP/1.1 200 OK",
+                                            "Content-Type: text/plain; charset=utf-8",
+                                            "servermon ok body"}
+                             << "";
+        QTest::newRow("503") << ""
+                             << "/status/503"
+                             << "状态码不符:503"
+                             << QStringList{"重定向:0次", "HTTP/1.1 503", "status 503"} << "";
+        QTest::newRow("endless body")
+            << ""
+            << "/endless"
+            << "已收到正确的回应包" << QStringList{"servermon endless body", "…(只显示前16KB)"}
+            << "";
+        QTest::newRow("HTTPS") << "chain"
+                               << "/ok"
+                               << "已收到正确的回应包"
+                               << QStringList{"HTTP/1.1 200 OK", "servermon ok body"}
+                               << "验证结果:已验证";
+        QTest::newRow("HTTPS expired")
+            << "expired"
+            << "/ok"
+            << "证书错误:已过期" << QStringList{"重定向:0次"} << "验证结果:证书错误:已过期 (";
+    }
+    void httpTest() {
+        QFETCH(QString, certificate);
+        QFETCH(QString, path);
+        QFETCH(QString, status);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, verification);
+        HttpPeer peer(m_certificates.path(), certificate);
+        QVERIFY2(peer.port(), "the Python peer did not start");
+        FakeEcho echo;
+        FakeClock clock;
+        clock.setUtcMs(QDateTime::currentMSecsSinceEpoch());
+        MonitorSettings settings;
+        settings.TlsCaFile = m_certificates.filePath(QStringLiteral("ca.pem"));
+        FormInfo form(echo);
+        form.setTlsTestSettings(settings, clock);
+        const bool secure = !certificate.isEmpty();
+        ServerRecord server{5,  "web",  "127.0.0.1", QString::number(peer.port()),
+                            {}, "body", {},          true};
+        server.checkKind = ServerRecord::CheckKind::Http;
+        server.url = peer.url(path, secure);
+        form.setServer(server);
+        form.setTlsDetails(nullptr, 0, path == u"/status/503" ? QString() : "BODY");
+        form.show();
+        QVERIFY(control(form, "Cmd_Http")->isVisible());
+        QVERIFY(!control(form, "Cmd_Tls")->isVisible());
+        QCOMPARE(control(form, "TextCertificate")->isVisible(), secure);
+        HostileText::StallWatch stalls;
+        click(form, "Cmd_Http");
+        QTRY_VERIFY_WITH_TIMEOUT(boxText(form, "TextReplyData").startsWith("HTTP测试:"), 20000);
+        const QString report = boxText(form, "TextReplyData");
+        const QStringList lines = report.split(u'\n');
+        QCOMPARE(lines.value(0), "HTTP测试:" + status);
+        QVERIFY2(lines.value(1).startsWith(QStringLiteral("用时:")), qPrintable(lines.value(1)));
+        for (const QString& text : shown)
+            QVERIFY2(report.contains(text), qPrintable(text + QStringLiteral(" in ") + report));
+        QVERIFY(report.size() < 20 * 1024);
+        QCOMPARE(boxText(form, "TextReplyHex").isEmpty(),
+                 secure && verification != u"验证结果:已验证");
+        if (secure) {
+            const QStringList facts = boxText(form, "TextCertificate").split(u'\n');
+            QCOMPARE(facts.value(0), "HTTP测试:" + status);
+            QVERIFY2(facts.join(u'\n').contains(verification), qPrintable(facts.join(u'\n')));
+        }
+        QTRY_COMPARE(control<QLabel>(form, "lb_WskState")->text(),
+                     "HTTP[" + server.url + "] 状态:已完成");
+        QVERIFY2(stalls.longestMs() < HostileText::MaxMs,
+                 qPrintable(QString::number(stalls.longestMs())));
+        // A TCP server has no HTTP test.
+        form.setServer({6, "tcp", "127.0.0.1", "80", {}, {}, {}, true});
+        QVERIFY(!control(form, "Cmd_Http")->isVisible());
+        QVERIFY(control(form, "Cmd_Tls")->isVisible());
     }
 
     void layoutFollowsTheWindowSize_data() {

@@ -68,7 +68,8 @@ free_port() {
     python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-# Two peers: one answers as expected, one does not; a third port refuses.
+# Three peers: one answers as expected, one does not, one answers HTTP; a
+# fourth port refuses.
 python3 -u - >"$work/peers.log" 2>&1 <<'PY' &
 import socket, threading
 def serve(listener, reply):
@@ -78,7 +79,7 @@ def serve(listener, reply):
         connection.sendall(reply)
         connection.close()
 ports = []
-for reply in (b"220 ready\r\n", b"500 no\r\n"):
+for reply in (b"220 ready\r\n", b"500 no\r\n", b"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nOK"):
     listener = socket.socket()
     listener.bind(("127.0.0.1", 0))
     listener.listen(16)
@@ -89,7 +90,7 @@ threading.Event().wait()
 PY
 pids+=($!)
 wait_for "the peers" grep -q '^ports ' "$work/peers.log"
-read -r _ good_port wrong_port <"$work/peers.log"
+read -r _ good_port wrong_port http_port <"$work/peers.log"
 refused_port=$(free_port)
 
 # The first start creates the catalogue; the servers go in while it is stopped.
@@ -99,12 +100,15 @@ first=$!
 wait_for "the first start" grep -q $'\tstart\t' "$work/first.log"
 kill -TERM "$first"
 wait "$first" || fail "the first start ended with status $?"
-python3 - "$config/ServerList.db" "$good_port" "$wrong_port" "$refused_port" <<'PY'
+python3 - "$config/ServerList.db" "$good_port" "$wrong_port" "$refused_port" "$http_port" <<'PY'
 import sqlite3, sys
 db = sqlite3.connect(sys.argv[1])
 for name, port in (('good "one" \\ here', sys.argv[2]), ("wrong", sys.argv[3]), ("refused", sys.argv[4])):
     db.execute("insert into ServerList (DisplayName, IPAddress, Port, PostData, ReplyData, AddTime, InUse)"
                " values (?, '127.0.0.1', ?, 'HELLO', '220', '', 1)", (name, port))
+db.execute("insert into ServerList (DisplayName, IPAddress, Port, PostData, ReplyData, AddTime, InUse,"
+           " CheckKind, Url) values ('web', '127.0.0.1', ?, '', 'OK', '', 1, 'http', ?)",
+           (sys.argv[5], "http://127.0.0.1:%s/" % sys.argv[5]))
 db.commit()
 PY
 printf '[SETTING]\nITIMERN=2\n' >"$config/RodOdazuConfig.ini"
@@ -115,7 +119,9 @@ pids+=($!)
 metrics_url=http://127.0.0.1:$metrics_port/metrics
 fetch() { python3 -c 'import sys, urllib.request; sys.stdout.buffer.write(urllib.request.urlopen(sys.argv[1], timeout=5).read())' "$@"; }
 has_refused_error() { fetch "$metrics_url" | grep -q 'name="refused".*kind="error"} [1-9]'; }
+has_http_status() { fetch "$metrics_url" | grep -q '^servermon_http_status_code{.*name="web".*} 200$'; }
 wait_for "the first pass's results" has_refused_error
+wait_for "the HTTP check's results" has_http_status
 fetch "$metrics_url" >"$work/metrics.txt"
 "$promtool" check metrics <"$work/metrics.txt" >"$work/promtool.log" 2>&1 || fail "promtool check metrics"
 
@@ -147,12 +153,14 @@ PY
 expect() { # QUERY EXPECTED-LINES
     [[ $(query "$1" | sort) == "$2" ]]
 }
-wait_for "every server in Prometheus" expect 'count(servermon_probes_total)' $'\t3'
+wait_for "every server in Prometheus" expect 'count(servermon_probes_total)' $'\t4'
 wait_for "the correct reply" expect 'servermon_reply_correct' \
-    $'good "one" \\ here\t1\nrefused\t0\nwrong\t0'
+    $'good "one" \\ here\t1\nrefused\t0\nweb\t1\nwrong\t0'
 wait_for "the wrong reply" expect 'servermon_socket_faults_total{kind="wrong"} > bool 0' \
-    $'good "one" \\ here\t0\nrefused\t0\nwrong\t1'
+    $'good "one" \\ here\t0\nrefused\t0\nweb\t0\nwrong\t1'
 wait_for "the refused connection" expect 'servermon_socket_faults_total{kind="error"} > bool 0' \
-    $'good "one" \\ here\t0\nrefused\t1\nwrong\t0'
+    $'good "one" \\ here\t0\nrefused\t1\nweb\t0\nwrong\t0'
+wait_for "the HTTP check" expect 'servermon_http_status_code' $'web\t200'
+wait_for "the HTTP phases" expect 'count(servermon_http_duration_seconds)' $'\t5'
 wait_for "the pass count" expect 'servermon_passes_total > bool 0' $'\t1'
 echo "prometheus: every server scraped in $((SECONDS - started)) s"

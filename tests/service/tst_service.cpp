@@ -6,6 +6,8 @@
 #include "TlsPeer.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerCatalogue.h"
+#include "http/HttpExchangeFacts.h"
+#include "monitor/HttpCheck.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
@@ -143,6 +145,7 @@ private slots:
     void tlsFaultState_data();
     void tlsFaultState();
     void metricsOfTlsRows();
+    void metricsOfHttpRows();
     void unreachableStateAndMetric();
     void serverAnswers_data();
     void serverAnswers();
@@ -508,6 +511,68 @@ void TestService::metricsOfTlsRows() {
     facts.verification = CertificateFacts::Verification::Untrusted;
     rows.setTlsHandshake(1, facts, 2500);
     QVERIFY(metrics.text().contains("\nservermon_tls_verified" + labels + " 0\n"));
+}
+
+// A row whose HTTP check has had an exchange adds its phases, status code
+// and redirects; TCP rows and HTTP rows not yet checked add none. An HTTPS
+// row's certificate facts join the TLS gauges.
+void TestService::metricsOfHttpRows() {
+    ServerRecord web = server(5, QStringLiteral("web"), QStringLiteral("127.0.0.1"), 8080);
+    web.checkKind = ServerRecord::CheckKind::Http;
+    web.url = QStringLiteral("http://127.0.0.1:8080/health");
+    ServerRecord secure = server(6, QStringLiteral("shop"), QStringLiteral("::1"), 443);
+    secure.checkKind = ServerRecord::CheckKind::Http;
+    secure.url = QStringLiteral("https://[::1]/");
+    ServerRecord unchecked = secure;
+    unchecked.id = 8;
+    ServerRowModel rows;
+    rows.resetRows({server(2, QStringLiteral("plain"), QStringLiteral("127.0.0.1"), 25), web,
+                    secure, unchecked});
+    rows.setHttpFacts(1, {503, 0, {1500, 250, 0, 12000, 750, 14500}});
+    rows.setHttpFacts(2, {200, 2, {0, 100, 4000, 30000, 2000, 36100}});
+    CertificateFacts facts;
+    facts.leafNotAfter = 1767225600;
+    facts.chainNotAfter = 1767225600;
+    facts.verification = CertificateFacts::Verification::Ok;
+    rows.setTlsHandshake(2, facts, 4000);
+    FakeClock clock;
+    MetricsCollector metrics(rows, clock);
+    const QByteArray web5 = R"({id="5",name="web",address="127.0.0.1",port="8080")";
+    const QByteArray shop6 = R"({id="6",name="shop",address="::1",port="443")";
+    QByteArray expected =
+        "# HELP servermon_http_duration_seconds Phases of the last HTTP exchange: "
+        "resolve, connect, tls, processing, transfer.\n"
+        "# TYPE servermon_http_duration_seconds gauge\n";
+    for (const auto& [labels, values] :
+         {std::pair{web5, QByteArrayList{"0.0015", "0.00025", "0", "0.012", "0.00075"}},
+          std::pair{shop6, QByteArrayList{"0", "0.0001", "0.004", "0.03", "0.002"}}}) {
+        const QByteArrayList phases{"resolve", "connect", "tls", "processing", "transfer"};
+        for (int i = 0; i < phases.size(); ++i)
+            expected += "servermon_http_duration_seconds" + labels + ",phase=\"" + phases.at(i) +
+                        "\"} " + values.at(i) + "\n";
+    }
+    expected += "# HELP servermon_http_status_code Status code of the last HTTP reply; 0 when none "
+                "came.\n"
+                "# TYPE servermon_http_status_code gauge\n"
+                "servermon_http_status_code" +
+                web5 + "} 503\nservermon_http_status_code" + shop6 +
+                "} 200\n"
+                "# HELP servermon_http_redirects Redirects followed by the last HTTP exchange.\n"
+                "# TYPE servermon_http_redirects gauge\n"
+                "servermon_http_redirects" +
+                web5 + "} 0\nservermon_http_redirects" + shop6 + "} 2\n";
+    const QByteArray text = metrics.text();
+    const qsizetype http = text.indexOf("# HELP servermon_http_");
+    const qsizetype tls = text.indexOf("# HELP servermon_tls_");
+    QVERIFY(http > 0 && tls > http);
+    QCOMPARE(text.mid(http, tls - http), expected);
+    QVERIFY(text.contains("\nservermon_tls_verified" + shop6 + "} 1\n"));
+    QVERIFY(!text.contains("id=\"8\""
+                           ",name=\"shop\",address=\"::1\",port=\"443\",phase"));
+    QCOMPARE(rows.httpCheck(0), nullptr);
+    QCOMPARE(rows.httpCheck(1)->url, web.url);
+    QCOMPARE(rows.certWarnDays(1), 0);
+    QCOMPARE(rows.certWarnDays(2), 14);
 }
 
 void TestService::serverAnswers_data() {

@@ -8,6 +8,8 @@
 #include "config/Twips.h"
 #include "monitor/CertificateFactsText.h"
 #include "monitor/GbkText.h"
+#include "monitor/HttpCheck.h"
+#include "monitor/HttpProbeTest.h"
 #include "monitor/ModulePing.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/TlsProbeTest.h"
@@ -81,6 +83,7 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     , TextCertificate(named(new QPlainTextEdit(Frame1), "TextCertificate"))
     , Cmd_Send(named(new QPushButton(tr("SOCKET测试"), this), "Cmd_Send"))
     , Cmd_Tls(named(new QPushButton(tr("TLS测试"), this), "Cmd_Tls"))
+    , Cmd_Http(named(new QPushButton(tr("HTTP测试"), this), "Cmd_Http"))
     , Cmd_Ping(named(new QPushButton(tr("PING测试"), this), "Cmd_Ping"))
     , CmdHistory(named(new QPushButton(tr("历史记录"), this), "CmdHistory"))
     , CmdCancel(named(new QPushButton(tr("退出"), this), "CmdCancel"))
@@ -88,7 +91,8 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     , TimerWsk(new QTimer(this))
     , m_test(new OneShotTest(
           *TextReplyData, [this] { return TextPostData->text(); }, true, this))
-    , m_tlsTest(new TlsProbeTest(this)) {
+    , m_tlsTest(new TlsProbeTest(this))
+    , m_httpTest(new HttpProbeTest(this)) {
     setWindowTitle(tr("服务器详细信息"));
     setModal(true);
     TimerWsk->setObjectName(QStringLiteral("TimerWsk"));
@@ -112,9 +116,10 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     Label8->hide();
     TextCertificate->hide();
     Cmd_Tls->setEnabled(false);
+    Cmd_Http->hide();
     Label4->setBuddy(TextPostData);
     Label5->setBuddy(TextReplyData);
-    for (auto* button : {Cmd_Send, Cmd_Tls, Cmd_Ping, CmdHistory, CmdCancel})
+    for (auto* button : {Cmd_Send, Cmd_Tls, Cmd_Http, Cmd_Ping, CmdHistory, CmdCancel})
         button->setAutoDefault(false);
     CmdHistory->setEnabled(false);
 
@@ -136,12 +141,13 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     Label5->setGeometry(10, ReplyTop, 64, 22);
     TextReplyData->setGeometry(80, ReplyTop, 300, 80);
     TextReplyHex->setGeometry(80, 336, 300, 80);
-    for (auto* button : {Cmd_Send, Cmd_Tls, Cmd_Ping, CmdHistory, CmdCancel})
+    for (auto* button : {Cmd_Send, Cmd_Tls, Cmd_Http, Cmd_Ping, CmdHistory, CmdCancel})
         button->resize(96, 28);
     resize(680, 560);
 
     connect(Cmd_Send, &QPushButton::clicked, this, &FormInfo::Cmd_Send_Click);
     connect(Cmd_Tls, &QPushButton::clicked, this, &FormInfo::Cmd_Tls_Click);
+    connect(Cmd_Http, &QPushButton::clicked, this, &FormInfo::Cmd_Http_Click);
     connect(Cmd_Ping, &QPushButton::clicked, this, &FormInfo::Cmd_Ping_Click);
     connect(CmdCancel, &QPushButton::clicked, this, &FormInfo::CmdCancel_Click);
     connect(CmdHistory, &QPushButton::clicked, this, &FormInfo::historyRequested);
@@ -149,6 +155,7 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     connect(m_test, &OneShotTest::started, TextReplyHex, &QPlainTextEdit::clear);
     connect(m_test, &OneShotTest::replyArrived, this, &FormInfo::showReplyBytes);
     connect(m_tlsTest, &TlsProbeTest::finished, this, &FormInfo::tlsTestFinished);
+    connect(m_httpTest, &HttpProbeTest::finished, this, &FormInfo::httpTestFinished);
     TimerWsk->start(100);
 }
 
@@ -160,7 +167,8 @@ void FormInfo::setServer(const ServerRecord& server) {
     TextPort->setText(server.port);
     TextTransport->setText(TransportLabels::Label(server.tls.transport));
     // Without a name of its own, a TLS probe checks the certificate against the address.
-    const bool secured = !server.tls.isPlain();
+    const bool http = server.checkKind == ServerRecord::CheckKind::Http;
+    const bool secured = !server.tls.isPlain() && !http;
     TextTlsName->setEnabled(secured);
     TextTlsName->setText(!secured                          ? QString()
                          : server.tls.serverName.isEmpty() ? server.ipAddress
@@ -171,13 +179,18 @@ void FormInfo::setServer(const ServerRecord& server) {
     m_tls = server.tls;
     m_expected = server.replyData;
     Cmd_Tls->setEnabled(secured);
-    // The certificate box shows for a TLS server only; the window grows by
-    // it, so the request and reply keep their room.
-    const int grown = secured == TextCertificate->isHidden()
-                          ? (secured ? CertificateBlock : -CertificateBlock)
+    // An HTTP(S) server has the HTTP test in the TLS test's place.
+    m_httpServer = http ? std::optional<ServerRecord>(server) : std::nullopt;
+    Cmd_Tls->setHidden(http);
+    Cmd_Http->setVisible(http);
+    // The certificate box shows for a TLS or HTTPS server only; the window
+    // grows by it, so the request and reply keep their room.
+    m_secured = secured || (http && HttpCheck::of(server).isSecure());
+    const int grown = m_secured == TextCertificate->isHidden()
+                          ? (m_secured ? CertificateBlock : -CertificateBlock)
                           : 0;
-    Label8->setVisible(secured);
-    TextCertificate->setVisible(secured);
+    Label8->setVisible(m_secured);
+    TextCertificate->setVisible(m_secured);
     resize(width(), height() + grown);
     Form_Resize();
     showCertificate({}, m_facts, m_handshakeUs);
@@ -227,16 +240,20 @@ void FormInfo::Form_Resize() {
     const int cancelLeft = width() - CmdCancel->width() - margin;
     const int buttonTop = frameBottom + Twips::toPixelsY(50);
     CmdCancel->move(cancelLeft, buttonTop);
-    CmdHistory->move(cancelLeft - CmdHistory->width() - margin, buttonTop);
-    Cmd_Ping->move(CmdHistory->x() - Cmd_Ping->width() - margin, buttonTop);
-    Cmd_Tls->move(Cmd_Ping->x() - Cmd_Tls->width() - margin, buttonTop);
-    Cmd_Send->move(Cmd_Tls->x() - Cmd_Send->width() - margin, buttonTop);
+    // The buttons shown stand in a row left of the exit button.
+    int left = cancelLeft;
+    for (QPushButton* button : {CmdHistory, Cmd_Ping, Cmd_Tls, Cmd_Http, Cmd_Send}) {
+        if (button->isHidden())
+            continue;
+        left -= button->width() + margin;
+        button->move(left, buttonTop);
+    }
     place(lb_WskState, margin, frameBottom + margin, Cmd_Send->x() - 2 * margin,
           CmdCancel->height() - margin);
 }
 
 void FormInfo::Cmd_Send_Click() {
-    m_tlsTestShown = false;
+    m_shownTest = Shown::Socket;
     m_test->start(TextIPAddress->text(), TextPort->text());
 }
 
@@ -246,13 +263,29 @@ void FormInfo::Cmd_Send_Click() {
 void FormInfo::Cmd_Tls_Click() {
     if (m_tls.isPlain())
         return;
-    m_tlsTestShown = true;
+    m_shownTest = Shown::Tls;
     TextReplyData->setText(QString());
     TextReplyHex->clear();
     TextCertificate->setPlainText(tr("正在进行TLS测试..."));
     m_tlsTest->start(
         {TextIPAddress->text(), TextPort->text(), m_tls, TextPostData->text(), m_expected},
         m_timeOutMs, m_caFile);
+}
+
+// The server's check as stored, with the request body the window shows; the
+// reply boxes show the outcome, the phases, the reply's head and the start
+// of its body, the certificate box the facts of this test's own handshake.
+void FormInfo::Cmd_Http_Click() {
+    if (!m_httpServer)
+        return;
+    m_shownTest = Shown::Http;
+    TextReplyData->setText(QString());
+    TextReplyHex->clear();
+    if (m_secured)
+        TextCertificate->setPlainText(tr("正在进行HTTP测试..."));
+    m_httpTest->start({HttpCheck::of(*m_httpServer), TextPostData->text(), m_expected,
+                       m_httpServer->tls.ignoreErrors},
+                      m_timeOutMs, m_caFile);
 }
 
 void FormInfo::Cmd_Ping_Click() {
@@ -274,7 +307,17 @@ void FormInfo::CmdCancel_Click() {
 }
 
 void FormInfo::TimerWsk_Timer() {
-    lb_WskState->setText(m_tlsTestShown ? m_tlsTest->stateText() : m_test->stateText());
+    switch (m_shownTest) {
+    case Shown::Socket:
+        lb_WskState->setText(m_test->stateText());
+        break;
+    case Shown::Tls:
+        lb_WskState->setText(m_tlsTest->stateText());
+        break;
+    case Shown::Http:
+        lb_WskState->setText(m_httpTest->stateText());
+        break;
+    }
 }
 
 void FormInfo::showReplyBytes(const QByteArray& bytes) {
@@ -292,9 +335,19 @@ void FormInfo::tlsTestFinished() {
         m_tlsTest->facts(), m_tlsTest->handshakeUs());
 }
 
+void FormInfo::httpTestFinished() {
+    TextReplyData->setText(m_httpTest->report().join(QLatin1Char('\n')));
+    const QByteArray& body = m_httpTest->result().body;
+    showReplyBytes(body.first(qMin(body.size(), HttpProbeTest::ShownBodyBytes)));
+    const HttpResult& result = m_httpTest->result();
+    showCertificate({tr("HTTP测试:") + m_httpTest->status(),
+                     tr("用时:%1ms").arg((result.timings.totalUs + 500) / 1000)},
+                    result.facts, result.facts ? result.timings.tlsUs : 0);
+}
+
 void FormInfo::showCertificate(const QStringList& heading,
                                const std::optional<CertificateFacts>& facts, qint64 handshakeUs) {
-    if (m_tls.isPlain())
+    if (!m_secured)
         return;
     QStringList lines = heading;
     if (facts)

@@ -18,13 +18,15 @@ class QPlainTextEdit;
 class QPushButton;
 class QResizeEvent;
 class QTimer;
+class HttpProbeTest;
 class TlsProbeTest;
 struct MonitorSettings;
 
 // Details of one server with a manual socket test and a manual ping test;
 // for a TLS server also the certificate facts of its row's last handshake
-// and a manual TLS test. Nothing here is stored; the catalogue and the main
-// list stay as they are.
+// and a manual TLS test; for an HTTP(S) server a manual HTTP test instead of
+// the TLS test, and for HTTPS the certificate facts too. Nothing here is
+// stored; the catalogue and the main list stay as they are.
 class FormInfo final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FormInfo)
@@ -37,7 +39,7 @@ public:
     // The transport and the TLS name a probe uses are shown, not edited.
     // Also enables the history button: the window now shows a row.
     void setServer(const ServerRecord& server);
-    // For a TLS server: the facts of its row's last handshake (nullptr: none
+    // For a TLS or HTTPS server: the facts of its row's last handshake (nullptr: none
     // yet) and the handshake's time; expected is the reply the TLS test
     // checks for, whatever the reply box shows.
     void setTlsDetails(const CertificateFacts* facts, qint64 handshakeUs, const QString& expected);
@@ -56,11 +58,13 @@ private:
     void Form_Resize();
     void Cmd_Send_Click();
     void Cmd_Tls_Click();
+    void Cmd_Http_Click();
     void Cmd_Ping_Click();
     void CmdCancel_Click();
     void TimerWsk_Timer();
     void showReplyBytes(const QByteArray& bytes);
     void tlsTestFinished();
+    void httpTestFinished();
     void showCertificate(const QStringList& heading, const std::optional<CertificateFacts>& facts,
                          qint64 handshakeUs);
     qint64 utcNowMs() const;
@@ -74,7 +78,11 @@ private:
     qint32 m_timeOutMs;
     QString m_caFile;
     const Clock* m_clock = nullptr;
-    bool m_tlsTestShown = false; // the state label follows the TLS test
+    // The test the state label follows.
+    enum class Shown { Socket, Tls, Http };
+    Shown m_shownTest = Shown::Socket;
+    bool m_secured = false;                   // the certificate box shows: a TLS or an HTTPS server
+    std::optional<ServerRecord> m_httpServer; // an HTTP(S) server's check
 
     QGroupBox* Frame1;
     QLabel* Label1;
@@ -96,6 +104,7 @@ private:
     QPlainTextEdit* TextCertificate;
     QPushButton* Cmd_Send;
     QPushButton* Cmd_Tls;
+    QPushButton* Cmd_Http;
     QPushButton* Cmd_Ping;
     QPushButton* CmdHistory;
     QPushButton* CmdCancel;
@@ -103,4 +112,5 @@ private:
     QTimer* TimerWsk;
     OneShotTest* m_test;
     TlsProbeTest* m_tlsTest;
+    HttpProbeTest* m_httpTest;
 };
