@@ -145,10 +145,22 @@ bool AlertGate::inMaintenance(int row) const {
     return m_rows.marks(row) & ServerRowModel::MaintenanceMark;
 }
 
-bool AlertGate::isUnreachable(int row) const {
+int AlertGate::unreachableBelow(int row) const {
     if (m_dependencies.parentRow(row) < 0 || !faulting(row))
+        return -1;
+    return m_dependencies.failingAncestor(row, [this](int r) { return failing(r); });
+}
+
+bool AlertGate::isUnreachable(int row) const {
+    return unreachableBelow(row) >= 0;
+}
+
+bool AlertGate::markIfUnreachable(int row) {
+    const int ancestor = unreachableBelow(row);
+    if (ancestor < 0)
         return false;
-    return m_dependencies.failingAncestor(row, [this](int r) { return failing(r); }) >= 0;
+    m_rows.setText(row, Col::Status, unreachableStatus(m_rows.text(ancestor, Col::DisplayName)));
+    return true;
 }
 
 void AlertGate::deliver(int row, const QString& title, const QString& titleSuffix) {

@@ -63,11 +63,16 @@ public:
     Block blockOf(int row) const;
     bool inMaintenance(int row) const;
     bool isUnreachable(int row) const;
+    // Whether the row's fault lies below a failing ancestor now; if so its
+    // Status says which at once, not only when the pass settles.
+    bool markIfUnreachable(int row);
     int descendants(int row) { return m_dependencies.descendants(row); }
 
     static QString unreachableStatus(const QString& parentName);
 
 private:
+    // The failing ancestor the row's fault lies below; -1 when none.
+    int unreachableBelow(int row) const;
     bool failing(int row) const;
     bool faulting(int row) const;
     void deliver(int row, const QString& title, const QString& titleSuffix = {});

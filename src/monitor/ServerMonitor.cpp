@@ -474,6 +474,7 @@ void ServerMonitor::showReplyCount() {
 }
 
 void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status, qint64 handshakeUs) {
+    const bool unreachable = m_gate.markIfUnreachable(row);
     if (m_recorders.isEmpty())
         return;
     ProbeOutcome outcome;
@@ -483,7 +484,7 @@ void ServerMonitor::record(int row, quint8 kind, qint64 ms, qint32 status, qint6
     outcome.ms = static_cast<qint32>(std::clamp<qint64>(ms, 0, kMaxCount));
     outcome.status = status;
     outcome.maintenance = m_gate.inMaintenance(row);
-    outcome.unreachable = m_gate.isUnreachable(row);
+    outcome.unreachable = unreachable;
     if (handshakeUs > 0)
         outcome.handshakeMs =
             static_cast<qint32>(std::clamp<qint64>((handshakeUs + 500) / 1000, 0, kMaxCount));

@@ -88,8 +88,9 @@ void StateLog::record(const ProbeOutcome& outcome) {
     const QString after = combined(legs);
     if (after == before || row < 0)
         return;
-    const QString status =
-        entry->socket ? m_rows.text(row, Col::Status) : m_rows.text(row, Col::PingTime);
+    // An unreachable server's Status names the failing server above it.
+    const QString status = entry->socket || legs.unreachable ? m_rows.text(row, Col::Status)
+                                                             : m_rows.text(row, Col::PingTime);
     m_log.write({m_rows.text(row, Col::ID), m_rows.text(row, Col::DisplayName),
                  m_rows.text(row, Col::IPAddress), m_rows.text(row, Col::Port), before, after,
                  status});

@@ -446,14 +446,20 @@ void TestService::unreachableStateAndMetric() {
     states.record(fault);
     metrics.record(fault);
     fault.unreachable = true;
-    states.record(fault);
     metrics.record(fault);
+    // Known unreachable first through an answered echo: the line still
+    // gives the Status, not the echo's time.
+    rows.setText(1, Col::Status, QStringLiteral("上级服务器故障:switch"));
+    rows.setText(1, Col::PingTime, QStringLiteral("1 ms"));
+    ProbeOutcome echo = outcome(5, ProbeOutcome::EchoAnswered);
+    echo.unreachable = true;
+    states.record(echo);
     rows.setText(1, Col::Status, QStringLiteral("已收到正确的回应包"));
     states.record(outcome(5, ProbeOutcome::Correct));
     const QString line =
         ServiceLog::timeText(clock.utcMs()) + QStringLiteral("\t5\tapp\t127.0.0.1\t80\t");
     QCOMPARE(QString::fromUtf8(out.data()).split('\n').mid(1, 2),
-             (QStringList{line + "timeout\tunreachable\t初始化完成",
+             (QStringList{line + "timeout\tunreachable\t上级服务器故障:switch",
                           line + "unreachable\tok\t已收到正确的回应包"}));
     const QByteArray text = metrics.text();
     QVERIFY(text.contains("# TYPE servermon_unreachable gauge\n"
