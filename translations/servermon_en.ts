@@ -1484,18 +1484,6 @@ This cannot be undone.</translation>
         <translation>Request sent, waiting for the reply...</translation>
     </message>
     <message>
-        <source>已收到正确的回应包</source>
-        <translation>Correct reply received</translation>
-    </message>
-    <message>
-        <source>累计错误数:0</source>
-        <translation>Faults so far: 0</translation>
-    </message>
-    <message>
-        <source>注意:服务器响应缓慢</source>
-        <translation>Warning: server replies slowly</translation>
-    </message>
-    <message>
         <source>累计错误数:</source>
         <translation>Faults so far: </translation>
     </message>

@@ -44,6 +44,7 @@ HttpProbe::HttpProbe(ServerRowModel& rows, const MonitorSettings& settings, Cloc
     , m_clock(clock)
     , m_serverAlerts(serverAlerts)
     , m_pass(pass)
+    , m_counts(rows, settings, serverAlerts, pass)
     , m_multi(std::make_unique<CurlMulti>()) {
     // The exchanges of a replaced list end: their rows are gone.
     connect(&rows, &QAbstractItemModel::modelReset, this, [this] { m_probes.clear(); });
@@ -178,21 +179,11 @@ void HttpProbe::replyArrived(int row, quint64 key, const HttpResult& result,
 void HttpProbe::judgeReply(int row, const HttpCheckPlan::Verdict& verdict, qint64 elapsed,
                            qint64 handshakeUs) {
     if (verdict.correct) {
-        const qint32 faultRun = leadingInteger(m_rows.text(row, Col::ReplyErr));
-        m_rows.setText(row, Col::Status, tr("已收到正确的回应包"));
-        m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
-        m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:0"));
-        m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
-        // "Slow" shows before the result is recorded, as for TCP rows.
-        const qint32 slowRun = m_serverAlerts.correctReply(row, elapsed);
-        m_pass.probeResult(row, ProbeOutcome::Correct, elapsed, handshakeUs);
-        m_serverAlerts.runEnded(row, ServerAlerts::Run::Socket, faultRun);
-        if (slowRun)
-            m_pass.alertAtLimit(row, slowRun, m_settings.iReplyLim, tr("注意:服务器响应缓慢"));
+        m_counts.correct(row, elapsed, handshakeUs);
         return;
     }
     m_rows.setText(row, Col::Status, verdict.status);
-    raiseReplyErr(row);
+    m_counts.fault(row);
     m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:") + m_rows.text(row, Col::ReplyErr));
     m_pass.probeResult(row, ProbeOutcome::Wrong, elapsed, handshakeUs);
 }
@@ -203,7 +194,7 @@ void HttpProbe::socketError(int row, const QString& status, bool tlsFault, qint6
                             qint64 handshakeUs) {
     m_rows.setText(row, Col::Status, status);
     m_rows.setTlsFault(row, tlsFault);
-    raiseReplyErr(row);
+    m_counts.fault(row);
     m_pass.probeResult(row, ProbeOutcome::SocketError, elapsed, handshakeUs);
 }
 
@@ -212,15 +203,8 @@ void HttpProbe::timedOut(int row, qint64 handshakeUs) {
     const QString limit = QString::number(timeOut) + QStringLiteral("ms");
     m_rows.setText(row, Col::ReplyTime, tr("超过") + limit);
     m_rows.setText(row, Col::Status, tr("SOCKET超时:") + limit);
-    raiseReplyErr(row);
+    m_counts.fault(row);
     m_pass.probeResult(row, ProbeOutcome::TimedOut, timeOut, handshakeUs);
-}
-
-void HttpProbe::raiseReplyErr(int row) {
-    m_rows.setText(row, Col::ReplyErr,
-                   QString::number(raised(leadingInteger(m_rows.text(row, Col::ReplyErr)))));
-    m_rows.setTag(row, Col::ReplyErr, QStringLiteral("1"));
-    m_serverAlerts.faultCounted(row, ServerAlerts::Run::Socket);
 }
 
 std::shared_ptr<TlsContext> HttpProbe::tlsContext() {

@@ -63,7 +63,6 @@ private:
     void socketError(int row, const QString& status, bool tlsFault, qint64 elapsed,
                      qint64 handshakeUs);
     void timedOut(int row, qint64 handshakeUs);
-    void raiseReplyErr(int row);
     std::shared_ptr<TlsContext> tlsContext();
 
     ServerRowModel& m_rows;
@@ -71,6 +70,7 @@ private:
     Clock& m_clock;
     ServerAlerts& m_serverAlerts;
     ProbePass& m_pass;
+    ReplyCounts m_counts;
     std::unique_ptr<CurlMulti> m_multi;
     // Per row key; declared after the multi handle, so they go first.
     std::unordered_map<quint64, Probe> m_probes;

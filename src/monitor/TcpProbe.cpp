@@ -27,6 +27,7 @@ TcpProbe::TcpProbe(ServerRowModel& rows, const MonitorSettings& settings, Clock&
     , m_clock(clock)
     , m_serverAlerts(serverAlerts)
     , m_pass(pass)
+    , m_counts(rows, settings, serverAlerts, pass)
     , WskWeb(rows) {
     connect(&WskWeb, &SocketArray::Connected, this, &TcpProbe::WskWeb_Connect);
     connect(&WskWeb, &SocketArray::DataArrival, this, &TcpProbe::WskWeb_DataArrival);
@@ -55,7 +56,7 @@ TcpProbe::Pending TcpProbe::checkPending(int row, quint64 key) {
     const QString limit = QString::number(timeOut) + QStringLiteral("ms");
     m_rows.setText(row, Col::ReplyTime, tr("超过") + limit);
     m_rows.setText(row, Col::Status, tr("SOCKET超时:") + limit);
-    raiseReplyErr(row);
+    m_counts.fault(row);
     SocketElement* pending = WskWeb.element(key);
     m_pass.probeResult(row, ProbeOutcome::TimedOut, timeOut,
                        pending ? pending->tlsHandshakeUs() : 0);
@@ -120,21 +121,10 @@ void TcpProbe::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
 
 void TcpProbe::judgeReply(int row, const QString& reply, qint64 elapsed, qint64 handshakeUs) {
     if (replyMatches(reply, m_rows.text(row, Col::ReplyData))) {
-        const qint32 faultRun = leadingInteger(m_rows.text(row, Col::ReplyErr));
-        m_rows.setText(row, Col::Status, tr("已收到正确的回应包"));
-        m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
-        m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:0"));
-        m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
-        // The status says "slow" before the result is recorded, so a record
-        // of it reads the same as the row.
-        const qint32 slowRun = m_serverAlerts.correctReply(row, elapsed);
-        m_pass.probeResult(row, ProbeOutcome::Correct, elapsed, handshakeUs);
-        m_serverAlerts.runEnded(row, ServerAlerts::Run::Socket, faultRun);
-        if (slowRun)
-            m_pass.alertAtLimit(row, slowRun, m_settings.iReplyLim, tr("注意:服务器响应缓慢"));
+        m_counts.correct(row, elapsed, handshakeUs);
     } else {
         m_rows.setStatusWithReply(row, tr("应答包错误："));
-        raiseReplyErr(row);
+        m_counts.fault(row);
         m_rows.setToolTip(row, Col::ReplyErr, tr("累计错误数:") + m_rows.text(row, Col::ReplyErr));
         m_pass.probeResult(row, ProbeOutcome::Wrong, elapsed, handshakeUs);
     }
@@ -157,17 +147,10 @@ void TcpProbe::WskWeb_Error(quint64 key, int number, const QString& description)
     const TlsFault fault = element ? element->tlsFault() : TlsFault();
     m_rows.setText(row, Col::Status, faultStatus(fault, description));
     m_rows.setTlsFault(row, fault.kind != TlsFault::Kind::None);
-    raiseReplyErr(row);
+    m_counts.fault(row);
     m_pass.probeResult(row, ProbeOutcome::SocketError,
                        m_clock.monotonicMs() - m_rows.probeStartedMs(row),
                        element ? element->tlsHandshakeUs() : 0);
-}
-
-void TcpProbe::raiseReplyErr(int row) {
-    m_rows.setText(row, Col::ReplyErr,
-                   QString::number(raised(leadingInteger(m_rows.text(row, Col::ReplyErr)))));
-    m_rows.setTag(row, Col::ReplyErr, QStringLiteral("1"));
-    m_serverAlerts.faultCounted(row, ServerAlerts::Run::Socket);
 }
 
 QString TcpProbe::faultStatus(const TlsFault& fault, const QString& description) {

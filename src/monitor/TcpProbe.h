@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/ReplyCounts.h"
 #include "monitor/RequestBytesCache.h"
 #include "monitor/SocketArray.h"
 
@@ -60,7 +61,6 @@ private:
     void WskWeb_DataArrival(quint64 key, qint64 bytesTotal);
     void WskWeb_Error(quint64 key, int number, const QString& description);
     void judgeReply(int row, const QString& reply, qint64 elapsed, qint64 handshakeUs);
-    void raiseReplyErr(int row);
     void keepHandshake(int row, const SocketElement& element);
     std::shared_ptr<TlsContext> tlsContext();
 
@@ -69,6 +69,7 @@ private:
     Clock& m_clock;
     ServerAlerts& m_serverAlerts;
     ProbePass& m_pass;
+    ReplyCounts m_counts;
     SocketArray WskWeb;
     RequestBytesCache m_requestBytes;
     std::shared_ptr<TlsContext> m_tlsContext; // of the CA file set, once a TLS row was probed
