@@ -8,8 +8,8 @@
 // event waits, in passes of their own, as the median of the passes' longest
 // waits and the worst.
 //   http_bench [--rows N] [--pairs P] [--stall-passes S] [--summary]
-#include "BenchDoubles.h"
 #include "BenchFigures.h"
+#include "CheckedPassRunner.h"
 #include "EventWait.h"
 #include "HttpFloor.h"
 #include "LoopbackServer.h"
@@ -78,74 +78,6 @@ QList<ServerRecord> httpRecords(const std::vector<LoopbackServer::Endpoint>& row
     return records;
 }
 
-struct PassResult {
-    double cpuMicros = -1;
-    double maxStallMs = 0;
-};
-
-// Our HTTP passes over the rows, whenever the benchmark asks.
-class HttpPassRunner final {
-public:
-    explicit HttpPassRunner(ServerRowModel& rows)
-        : m_rows(rows)
-        , m_monitor(rows, m_listView, m_settings, m_clock, m_echo, m_alerts) {
-        m_listView.setSourceModel(&rows);
-        m_settings.iTimerN = 0; // every tick starts a pass
-        m_settings.iTimeOut = 30000;
-        m_monitor.CmdStart_Click();
-        m_monitor.timerProc().setInterval(24 * 3600 * 1000);
-    }
-    ~HttpPassRunner() { m_monitor.CmdStart_Click(); }
-    Q_DISABLE_COPY_MOVE(HttpPassRunner)
-
-    // One pass, from the preamble until every reply has arrived; -1 when a
-    // reply did not arrive or was not the correct one. With metered, a 1 ms
-    // timer records the longest wait of an event meanwhile; its own turns
-    // cost CPU time, so passes timed against the floor go without it.
-    PassResult pass(bool metered) {
-        const int rowCount = m_rows.rowCount();
-        StallMeter stalls;
-        if (metered)
-            stalls.start();
-        const double started = processCpuMicros();
-        m_monitor.TimerProc_Timer();
-        waitUntil([&] { return m_monitor.passReplyCount() >= rowCount; }, 60000);
-        PassResult result;
-        const double used = processCpuMicros() - started;
-        if (metered)
-            result.maxStallMs = stalls.stopMaxLateMs();
-        waitUntil([&] { return !m_monitor.isPassRunning(); }, 60000);
-        // Replies are judged a few turns after they arrived.
-        const QString correct = QStringLiteral("已收到正确的回应包");
-        const auto judged = [&] {
-            for (int row = 0; row < rowCount; ++row) {
-                if (m_rows.text(row, ServerRowModel::Status) != correct)
-                    return false;
-            }
-            return true;
-        };
-        waitUntil(judged, 60000);
-        for (int row = 0; row < rowCount; ++row) {
-            if (m_rows.text(row, ServerRowModel::Status) != correct) {
-                std::fprintf(stderr, "http_bench: row %d: %s\n", row,
-                             qPrintable(m_rows.text(row, ServerRowModel::Status)));
-                return result;
-            }
-        }
-        result.cpuMicros = used;
-        return result;
-    }
-
-private:
-    ServerRowModel& m_rows;
-    TextSortProxyModel m_listView;
-    MonitorSettings m_settings;
-    SystemClock m_clock;
-    InstantEcho m_echo;
-    SilentAlerts m_alerts;
-    ServerMonitor m_monitor;
-};
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -182,7 +114,7 @@ int main(int argc, char* argv[]) {
     }
     ServerRowModel model;
     ServerListLoader::LoadServerList(model, httpRecords(rows));
-    HttpPassRunner ours(model);
+    CheckedPassRunner ours(model, "http_bench");
     HttpFloor floor;
     const std::string expected = Expected.toStdString();
 
@@ -191,7 +123,7 @@ int main(int argc, char* argv[]) {
     std::vector<double> oursUs, floorUs, ratios, stalls, serverUs;
     for (int i = 0; warm && i < options.pairs; ++i) {
         const double serverBefore = server.cpuMicros();
-        const PassResult pass = ours.pass(false);
+        const CheckedPassRunner::PassResult pass = ours.pass(false);
         serverUs.push_back((server.cpuMicros() - serverBefore) / options.rows);
         const double floorMicros = floor.cpuMicros(urls, expected);
         if (pass.cpuMicros < 0 || floorMicros <= 0) {
@@ -205,7 +137,7 @@ int main(int argc, char* argv[]) {
     }
     for (int i = 0; ratios.size() == static_cast<size_t>(options.pairs) && i < options.stallPasses;
          ++i) {
-        const PassResult pass = ours.pass(true);
+        const CheckedPassRunner::PassResult pass = ours.pass(true);
         if (pass.cpuMicros < 0) {
             std::fprintf(stderr, "http_bench: a metered HTTP pass failed a check\n");
             return 1;

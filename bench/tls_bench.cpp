@@ -8,8 +8,8 @@
 // event waits, in passes of their own, as the median of the passes' longest
 // waits and the worst.
 //   tls_bench [--rows N] [--pairs P] [--stall-passes S] [--summary]
-#include "BenchDoubles.h"
 #include "BenchFigures.h"
+#include "CheckedPassRunner.h"
 #include "EventWait.h"
 #include "StallMeter.h"
 #include "TlsFloor.h"
@@ -103,75 +103,6 @@ QList<ServerRecord> tlsRecords(const std::vector<LoopbackServer::Endpoint>& rows
     return records;
 }
 
-struct PassResult {
-    double cpuMicros = -1;
-    double maxStallMs = 0;
-};
-
-// Our TLS passes over the rows, whenever the benchmark asks.
-class TlsPassRunner final {
-public:
-    TlsPassRunner(ServerRowModel& rows, const QString& caFile)
-        : m_rows(rows)
-        , m_monitor(rows, m_listView, m_settings, m_clock, m_echo, m_alerts) {
-        m_listView.setSourceModel(&rows);
-        m_settings.iTimerN = 0; // every tick starts a pass
-        m_settings.iTimeOut = 30000;
-        m_settings.TlsCaFile = caFile;
-        m_monitor.CmdStart_Click();
-        m_monitor.timerProc().setInterval(24 * 3600 * 1000);
-    }
-    ~TlsPassRunner() { m_monitor.CmdStart_Click(); }
-    Q_DISABLE_COPY_MOVE(TlsPassRunner)
-
-    // One pass, from the preamble until every reply has arrived; -1 when a
-    // reply did not arrive or was not the correct one. With metered, a 1 ms
-    // timer records the longest wait of an event meanwhile; its own turns
-    // cost CPU time, so passes timed against the floor go without it.
-    PassResult pass(bool metered) {
-        const int rowCount = m_rows.rowCount();
-        StallMeter stalls;
-        if (metered)
-            stalls.start();
-        const double started = processCpuMicros();
-        m_monitor.TimerProc_Timer();
-        waitUntil([&] { return m_monitor.passReplyCount() >= rowCount; }, 60000);
-        PassResult result;
-        const double used = processCpuMicros() - started;
-        if (metered)
-            result.maxStallMs = stalls.stopMaxLateMs();
-        waitUntil([&] { return !m_monitor.isPassRunning(); }, 60000);
-        // Replies are judged a few turns after they arrived.
-        const QString correct = QStringLiteral("已收到正确的回应包");
-        const auto judged = [&] {
-            for (int row = 0; row < rowCount; ++row) {
-                if (m_rows.text(row, ServerRowModel::Status) != correct)
-                    return false;
-            }
-            return true;
-        };
-        waitUntil(judged, 60000);
-        for (int row = 0; row < rowCount; ++row) {
-            if (m_rows.text(row, ServerRowModel::Status) != correct) {
-                std::fprintf(stderr, "tls_bench: row %d: %s\n", row,
-                             qPrintable(m_rows.text(row, ServerRowModel::Status)));
-                return result;
-            }
-        }
-        result.cpuMicros = used;
-        return result;
-    }
-
-private:
-    ServerRowModel& m_rows;
-    TextSortProxyModel m_listView;
-    MonitorSettings m_settings;
-    SystemClock m_clock;
-    InstantEcho m_echo;
-    SilentAlerts m_alerts;
-    ServerMonitor m_monitor;
-};
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -202,7 +133,7 @@ int main(int argc, char* argv[]) {
     const std::string caFile = certificates + "/ca.pem";
     ServerRowModel model;
     ServerListLoader::LoadServerList(model, tlsRecords(rows));
-    TlsPassRunner ours(model, QString::fromStdString(caFile));
+    CheckedPassRunner ours(model, "tls_bench", QString::fromStdString(caFile));
     TlsFloor floor(caFile, ServerName.toStdString());
 
     // One round of each first: the trust is read and the server warmed.
@@ -211,7 +142,7 @@ int main(int argc, char* argv[]) {
     std::vector<double> oursUs, floorUs, ratios, stalls, serverUs;
     for (int i = 0; warm && i < options.pairs; ++i) {
         const double serverBefore = server.cpuMicros();
-        const PassResult pass = ours.pass(false);
+        const CheckedPassRunner::PassResult pass = ours.pass(false);
         serverUs.push_back((server.cpuMicros() - serverBefore) / options.rows);
         const double floorMicros = floor.cpuMicros(rows, Request, Expected.toStdString());
         if (pass.cpuMicros < 0 || floorMicros <= 0) {
@@ -225,7 +156,7 @@ int main(int argc, char* argv[]) {
     }
     for (int i = 0; ratios.size() == static_cast<size_t>(options.pairs) && i < options.stallPasses;
          ++i) {
-        const PassResult pass = ours.pass(true);
+        const CheckedPassRunner::PassResult pass = ours.pass(true);
         if (pass.cpuMicros < 0) {
             std::fprintf(stderr, "tls_bench: a metered TLS pass failed a check\n");
             return 1;
