@@ -1,0 +1,15 @@
+#pragma once
+
+#include "monitor/AlertEvent.h"
+
+#include <QString>
+
+// What one channel delivers once: the title and text people read, the event
+// behind them (for placeholders and fields), and the key that marks a resend
+// of the same message.
+struct ChannelMessage {
+    QString title;
+    QString message;
+    AlertEvent event;
+    QString dedupKey;
+};
