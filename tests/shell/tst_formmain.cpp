@@ -322,7 +322,8 @@ private slots:
                 add(button, button->text());
         } else if (container == QLatin1String("status bar")) {
             for (const QLabel* panel : main.statusBar()->findChildren<QLabel*>())
-                add(panel, panel->text());
+                if (!panel->isHidden())
+                    add(panel, panel->text());
         } else {
             const QList<QAction*> actions = container == QLatin1String("menu bar")
                                                 ? main.menuBar()->actions()
