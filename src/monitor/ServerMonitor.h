@@ -67,6 +67,7 @@ public:
     void setSilence(ServerSilence* silence) { m_serverAlerts.setSilence(silence); }
     // Where alerts and recoveries also go (the notification channels).
     void setAlertFeed(AlertFeed* feed);
+    const MonitorSettings& settings() const { return m_settings; }
     // Remembers the certificate notices given, so a restart does not repeat
     // them; nullptr: the loaded rows alone remember them.
     void setCertNoticeStore(CertNoticeStore* store) { m_certNotices.setStore(store); }

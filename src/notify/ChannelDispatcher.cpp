@@ -60,6 +60,14 @@ void ChannelDispatcher::reload() {
     wakeAt(m_clock.utcMs());
 }
 
+QStringList ChannelDispatcher::failingChannels() const {
+    QStringList names;
+    for (const Channel& channel : m_channels)
+        if (m_failing.contains(channel.id))
+            names << channel.name;
+    return names;
+}
+
 const Channel* ChannelDispatcher::channel(qint64 id) const {
     for (const Channel& channel : m_channels)
         if (channel.id == id)

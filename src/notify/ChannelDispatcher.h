@@ -9,6 +9,7 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
+#include <QStringList>
 #include <QTimer>
 
 class ChannelSender;
@@ -37,6 +38,7 @@ public:
     ~ChannelDispatcher() override;
 
     void setRetrySchedule(const RetrySchedule& schedule) { m_schedule = schedule; }
+    void setStormControl(const StormControl& storm) { m_storm = storm; }
     // Reads the channels from the catalogue again and resumes what the
     // outbox holds (also what an earlier run left there).
     void reload();
@@ -45,6 +47,8 @@ public:
     const QHash<QString, Counts>& counts() const { return m_counts; }
     // Messages waiting in the outbox, as of the last change.
     qint64 queued() const { return m_queued; }
+    // The channels whose last finished message was given up, by name.
+    QStringList failingChannels() const;
 
     void alertRaised(const AlertEvent& event) override;
 

@@ -4,14 +4,14 @@ bool StormControl::admit(qint64 channelId, int limit, qint64 nowMs) {
     if (limit <= 0)
         return true;
     Minute& minute = m_minutes[channelId];
-    if (minute.count == 0 || nowMs - minute.startMs >= MinuteMs)
+    if (minute.count == 0 || nowMs - minute.startMs >= m_minuteMs)
         minute = {nowMs, 0};
     return ++minute.count <= limit;
 }
 
 std::optional<qint64> StormControl::minuteEnds(qint64 channelId, qint64 nowMs) const {
     const auto found = m_minutes.constFind(channelId);
-    if (found == m_minutes.cend() || found->count == 0 || nowMs - found->startMs >= MinuteMs)
+    if (found == m_minutes.cend() || found->count == 0 || nowMs - found->startMs >= m_minuteMs)
         return std::nullopt;
-    return found->startMs + MinuteMs;
+    return found->startMs + m_minuteMs;
 }

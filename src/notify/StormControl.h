@@ -11,6 +11,9 @@ class StormControl final {
 public:
     static constexpr qint64 MinuteMs = 60'000;
 
+    // Tests shorten the minute.
+    explicit StormControl(qint64 minuteMs = MinuteMs) : m_minuteMs(minuteMs) {}
+
     // Whether the channel's message at nowMs goes out now; false: held. A
     // limit of 0 lets everything through.
     bool admit(qint64 channelId, int limit, qint64 nowMs);
@@ -23,5 +26,6 @@ private:
         qint64 startMs = 0;
         int count = 0;
     };
+    qint64 m_minuteMs;
     QHash<qint64, Minute> m_minutes;
 };

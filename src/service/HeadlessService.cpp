@@ -9,6 +9,7 @@
 #include "history/HistoryRecorder.h"
 #include "monitor/ModulePing.h"
 #include "monitor/SocketElement.h"
+#include "notify/NotificationChannels.h"
 #include "platform/AppPaths.h"
 #include "service/CommandLine.h"
 #include "service/MetricsService.h"
@@ -49,9 +50,12 @@ bool HeadlessService::start(const QString& metricsOption, QString& error) {
     m_monitor.addRecorder(m_history);
     m_monitor.addRecorder(&m_stateLog);
     ModulePing::SocketsStartup();
+    startChannels();
     m_metrics = MetricsService::start(metricsOption, m_rows, m_monitor, m_clock, error);
     if (!error.isEmpty())
         return false;
+    if (m_metrics)
+        m_metrics->setChannels(&m_channels->dispatcher());
 
     QStringList started = {QStringLiteral("start"), CommandLine::versionText(), ModuleDB::DbPath(),
                            ModuleDB::DbStateText(), QString::number(m_rows.rowCount())};
@@ -77,6 +81,7 @@ void HeadlessService::close() {
     m_catalogueRetry.stop();
     stop();
     m_metrics.reset();
+    m_channels.reset();
     m_monitor.setRecorder(nullptr);
     delete m_history; // writes what it buffered and ends its thread
     m_history = nullptr;
@@ -111,6 +116,21 @@ void HeadlessService::retryCatalogue() {
     }
     m_log.write({QStringLiteral("catalogue"), ModuleDB::DbPath(), ModuleDB::DbStateText(),
                  QString::number(m_rows.rowCount())});
+    m_channels->reload();
+}
+
+// A channel that gives up a message, and its return, are logged; the
+// reason never holds the channel's secret.
+void HeadlessService::startChannels() {
+    m_channels = std::make_unique<NotificationChannels>(m_monitor, m_clock);
+    connect(&m_channels->dispatcher(), &ChannelDispatcher::channelFailed, this,
+            [this](const QString& name, const QString& reason) {
+                m_log.write({QStringLiteral("channel-failed"), name, reason});
+            });
+    connect(&m_channels->dispatcher(), &ChannelDispatcher::channelRecovered, this,
+            [this](const QString& name) {
+                m_log.write({QStringLiteral("channel-ok"), name});
+            });
 }
 
 void HeadlessService::writeMissingSettings() const {

@@ -18,6 +18,7 @@ class DesktopNotifications;
 class EchoService;
 class HistoryRecorder;
 class MetricsService;
+class NotificationChannels;
 class QIODevice;
 
 // The monitoring cycle without a window: the catalogue's enabled servers,
@@ -59,6 +60,7 @@ private:
     bool loadCatalogue();
     void retryCatalogue();
     void scheduleCatalogueRetry();
+    void startChannels();
 
     Clock& m_clock;
     ServiceLog m_log;
@@ -70,6 +72,7 @@ private:
     StateLog m_stateLog;
     HistoryRecorder* m_history = nullptr;
     std::unique_ptr<MetricsService> m_metrics;
+    std::unique_ptr<NotificationChannels> m_channels;
     QTimer m_catalogueRetry;
     int m_retryDelayMs = FirstRetryMs;
     bool m_closed = false;

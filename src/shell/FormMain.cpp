@@ -498,7 +498,13 @@ void FormMain::openChannels(QWidget* parent) {
     }
     FormChannels channels(m_services.channelSender, parent);
     m_formChannels = &channels;
+    connect(&channels, &FormChannels::channelsChanged, this, &FormMain::channelsChanged);
     ModalDialogs::exec(channels);
+}
+
+void FormMain::setFailingChannel(const QString& channelName) {
+    m_statusPanels->setPanelText(
+        6, channelName.isEmpty() ? QString() : tr("通知渠道故障：%1").arg(channelName));
 }
 
 // The exit command can come from the tray menu while dialogs are open.

@@ -87,9 +87,17 @@ public:
     // up, balloon clicked).
     void Tray_MouseMessage(int number);
 
+    // The sixth status-bar panel names the notification channel that gave
+    // up a message; empty hides it.
+    void setFailingChannel(const QString& channelName);
+
     ServerRowModel& rowModel() const { return *m_rows; }
     ServerMonitor& monitor() const { return *m_monitor; }
     HistoryRecorder* historyRecorder() const { return m_historyAccess.recorder(); }
+
+signals:
+    // The operator changed the notification channels.
+    void channelsChanged();
 
 protected:
     void changeEvent(QEvent* event) override;

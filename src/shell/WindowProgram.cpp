@@ -2,6 +2,7 @@
 
 #include "app/AppVersion.h"
 #include "monitor/IcmpEchoService.h"
+#include "notify/NotificationChannels.h"
 #include "platform/AppPaths.h"
 #include "platform/DBusDesktopNotifications.h"
 #include "platform/FileLimit.h"
@@ -69,6 +70,25 @@ int showRunningCopy(SingleInstance& instance) {
     return 1;
 }
 
+// The notification channels of the window's monitor, read with every list;
+// their test sends go through the same delivery.
+void startChannels(FormMain& window, AppServices& services, const Clock& clock,
+                   MetricsService* metrics) {
+    auto* channels = new NotificationChannels(window.monitor(), clock, &window);
+    services.channelSender = &channels->delivery();
+    QObject::connect(&window.rowModel(), &QAbstractItemModel::modelReset, channels,
+                     &NotificationChannels::reload);
+    QObject::connect(&window, &FormMain::channelsChanged, channels, &NotificationChannels::reload);
+    ChannelDispatcher& dispatcher = channels->dispatcher();
+    const auto showFailing = [&window, &dispatcher] {
+        window.setFailingChannel(dispatcher.failingChannels().join(QStringLiteral(", ")));
+    };
+    QObject::connect(&dispatcher, &ChannelDispatcher::channelFailed, &window, showFailing);
+    QObject::connect(&dispatcher, &ChannelDispatcher::channelRecovered, &window, showFailing);
+    if (metrics)
+        metrics->setChannels(&dispatcher);
+}
+
 int runWindow(int argc, char* argv[], const CommandLine& commandLine) {
     if (!GraphicalSession::available()) {
         print(stderr, GraphicalSession::missingMessage() + QLatin1Char('\n'));
@@ -129,12 +149,14 @@ int runWindow(int argc, char* argv[], const CommandLine& commandLine) {
             mainWindow->Tray_MouseMessage(TrayIcon::DoubleClick);
     });
     QString metricsError;
-    if (std::unique_ptr<MetricsService> metrics =
-            MetricsService::start(commandLine.metrics(), mainWindow->rowModel(),
-                                  mainWindow->monitor(), clock, metricsError))
-        metrics.release()->setParent(mainWindow); // serves as long as the rows exist
+    MetricsService* metrics = MetricsService::start(commandLine.metrics(), mainWindow->rowModel(),
+                                                    mainWindow->monitor(), clock, metricsError)
+                                  .release();
+    if (metrics)
+        metrics->setParent(mainWindow); // serves as long as the rows exist
     if (!metricsError.isEmpty())
         print(stderr, metricsError + QLatin1Char('\n'));
+    startChannels(*mainWindow, services, clock, metrics);
     splash->show();
     QTimer::singleShot(0, &app, [&] {
         looping = true;
