@@ -90,11 +90,13 @@ void webhook(ChannelRequest& request, const Channel& channel, const ChannelMessa
 
 void dingTalk(ChannelRequest& request, const Channel& channel, const ChannelMessage& message,
               qint64 nowMs) {
-    if (!channel.secret.isEmpty())
+    if (!channel.secret.isEmpty()) {
+        const QByteArray sign = ChannelSignature::dingTalk(channel.secret, nowMs);
+        const QByteArray encoded = QUrl::toPercentEncoding(QString::fromLatin1(sign));
         request.url =
-            withQuery(request.url, "timestamp=" + QByteArray::number(nowMs) + "&sign=" +
-                                       QUrl::toPercentEncoding(QString::fromLatin1(
-                                           ChannelSignature::dingTalk(channel.secret, nowMs))));
+            withQuery(request.url, "timestamp=" + QByteArray::number(nowMs) + "&sign=" + encoded);
+        request.hidden << QString::fromLatin1(sign) << QString::fromLatin1(encoded);
+    }
     request.headers << JsonType;
     request.body = textOf(QStringLiteral("text"), titleAndMessage(message));
 }
