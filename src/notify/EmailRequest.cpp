@@ -114,7 +114,8 @@ EmailRequest EmailRequest::build(const Channel& channel, const ChannelMessage& m
 
     QByteArray& mail = request.content;
     mail += "From: " + from.toUtf8() + "\r\n";
-    mail += "To: " + to.join(QStringLiteral(", ")).toUtf8() + "\r\n";
+    // One recipient a line, so many never make a line too long.
+    mail += "To: " + to.join(QStringLiteral(",\r\n ")).toUtf8() + "\r\n";
     mail += "Subject: " + MimeWords::encode(message.title, "\r\n ") + "\r\n";
     mail += "Date: " + QDateTime::fromMSecsSinceEpoch(nowMs).toString(Qt::RFC2822Date).toLatin1() +
             "\r\n";

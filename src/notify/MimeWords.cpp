@@ -8,6 +8,9 @@ namespace {
 // "=?UTF-8?B?" and "?=" leave 63 of 75 characters: 15 groups of base64,
 // 45 bytes.
 constexpr qsizetype BytesPerWord = 45;
+// Plain text longer than this is encoded too, so its words can be folded
+// and no header line grows beyond what mail allows.
+constexpr qsizetype PlainKept = 900;
 
 QString printable(const QString& text) {
     QString plain = text;
@@ -32,7 +35,7 @@ QByteArray word(const QByteArray& bytes) {
 
 QByteArray encode(const QString& text, QByteArrayView separator) {
     const QString plain = printable(text);
-    if (isPlainAscii(plain))
+    if (isPlainAscii(plain) && plain.size() <= PlainKept)
         return plain.toLatin1();
     QByteArray encoded;
     QByteArray pending;

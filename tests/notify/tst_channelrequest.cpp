@@ -377,6 +377,7 @@ private slots:
             << QStringLiteral("a") + QString::fromUtf8("\xF0\x9F\x94\xA5").repeated(30)
             << QByteArray();
         QTest::newRow("control inside Chinese") << "告\n警" << QByteArray();
+        QTest::newRow("ASCII too long for one line") << QString(1000, u'a') << QByteArray();
     }
     void headerWords() {
         QFETCH(QString, text);

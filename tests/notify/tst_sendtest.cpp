@@ -1,5 +1,6 @@
 #include "ChannelSink.h"
 #include "ProgramRuns.h"
+#include "TlsPeer.h"
 
 #include "notify/Channel.h"
 #include "notify/ChannelCatalogue.h"
@@ -60,7 +61,15 @@ Channel channel(const QString& name, ChannelKind kind, const QString& url) {
 
 class TestSendTest final : public QObject {
     Q_OBJECT
+private:
+    QTemporaryDir m_certificates;
+
 private slots:
+    void initTestCase() {
+        QVERIFY(QFileInfo(headlessProgram()).isExecutable());
+        QCOMPARE(TlsPeers::makeCertificates(m_certificates.path()), QString());
+    }
+
     void parsesTheOption_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("sends");
@@ -95,6 +104,7 @@ private slots:
     void sendsTheTestMessage_data() {
         QTest::addColumn<bool>("window");
         QTest::addColumn<bool>("offscreen");
+        QTest::addColumn<int>("tls"); // 0 plain, 1 HTTPS with TLSCAFILE, 2 HTTPS without
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out");
@@ -104,38 +114,50 @@ private slots:
             const QString program =
                 window ? QStringLiteral("servermon, ") : QStringLiteral("servermon-headless, ");
             QTest::newRow(qPrintable(program + "accepted"))
-                << window << true << "值班 webhook" << 0 << "测试消息已送达“值班 webhook”\n"
+                << window << true << 0 << "值班 webhook" << 0 << "测试消息已送达“值班 webhook”\n"
                 << QString() << "/ok/hook";
             QTest::newRow(qPrintable(program + "500"))
-                << window << true << "broken" << 1 << QString()
+                << window << true << 0 << "broken" << 1 << QString()
                 << "测试消息没有送达“broken”:HTTP状态码500\n"
                 << "/fail/hook";
             QTest::newRow(qPrintable(program + "refused with 200"))
-                << window << true << "钉钉" << 1 << QString()
+                << window << true << 0 << "钉钉" << 1 << QString()
                 << "测试消息没有送达“钉钉”:对方返回错误:errcode 310000 keywords not in content\n"
                 << "/refuse/robot/send";
             QTest::newRow(qPrintable(program + "unknown channel"))
-                << window << true << "nobody" << 1 << QString() << "没有名为“nobody”的通知渠道\n"
+                << window << true << 0 << "nobody" << 1 << QString()
+                << "没有名为“nobody”的通知渠道\n"
                 << QString();
         }
+        QTest::newRow("servermon-headless, HTTPS trusting the settings' CA file")
+            << false << true << 1 << "值班 webhook" << 0 << "测试消息已送达“值班 webhook”\n"
+            << QString() << "/ok/hook";
+        QTest::newRow("servermon-headless, HTTPS without the CA file")
+            << false << true << 2 << "值班 webhook" << 1 << QString()
+            << "测试消息没有送达“值班 webhook”:证书验证失败\n"
+            << QString();
         QTest::newRow("servermon without any display")
-            << true << false << "值班 webhook" << 0 << "测试消息已送达“值班 webhook”\n"
+            << true << false << 0 << "值班 webhook" << 0 << "测试消息已送达“值班 webhook”\n"
             << QString() << "/ok/hook";
     }
     void sendsTheTestMessage() {
         QFETCH(bool, window);
         QFETCH(bool, offscreen);
+        QFETCH(int, tls);
         QFETCH(QString, name);
         QFETCH(int, exitCode);
         QFETCH(QString, out);
         QFETCH(QString, err);
         QFETCH(QString, path);
-        ChannelSink sink;
+        ChannelSink sink(m_certificates.path(), tls ? QStringLiteral("chain") : QString());
         QVERIFY(sink.port() != 0);
         DataFolder folder;
+        if (tls == 1)
+            folder.writeSettings("[SETUP]\nTLSCAFILE=" +
+                                 m_certificates.filePath(QStringLiteral("ca.pem")).toUtf8() + "\n");
         addChannels(folder,
                     {channel(QStringLiteral("值班 webhook"), ChannelKind::Webhook,
-                             sink.url(QStringLiteral("/ok/hook"))),
+                             sink.url(QStringLiteral("/ok/hook"), tls != 0)),
                      channel(QStringLiteral("broken"), ChannelKind::Webhook,
                              sink.url(QStringLiteral("/fail/hook"))),
                      channel(QStringLiteral("钉钉"), ChannelKind::DingTalk,
