@@ -85,8 +85,7 @@ void ChannelDelivery::refuse(const QString& reason, Done done) {
     QTimer::singleShot(0, this, [reason, done = std::move(done)] { done({false, reason}); });
 }
 
-// The job is freed once its own code has returned; done runs last, so it may
-// free this delivery.
+// The job is freed once its own code has returned.
 ChannelSender::Done ChannelDelivery::tracked(QObject* job, const QString& secret, Done done) {
     m_running.insert(job);
     return [this, job, secret, done = std::move(done)](const SendOutcome& outcome) {

@@ -18,7 +18,8 @@ class TlsContext;
 // the time limit: a peer that cannot be reached or never answers ends as
 // not accepted, with the reason. A reason never holds the channel's secret,
 // nor a URL that carries one. Destroying the delivery ends what still runs
-// without calling back.
+// without calling back; a done callback may send again or quit the event
+// loop, but not destroy the delivery (deleteLater() is fine).
 class ChannelDelivery final : public QObject, public ChannelSender {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ChannelDelivery)

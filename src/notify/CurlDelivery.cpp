@@ -9,6 +9,7 @@
 
 #include <openssl/ssl.h>
 
+#include <cstring>
 #include <utility>
 
 namespace {

@@ -4,7 +4,6 @@
 #include "notify/ChannelSender.h"
 
 #include <QByteArray>
-#include <QCoreApplication>
 #include <QObject>
 #include <QStringList>
 
@@ -22,8 +21,8 @@ struct EmailRequest;
 // SMTP server, accepted when the server took it after DATA. The time limit
 // covers the whole transfer. TLS is verified (chain and host name) against
 // the trust given. No proxy is used. The reasons are made here from the
-// outcome, never from libcurl's texts, which can name the URL and so a
-// token in it.
+// outcome and libcurl's fixed text for its error code, never from its error
+// buffer, which can name the URL and so a token in it.
 class CurlDelivery final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CurlDelivery)
