@@ -343,6 +343,251 @@ Certificate: %3<byte value="xd"/>
     </message>
 </context>
 <context>
+    <name>ChannelFieldPages</name>
+    <message>
+        <source>每行一个,写成“名称: 值”</source>
+        <translation>One per line, written as “Name: value”</translation>
+    </message>
+    <message>
+        <source>为空时发送默认的JSON。可用占位符:{title} {message} {server} {address} {port} {status} {state} {time} {duration}</source>
+        <translation>Empty: the default JSON is sent. Placeholders: {title} {message} {server} {address} {port} {status} {state} {time} {duration}</translation>
+    </message>
+    <message>
+        <source>URL:</source>
+        <translation>URL:</translation>
+    </message>
+    <message>
+        <source>请求方法:</source>
+        <translation>Method:</translation>
+    </message>
+    <message>
+        <source>附加请求头:</source>
+        <translation>Extra headers:</translation>
+    </message>
+    <message>
+        <source>消息模板:</source>
+        <translation>Body template:</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>可选</source>
+        <translation>Optional</translation>
+    </message>
+    <message>
+        <source>多个地址用逗号、分号或换行分隔</source>
+        <translation>Separate several addresses with commas, semicolons or line breaks</translation>
+    </message>
+    <message>
+        <source>SMTP服务器:</source>
+        <translation>SMTP server:</translation>
+    </message>
+    <message>
+        <source>端口:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>加密方式:</source>
+        <translation>Security:</translation>
+    </message>
+    <message>
+        <source>用户名:</source>
+        <translation>User:</translation>
+    </message>
+    <message>
+        <source>密码:</source>
+        <translation>Password:</translation>
+    </message>
+    <message>
+        <source>发件人:</source>
+        <translation>From:</translation>
+    </message>
+    <message>
+        <source>收件人:</source>
+        <translation>To:</translation>
+    </message>
+    <message>
+        <source>加签密钥:</source>
+        <translation>Signing secret:</translation>
+    </message>
+    <message>
+        <source>签名密钥:</source>
+        <translation>Signing secret:</translation>
+    </message>
+    <message>
+        <source>含key的机器人地址</source>
+        <translation>The robot&apos;s address with its key</translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>消息格式:</source>
+        <translation>Message format:</translation>
+    </message>
+    <message>
+        <source>API地址:</source>
+        <translation>API address:</translation>
+    </message>
+    <message>
+        <source>Bot Token:</source>
+        <translation>Bot token:</translation>
+    </message>
+    <message>
+        <source>Chat ID:</source>
+        <translation>Chat ID:</translation>
+    </message>
+    <message>
+        <source>服务器URL:</source>
+        <translation>Server URL:</translation>
+    </message>
+    <message>
+        <source>主题:</source>
+        <translation>Topic:</translation>
+    </message>
+    <message>
+        <source>访问令牌:</source>
+        <translation>Access token:</translation>
+    </message>
+    <message>
+        <source>优先级:</source>
+        <translation>Priority:</translation>
+    </message>
+    <message>
+        <source>每行一个参数</source>
+        <translation>One argument per line</translation>
+    </message>
+    <message>
+        <source>程序:</source>
+        <translation>Program:</translation>
+    </message>
+    <message>
+        <source>参数:</source>
+        <translation>Arguments:</translation>
+    </message>
+    <message>
+        <source>已保存,留空则保持不变</source>
+        <translation>Saved; leave empty to keep it</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelKinds</name>
+    <message>
+        <source>电子邮件</source>
+        <translation>E-mail</translation>
+    </message>
+    <message>
+        <source>钉钉</source>
+        <translation>DingTalk</translation>
+    </message>
+    <message>
+        <source>飞书</source>
+        <translation>Feishu</translation>
+    </message>
+    <message>
+        <source>企业微信</source>
+        <translation>WeCom</translation>
+    </message>
+    <message>
+        <source>命令</source>
+        <translation>Command</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelValidation</name>
+    <message>
+        <source>%1有误:%2</source>
+        <translation>%1 is wrong: %2</translation>
+    </message>
+    <message>
+        <source>邮件地址“%1”不能包含空格或控制字符！</source>
+        <translation>The mail address “%1” must not contain blanks or control characters.</translation>
+    </message>
+    <message>
+        <source>请求方法只能是 POST 或 PUT！</source>
+        <translation>The method must be POST or PUT.</translation>
+    </message>
+    <message>
+        <source>SMTP服务器不能为空！</source>
+        <translation>The SMTP server must not be empty.</translation>
+    </message>
+    <message>
+        <source>SMTP服务器不能包含空格或控制字符！</source>
+        <translation>The SMTP server must not contain blanks or control characters.</translation>
+    </message>
+    <message>
+        <source>SMTP端口必须是1到65535之间的整数！</source>
+        <translation>The SMTP port must be a whole number from 1 to 65535.</translation>
+    </message>
+    <message>
+        <source>加密方式只能是无、STARTTLS或TLS！</source>
+        <translation>Security must be none, STARTTLS or TLS.</translation>
+    </message>
+    <message>
+        <source>发件人地址必须包含“@”！</source>
+        <translation>The sender&apos;s address must contain “@”.</translation>
+    </message>
+    <message>
+        <source>请至少填写一个收件人！</source>
+        <translation>Enter at least one recipient.</translation>
+    </message>
+    <message>
+        <source>收件人地址“%1”必须包含“@”！</source>
+        <translation>The recipient&apos;s address “%1” must contain “@”.</translation>
+    </message>
+    <message>
+        <source>消息格式只能是 text 或 markdown！</source>
+        <translation>The message format must be text or markdown.</translation>
+    </message>
+    <message>
+        <source>API地址</source>
+        <translation>The API address</translation>
+    </message>
+    <message>
+        <source>Bot Token不能为空！</source>
+        <translation>The bot token must not be empty.</translation>
+    </message>
+    <message>
+        <source>Chat ID不能为空！</source>
+        <translation>The chat ID must not be empty.</translation>
+    </message>
+    <message>
+        <source>服务器URL</source>
+        <translation>The server URL</translation>
+    </message>
+    <message>
+        <source>主题不能为空！</source>
+        <translation>The topic must not be empty.</translation>
+    </message>
+    <message>
+        <source>主题只能由字母、数字、“-”和“_”组成,最长64个字符！</source>
+        <translation>The topic may hold only letters, digits, “-” and “_”, at most 64 characters.</translation>
+    </message>
+    <message>
+        <source>优先级必须是1到5之间的整数！</source>
+        <translation>The priority must be a whole number from 1 to 5.</translation>
+    </message>
+    <message>
+        <source>程序不能为空！</source>
+        <translation>The program must not be empty.</translation>
+    </message>
+    <message>
+        <source>通知渠道名称不能为空！</source>
+        <translation>The channel&apos;s name must not be empty.</translation>
+    </message>
+    <message>
+        <source>已有名为“%1”的通知渠道,请换一个名称！</source>
+        <translation>A channel named “%1” exists already; choose another name.</translation>
+    </message>
+    <message>
+        <source>告警合并阈值必须是0到%1之间的整数！</source>
+        <translation>The digest threshold must be a whole number from 0 to %1.</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>青岚服务器监控:定时检测服务器的 TCP 服务与 PING</source>
@@ -462,6 +707,166 @@ Certificate: %3<byte value="xd"/>
     <message>
         <source>当前版本:</source>
         <translation>Current version: </translation>
+    </message>
+</context>
+<context>
+    <name>FormChannelEdit</name>
+    <message>
+        <source>启用</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>恢复时也发送</source>
+        <translation>Also send recoveries</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>编辑通知渠道</source>
+        <translation>Edit notification channel</translation>
+    </message>
+    <message>
+        <source>添加通知渠道</source>
+        <translation>Add notification channel</translation>
+    </message>
+    <message>
+        <source>一分钟内超过此条数的告警合并为一条摘要发送,0为不合并</source>
+        <translation>More alerts than this within a minute go out as one digest; 0: never merged</translation>
+    </message>
+    <message>
+        <source>名称:</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>类型:</source>
+        <translation>Kind:</translation>
+    </message>
+    <message>
+        <source>告警合并阈值(条/分钟):</source>
+        <translation>Digest above (messages/minute):</translation>
+    </message>
+    <message>
+        <source>对不起,保存失败</source>
+        <translation>Sorry, saving failed</translation>
+    </message>
+    <message>
+        <source>对不起,添加失败</source>
+        <translation>Sorry, adding failed</translation>
+    </message>
+    <message>
+        <source>无法读取通知渠道列表,请稍后再试。</source>
+        <translation>The notification channels cannot be read; try again later.</translation>
+    </message>
+</context>
+<context>
+    <name>FormChannels</name>
+    <message>
+        <source>servermon测试消息</source>
+        <translation>servermon test message</translation>
+    </message>
+    <message>
+        <source>这是一条测试消息,收到即表示通知渠道“%1”工作正常。</source>
+        <translation>This is a test message: if it reached you, the notification channel “%1” works.</translation>
+    </message>
+    <message>
+        <source>添加(&amp;A)</source>
+        <translation>&amp;Add</translation>
+    </message>
+    <message>
+        <source>编辑(&amp;E)</source>
+        <translation>&amp;Edit</translation>
+    </message>
+    <message>
+        <source>删除(&amp;D)</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>停用(&amp;U)</source>
+        <translation>Disa&amp;ble</translation>
+    </message>
+    <message>
+        <source>发送测试</source>
+        <translation>Send test</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>通知渠道</source>
+        <translation>Notification channels</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>启用</source>
+        <translation>Enabled</translation>
+    </message>
+    <message>
+        <source>恢复时也发送</source>
+        <translation>Recoveries</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>no</translation>
+    </message>
+    <message>
+        <source>无法读取通知渠道</source>
+        <translation>Cannot read the notification channels</translation>
+    </message>
+    <message>
+        <source>通知渠道列表暂时无法读取(可能正被其他程序占用),列表中没有显示任何渠道。请稍后再试。</source>
+        <translation>The notification channels cannot be read just now (another program may hold the catalogue); the list shows none. Try again later.</translation>
+    </message>
+    <message>
+        <source>启用(&amp;U)</source>
+        <translation>Ena&amp;ble</translation>
+    </message>
+    <message>
+        <source>确认？</source>
+        <translation>Confirm</translation>
+    </message>
+    <message>
+        <source>确定删除通知渠道“%1”?<byte value="xd"/>
+尚未发出的消息也将一并删除,删除后无法恢复!</source>
+        <translation>Delete the notification channel “%1”?<byte value="xd"/>
+Its messages not yet sent are deleted too; this cannot be undone!</translation>
+    </message>
+    <message>
+        <source>对不起,删除失败</source>
+        <translation>Sorry, the deletion failed</translation>
+    </message>
+    <message>
+        <source>对不起,更改状态失败</source>
+        <translation>Change of state failed</translation>
+    </message>
+    <message>
+        <source>正在向“%1”发送测试消息...</source>
+        <translation>Sending a test message through “%1”...</translation>
+    </message>
+    <message>
+        <source>“%1”已接受测试消息。</source>
+        <translation>“%1” accepted the test message.</translation>
+    </message>
+    <message>
+        <source>“%1”发送失败:%2</source>
+        <translation>“%1” failed: %2</translation>
     </message>
 </context>
 <context>
@@ -858,6 +1263,10 @@ Certificate: %3<byte value="xd"/>
         <source>维护计划(&amp;W)...</source>
         <translation>Maintenance &amp;windows...</translation>
     </message>
+    <message>
+        <source>通知渠道(&amp;C)...</source>
+        <translation>Notification &amp;channels...</translation>
+    </message>
 </context>
 <context>
     <name>FormMaintenance</name>
@@ -1222,6 +1631,10 @@ This cannot be undone.</translation>
     <message>
         <source>持续故障提醒间隔(分钟):</source>
         <translation>Reminder interval for ongoing faults (minutes):</translation>
+    </message>
+    <message>
+        <source>通知渠道...</source>
+        <translation>Notification channels...</translation>
     </message>
 </context>
 <context>
@@ -2440,6 +2853,13 @@ Status: </translation>
     <message>
         <source>无</source>
         <translation>None</translation>
+    </message>
+</context>
+<context>
+    <name>WebhookTemplate</name>
+    <message>
+        <source>消息模板替换后不是有效的JSON:%1</source>
+        <translation>The body template is not valid JSON once filled in: %1</translation>
     </message>
 </context>
 <context>

@@ -16,6 +16,7 @@ struct AlertEvent {
     QString status;
     QString title;
     QString message;
+    // Stamped by the feed's receiver when the monitor leaves it 0.
     qint64 timeUtcMs = 0;
     // How long the server failed; recoveries only, -1 otherwise.
     qint64 durationMs = -1;

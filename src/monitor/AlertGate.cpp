@@ -172,6 +172,7 @@ void AlertGate::deliver(int row, const QString& title, const QString& titleSuffi
     if (const int dependents = m_dependencies.descendants(row); dependents > 0)
         message += QStringLiteral("\r\n") + tr("另有%1台下级服务器受影响").arg(dependents);
     m_alerts.ShowServerMsg(m_rows.text(row, Col::ID), 4, message, title + titleSuffix);
+    m_serverAlerts.feed(row, AlertEvent::Kind::Alert, title + titleSuffix, message);
     if (m_settings.RemindMin > 0 && titleSuffix.isEmpty())
         m_reminders.alerted(m_rows.keyAt(row), title, m_clock.monotonicMs());
 }

@@ -43,7 +43,9 @@ void CertificateNotices::handshakeRead(int row) {
                                 .arg(m_rows.text(row, Col::DisplayName),
                                      m_rows.text(row, Col::IPAddress), facts->subject) +
                             expiryText(*facts, daysLeft);
-    m_alerts.ShowServerMsg(server, 4, message, tr("注意:证书即将过期"));
+    const QString title = tr("注意:证书即将过期");
+    m_alerts.ShowServerMsg(server, 4, message, title);
+    m_serverAlerts.feed(row, AlertEvent::Kind::Alert, title, message);
 }
 
 QString CertificateNotices::noticeKey(const CertificateFacts& facts, qint32 warnDays) {

@@ -1,5 +1,6 @@
 #include "monitor/NetworkCheck.h"
 
+#include "monitor/AlertEvent.h"
 #include "monitor/AlertSink.h"
 #include "monitor/ModulePing.h"
 #include "monitor/SocketElement.h"
@@ -156,11 +157,17 @@ void NetworkCheck::finish(bool up, const QString& entry) {
     }
     if (up == m_down) {
         m_down = !up;
+        AlertEvent event;
+        event.kind = m_down ? AlertEvent::Kind::Alert : AlertEvent::Kind::Recovery;
+        event.title = m_down ? tr("注意:本机网络异常") : tr("注意:本机网络已恢复");
+        event.message =
+            m_down ? tr("网络检测地址均无响应:") + m_list : tr("网络检测地址已响应:") + entry;
         if (m_down)
-            m_alerts.ShowMsg(4, tr("网络检测地址均无响应:") + m_list, tr("注意:本机网络异常"));
+            m_alerts.ShowMsg(4, event.message, event.title);
         else
-            m_alerts.ShowServerNotice({}, tr("网络检测地址已响应:") + entry,
-                                      tr("注意:本机网络已恢复"));
+            m_alerts.ShowServerNotice({}, event.message, event.title);
+        if (m_feed)
+            m_feed->alertRaised(event);
     }
     QTimer::singleShot(0, this, [this, serial, up, done = std::move(m_done)] {
         if (serial == m_serial && done)

@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class AlertFeed;
 class AlertSink;
 class EchoService;
 
@@ -42,6 +43,8 @@ public:
     // destroyed. An empty list is up at once.
     void check(const QString& list, Done done);
     bool isDown() const { return m_down; }
+    // Where the outage and its end also go; nowhere unless set.
+    void setFeed(AlertFeed* feed) { m_feed = feed; }
     // Forgets an outage without telling anyone: the list was emptied.
     void reset() { m_down = false; }
 
@@ -53,6 +56,7 @@ private:
 
     EchoService& m_echo;
     AlertSink& m_alerts;
+    AlertFeed* m_feed = nullptr;
     quint64 m_serial = 0;       // of the check under way; outcomes of others are ignored
     int m_outstanding = 0;      // entries of the check still unanswered
     QObject* m_scope = nullptr; // owns the check's sockets and echoes

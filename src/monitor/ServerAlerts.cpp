@@ -53,16 +53,34 @@ void ServerAlerts::runEnded(int row, Run run, qint32 faults) {
     const qint32 limit = run == Run::Socket ? m_settings.iReplyLim : m_settings.iPingLim;
     if (limit <= 0 || faults < limit)
         return;
+    const bool quiet = isSilenced(row) || (m_quiet && m_quiet(row));
     const bool untilRecovery = m_silence && m_silence->endAtRecovery(row);
-    if (!untilRecovery &&
-        (m_settings.RecoveryMsg == 0 || isSilenced(row) || (m_quiet && m_quiet(row))))
-        return;
     const qint64 failing = start < 0 ? 0 : m_clock.monotonicMs() - start;
-    m_alerts.ShowServerNotice(m_rows.text(row, Col::ID),
-                              tr("服务器:%1\r\nIP:%2\r\n故障时长:%3")
-                                  .arg(m_rows.text(row, Col::DisplayName),
-                                       m_rows.text(row, Col::IPAddress), durationText(failing)),
-                              tr("注意:服务器已恢复"));
+    const QString message = tr("服务器:%1\r\nIP:%2\r\n故障时长:%3")
+                                .arg(m_rows.text(row, Col::DisplayName),
+                                     m_rows.text(row, Col::IPAddress), durationText(failing));
+    const QString title = tr("注意:服务器已恢复");
+    if (!quiet)
+        feed(row, AlertEvent::Kind::Recovery, title, message, failing);
+    if (untilRecovery || (m_settings.RecoveryMsg != 0 && !quiet))
+        m_alerts.ShowServerNotice(m_rows.text(row, Col::ID), message, title);
+}
+
+void ServerAlerts::feed(int row, AlertEvent::Kind kind, const QString& title,
+                        const QString& message, qint64 durationMs) const {
+    if (!m_feed)
+        return;
+    AlertEvent event;
+    event.kind = kind;
+    event.server = m_rows.text(row, Col::ID);
+    event.serverName = m_rows.text(row, Col::DisplayName);
+    event.address = m_rows.text(row, Col::IPAddress);
+    event.port = m_rows.text(row, Col::Port);
+    event.status = m_rows.text(row, Col::Status);
+    event.title = title;
+    event.message = message;
+    event.durationMs = durationMs;
+    m_feed->alertRaised(event);
 }
 
 qint32 ServerAlerts::correctReply(int row, qint64 elapsedMs) {

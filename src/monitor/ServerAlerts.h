@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/AlertEvent.h"
 #include "monitor/ServerRowModel.h"
 
 #include <QCoreApplication>
@@ -33,6 +34,11 @@ public:
     // maintenance, unreachable, flapping); none unless set.
     void setQuiet(std::function<bool(int row)> quiet) { m_quiet = std::move(quiet); }
     bool isSilenced(int row) const;
+    // Where raised events also go (the notification channels); none unless set.
+    void setFeed(AlertFeed* feed) { m_feed = feed; }
+    // Hands the feed an event about the row with its server's facts.
+    void feed(int row, AlertEvent::Kind kind, const QString& title, const QString& message,
+              qint64 durationMs = -1) const;
     // The rows were replaced: every run starts afresh.
     void clear() { m_runs.clear(); }
     // Silences that have run out end before a pass.
@@ -64,6 +70,7 @@ private:
     Clock& m_clock;
     AlertSink& m_alerts;
     ServerSilence* m_silence = nullptr;
+    AlertFeed* m_feed = nullptr;
     std::function<bool(int row)> m_quiet;
     QHash<ServerRowModel::RowKey, State> m_runs;
 };

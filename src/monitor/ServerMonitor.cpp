@@ -69,6 +69,11 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
 
 ServerMonitor::~ServerMonitor() = default;
 
+void ServerMonitor::setAlertFeed(AlertFeed* feed) {
+    m_serverAlerts.setFeed(feed);
+    m_netCheck->setFeed(feed);
+}
+
 void ServerMonitor::setRecorder(ResultRecorder* recorder) {
     m_recorders.clear();
     addRecorder(recorder);

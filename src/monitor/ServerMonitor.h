@@ -65,6 +65,8 @@ public:
     void removeRecorder(ResultRecorder* recorder);
     // Silenced servers raise no alerts; nullptr silences none.
     void setSilence(ServerSilence* silence) { m_serverAlerts.setSilence(silence); }
+    // Where alerts and recoveries also go (the notification channels).
+    void setAlertFeed(AlertFeed* feed);
     // Remembers the certificate notices given, so a restart does not repeat
     // them; nullptr: the loaded rows alone remember them.
     void setCertNoticeStore(CertNoticeStore* store) { m_certNotices.setStore(store); }

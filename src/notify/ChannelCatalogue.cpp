@@ -17,6 +17,9 @@ QString notNull(const QString& text) {
     return text.isNull() ? QString(QLatin1String("")) : text;
 }
 
+// Where values() puts the secret.
+constexpr qsizetype SecretAt = 4;
+
 QVariantList values(const Channel& channel) {
     return {ChannelKinds::key(channel.kind),
             notNull(channel.name),
@@ -36,10 +39,20 @@ void keepToOwner() {
             QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
 }
 
-QString changed(const QString& report) {
-    if (report.isEmpty())
+// Runs a write of values(channel) (and what follows them). A failure report
+// shows the statement with its values: the secret is masked there, since
+// the report goes into message boxes.
+QString write(const QString& sql, const QVariantList& bound) {
+    const QString report = ModuleDB::DbExecute(sql, bound);
+    if (report.isEmpty()) {
         keepToOwner();
-    return report;
+        return report;
+    }
+    QVariantList shown = bound;
+    if (!shown.value(SecretAt).toString().isEmpty())
+        shown[SecretAt] = QStringLiteral("******");
+    return QString(report).replace(ModuleDB::StatementText(sql, bound),
+                                   ModuleDB::StatementText(sql, shown));
 }
 
 } // namespace
@@ -75,24 +88,23 @@ std::optional<Channel> FindChannel(const QString& name) {
 }
 
 QString AddChannel(const Channel& channel, qint64* id) {
-    QString report = ModuleDB::DbExecute(QStringLiteral("insert into Channels (") + kColumns +
-                                             QStringLiteral(") values (?,?,?,?,?,?,?)"),
-                                         values(channel));
+    const QString report = write(QStringLiteral("insert into Channels (") + kColumns +
+                                     QStringLiteral(") values (?,?,?,?,?,?,?)"),
+                                 values(channel));
     if (report.isEmpty() && id) {
         const QList<QSqlRecord> rows =
             ModuleDB::DbSelect(QStringLiteral("select max(ID) from Channels"));
         *id = rows.isEmpty() ? 0 : rows.first().value(0).toLongLong();
     }
-    return changed(report);
+    return report;
 }
 
 QString ChangeChannel(const Channel& channel) {
     QVariantList bound = values(channel);
     bound << channel.id;
-    return changed(ModuleDB::DbExecute(
-        QStringLiteral("update Channels set Kind=?,Name=?,Enabled=?,Settings=?,Secret=?,"
-                       "SendRecovery=?,StormLimit=? where ID=?"),
-        bound));
+    return write(QStringLiteral("update Channels set Kind=?,Name=?,Enabled=?,Settings=?,Secret=?,"
+                                "SendRecovery=?,StormLimit=? where ID=?"),
+                 bound);
 }
 
 QString DeleteChannel(qint64 id) {

@@ -8,7 +8,8 @@
 #include <optional>
 
 // The notification channels of the catalogue (table Channels). Changes
-// return DbExecute's report: empty on success, the failure text otherwise.
+// return DbExecute's report: empty on success, the failure text otherwise,
+// the channel's secret masked in it.
 namespace ChannelCatalogue {
 
 // In ID order; a row of an unknown kind is left out. Nothing when the

@@ -3,6 +3,7 @@
 #include "http/HttpExchangeFacts.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/TextNumbers.h"
+#include "notify/ChannelDispatcher.h"
 #include "platform/Clock.h"
 #include "tls/CertificateFacts.h"
 
@@ -203,6 +204,8 @@ QByteArray MetricsCollector::text() const {
                                  : QByteArray();
                   });
 
+    appendNotifications(out);
+
     // The last exchange of the HTTP rows; no family at all while none has
     // had one, so a catalogue of TCP servers is described as before.
     bool http = false;
@@ -276,4 +279,25 @@ QByteArray MetricsCollector::text() const {
                                                       : QByteArray();
               });
     return out;
+}
+
+void MetricsCollector::appendNotifications(QByteArray& out) const {
+    if (!m_channels || !m_channels->hasChannels())
+        return;
+    family(out, "servermon_notifications_total", "counter",
+           "Channel messages by outcome: sent, retried (an attempt failed) or failed (given up).");
+    const auto& counts = m_channels->counts();
+    QStringList names = counts.keys();
+    names.sort();
+    for (const QString& name : std::as_const(names)) {
+        const ChannelDispatcher::Counts& c = counts.value(name);
+        for (const auto& [result, value] :
+             {std::pair{"sent", c.sent}, std::pair{"retried", c.retried},
+              std::pair{"failed", c.failed}})
+            out += "servermon_notifications_total{channel=\"" + labelValue(name) + "\",result=\"" +
+                   result + "\"} " + QByteArray::number(value) + '\n';
+    }
+    family(out, "servermon_notifications_queued", "gauge",
+           "Channel messages waiting in the outbox.");
+    out += "servermon_notifications_queued " + QByteArray::number(m_channels->queued()) + '\n';
 }

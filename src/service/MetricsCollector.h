@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 
+class ChannelDispatcher;
 class Clock;
 class ServerRowModel;
 
@@ -26,12 +27,17 @@ public:
     void passFinished();
 
     QByteArray text() const;
+    // The deliveries of the notification channels; described only while
+    // some channel is configured.
+    void setChannels(const ChannelDispatcher* channels) { m_channels = channels; }
 
     // A label value as the format writes it: backslash, double quote and
     // line feed escaped.
     static QByteArray labelValue(const QString& value);
 
 private:
+    void appendNotifications(QByteArray& out) const;
+
     struct Counters {
         quint64 probes = 0;
         quint64 wrong = 0;
@@ -47,6 +53,7 @@ private:
 
     const ServerRowModel& m_rows;
     const Clock& m_clock;
+    const ChannelDispatcher* m_channels = nullptr;
     QHash<qint64, Counters> m_counters;
     quint64 m_passes = 0;
     qint64 m_passStartedMs = -1;

@@ -32,6 +32,7 @@ public:
     bool listen(const MetricsEndpoint& endpoint, QString& error);
     // The port served on, once listening.
     quint16 port() const { return m_port; }
+    void setChannels(const ChannelDispatcher* channels) { m_collector.setChannels(channels); }
 
     // The metrics the option asks for, else those of the settings file's
     // METRICS entry, serving; nullptr when neither asks for any, and

@@ -9,6 +9,7 @@ class ProcessStarter;
 class SkinEngine;
 class SysInfoLocator;
 class DesktopNotifications;
+class ChannelSender;
 
 // The platform services the windows use. main() hands in the real ones,
 // tests hand in fakes.
@@ -22,4 +23,7 @@ struct AppServices {
     SkinEngine& skinEngine;
     SysInfoLocator& sysInfoLocator;
     DesktopNotifications& notifications;
+    // What the notification channels' test sends through; none: the test
+    // is not offered.
+    ChannelSender* channelSender = nullptr;
 };

@@ -25,6 +25,7 @@
 #include "monitor/ui/AlertNotifier.h"
 #include "monitor/ui/ModuleTrayIcon.h"
 #include "monitor/ui/PaintedServerRowModel.h"
+#include "notify/ui/FormChannels.h"
 #include "platform/DesktopNotifications.h"
 #include "platform/SkinEngine.h"
 #include "platform/gui/AppIcons.h"
@@ -207,6 +208,8 @@ void FormMain::Form_Load() {
              [this] {
                  // The settings dialog is made here, once, and lives hidden until the exit.
                  m_formSetup = new FormSetup(m_settings, m_services.skinEngine, this);
+                 connect(m_formSetup, &FormSetup::channelsRequested, this,
+                         [this] { openChannels(m_formSetup); });
                  ModuleTrayIcon::TrayAdd(m_alerts->pictures().at(0), MeCaption);
              })
         .add(QStringLiteral("sTips"),
@@ -477,6 +480,25 @@ void FormMain::Menu_Setup_Click() {
     show();
     activateWindow();
     CmdSetup_Click();
+}
+
+void FormMain::Menu_Channels_Click() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    activateWindow();
+    openChannels(this);
+}
+
+void FormMain::openChannels(QWidget* parent) {
+    // Reached from the tray menu while the dialog is already open.
+    if (m_formChannels) {
+        m_formChannels->raise();
+        m_formChannels->activateWindow();
+        return;
+    }
+    FormChannels channels(m_services.channelSender, parent);
+    m_formChannels = &channels;
+    ModalDialogs::exec(channels);
 }
 
 // The exit command can come from the tray menu while dialogs are open.

@@ -17,6 +17,7 @@
 
 class AlertNotifier;
 class ConsoleLauncher;
+class FormChannels;
 class FormSetup;
 class HistoryRecorder;
 class MainButtons;
@@ -73,6 +74,8 @@ public:
     void Menu_Start_Click();
     void CmdSetup_Click();
     void Menu_Setup_Click();
+    // The notification channels, over the main window restored from the tray.
+    void Menu_Channels_Click();
     void CmdExit_Click();
     void Menu_Exit_Click();
     // SIGTERM, SIGINT or SIGHUP: the exit command's path, without opening
@@ -102,6 +105,8 @@ private:
     // The catalogue's maintenance windows, for the cycle.
     void loadMaintenanceWindows();
     void openHistory(const ServerRecord& server);
+    // The channels dialog over parent; the one already open is raised.
+    void openChannels(QWidget* parent);
 
     AppServices& m_services;
     GuardedSequence::Observer m_stepObserver;
@@ -110,6 +115,7 @@ private:
     HistoryAccess m_historyAccess;
     WindowLayoutKeeper m_layout;
     QPointer<FormSetup> m_formSetup;
+    QPointer<FormChannels> m_formChannels;
 
     ServerRowModel* m_rows;
     TextSortProxyModel* m_sortedRows;

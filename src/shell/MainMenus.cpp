@@ -58,6 +58,8 @@ void MainMenus::createSystemMenu(QMenuBar* bar) {
                &FormMain::Menu_Start_Click);
     addCommand(Menu_System, "Menu_Setup", FormMain::tr("系统设置(&E)"),
                &FormMain::Menu_Setup_Click);
+    addCommand(Menu_System, "Menu_Channels", FormMain::tr("通知渠道(&C)..."),
+               &FormMain::Menu_Channels_Click);
     addSeparator(Menu_System, "Line1");
     addCommand(Menu_System, "Menu_Exit", FormMain::tr("退出系统"), &FormMain::Menu_Exit_Click);
 }

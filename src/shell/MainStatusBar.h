@@ -9,8 +9,9 @@ class QLabel;
 class QMainWindow;
 
 // The main window's status bar SB with its five panels, Panel1 to Panel5,
-// the third one twice as wide. The texts are the window's and keep its
-// translation context.
+// the third one twice as wide, and a sixth, Panel6, shown only while it has
+// something to say (a notification channel that fails). The texts are the
+// window's and keep its translation context.
 class MainStatusBar final {
     Q_DISABLE_COPY_MOVE(MainStatusBar)
 public:
@@ -20,5 +21,5 @@ public:
     void setPanelText(int panel, const QString& text);
 
 private:
-    std::array<QLabel*, 5> m_panels{};
+    std::array<QLabel*, 6> m_panels{};
 };

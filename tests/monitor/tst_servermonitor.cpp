@@ -2,6 +2,7 @@
 #include "FakeEcho.h"
 #include "FakeRecorder.h"
 #include "RecordingAlerts.h"
+#include "RecordingFeed.h"
 
 #include "monitor/GbkText.h"
 #include "monitor/IcmpEchoService.h"
@@ -721,6 +722,8 @@ private slots:
         QFETCH(int, faults);
         QFETCH(bool, notice);
         Rig rig;
+        RecordingFeed feed;
+        rig.monitor.setAlertFeed(&feed);
         rig.settings.iPingLim = 3;
         rig.settings.RecoveryMsg = recoveryMsg;
         ScriptedServer server("OK");
@@ -738,6 +741,26 @@ private slots:
             QCOMPARE(last.server, QStringLiteral("1"));
             QCOMPARE(last.title, QStringLiteral("注意:服务器已恢复"));
             QCOMPARE(last.text, "服务器:web\r\nIP:127.0.0.1\r\n故障时长:3分0秒");
+        }
+        // The channels hear of every alert and, whatever RECOVERYMSG says, of
+        // the recovery from a run at its limit.
+        QCOMPARE(feed.events.size(), faults == 3 ? 2 : 0);
+        if (faults == 3) {
+            const AlertEvent& alert = feed.events.first();
+            QCOMPARE(alert.kind, AlertEvent::Kind::Alert);
+            QCOMPARE(alert.title, rig.alerts.alerts.first().title);
+            QCOMPARE(alert.message, rig.alerts.alerts.first().text);
+            QCOMPARE(alert.server, QStringLiteral("1"));
+            QCOMPARE(alert.serverName, QStringLiteral("web"));
+            QCOMPARE(alert.address, QStringLiteral("127.0.0.1"));
+            QCOMPARE(alert.port, server.port());
+            QCOMPARE(alert.durationMs, -1LL);
+            const AlertEvent& recovery = feed.events.last();
+            QCOMPARE(recovery.kind, AlertEvent::Kind::Recovery);
+            QCOMPARE(recovery.title, QStringLiteral("注意:服务器已恢复"));
+            QCOMPARE(recovery.durationMs, 180000LL);
+            if (!echo)
+                QCOMPARE(recovery.status, kCorrect);
         }
     }
 
@@ -760,6 +783,8 @@ private slots:
                                   return QString();
                               });
         rig.monitor.setSilence(&silence);
+        RecordingFeed feed;
+        rig.monitor.setAlertFeed(&feed);
         ScriptedServer server("OK");
         rig.rows.resetRows({record(server.port(), "Q", "OK", "web")});
         const qint64 until = untilRecovery ? ServerRecord::SilencedUntilRecovery
@@ -794,8 +819,11 @@ private slots:
             QVERIFY(rig.alerts.alerts.isEmpty());
         }
         QCOMPARE(name.data().toString(), QStringLiteral("web"));
+        QVERIFY(feed.events.isEmpty()); // not even the recovery the operator asked for
         failingRun();
         QCOMPARE(rig.alerts.alerts.constLast().title, QStringLiteral("注意:服务器测试返回异常"));
+        QCOMPARE(feed.events.size(), 1);
+        QCOMPARE(feed.events.first().title, QStringLiteral("注意:服务器测试返回异常"));
     }
 
     // Echoes the system does not permit: one alert per run says what to

@@ -19,6 +19,7 @@
 #include "config/ui/FormSetup.h"
 #include "history/HistoryRecorder.h"
 #include "monitor/ServerRowModel.h"
+#include "notify/ui/FormChannels.h"
 #include "platform/AppPaths.h"
 #include "platform/gui/FileDialogs.h"
 #include "platform/gui/MessageBoxes.h"
@@ -275,7 +276,8 @@ private slots:
                                                  "Menu_Help=帮助(&H)", "Menu_Tips=作者:Quillfern"};
         QTest::newRow("system") << "Menu_System"
                                 << QStringList{"Menu_Start=开始监控(&S)", "Menu_Setup=系统设置(&E)",
-                                               "Line1=-", "Menu_Exit=退出系统"};
+                                               "Menu_Channels=通知渠道(&C)...", "Line1=-",
+                                               "Menu_Exit=退出系统"};
         QTest::newRow("server") << "Menu_Right"
                                 << QStringList{"Menu_InfoServer=查看服务器(&I)",
                                                "Menu_History=历史记录(&H)...",
@@ -322,7 +324,8 @@ private slots:
                 add(button, button->text());
         } else if (container == QLatin1String("status bar")) {
             for (const QLabel* panel : main.statusBar()->findChildren<QLabel*>())
-                add(panel, panel->text());
+                if (!panel->isHidden())
+                    add(panel, panel->text());
         } else {
             const QList<QAction*> actions = container == QLatin1String("menu bar")
                                                 ? main.menuBar()->actions()
@@ -557,6 +560,9 @@ private slots:
             << "";
         QTest::newRow("search button") << "CmdFind" << true << false << "FormFind"
                                        << "";
+        QTest::newRow("notification channels from the system menu")
+            << "Menu_Channels" << false << false << "FormChannels"
+            << "";
     }
     void catalogueDialogsOpenFromTheMainWindow() {
         QFETCH(QString, command);
@@ -899,6 +905,51 @@ private slots:
         main.findChild<QAction*>(QStringLiteral("Menu_Setup"))->trigger();
         QVERIFY(shownOverTheWindow);
         QVERIFY(!setup->isVisible());
+    }
+
+    // The settings dialog's button opens the channels over the dialog.
+    void settingsButtonOpensTheChannels() {
+        Shell shell;
+        FormMain& main = shell.startShown();
+        auto* setup = main.findChild<FormSetup*>();
+        QString opened;
+        bool overTheSettings = false;
+        QTimer::singleShot(0, setup, [&] {
+            opened = shell.dialogOpenedBy(
+                [&] { setup->CmdChannels->click(); },
+                [&](QDialog* channels) { overTheSettings = channels->parentWidget() == setup; });
+            setup->CmdCancel->click();
+        });
+        main.findChild<QPushButton*>(QStringLiteral("CmdSetup"))->click();
+        QCOMPARE(opened, QStringLiteral("FormChannels"));
+        QVERIFY(overTheSettings);
+        QVERIFY(!setup->isVisible());
+    }
+
+    // Chosen from the tray menu while the channels are open: no second
+    // dialog opens over the first.
+    void channelsOpenOnce() {
+        Shell shell;
+        FormMain& main = shell.startShown();
+        auto* item = main.findChild<QAction*>(QStringLiteral("Menu_Channels"));
+        qsizetype mostOpen = 0;
+        const auto count = [&] {
+            mostOpen = std::max(mostOpen, main.findChildren<FormChannels*>().size());
+        };
+        QTimer::singleShot(0, &main, [&] {
+            // Counts and closes a second dialog, should one open.
+            QTimer::singleShot(0, &main, [&] {
+                count();
+                if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                    dialog->reject();
+            });
+            item->trigger();
+            count();
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        item->trigger();
+        QCOMPARE(mostOpen, 1);
     }
 
     void exitWhileTheSettingsDialogIsOpen() {

@@ -24,6 +24,8 @@
 #include "monitor/ServerAlerts.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/SocketElement.h"
+#include "notify/ui/FormChannelEdit.h"
+#include "notify/ui/FormChannels.h"
 #include "platform/AppPaths.h"
 #include "platform/gui/MessageBoxes.h"
 #include "shell/AppServices.h"
@@ -37,7 +39,9 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStatusBar>
@@ -71,6 +75,10 @@ QStringList shownTexts(QWidget& window) {
     QStringList texts{window.windowTitle()};
     for (QWidget* widget : window.findChildren<QWidget*>()) {
         texts << widget->toolTip();
+        if (auto* line = qobject_cast<QLineEdit*>(widget))
+            texts << line->placeholderText();
+        else if (auto* text = qobject_cast<QPlainTextEdit*>(widget))
+            texts << text->placeholderText();
         if (auto* button = qobject_cast<QAbstractButton*>(widget))
             texts << button->text();
         else if (auto* label = qobject_cast<QLabel*>(widget))
@@ -306,6 +314,14 @@ private slots:
         QTest::newRow("announcement") << Factory([] {
             return std::make_shared<FormAD>(QUrl(QStringLiteral("http://127.0.0.1:9/")));
         }) << QStringList{"Current version: 1.0.28"};
+        QTest::newRow("channels") << Factory([] {
+            ModuleDB::DbOpen();
+            return std::make_shared<FormChannels>(nullptr);
+        }) << QStringList{"Notification channels", "&Add", "Send test", "Close", "Recoveries"};
+        QTest::newRow("channel editor")
+            << Factory([] { return std::make_shared<FormChannelEdit>(Channel{}); })
+            << QStringList{"Add notification channel", "Kind:", "E-mail",
+                           "Signing secret:", "Digest above (messages/minute):"};
         QTest::newRow("history") << Factory([] {
             static FakeClock clock;
             return std::make_shared<FormHistory>(QStringLiteral("/nonexistent/History.db"), 1,

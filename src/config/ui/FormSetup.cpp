@@ -70,6 +70,8 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     TextFlapLimit->setToolTip(tr("最近20次检测中状态变化达到此次数即视为频繁变化;0为不检测"));
     CheckAnnounce = named(new QCheckBox(tr("启动时显示公告")), "CheckAnnounce");
     CheckExitPage = named(new QCheckBox(tr("退出时打开更新页面")), "CheckExitPage");
+    CmdChannels = named(new QPushButton(tr("通知渠道...")), "CmdChannels");
+    CmdChannels->setAutoDefault(false);
     CmdSave = named(new QPushButton(tr("保存")), "CmdSave");
     CmdCancel = named(new QPushButton(tr("取消")), "CmdCancel");
     CmdSave->setDefault(true);
@@ -100,6 +102,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     fields->addRow(CheckExitPage);
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(CmdChannels);
     buttons->addStretch();
     buttons->addWidget(CmdSave);
     buttons->addWidget(CmdCancel);
@@ -118,6 +121,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
         if (state != Qt::PartiallyChecked)
             CheckSnd->setTristate(false);
     });
+    connect(CmdChannels, &QPushButton::clicked, this, &FormSetup::channelsRequested);
     connect(CmdSave, &QPushButton::clicked, this, &FormSetup::CmdSave_Click);
     connect(CmdCancel, &QPushButton::clicked, this, &FormSetup::CmdCancel_Click);
 

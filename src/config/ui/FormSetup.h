@@ -45,12 +45,15 @@ public:
     QCheckBox* CheckAnnounce = nullptr;
     QCheckBox* CheckExitPage = nullptr;
     QComboBox* ComboLanguage = nullptr; // applied at the next start
+    QPushButton* CmdChannels = nullptr;
     QPushButton* CmdSave = nullptr;
     QPushButton* CmdCancel = nullptr;
 
 signals:
     // The file and the running settings hold the new values.
     void settingsSaved();
+    // The operator asked for the notification channels.
+    void channelsRequested();
 
 public slots:
     void ComboSkin_Click(int index);
