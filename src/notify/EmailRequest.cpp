@@ -35,6 +35,17 @@ int defaultPort(const QString& security) {
     return 25;
 }
 
+// The port as a number or as typed digits; absent or empty: the security's
+// usual one; anything else: 0, which no server has.
+int portOf(const QJsonValue& value, int usual) {
+    if (value.isUndefined() || value.isNull() ||
+        (value.isString() && value.toString().trimmed().isEmpty()))
+        return usual;
+    if (value.isString())
+        return value.toString().trimmed().toInt();
+    return value.toInt(0);
+}
+
 // The same message always has the same ID, so a resend after a crash is
 // recognisable as the same mail.
 QByteArray messageId(const ChannelMessage& message, const QString& from) {
@@ -72,7 +83,8 @@ EmailRequest EmailRequest::build(const Channel& channel, const ChannelMessage& m
     const QString host = settings.value(QStringLiteral("host")).toString().trimmed();
     const QString security =
         settings.value(QStringLiteral("security")).toString(QStringLiteral("none"));
-    const int port = settings.value(QStringLiteral("port")).toInt(defaultPort(security));
+    const QJsonValue portValue = settings.value(QStringLiteral("port"));
+    const int port = portOf(portValue, defaultPort(security));
     const QString from = settings.value(QStringLiteral("from")).toString().trimmed();
     QStringList to;
     for (const QJsonValue& address : settings.value(QStringLiteral("to")).toArray())
@@ -81,7 +93,9 @@ EmailRequest EmailRequest::build(const Channel& channel, const ChannelMessage& m
     if (host.isEmpty())
         request.problem = tr("邮件设置有误:没有SMTP服务器");
     else if (port < 1 || port > 65535)
-        request.problem = tr("邮件设置有误:端口%1不在1-65535之间").arg(port);
+        request.problem =
+            tr("邮件设置有误:端口%1不在1-65535之间")
+                .arg(portValue.isString() ? portValue.toString() : QString::number(port));
     else if (security != QLatin1String("none") && security != QLatin1String("starttls") &&
              security != QLatin1String("tls"))
         request.problem = tr("邮件设置有误:加密方式%1未知").arg(security);

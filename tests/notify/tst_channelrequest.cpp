@@ -467,6 +467,10 @@ private slots:
                                                 << QByteArray("smtp://m.test:587") << true;
         QTest::newRow("TLS, default port") << "{\"host\":\"m.test\",\"security\":\"tls\"}"
                                            << QByteArray("smtps://m.test:465") << false;
+        QTest::newRow("port as typed digits") << "{\"host\":\"m.test\",\"port\":\" 2525\"}"
+                                              << QByteArray("smtp://m.test:2525") << false;
+        QTest::newRow("empty port") << "{\"host\":\"m.test\",\"port\":\"\",\"security\":\"tls\"}"
+                                    << QByteArray("smtps://m.test:465") << false;
         QTest::newRow("IPv6") << "{\"host\":\"::1\",\"port\":2525,\"security\":\"none\"}"
                               << QByteArray("smtp://[::1]:2525") << false;
     }
@@ -496,6 +500,9 @@ private slots:
         QTest::newRow("port 65536")
             << "{\"host\":\"m\",\"port\":65536,\"from\":\"s@o.test\"," + to + "}"
             << "邮件设置有误:端口65536不在1-65535之间";
+        QTest::newRow("port not a number")
+            << "{\"host\":\"m\",\"port\":\"25a\",\"from\":\"s@o.test\"," + to + "}"
+            << "邮件设置有误:端口25a不在1-65535之间";
         QTest::newRow("security") << "{\"host\":\"m\",\"security\":\"ssl\",\"from\":\"s@o.test\"," +
                                          to + "}"
                                   << "邮件设置有误:加密方式ssl未知";
