@@ -44,10 +44,12 @@ void ChannelDelivery::setCaFile(const QString& caFile) {
     m_trust = TlsContext::forCaFile(caFile);
 }
 
-ChannelMessage ChannelDelivery::testMessage() {
+ChannelMessage ChannelDelivery::testMessage(const QString& channelName) {
     ChannelMessage message;
     message.title = tr("servermon测试消息");
-    message.message = tr("这是一条测试消息:收到它,说明这个通知渠道工作正常。");
+    message.message = tr("这是一条测试消息,收到即表示通知渠道“%1”工作正常。").arg(channelName);
+    message.event.title = message.title;
+    message.event.message = message.message;
     message.dedupKey = QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     return message;
 }

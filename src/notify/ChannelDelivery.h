@@ -41,9 +41,9 @@ public:
     // Sends under way.
     int running() const { return int(m_running.size()); }
 
-    // The message "发送测试" and --send-test send: no server, no event time,
-    // so its state is "test".
-    static ChannelMessage testMessage();
+    // The test message of the channel named, as "发送测试" and --send-test
+    // send it: no server, no event time, so its state is "test".
+    static ChannelMessage testMessage(const QString& channelName);
 
 private:
     // Keeps job among the running sends until the Done returned has run.

@@ -183,6 +183,8 @@ private slots:
         if (request.value("path").toString() == QLatin1String("/ok/hook")) {
             QCOMPARE(body.value("title").toString(), QStringLiteral("servermon测试消息"));
             QCOMPARE(body.value("state").toString(), QStringLiteral("test"));
+            QCOMPARE(body.value("message").toString(),
+                     QStringLiteral("这是一条测试消息,收到即表示通知渠道“值班 webhook”工作正常。"));
             QVERIFY(!body.value("dedup_key").toString().isEmpty());
         }
     }
