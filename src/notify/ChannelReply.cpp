@@ -1,6 +1,7 @@
 #include "notify/ChannelReply.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -24,14 +25,29 @@ QString shown(QString text, QStringList hidden) {
     return text;
 }
 
+// A field's value as text: a string as it is, a number or a truth as
+// written, an object or array as compact JSON; nothing when absent.
+QString textOf(const QJsonValue& value) {
+    switch (value.type()) {
+    case QJsonValue::String:
+        return value.toString();
+    case QJsonValue::Double:
+        return QString::number(value.toDouble(), 'g', 15);
+    case QJsonValue::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    case QJsonValue::Object:
+        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Array:
+        return QString::fromUtf8(QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact));
+    case QJsonValue::Null:
+    case QJsonValue::Undefined:
+        break;
+    }
+    return {};
+}
+
 QString peerText(const QJsonValue& value, const QStringList& hidden) {
-    const QString text =
-        value.isString()
-            ? value.toString()
-            : QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("v"), value}})
-                                    .toJson(QJsonDocument::Compact))
-                  .mid(5)
-                  .chopped(1);
+    const QString text = textOf(value);
     const QString line = shown(text, hidden).simplified();
     return line.size() > PeerTextKept ? line.left(PeerTextKept) + QChar(0x2026) : line;
 }

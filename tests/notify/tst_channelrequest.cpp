@@ -351,6 +351,11 @@ private slots:
             << "对方返回错误:error_code 401 Unauthorized";
         QTest::newRow("Telegram ok as text")
             << K::Telegram << 200 << QByteArray("{\"ok\":\"true\"}") << "对方返回错误:ok false";
+        QTest::newRow("Telegram refused without description")
+            << K::Telegram << 200 << QByteArray("{\"ok\":false}") << "对方返回错误:ok false";
+        QTest::newRow("DingTalk errmsg not a text")
+            << K::DingTalk << 200 << QByteArray("{\"errcode\":7,\"errmsg\":{\"a\":[1,true]}}")
+            << "对方返回错误:errcode 7 {\"a\":[1,true]}";
         QTest::newRow("peer text cut to a line")
             << K::WeCom << 200
             << QByteArray("{\"errcode\":1,\"errmsg\":\"a\\nb") + QByteArray(300, 'x') + "\"}"
