@@ -11,7 +11,7 @@ packages=(
   qt6-translations-l10n qt6-l10n-tools qt6-tools-dev
   fonts-wqy-microhei
   xvfb xauth imagemagick
-  python3 python3-cryptography libssl-dev libcurl4-openssl-dev nginx-light
+  python3 python3-cryptography python3-aiosmtpd libssl-dev libcurl4-openssl-dev nginx-light
   desktop-file-utils appstream dbus libcap2-bin tzdata
   "$@"
 )

@@ -83,6 +83,11 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QCoreApplication::translate(
             "CommandLine", "把服务器列表导出到 <文件> (以 .json 结尾为 JSON,否则为 CSV) 后退出"),
         QCoreApplication::translate("CommandLine", "文件"));
+    const QCommandLineOption sendTest(
+        QStringLiteral("send-test"),
+        QCoreApplication::translate(
+            "CommandLine", "通过名为 <名称> 的通知渠道发送一条测试消息后退出(0:对方已接受,1:失败)"),
+        QCoreApplication::translate("CommandLine", "名称"));
     const QCommandLineOption headless(
         QStringLiteral("headless"),
         QCoreApplication::translate("CommandLine",
@@ -92,8 +97,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QCoreApplication::translate(
             "CommandLine", "在 <地址:端口> 提供 Prometheus 监控指标(只给端口时为 127.0.0.1)"),
         QCoreApplication::translate("CommandLine", "地址:端口"));
-    const QList<QCommandLineOption> options{help,       version,    portable, configDir,
-                                            importFile, exportFile, headless, metrics};
+    const QList<QCommandLineOption> options{help,       version,  portable, configDir, importFile,
+                                            exportFile, sendTest, headless, metrics};
     parser.addOptions(options);
 
     CommandLine result;
@@ -131,6 +136,23 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.m_action = Action::Fail;
         result.m_output =
             QCoreApplication::translate("CommandLine", "--import 和 --export 不能同时使用\n");
+        return result;
+    }
+    if (parser.isSet(sendTest) && (parser.isSet(importFile) || parser.isSet(exportFile))) {
+        result.m_action = Action::Fail;
+        result.m_output = QCoreApplication::translate(
+            "CommandLine", "--send-test 不能与 --import 或 --export 同时使用\n");
+        return result;
+    }
+    if (parser.isSet(sendTest)) {
+        if (parser.value(sendTest).isEmpty()) {
+            result.m_action = Action::Fail;
+            result.m_output =
+                QCoreApplication::translate("CommandLine", "--send-test 需要一个通知渠道的名称\n");
+            return result;
+        }
+        result.m_action = Action::SendTest;
+        result.m_channelName = parser.value(sendTest);
         return result;
     }
     for (const auto& [option, action] :

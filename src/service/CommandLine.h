@@ -15,6 +15,7 @@ public:
         Fail,        // print output() to standard error and end with exitCode()
         Import,      // add the servers of transferFile() to the catalogue, no window
         Export,      // write the catalogue to transferFile(), no window
+        SendTest,    // send the test message through channelName(), no window
     };
 
     static CommandLine parse(const QStringList& arguments);
@@ -26,6 +27,8 @@ public:
     AppPaths::Choice pathChoice() const { return m_choice; }
     // The file of --import or --export.
     QString transferFile() const { return m_transferFile; }
+    // The notification channel of --send-test.
+    QString channelName() const { return m_channelName; }
     // Monitoring without a window.
     bool headless() const { return m_headless; }
     // The metrics endpoint as given ("ADDRESS:PORT" or a port); empty when
@@ -40,6 +43,7 @@ private:
     QString m_output;
     AppPaths::Choice m_choice;
     QString m_transferFile;
+    QString m_channelName;
     bool m_headless = false;
     QString m_metrics;
 };

@@ -13,6 +13,7 @@
 #include "service/CatalogueCommand.h"
 #include "service/CommandLine.h"
 #include "service/HeadlessService.h"
+#include "service/SendTestCommand.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -112,6 +113,11 @@ int run(int argc, char* argv[], const CommandLine& commandLine) {
         QCoreApplication app(argc, argv);
         installInterfaceLanguage(app, commandLine);
         return CatalogueCommand::Run(commandLine);
+    }
+    case CommandLine::Action::SendTest: {
+        QCoreApplication app(argc, argv);
+        installInterfaceLanguage(app, commandLine);
+        return SendTestCommand::Run(commandLine);
     }
     case CommandLine::Action::Run:
         return runService(argc, argv, commandLine);

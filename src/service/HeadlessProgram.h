@@ -9,8 +9,8 @@ class CommandLine;
 class QCoreApplication;
 
 // Everything the program does without a window: help, version and option
-// errors, --import and --export, and the headless service. The window
-// program hands these over; servermon-headless does nothing else.
+// errors, --import and --export, --send-test, and the headless service. The
+// window program hands these over; servermon-headless does nothing else.
 namespace HeadlessProgram {
 
 QStringList argumentList(int argc, char* argv[]);
@@ -27,8 +27,9 @@ QString alreadyRunningMessage();
 QString lockFailedMessage(const QString& lockFile, const QString& reason);
 
 // Runs what the command line asks for without a window and returns the exit
-// code: the options that end at once, the catalogue transfer, or the
-// headless service until SIGTERM, SIGINT or SIGHUP.
+// code: the options that end at once, the catalogue transfer, the test
+// message of a notification channel, or the headless service until SIGTERM,
+// SIGINT or SIGHUP.
 int run(int argc, char* argv[], const CommandLine& commandLine);
 
 } // namespace HeadlessProgram
