@@ -11,7 +11,6 @@
 #include "tls/TlsContext.h"
 
 #include <QTimer>
-#include <QUuid>
 
 namespace {
 
@@ -42,16 +41,6 @@ void ChannelDelivery::setTimeLimitMs(int timeLimitMs) {
 
 void ChannelDelivery::setCaFile(const QString& caFile) {
     m_trust = TlsContext::forCaFile(caFile);
-}
-
-ChannelMessage ChannelDelivery::testMessage(const QString& channelName) {
-    ChannelMessage message;
-    message.title = tr("servermon测试消息");
-    message.message = tr("这是一条测试消息,收到即表示通知渠道“%1”工作正常。").arg(channelName);
-    message.event.title = message.title;
-    message.event.message = message.message;
-    message.dedupKey = QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    return message;
 }
 
 void ChannelDelivery::send(const Channel& channel, const ChannelMessage& message, Done done) {

@@ -41,10 +41,6 @@ public:
     // Sends under way.
     int running() const { return int(m_running.size()); }
 
-    // The test message of the channel named, as "发送测试" and --send-test
-    // send it: no server, no event time, so its state is "test".
-    static ChannelMessage testMessage(const QString& channelName);
-
 private:
     // Keeps job among the running sends until the Done returned has run.
     Done tracked(QObject* job, const QString& secret, Done done);

@@ -13,3 +13,7 @@ struct ChannelMessage {
     AlertEvent event;
     QString dedupKey;
 };
+
+// The message "发送测试" and --send-test send through the named channel: no
+// server and no event time, so every kind shows it as a test.
+ChannelMessage channelTestMessage(const QString& channelName);

@@ -1,19 +1,22 @@
 #include "notify/NotificationChannels.h"
 
+#include "monitor/MonitorSettings.h"
 #include "monitor/ServerMonitor.h"
 
 NotificationChannels::NotificationChannels(ServerMonitor& monitor, const Clock& clock,
-                                           const QString& caFile, QObject* parent)
-    : QObject(parent)
-    , m_monitor(&monitor)
-    , m_delivery(clock)
-    , m_dispatcher(m_delivery, clock) {
-    m_delivery.setCaFile(caFile);
+                                           QObject* parent)
+    : QObject(parent), m_monitor(&monitor), m_delivery(clock), m_dispatcher(m_delivery, clock) {
     monitor.setAlertFeed(&m_dispatcher);
-    m_dispatcher.reload();
+    reload();
 }
 
 NotificationChannels::~NotificationChannels() {
     if (m_monitor)
         m_monitor->setAlertFeed(nullptr);
+}
+
+void NotificationChannels::reload() {
+    if (m_monitor)
+        m_delivery.setCaFile(m_monitor->settings().TlsCaFile);
+    m_dispatcher.reload();
 }

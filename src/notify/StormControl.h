@@ -12,7 +12,8 @@ public:
     static constexpr qint64 MinuteMs = 60'000;
 
     // Tests shorten the minute.
-    explicit StormControl(qint64 minuteMs = MinuteMs) : m_minuteMs(minuteMs) {}
+    explicit StormControl(qint64 minuteMs = MinuteMs)
+        : m_minuteMs(minuteMs) {}
 
     // Whether the channel's message at nowMs goes out now; false: held. A
     // limit of 0 lets everything through.

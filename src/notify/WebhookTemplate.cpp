@@ -14,9 +14,22 @@ namespace WebhookTemplate {
 
 namespace {
 
+const QRegularExpression& placeholderPattern() {
+    static const QRegularExpression pattern(
+        QStringLiteral("\\{(title|message|server|address|port|status|state|time|duration)\\}"));
+    return pattern;
+}
+
+// A JSON object opens with "{" and a quoted name (or closes at once), a JSON
+// array with "[" and no placeholder right after it. A text that merely opens
+// with a placeholder, such as "{title} on {server}", is plain text.
 bool isJson(const QString& templateText) {
     const QString trimmed = templateText.trimmed();
-    return trimmed.startsWith(QLatin1Char('{')) || trimmed.startsWith(QLatin1Char('['));
+    const QString rest = trimmed.mid(1).trimmed();
+    if (trimmed.startsWith(QLatin1Char('[')))
+        return placeholderPattern().match(rest).capturedStart() != 0;
+    return trimmed.startsWith(QLatin1Char('{')) &&
+           (rest.startsWith(QLatin1Char('"')) || rest.startsWith(QLatin1Char('}')));
 }
 
 // The text as it stands between the quotes of a JSON string.
@@ -83,12 +96,10 @@ QByteArray render(const QString& templateText, const ChannelMessage& message) {
                                          {QStringLiteral("dedup_key"), message.dedupKey}})
             .toJson(QJsonDocument::Compact);
     }
-    static const QRegularExpression placeholder(
-        QStringLiteral("\\{(title|message|server|address|port|status|state|time|duration)\\}"));
     const bool json = isJson(templateText);
     QString body;
     qsizetype from = 0;
-    for (auto match = placeholder.globalMatch(templateText); match.hasNext();) {
+    for (auto match = placeholderPattern().globalMatch(templateText); match.hasNext();) {
         const QRegularExpressionMatch found = match.next();
         body += templateText.mid(from, found.capturedStart() - from);
         const QString value = field(message, found.captured(1));

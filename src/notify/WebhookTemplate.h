@@ -9,7 +9,7 @@ struct ChannelMessage;
 // object; otherwise the template's placeholders {title}, {message},
 // {server}, {address}, {port}, {status}, {state}, {time} and {duration} are
 // replaced by the message's facts, each JSON-escaped when the template is
-// JSON (it starts with "{" or "["), so a quote or line break in a server's
+// JSON (it opens an object with a quoted name, or an array), so a quote or line break in a server's
 // name never breaks the body.
 namespace WebhookTemplate {
 

@@ -49,11 +49,10 @@ int Run(const CommandLine& commandLine) {
     delivery.setCaFile(
         ModuleINI::IniPeekString(QStringLiteral("SETUP"), QStringLiteral("TLSCAFILE")));
     SendOutcome outcome;
-    delivery.send(*channel, ChannelDelivery::testMessage(channel->name),
-                  [&outcome](const SendOutcome& sent) {
-                      outcome = sent;
-                      QCoreApplication::exit(0);
-                  });
+    delivery.send(*channel, channelTestMessage(channel->name), [&outcome](const SendOutcome& sent) {
+        outcome = sent;
+        QCoreApplication::exit(0);
+    });
     QCoreApplication::exec();
     if (!outcome.accepted) {
         HeadlessProgram::print(

@@ -2,6 +2,7 @@
 
 #include "app/AppVersion.h"
 #include "monitor/IcmpEchoService.h"
+#include "monitor/ServerRowModel.h"
 #include "notify/NotificationChannels.h"
 #include "platform/AppPaths.h"
 #include "platform/DBusDesktopNotifications.h"

@@ -18,6 +18,7 @@ path segment chooses the answer:
   /quote/...   200 with a refusal that quotes the whole request (path, query
                and body) back in errmsg, msg and description
   /silent/...  no answer at all; the connection stays open
+  /fails-N/... 500 to the first N requests for that path, then as /ok/
 
 Prints "port N" once listening. Each line "requests" read from standard
 input is answered with one line: a JSON list of the requests read so far,
@@ -69,6 +70,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 "body": body.decode("utf-8", "replace"),
             })
         route = url.path.split("/")[1] if url.path.count("/") >= 1 else ""
+        if route.startswith("fails-"):
+            with lock:
+                earlier = sum(1 for r in recorded if r["path"] == url.path) - 1
+            route = "fail" if earlier < int(route[len("fails-"):]) else "ok"
         if route == "ok":
             self.reply(200, json.dumps(ACCEPTED).encode())
         elif route == "fail":

@@ -554,7 +554,7 @@ private slots:
         QTest::newRow("recovery") << recovery()
                                   << QStringList{"STATE=recovery", "TIME=" + time,
                                                  "DURATION=" + ServerAlerts::durationText(90000)};
-        const ChannelMessage test = ChannelDelivery::testMessage(QStringLiteral("ops"));
+        const ChannelMessage test = channelTestMessage(QStringLiteral("ops"));
         QTest::newRow("test") << test << QStringList{"TITLE=servermon测试消息",
                                                      "SERVER=",
                                                      "SERVER_ID=",

@@ -12,7 +12,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <QUuid>
 #include <QVBoxLayout>
 
 namespace {
@@ -22,19 +21,6 @@ QPushButton* button(const QString& caption, const char* name) {
     result->setObjectName(QLatin1String(name));
     result->setAutoDefault(false);
     return result;
-}
-
-// A message about no server and no moment, which every kind shows as a test.
-ChannelMessage testMessage(const Channel& channel) {
-    ChannelMessage message;
-    message.title = FormChannels::tr("servermon测试消息");
-    message.message =
-        FormChannels::tr("这是一条测试消息,收到即表示通知渠道“%1”工作正常。").arg(channel.name);
-    message.event.title = message.title;
-    message.event.message = message.message;
-    message.event.timeUtcMs = 0;
-    message.dedupKey = QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    return message;
 }
 
 } // namespace
@@ -178,14 +164,14 @@ void FormChannels::CmdTest_Click() {
     updateButtons();
     lbTestResult->setText(tr("正在向“%1”发送测试消息...").arg(channel.name));
     QPointer<FormChannels> form(this);
-    m_sender->send(
-        channel, testMessage(channel), [form, name = channel.name](const SendOutcome& outcome) {
-            if (!form)
-                return;
-            form->m_testRunning = false;
-            form->lbTestResult->setText(outcome.accepted
-                                            ? tr("“%1”已接受测试消息。").arg(name)
+    m_sender->send(channel, channelTestMessage(channel.name),
+                   [form, name = channel.name](const SendOutcome& outcome) {
+                       if (!form)
+                           return;
+                       form->m_testRunning = false;
+                       form->lbTestResult->setText(
+                           outcome.accepted ? tr("“%1”已接受测试消息。").arg(name)
                                             : tr("“%1”发送失败:%2").arg(name, outcome.reason));
-            form->updateButtons();
-        });
+                       form->updateButtons();
+                   });
 }
