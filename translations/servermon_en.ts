@@ -343,6 +343,17 @@ Certificate: %3<byte value="xd"/>
     </message>
 </context>
 <context>
+    <name>ChannelDispatcher</name>
+    <message>
+        <source>另有%1条告警:</source>
+        <translation>%1 more alerts:</translation>
+    </message>
+    <message>
+        <source>注意:告警过多</source>
+        <translation>Note: too many alerts</translation>
+    </message>
+</context>
+<context>
     <name>ChannelFieldPages</name>
     <message>
         <source>每行一个,写成“名称: 值”</source>
@@ -497,6 +508,67 @@ Certificate: %3<byte value="xd"/>
     </message>
 </context>
 <context>
+    <name>ChannelMessage</name>
+    <message>
+        <source>servermon测试消息</source>
+        <translation>servermon test message</translation>
+    </message>
+    <message>
+        <source>这是一条测试消息,收到即表示通知渠道“%1”工作正常。</source>
+        <translation>This is a test message; receiving it means the notification channel "%1" works.</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelReply</name>
+    <message>
+        <source>对方返回错误:%1 %2</source>
+        <translation>The peer returned an error: %1 %2</translation>
+    </message>
+    <message>
+        <source>对方的回应缺少%1</source>
+        <translation>The peer's reply lacks %1</translation>
+    </message>
+    <message>
+        <source>HTTP状态码%1</source>
+        <translation>HTTP status code %1</translation>
+    </message>
+    <message>
+        <source>对方的回应不是JSON</source>
+        <translation>The peer's reply is not JSON</translation>
+    </message>
+</context>
+<context>
+    <name>ChannelRequest</name>
+    <message>
+        <source>请求方法%1不可用:只能是POST或PUT</source>
+        <translation>Request method %1 cannot be used: only POST or PUT</translation>
+    </message>
+    <message>
+        <source>请求头有误:%1</source>
+        <translation>Bad request header: %1</translation>
+    </message>
+    <message>
+        <source>Telegram设置有误:没有机器人令牌</source>
+        <translation>Telegram settings are wrong: no bot token</translation>
+    </message>
+    <message>
+        <source>Telegram设置有误:没有chat id</source>
+        <translation>Telegram settings are wrong: no chat id</translation>
+    </message>
+    <message>
+        <source>ntfy设置有误:没有主题</source>
+        <translation>ntfy settings are wrong: no topic</translation>
+    </message>
+    <message>
+        <source>URL无效:需要http或https地址</source>
+        <translation>Invalid URL: an http or https address is needed</translation>
+    </message>
+    <message>
+        <source>%1渠道不经HTTP发送</source>
+        <translation>%1 channels do not send over HTTP</translation>
+    </message>
+</context>
+<context>
     <name>ChannelValidation</name>
     <message>
         <source>%1有误:%2</source>
@@ -588,6 +660,25 @@ Certificate: %3<byte value="xd"/>
     </message>
 </context>
 <context>
+    <name>CommandDelivery</name>
+    <message>
+        <source>超时</source>
+        <translation>Timed out</translation>
+    </message>
+    <message>
+        <source>命令异常结束</source>
+        <translation>The command ended abnormally</translation>
+    </message>
+    <message>
+        <source>命令退出码%1</source>
+        <translation>Command exit status %1</translation>
+    </message>
+    <message>
+        <source>命令无法启动:%1</source>
+        <translation>The command could not start: %1</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>青岚服务器监控:定时检测服务器的 TCP 服务与 PING</source>
@@ -663,6 +754,26 @@ Certificate: %3<byte value="xd"/>
         <source>--metrics 需要 地址:端口 或 端口(1-65535):</source>
         <translation>--metrics needs address:port or a port (1-65535): </translation>
     </message>
+    <message>
+        <source>通过名为 &lt;名称&gt; 的通知渠道发送一条测试消息后退出(0:对方已接受,1:失败)</source>
+        <translation>Send a test message through the notification channel named &lt;name&gt; and exit (0: accepted, 1: failed)</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>name</translation>
+    </message>
+    <message>
+        <source>--send-test 不能与 --import 或 --export 同时使用
+</source>
+        <translation>--send-test cannot be used together with --import or --export
+</translation>
+    </message>
+    <message>
+        <source>--send-test 需要一个通知渠道的名称
+</source>
+        <translation>--send-test needs the name of a notification channel
+</translation>
+    </message>
 </context>
 <context>
     <name>CsvReader</name>
@@ -684,10 +795,84 @@ Certificate: %3<byte value="xd"/>
     </message>
 </context>
 <context>
+    <name>CurlDelivery</name>
+    <message>
+        <source>SMTP服务器拒绝:%1</source>
+        <translation>The SMTP server refused: %1</translation>
+    </message>
+    <message>
+        <source>超时</source>
+        <translation>Timed out</translation>
+    </message>
+    <message>
+        <source>无法解析主机名</source>
+        <translation>The host name could not be resolved</translation>
+    </message>
+    <message>
+        <source>连接失败:%1</source>
+        <translation>Connection failed: %1</translation>
+    </message>
+    <message>
+        <source>证书验证失败</source>
+        <translation>Certificate verification failed</translation>
+    </message>
+    <message>
+        <source>TLS设置有误:%1</source>
+        <translation>Bad TLS settings: %1</translation>
+    </message>
+    <message>
+        <source>TLS连接失败:%1</source>
+        <translation>TLS connection failed: %1</translation>
+    </message>
+    <message>
+        <source>服务器不支持STARTTLS</source>
+        <translation>The server does not support STARTTLS</translation>
+    </message>
+    <message>
+        <source>登录被拒绝:用户名或密码不对</source>
+        <translation>Login refused: wrong user name or password</translation>
+    </message>
+    <message>
+        <source>发送失败:%1</source>
+        <translation>Sending failed: %1</translation>
+    </message>
+</context>
+<context>
     <name>DBusDesktopNotifications</name>
     <message>
         <source>显示主窗口</source>
         <translation>Show main window</translation>
+    </message>
+</context>
+<context>
+    <name>EmailRequest</name>
+    <message>
+        <source>邮件设置有误:没有SMTP服务器</source>
+        <translation>Mail settings are wrong: no SMTP server</translation>
+    </message>
+    <message>
+        <source>邮件设置有误:端口%1不在1-65535之间</source>
+        <translation>Mail settings are wrong: port %1 is not within 1-65535</translation>
+    </message>
+    <message>
+        <source>邮件设置有误:加密方式%1未知</source>
+        <translation>Mail settings are wrong: unknown security %1</translation>
+    </message>
+    <message>
+        <source>邮件设置有误:发件人地址无效</source>
+        <translation>Mail settings are wrong: invalid sender address</translation>
+    </message>
+    <message>
+        <source>邮件设置有误:没有收件人</source>
+        <translation>Mail settings are wrong: no recipient</translation>
+    </message>
+    <message>
+        <source>邮件设置有误:收件人地址无效:%1</source>
+        <translation>Mail settings are wrong: invalid recipient address: %1</translation>
+    </message>
+    <message>
+        <source>邮件设置有误:SMTP服务器%1无效</source>
+        <translation>Mail settings are wrong: invalid SMTP server %1</translation>
     </message>
 </context>
 <context>
@@ -766,14 +951,6 @@ Certificate: %3<byte value="xd"/>
 </context>
 <context>
     <name>FormChannels</name>
-    <message>
-        <source>servermon测试消息</source>
-        <translation>servermon test message</translation>
-    </message>
-    <message>
-        <source>这是一条测试消息,收到即表示通知渠道“%1”工作正常。</source>
-        <translation>This is a test message: if it reached you, the notification channel “%1” works.</translation>
-    </message>
     <message>
         <source>添加(&amp;A)</source>
         <translation>&amp;Add</translation>
@@ -1266,6 +1443,10 @@ Its messages not yet sent are deleted too; this cannot be undone!</translation>
     <message>
         <source>通知渠道(&amp;C)...</source>
         <translation>Notification &amp;channels...</translation>
+    </message>
+    <message>
+        <source>通知渠道故障：%1</source>
+        <translation>Notification channel failing: %1</translation>
     </message>
 </context>
 <context>
@@ -2170,6 +2351,29 @@ Error: </translation>
     <message>
         <source>SOCKET错误：</source>
         <translation>Socket error: </translation>
+    </message>
+</context>
+<context>
+    <name>SendTestCommand</name>
+    <message>
+        <source>无法打开服务器列表 </source>
+        <translation>Cannot open the server list </translation>
+    </message>
+    <message>
+        <source>没有名为“%1”的通知渠道</source>
+        <translation>There is no notification channel named "%1"</translation>
+    </message>
+    <message>
+        <source>测试消息没有送达“%1”:%2
+</source>
+        <translation>The test message did not reach "%1": %2
+</translation>
+    </message>
+    <message>
+        <source>测试消息已送达“%1”
+</source>
+        <translation>The test message reached "%1"
+</translation>
     </message>
 </context>
 <context>
