@@ -3,9 +3,13 @@
 #include "platform/AppPaths.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -347,6 +351,16 @@ QString valueText(const QVariant& value) {
     }
 }
 
+// A catalogue may come to hold the notification channels' secrets: a new
+// one is made readable by its owner only (SQLite gives its side files the
+// same permissions). An empty file becomes a catalogue like a missing one.
+void createOwnerOnly(const QString& path) {
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (descriptor >= 0)
+        ::close(descriptor);
+}
+
 } // namespace
 
 namespace ModuleDB {
@@ -370,6 +384,7 @@ QString DbPath() {
 bool DbOpen() {
     DbClose();
     state().openError.clear();
+    createOwnerOnly(DbPath());
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnectionName);
         db.setDatabaseName(DbPath());

@@ -177,6 +177,11 @@ private slots:
             QVERIFY(ModuleDB::DbOpen());
         QCOMPARE(count("select count(*) from senddata"), 11);
         QCOMPARE(count("pragma user_version"), 3);
+        // It will hold the channels' secrets: its owner's alone.
+        const QFile::Permissions permissions = QFile::permissions(dbFile());
+        QVERIFY(permissions.testFlags(QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(!(permissions &
+                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther)));
     }
 
     void requestTemplates_data() {
