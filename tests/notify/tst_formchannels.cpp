@@ -1,11 +1,10 @@
 #include "../catalogue/CatalogueTestSupport.h"
 #include "notify/ChannelCatalogue.h"
-#include "notify/ChannelMessage.h"
-#include "notify/ChannelSender.h"
-#include "notify/WebhookTemplate.h"
+#include "notify/ChannelDelivery.h"
 #include "notify/ui/ChannelFieldPages.h"
 #include "notify/ui/FormChannelEdit.h"
 #include "notify/ui/FormChannels.h"
+#include "platform/SystemClock.h"
 #include "platform/gui/MessageBoxes.h"
 
 #include <QApplication>
@@ -26,19 +25,6 @@
 #include <functional>
 
 namespace {
-
-// Keeps what it is asked to send; the test decides when and how each ends.
-class RecordingSender final : public ChannelSender {
-public:
-    void send(const Channel& channel, const ChannelMessage& message, Done done) override {
-        channels << channel;
-        messages << message;
-        pending << std::move(done);
-    }
-    QList<Channel> channels;
-    QList<ChannelMessage> messages;
-    QList<Done> pending;
-};
 
 // Sets each "objectName=value" field of the form in order: a line or text
 // box takes the text, a combo box the entry with that key, a spin box the
@@ -430,44 +416,32 @@ private slots:
         QVERIFY(!shown.first().text.contains(QStringLiteral("SEC-stored")));
     }
 
-    // 发送测试 sends a test message through the selected channel; the button
-    // stays off until the outcome arrives, which the window then shows.
+    // 发送测试 sends a test message through the selected channel with the
+    // real delivery; the button stays off until the outcome arrives, which
+    // the window then shows.
     void sendTestShowsTheOutcome_data() {
-        QTest::addColumn<bool>("accepted");
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("accepted") << true << ""
-                                  << "“钉钉群”已接受测试消息。";
-        QTest::newRow("refused") << false << "对方返回错误:errcode 310000"
-                                 << "“钉钉群”发送失败:对方返回错误:errcode 310000";
+        QTest::newRow("accepted") << "/bin/true"
+                                  << "“运维脚本”已接受测试消息。";
+        QTest::newRow("refused") << "/bin/false"
+                                 << "“运维脚本”发送失败:命令退出码1";
     }
     void sendTestShowsTheOutcome() {
-        QFETCH(bool, accepted);
-        QFETCH(QString, reason);
+        QFETCH(QString, program);
         QFETCH(QString, shown);
         TemporaryCatalogue catalogue;
-        const Channel channel = dingTalk();
-        RecordingSender sender;
-        FormChannels list(&sender);
+        stored(ChannelKind::Command, QStringLiteral("运维脚本"), {{"program", program}});
+        SystemClock clock;
+        ChannelDelivery delivery(clock);
+        FormChannels list(&delivery);
         QVERIFY(list.CmdTest->isEnabled());
         list.CmdTest->click();
-        QCOMPARE(sender.pending.size(), 1);
-        QCOMPARE(sender.channels.first().id, channel.id);
-        QCOMPARE(sender.channels.first().secret, channel.secret);
-        const ChannelMessage& message = sender.messages.first();
-        QCOMPARE(message.title, QStringLiteral("servermon测试消息"));
-        QVERIFY(message.message.contains(QStringLiteral("钉钉群")));
-        QVERIFY(message.event.server.isEmpty());
-        QCOMPARE(message.event.timeUtcMs, qint64(0));
-        QCOMPARE(WebhookTemplate::stateKey(message), QStringLiteral("test"));
-        QVERIFY(!message.dedupKey.isEmpty());
         QVERIFY(!list.CmdTest->isEnabled());
-        QCOMPARE(list.lbTestResult->text(), QStringLiteral("正在向“钉钉群”发送测试消息..."));
-        list.CmdTest->click();
-        QCOMPARE(sender.pending.size(), 1);
-
-        sender.pending.first()({accepted, reason});
-        QCOMPARE(list.lbTestResult->text(), shown);
+        QCOMPARE(list.lbTestResult->text(), QStringLiteral("正在向“运维脚本”发送测试消息..."));
+        list.CmdTest->click(); // off: no second send
+        QCOMPARE(delivery.running(), 1);
+        QTRY_COMPARE(list.lbTestResult->text(), shown);
         QVERIFY(list.CmdTest->isEnabled());
     }
 
@@ -475,18 +449,20 @@ private slots:
     // window closed touches nothing.
     void sendTestWithoutSenderOrWindow() {
         TemporaryCatalogue catalogue;
-        dingTalk();
+        stored(ChannelKind::Command, QStringLiteral("慢脚本"),
+               {{"program", "/bin/sleep"}, {"args", QJsonArray{"0.2"}}});
         {
             FormChannels list(nullptr);
             QVERIFY(!list.CmdTest->isEnabled());
         }
-        RecordingSender sender;
+        SystemClock clock;
+        ChannelDelivery delivery(clock);
         {
-            FormChannels list(&sender);
+            FormChannels list(&delivery);
             list.CmdTest->click();
         }
-        QCOMPARE(sender.pending.size(), 1);
-        sender.pending.first()({true, {}});
+        QCOMPARE(delivery.running(), 1);
+        QTRY_COMPARE(delivery.running(), 0);
     }
 };
 
