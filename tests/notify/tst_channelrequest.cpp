@@ -153,6 +153,12 @@ private slots:
             << QList<QByteArray>{text, "X-Servermon-Dedup-Key: 7-recovery-1765339290000",
                                  "X-Token: abc", "X-Team: ops"}
             << QByteArray("State: recovery web \"主站\"");
+        QTest::newRow("webhook, text template opening with a placeholder")
+            << channel(ChannelKind::Webhook,
+                       "{\"url\":\"http://hook.test/\",\"template\":\"{server} is {state}\"}")
+            << recovery() << QByteArray("http://hook.test/") << "POST"
+            << QList<QByteArray>{text, "X-Servermon-Dedup-Key: 7-recovery-1765339290000"}
+            << QByteArray("web \"主站\" is recovery");
         QTest::newRow("webhook, JSON template, own Content-Type")
             << channel(ChannelKind::Webhook,
                        "{\"url\":\"http://hook.test/\",\"headers\":\"content-type: "
