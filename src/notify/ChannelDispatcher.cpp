@@ -22,6 +22,15 @@ QString newDedupKey() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
+// Read far from the server list, a message must name its server: an alert
+// whose text does not (the tray's text gives only the address and status)
+// opens with the server's name.
+QString namedText(const AlertEvent& event) {
+    if (event.serverName.isEmpty() || event.message.contains(event.serverName))
+        return event.message;
+    return event.serverName + QStringLiteral("\r\n") + event.message;
+}
+
 QString digestLine(const Outbox::Entry& entry) {
     const AlertEvent& event = entry.message.event;
     QString line =
@@ -85,7 +94,7 @@ void ChannelDispatcher::alertRaised(const AlertEvent& raised) {
     for (const Channel& channel : std::as_const(m_channels)) {
         if (!channel.enabled || (event.kind == AlertEvent::Kind::Recovery && !channel.sendRecovery))
             continue;
-        const ChannelMessage message{event.title, event.message, event, newDedupKey()};
+        const ChannelMessage message{event.title, namedText(event), event, newDedupKey()};
         const bool admitted = m_storm.admit(channel.id, channel.stormLimit, now);
         Outbox::enqueue(channel.id, message, now,
                         admitted ? Outbox::State::Pending : Outbox::State::Held);

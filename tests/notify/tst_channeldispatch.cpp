@@ -68,7 +68,10 @@ class ChannelDispatchTest final : public QObject {
         event.status = QStringLiteral("超时");
         event.title = kind == AlertEvent::Kind::Alert ? QStringLiteral("注意:服务器测试返回异常")
                                                       : QStringLiteral("注意:服务器已恢复");
-        event.message = QStringLiteral("IP:127.0.0.1");
+        // A recovery's text names the server already, an alert's does not.
+        event.message = kind == AlertEvent::Kind::Alert
+                            ? QStringLiteral("IP:127.0.0.1")
+                            : QStringLiteral("服务器:web %1\r\nIP:127.0.0.1").arg(server);
         event.durationMs = kind == AlertEvent::Kind::Recovery ? 125000 : -1;
         return event;
     }
@@ -85,7 +88,8 @@ private slots:
     }
 
     // An alert and a recovery reach each enabled channel that wants them,
-    // with the event's fields; a disabled channel gets nothing.
+    // with the event's fields and a text that names the server once; a
+    // disabled channel gets nothing.
     void alertsAndRecoveriesWhereWanted() {
         Rig rig;
         rig.addWebhook(QStringLiteral("all"), QStringLiteral("/ok/all"));
@@ -107,7 +111,11 @@ private slots:
         QCOMPARE(all.at(0)[QStringLiteral("title")].toString(),
                  QStringLiteral("注意:服务器测试返回异常"));
         QVERIFY(!all.at(0)[QStringLiteral("time")].toString().isEmpty());
+        QCOMPARE(all.at(0)[QStringLiteral("message")].toString(),
+                 QStringLiteral("web 3\r\nIP:127.0.0.1"));
         QCOMPARE(all.at(1)[QStringLiteral("state")].toString(), QStringLiteral("recovery"));
+        QCOMPARE(all.at(1)[QStringLiteral("message")].toString(),
+                 QStringLiteral("服务器:web 3\r\nIP:127.0.0.1"));
         QCOMPARE(all.at(1)[QStringLiteral("duration")].toString(), QStringLiteral("2分5秒"));
         QVERIFY(all.at(0)[QStringLiteral("dedup_key")].toString() !=
                 all.at(1)[QStringLiteral("dedup_key")].toString());

@@ -38,14 +38,10 @@ Run runProgram(const QString& program, const QStringList& arguments,
 
 // Adds the channels to the catalogue of the folder, as the dialogs do.
 void addChannels(const DataFolder& folder, const QList<Channel>& channels) {
-    const AppPaths previous = AppPaths::current();
-    AppPaths::setCurrent(AppPaths::portableIn(folder.path()));
-    ModuleDB::setDbPath(AppPaths::current().catalogueFile());
-    QVERIFY(ModuleDB::DbOpen());
-    for (const Channel& channel : channels)
-        QCOMPARE(ChannelCatalogue::AddChannel(channel), QString());
-    ModuleDB::DbClose();
-    AppPaths::setCurrent(previous);
+    folder.inCatalogue([&] {
+        for (const Channel& channel : channels)
+            QCOMPARE(ChannelCatalogue::AddChannel(channel), QString());
+    });
 }
 
 Channel channel(const QString& name, ChannelKind kind, const QString& url) {

@@ -1,77 +1,13 @@
 #include "ProgramRuns.h"
-#include "platform/gui/MessageBoxes.h"
-#include "shell/WindowProgram.h"
+#include "WindowProgramHost.h"
 
 #include <QApplication>
-#include <QPushButton>
 #include <QScopeGuard>
-#include <QTimer>
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
-#include <vector>
 
 using namespace ProgramRuns;
-
-namespace {
-
-// Clicks "开始监控" once the main window shows, as the operator would.
-void startMonitoringOnceShown() {
-    auto* timer = new QTimer(QCoreApplication::instance());
-    QObject::connect(timer, &QTimer::timeout, timer, [timer] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->objectName() != QLatin1String("FormMain") || !window->isVisible())
-                continue;
-            window->findChild<QPushButton*>(QStringLiteral("CmdStart"))->click();
-            timer->stop();
-            return;
-        }
-    });
-    timer->start(100);
-}
-
-// Message boxes are answered at once and listed on standard output, one a
-// line, as the program ends.
-void recordMessageBoxes() {
-    MessageBoxes::setTestMode(true);
-}
-
-void listMessageBoxes() {
-    for (const MessageBoxes::Shown& box : MessageBoxes::takeShown()) {
-        const QString line = QStringLiteral("box\t") + box.title + QLatin1Char('\t') +
-                             QString(box.text).replace(QLatin1Char('\n'), QStringLiteral("\\n"));
-        std::puts(line.toUtf8().constData());
-    }
-    std::fflush(stdout);
-}
-
-// This executable started as "--window-program [--start-monitoring]
-// [--record-boxes] OPTIONS..." is the window program with OPTIONS, driven
-// as the flags ask.
-int runWindowProgram(int argc, char* argv[]) {
-    std::vector<char*> arguments{argv[0]};
-    for (int i = 2; i < argc; ++i) {
-        if (qstrcmp(argv[i], "--start-monitoring") == 0) {
-            qAddPreRoutine(startMonitoringOnceShown);
-        } else if (qstrcmp(argv[i], "--record-boxes") == 0) {
-            qAddPreRoutine(recordMessageBoxes);
-            qAddPostRoutine(listMessageBoxes);
-        } else {
-            arguments.push_back(argv[i]);
-        }
-    }
-    const int count = static_cast<int>(arguments.size());
-    arguments.push_back(nullptr);
-    return WindowProgram::main(count, arguments.data());
-}
-
-QStringList windowProgram(const QStringList& flags, const DataFolder& folder) {
-    return QStringList{QStringLiteral("--window-program")} + flags +
-           QStringList{QStringLiteral("--config-dir"), folder.path()};
-}
-
-} // namespace
 
 class TestWindowProgram final : public QObject {
     Q_OBJECT
@@ -93,7 +29,7 @@ private slots:
         QProcess program;
         program.setProcessEnvironment(offscreen());
         program.start(QCoreApplication::applicationFilePath(),
-                      windowProgram({QStringLiteral("--start-monitoring")}, folder));
+                      WindowProgramHost::arguments({QStringLiteral("--start-monitoring")}, folder));
         const auto ending = qScopeGuard([&program] {
             program.kill();
             program.waitForFinished(WaitMs);
@@ -115,7 +51,8 @@ private slots:
         DataFolder folder;
         QProcess program;
         program.setProcessEnvironment(offscreen());
-        program.start(QCoreApplication::applicationFilePath(), windowProgram({}, folder));
+        program.start(QCoreApplication::applicationFilePath(),
+                      WindowProgramHost::arguments({}, folder));
         const auto ending = qScopeGuard([&program] {
             program.kill();
             program.waitForFinished(WaitMs);
@@ -146,7 +83,7 @@ private slots:
         QProcess program;
         program.setProcessEnvironment(offscreen());
         program.start(QCoreApplication::applicationFilePath(),
-                      windowProgram({QStringLiteral("--record-boxes")}, folder));
+                      WindowProgramHost::arguments({QStringLiteral("--record-boxes")}, folder));
         const auto endProgram = qScopeGuard([&program] {
             program.kill();
             program.waitForFinished(WaitMs);
@@ -235,8 +172,8 @@ private slots:
 };
 
 int main(int argc, char* argv[]) {
-    if (argc >= 2 && qstrcmp(argv[1], "--window-program") == 0)
-        return runWindowProgram(argc, argv);
+    if (WindowProgramHost::requested(argc, argv))
+        return WindowProgramHost::run(argc, argv);
     QApplication app(argc, argv);
     TestWindowProgram test;
     return QTest::qExec(&test, argc, argv);

@@ -137,21 +137,31 @@ public:
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const { return m_dir.filePath(name); }
 
-    // Adds a server on 127.0.0.1 that expects reply.
-    void addServer(const QString& name, quint16 port, const QString& reply) const {
+    // Runs work on the folder's catalogue, opened as the program opens it
+    // (made when missing), and closes it again.
+    template <typename Work> void inCatalogue(Work work) const {
         const AppPaths previous = AppPaths::current();
         AppPaths::setCurrent(AppPaths::portableIn(path()));
         ModuleDB::setDbPath(AppPaths::current().catalogueFile());
-        QVERIFY(ModuleDB::DbOpen());
-        ServerRecord record;
-        record.displayName = name;
-        record.ipAddress = QStringLiteral("127.0.0.1");
-        record.port = QString::number(port);
-        record.postData = QStringLiteral("HELLO");
-        record.replyData = reply;
-        QCOMPARE(ServerCatalogue::AddServer(record), QString());
+        const bool opened = ModuleDB::DbOpen();
+        if (opened)
+            work();
         ModuleDB::DbClose();
         AppPaths::setCurrent(previous);
+        QVERIFY2(opened, "the catalogue did not open");
+    }
+
+    // Adds a server on 127.0.0.1 that expects reply.
+    void addServer(const QString& name, quint16 port, const QString& reply) const {
+        inCatalogue([&] {
+            ServerRecord record;
+            record.displayName = name;
+            record.ipAddress = QStringLiteral("127.0.0.1");
+            record.port = QString::number(port);
+            record.postData = QStringLiteral("HELLO");
+            record.replyData = reply;
+            QCOMPARE(ServerCatalogue::AddServer(record), QString());
+        });
     }
 
     void writeSettings(const QByteArray& content) const {
