@@ -658,6 +658,8 @@ private slots:
             server.answer = answers.at(i);
             rig.pass();
             QTRY_COMPARE(rig.monitor.passReplyCount(), 1);
+            // A reply counts when it arrives and is judged a yield later.
+            QTRY_VERIFY(rig.text(Col::Status) != QStringLiteral("已发送数据包,等待回应..."));
             QCOMPARE(rig.alerts.alerts.size(), alertsAfter.at(i));
         }
         QCOMPARE(rig.alerts.alerts.constLast().timeOut, 4);
