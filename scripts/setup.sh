@@ -13,6 +13,7 @@ packages=(
   xvfb xauth imagemagick
   python3 python3-cryptography python3-aiosmtpd libssl-dev libcurl4-openssl-dev nginx-light
   desktop-file-utils appstream dbus libcap2-bin tzdata
+  postgresql-15 libqt6sql6-psql
   "$@"
 )
 
@@ -32,4 +33,11 @@ if ((${#missing[@]} > 0)); then
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # Installing the server creates and starts the distribution's cluster
+  # 15/main. The tests start a private one (scripts/pg-cluster.sh) and never
+  # use it, so it does not stay running.
+  if [[ " ${missing[*]} " == *" postgresql-15 "* ]] &&
+      pg_lsclusters --no-header 2>/dev/null | grep -Eq '^15 +main +[0-9]+ +online'; then
+    "${sudo_cmd[@]}" pg_ctlcluster 15 main stop
+  fi
 fi
