@@ -243,6 +243,61 @@ Line %1: %2</translation>
     </message>
 </context>
 <context>
+    <name>CatalogueUri</name>
+    <message>
+        <source>数据库连接地址不能为空！</source>
+        <translation>The database address must not be empty.</translation>
+    </message>
+    <message>
+        <source>数据库连接地址必须以 postgresql:// 或 postgres:// 开头！</source>
+        <translation>The database address must start with postgresql:// or postgres://.</translation>
+    </message>
+    <message>
+        <source>数据库连接地址不能包含密码,请使用 ~/.pgpass 或环境变量 PGPASSWORD！</source>
+        <translation>The database address must not contain a password; use ~/.pgpass or the environment variable PGPASSWORD.</translation>
+    </message>
+    <message>
+        <source>数据库连接地址中的端口必须是 1 到 65535 之间的整数！</source>
+        <translation>The port in the database address must be a whole number from 1 to 65535.</translation>
+    </message>
+    <message>
+        <source>数据库连接地址中的主机不是有效的主机名或IP地址！</source>
+        <translation>The host in the database address is not a valid host name or IP address.</translation>
+    </message>
+    <message>
+        <source>数据库连接地址格式不正确,应为 postgresql://用户名@主机:端口/数据库名！</source>
+        <translation>The database address is malformed; write it as postgresql://user@host:port/database.</translation>
+    </message>
+    <message>
+        <source>数据库连接地址缺少主机名！</source>
+        <translation>The database address lacks a host name.</translation>
+    </message>
+    <message>
+        <source>数据库连接地址缺少数据库名！</source>
+        <translation>The database address lacks a database name.</translation>
+    </message>
+    <message>
+        <source>数据库连接地址中的数据库名不能包含“/”！</source>
+        <translation>The database name in the database address must not contain "/".</translation>
+    </message>
+    <message>
+        <source>数据库连接地址中的参数“%1”不受支持,可用的参数有:%2</source>
+        <translation>The parameter "%1" in the database address is not supported; the parameters available are: %2</translation>
+    </message>
+    <message>
+        <source>数据库连接地址中的参数“%1”重复！</source>
+        <translation>The parameter "%1" appears more than once in the database address.</translation>
+    </message>
+    <message>
+        <source>数据库连接地址中的参数“%1”缺少值！</source>
+        <translation>The parameter "%1" in the database address lacks a value.</translation>
+    </message>
+    <message>
+        <source>数据库连接地址中参数“%1”的值不能包含空格、分号、等号、引号或反斜杠！</source>
+        <translation>The value of the parameter "%1" in the database address must not contain blanks, semicolons, equals signs, quotes or backslashes.</translation>
+    </message>
+</context>
+<context>
     <name>CertificateFactsText</name>
     <message>
         <source>证书主题:</source>
