@@ -2467,6 +2467,17 @@ Down for: %3</translation>
     </message>
 </context>
 <context>
+    <name>ServerCatalogue</name>
+    <message>
+        <source>该服务器已被他人修改,请重新打开后再编辑</source>
+        <translation>Someone else has changed this server; open it again to edit it</translation>
+    </message>
+    <message>
+        <source>无法读取服务器信息</source>
+        <translation>Cannot read the server</translation>
+    </message>
+</context>
+<context>
     <name>ServerChecks</name>
     <message>
         <source>服务器名称不能为空！</source>

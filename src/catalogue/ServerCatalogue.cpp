@@ -4,9 +4,11 @@
 #include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ModuleDB.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QSqlRecord>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -228,6 +230,35 @@ std::optional<ServerRecord> SelectServer(qint64 id) {
     return servers.first();
 }
 
+QList<ServerRecord> SelectServersById(const QList<qint64>& ids, bool* ok) {
+    // Bound values per statement stay well below every database's limit.
+    constexpr qsizetype IdsPerStatement = 500;
+    QList<qint64> sorted = ids;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    QList<ServerRecord> servers;
+    for (qsizetype first = 0; first < sorted.size(); first += IdsPerStatement) {
+        const QList<qint64> chunk = sorted.mid(first, IdsPerStatement);
+        QVariantList values;
+        values.reserve(chunk.size());
+        for (const qint64 id : chunk)
+            values << id;
+        bool read = false;
+        servers << select(kSelectAll +
+                              QStringLiteral(" where ID in (%1) order by ID")
+                                  .arg(QStringList(chunk.size(), QStringLiteral("?")).join(u',')),
+                          values, &read);
+        if (!read) {
+            if (ok)
+                *ok = false;
+            return {};
+        }
+    }
+    if (ok)
+        *ok = true;
+    return servers;
+}
+
 QString AddTimeText(const QDateTime& when) {
     const QLocale locale = QLocale::system();
     return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
@@ -246,16 +277,37 @@ QString ImportServer(const ServerRecord& server) {
                         server.certNotified, server.revision);
 }
 
+QString EditConflictText() {
+    return QCoreApplication::translate("ServerCatalogue",
+                                       "该服务器已被他人修改,请重新打开后再编辑");
+}
+
+// The row is written to first, which holds it for this transaction (SQLite
+// takes its write lock, PostgreSQL the row's lock): no other copy's change
+// can come between the check of the revision and the save.
 QString ChangeServer(const ServerRecord& server) {
-    QStringList assignments;
-    for (const Field field : kOperatorFields)
-        assignments << fieldName(field) + QStringLiteral("=?");
-    QVariantList values = operatorValues(server);
-    values << server.id;
-    return ModuleDB::DbExecute(
-        QStringLiteral("update ServerList set %1,Revision=Revision+1 where id=?")
-            .arg(assignments.join(u',')),
-        values);
+    return ModuleDB::DbTransaction([&server] {
+        const QString report = ModuleDB::DbExecute(
+            QStringLiteral("update ServerList set Revision=Revision where id=?"), {server.id});
+        if (!report.isEmpty())
+            return report;
+        bool read = false;
+        const QList<QSqlRecord> stored = ModuleDB::DbSelect(
+            QStringLiteral("select Revision from ServerList where id=?"), {server.id}, &read);
+        if (!read)
+            return QCoreApplication::translate("ServerCatalogue", "无法读取服务器信息");
+        if (stored.isEmpty() || stored.first().value(0).toLongLong() != server.revision)
+            return EditConflictText();
+        QStringList assignments;
+        for (const Field field : kOperatorFields)
+            assignments << fieldName(field) + QStringLiteral("=?");
+        QVariantList values = operatorValues(server);
+        values << server.id;
+        return ModuleDB::DbExecute(
+            QStringLiteral("update ServerList set %1,Revision=Revision+1 where id=?")
+                .arg(assignments.join(u',')),
+            values);
+    });
 }
 
 // The servers that depended on it depend on nothing now, and it leaves the

@@ -21,6 +21,9 @@ QList<ServerRecord> SelectServers(Selection selection, bool* ok = nullptr);
 // and reply; *ok as for SelectServers.
 QList<ServerRecord> SearchServers(const QString& keyword, bool* ok = nullptr);
 std::optional<ServerRecord> SelectServer(qint64 id);
+// The servers of those IDs that the catalogue holds, in the order of their
+// IDs; *ok as for SelectServers.
+QList<ServerRecord> SelectServersById(const QList<qint64>& ids, bool* ok = nullptr);
 
 // The AddTime text of a server added at that moment: the local short date, one
 // blank and the local time with seconds, in the system's formats.
@@ -37,8 +40,12 @@ QString AddServer(const ServerRecord& server);
 // when empty), its certificate notice and its revision are kept.
 QString ImportServer(const ServerRecord& server);
 // Changes everything but the AddTime, the silence and the certificate
-// notice of the server with that ID.
+// notice of the server with that ID, provided its stored revision is still
+// server.revision, the one the edit started from. Otherwise nothing changes
+// and the report is EditConflictText(): someone else changed or deleted the
+// server meanwhile.
 QString ChangeServer(const ServerRecord& server);
+QString EditConflictText();
 // Deletes the server; those that depended on it depend on nothing now, and
 // it leaves every maintenance window.
 QString DeleteServer(qint64 id);

@@ -2,6 +2,9 @@
 
 #include "catalogue/TrimSpaces.h"
 
+#include <QHash>
+#include <QSet>
+
 #include <algorithm>
 #include <array>
 
@@ -26,6 +29,18 @@ bool isPadded(const ServerRecord& server) {
     return std::any_of(texts.cbegin(), texts.cend(), [](const QString* text) {
         return text->startsWith(QLatin1Char(' ')) || text->endsWith(QLatin1Char(' '));
     });
+}
+
+bool inSelection(const ServerRecord& server, ServerCatalogue::Selection selection) {
+    switch (selection) {
+    case ServerCatalogue::Selection::Enabled:
+        return server.inUse;
+    case ServerCatalogue::Selection::Disabled:
+        return !server.inUse;
+    case ServerCatalogue::Selection::All:
+        break;
+    }
+    return true;
 }
 
 bool isFailing(const ServerRowModel& model, int row) {
@@ -60,6 +75,50 @@ bool LoadSearchResult(ServerRowModel& model, const QString& keyword) {
     bool read = false;
     LoadServerList(model, ServerCatalogue::SearchServers(keyword, &read));
     return read;
+}
+
+bool ReloadServers(ServerRowModel& model, const QList<qint64>& ids,
+                   ServerCatalogue::Selection selection) {
+    bool read = false;
+    const QList<ServerRecord> stored = ServerCatalogue::SelectServersById(ids, &read);
+    if (!read)
+        return false;
+    QHash<qint64, const ServerRecord*> storedById;
+    storedById.reserve(stored.size());
+    for (const ServerRecord& server : stored)
+        storedById.insert(server.id, &server);
+    QSet<qint64> asked(ids.cbegin(), ids.cend());
+    QList<int> gone;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const qint64 id = model.text(row, ServerRowModel::ID).toLongLong();
+        if (!asked.remove(id))
+            continue;
+        const ServerRecord* server = storedById.value(id);
+        if (server && inSelection(*server, selection))
+            model.replaceRow(row, trimmed(*server));
+        else
+            gone << row;
+    }
+    for (auto row = gone.crbegin(); row != gone.crend(); ++row)
+        model.removeRowAt(*row);
+    QList<ServerRecord> added;
+    for (const ServerRecord& server : stored) {
+        if (asked.contains(server.id) && inSelection(server, selection))
+            added << trimmed(server);
+    }
+    model.appendRows(added);
+    return true;
+}
+
+bool RowShows(const ServerRowModel& model, int row, const ServerRecord& server) {
+    using Col = ServerRowModel::Column;
+    const ServerRecord shown = trimmed(server);
+    return model.text(row, Col::DisplayName) == shown.displayName &&
+           model.text(row, Col::IPAddress) == shown.ipAddress &&
+           model.text(row, Col::Port) == shown.port &&
+           model.text(row, Col::PostData) == shown.postData &&
+           model.text(row, Col::ReplyData) == shown.replyData &&
+           model.isChecked(row) == shown.inUse && model.warnMs(row) == shown.warnMs;
 }
 
 QString LstResult_ItemCheck(const ServerRowModel& model, ServerRowModel::RowKey key, bool checked) {

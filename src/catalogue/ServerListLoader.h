@@ -23,6 +23,21 @@ bool LoadServerList(ServerRowModel& model, ServerCatalogue::Selection selection)
 // keyword; false as above.
 bool LoadSearchResult(ServerRowModel& model, const QString& keyword);
 
+// Brings the rows of the servers with those IDs in step with the catalogue,
+// leaving every other row, the order of the list and its selection as they
+// are. A server the list shows that still belongs to the selection becomes a
+// freshly loaded row in its place (ServerRowModel::replaceRow); one deleted
+// or no longer in the selection loses its row; one of the selection the list
+// does not show is added after the last row. The servers are read in one
+// statement per 500 IDs. False when the catalogue could not be read: the
+// list is then left unchanged.
+bool ReloadServers(ServerRowModel& model, const QList<qint64>& ids,
+                   ServerCatalogue::Selection selection);
+
+// Whether the row still shows the server as the catalogue holds it: its
+// texts as a load shows them, its check box and its warning time.
+bool RowShows(const ServerRowModel& model, int row, const ServerRecord& server);
+
 // Writes the row's new check state into the catalogue; empty on success, the
 // failure report otherwise (shown under "对不起,更改状态失败"). The box keeps
 // the state the operator gave it either way. A row that is gone is ignored.

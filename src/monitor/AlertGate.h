@@ -43,8 +43,8 @@ public:
 
     // The rows were replaced: everything kept per row starts afresh.
     void clear();
-    // Rows were removed: positions change.
-    void rowsRemoved() { m_dependencies.invalidate(); }
+    // Rows were removed, added or replaced: positions and parents change.
+    void rowsChanged() { m_dependencies.invalidate(); }
     // Every tick: maintenance looked at again once a window may have closed.
     void tick();
     // A pass's results are in once its echoes are done and its replies

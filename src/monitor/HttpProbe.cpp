@@ -48,6 +48,8 @@ HttpProbe::HttpProbe(ServerRowModel& rows, const MonitorSettings& settings, Cloc
     , m_multi(std::make_unique<CurlMulti>()) {
     // The exchanges of a replaced list end: their rows are gone.
     connect(&rows, &QAbstractItemModel::modelReset, this, [this] { m_probes.clear(); });
+    connect(&rows, &ServerRowModel::rowReplaced, this,
+            [this](int, quint64 oldKey) { m_probes.erase(oldKey); });
 }
 
 HttpProbe::~HttpProbe() {

@@ -62,7 +62,10 @@ ServerMonitor::ServerMonitor(ServerRowModel& rows, const QAbstractItemModel& lis
     TimerProc.setInterval(1000);
     connect(&TimerProc, &QTimer::timeout, this, &ServerMonitor::TimerProc_Timer);
     connect(&rows, &QAbstractItemModel::modelReset, this, &ServerMonitor::listReloaded);
-    connect(&rows, &QAbstractItemModel::rowsRemoved, this, [this] { m_gate.rowsRemoved(); });
+    const auto rowsChanged = [this] { m_gate.rowsChanged(); };
+    connect(&rows, &QAbstractItemModel::rowsRemoved, this, rowsChanged);
+    connect(&rows, &QAbstractItemModel::rowsInserted, this, rowsChanged);
+    connect(&rows, &ServerRowModel::rowReplaced, this, rowsChanged);
     m_serverAlerts.setQuiet(
         [this](int row) { return m_gate.blockOf(row) != AlertGate::Block::None; });
 }

@@ -94,6 +94,7 @@ struct ServerRowModel::RowHttp : QSharedData {
 
 struct ServerRowModel::Row {
     RowKey key = 0;
+    RowKey order = 0; // ascending from the first row to the last
     CellTexts texts;
     CellTexts tags;
     CellTexts toolTips;
@@ -109,6 +110,7 @@ struct ServerRowModel::Row {
     qint32 warnMs = 0;
     qint64 silencedUntil = 0;
     qint64 parentId = 0;
+    qint64 revision = 0;
     quint8 marks = 0;
     QSharedDataPointer<RowTls> tls;   // null for a plain row
     QSharedDataPointer<RowHttp> http; // null for a TCP row
@@ -146,6 +148,37 @@ QString ServerRowModel::headerCaption(Column column) {
     return tr(columnInfo().at(column).caption);
 }
 
+void ServerRowModel::fillRow(Row& row, const ServerRecord& record) {
+    row.checked = record.inUse;
+    row.warnMs = record.warnMs;
+    row.silencedUntil = record.silencedUntil;
+    row.parentId = record.parentId;
+    row.revision = record.revision;
+    const bool http = record.checkKind == ServerRecord::CheckKind::Http;
+    if (http) {
+        row.http = new RowHttp;
+        row.http->check = HttpCheck::of(record);
+    }
+    if (!record.tls.isPlain() || (http && row.http->check.isSecure())) {
+        row.tls = new RowTls;
+        row.tls->options = record.tls;
+        row.tls->certWarnDays = record.certWarnDays;
+        row.tls->certNotified = record.certNotified;
+    }
+    row.texts[ID] = QString::number(record.id);
+    row.texts[DisplayName] = record.displayName;
+    row.texts[IPAddress] = record.ipAddress;
+    row.texts[Port] = record.port;
+    row.texts[PostData] = record.postData;
+    row.texts[ReplyData] = record.replyData;
+    row.texts[AddTime] = record.addTime;
+    for (Column column : {DisplayName, IPAddress, Port, PostData, ReplyData})
+        row.toolTips[column] = row.texts[column];
+    row.texts[Status] = tr("初始化完成");
+    for (Column column : {ReplyTime, ReplyErr, PingTime, PingErr})
+        row.texts[column] = QStringLiteral("0");
+}
+
 void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
     beginResetModel();
     // The old rows are freed a batch per turn of the event loop, as freeing
@@ -156,40 +189,44 @@ void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
     old.swap(m_rows);
     if (m_retired.isEmpty())
         m_rows.swap(m_retired);
+    m_orderOfNewKey.clear();
     m_rows.reserve(records.size());
     for (const ServerRecord& record : records) {
         Row& row = m_rows.emplaceBack();
-        row.key = m_nextKey++;
-        row.checked = record.inUse;
-        row.warnMs = record.warnMs;
-        row.silencedUntil = record.silencedUntil;
-        row.parentId = record.parentId;
-        const bool http = record.checkKind == ServerRecord::CheckKind::Http;
-        if (http) {
-            row.http = new RowHttp;
-            row.http->check = HttpCheck::of(record);
-        }
-        if (!record.tls.isPlain() || (http && row.http->check.isSecure())) {
-            row.tls = new RowTls;
-            row.tls->options = record.tls;
-            row.tls->certWarnDays = record.certWarnDays;
-            row.tls->certNotified = record.certNotified;
-        }
-        row.texts[ID] = QString::number(record.id);
-        row.texts[DisplayName] = record.displayName;
-        row.texts[IPAddress] = record.ipAddress;
-        row.texts[Port] = record.port;
-        row.texts[PostData] = record.postData;
-        row.texts[ReplyData] = record.replyData;
-        row.texts[AddTime] = record.addTime;
-        for (Column column : {DisplayName, IPAddress, Port, PostData, ReplyData})
-            row.toolTips[column] = row.texts[column];
-        row.texts[Status] = tr("初始化完成");
-        for (Column column : {ReplyTime, ReplyErr, PingTime, PingErr})
-            row.texts[column] = QStringLiteral("0");
+        row.key = row.order = m_nextKey++;
+        fillRow(row, record);
     }
     endResetModel();
     retire(std::move(old));
+}
+
+void ServerRowModel::replaceRow(int row, const ServerRecord& record) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    Row fresh;
+    fresh.key = m_nextKey++;
+    fresh.order = m_rows.at(row).order;
+    fillRow(fresh, record);
+    const RowKey oldKey = m_rows.at(row).key;
+    m_orderOfNewKey.remove(oldKey);
+    m_orderOfNewKey.insert(fresh.key, fresh.order);
+    m_rows[row] = std::move(fresh);
+    emit rowReplaced(row, oldKey);
+    emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+void ServerRowModel::appendRows(const QList<ServerRecord>& records) {
+    if (records.isEmpty())
+        return;
+    const int first = static_cast<int>(m_rows.size());
+    beginInsertRows({}, first, first + static_cast<int>(records.size()) - 1);
+    m_rows.reserve(m_rows.size() + records.size());
+    for (const ServerRecord& record : records) {
+        Row& row = m_rows.emplaceBack();
+        row.key = row.order = m_nextKey++;
+        fillRow(row, record);
+    }
+    endInsertRows();
 }
 
 void ServerRowModel::retire(QList<Row>&& rows) {
@@ -214,6 +251,7 @@ void ServerRowModel::removeRowAt(int row) {
     if (row < 0 || row >= m_rows.size())
         return;
     beginRemoveRows({}, row, row);
+    m_orderOfNewKey.remove(m_rows.at(row).key);
     m_rows.removeAt(row);
     endRemoveRows();
 }
@@ -307,10 +345,11 @@ ServerRowModel::RowKey ServerRowModel::keyAt(int row) const {
 }
 
 int ServerRowModel::rowOfKey(RowKey key) const {
-    // Keys are handed out in ascending order and rows keep their load order,
-    // so a binary search finds the row even after rows were removed.
-    const auto found = std::lower_bound(m_rows.cbegin(), m_rows.cend(), key,
-                                        [](const Row& row, RowKey k) { return row.key < k; });
+    // Orders are handed out in ascending order and rows keep their load
+    // order, so a binary search finds the row even after rows were removed.
+    const RowKey order = m_orderOfNewKey.value(key, key);
+    const auto found = std::lower_bound(m_rows.cbegin(), m_rows.cend(), order,
+                                        [](const Row& row, RowKey o) { return row.order < o; });
     return found != m_rows.cend() && found->key == key
                ? static_cast<int>(std::distance(m_rows.cbegin(), found))
                : -1;
@@ -473,6 +512,10 @@ void ServerRowModel::setSilencedUntil(int row, qint64 until) {
 
 qint64 ServerRowModel::parentId(int row) const {
     return row >= 0 && row < m_rows.size() ? m_rows.at(row).parentId : 0;
+}
+
+qint64 ServerRowModel::revision(int row) const {
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).revision : 0;
 }
 
 quint8 ServerRowModel::marks(int row) const {

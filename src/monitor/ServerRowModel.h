@@ -5,6 +5,7 @@
 #include "tls/TlsOptions.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 
 #include <array>
@@ -56,6 +57,12 @@ public:
 
     // Replaces every row; each gets the texts of a freshly loaded row and new side data.
     void resetRows(const QList<ServerRecord>& records);
+    // Makes the row a freshly loaded row of the record, in its place. It gets
+    // a new key, so nothing kept for the old one (a probe still running) is
+    // ever applied to it.
+    void replaceRow(int row, const ServerRecord& record);
+    // Adds freshly loaded rows of the records after the last row.
+    void appendRows(const QList<ServerRecord>& records);
     void removeRowAt(int row);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -103,6 +110,8 @@ public:
     static QString silenceNote(qint64 until);
     // ServerRecord::parentId of the row's server; 0 without a parent.
     qint64 parentId(int row) const;
+    // ServerRecord::revision of the server as the row was loaded.
+    qint64 revision(int row) const;
     // Decorations of the name cell besides the silence mark: shown before
     // the name, never part of its text.
     enum Mark : quint8 { NoMark = 0, MaintenanceMark = 1, FlappingMark = 2 };
@@ -144,6 +153,8 @@ public:
 signals:
     // The operator ticked or cleared a row's check box.
     void checkToggled(ServerRowModel::RowKey key, bool checked);
+    // replaceRow gave the row a new key: whatever was kept for oldKey is stale.
+    void rowReplaced(int row, ServerRowModel::RowKey oldKey);
 
 protected:
     // The background or foreground (role) of a row painted in colour.
@@ -157,6 +168,8 @@ private:
     using CellTexts = std::array<QString, ColumnCount>;
     void setCellText(int row, Column column, CellTexts Row::*field, const QString& value,
                      const QList<int>& roles);
+    // Gives a new row the record's texts and settings.
+    static void fillRow(Row& row, const ServerRecord& record);
 
     void retire(QList<Row>&& rows);
     void freeRetiredBatch();
@@ -165,4 +178,7 @@ private:
     QList<Row> m_rows;
     QList<Row> m_retired; // replaced rows, freed a batch per turn; then spare memory
     RowKey m_nextKey = 1;
+    // Rows are ordered by Row::order, which is their key unless replaceRow
+    // gave them a new one: the order of those keys.
+    QHash<RowKey, RowKey> m_orderOfNewKey;
 };

@@ -11,6 +11,10 @@ SocketArray::SocketArray(ServerRowModel& rows, QObject* parent)
     connect(&rows, &QAbstractItemModel::modelAboutToBeReset, this, &SocketArray::dropAll);
     connect(&rows, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex&, int first, int last) { dropFor(first, last); });
+    connect(&rows, &ServerRowModel::rowReplaced, this, [this](int, quint64 oldKey) {
+        if (SocketElement* element = m_elements.take(oldKey))
+            drop(element);
+    });
 }
 
 // Elements close without events as they go; batches already on their way

@@ -11,7 +11,8 @@ class SocketElement;
 // The socket elements of the result list, one per row and found by the row's
 // key. A row's element is made when its first probe starts (until then it
 // is closed, state 0, and there is nothing to make); elements are dropped
-// together with their rows, ending their connections without any event. The
+// together with their rows, and when a row is replaced, ending their
+// connections without any event. The
 // elements' events are passed on with the key of their row.
 //
 // A reload drops every element at once: they are closed and silenced at

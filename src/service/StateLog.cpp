@@ -42,6 +42,7 @@ StateLog::StateLog(const ServerRowModel& rows, ServiceLog& log, QObject* parent)
     connect(&rows, &QAbstractItemModel::modelReset, this, stale);
     connect(&rows, &QAbstractItemModel::rowsRemoved, this, stale);
     connect(&rows, &QAbstractItemModel::rowsInserted, this, stale);
+    connect(&rows, &ServerRowModel::rowReplaced, this, stale);
 }
 
 // An answered echo says nothing of the service: ok needs a socket result.

@@ -1,6 +1,7 @@
 #include "shell/ResultListSelection.h"
 
 #include "catalogue/ServerCatalogue.h"
+#include "catalogue/ServerListLoader.h"
 #include "monitor/ServerRowModel.h"
 
 #include <QAbstractItemView>
@@ -33,7 +34,8 @@ std::optional<ServerRecord> ResultListSelection::selectedServer() const {
     using Column = ServerRowModel::Column;
     const qint64 id = m_rows.text(row, Column::ID).toLongLong();
     // A server gone from the catalogue meanwhile keeps what its row shows.
-    ServerRecord server = ServerCatalogue::SelectServer(id).value_or(ServerRecord{});
+    const std::optional<ServerRecord> stored = ServerCatalogue::SelectServer(id);
+    ServerRecord server = stored.value_or(ServerRecord{});
     server.id = id;
     server.displayName = m_rows.text(row, Column::DisplayName);
     server.ipAddress = m_rows.text(row, Column::IPAddress);
@@ -44,6 +46,12 @@ std::optional<ServerRecord> ResultListSelection::selectedServer() const {
     server.inUse = m_rows.isChecked(row);
     server.warnMs = m_rows.warnMs(row);
     server.silencedUntil = m_rows.silencedUntil(row);
+    // The revision these texts are of: the catalogue's while the row still
+    // shows what it holds, else the older one the row was loaded with, so an
+    // edit of them is not saved over a change the list does not show yet.
+    server.revision = stored && ServerListLoader::RowShows(m_rows, row, *stored)
+                          ? stored->revision
+                          : m_rows.revision(row);
     return server;
 }
 

@@ -22,8 +22,8 @@ public:
     // is selected, else the first selected one); -1 without a selection.
     int selectedRow() const;
     // The server of that row: what the list shows of it as shown, the rest
-    // (its TLS, HTTP and dependency settings, its revision) as the catalogue
-    // holds it.
+    // (its TLS, HTTP and dependency settings) as the catalogue holds it, and
+    // the revision of what the row shows.
     std::optional<ServerRecord> selectedServer() const;
     // Every selected row, in the order of the selection.
     QList<int> selectedRows() const;

@@ -16,6 +16,8 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QToolTip>
 #include <functional>
@@ -236,6 +238,76 @@ private slots:
         QCOMPARE(form.isVisible(), !closes);
         ModuleDB::DbOpen();
         QCOMPARE(storedServers().value(0).displayName, stored);
+    }
+
+    // An edit saves only over the revision it was opened with: what happens
+    // to the server between opening the dialog and saving it decides.
+    void saveChecksTheRevision_data() {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<QString>("stored"); // the name the catalogue then holds
+        QTest::newRow("nothing") << "nothing" << true << "mine";
+        QTest::newRow("an edit from the same revision saved first")
+            << "other dialog" << false << "theirs";
+        QTest::newRow("changed by another copy") << "other copy" << false << "copy's";
+        QTest::newRow("monitoring switched on") << "in use" << false << "web";
+        QTest::newRow("deleted") << "delete" << false << "";
+    }
+    void saveChecksTheRevision() {
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, saved);
+        QFETCH(QString, stored);
+        TemporaryCatalogue catalogue;
+        QCOMPARE(ServerCatalogue::AddServer(Loopback), QString());
+        const ServerRecord opened = storedServers().value(0);
+        FormServerEdit form(opened);
+        form.show();
+        QSignalSpy reloads(&form, &FormServerEdit::catalogueChanged);
+        if (meanwhile == "other dialog") {
+            FormServerEdit other(opened);
+            other.show();
+            type(other, "TextDisplayName", QStringLiteral("theirs"));
+            click(other, "CmdSave");
+            QCOMPARE(shownTitles(), QStringList{"1 恭喜,编辑成功"});
+        } else if (meanwhile == "other copy") {
+            {
+                QSqlDatabase copy = QSqlDatabase::addDatabase("QSQLITE", "copy");
+                copy.setDatabaseName(ModuleDB::DbPath());
+                QVERIFY(copy.open());
+                QSqlQuery update(copy);
+                QVERIFY(update.exec("update ServerList set DisplayName='copy''s',"
+                                    "Revision=Revision+1"));
+            }
+            QSqlDatabase::removeDatabase("copy");
+        } else if (meanwhile == "in use") {
+            QCOMPARE(ServerCatalogue::SetServerInUse(opened.id, true), QString());
+        } else if (meanwhile == "delete") {
+            QCOMPARE(ServerCatalogue::DeleteServer(opened.id), QString());
+        }
+        type(form, "TextDisplayName", QStringLiteral("mine"));
+        type(form, "TextPostData", QStringLiteral("typed\r\n"));
+        click(form, "CmdSave");
+
+        const QList<MessageBoxes::Shown> shown = MessageBoxes::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(reloads.count(), 1);
+        const ServerList after = storedServers();
+        QCOMPARE(after.value(0).displayName, stored);
+        if (saved) {
+            QCOMPARE(shown.first().title, QStringLiteral("恭喜,编辑成功"));
+            QCOMPARE(after.value(0).revision, opened.revision + 1);
+            QVERIFY(!form.isVisible());
+            return;
+        }
+        QCOMPARE(shown.first().icon, QMessageBox::Critical);
+        QCOMPARE(shown.first().title, QStringLiteral("对不起,保存失败"));
+        QCOMPARE(shown.first().text, QStringLiteral("该服务器已被他人修改,请重新打开后再编辑"));
+        QVERIFY(form.isVisible());
+        QCOMPARE(boxText(form, "TextDisplayName"), QStringLiteral("mine"));
+        QCOMPARE(boxText(form, "TextPostData"), QStringLiteral("typed\r\n"));
+        QCOMPARE(after.size(), meanwhile == "delete" ? 0 : 1);
+        if (!after.isEmpty())
+            QCOMPARE(after.first().revision, opened.revision + 1);
     }
 
     // Servers A, B and C, B depending on A and C on B: the parent the edit

@@ -180,6 +180,38 @@ private slots:
         QCOMPARE(rig.takeAlerts(), QStringList());
     }
 
+    // A row added to the list, or replaced, with a parent depends on it from
+    // the next pass on, as a loaded one does.
+    void dependencyOfAnAddedOrReplacedRow_data() {
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("added") << false;
+        QTest::newRow("replaced") << true;
+    }
+    void dependencyOfAnAddedOrReplacedRow() {
+        QFETCH(bool, replaced);
+        Rig rig({{"A", {}}, {"B", {}}});
+        ServerRecord child{Rig::idOf("B"),
+                           "B",
+                           QStringLiteral("127.0.0.1"),
+                           rig.peers.at(1)->port(),
+                           "Q",
+                           "OK",
+                           {},
+                           true};
+        child.parentId = Rig::idOf("A");
+        if (!replaced)
+            rig.rows.removeRowAt(1);
+        rig.pass();
+        if (replaced)
+            rig.rows.replaceRow(1, child);
+        else
+            rig.rows.appendRows({child});
+        rig.setDown("AB");
+        rig.passes(3);
+        QCOMPARE(rig.takeAlerts(), QStringList{"A " + kSocketTitle});
+        QCOMPARE(rig.rows.text(1, Col::Status), QStringLiteral("上级服务器故障:A"));
+    }
+
     void parentAlertCountsItsDescendants() {
         Rig rig({{"A", {}}, {"B", "A"}, {"C", "B"}, {"D", {}}});
         rig.setDown("A");

@@ -1207,6 +1207,33 @@ private slots:
         QCOMPARE(rig.monitor.sockets().count(), c.echoes);
     }
 
+    // A row replaced while its probe waits for the reply is a fresh row: the
+    // old probe's connection is closed at once, silently, and the new row's
+    // own probe gets its reply.
+    void replacedRowEndsItsOldProbe() {
+        Rig rig;
+        ScriptedServer server({});
+        rig.rows.resetRows({record(server.port(), "Q", "OK")});
+        rig.pass();
+        QTRY_COMPARE(rig.text(Col::Status), QStringLiteral("已发送数据包,等待回应..."));
+        const QPointer<SocketElement> old = rig.monitor.sockets().element(rig.rows.keyAt(0));
+        QVERIFY(old);
+        QSignalSpy events(&rig.monitor.sockets(), &SocketArray::Error);
+        rig.rows.replaceRow(0, record(server.port(), "Q", "OK", QStringLiteral("renamed")));
+        QCOMPARE(old->State(), 0);
+        QCOMPARE(rig.monitor.sockets().count(), 0);
+        QCOMPARE(rig.text(Col::Status), QStringLiteral("初始化完成"));
+        QCOMPARE(rig.text(Col::ReplyTime), QStringLiteral("0"));
+
+        server.answer = "OK";
+        rig.pass();
+        QTRY_COMPARE(rig.text(Col::Status), kCorrect);
+        QCOMPARE(server.connections, 2);
+        QCOMPARE(rig.text(Col::ReplyErr), QStringLiteral("0"));
+        QCOMPARE(events.size(), 0);
+        QTRY_VERIFY(old.isNull());
+    }
+
     // Elements are made as probes start; a reload closes them all at once,
     // silently, and deletes them a batch per turn of the event loop.
     void socketElementsMadeOnDemandAndDroppedInBatches() {

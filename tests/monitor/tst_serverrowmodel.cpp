@@ -6,6 +6,7 @@
 #include "platform/PlainText.h"
 
 #include <QAbstractItemModelTester>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTest>
@@ -75,6 +76,136 @@ private slots:
         QVERIFY(!model.rowColour(1).isValid());
         QVERIFY(model.tag(1, ServerRowModel::PingErr).isEmpty());
         QVERIFY(model.keyAt(0) > third);
+    }
+
+    // A replaced row is a freshly loaded row of the new record in the same
+    // place, under a new key; the other rows keep everything.
+    void replacedRowIsFreshUnderANewKey() {
+        ServerRowModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.resetRows(threeServers());
+        for (int row = 0; row < 3; ++row) {
+            model.setLostPings(row, 10 + row);
+            model.setRowColour(row, RowColour(255, 0, 0));
+            model.setTag(row, ServerRowModel::ReplyErr, QStringLiteral("1"));
+            model.setText(row, ServerRowModel::Status, QStringLiteral("已收到正确的回应包"));
+            model.setLastReply(row, "late");
+        }
+        const ServerRowModel::RowKey oldKey = model.keyAt(1);
+        ServerRecord changed = threeServers().at(1);
+        changed.displayName = QStringLiteral("renamed");
+        changed.inUse = true;
+        changed.tls = {Transport::Tls, QStringLiteral("svc.test"), false};
+        changed.certWarnDays = 30;
+        changed.revision = 7;
+        QSignalSpy data(&model, &QAbstractItemModel::dataChanged);
+        QSignalSpy replaced(&model, &ServerRowModel::rowReplaced);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy layouts(&model, &QAbstractItemModel::layoutChanged);
+        model.replaceRow(1, changed);
+
+        QCOMPARE(resets.size(), 0);
+        QCOMPARE(layouts.size(), 0);
+        QCOMPARE(data.size(), 1);
+        QCOMPARE(data.at(0).at(0).toModelIndex(), model.index(1, 0));
+        QCOMPARE(data.at(0).at(1).toModelIndex(), model.index(1, ServerRowModel::ColumnCount - 1));
+        QCOMPARE(replaced.size(), 1);
+        QCOMPARE(replaced.at(0).at(0).toInt(), 1);
+        QCOMPARE(replaced.at(0).at(1).value<ServerRowModel::RowKey>(), oldKey);
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.rowOfKey(oldKey), -1);
+        QVERIFY(model.keyAt(1) > model.keyAt(2));
+        QCOMPARE(model.rowOfKey(model.keyAt(1)), 1);
+        QCOMPARE(model.index(1, 0).data(ServerRowModel::KeyRole).value<ServerRowModel::RowKey>(),
+                 model.keyAt(1));
+
+        QCOMPARE(model.text(1, ServerRowModel::DisplayName), QStringLiteral("renamed"));
+        QCOMPARE(model.toolTip(1, ServerRowModel::DisplayName), QStringLiteral("renamed"));
+        QCOMPARE(model.text(1, ServerRowModel::Status), QStringLiteral("初始化完成"));
+        QCOMPARE(model.toolTip(1, ServerRowModel::ReplyData), QStringLiteral("200"));
+        QVERIFY(model.tag(1, ServerRowModel::ReplyErr).isEmpty());
+        QCOMPARE(model.lostPings(1), 0);
+        QVERIFY(!model.rowColour(1).isValid());
+        QVERIFY(model.isChecked(1));
+        QCOMPARE(model.tlsOptions(1), changed.tls);
+        QCOMPARE(model.certWarnDays(1), 30);
+        QCOMPARE(model.revision(1), 7);
+        for (const int row : {0, 2}) {
+            QCOMPARE(model.lostPings(row), 10 + row);
+            QVERIFY(model.rowColour(row).isValid());
+            QCOMPARE(model.toolTip(row, ServerRowModel::ReplyData), QStringLiteral("late"));
+            QCOMPARE(model.rowOfKey(model.keyAt(row)), row);
+        }
+    }
+
+    void appendedRowsAreFreshAtTheEnd() {
+        ServerRowModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.resetRows(threeServers().mid(0, 1));
+        model.setLostPings(0, 5);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        model.appendRows({});
+        QCOMPARE(inserted.size(), 0);
+        model.appendRows(threeServers().mid(1));
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(inserted.at(0).at(1).toInt(), 1);
+        QCOMPARE(inserted.at(0).at(2).toInt(), 2);
+        QCOMPARE(model.rowCount(), 3);
+        QCOMPARE(model.lostPings(0), 5);
+        for (int row = 1; row < 3; ++row) {
+            QCOMPARE(model.text(row, ServerRowModel::ID), QString::number(row + 1));
+            QCOMPARE(model.text(row, ServerRowModel::Status), QStringLiteral("初始化完成"));
+            QCOMPARE(model.isChecked(row), row != 1);
+            QVERIFY(model.keyAt(row) > model.keyAt(row - 1));
+            QCOMPARE(model.rowOfKey(model.keyAt(row)), row);
+        }
+    }
+
+    // Each key finds its row, and each retired key none, through any mix of
+    // replacing (r), appending (a) and removing (x) rows, row numbers given.
+    void keysFindTheirRowsThroughChanges_data() {
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("replace the middle") << QStringList{"r1"};
+        QTest::newRow("replace each, then again") << QStringList{"r0", "r1", "r2", "r1", "r0"};
+        QTest::newRow("replace, remove before it") << QStringList{"r2", "x0", "r1", "x1"};
+        QTest::newRow("append, replace the appended") << QStringList{"a", "a", "r4", "r3", "x0"};
+        QTest::newRow("remove the replaced, append") << QStringList{"r1", "x1", "a", "r2", "r0"};
+        QTest::newRow("remove all, append") << QStringList{"r0", "x0", "x0", "x0", "a", "r0"};
+    }
+    void keysFindTheirRowsThroughChanges() {
+        QFETCH(QStringList, steps);
+        ServerRowModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.resetRows(threeServers());
+        QList<ServerRowModel::RowKey> retired;
+        for (const QString& step : std::as_const(steps)) {
+            const int row = step.mid(1).toInt();
+            if (step.startsWith(u'r')) {
+                retired << model.keyAt(row);
+                model.replaceRow(row, threeServers().at(row % 3));
+            } else if (step.startsWith(u'x')) {
+                retired << model.keyAt(row);
+                model.removeRowAt(row);
+            } else {
+                model.appendRows(threeServers().mid(0, 1));
+            }
+            QSet<ServerRowModel::RowKey> keys;
+            for (int r = 0; r < model.rowCount(); ++r) {
+                QCOMPARE(model.rowOfKey(model.keyAt(r)), r);
+                keys.insert(model.keyAt(r));
+            }
+            QCOMPARE(keys.size(), model.rowCount());
+            for (const ServerRowModel::RowKey key : std::as_const(retired))
+                QCOMPARE(model.rowOfKey(key), -1);
+        }
+        model.resetRows(threeServers());
+        for (const ServerRowModel::RowKey key : std::as_const(retired))
+            QCOMPARE(model.rowOfKey(key), -1);
+        for (int r = 0; r < model.rowCount(); ++r)
+            QCOMPARE(model.rowOfKey(model.keyAt(r)), r);
     }
 
     void checkBoxReportsTheOperatorsChange() {

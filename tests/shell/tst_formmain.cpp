@@ -661,6 +661,71 @@ private slots:
         QCOMPARE(*ServerCatalogue::SelectServer(3), expected);
     }
 
+    // An edit opened on a row whose server another copy changed since the
+    // list was loaded is not saved over that change: the save is refused and
+    // the list reloaded, so the edit opened again shows the change and
+    // saves. A change made from this list (the row's check box) is none.
+    void editOfAnOutdatedRowIsRefused_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("renamed by another copy") << "other copy" << true;
+        QTest::newRow("check box of this list") << "check box" << false;
+    }
+    void editOfAnOutdatedRowIsRefused() {
+        QFETCH(QString, change);
+        QFETCH(bool, refused);
+        Shell shell;
+        shell.addServers();
+        FormMain& main = shell.start();
+        const qint64 id = main.rowModel().text(0, ServerRowModel::ID).toLongLong();
+        if (change == QLatin1String("other copy")) {
+            {
+                QSqlDatabase copy = QSqlDatabase::addDatabase("QSQLITE", "copy");
+                copy.setDatabaseName(shell.path(QStringLiteral("ServerList.db")));
+                QVERIFY(copy.open());
+                QSqlQuery update(copy);
+                QVERIFY(update.exec(QStringLiteral("update ServerList set DisplayName='alpha2',"
+                                                   "Revision=Revision+1 where ID=%1")
+                                        .arg(id)));
+            }
+            QSqlDatabase::removeDatabase("copy");
+        } else {
+            auto* list = main.findChild<QTreeView*>(QStringLiteral("LstResult"));
+            QVERIFY(list->model()->setData(list->model()->index(0, ServerRowModel::ID),
+                                           Qt::Unchecked, Qt::CheckStateRole));
+        }
+        const auto editPort = [&shell, &main](const QString& port) {
+            shell.selectRow(0);
+            QString name;
+            shell.dialogOpenedBy(
+                [&main] { main.findChild<QAction*>("Menu_EditServer")->trigger(); },
+                [&name, &port](QDialog* dialog) {
+                    name = dialog->findChild<QLineEdit*>("TextDisplayName")->text();
+                    dialog->findChild<QLineEdit*>("TextPort")->setText(port);
+                    dialog->findChild<QPushButton*>("CmdSave")->click();
+                });
+            return name;
+        };
+        QCOMPARE(editPort(QStringLiteral("81")), QStringLiteral("alpha"));
+        const QList<MessageBoxes::Shown> shown = MessageBoxes::takeShown();
+        QCOMPARE(shown.size(), 1);
+        if (!refused) {
+            QCOMPARE(shown.first().title, QStringLiteral("恭喜,编辑成功"));
+            QCOMPARE(ServerCatalogue::SelectServer(id)->port, QStringLiteral("81"));
+            QVERIFY(!ServerCatalogue::SelectServer(id)->inUse);
+            return;
+        }
+        QCOMPARE(shown.first().title, QStringLiteral("对不起,保存失败"));
+        QCOMPARE(shown.first().text, QStringLiteral("该服务器已被他人修改,请重新打开后再编辑"));
+        QCOMPARE(ServerCatalogue::SelectServer(id)->port, QStringLiteral("80"));
+        QCOMPARE(shell.rowNames(), (QStringList{"alpha2", "gamma"}));
+        QCOMPARE(editPort(QStringLiteral("82")), QStringLiteral("alpha2"));
+        QCOMPARE(MessageBoxes::takeShown().value(0).title, QStringLiteral("恭喜,编辑成功"));
+        const ServerRecord saved = *ServerCatalogue::SelectServer(id);
+        QCOMPARE(saved.displayName, QStringLiteral("alpha2"));
+        QCOMPARE(saved.port, QStringLiteral("82"));
+    }
+
     void dialogsReplaceTheList_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QStringList>("names");

@@ -47,6 +47,11 @@ void FormServerEdit::CmdSave_Click() {
     server.id = m_id;
     const QString report = ServerCatalogue::ChangeServer(server);
     if (!report.isEmpty()) {
+        // Refused because someone else changed the server: the dialog keeps
+        // what was typed, and the list behind it is reloaded, so the server
+        // opens again as the catalogue holds it now.
+        if (report == ServerCatalogue::EditConflictText())
+            emit catalogueChanged();
         MessageBoxes::show(this, QMessageBox::Critical, tr("对不起,保存失败"), report);
         return;
     }

@@ -6,7 +6,8 @@
 #include <optional>
 
 // Changes or deletes one server of the catalogue, filled from the values a
-// list row shows. Its title names the address being edited.
+// list row shows. Its title names the address being edited. A save is
+// refused when the server is no longer at the revision it was opened with.
 class FormServerEdit final : public ServerEditor {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FormServerEdit)
