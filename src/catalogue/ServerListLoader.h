@@ -9,7 +9,8 @@
 // Fills the result list from the catalogue and keeps the catalogue in step
 // with the list's check boxes. Every view (monitored, not monitored, all,
 // search) goes through LoadServerList; a load replaces all rows and their
-// side data through ServerRowModel::resetRows.
+// side data through ServerRowModel::resetRows. ReloadServers brings only the
+// rows of some servers in step with the catalogue.
 namespace ServerListLoader {
 
 // The servers as rows: name, address, port, request, reply and add time

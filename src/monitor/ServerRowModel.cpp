@@ -220,7 +220,6 @@ void ServerRowModel::appendRows(const QList<ServerRecord>& records) {
         return;
     const int first = static_cast<int>(m_rows.size());
     beginInsertRows({}, first, first + static_cast<int>(records.size()) - 1);
-    m_rows.reserve(m_rows.size() + records.size());
     for (const ServerRecord& record : records) {
         Row& row = m_rows.emplaceBack();
         row.key = row.order = m_nextKey++;
