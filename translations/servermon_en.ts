@@ -278,23 +278,30 @@ Line %1: %2</translation>
     </message>
     <message>
         <source>数据库连接地址中的数据库名不能包含“/”！</source>
-        <translation>The database name in the database address must not contain "/".</translation>
+        <translation>The database name in the database address must not contain &quot;/&quot;.</translation>
     </message>
     <message>
         <source>数据库连接地址中的参数“%1”不受支持,可用的参数有:%2</source>
-        <translation>The parameter "%1" in the database address is not supported; the parameters available are: %2</translation>
+        <translation>The parameter &quot;%1&quot; in the database address is not supported; the parameters available are: %2</translation>
     </message>
     <message>
         <source>数据库连接地址中的参数“%1”重复！</source>
-        <translation>The parameter "%1" appears more than once in the database address.</translation>
+        <translation>The parameter &quot;%1&quot; appears more than once in the database address.</translation>
     </message>
     <message>
         <source>数据库连接地址中的参数“%1”缺少值！</source>
-        <translation>The parameter "%1" in the database address lacks a value.</translation>
+        <translation>The parameter &quot;%1&quot; in the database address lacks a value.</translation>
     </message>
     <message>
         <source>数据库连接地址中参数“%1”的值不能包含空格、分号、等号、引号或反斜杠！</source>
-        <translation>The value of the parameter "%1" in the database address must not contain blanks, semicolons, equals signs, quotes or backslashes.</translation>
+        <translation>The value of the parameter &quot;%1&quot; in the database address must not contain blanks, semicolons, equals signs, quotes or backslashes.</translation>
+    </message>
+</context>
+<context>
+    <name>CatalogueWorker</name>
+    <message>
+        <source>与数据库的连接已断开</source>
+        <translation>The connection to the database was lost</translation>
     </message>
 </context>
 <context>
@@ -570,7 +577,7 @@ Certificate: %3<byte value="xd"/>
     </message>
     <message>
         <source>这是一条测试消息,收到即表示通知渠道“%1”工作正常。</source>
-        <translation>This is a test message; receiving it means the notification channel "%1" works.</translation>
+        <translation>This is a test message; receiving it means the notification channel &quot;%1&quot; works.</translation>
     </message>
 </context>
 <context>
@@ -581,7 +588,7 @@ Certificate: %3<byte value="xd"/>
     </message>
     <message>
         <source>对方的回应缺少%1</source>
-        <translation>The peer's reply lacks %1</translation>
+        <translation>The peer&apos;s reply lacks %1</translation>
     </message>
     <message>
         <source>HTTP状态码%1</source>
@@ -589,7 +596,7 @@ Certificate: %3<byte value="xd"/>
     </message>
     <message>
         <source>对方的回应不是JSON</source>
-        <translation>The peer's reply is not JSON</translation>
+        <translation>The peer&apos;s reply is not JSON</translation>
     </message>
 </context>
 <context>
@@ -828,6 +835,61 @@ Certificate: %3<byte value="xd"/>
 </source>
         <translation>--send-test needs the name of a notification channel
 </translation>
+    </message>
+    <message>
+        <source>使用 PostgreSQL 数据库 &lt;地址&gt; (postgresql://用户@主机:端口/数据库)中共享的服务器列表,而不是设置中的</source>
+        <translation>Use the server list shared in the PostgreSQL database at &lt;address&gt; (postgresql://user@host:port/database) instead of the one in the settings</translation>
+    </message>
+    <message>
+        <source>地址</source>
+        <translation>address</translation>
+    </message>
+    <message>
+        <source>把服务器列表(服务器、请求模板、通知渠道、维护计划)复制到空的 PostgreSQL 数据库 &lt;地址&gt; 后退出</source>
+        <translation>Copy the server list (servers, request templates, notification channels, maintenance windows) into the empty PostgreSQL database at &lt;address&gt;, then exit</translation>
+    </message>
+    <message>
+        <source>--%1 需要一个数据库地址
+</source>
+        <translation>--%1 needs a database address
+</translation>
+    </message>
+    <message>
+        <source>--copy-catalogue 不能与 --import、--export 或 --send-test 同时使用
+</source>
+        <translation>--copy-catalogue cannot be used together with --import, --export or --send-test
+</translation>
+    </message>
+</context>
+<context>
+    <name>CopyCatalogueCommand</name>
+    <message>
+        <source>目标数据库不是空的(其中已有其他数据表)</source>
+        <translation>The target database is not empty (it holds other tables)</translation>
+    </message>
+    <message>
+        <source>无法在目标数据库中建立服务器列表:</source>
+        <translation>Cannot create the server list in the target database: </translation>
+    </message>
+    <message>
+        <source>目标数据库不是空的(其中已有服务器、通知渠道或维护计划)</source>
+        <translation>The target database is not empty (it holds servers, notification channels or maintenance windows)</translation>
+    </message>
+    <message>
+        <source>无法打开服务器列表 </source>
+        <translation>Cannot open the server list </translation>
+    </message>
+    <message>
+        <source>无法连接数据库 %1:%2</source>
+        <translation>Cannot connect to the database %1: %2</translation>
+    </message>
+    <message>
+        <source>复制失败:</source>
+        <translation>Copy failed: </translation>
+    </message>
+    <message>
+        <source>已把服务器列表复制到 %1(共 %2 项)</source>
+        <translation>Server list copied to %1 (%2 items)</translation>
     </message>
 </context>
 <context>
@@ -1429,7 +1491,7 @@ Its messages not yet sent are deleted too; this cannot be undone!</translation>
     </message>
     <message>
         <source>数据库:</source>
-        <translation>Database:</translation>
+        <translation>Database address:</translation>
     </message>
     <message>
         <source>回应数:</source>
@@ -1871,6 +1933,14 @@ This cannot be undone.</translation>
     <message>
         <source>通知渠道...</source>
         <translation>Notification channels...</translation>
+    </message>
+    <message>
+        <source>多人共享的 PostgreSQL 服务器列表;留空为本机的数据库文件。重新启动程序后生效</source>
+        <translation>A PostgreSQL server list shared by several copies; empty for this computer&apos;s database file. Takes effect at the next start</translation>
+    </message>
+    <message>
+        <source>数据库连接:</source>
+        <translation>Database address:</translation>
     </message>
 </context>
 <context>
@@ -2367,6 +2437,18 @@ Error: </translation>
         <source>数据库文件%1需要从版本%2升级到版本%3,升级失败(%4)。为保护其中的数据,该文件未被打开,也未作任何改动。</source>
         <translation>The database file %1 needs an upgrade from version %2 to version %3, which failed (%4). To protect its data, the file was neither opened nor changed.</translation>
     </message>
+    <message>
+        <source>数据库离线(只读),暂时不能修改服务器列表,请在数据库恢复连接后重试</source>
+        <translation>The database is offline (read only): the server list cannot be changed now; try again once the database is back</translation>
+    </message>
+    <message>
+        <source>数据库在5秒内未响应</source>
+        <translation>The database did not respond within 5 seconds</translation>
+    </message>
+    <message>
+        <source>数据库：离线(只读)</source>
+        <translation>Database: offline (read only)</translation>
+    </message>
 </context>
 <context>
     <name>NetworkCheck</name>
@@ -2416,18 +2498,18 @@ Error: </translation>
     </message>
     <message>
         <source>没有名为“%1”的通知渠道</source>
-        <translation>There is no notification channel named "%1"</translation>
+        <translation>There is no notification channel named &quot;%1&quot;</translation>
     </message>
     <message>
         <source>测试消息没有送达“%1”:%2
 </source>
-        <translation>The test message did not reach "%1": %2
+        <translation>The test message did not reach &quot;%1&quot;: %2
 </translation>
     </message>
     <message>
         <source>测试消息已送达“%1”
 </source>
-        <translation>The test message reached "%1"
+        <translation>The test message reached &quot;%1&quot;
 </translation>
     </message>
 </context>
@@ -2859,6 +2941,14 @@ Status: </translation>
     <message>
         <source>频繁变化阈值必须是 0 到 20 之间的整数。</source>
         <translation>The flapping limit must be a whole number from 0 to 20.</translation>
+    </message>
+    <message>
+        <source>数据库连接:</source>
+        <translation>Database address:</translation>
+    </message>
+    <message>
+        <source>数据库连接不能包含换行符。</source>
+        <translation>The database address must not contain a line break.</translation>
     </message>
 </context>
 <context>

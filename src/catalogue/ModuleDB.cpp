@@ -1,31 +1,35 @@
 #include "catalogue/ModuleDB.h"
 
+#include "catalogue/CatalogueEvents.h"
+#include "catalogue/CatalogueSchema.h"
+#include "catalogue/PostgresCatalogue.h"
+#include "catalogue/SqlErrorText.h"
 #include "platform/AppPaths.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace {
 
 const QString kConnectionName = QStringLiteral("ModuleDB");
-// 1: the two tables; 2: ServerList gains WarnMs and SilencedUntil; 3:
-// ServerList gains the TLS, HTTP, dependency and revision columns, SendData
-// the transport of a template, and the tables of channels, their outbox,
-// maintenance windows and agents appear.
-constexpr int kSchemaVersion = 3;
 
 struct DbState {
     QString path;
+    QString databaseUri;
+    QString commandLineUri;
     int busyTimeOutMs = ModuleDB::WindowBusyTimeOutMs;
-    bool connected = false;
+    bool connected = false; // the local connection: the file, or the snapshot
     QString openError;
-    QString statementError; // why the last schema statement failed
+    std::unique_ptr<PostgresCatalogue> postgres;
 };
 
 DbState& state() {
@@ -33,288 +37,19 @@ DbState& state() {
     return s;
 }
 
-QSqlDatabase connection() {
-    return QSqlDatabase::database(kConnectionName, false);
+CatalogueEvents& catalogueEvents() {
+    static CatalogueEvents events;
+    return events;
 }
 
-QString errorDescription(const QSqlError& error) {
-    const QString text = error.databaseText();
-    return text.isEmpty() ? error.text() : text;
+QSqlDatabase connection() {
+    return QSqlDatabase::database(kConnectionName, false);
 }
 
 QString failureReport(const QString& sql, const QVariantList& values, const QString& description) {
     return QCoreApplication::translate("ModuleDB", "数据库操作失败:") +
            ModuleDB::StatementText(sql, values) +
            QCoreApplication::translate("ModuleDB", "\r\n错误描述:") + description;
-}
-
-bool run(QSqlDatabase& db, const QString& sql, const QVariantList& values = {}) {
-    QSqlQuery query(db);
-    bool done = query.prepare(sql);
-    if (done) {
-        for (const QVariant& value : values)
-            query.addBindValue(value);
-        done = query.exec();
-    }
-    if (!done)
-        state().statementError = errorDescription(query.lastError());
-    return done;
-}
-
-struct Seed {
-    int port;
-    const char* serverType;
-    const char* sendData;
-    const char* replyData;
-    const char* transport = "";
-};
-
-// Requests that every server of the kind answers harmlessly; the banner
-// services greet first, so their reply check matches the greeting. Catalogue
-// data, not interface text: they are stored and sent as they stand, in any
-// interface language.
-constexpr Seed kSeeds[] = {
-    {80, "HTTP", "GET / HTTP/1.1\r\nHost: www.example.com\r\nConnection: close\r\n\r\n", "HTTP/1."},
-    {21, "FTP", "QUIT\r\n", "220"},
-    {22, "SSH", "SSH-2.0-servermon\r\n", "SSH-"},
-    {25, "SMTP", "QUIT\r\n", "220"},
-    {110, "POP3", "QUIT\r\n", "+OK"},
-    {143, "IMAP", "a1 LOGOUT\r\n", "* OK"},
-    {6379, "Redis", "ASC:80:73:78:71:13:10", "+PONG"},
-    {11211, "memcached", "version\r\n", "VERSION"},
-};
-
-// After STARTTLS the greeting has been read, so these ask for an answer
-// over the encrypted connection. Added by version 3.
-constexpr Seed kStartTlsSeeds[] = {
-    {25, "SMTP STARTTLS", "EHLO servermon\r\n", "250", "starttls-smtp"},
-    {587, "SMTP STARTTLS", "EHLO servermon\r\n", "250", "starttls-smtp"},
-    {143, "IMAP STARTTLS", "a1 CAPABILITY\r\n", "a1 OK", "starttls-imap"},
-    {110, "POP3 STARTTLS", "CAPA\r\n", "+OK", "starttls-pop3"},
-    {21, "FTP AUTH TLS", "FEAT\r\n", "211", "starttls-ftp"},
-};
-
-struct ColumnDefinition {
-    const char* name;
-    const char* definition;
-};
-
-// What versions 2 and 3 added to ServerList. A file of an earlier version
-// gets them with their defaults, so its servers behave as before.
-constexpr ColumnDefinition kVersion2Columns[] = {
-    {"WarnMs", "integer not null default 0"},
-    {"SilencedUntil", "integer not null default 0"},
-};
-constexpr ColumnDefinition kVersion3Columns[] = {
-    {"CheckKind", "text not null default 'tcp'"},
-    {"Transport", "text not null default ''"},
-    {"TlsName", "text not null default ''"},
-    {"TlsIgnoreErrors", "integer not null default 0"},
-    {"CertWarnDays", "integer not null default 14"},
-    {"CertNotified", "text not null default ''"},
-    {"Url", "text not null default ''"},
-    {"HttpMethod", "text not null default 'GET'"},
-    {"HttpHeaders", "text not null default ''"},
-    {"HttpStatus", "text not null default '200-299'"},
-    {"HttpRedirects", "integer not null default 1"},
-    {"JsonCondition", "text not null default ''"},
-    {"ParentID", "integer not null default 0"},
-    {"Locations", "text not null default ''"},
-    {"Revision", "integer not null default 0"},
-};
-constexpr ColumnDefinition kSendDataVersion3Columns[] = {
-    {"Transport", "text not null default ''"},
-};
-
-// The tables version 3 added. A table of the same name already in the file
-// is no part of a catalogue: the upgrade fails and leaves the file as it was.
-constexpr const char* kVersion3Tables[] = {
-    "create table Channels ("
-    "ID integer primary key autoincrement,"
-    "Kind text not null,"
-    "Name text not null default '',"
-    "Enabled integer not null default 1,"
-    "Settings text not null default '{}',"
-    "Secret text not null default '',"
-    "SendRecovery integer not null default 1,"
-    "StormLimit integer not null default 10)",
-    "create table Outbox ("
-    "ID integer primary key autoincrement,"
-    "ChannelID integer not null,"
-    "CreatedUtcMs integer not null,"
-    "Event text not null default '{}',"
-    "Title text not null default '',"
-    "Message text not null default '',"
-    "Attempts integer not null default 0,"
-    "NextAttemptUtcMs integer not null default 0,"
-    "SentUtcMs integer not null default 0,"
-    "State text not null default 'pending',"
-    "DedupKey text not null unique)",
-    "create table Maintenance ("
-    "ID integer primary key autoincrement,"
-    "Servers text not null default '',"
-    "Kind text not null default 'once',"
-    "StartUtcMs integer not null default 0,"
-    "EndUtcMs integer not null default 0,"
-    "Days integer not null default 0,"
-    "StartTime text not null default '00:00',"
-    "Minutes integer not null default 0,"
-    "TimeZone text not null default '',"
-    "Note text not null default '')",
-    "create table Agents ("
-    "Name text primary key not null,"
-    "Location text not null default '',"
-    "HeartbeatUtcMs integer not null default 0)",
-    "create table AgentState ("
-    "Agent text not null,"
-    "ServerID integer not null,"
-    "State text not null default '',"
-    "Status text not null default '',"
-    "ReplyMs integer not null default 0,"
-    "TimeUtcMs integer not null default 0,"
-    "primary key (Agent, ServerID))",
-};
-
-template <std::size_t N> QString columnList(const ColumnDefinition (&columns)[N]) {
-    QString list;
-    for (const ColumnDefinition& column : columns)
-        list += QLatin1Char(',') + QLatin1String(column.name) + QLatin1Char(' ') +
-                QLatin1String(column.definition);
-    return list;
-}
-
-bool createServerList(QSqlDatabase& db) {
-    return run(db, QStringLiteral("create table ServerList ("
-                                  "ID integer primary key autoincrement,"
-                                  "DisplayName text,"
-                                  "IPAddress text,"
-                                  "Port text,"
-                                  "PostData text,"
-                                  "ReplyData text,"
-                                  "AddTime text,"
-                                  "InUse integer not null default 1 check (InUse in (0, 1))") +
-                       columnList(kVersion2Columns) + columnList(kVersion3Columns) +
-                       QLatin1Char(')'));
-}
-
-// Adds the columns the table lacks; existing rows get their defaults.
-template <std::size_t N>
-bool addMissingColumns(QSqlDatabase& db, const QString& table,
-                       const ColumnDefinition (&columns)[N]) {
-    QSqlQuery info(db);
-    if (!info.exec(QStringLiteral("pragma table_info(%1)").arg(table)))
-        return false;
-    QStringList present;
-    while (info.next())
-        present << info.value(1).toString().toLower();
-    info.finish();
-    for (const ColumnDefinition& column : columns) {
-        if (present.contains(QString::fromLatin1(column.name).toLower()))
-            continue;
-        if (!run(db, QStringLiteral("alter table %1 add column %2 %3")
-                         .arg(table, QLatin1String(column.name), QLatin1String(column.definition))))
-            return false;
-    }
-    return true;
-}
-
-bool upgradeServerList(QSqlDatabase& db) {
-    const QString table = QStringLiteral("ServerList");
-    return addMissingColumns(db, table, kVersion2Columns) &&
-           addMissingColumns(db, table, kVersion3Columns);
-}
-
-template <std::size_t N> bool insertSeeds(QSqlDatabase& db, const Seed (&seeds)[N]) {
-    for (const Seed& seed : seeds) {
-        if (!run(db,
-                 QStringLiteral("insert into SendData (port, SendData, ReplyData, ServerType, "
-                                "Transport) values (?, ?, ?, ?, ?)"),
-                 {seed.port, QString::fromUtf8(seed.sendData), QString::fromUtf8(seed.replyData),
-                  QString::fromUtf8(seed.serverType), QString::fromUtf8(seed.transport)}))
-            return false;
-    }
-    return true;
-}
-
-bool createSendData(QSqlDatabase& db) {
-    return run(db, QStringLiteral("create table SendData (port integer not null, SendData text, "
-                                  "ReplyData text, ServerType text") +
-                       columnList(kSendDataVersion3Columns) + QLatin1Char(')')) &&
-           insertSeeds(db, kSeeds) && insertSeeds(db, kStartTlsSeeds);
-}
-
-bool upgradeSendData(QSqlDatabase& db) {
-    return addMissingColumns(db, QStringLiteral("SendData"), kSendDataVersion3Columns) &&
-           insertSeeds(db, kStartTlsSeeds);
-}
-
-bool createVersion3Tables(QSqlDatabase& db) {
-    for (const char* statement : kVersion3Tables) {
-        if (!run(db, QString::fromLatin1(statement)))
-            return false;
-    }
-    return true;
-}
-
-// A damaged file would show only part of the catalogue, or fail on the
-// first change; it is refused whole and left as it is, so it can be rescued.
-bool structureSound(QSqlDatabase& db) {
-    QSqlQuery check(db);
-    return check.exec(QStringLiteral("pragma quick_check")) && check.next() &&
-           check.value(0).toString() == QLatin1String("ok") && !check.next();
-}
-
-// Reads the file's own tables first, so a file that is not an SQLite
-// database fails here before anything is written to it. A file of an
-// earlier version is brought up to this one in place, in one transaction
-// that keeps every row; a file of a later version is refused untouched.
-bool prepareSchema(QSqlDatabase& db) {
-    if (!structureSound(db))
-        return false;
-    QSqlQuery tables(db);
-    if (!tables.exec(QStringLiteral("select lower(name) from sqlite_master where type = 'table'")))
-        return false;
-    QStringList names;
-    while (tables.next())
-        names << tables.value(0).toString();
-    QSqlQuery version(db);
-    if (!version.exec(QStringLiteral("pragma user_version")) || !version.next())
-        return false;
-    const int fileVersion = version.value(0).toInt();
-    version.finish();
-    if (fileVersion > kSchemaVersion) {
-        state().openError = QCoreApplication::translate(
-                                "ModuleDB", "数据库文件%1由更新版本的程序创建(版本%2),"
-                                            "本程序只能打开版本%3及以前的文件。"
-                                            "为保护其中的数据,该文件未被打开,也未作任何改动。")
-                                .arg(ModuleDB::DbPath(), QString::number(fileVersion),
-                                     QString::number(kSchemaVersion));
-        return false;
-    }
-    const bool hasServerList = names.contains(QStringLiteral("serverlist"));
-    const bool hasSendData = names.contains(QStringLiteral("senddata"));
-    const bool current = fileVersion == kSchemaVersion;
-    if (hasServerList && hasSendData && current)
-        return true;
-
-    if (!db.transaction())
-        return false;
-    const bool ok =
-        (hasServerList ? current || upgradeServerList(db) : createServerList(db)) &&
-        (hasSendData ? current || upgradeSendData(db) : createSendData(db)) &&
-        (current || createVersion3Tables(db)) &&
-        (current || run(db, QStringLiteral("pragma user_version = %1").arg(kSchemaVersion)));
-    if (ok && db.commit())
-        return true;
-    const QString why = ok ? errorDescription(db.lastError()) : state().statementError;
-    db.rollback();
-    if (hasServerList && !current)
-        state().openError = QCoreApplication::translate(
-                                "ModuleDB", "数据库文件%1需要从版本%2升级到版本%3,升级失败(%4)。"
-                                            "为保护其中的数据,该文件未被打开,也未作任何改动。")
-                                .arg(ModuleDB::DbPath(), QString::number(fileVersion),
-                                     QString::number(kSchemaVersion), why);
-    return false;
 }
 
 // Readers never wait for a writer in write-ahead-log mode: a copy that
@@ -361,6 +96,158 @@ void createOwnerOnly(const QString& path) {
         ::close(descriptor);
 }
 
+// The statements themselves, on whichever connection holds the catalogue.
+QString execute(QSqlDatabase db, const QString& sql, const QVariantList& values) {
+    QSqlQuery query(db);
+    if (!query.prepare(sql))
+        return failureReport(sql, values, sqlErrorText(query.lastError()));
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return failureReport(sql, values, sqlErrorText(query.lastError()));
+    return {};
+}
+
+QList<QSqlRecord> select(QSqlDatabase db, const QString& sql, const QVariantList& values,
+                         bool* ok) {
+    QList<QSqlRecord> rows;
+    *ok = false;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return rows;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return rows;
+    while (query.next())
+        rows << query.record();
+    // A read that fails part way (the file changed under it) is no result either.
+    if (query.lastError().isValid())
+        return {};
+    *ok = true;
+    return rows;
+}
+
+QString transaction(QSqlDatabase db, const std::function<QString()>& work) {
+    if (!db.transaction())
+        return failureReport(QStringLiteral("begin transaction"), {}, sqlErrorText(db.lastError()));
+    QString report = work();
+    if (report.isEmpty() && !db.commit())
+        report = failureReport(QStringLiteral("commit"), {}, sqlErrorText(db.lastError()));
+    if (!report.isEmpty())
+        db.rollback();
+    return report;
+}
+
+QString notConnected() {
+    return QCoreApplication::translate("ModuleDB", "数据库未连接");
+}
+
+QString offlineRefusal() {
+    return QCoreApplication::translate(
+        "ModuleDB", "数据库离线(只读),暂时不能修改服务器列表,请在数据库恢复连接后重试");
+}
+
+QString timedOut() {
+    return QCoreApplication::translate("ModuleDB", "数据库在5秒内未响应");
+}
+
+QString databaseUri() {
+    return state().commandLineUri.isEmpty() ? state().databaseUri : state().commandLineUri;
+}
+
+PostgresCatalogue* postgres() {
+    return state().postgres.get();
+}
+
+// A shared catalogue that does not answer, or whose address is unusable:
+// only the snapshot can be read.
+bool sharedOffline() {
+    return ModuleDB::DbShared() && !(postgres() && postgres()->online());
+}
+
+// Statements the main thread hands to the PostgreSQL connection; on the
+// worker's own thread (inside a transaction) they run at once. A failure
+// has the worker check that the database is still there.
+template <typename Result>
+std::optional<Result> onPostgres(std::function<Result(QSqlDatabase)> work) {
+    PostgresCatalogue* database = postgres();
+    CatalogueWorker* worker = database->worker();
+    if (database->onWorkerThread())
+        return work(worker->database());
+    return database->call<Result>(
+        [worker, work = std::move(work)] { return work(worker->database()); });
+}
+
+// Where the copy keeps what it last read of a shared catalogue: beside the
+// file the catalogue would otherwise be.
+QString snapshotPath() {
+    const QFileInfo file(ModuleDB::DbPath());
+    return file.dir().filePath(file.completeBaseName() + QStringLiteral("-snapshot.db"));
+}
+
+bool openLocal(const QString& path, const QString& options) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnectionName);
+    db.setDatabaseName(path);
+    db.setConnectOptions(options);
+    return db.open();
+}
+
+void closeLocal() {
+    const bool wasConnected = state().connected;
+    state().connected = false;
+    if (!QSqlDatabase::contains(kConnectionName))
+        return;
+    {
+        QSqlDatabase db = connection();
+        if (wasConnected && db.isOpen() && !postgres())
+            useRollbackJournalIfAlone(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(kConnectionName);
+}
+
+// While the database is away the copy reads the snapshot, and only reads it.
+void useSnapshot(bool use) {
+    closeLocal();
+    if (!use || !QFile::exists(snapshotPath()))
+        return;
+    state().connected = openLocal(snapshotPath(), QStringLiteral("QSQLITE_OPEN_READONLY"));
+    if (state().connected) {
+        QSqlDatabase db = connection();
+        state().connected =
+            CatalogueSchema::prepare(db, CatalogueSchema::Dialect::Sqlite, snapshotPath(), nullptr);
+    }
+    if (!state().connected)
+        closeLocal();
+}
+
+bool openPostgres() {
+    const CatalogueUri uri = CatalogueUri::parse(databaseUri());
+    if (!uri.isValid()) {
+        state().openError = uri.error();
+        useSnapshot(true);
+        return ModuleDB::DbConnected();
+    }
+    state().postgres = std::make_unique<PostgresCatalogue>(uri, snapshotPath());
+    PostgresCatalogue* database = postgres();
+    QObject::connect(database, &PostgresCatalogue::onlineChanged, &catalogueEvents(),
+                     [](bool online) {
+                         useSnapshot(!online);
+                         emit catalogueEvents().stateChanged();
+                     });
+    QObject::connect(database, &PostgresCatalogue::serversChanged, &catalogueEvents(),
+                     &CatalogueEvents::announceServers);
+    QObject::connect(database, &PostgresCatalogue::senderChanged, &catalogueEvents(),
+                     &CatalogueEvents::senderChanged);
+    if (!database->start()) {
+        state().openError = database->refusal();
+        useSnapshot(true);
+    }
+    return ModuleDB::DbConnected();
+}
+
 } // namespace
 
 namespace ModuleDB {
@@ -381,15 +268,44 @@ QString DbPath() {
     return state().path.isEmpty() ? DefaultDbPath() : state().path;
 }
 
+void setDatabaseUri(const QString& uri) {
+    state().databaseUri = uri.trimmed();
+}
+
+void setCommandLineDatabaseUri(const QString& uri) {
+    state().commandLineUri = uri.trimmed();
+}
+
+bool DbShared() {
+    return !databaseUri().isEmpty();
+}
+
+QString DbName() {
+    const CatalogueUri uri = CatalogueUri::parse(databaseUri());
+    return !DbShared() ? DbPath() : uri.isValid() ? uri.displayText() : QString();
+}
+
+CatalogueSchema::Dialect DbDialect() {
+    return postgres() && postgres()->online() ? CatalogueSchema::Dialect::Postgres
+                                              : CatalogueSchema::Dialect::Sqlite;
+}
+
+CatalogueEvents* events() {
+    return &catalogueEvents();
+}
+
 bool DbOpen() {
     DbClose();
     state().openError.clear();
+    if (DbShared())
+        return openPostgres();
     createOwnerOnly(DbPath());
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnectionName);
-        db.setDatabaseName(DbPath());
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(state().busyTimeOutMs));
-        state().connected = db.open() && prepareSchema(db);
+    state().connected =
+        openLocal(DbPath(), QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(state().busyTimeOutMs));
+    if (state().connected) {
+        QSqlDatabase db = connection();
+        state().connected = CatalogueSchema::prepare(db, CatalogueSchema::Dialect::Sqlite, DbPath(),
+                                                     &state().openError);
         if (state().connected)
             useWriteAheadLog(db);
     }
@@ -400,84 +316,103 @@ bool DbOpen() {
 
 // Closing also releases the connection, so nothing of it outlives the catalogue.
 void DbClose() {
-    const bool wasConnected = state().connected;
-    state().connected = false;
-    if (!QSqlDatabase::contains(kConnectionName))
-        return;
-    {
-        QSqlDatabase db = connection();
-        if (wasConnected && db.isOpen())
-            useRollbackJournalIfAlone(db);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(kConnectionName);
+    closeLocal();
+    state().postgres.reset();
 }
 
 bool DbConnected() {
+    return DbOnline() || (state().connected && connection().isOpen());
+}
+
+bool DbOnline() {
+    if (DbShared())
+        return postgres() && postgres()->online();
     return state().connected && connection().isOpen();
+}
+
+bool DbIsSender() {
+    return !DbShared() || (postgres() && postgres()->isSender());
 }
 
 QString DbOpenError() {
     return state().openError;
 }
 
+QString DbOfflineReason() {
+    if (!DbShared())
+        return {};
+    return postgres() ? postgres()->offlineReason() : state().openError;
+}
+
 QString DbStateText() {
+    if (sharedOffline())
+        return QCoreApplication::translate("ModuleDB", "数据库：离线(只读)");
     return DbConnected() ? QCoreApplication::translate("ModuleDB", "数据库：连接成功")
                          : QCoreApplication::translate("ModuleDB", "数据库：连接失败");
 }
 
 QString DbExecute(const QString& sql, const QVariantList& values) {
+    if (DbShared()) {
+        if (sharedOffline() && !(postgres() && postgres()->onWorkerThread()))
+            return failureReport(sql, values, offlineRefusal());
+        const std::optional<QString> report = onPostgres<QString>([sql, values](QSqlDatabase db) {
+            if (!db.isOpen())
+                return failureReport(sql, values, offlineRefusal());
+            QString report = execute(db, sql, values);
+            if (!report.isEmpty())
+                postgres()->worker()->verifyConnection();
+            return report;
+        });
+        return report ? *report : failureReport(sql, values, timedOut());
+    }
     if (!DbConnected())
-        return failureReport(sql, values, QCoreApplication::translate("ModuleDB", "数据库未连接"));
-    QSqlDatabase db = connection();
-    QSqlQuery query(db);
-    if (!query.prepare(sql))
-        return failureReport(sql, values, errorDescription(query.lastError()));
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        return failureReport(sql, values, errorDescription(query.lastError()));
-    return {};
+        return failureReport(sql, values, notConnected());
+    return execute(connection(), sql, values);
 }
 
 QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values, bool* ok) {
+    bool read = false;
     QList<QSqlRecord> rows;
+    if (postgres() && (postgres()->online() || postgres()->onWorkerThread())) {
+        using Answer = std::pair<bool, QList<QSqlRecord>>;
+        const std::optional<Answer> answer = onPostgres<Answer>([sql, values](QSqlDatabase db) {
+            Answer result;
+            result.second = select(db, sql, values, &result.first);
+            if (!result.first)
+                postgres()->worker()->verifyConnection();
+            return result;
+        });
+        if (answer) {
+            read = answer->first;
+            rows = answer->second;
+        }
+    } else if (DbConnected()) {
+        rows = select(connection(), sql, values, &read);
+    }
     if (ok)
-        *ok = false;
-    if (!DbConnected())
-        return rows;
-    QSqlDatabase db = connection();
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        return rows;
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        return rows;
-    while (query.next())
-        rows << query.record();
-    // A read that fails part way (the file changed under it) is no result either.
-    if (query.lastError().isValid())
-        return {};
-    if (ok)
-        *ok = true;
+        *ok = read;
     return rows;
 }
 
 QString DbTransaction(const std::function<QString()>& work) {
     const QString begin = QStringLiteral("begin transaction");
+    if (DbShared()) {
+        if (sharedOffline())
+            return failureReport(begin, {}, offlineRefusal());
+        const std::optional<QString> report = onPostgres<QString>([&work](QSqlDatabase db) {
+            CatalogueWorker* worker = postgres()->worker();
+            worker->setInTransaction(true);
+            const QString report = transaction(db, work);
+            worker->setInTransaction(false);
+            if (!report.isEmpty())
+                worker->verifyConnection();
+            return report;
+        });
+        return report ? *report : failureReport(begin, {}, timedOut());
+    }
     if (!DbConnected())
-        return failureReport(begin, {}, QCoreApplication::translate("ModuleDB", "数据库未连接"));
-    QSqlDatabase db = connection();
-    if (!db.transaction())
-        return failureReport(begin, {}, errorDescription(db.lastError()));
-    QString report = work();
-    if (report.isEmpty() && !db.commit())
-        report = failureReport(QStringLiteral("commit"), {}, errorDescription(db.lastError()));
-    if (!report.isEmpty())
-        db.rollback();
-    return report;
+        return failureReport(begin, {}, notConnected());
+    return transaction(connection(), work);
 }
 
 QString StatementText(const QString& sql, const QVariantList& values) {

@@ -1,14 +1,34 @@
 #pragma once
 
+#include "catalogue/CatalogueSchema.h"
+
 #include <QList>
 #include <QSqlRecord>
 #include <QString>
 #include <QVariantList>
 #include <functional>
 
-// The one connection to the server catalogue, an SQLite file ServerList.db
-// in the data folder (AppPaths), created with its tables on first open.
+class CatalogueEvents;
+
+// The one connection to the server catalogue: an SQLite file ServerList.db
+// in the data folder (AppPaths), created with its tables on first open, or
+// a PostgreSQL database that several copies share. The rest of the program
+// does not know which it has.
 namespace ModuleDB {
+
+// The shared database as a postgresql:// address; empty (the default): the
+// file. Effective from the next DbOpen.
+void setDatabaseUri(const QString& uri);
+// The address given on the command line wins over the settings' one.
+void setCommandLineDatabaseUri(const QString& uri);
+bool DbShared();
+// How the operator knows the catalogue: the file, or the address.
+QString DbName();
+// The SQL of the catalogue that answers now (a shared catalogue offline
+// answers from its SQLite snapshot).
+CatalogueSchema::Dialect DbDialect();
+// Tells of other copies' changes and of the connection's state (shared only).
+CatalogueEvents* events();
 
 // The catalogue file; until set, DefaultDbPath(): the catalogue file AppPaths
 // hands out.
@@ -34,10 +54,25 @@ void setBusyTimeOutMs(int ms);
 // version is refused and left untouched.
 // The catalogue is kept in write-ahead-log mode, so another copy's change,
 // however long (an import), never keeps this one from reading it.
+//
+// A shared catalogue is read and changed on a worker thread; a call waits
+// for it in a local event loop, for at most five seconds before it begins.
+// When the database cannot be reached the copy goes on from the snapshot of
+// what it last read (read only: every change fails with a report saying
+// so), and reconnects by itself; DbStateText() then reads "数据库：离线(只读)".
 bool DbOpen();
 void DbClose();
+// Servers can be read (from the database, or offline from the snapshot).
 bool DbConnected();
+// The catalogue itself answers: the file is open, or the database is there.
+bool DbOnline();
 QString DbStateText();
+// Whether this copy sends the channel messages: always with the file; with a
+// shared catalogue only the one copy that holds the sender lock, so each
+// alert goes out once however many copies watch the same servers.
+bool DbIsSender();
+// Why a shared database is not there, in its own words; empty otherwise.
+QString DbOfflineReason();
 // What the operator should know about the last failed DbOpen (a catalogue
 // made by a newer program, or one whose upgrade failed); empty otherwise.
 QString DbOpenError();

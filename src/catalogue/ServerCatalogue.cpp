@@ -215,11 +215,16 @@ QList<ServerRecord> SelectServers(Selection selection, bool* ok) {
 
 QList<ServerRecord> SearchServers(const QString& keyword, bool* ok) {
     const QString pattern = containsPattern(keyword);
-    return select(kSelectAll + QStringLiteral(" where DisplayName like ? escape '\\'"
-                                              " or IPAddress like ? escape '\\'"
-                                              " or Port like ? escape '\\'"
-                                              " or PostData like ? escape '\\'"
-                                              " or ReplyData like ? escape '\\' order by ID"),
+    // SQLite's like ignores ASCII case; PostgreSQL's ilike does so too.
+    const QString like = ModuleDB::DbDialect() == CatalogueSchema::Dialect::Postgres
+                             ? QStringLiteral("ilike")
+                             : QStringLiteral("like");
+    return select(kSelectAll + QStringLiteral(" where DisplayName %1 ? escape '\\'"
+                                              " or IPAddress %1 ? escape '\\'"
+                                              " or Port %1 ? escape '\\'"
+                                              " or PostData %1 ? escape '\\'"
+                                              " or ReplyData %1 ? escape '\\' order by ID")
+                                   .arg(like),
                   {pattern, pattern, pattern, pattern, pattern}, ok);
 }
 

@@ -35,6 +35,7 @@ MainWindowLayout loadINI(MonitorSettings& settings) {
     settings.RecoveryMsg = IniReadInt(Setup, QStringLiteral("RECOVERYMSG"), 0);
     settings.RemindMin = IniReadInt(Setup, QStringLiteral("REMINDMIN"), 0);
     settings.FlapLimit = IniReadInt(Setup, QStringLiteral("FLAPLIMIT"), 0);
+    settings.Database = ModuleINI::IniPeekString(Setup, QStringLiteral("DATABASE"));
     settings.TlsCaFile = ModuleINI::IniPeekString(Setup, QStringLiteral("TLSCAFILE"));
     for (int column = 0; column < MainWindowLayout::ColumnCount; ++column)
         layout.columnWidths.append(IniReadInt(Setting, columnKey(column), DefaultColumnWidth));

@@ -112,6 +112,12 @@ std::optional<SetupValues> SetupValues::parse(const Texts& texts, QString& error
         problems << QCoreApplication::translate("SetupValues", "网络检测地址无法识别:") +
                         unusable.join(QLatin1Char(' '));
     values.m_netCheck = texts.netCheck.simplified();
+    values.m_database = texts.database.trimmed();
+    if (!values.m_database.isEmpty() && !texts.databaseProblem.isEmpty())
+        problems << QCoreApplication::translate("SetupValues", "数据库连接:") +
+                        texts.databaseProblem;
+    else if (!IniFile::isValidValue(values.m_database))
+        problems << QCoreApplication::translate("SetupValues", "数据库连接不能包含换行符。");
     values.m_playSnd = texts.playSnd;
     values.m_history = texts.history != 0 ? 1 : 0;
     values.m_recoveryMsg = texts.recoveryMsg != 0 ? 1 : 0;
@@ -160,6 +166,8 @@ bool SetupValues::write() const {
     addUnlessDefault("RECOVERYMSG", m_recoveryMsg, defaults.RecoveryMsg);
     addUnlessDefault("REMINDMIN", m_remindMin, defaults.RemindMin);
     addUnlessDefault("FLAPLIMIT", m_flapLimit, defaults.FlapLimit);
+    if (!m_database.isEmpty() || file.value(setup, QStringLiteral("DATABASE")))
+        entries.append({setup, QStringLiteral("DATABASE"), m_database});
     if (m_language != InterfaceLanguage::Choice::Chinese ||
         file.value(setup, QStringLiteral("LANGUAGE")))
         entries.append(
@@ -183,4 +191,5 @@ void SetupValues::applyTo(MonitorSettings& settings) const {
     settings.RecoveryMsg = m_recoveryMsg;
     settings.RemindMin = m_remindMin;
     settings.FlapLimit = m_flapLimit;
+    settings.Database = m_database;
 }

@@ -36,6 +36,10 @@ public:
         qint32 exitPage = 1;                     // 1: the update-check page at exit
         QString remindMin = QStringLiteral("0"); // minutes between reminders; 0: none
         QString flapLimit = QStringLiteral("0"); // state changes that mark flapping; 0: off
+        QString database{};                      // the shared catalogue's address; empty: the file
+        // What is wrong with that address (its parser lives with the
+        // catalogue); empty when it is usable.
+        QString databaseProblem{};
     };
 
     static constexpr qint32 MaxTimeOut = 3600000;
@@ -65,7 +69,7 @@ public:
     qint32 flapLimit() const { return m_flapLimit; }
 
     // Writes ITIMERN, IREPLYLIM, IPINGLIM, PLAYSND, SKIN, ITIMEOUT, the three
-    // history entries, NETCHECK, RECOVERYMSG, REMINDMIN, FLAPLIMIT, LANGUAGE,
+    // history entries, NETCHECK, RECOVERYMSG, REMINDMIN, FLAPLIMIT, DATABASE, LANGUAGE,
     // ANNOUNCE and EXITPAGE
     // in one replacement of the settings file; false when nothing could be
     // written.
@@ -92,4 +96,5 @@ private:
     qint32 m_exitPage = 1;
     qint32 m_remindMin = 0;
     qint32 m_flapLimit = 0;
+    QString m_database;
 };

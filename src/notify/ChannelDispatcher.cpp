@@ -84,8 +84,16 @@ const Channel* ChannelDispatcher::channel(qint64 id) const {
     return nullptr;
 }
 
+void ChannelDispatcher::setActive(bool active) {
+    if (active == m_active)
+        return;
+    m_active = active;
+    if (active)
+        reload();
+}
+
 void ChannelDispatcher::alertRaised(const AlertEvent& raised) {
-    if (m_channels.isEmpty())
+    if (m_channels.isEmpty() || !m_active)
         return;
     const qint64 now = m_clock.utcMs();
     AlertEvent event = raised;
@@ -135,7 +143,7 @@ void ChannelDispatcher::digestHeld(qint64 nowUtcMs) {
 }
 
 void ChannelDispatcher::deliverDue() {
-    if (m_channels.isEmpty())
+    if (m_channels.isEmpty() || !m_active)
         return;
     const qint64 now = m_clock.utcMs();
     digestHeld(now);

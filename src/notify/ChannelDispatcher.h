@@ -42,6 +42,10 @@ public:
     // Reads the channels from the catalogue again and resumes what the
     // outbox holds (also what an earlier run left there).
     void reload();
+    // Only an active dispatcher takes alerts and delivers: of the copies
+    // sharing one catalogue, the one that holds the sender role. Active
+    // from the start; becoming active again delivers what waits.
+    void setActive(bool active);
     bool hasChannels() const { return !m_channels.isEmpty(); }
     // Deliveries by channel name since start.
     const QHash<QString, Counts>& counts() const { return m_counts; }
@@ -77,4 +81,5 @@ private:
     QHash<QString, Counts> m_counts;
     qint64 m_queued = 0;
     QTimer m_wake;
+    bool m_active = true;
 };

@@ -2,6 +2,7 @@
 
 #include "catalogue/ModuleDB.h"
 #include "platform/AppPaths.h"
+#include "service/CatalogueChoice.h"
 #include "service/CatalogueTransfer.h"
 #include "service/CommandLine.h"
 
@@ -54,11 +55,11 @@ int Run(const CommandLine& commandLine) {
     AppPaths::setCurrent(
         AppPaths::decide(QCoreApplication::applicationDirPath(), commandLine.pathChoice()));
     AppPaths::current().createFolders();
-    ModuleDB::setDbPath(ModuleDB::DefaultDbPath());
-    ModuleDB::setBusyTimeOutMs(ModuleDB::BackgroundBusyTimeOutMs);
-    if (!ModuleDB::DbOpen()) {
+    CatalogueChoice::useConfigured();
+    // An import goes into the catalogue itself, never into an offline snapshot.
+    if (!ModuleDB::DbOpen() || !ModuleDB::DbOnline()) {
         printLine(stderr, QCoreApplication::translate("CatalogueCommand", "无法打开服务器列表 ") +
-                              ModuleDB::DbPath());
+                              ModuleDB::DbName());
         return 2;
     }
     const int exitCode = commandLine.action() == CommandLine::Action::Import

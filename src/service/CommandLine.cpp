@@ -97,8 +97,21 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         QCoreApplication::translate(
             "CommandLine", "在 <地址:端口> 提供 Prometheus 监控指标(只给端口时为 127.0.0.1)"),
         QCoreApplication::translate("CommandLine", "地址:端口"));
-    const QList<QCommandLineOption> options{help,       version,  portable, configDir, importFile,
-                                            exportFile, sendTest, headless, metrics};
+    const QCommandLineOption database(
+        QStringLiteral("database"),
+        QCoreApplication::translate(
+            "CommandLine", "使用 PostgreSQL 数据库 <地址> (postgresql://用户@主机:端口/数据库)中"
+                           "共享的服务器列表,而不是设置中的"),
+        QCoreApplication::translate("CommandLine", "地址"));
+    const QCommandLineOption copyCatalogue(
+        QStringLiteral("copy-catalogue"),
+        QCoreApplication::translate("CommandLine",
+                                    "把服务器列表(服务器、请求模板、通知渠道、维护计划)复制到空的 "
+                                    "PostgreSQL 数据库 <地址> 后退出"),
+        QCoreApplication::translate("CommandLine", "地址"));
+    const QList<QCommandLineOption> options{help,       version,    portable,     configDir,
+                                            importFile, exportFile, sendTest,     headless,
+                                            metrics,    database,   copyCatalogue};
     parser.addOptions(options);
 
     CommandLine result;
@@ -142,6 +155,28 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         result.m_action = Action::Fail;
         result.m_output = QCoreApplication::translate(
             "CommandLine", "--send-test 不能与 --import 或 --export 同时使用\n");
+        return result;
+    }
+    for (const QCommandLineOption* option : {&database, &copyCatalogue}) {
+        if (parser.isSet(*option) && parser.value(*option).trimmed().isEmpty()) {
+            result.m_action = Action::Fail;
+            result.m_output =
+                QCoreApplication::translate("CommandLine", "--%1 需要一个数据库地址\n")
+                    .arg(option->names().first());
+            return result;
+        }
+    }
+    result.m_database = parser.value(database).trimmed();
+    if (parser.isSet(copyCatalogue)) {
+        if (parser.isSet(importFile) || parser.isSet(exportFile) || parser.isSet(sendTest)) {
+            result.m_action = Action::Fail;
+            result.m_output = QCoreApplication::translate(
+                "CommandLine",
+                "--copy-catalogue 不能与 --import、--export 或 --send-test 同时使用\n");
+            return result;
+        }
+        result.m_action = Action::CopyCatalogue;
+        result.m_copyTarget = parser.value(copyCatalogue).trimmed();
         return result;
     }
     if (parser.isSet(sendTest)) {

@@ -10,12 +10,13 @@
 class CommandLine final {
 public:
     enum class Action {
-        Run,         // start the program
-        PrintAndEnd, // print output() to standard output and end successfully
-        Fail,        // print output() to standard error and end with exitCode()
-        Import,      // add the servers of transferFile() to the catalogue, no window
-        Export,      // write the catalogue to transferFile(), no window
-        SendTest,    // send the test message through channelName(), no window
+        Run,           // start the program
+        PrintAndEnd,   // print output() to standard output and end successfully
+        Fail,          // print output() to standard error and end with exitCode()
+        Import,        // add the servers of transferFile() to the catalogue, no window
+        Export,        // write the catalogue to transferFile(), no window
+        SendTest,      // send the test message through channelName(), no window
+        CopyCatalogue, // copy the catalogue file into the database copyTarget(), no window
     };
 
     static CommandLine parse(const QStringList& arguments);
@@ -29,6 +30,11 @@ public:
     QString transferFile() const { return m_transferFile; }
     // The notification channel of --send-test.
     QString channelName() const { return m_channelName; }
+    // The shared catalogue of --database, overriding the settings; empty
+    // when the option is absent.
+    QString database() const { return m_database; }
+    // The empty PostgreSQL database of --copy-catalogue.
+    QString copyTarget() const { return m_copyTarget; }
     // Monitoring without a window.
     bool headless() const { return m_headless; }
     // The metrics endpoint as given ("ADDRESS:PORT" or a port); empty when
@@ -44,6 +50,8 @@ private:
     AppPaths::Choice m_choice;
     QString m_transferFile;
     QString m_channelName;
+    QString m_database;
+    QString m_copyTarget;
     bool m_headless = false;
     QString m_metrics;
 };

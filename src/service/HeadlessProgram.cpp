@@ -1,4 +1,6 @@
 #include "service/HeadlessProgram.h"
+#include "catalogue/ModuleDB.h"
+#include "service/CopyCatalogueCommand.h"
 
 #include "app/AppVersion.h"
 #include "config/InterfaceLanguage.h"
@@ -107,7 +109,13 @@ QString lockFailedMessage(const QString& lockFile, const QString& reason) {
 }
 
 int run(int argc, char* argv[], const CommandLine& commandLine) {
+    ModuleDB::setCommandLineDatabaseUri(commandLine.database());
     switch (commandLine.action()) {
+    case CommandLine::Action::CopyCatalogue: {
+        QCoreApplication app(argc, argv);
+        installInterfaceLanguage(app, commandLine);
+        return CopyCatalogueCommand::Run(commandLine);
+    }
     case CommandLine::Action::Import:
     case CommandLine::Action::Export: {
         QCoreApplication app(argc, argv);

@@ -1,5 +1,6 @@
 #include "service/HeadlessService.h"
 
+#include "catalogue/CatalogueEvents.h"
 #include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerListLoader.h"
@@ -11,6 +12,7 @@
 #include "monitor/SocketElement.h"
 #include "notify/NotificationChannels.h"
 #include "platform/AppPaths.h"
+#include "service/CatalogueChoice.h"
 #include "service/CommandLine.h"
 #include "service/MetricsService.h"
 
@@ -30,6 +32,10 @@ HeadlessService::HeadlessService(Clock& clock, EchoService& echo, QIODevice& log
             [this] { m_monitor.setMaintenanceWindows(MaintenanceCatalogue::SelectWindows()); });
     m_catalogueRetry.setSingleShot(true);
     connect(&m_catalogueRetry, &QTimer::timeout, this, &HeadlessService::retryCatalogue);
+    connect(ModuleDB::events(), &CatalogueEvents::serversChanged, this,
+            &HeadlessService::reloadServers);
+    connect(ModuleDB::events(), &CatalogueEvents::stateChanged, this,
+            &HeadlessService::logCatalogueState);
 }
 
 HeadlessService::~HeadlessService() {
@@ -38,9 +44,7 @@ HeadlessService::~HeadlessService() {
 
 bool HeadlessService::start(const QString& metricsOption, QString& error) {
     SocketStateNames();
-    ModuleINI::setIniBaseName(QString::fromLatin1(AppPaths::SettingsBaseName));
-    ModuleDB::setDbPath(ModuleDB::DefaultDbPath());
-    ModuleDB::setBusyTimeOutMs(ModuleDB::BackgroundBusyTimeOutMs);
+    CatalogueChoice::useConfigured();
     SettingsStore::loadINI(m_settings);
     const bool loaded = loadCatalogue();
     m_history = new HistoryRecorder(AppPaths::current().historyFile(), m_settings, m_clock, this);
@@ -57,7 +61,7 @@ bool HeadlessService::start(const QString& metricsOption, QString& error) {
     if (m_metrics)
         m_metrics->setChannels(&m_channels->dispatcher());
 
-    QStringList started = {QStringLiteral("start"), CommandLine::versionText(), ModuleDB::DbPath(),
+    QStringList started = {QStringLiteral("start"), CommandLine::versionText(), ModuleDB::DbName(),
                            ModuleDB::DbStateText(), QString::number(m_rows.rowCount())};
     if (m_metrics)
         started.append(QStringLiteral("metrics:") + QString::number(m_metrics->port()));
@@ -97,12 +101,17 @@ bool HeadlessService::loadCatalogue() {
     return ServerListLoader::LoadServerList(m_rows, ServerCatalogue::Selection::Enabled);
 }
 
-// Logs why the catalogue could not be loaded and when it is tried again.
+// Logs why the catalogue could not be loaded and when it is tried again. A
+// shared catalogue reconnects by itself and then reloads everything.
 void HeadlessService::scheduleCatalogueRetry() {
     QString why = ModuleDB::DbOpenError();
+    if (why.isEmpty() && ModuleDB::DbShared()) {
+        logCatalogueState();
+        return;
+    }
     if (why.isEmpty())
         why = ModuleDB::DbConnected() ? tr("无法读取服务器列表") : ModuleDB::DbStateText();
-    m_log.write({QStringLiteral("catalogue"), ModuleDB::DbPath(), why,
+    m_log.write({QStringLiteral("catalogue"), ModuleDB::DbName(), why,
                  tr("%1 秒后重试").arg(m_retryDelayMs / 1000)});
     m_catalogueRetry.start(m_retryDelayMs);
     m_retryDelayMs = qMin(m_retryDelayMs * 2, LastRetryMs);
@@ -114,9 +123,31 @@ void HeadlessService::retryCatalogue() {
         scheduleCatalogueRetry();
         return;
     }
-    m_log.write({QStringLiteral("catalogue"), ModuleDB::DbPath(), ModuleDB::DbStateText(),
+    m_log.write({QStringLiteral("catalogue"), ModuleDB::DbName(), ModuleDB::DbStateText(),
                  QString::number(m_rows.rowCount())});
     m_channels->reload();
+}
+
+void HeadlessService::reloadServers(const QList<qint64>& ids) {
+    if (!ids.isEmpty()) {
+        ServerListLoader::ReloadServers(m_rows, ids, ServerCatalogue::Selection::Enabled);
+        return;
+    }
+    if (!ServerListLoader::LoadServerList(m_rows, ServerCatalogue::Selection::Enabled))
+        return;
+    m_log.write({QStringLiteral("catalogue"), ModuleDB::DbName(), ModuleDB::DbStateText(),
+                 QString::number(m_rows.rowCount())});
+    m_channels->reload();
+}
+
+// Offline and back: the same fields as the start line's catalogue part, and
+// why the database cannot be reached.
+void HeadlessService::logCatalogueState() {
+    QStringList line = {QStringLiteral("catalogue"), ModuleDB::DbName(), ModuleDB::DbStateText(),
+                        QString::number(m_rows.rowCount())};
+    if (const QString why = ModuleDB::DbOfflineReason(); !why.isEmpty())
+        line << why;
+    m_log.write(line);
 }
 
 // A channel that gives up a message, and its return, are logged; the

@@ -60,6 +60,9 @@ private:
     bool loadCatalogue();
     void retryCatalogue();
     void scheduleCatalogueRetry();
+    // Another copy changed servers of a shared catalogue (none listed: all).
+    void reloadServers(const QList<qint64>& ids);
+    void logCatalogueState();
     void startChannels();
 
     Clock& m_clock;

@@ -1,5 +1,7 @@
 #include "service/MetricsCollector.h"
 
+#include "catalogue/CatalogueEvents.h"
+#include "catalogue/ModuleDB.h"
 #include "http/HttpExchangeFacts.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/TextNumbers.h"
@@ -205,6 +207,7 @@ QByteArray MetricsCollector::text() const {
                   });
 
     appendNotifications(out);
+    appendCatalogue(out);
 
     // The last exchange of the HTTP rows; no family at all while none has
     // had one, so a catalogue of TCP servers is described as before.
@@ -279,6 +282,19 @@ QByteArray MetricsCollector::text() const {
                                                       : QByteArray();
               });
     return out;
+}
+
+// Only a shared catalogue can be offline or be changed by other copies.
+void MetricsCollector::appendCatalogue(QByteArray& out) {
+    if (!ModuleDB::DbShared())
+        return;
+    family(out, "servermon_catalogue_online", "gauge",
+           "1 while the shared catalogue's database answers, 0 while the snapshot stands in.");
+    out += QByteArray("servermon_catalogue_online ") + (ModuleDB::DbOnline() ? "1" : "0") + '\n';
+    family(out, "servermon_catalogue_reloads_total", "counter",
+           "Times servers were read again after another copy changed them or after a reconnect.");
+    out += "servermon_catalogue_reloads_total " +
+           QByteArray::number(ModuleDB::events()->reloads()) + '\n';
 }
 
 void MetricsCollector::appendNotifications(QByteArray& out) const {

@@ -37,6 +37,7 @@ public:
 
 private:
     void appendNotifications(QByteArray& out) const;
+    static void appendCatalogue(QByteArray& out);
 
     struct Counters {
         quint64 probes = 0;

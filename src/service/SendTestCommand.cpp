@@ -8,6 +8,7 @@
 #include "notify/ChannelMessage.h"
 #include "platform/AppPaths.h"
 #include "platform/SystemClock.h"
+#include "service/CatalogueChoice.h"
 #include "service/CommandLine.h"
 #include "service/HeadlessProgram.h"
 
@@ -19,11 +20,10 @@ namespace SendTestCommand {
 namespace {
 
 std::optional<Channel> findChannel(const QString& name, QString& error) {
-    ModuleDB::setDbPath(ModuleDB::DefaultDbPath());
-    ModuleDB::setBusyTimeOutMs(ModuleDB::BackgroundBusyTimeOutMs);
+    CatalogueChoice::useConfigured();
     if (!ModuleDB::DbOpen()) {
         error = QCoreApplication::translate("SendTestCommand", "无法打开服务器列表 ") +
-                ModuleDB::DbPath();
+                ModuleDB::DbName();
         return std::nullopt;
     }
     std::optional<Channel> channel = ChannelCatalogue::FindChannel(name);

@@ -1,6 +1,8 @@
 #include "shell/FormMain.h"
 
 #include "app/AppVersion.h"
+#include "catalogue/CatalogueEvents.h"
+#include "catalogue/CatalogueUri.h"
 #include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ModuleDB.h"
 #include "catalogue/ServerListLoader.h"
@@ -52,6 +54,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QPushButton>
+#include <QSet>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -112,6 +115,10 @@ FormMain::FormMain(AppServices& services, QWidget* parent)
     // The windows are read with every list, after the cycle has let go of
     // the old rows.
     connect(m_rows, &QAbstractItemModel::modelReset, this, &FormMain::loadMaintenanceWindows);
+    connect(ModuleDB::events(), &CatalogueEvents::stateChanged, this,
+            &FormMain::showCatalogueState);
+    connect(ModuleDB::events(), &CatalogueEvents::serversChanged, this,
+            &FormMain::applyCatalogueChanges);
     m_monitor->setCertNoticeStore(&m_certNoticeStore);
     m_alerts->setAlertActions(ServerSilence::noticeActions());
     connect(&m_services.notifications, &DesktopNotifications::actionInvoked, m_silence,
@@ -187,8 +194,9 @@ void FormMain::Form_Load() {
              [this] { m_layout.apply(SettingsStore::loadINI(m_settings), *this, *LstResult); })
         .add(QStringLiteral("DbOpen"),
              [this] {
+                 ModuleDB::setDatabaseUri(m_settings.Database);
                  ModuleDB::DbOpen();
-                 m_statusPanels->setPanelText(1, ModuleDB::DbStateText());
+                 showCatalogueState();
                  if (const QString refused = ModuleDB::DbOpenError(); !refused.isEmpty())
                      MessageBoxes::show(this, QMessageBox::Critical, tr("数据库：连接失败"),
                                         refused);
@@ -210,6 +218,8 @@ void FormMain::Form_Load() {
                  m_formSetup = new FormSetup(m_settings, m_services.skinEngine, this);
                  connect(m_formSetup, &FormSetup::channelsRequested, this,
                          [this] { openChannels(m_formSetup); });
+                 m_formSetup->setDatabaseCheck(
+                     [](const QString& uri) { return CatalogueUri::parse(uri).error(); });
                  ModuleTrayIcon::TrayAdd(m_alerts->pictures().at(0), MeCaption);
              })
         .add(QStringLiteral("sTips"),
@@ -232,6 +242,7 @@ void FormMain::Form_Load() {
 // it locked) leaves the list empty; the box says the list is not the
 // catalogue's. Without a connection the status bar already says so.
 void FormMain::LoadServerList(ServerCatalogue::Selection selection) {
+    m_listSelection = selection;
     if (!ServerListLoader::LoadServerList(*m_rows, selection) && ModuleDB::DbConnected())
         MessageBoxes::show(
             this, QMessageBox::Warning, tr("无法读取服务器列表"),
@@ -241,6 +252,7 @@ void FormMain::LoadServerList(ServerCatalogue::Selection selection) {
 
 void FormMain::CmdListErr_Click() {
     ServerListLoader::KeepFailingRows(*m_rows);
+    m_listSelection.reset();
     m_monitor->SetColor();
 }
 
@@ -331,6 +343,29 @@ void FormMain::runExitPath() {
 
 void FormMain::reloadMonitoredServers() {
     LoadServerList(ServerCatalogue::Selection::Enabled);
+}
+
+void FormMain::showCatalogueState() {
+    m_statusPanels->setPanelText(1, ModuleDB::DbStateText());
+    m_statusPanels->setPanelToolTip(1, ModuleDB::DbOfflineReason());
+}
+
+void FormMain::applyCatalogueChanges(const QList<qint64>& ids) {
+    if (ids.isEmpty()) {
+        LoadServerList(m_listSelection.value_or(ServerCatalogue::Selection::Enabled));
+        return;
+    }
+    // A search result or the failing servers keep to the rows they show.
+    QList<qint64> changed = ids;
+    if (!m_listSelection) {
+        QSet<qint64> listed;
+        for (int row = 0; row < m_rows->rowCount(); ++row)
+            listed.insert(m_rows->text(row, ServerRowModel::ID).toLongLong());
+        changed.removeIf([&listed](qint64 id) { return !listed.contains(id); });
+    }
+    ServerListLoader::ReloadServers(*m_rows, changed,
+                                    m_listSelection.value_or(ServerCatalogue::Selection::All));
+    m_monitor->SetColor();
 }
 
 void FormMain::LstResult_DblClick() {
@@ -425,6 +460,7 @@ void FormMain::CmdFind_Click() {
     connect(&search, &FormFind::searchResultsReady, this,
             [this](const QList<ServerRecord>& servers) {
                 ServerListLoader::LoadServerList(*m_rows, servers);
+                m_listSelection.reset();
             });
     ModalDialogs::exec(search);
 }

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class AlertNotifier;
 class ConsoleLauncher;
@@ -110,6 +111,10 @@ private:
     void Form_QueryUnload(QCloseEvent* event);
     void runExitPath();
     void reloadMonitoredServers();
+    // Panel 1 says whether the catalogue answers; its tool-tip says why not.
+    void showCatalogueState();
+    // Another copy changed these servers of a shared catalogue (none: all).
+    void applyCatalogueChanges(const QList<qint64>& ids);
     // The catalogue's maintenance windows, for the cycle.
     void loadMaintenanceWindows();
     void openHistory(const ServerRecord& server);
@@ -139,6 +144,9 @@ private:
     std::unique_ptr<MainButtons> m_buttons;
     std::unique_ptr<MainMenus> m_menus;
     std::unique_ptr<MainStatusBar> m_statusPanels;
+    // What the list shows: the servers of a selection, or a search result
+    // and the failing servers (nothing).
+    std::optional<ServerCatalogue::Selection> m_listSelection = ServerCatalogue::Selection::Enabled;
 
     QString MeCaption;
     QString sTips;

@@ -21,6 +21,10 @@ MainStatusBar::MainStatusBar(QMainWindow& window) {
     m_panels.back()->hide();
 }
 
+void MainStatusBar::setPanelToolTip(int panel, const QString& toolTip) {
+    m_panels.at(static_cast<size_t>(panel - 1))->setToolTip(toolTip);
+}
+
 void MainStatusBar::setPanelText(int panel, const QString& text) {
     QLabel* label = m_panels.at(static_cast<size_t>(panel - 1));
     label->setText(text);

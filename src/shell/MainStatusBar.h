@@ -19,6 +19,7 @@ public:
 
     // panel counts from 1, as the monitor numbers the panels.
     void setPanelText(int panel, const QString& text);
+    void setPanelToolTip(int panel, const QString& toolTip);
 
 private:
     std::array<QLabel*, 6> m_panels{};

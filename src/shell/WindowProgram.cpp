@@ -1,6 +1,7 @@
 #include "shell/WindowProgram.h"
 
 #include "app/AppVersion.h"
+#include "catalogue/ModuleDB.h"
 #include "monitor/IcmpEchoService.h"
 #include "monitor/ServerRowModel.h"
 #include "notify/NotificationChannels.h"
@@ -96,6 +97,7 @@ int runWindow(int argc, char* argv[], const CommandLine& commandLine) {
         return 1;
     }
 
+    ModuleDB::setCommandLineDatabaseUri(commandLine.database());
     // Every monitored row holds a socket during a pass.
     FileLimit::raiseToHardLimit();
     QApplication app(argc, argv);

@@ -68,6 +68,10 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     TextRemindMin->setToolTip(tr("0为不提醒"));
     TextFlapLimit = named(new QLineEdit(QStringLiteral("0")), "TextFlapLimit");
     TextFlapLimit->setToolTip(tr("最近20次检测中状态变化达到此次数即视为频繁变化;0为不检测"));
+    TextDatabase = named(new QLineEdit, "TextDatabase");
+    TextDatabase->setPlaceholderText(QStringLiteral("postgresql://user@host:5432/servermon"));
+    TextDatabase->setToolTip(
+        tr("多人共享的 PostgreSQL 服务器列表;留空为本机的数据库文件。重新启动程序后生效"));
     CheckAnnounce = named(new QCheckBox(tr("启动时显示公告")), "CheckAnnounce");
     CheckExitPage = named(new QCheckBox(tr("退出时打开更新页面")), "CheckExitPage");
     CmdChannels = named(new QPushButton(tr("通知渠道...")), "CmdChannels");
@@ -98,6 +102,7 @@ FormSetup::FormSetup(MonitorSettings& settings, SkinEngine& skins, QWidget* pare
     alertRow->addWidget(TextFlapLimit);
     fields->addRow(buddyLabel(tr("持续故障提醒间隔(分钟):"), TextRemindMin), alertRow);
     fields->addRow(buddyLabel(tr("界面语言:"), ComboLanguage), ComboLanguage);
+    fields->addRow(buddyLabel(tr("数据库连接:"), TextDatabase), TextDatabase);
     fields->addRow(CheckAnnounce);
     fields->addRow(CheckExitPage);
 
@@ -164,6 +169,7 @@ void FormSetup::loadINI() {
     CheckRecovery->setChecked(m_settings.RecoveryMsg != 0);
     TextRemindMin->setText(QString::number(m_settings.RemindMin));
     TextFlapLimit->setText(QString::number(m_settings.FlapLimit));
+    TextDatabase->setText(m_settings.Database);
     ComboLanguage->setCurrentIndex(ComboLanguage->findData(int(InterfaceLanguage::read())));
     CheckAnnounce->setChecked(PageSwitches::announceAtStart());
     CheckExitPage->setChecked(PageSwitches::updatePageAtExit());
@@ -194,7 +200,8 @@ void FormSetup::CmdSave_Click() {
          CheckRecovery->isChecked() ? 1 : 0,
          InterfaceLanguage::Choice(ComboLanguage->currentData().toInt()),
          CheckAnnounce->isChecked() ? 1 : 0, CheckExitPage->isChecked() ? 1 : 0,
-         TextRemindMin->text(), TextFlapLimit->text()},
+         TextRemindMin->text(), TextFlapLimit->text(), TextDatabase->text(),
+         m_databaseCheck ? m_databaseCheck(TextDatabase->text().trimmed()) : QString()},
         error);
     if (!values) {
         MessageBoxes::show(this, QMessageBox::Critical, title, error);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QDialog>
 
 struct MonitorSettings;
@@ -27,6 +29,10 @@ public:
     void SkinList();
     // Fills the fields from the running settings and the skin from the file.
     void loadINI();
+    // What is wrong with a shared catalogue's address; empty when usable.
+    void setDatabaseCheck(std::function<QString(const QString&)> check) {
+        m_databaseCheck = std::move(check);
+    }
 
     QGroupBox* Frame1 = nullptr;
     QLineEdit* TextTimerN = nullptr;
@@ -42,6 +48,7 @@ public:
     QCheckBox* CheckRecovery = nullptr;
     QLineEdit* TextRemindMin = nullptr;
     QLineEdit* TextFlapLimit = nullptr;
+    QLineEdit* TextDatabase = nullptr;
     QCheckBox* CheckAnnounce = nullptr;
     QCheckBox* CheckExitPage = nullptr;
     QComboBox* ComboLanguage = nullptr; // applied at the next start
@@ -68,4 +75,5 @@ private:
 
     MonitorSettings& m_settings;
     SkinEngine& m_skins;
+    std::function<QString(const QString&)> m_databaseCheck;
 };
