@@ -108,24 +108,30 @@ QString execute(QSqlDatabase db, const QString& sql, const QVariantList& values)
     return {};
 }
 
+// Empty on success, the failure report otherwise (and then no rows).
+QString query(QSqlDatabase db, const QString& sql, const QVariantList& values,
+              QList<QSqlRecord>& rows) {
+    rows.clear();
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    bool done = query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    done = done && query.exec();
+    while (done && query.next())
+        rows << query.record();
+    // A read that fails part way (the file changed under it) is no result either.
+    if (!done || query.lastError().isValid()) {
+        rows.clear();
+        return failureReport(sql, values, sqlErrorText(query.lastError()));
+    }
+    return {};
+}
+
 QList<QSqlRecord> select(QSqlDatabase db, const QString& sql, const QVariantList& values,
                          bool* ok) {
     QList<QSqlRecord> rows;
-    *ok = false;
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        return rows;
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        return rows;
-    while (query.next())
-        rows << query.record();
-    // A read that fails part way (the file changed under it) is no result either.
-    if (query.lastError().isValid())
-        return {};
-    *ok = true;
+    *ok = query(db, sql, values, rows).isEmpty();
     return rows;
 }
 
@@ -392,6 +398,28 @@ QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values, bool*
     if (ok)
         *ok = read;
     return rows;
+}
+
+QString DbExecuteReturning(const QString& sql, const QVariantList& values,
+                           QList<QSqlRecord>& rows) {
+    rows.clear();
+    if (DbShared()) {
+        if (sharedOffline() && !(postgres() && postgres()->onWorkerThread()))
+            return failureReport(sql, values, offlineRefusal());
+        using Answer = std::pair<QString, QList<QSqlRecord>>;
+        const std::optional<Answer> answer = onPostgres<Answer>([sql, values](QSqlDatabase db) {
+            Answer result;
+            result.first = query(db, sql, values, result.second);
+            return result;
+        });
+        if (!answer)
+            return failureReport(sql, values, timedOut());
+        rows = answer->second;
+        return answer->first;
+    }
+    if (!DbConnected())
+        return failureReport(sql, values, notConnected());
+    return query(connection(), sql, values, rows);
 }
 
 QString DbTransaction(const std::function<QString()>& work) {

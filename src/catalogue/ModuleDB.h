@@ -86,6 +86,10 @@ QString DbExecute(const QString& sql, const QVariantList& values = {});
 // *ok, when given, is false.
 QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values = {}, bool* ok = nullptr);
 
+// Runs one action statement that returns rows (an insert ... returning);
+// empty on success, the failure report otherwise, as DbExecute.
+QString DbExecuteReturning(const QString& sql, const QVariantList& values, QList<QSqlRecord>& rows);
+
 // Runs work inside one transaction: committed when work returns the empty
 // text, rolled back otherwise. Empty on success, the failure report else.
 QString DbTransaction(const std::function<QString()>& work);

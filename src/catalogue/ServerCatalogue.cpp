@@ -5,6 +5,9 @@
 #include "catalogue/ModuleDB.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QSqlRecord>
 
@@ -280,6 +283,54 @@ QString ImportServer(const ServerRecord& server) {
                         server.addTime.isEmpty() ? AddTimeText(QDateTime::currentDateTime())
                                                  : server.addTime,
                         server.certNotified, server.revision);
+}
+
+QString ImportServers(const QList<ServerRecord>& servers, QList<qint64>& ids) {
+    ids.clear();
+    if (ModuleDB::DbDialect() == CatalogueSchema::Dialect::Sqlite) {
+        for (const ServerRecord& server : servers) {
+            if (const QString report = ImportServer(server); !report.isEmpty())
+                return report;
+            const QList<QSqlRecord> last =
+                ModuleDB::DbSelect(QStringLiteral("select last_insert_rowid()"));
+            ids << (last.isEmpty() ? 0 : last.first().value(0).toLongLong());
+        }
+        return {};
+    }
+    if (servers.isEmpty())
+        return {};
+    QStringList columns;
+    for (const Field field : kOperatorFields)
+        columns << fieldName(field).toLower();
+    columns << fieldName(Column::AddTime).toLower() << fieldName(Column::CertNotified).toLower()
+            << fieldName(Column::Revision).toLower();
+    QJsonArray rows;
+    const QString now = AddTimeText(QDateTime::currentDateTime());
+    for (const ServerRecord& server : servers) {
+        QVariantList values = operatorValues(server);
+        values << (server.addTime.isEmpty() ? now : server.addTime) << notNull(server.certNotified)
+               << server.revision;
+        QJsonObject row;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            row.insert(columns.at(i), QJsonValue::fromVariant(values.at(i)));
+        rows.append(row);
+    }
+    // The rows take their IDs in the order the statement reads them, so the
+    // IDs in ascending order are those of the servers in turn.
+    const QString list = columns.join(u',');
+    QList<QSqlRecord> made;
+    const QString report = ModuleDB::DbExecuteReturning(
+        QStringLiteral("insert into ServerList (%1) select %1 from "
+                       "json_populate_recordset(null::serverlist, cast(? as json)) with "
+                       "ordinality as r order by r.ordinality returning ID")
+            .arg(list),
+        {QString::fromUtf8(QJsonDocument(rows).toJson(QJsonDocument::Compact))}, made);
+    if (!report.isEmpty())
+        return report;
+    for (const QSqlRecord& row : made)
+        ids << row.value(0).toLongLong();
+    std::sort(ids.begin(), ids.end());
+    return {};
 }
 
 QString EditConflictText() {

@@ -39,6 +39,10 @@ QString AddServer(const ServerRecord& server);
 // Adds a server read from an exported catalogue: its AddTime (stamped now
 // when empty), its certificate notice and its revision are kept.
 QString ImportServer(const ServerRecord& server);
+// Adds servers as ImportServer does and gives their new IDs in the same
+// order. Into PostgreSQL they go as one statement, since row by row the
+// round trips of ten thousand servers take many seconds.
+QString ImportServers(const QList<ServerRecord>& servers, QList<qint64>& ids);
 // Changes everything but the AddTime, the silence and the certificate
 // notice of the server with that ID, provided its stored revision is still
 // server.revision, the one the edit started from. Otherwise nothing changes

@@ -14,6 +14,9 @@
 
 namespace {
 
+// Servers written to the catalogue at once by an import.
+constexpr qsizetype ImportBatchRows = 500;
+
 // The windows of the file over the servers as numbered now; a server not in
 // the file leaves a window, and a window left over none is not added (an
 // empty list would mean every server).
@@ -63,30 +66,36 @@ ImportReport ImportServers(const QString& path) {
                            .arg(path, file.errorString());
         return report;
     }
-    // The rows go into the catalogue as they are read, so only one is held
-    // at a time; a file that turns out unreadable part way adds nothing.
-    // The servers are numbered anew: a ParentID names a server of the file
-    // by the ID it had there, and a parent not in the file is none.
+    // The rows go into the catalogue as they are read, a batch at a time, so
+    // only a batch is held; a file that turns out unreadable part way adds
+    // nothing. The servers are numbered anew: a ParentID names a server of
+    // the file by the ID it had there, and a parent not in the file is none.
     CatalogueReader::Result read;
     report.error = ModuleDB::DbTransaction([&] {
         QHash<qint64, qint64> newIdOf;
         QList<std::pair<qint64, qint64>> parentOf; // new ID, parent's ID in the file
+        QList<ServerRecord> batch;
+        const auto store = [&] {
+            QList<qint64> ids;
+            const QString stored = ServerCatalogue::ImportServers(batch, ids);
+            for (qsizetype i = 0; stored.isEmpty() && i < batch.size(); ++i) {
+                if (batch.at(i).id > 0)
+                    newIdOf.insert(batch.at(i).id, ids.at(i));
+                if (batch.at(i).parentId > 0)
+                    parentOf.append({ids.at(i), batch.at(i).parentId});
+            }
+            batch.clear();
+            return stored;
+        };
         read = CatalogueReader::Read(
             file, CatalogueFormatOf(path), [&](const CatalogueReader::Row& row) {
-                const QString stored = ServerCatalogue::ImportServer(row.server);
-                if (!stored.isEmpty() || (row.server.id <= 0 && row.server.parentId <= 0))
-                    return stored;
-                const QList<QSqlRecord> last =
-                    ModuleDB::DbSelect(QStringLiteral("select max(ID) from ServerList"));
-                const qint64 id = last.isEmpty() ? 0 : last.first().value(0).toLongLong();
-                if (row.server.id > 0)
-                    newIdOf.insert(row.server.id, id);
-                if (row.server.parentId > 0)
-                    parentOf.append({id, row.server.parentId});
-                return QString();
+                batch << row.server;
+                return batch.size() < ImportBatchRows ? QString() : store();
             });
         if (!read.error.isEmpty())
             return read.error;
+        if (const QString stored = store(); !stored.isEmpty())
+            return stored;
         for (const auto& [id, parent] : std::as_const(parentOf)) {
             const QString report =
                 ModuleDB::DbExecute(QStringLiteral("update ServerList set ParentID=? where ID=?"),

@@ -11,6 +11,8 @@
 #include "notify/ChannelCatalogue.h"
 #include "service/CatalogueTransfer.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 
 #include <QSignalSpy>
@@ -269,15 +271,44 @@ private slots:
         }
     }
 
+    // An import goes in as one statement per batch; servers keep their
+    // dependencies on servers of the same file, however many batches apart.
+    void importKeepsDependencies() {
+        QJsonArray servers;
+        for (int id = 1; id <= 1200; ++id)
+            servers.append(QJsonObject{{"ID", id},
+                                       {"DisplayName", QStringLiteral("s%1").arg(id)},
+                                       {"IPAddress", "127.0.0.1"},
+                                       {"Port", "80"},
+                                       {"ParentID", id == 1 ? 0 : id == 1200 ? 7 : 1}});
+        const QString json = m_dir.filePath("servers.json");
+        QFile file(json);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QJsonDocument(servers).toJson());
+        file.close();
+        QCOMPARE(ServerCatalogue::AddServer(server("already there")), QString());
+        const CatalogueTransfer::ImportReport report = CatalogueTransfer::ImportServers(json);
+        QVERIFY2(report.error.isEmpty(), qPrintable(report.error));
+        QCOMPARE(report.added, 1200);
+        QHash<QString, ServerRecord> byName;
+        for (const ServerRecord& record :
+             ServerCatalogue::SelectServers(ServerCatalogue::Selection::All))
+            byName.insert(record.displayName, record);
+        QCOMPARE(byName.size(), 1201);
+        QCOMPARE(byName.value("s2").parentId, byName.value("s1").id);
+        QCOMPARE(byName.value("s1100").parentId, byName.value("s1").id);
+        QCOMPARE(byName.value("s1200").parentId, byName.value("s7").id);
+        QCOMPARE(byName.value("s1").parentId, 0);
+    }
+
     // The database going away: the copy reads its snapshot, refuses every
     // change with the reason, and comes back by itself.
     void offlineSnapshotAndBack() {
         QCOMPARE(ServerCatalogue::AddServer(server("before")), QString());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(snapshotFile()), 5000);
+        // The snapshot holds the server added a moment ago.
+        QTRY_COMPARE_WITH_TIMEOUT(snapshotServers(), 1, 5000);
         QSignalSpy changes(ModuleDB::events(), &CatalogueEvents::serversChanged);
         QSignalSpy states(ModuleDB::events(), &CatalogueEvents::stateChanged);
-        // The snapshot holds the server added a moment ago.
-        QTest::qWait(1500);
         closeOther();
         m_serverStopped = PgTestCluster::stopServer();
         QVERIFY(m_serverStopped);
@@ -352,12 +383,15 @@ private slots:
     void oneSenderAtATime() {
         QTRY_VERIFY_WITH_TIMEOUT(ModuleDB::DbIsSender(), 5000);
         QSqlQuery lock(other());
-        QVERIFY(lock.exec("select pg_try_advisory_lock(7302)") && lock.next());
-        QVERIFY(!lock.value(0).toBool());
+        const auto takeLock = [&lock] {
+            return lock.exec("select pg_try_advisory_lock(7302)") && lock.next() &&
+                   lock.value(0).toBool();
+        };
+        QVERIFY(!takeLock());
         ModuleDB::DbClose();
         QVERIFY(!ModuleDB::DbIsSender());
-        QVERIFY(lock.exec("select pg_try_advisory_lock(7302)") && lock.next());
-        QVERIFY(lock.value(0).toBool());
+        // The server lets go once the closed session's process has ended.
+        QTRY_VERIFY_WITH_TIMEOUT(takeLock(), 5000);
         useDatabase(m_uri);
         QVERIFY(ModuleDB::DbOnline());
         QTest::qWait(2500);
