@@ -2,6 +2,7 @@
 #include "PgTestCluster.h"
 #include "ProgramRuns.h"
 
+#include "FakeClock.h"
 #include "catalogue/CatalogueEvents.h"
 #include "catalogue/MaintenanceCatalogue.h"
 #include "catalogue/ModuleDB.h"
@@ -10,6 +11,7 @@
 #include "monitor/ServerRowModel.h"
 #include "notify/ChannelCatalogue.h"
 #include "service/CatalogueTransfer.h"
+#include "service/MetricsCollector.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -58,6 +60,12 @@ class TestPostgresCatalogue : public QObject {
 
     QString snapshotFile() const {
         return m_dir.filePath(QStringLiteral("ServerList-snapshot.db"));
+    }
+
+    static QByteArray metrics() {
+        const ServerRowModel rows;
+        const FakeClock clock;
+        return MetricsCollector(rows, clock).text();
     }
 
     int snapshotServers() const {
@@ -280,7 +288,9 @@ private slots:
                                        {"DisplayName", QStringLiteral("s%1").arg(id)},
                                        {"IPAddress", "127.0.0.1"},
                                        {"Port", "80"},
-                                       {"ParentID", id == 1 ? 0 : id == 1200 ? 7 : 1}});
+                                       {"ParentID", id == 1      ? 0
+                                                    : id == 1200 ? 7
+                                                                 : 1}});
         const QString json = m_dir.filePath("servers.json");
         QFile file(json);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -322,6 +332,8 @@ private slots:
         const QString refused = ServerCatalogue::AddServer(server("while away"));
         QVERIFY(refused.contains(QStringLiteral("数据库离线(只读)")));
         QVERIFY(!ModuleDB::DbIsSender());
+        QVERIFY(metrics().contains("\nservermon_catalogue_online 0\n"));
+        QVERIFY(metrics().contains("\nservermon_catalogue_reloads_total "));
 
         QVERIFY(PgTestCluster::startServer());
         m_serverStopped = false;
@@ -329,6 +341,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!changes.isEmpty(), 5000);
         QVERIFY(changes.last().at(0).value<QList<qint64>>().isEmpty());
         QCOMPARE(ModuleDB::DbStateText(), QStringLiteral("数据库：连接成功"));
+        QVERIFY(metrics().contains("\nservermon_catalogue_online 1\n"));
         QCOMPARE(ServerCatalogue::AddServer(server("after")), QString());
         QCOMPARE(ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).size(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(ModuleDB::DbIsSender(), 5000);
