@@ -135,13 +135,20 @@ template <std::size_t N> QString columnList(const ColumnDefinition (&columns)[N]
 
 // Server IDs of a change, or nothing (read everything again) for the other
 // tables and for changes too many to list: PostgreSQL refuses a payload of
-// 8,000 bytes and would undo the change.
+// 8,000 bytes and would undo the change. What a copy writes by itself (a
+// silence ending at recovery, a certificate notice) raises no revision and
+// is announced to no one: every copy sees the same recovery.
 constexpr const char* kChangeFunction =
     "create function servermon_catalogue_changed() returns trigger language plpgsql as $$ "
     "declare ids text := ''; "
     "begin "
-    "if tg_table_name = 'serverlist' then "
+    "if tg_table_name = 'serverlist' and tg_op = 'UPDATE' then "
+    "select coalesce(string_agg(c.ID::text, ','), '') into ids from changed c "
+    "join previous p on p.ID = c.ID where c.Revision <> p.Revision; "
+    "elsif tg_table_name = 'serverlist' then "
     "select coalesce(string_agg(ID::text, ','), '') into ids from changed; "
+    "end if; "
+    "if tg_table_name = 'serverlist' then "
     "if ids = '' then return null; end if; "
     "if length(ids) > 7000 then ids := ''; end if; "
     "end if; "
@@ -352,11 +359,12 @@ private:
             return false;
         for (const char* table : kAnnouncedTables) {
             for (const auto& [event, rows] :
-                 {std::pair{"insert", "new"}, std::pair{"update", "new"},
-                  std::pair{"delete", "old"}}) {
+                 {std::pair{"insert", "new table as changed"},
+                  std::pair{"update", "old table as previous new table as changed"},
+                  std::pair{"delete", "old table as changed"}}) {
                 if (!exec(
                         QStringLiteral("create trigger %1_%2_announced after %2 on %1 "
-                                       "referencing %3 table as changed for each statement "
+                                       "referencing %3 for each statement "
                                        "execute function servermon_catalogue_changed()")
                             .arg(QLatin1String(table), QLatin1String(event), QLatin1String(rows))))
                     return false;

@@ -214,8 +214,8 @@ private slots:
         QCOMPARE(changes.count(), 0);
 
         const qint64 added = otherInsert("added");
-        QVERIFY(otherExec("update ServerList set DisplayName = 'renamed' where DisplayName = "
-                          "'edited'"));
+        QVERIFY(otherExec("update ServerList set DisplayName = 'renamed', Revision = Revision + 1 "
+                          "where DisplayName = 'edited'"));
         QTRY_VERIFY_WITH_TIMEOUT(!changes.isEmpty(), 5000);
         QSet<qint64> ids;
         for (const QList<QVariant>& signal : std::as_const(changes))
