@@ -10,18 +10,36 @@
 # (tls_floor_ratio, tls_stall_ms) follow on the summary line; then the
 # HTTP benchmark: a 1,000-row HTTP pass against a loopback HTTP server
 # beside a minimal libcurl multi loop (http_floor_ratio, http_stall_ms);
-# last the share of a 10,000-row pass that dependencies and maintenance
-# windows take (alertlogic_share, target below 0.05). Installs the peer
-# tools it compares with (check_tcp, fping) and nftables. Builds only the
-# benchmarks, in the normal build folder build/.
+# then the share of a 10,000-row pass that dependencies and maintenance
+# windows take (alertlogic_share, target below 0.05); last the catalogue in
+# a private PostgreSQL cluster on 127.0.0.1 (scripts/pg-cluster.sh, stopped
+# at exit) beside the catalogue file, both holding 10,000 servers: the list
+# load's time from the database over the file's (pg_load_ratio, target at
+# most 2), the UI thread's longest event wait during loads from the
+# database (pg_stall_ms, target 16 ms) and the time another copy's change
+# to a server takes to arrive (pg_propagate_ms, median and worst of 50,
+# target below 2000 ms). Installs the peer tools it compares with
+# (check_tcp, fping), nftables and PostgreSQL. Builds only the benchmarks,
+# in the normal build folder build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh monitoring-plugins-basic fping nftables
-scripts/build.sh pass_bench tls_bench http_bench alertlogic_bench >/dev/null
+scripts/build.sh pass_bench tls_bench http_bench alertlogic_bench pg_bench >/dev/null
 
 table=servermon_bench
+firewall=false
+pg_dir=''
+cleanup() {
+  if [[ -n $pg_dir ]]; then
+    scripts/pg-cluster.sh stop "$pg_dir"
+  fi
+  if $firewall; then
+    nft delete table inet "$table"
+  fi
+}
+trap cleanup EXIT
 if nft add table inet "$table" 2>/dev/null; then
-  trap 'nft delete table inet "$table"' EXIT
+  firewall=true
   nft add chain inet "$table" input '{ type filter hook input priority -10; policy accept; }' &&
     nft add rule inet "$table" input ip daddr 127.0.1.0/24 icmp type echo-request drop ||
     echo "bench: no firewall rule for the silent hosts; their echoes are emulated"
@@ -43,5 +61,12 @@ build/bench/http_bench --rows 1000 --summary | tee "$output"
 figuresHttp=$(tail -n 1 "$output")
 build/bench/alertlogic_bench --rows 10000 | tee "$output"
 figuresAlerts=$(tail -n 1 "$output")
+pg_dir=$(mktemp -d /tmp/servermon-pg.XXXXXX)
+scripts/pg-cluster.sh start "$pg_dir"
+# shellcheck source=/dev/null
+source "$pg_dir/env"
+export PGPASSWORD=$SERVERMON_TEST_PG_PASSWORD
+build/bench/pg_bench --rows 10000 --summary | tee "$output"
+figuresPg=$(tail -n 1 "$output")
 rm -f "$output"
-echo "$summary $figures10k $figuresTls $figuresHttp $figuresAlerts"
+echo "$summary $figures10k $figuresTls $figuresHttp $figuresAlerts $figuresPg"
