@@ -128,6 +128,19 @@ QString query(QSqlDatabase db, const QString& sql, const QVariantList& values,
     return {};
 }
 
+bool selectEach(QSqlDatabase db, const QString& sql, const QVariantList& values,
+                const std::function<void(const QSqlQuery&)>& take) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    bool done = query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    done = done && query.exec();
+    while (done && query.next())
+        take(query);
+    return done && !query.lastError().isValid();
+}
+
 QList<QSqlRecord> select(QSqlDatabase db, const QString& sql, const QVariantList& values,
                          bool* ok) {
     QList<QSqlRecord> rows;
@@ -398,6 +411,20 @@ QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values, bool*
     if (ok)
         *ok = read;
     return rows;
+}
+
+bool DbSelectEach(const QString& sql, const QVariantList& values,
+                  const std::function<void(const QSqlQuery&)>& take) {
+    if (postgres() && (postgres()->online() || postgres()->onWorkerThread())) {
+        const std::optional<bool> read = onPostgres<bool>([&](QSqlDatabase db) {
+            const bool done = selectEach(db, sql, values, take);
+            if (!done)
+                postgres()->worker()->verifyConnection();
+            return done;
+        });
+        return read.value_or(false);
+    }
+    return DbConnected() && selectEach(connection(), sql, values, take);
 }
 
 QString DbExecuteReturning(const QString& sql, const QVariantList& values,

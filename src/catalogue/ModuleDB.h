@@ -3,6 +3,7 @@
 #include "catalogue/CatalogueSchema.h"
 
 #include <QList>
+#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
 #include <QVariantList>
@@ -85,6 +86,13 @@ QString DbExecute(const QString& sql, const QVariantList& values = {});
 // when the query cannot run or the catalogue is not connected, and then
 // *ok, when given, is false.
 QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values = {}, bool* ok = nullptr);
+
+// Runs one query with bound values and hands each row to take where the
+// query runs (for a shared catalogue, on its worker thread), so a large
+// result is never copied row by row. False when the query cannot run or
+// fails part way; take may have seen rows by then.
+bool DbSelectEach(const QString& sql, const QVariantList& values,
+                  const std::function<void(const QSqlQuery&)>& take);
 
 // Runs one action statement that returns rows (an insert ... returning);
 // empty on success, the failure report otherwise, as DbExecute.

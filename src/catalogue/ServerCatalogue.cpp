@@ -9,10 +9,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QSqlQuery>
 #include <QSqlRecord>
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace {
 
@@ -127,7 +129,7 @@ public:
             m_index[field] = columns.indexOf(QLatin1String(kFieldNames.at(field)));
     }
 
-    ServerRecord read(const QSqlRecord& row) const {
+    ServerRecord read(const QSqlQuery& row) const {
         const auto value = [&](Field field) { return row.value(m_index[field]); };
         ServerRecord server;
         server.id = value(Column::Id).toLongLong();
@@ -164,16 +166,22 @@ private:
     std::array<int, Column::FieldCount> m_index{};
 };
 
+// The servers are made where the query runs (for a shared catalogue, on
+// its worker thread): ten thousand rows of the driver's records cost the
+// window a tenth of a second to free.
 QList<ServerRecord> select(const QString& sql, const QVariantList& values = {},
                            bool* ok = nullptr) {
     QList<ServerRecord> servers;
-    const QList<QSqlRecord> rows = ModuleDB::DbSelect(sql, values, ok);
-    if (rows.isEmpty())
-        return servers;
-    servers.reserve(rows.size());
-    const RecordReader reader(rows.first());
-    for (const QSqlRecord& row : rows)
-        servers << reader.read(row);
+    std::optional<RecordReader> reader;
+    const bool read = ModuleDB::DbSelectEach(sql, values, [&](const QSqlQuery& row) {
+        if (!reader)
+            reader.emplace(row.record());
+        servers << reader->read(row);
+    });
+    if (ok)
+        *ok = read;
+    if (!read)
+        servers.clear();
     return servers;
 }
 
