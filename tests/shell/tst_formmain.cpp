@@ -6,6 +6,7 @@
 #include "FakeSoundPlayer.h"
 #include "FakeSysInfoLocator.h"
 #include "FakeTrayIcon.h"
+#include "PgTestCluster.h"
 #include "RecordingUrlOpener.h"
 
 #include "catalogue/ModuleDB.h"
@@ -52,7 +53,10 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QTcpServer>
@@ -225,14 +229,68 @@ void compareLooks(const Look& actual, const Look& expected) {
     }
 }
 
+// A plain connection to the shared test database: another copy of the
+// program, as far as this one can tell.
+const QString OtherCopy = QStringLiteral("another-copy");
+
+bool otherCopyRuns(const QString& database, const QString& sql) {
+    QSqlDatabase db = QSqlDatabase::contains(OtherCopy)
+                          ? QSqlDatabase::database(OtherCopy)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), OtherCopy);
+    if (!db.isOpen()) {
+        db.setHostName(PgTestCluster::host());
+        db.setPort(PgTestCluster::port());
+        db.setUserName(PgTestCluster::userName());
+        db.setDatabaseName(database);
+        db.open();
+    }
+    QSqlQuery query(db);
+    if (!query.exec(sql)) {
+        qWarning("%s", qPrintable(query.lastError().text()));
+        return false;
+    }
+    return true;
+}
+
+void closeOtherCopy() {
+    if (!QSqlDatabase::contains(OtherCopy))
+        return;
+    QSqlDatabase::database(OtherCopy).close();
+    QSqlDatabase::removeDatabase(OtherCopy);
+}
+
+// The servers a read-only copy of the catalogue holds; -1 when unreadable.
+int serversIn(const QString& file) {
+    int servers = -1;
+    {
+        QSqlDatabase snapshot = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "snapshot");
+        snapshot.setDatabaseName(file);
+        snapshot.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        QSqlQuery query(snapshot);
+        if (snapshot.open() && query.exec(QStringLiteral("select count(*) from ServerList")) &&
+            query.next())
+            servers = query.value(0).toInt();
+    }
+    QSqlDatabase::removeDatabase("snapshot");
+    return servers;
+}
+
 } // namespace
 
 class TestFormMain final : public QObject {
     Q_OBJECT
+    bool m_pgStopped = false;
+
 private slots:
     void initTestCase() {
         MessageBoxes::setTestMode(true);
         FileDialogs::setTestMode(true);
+    }
+
+    void cleanup() {
+        closeOtherCopy();
+        if (m_pgStopped && PgTestCluster::startServer())
+            m_pgStopped = false;
     }
 
     void aFailingStepDoesNotStopTheNext() {
@@ -835,6 +893,95 @@ private slots:
         main.findChild<QAction*>(QStringLiteral("Menu_All"))->trigger();
         QCOMPARE(shell.rowNames(), (QStringList{"alpha", "beta", "gamma"}));
         QCOMPARE(MessageBoxes::takeShown().size(), 0);
+    }
+
+    // A catalogue shared in PostgreSQL: another copy's changes show in the
+    // list as they come, the selected row kept; while the database is away
+    // the list stays, panel 1 says so with the reason in its tip, and an add
+    // or an edit is refused with that report; it comes back by itself.
+    void sharedCatalogueFollowsTheDatabase() {
+        PG_TEST_CLUSTER_OR_SKIP();
+        PgTestCluster::exportPassword();
+        const QString database = QStringLiteral("servermon_formmain_test");
+        const QString uri = PgTestCluster::createDatabase(database);
+        QVERIFY(!uri.isEmpty());
+        const auto fileAgain = qScopeGuard([] {
+            ModuleDB::DbClose();
+            ModuleDB::setDatabaseUri({});
+        });
+        Shell shell;
+        ModuleDB::setDatabaseUri(uri);
+        shell.addServers();
+        QVERIFY(IniFile(shell.path("RodOdazuConfig.ini")).setValue("SETUP", "DATABASE", uri));
+        FormMain& main = shell.start();
+        auto* panel1 = main.findChild<QLabel*>(QStringLiteral("Panel1"));
+        QCOMPARE(panel1->text(), QStringLiteral("数据库：连接成功"));
+        QCOMPARE(shell.rowNames(), (QStringList{"alpha", "gamma"}));
+        MessageBoxes::takeShown();
+
+        auto* list = main.findChild<QTreeView*>(QStringLiteral("LstResult"));
+        const auto selectedNames = [list] {
+            QStringList names;
+            for (const QModelIndex& index : list->selectionModel()->selectedRows())
+                names << list->model()
+                             ->index(index.row(), ServerRowModel::DisplayName)
+                             .data()
+                             .toString();
+            return names;
+        };
+        shell.selectRow(1);
+        QCOMPARE(selectedNames(), QStringList{"gamma"});
+        QSignalSpy resets(&main.rowModel(), &QAbstractItemModel::modelReset);
+        QVERIFY(otherCopyRuns(database, "update ServerList set DisplayName = 'gamma2', "
+                                        "Revision = Revision + 1 where DisplayName = 'gamma'"));
+        QVERIFY(otherCopyRuns(database, "insert into ServerList (DisplayName, IPAddress, Port, "
+                                        "InUse) values ('delta', '127.0.0.1', '80', 1)"));
+        const QStringList changed{"alpha", "gamma2", "delta"};
+        QTRY_COMPARE_WITH_TIMEOUT(shell.rowNames(), changed, 5000);
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(selectedNames(), QStringList{"gamma2"});
+        // What the copy reads while the database is away holds the change.
+        QTRY_COMPARE_WITH_TIMEOUT(serversIn(shell.path("ServerList-snapshot.db")), 4, 5000);
+
+        closeOtherCopy();
+        m_pgStopped = PgTestCluster::stopServer();
+        QVERIFY(m_pgStopped);
+        QTRY_COMPARE_WITH_TIMEOUT(panel1->text(), QStringLiteral("数据库：离线(只读)"), 15000);
+        QVERIFY(!panel1->toolTip().isEmpty());
+        QCOMPARE(shell.rowNames(), changed);
+        const QList<std::pair<QString, QString>> refusals = {
+            {QStringLiteral("CmdServer"), QStringLiteral("对不起,添加失败")},
+            {QStringLiteral("Menu_EditServer"), QStringLiteral("对不起,保存失败")}};
+        for (const auto& [command, title] : refusals) {
+            shell.selectRow(0);
+            const QString opened = shell.dialogOpenedBy(
+                [&main, &command] {
+                    if (auto* button = main.findChild<QPushButton*>(command))
+                        button->click();
+                    else
+                        main.findChild<QAction*>(command)->trigger();
+                },
+                [](QDialog* dialog) {
+                    dialog->findChild<QLineEdit*>("TextDisplayName")->setText("epsilon");
+                    dialog->findChild<QLineEdit*>("TextIPAddress")->setText("127.0.0.1");
+                    dialog->findChild<QLineEdit*>("TextPort")->setText("81");
+                    dialog->findChild<QPushButton*>("CmdSave")->click();
+                });
+            QVERIFY2(!opened.isEmpty(), qPrintable(command));
+            const QList<MessageBoxes::Shown> shown = MessageBoxes::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown.first().title, title);
+            QVERIFY2(shown.first().text.contains(QStringLiteral("数据库离线(只读)")),
+                     qPrintable(shown.first().text));
+        }
+        QCOMPARE(shell.rowNames(), changed);
+
+        QVERIFY(PgTestCluster::startServer());
+        m_pgStopped = false;
+        QTRY_COMPARE_WITH_TIMEOUT(panel1->text(), QStringLiteral("数据库：连接成功"), 60000);
+        QVERIFY(panel1->toolTip().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(shell.rowNames(), changed, 5000);
+        QCOMPARE(ServerCatalogue::SelectServers(ServerCatalogue::Selection::All).size(), 4);
     }
 
     void helpMenuOpensItsPages() {
