@@ -213,7 +213,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(watcher.started(), WaitMs);
         QCOMPARE(senderSession(), senderPid);
 
-        QVERIFY(execute(QStringLiteral("update ServerList set InUse = 1 where ID = ") + firstId));
+        QVERIFY(execute(
+            QStringLiteral("update ServerList set InUse = 1, Revision = Revision + 1 where ID = ") +
+            firstId));
         QTRY_VERIFY2_WITH_TIMEOUT(sender.alerts(firstId) == 1 && watcher.alerts(firstId) == 1,
                                   (sender.log() + watcher.log()).constData(), WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(delivered(sink, kFirst), 1, WaitMs);
@@ -227,7 +229,9 @@ private slots:
             QCOMPARE(sender.process().exitCode(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(!senderSession().isEmpty() && senderSession() != senderPid,
                                  WaitMs);
-        QVERIFY(execute(QStringLiteral("update ServerList set InUse = 1 where ID = ") + secondId));
+        QVERIFY(execute(
+            QStringLiteral("update ServerList set InUse = 1, Revision = Revision + 1 where ID = ") +
+            secondId));
         QTRY_VERIFY2_WITH_TIMEOUT(watcher.alerts(secondId) == 1, watcher.log().constData(), WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(delivered(sink, kSecond), 1, WaitMs);
         QTest::qWait(2000);
