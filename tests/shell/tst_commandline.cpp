@@ -118,6 +118,46 @@ private slots:
         }
     }
 
+    // A shared catalogue for this run, or a copy of the file into one; an
+    // empty address or a copy beside another command ends with a message.
+    void parsesTheCatalogueOptions_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("database");
+        QTest::addColumn<QString>("copyTarget");
+        const QString uri = QStringLiteral("postgresql://ops@127.0.0.1/servermon");
+        const int run = static_cast<int>(CommandLine::Action::Run);
+        const int copy = static_cast<int>(CommandLine::Action::CopyCatalogue);
+        const int fail = static_cast<int>(CommandLine::Action::Fail);
+        QTest::newRow("database") << QStringList{"--headless", "--database", uri} << run << uri
+                                  << QString();
+        QTest::newRow("database trimmed")
+            << QStringList{"--database=  " + uri + " "} << run << uri << QString();
+        QTest::newRow("copy") << QStringList{"--config-dir", "d", "--copy-catalogue", uri} << copy
+                              << QString() << uri;
+        QTest::newRow("empty database")
+            << QStringList{"--database", " "} << fail << QString() << QString();
+        QTest::newRow("empty copy")
+            << QStringList{"--copy-catalogue", ""} << fail << QString() << QString();
+        QTest::newRow("copy and import")
+            << QStringList{"--copy-catalogue", uri, "--import", "f.csv"} << fail << QString()
+            << QString();
+    }
+    void parsesTheCatalogueOptions() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, action);
+        QFETCH(QString, database);
+        QFETCH(QString, copyTarget);
+        const CommandLine line = CommandLine::parse(QStringList{"servermon"} + arguments);
+        QCOMPARE(static_cast<int>(line.action()), action);
+        if (line.action() == CommandLine::Action::Fail) {
+            QVERIFY(line.output().startsWith(QStringLiteral("--")));
+            return;
+        }
+        QCOMPARE(line.database(), database);
+        QCOMPARE(line.copyTarget(), copyTarget);
+    }
+
     // The metrics endpoint as an address and port or a port alone; mistakes
     // end before anything starts.
     void parsesTheServiceOptions_data() {
