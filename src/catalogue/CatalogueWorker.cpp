@@ -221,10 +221,8 @@ void CatalogueWorker::writeSnapshot() {
         snapshot.close();
     }
     QSqlDatabase::removeDatabase(name);
-    if (written && ::rename(QFile::encodeName(fresh).constData(),
-                            QFile::encodeName(m_snapshotPath).constData()) == 0)
-        emit snapshotWritten();
-    else
+    if (!written || ::rename(QFile::encodeName(fresh).constData(),
+                             QFile::encodeName(m_snapshotPath).constData()) != 0)
         QFile::remove(fresh);
 }
 

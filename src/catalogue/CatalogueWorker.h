@@ -31,10 +31,6 @@ public:
     // One attempt to connect; true when the catalogue is ready. A failed
     // attempt schedules the next.
     bool connectNow();
-    bool isOnline() const { return m_online; }
-    // Whether this copy holds the one lock that makes it the sender of
-    // channel messages for every copy sharing the catalogue.
-    bool isSender() const { return m_sender; }
     QSqlDatabase database() const;
     // After a statement failed: when the database is gone, goes offline.
     void verifyConnection();
@@ -49,10 +45,11 @@ public:
 
 signals:
     void onlineChanged(bool online, const QString& why);
+    // Whether this copy holds the one lock that makes it the sender of
+    // channel messages for every copy sharing the catalogue.
     void senderChanged(bool sender);
     // Servers another copy changed; empty when everything should be read again.
     void serversChanged(const QList<qint64>& ids);
-    void snapshotWritten();
 
 private:
     void goOffline(const QString& why);
