@@ -108,27 +108,10 @@ QString execute(QSqlDatabase db, const QString& sql, const QVariantList& values)
     return {};
 }
 
-// Empty on success, the failure report otherwise (and then no rows).
-QString query(QSqlDatabase db, const QString& sql, const QVariantList& values,
-              QList<QSqlRecord>& rows) {
-    rows.clear();
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    bool done = query.prepare(sql);
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    done = done && query.exec();
-    while (done && query.next())
-        rows << query.record();
-    // A read that fails part way (the file changed under it) is no result either.
-    if (!done || query.lastError().isValid()) {
-        rows.clear();
-        return failureReport(sql, values, sqlErrorText(query.lastError()));
-    }
-    return {};
-}
-
-bool selectEach(QSqlDatabase db, const QString& sql, const QVariantList& values,
+// Hands each row of the query to take; empty on success, the failure
+// report otherwise. A read that fails part way (the file changed under it)
+// is a failure too.
+QString eachRow(QSqlDatabase db, const QString& sql, const QVariantList& values,
                 const std::function<void(const QSqlQuery&)>& take) {
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -138,7 +121,20 @@ bool selectEach(QSqlDatabase db, const QString& sql, const QVariantList& values,
     done = done && query.exec();
     while (done && query.next())
         take(query);
-    return done && !query.lastError().isValid();
+    if (!done || query.lastError().isValid())
+        return failureReport(sql, values, sqlErrorText(query.lastError()));
+    return {};
+}
+
+// Empty on success, the failure report otherwise (and then no rows).
+QString query(QSqlDatabase db, const QString& sql, const QVariantList& values,
+              QList<QSqlRecord>& rows) {
+    rows.clear();
+    const QString report =
+        eachRow(db, sql, values, [&rows](const QSqlQuery& row) { rows << row.record(); });
+    if (!report.isEmpty())
+        rows.clear();
+    return report;
 }
 
 QList<QSqlRecord> select(QSqlDatabase db, const QString& sql, const QVariantList& values,
@@ -417,14 +413,14 @@ bool DbSelectEach(const QString& sql, const QVariantList& values,
                   const std::function<void(const QSqlQuery&)>& take) {
     if (postgres() && (postgres()->online() || postgres()->onWorkerThread())) {
         const std::optional<bool> read = onPostgres<bool>([&](QSqlDatabase db) {
-            const bool done = selectEach(db, sql, values, take);
+            const bool done = eachRow(db, sql, values, take).isEmpty();
             if (!done)
                 postgres()->worker()->verifyConnection();
             return done;
         });
         return read.value_or(false);
     }
-    return DbConnected() && selectEach(connection(), sql, values, take);
+    return DbConnected() && eachRow(connection(), sql, values, take).isEmpty();
 }
 
 QString DbExecuteReturning(const QString& sql, const QVariantList& values,

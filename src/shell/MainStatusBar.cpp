@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QStatusBar>
+#include <QTextDocument>
 
 MainStatusBar::MainStatusBar(QMainWindow& window) {
     QStatusBar* SB = window.statusBar();
@@ -22,7 +23,9 @@ MainStatusBar::MainStatusBar(QMainWindow& window) {
 }
 
 void MainStatusBar::setPanelToolTip(int panel, const QString& toolTip) {
-    m_panels.at(static_cast<size_t>(panel - 1))->setToolTip(toolTip);
+    // The text may come from the database's own words: never read as markup.
+    m_panels.at(static_cast<size_t>(panel - 1))
+        ->setToolTip(toolTip.isEmpty() ? QString() : Qt::convertFromPlainText(toolTip));
 }
 
 void MainStatusBar::setPanelText(int panel, const QString& text) {
