@@ -20,6 +20,7 @@ source "$pg_dir/env"
 export SERVERMON_REQUIRE_PG=1
 QT_QPA_PLATFORM=offscreen ctest --preset ci -j2
 tests/service/check-prometheus.sh build-ci
+tests/service/check-rules.sh build-ci
 normal=$((SECONDS - started))
 scripts/test-sanitize.sh
 sanitize=$((SECONDS - started - normal))

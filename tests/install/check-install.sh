@@ -40,6 +40,8 @@ expected=(
     share/doc/servermon-headless/copyright
     share/doc/servermon-headless/changelog.gz
     share/servermon/Sound/NewMessage.wav
+    share/servermon/servermon-rules.yml
+    share/servermon/alertmanager.yml
     share/lintian/overrides/servermon
     lib/systemd/system/servermon.service
     lib/systemd/user/servermon.service
@@ -73,6 +75,9 @@ for skin in "$source_dir"/resources/Skin/*; do
 done
 cmp -s "$source_dir/resources/Sound/NewMessage.wav" "$prefix/share/servermon/Sound/NewMessage.wav" ||
     fail "alert sound differs"
+for file in servermon-rules.yml alertmanager.yml; do
+    cmp -s "$source_dir/packaging/prometheus/$file" "$prefix/share/servermon/$file" || fail "$file differs"
+done
 
 # The installed programs find their translation: a catalogue export reports in English.
 config=$prefix/config
