@@ -33,8 +33,7 @@ void appendJsonText(QByteArray& out, const QString& text) {
 
 namespace AgentCatalogue {
 
-std::optional<QStringList> Heartbeat(const QString& agent, const QString& location,
-                                     int silenceMs) {
+std::optional<QStringList> Heartbeat(const QString& agent, const QString& location, int silenceMs) {
     static const QString sql = withDatabaseNow(
         "with beat as (insert into Agents (Name, Location, HeartbeatUtcMs) values (?, ?, %1)"
         " on conflict (Name) do update set Location = excluded.Location,"
@@ -58,16 +57,16 @@ StatesJson::StatesJson(qsizetype servers) {
     m_json += '[';
 }
 
-void StatesJson::add(qint64 serverId, const QString& state, const QString& status,
-                     qint32 replyMs, qint64 timeUtcMs) {
+void StatesJson::add(qint64 serverId, const QString& state, const QString& status, qint32 replyMs,
+                     qint64 timeUtcMs) {
     if (m_json.size() > 1)
         m_json += ',';
     m_json += "{\"s\":" + QByteArray::number(serverId) + ",\"t\":";
     appendJsonText(m_json, state);
     m_json += ",\"u\":";
     appendJsonText(m_json, status);
-    m_json += ",\"r\":" + QByteArray::number(replyMs) + ",\"m\":" + QByteArray::number(timeUtcMs) +
-              '}';
+    m_json +=
+        ",\"r\":" + QByteArray::number(replyMs) + ",\"m\":" + QByteArray::number(timeUtcMs) + '}';
 }
 
 QByteArray StatesJson::finished() {
@@ -89,10 +88,10 @@ bool StoreStates(const QString& agent, const QByteArray& json) {
 }
 
 QList<AgentServerState> SelectStates(qint64 serverId, bool* ok, int silenceMs) {
-    static const QString sql = withDatabaseNow(
-        "select s.Agent, a.Location, s.State, s.Status, s.ReplyMs, s.TimeUtcMs"
-        " from AgentState s join Agents a on a.Name = s.Agent where s.ServerID = ?"
-        " and a.HeartbeatUtcMs >= %1 - ? order by a.Location, s.Agent");
+    static const QString sql =
+        withDatabaseNow("select s.Agent, a.Location, s.State, s.Status, s.ReplyMs, s.TimeUtcMs"
+                        " from AgentState s join Agents a on a.Name = s.Agent where s.ServerID = ?"
+                        " and a.HeartbeatUtcMs >= %1 - ? order by a.Location, s.Agent");
     QList<AgentServerState> states;
     if (!ModuleDB::DbShared() || !ModuleDB::DbOnline()) {
         if (ok)

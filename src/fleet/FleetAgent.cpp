@@ -97,9 +97,8 @@ void FleetAgent::rebalance() {
             moved << id;
     }
     moved += QList<qint64>(shown.cbegin(), shown.cend());
-    if (!moved.isEmpty() &&
-        !ServerListLoader::ReloadServers(m_rows, moved, ServerCatalogue::Selection::Enabled,
-                                         filter()))
+    if (!moved.isEmpty() && !ServerListLoader::ReloadServers(
+                                m_rows, moved, ServerCatalogue::Selection::Enabled, filter()))
         return;
     m_balancedFor = m_share.liveAgents();
     emit shareChanged(m_balancedFor);

@@ -120,8 +120,8 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                                     "共享服务器列表时本代理所在的 <位置>,只监测该位置的服务器"),
         QCoreApplication::translate("CommandLine", "位置"));
     const QList<QCommandLineOption> options{
-        help,    version,  portable,      configDir, importFile, exportFile, sendTest,
-        headless, metrics, database,      copyCatalogue, agent,   location};
+        help,     version, portable, configDir,     importFile, exportFile, sendTest,
+        headless, metrics, database, copyCatalogue, agent,      location};
     parser.addOptions(options);
 
     CommandLine result;

@@ -107,7 +107,8 @@ bool HeadlessService::loadCatalogue() {
                                             serverFilter());
 }
 
-void HeadlessService::setAgentOptions(const QString& agent, const std::optional<QString>& location) {
+void HeadlessService::setAgentOptions(const QString& agent,
+                                      const std::optional<QString>& location) {
     m_agentOption = agent;
     m_locationOption = location;
 }
