@@ -22,10 +22,15 @@ constexpr int SnapshotDelayMs = 1000;
 constexpr int SenderLockKey = 7302;
 
 // Beside the operator's options: a statement that hangs ends, and a
-// database host that vanished is noticed within seconds.
+// database host that vanished is noticed within seconds. The server ends
+// the session of a copy whose host vanished, and with it the sender lock,
+// within 30 s: its keepalives find the peer gone, and a session idle that
+// long (a live copy asks every two seconds) is closed.
 const QString kConnectionOptions =
     QStringLiteral("keepalives_idle=5;keepalives_interval=2;keepalives_count=3;"
-                   "options=-cstatement_timeout=30000");
+                   "options='-cstatement_timeout=30000 -cidle_session_timeout=30000"
+                   " -ctcp_keepalives_idle=5 -ctcp_keepalives_interval=2"
+                   " -ctcp_keepalives_count=3'");
 
 } // namespace
 

@@ -385,6 +385,19 @@ QString DbExecute(const QString& sql, const QVariantList& values) {
     return execute(connection(), sql, values);
 }
 
+bool DbPostShared(const QString& sql, const QVariantList& values) {
+    PostgresCatalogue* database = postgres();
+    if (!database || !database->online())
+        return false;
+    CatalogueWorker* worker = database->worker();
+    QMetaObject::invokeMethod(worker, [worker, sql, values] {
+        QSqlDatabase db = worker->database();
+        if (db.isOpen() && !execute(db, sql, values).isEmpty())
+            worker->verifyConnection();
+    });
+    return true;
+}
+
 QList<QSqlRecord> DbSelect(const QString& sql, const QVariantList& values, bool* ok) {
     bool read = false;
     QList<QSqlRecord> rows;

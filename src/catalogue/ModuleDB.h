@@ -82,6 +82,12 @@ QString DbOpenError();
 // failure report otherwise (also when the catalogue is not connected).
 QString DbExecute(const QString& sql, const QVariantList& values = {});
 
+// Hands one action statement to a shared catalogue's worker and returns at
+// once, for writes nobody waits for (what an agent saw in its last pass).
+// False when the catalogue is not shared or not online; a statement that
+// then fails is dropped.
+bool DbPostShared(const QString& sql, const QVariantList& values);
+
 // Runs one query with bound values and returns its rows in order; no rows
 // when the query cannot run or the catalogue is not connected, and then
 // *ok, when given, is false.

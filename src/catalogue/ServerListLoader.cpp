@@ -65,9 +65,13 @@ void LoadServerList(ServerRowModel& model, const QList<ServerRecord>& servers) {
     model.resetRows(rows);
 }
 
-bool LoadServerList(ServerRowModel& model, ServerCatalogue::Selection selection) {
+bool LoadServerList(ServerRowModel& model, ServerCatalogue::Selection selection,
+                    const ServerFilter& filter) {
     bool read = false;
-    LoadServerList(model, ServerCatalogue::SelectServers(selection, &read));
+    QList<ServerRecord> servers = ServerCatalogue::SelectServers(selection, &read);
+    if (filter)
+        servers.removeIf([&filter](const ServerRecord& server) { return !filter(server); });
+    LoadServerList(model, servers);
     return read;
 }
 
@@ -78,7 +82,7 @@ bool LoadSearchResult(ServerRowModel& model, const QString& keyword) {
 }
 
 bool ReloadServers(ServerRowModel& model, const QList<qint64>& ids,
-                   ServerCatalogue::Selection selection) {
+                   ServerCatalogue::Selection selection, const ServerFilter& filter) {
     bool read = false;
     const QList<ServerRecord> stored = ServerCatalogue::SelectServersById(ids, &read);
     if (!read)
@@ -87,6 +91,9 @@ bool ReloadServers(ServerRowModel& model, const QList<qint64>& ids,
     storedById.reserve(stored.size());
     for (const ServerRecord& server : stored)
         storedById.insert(server.id, &server);
+    const auto shown = [&](const ServerRecord& server) {
+        return inSelection(server, selection) && (!filter || filter(server));
+    };
     QSet<qint64> asked(ids.cbegin(), ids.cend());
     QList<int> gone;
     for (int row = 0; row < model.rowCount(); ++row) {
@@ -94,7 +101,7 @@ bool ReloadServers(ServerRowModel& model, const QList<qint64>& ids,
         if (!asked.remove(id))
             continue;
         const ServerRecord* server = storedById.value(id);
-        if (server && inSelection(*server, selection))
+        if (server && shown(*server))
             model.replaceRow(row, trimmed(*server));
         else
             gone << row;
@@ -103,7 +110,7 @@ bool ReloadServers(ServerRowModel& model, const QList<qint64>& ids,
         model.removeRowAt(*row);
     QList<ServerRecord> added;
     for (const ServerRecord& server : stored) {
-        if (asked.contains(server.id) && inSelection(server, selection))
+        if (asked.contains(server.id) && shown(server))
             added << trimmed(server);
     }
     model.appendRows(added);

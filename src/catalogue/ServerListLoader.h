@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // Fills the result list from the catalogue and keeps the catalogue in step
 // with the list's check boxes. Every view (monitored, not monitored, all,
 // search) goes through LoadServerList; a load replaces all rows and their
@@ -13,13 +15,17 @@
 // rows of some servers in step with the catalogue.
 namespace ServerListLoader {
 
+// Which of the selected servers a copy shows; an empty filter takes them all.
+using ServerFilter = std::function<bool(const ServerRecord&)>;
+
 // The servers as rows: name, address, port, request, reply and add time
 // without leading and trailing spaces (tabs and line breaks stay).
 void LoadServerList(ServerRowModel& model, const QList<ServerRecord>& servers);
 // The servers of the catalogue. False when it could not be read: the list
 // is then empty, and the caller says why, since an empty list alone looks
 // like an empty catalogue.
-bool LoadServerList(ServerRowModel& model, ServerCatalogue::Selection selection);
+bool LoadServerList(ServerRowModel& model, ServerCatalogue::Selection selection,
+                    const ServerFilter& filter = {});
 // The servers whose name, address, port, request or reply contains the
 // keyword; false as above.
 bool LoadSearchResult(ServerRowModel& model, const QString& keyword);
@@ -30,10 +36,11 @@ bool LoadSearchResult(ServerRowModel& model, const QString& keyword);
 // freshly loaded row in its place (ServerRowModel::replaceRow); one deleted
 // or no longer in the selection loses its row; one of the selection the list
 // does not show is added after the last row. The servers are read in one
-// statement per 500 IDs. False when the catalogue could not be read: the
-// list is then left unchanged.
+// statement per 500 IDs. A server the filter refuses counts as outside the
+// selection. False when the catalogue could not be read: the list is then
+// left unchanged.
 bool ReloadServers(ServerRowModel& model, const QList<qint64>& ids,
-                   ServerCatalogue::Selection selection);
+                   ServerCatalogue::Selection selection, const ServerFilter& filter = {});
 
 // Whether the row still shows the server as the catalogue holds it: its
 // texts as a load shows them, its check box and its warning time.

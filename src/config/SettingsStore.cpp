@@ -37,6 +37,8 @@ MainWindowLayout loadINI(MonitorSettings& settings) {
     settings.FlapLimit = IniReadInt(Setup, QStringLiteral("FLAPLIMIT"), 0);
     settings.Database = ModuleINI::IniPeekString(Setup, QStringLiteral("DATABASE"));
     settings.TlsCaFile = ModuleINI::IniPeekString(Setup, QStringLiteral("TLSCAFILE"));
+    settings.Agent = ModuleINI::IniPeekString(Setup, QStringLiteral("AGENT")).trimmed();
+    settings.Location = ModuleINI::IniPeekString(Setup, QStringLiteral("LOCATION")).trimmed();
     for (int column = 0; column < MainWindowLayout::ColumnCount; ++column)
         layout.columnWidths.append(IniReadInt(Setting, columnKey(column), DefaultColumnWidth));
     return layout;

@@ -16,7 +16,9 @@ struct MonitorSettings {
     QString NetCheck{};     // reference addresses of the own network, blank-separated; empty: none
     qint32 RecoveryMsg = 0; // non-zero: a notice when a failing server is back
     QString Database{};     // the shared catalogue's postgresql:// address; empty: the file
-    QString TlsCaFile{};    // certificates trusted by TLS probes besides the system's; empty: none
-    qint32 RemindMin = 0;   // minutes between reminders of a server still down; 0: none
-    qint32 FlapLimit = 0;   // state changes within 20 passes that mark a server flapping; 0: off
+    QString Agent{}; // this copy's name among the agents of a shared catalogue; empty: the host's
+    QString Location{};   // where this agent probes from; empty: servers without locations
+    QString TlsCaFile{};  // certificates trusted by TLS probes besides the system's; empty: none
+    qint32 RemindMin = 0; // minutes between reminders of a server still down; 0: none
+    qint32 FlapLimit = 0; // state changes within 20 passes that mark a server flapping; 0: off
 };

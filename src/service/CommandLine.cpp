@@ -109,9 +109,19 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
                                     "把服务器列表(服务器、请求模板、通知渠道、维护计划)复制到空的 "
                                     "PostgreSQL 数据库 <地址> 后退出"),
         QCoreApplication::translate("CommandLine", "地址"));
-    const QList<QCommandLineOption> options{help,       version,    portable,     configDir,
-                                            importFile, exportFile, sendTest,     headless,
-                                            metrics,    database,   copyCatalogue};
+    const QCommandLineOption agent(
+        QStringLiteral("agent"),
+        QCoreApplication::translate("CommandLine",
+                                    "共享服务器列表时以 <名称> 作为监测代理的名称(默认为主机名)"),
+        QCoreApplication::translate("CommandLine", "名称"));
+    const QCommandLineOption location(
+        QStringLiteral("location"),
+        QCoreApplication::translate("CommandLine",
+                                    "共享服务器列表时本代理所在的 <位置>,只监测该位置的服务器"),
+        QCoreApplication::translate("CommandLine", "位置"));
+    const QList<QCommandLineOption> options{
+        help,     version, portable, configDir,     importFile, exportFile, sendTest,
+        headless, metrics, database, copyCatalogue, agent,      location};
     parser.addOptions(options);
 
     CommandLine result;
@@ -167,6 +177,14 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
         }
     }
     result.m_database = parser.value(database).trimmed();
+    if (parser.isSet(agent) && parser.value(agent).trimmed().isEmpty()) {
+        result.m_action = Action::Fail;
+        result.m_output = QCoreApplication::translate("CommandLine", "--agent 需要一个名称\n");
+        return result;
+    }
+    result.m_agent = parser.value(agent).trimmed();
+    if (parser.isSet(location))
+        result.m_location = parser.value(location).trimmed();
     if (parser.isSet(copyCatalogue)) {
         if (parser.isSet(importFile) || parser.isSet(exportFile) || parser.isSet(sendTest)) {
             result.m_action = Action::Fail;

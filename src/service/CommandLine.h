@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The program's command line, read before any window system is touched, so
 // --help and --version work without a display.
 class CommandLine final {
@@ -33,6 +35,10 @@ public:
     // The shared catalogue of --database, overriding the settings; empty
     // when the option is absent.
     QString database() const { return m_database; }
+    // The agent name of --agent and the location of --location, overriding
+    // the settings; empty and nothing when the options are absent.
+    QString agent() const { return m_agent; }
+    std::optional<QString> location() const { return m_location; }
     // The empty PostgreSQL database of --copy-catalogue.
     QString copyTarget() const { return m_copyTarget; }
     // Monitoring without a window.
@@ -52,6 +58,8 @@ private:
     QString m_channelName;
     QString m_database;
     QString m_copyTarget;
+    QString m_agent;
+    std::optional<QString> m_location;
     bool m_headless = false;
     QString m_metrics;
 };

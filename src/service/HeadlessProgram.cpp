@@ -62,6 +62,10 @@ int runService(int argc, char* argv[], const CommandLine& commandLine) {
     QFile log;
     log.open(stdout, QIODevice::WriteOnly);
     HeadlessService service(clock, echo, log, &notifications);
+    service.setAgentOptions(commandLine.agent(), commandLine.location());
+    // The fleet's tests shorten the heartbeat to watch agents come and go.
+    if (const int ms = qEnvironmentVariableIntValue("SERVERMON_AGENT_HEARTBEAT_MS"); ms > 0)
+        service.setHeartbeatMs(ms);
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, &app, [&service] {
         service.stop();

@@ -7,6 +7,7 @@
 #include "config/IniFile.h"
 #include "config/ModuleINI.h"
 #include "config/SettingsStore.h"
+#include "fleet/FleetAgent.h"
 #include "history/HistoryRecorder.h"
 #include "monitor/ModulePing.h"
 #include "monitor/SocketElement.h"
@@ -46,6 +47,7 @@ bool HeadlessService::start(const QString& metricsOption, QString& error) {
     SocketStateNames();
     CatalogueChoice::useConfigured();
     SettingsStore::loadINI(m_settings);
+    startFleet();
     const bool loaded = loadCatalogue();
     m_history = new HistoryRecorder(AppPaths::current().historyFile(), m_settings, m_clock, this);
     connect(m_history, &HistoryRecorder::warning, this, [this](const QString& message) {
@@ -58,8 +60,10 @@ bool HeadlessService::start(const QString& metricsOption, QString& error) {
     m_metrics = MetricsService::start(metricsOption, m_rows, m_monitor, m_clock, error);
     if (!error.isEmpty())
         return false;
-    if (m_metrics)
+    if (m_metrics) {
         m_metrics->setChannels(&m_channels->dispatcher());
+        m_metrics->setFleet(m_fleet.get());
+    }
 
     QStringList started = {QStringLiteral("start"), CommandLine::versionText(), ModuleDB::DbName(),
                            ModuleDB::DbStateText(), QString::number(m_rows.rowCount())};
@@ -86,6 +90,7 @@ void HeadlessService::close() {
     stop();
     m_metrics.reset();
     m_channels.reset();
+    m_fleet.reset();
     m_monitor.setRecorder(nullptr);
     delete m_history; // writes what it buffered and ends its thread
     m_history = nullptr;
@@ -98,7 +103,38 @@ void HeadlessService::close() {
 bool HeadlessService::loadCatalogue() {
     if (!ModuleDB::DbConnected() && !ModuleDB::DbOpen())
         return false;
-    return ServerListLoader::LoadServerList(m_rows, ServerCatalogue::Selection::Enabled);
+    return ServerListLoader::LoadServerList(m_rows, ServerCatalogue::Selection::Enabled,
+                                            serverFilter());
+}
+
+void HeadlessService::setAgentOptions(const QString& agent,
+                                      const std::optional<QString>& location) {
+    m_agentOption = agent;
+    m_locationOption = location;
+}
+
+void HeadlessService::startFleet() {
+    if (!ModuleDB::DbShared())
+        return;
+    if (!ModuleDB::DbConnected())
+        ModuleDB::DbOpen();
+    m_fleet = std::make_unique<FleetAgent>(
+        m_rows, m_clock, m_agentOption.isEmpty() ? m_settings.Agent : m_agentOption,
+        m_locationOption.value_or(m_settings.Location));
+    if (m_heartbeatMs > 0)
+        m_fleet->setHeartbeatMs(m_heartbeatMs);
+    connect(m_fleet.get(), &FleetAgent::shareChanged, this, [this](const QStringList& agents) {
+        m_log.write({QStringLiteral("agents"), m_fleet->name(), m_fleet->location(),
+                     agents.join(QLatin1Char(',')), QString::number(m_rows.rowCount())});
+    });
+    connect(&m_monitor, &ServerMonitor::passFinished, m_fleet.get(), &FleetAgent::storeStates);
+    m_fleet->start();
+    m_log.write({QStringLiteral("agents"), m_fleet->name(), m_fleet->location(),
+                 m_fleet->liveAgents().join(QLatin1Char(','))});
+}
+
+ServerListLoader::ServerFilter HeadlessService::serverFilter() const {
+    return m_fleet ? m_fleet->filter() : ServerListLoader::ServerFilter();
 }
 
 // Logs why the catalogue could not be loaded and when it is tried again. A
@@ -130,10 +166,11 @@ void HeadlessService::retryCatalogue() {
 
 void HeadlessService::reloadServers(const QList<qint64>& ids) {
     if (!ids.isEmpty()) {
-        ServerListLoader::ReloadServers(m_rows, ids, ServerCatalogue::Selection::Enabled);
+        ServerListLoader::ReloadServers(m_rows, ids, ServerCatalogue::Selection::Enabled,
+                                        serverFilter());
         return;
     }
-    if (!ServerListLoader::LoadServerList(m_rows, ServerCatalogue::Selection::Enabled))
+    if (!loadCatalogue())
         return;
     m_log.write({QStringLiteral("catalogue"), ModuleDB::DbName(), ModuleDB::DbStateText(),
                  QString::number(m_rows.rowCount())});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/CatalogueCertNoticeStore.h"
+#include "catalogue/ServerListLoader.h"
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerMonitor.h"
 #include "monitor/ServerRowModel.h"
@@ -12,9 +13,11 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 class Clock;
 class DesktopNotifications;
+class FleetAgent;
 class EchoService;
 class HistoryRecorder;
 class MetricsService;
@@ -43,6 +46,12 @@ public:
     // begins as soon as the event loop runs. False with error set when the
     // metrics cannot be served.
     bool start(const QString& metricsOption, QString& error);
+    // The agent name and location given on the command line, overriding the
+    // settings' AGENT and LOCATION; set before start. They matter only with
+    // a shared catalogue, where this copy is one agent of a fleet.
+    void setAgentOptions(const QString& agent, const std::optional<QString>& location);
+    // How often an agent renews its heartbeat; the default unless set.
+    void setHeartbeatMs(int ms) { m_heartbeatMs = ms; }
     // Stops monitoring; the pass under way ends after its current row.
     void stop();
     // Closes the history and the catalogue and completes the settings file
@@ -64,6 +73,9 @@ private:
     void reloadServers(const QList<qint64>& ids);
     void logCatalogueState();
     void startChannels();
+    // With a shared catalogue: joins the fleet before the first load.
+    void startFleet();
+    ServerListLoader::ServerFilter serverFilter() const;
 
     Clock& m_clock;
     ServiceLog m_log;
@@ -76,6 +88,10 @@ private:
     HistoryRecorder* m_history = nullptr;
     std::unique_ptr<MetricsService> m_metrics;
     std::unique_ptr<NotificationChannels> m_channels;
+    std::unique_ptr<FleetAgent> m_fleet;
+    QString m_agentOption;
+    std::optional<QString> m_locationOption;
+    int m_heartbeatMs = 0;
     QTimer m_catalogueRetry;
     int m_retryDelayMs = FirstRetryMs;
     bool m_closed = false;

@@ -2,6 +2,7 @@
 
 #include "catalogue/CatalogueEvents.h"
 #include "catalogue/ModuleDB.h"
+#include "fleet/FleetAgent.h"
 #include "http/HttpExchangeFacts.h"
 #include "monitor/ServerRowModel.h"
 #include "monitor/TextNumbers.h"
@@ -208,6 +209,7 @@ QByteArray MetricsCollector::text() const {
 
     appendNotifications(out);
     appendCatalogue(out);
+    appendAgent(out);
 
     // The last exchange of the HTTP rows; no family at all while none has
     // had one, so a catalogue of TCP servers is described as before.
@@ -295,6 +297,20 @@ void MetricsCollector::appendCatalogue(QByteArray& out) {
            "Times servers were read again after another copy changed them or after a reconnect.");
     out += "servermon_catalogue_reloads_total " +
            QByteArray::number(ModuleDB::events()->reloads()) + '\n';
+}
+
+void MetricsCollector::appendAgent(QByteArray& out) const {
+    if (!m_fleet)
+        return;
+    family(out, "servermon_agent_info", "gauge",
+           "This agent's name and location among the agents sharing the catalogue.");
+    out += "servermon_agent_info{agent=\"" + labelValue(m_fleet->name()) + "\",location=\"" +
+           labelValue(m_fleet->location()) + "\"} 1\n";
+    family(out, "servermon_agent_servers", "gauge", "Servers this agent holds now.");
+    out += "servermon_agent_servers " + QByteArray::number(m_fleet->serverCount()) + '\n';
+    family(out, "servermon_agent_heartbeat_age_seconds", "gauge",
+           "Seconds since this agent last renewed its heartbeat in the catalogue.");
+    out += "servermon_agent_heartbeat_age_seconds " + seconds(m_fleet->heartbeatAgeMs()) + '\n';
 }
 
 void MetricsCollector::appendNotifications(QByteArray& out) const {

@@ -8,6 +8,7 @@
 #include <QString>
 
 class ChannelDispatcher;
+class FleetAgent;
 class Clock;
 class ServerRowModel;
 
@@ -30,6 +31,9 @@ public:
     // The deliveries of the notification channels; described only while
     // some channel is configured.
     void setChannels(const ChannelDispatcher* channels) { m_channels = channels; }
+    // The agent this copy is in a fleet sharing a catalogue; described only
+    // when set.
+    void setFleet(const FleetAgent* agent) { m_fleet = agent; }
 
     // A label value as the format writes it: backslash, double quote and
     // line feed escaped.
@@ -38,6 +42,7 @@ public:
 private:
     void appendNotifications(QByteArray& out) const;
     static void appendCatalogue(QByteArray& out);
+    void appendAgent(QByteArray& out) const;
 
     struct Counters {
         quint64 probes = 0;
@@ -55,6 +60,7 @@ private:
     const ServerRowModel& m_rows;
     const Clock& m_clock;
     const ChannelDispatcher* m_channels = nullptr;
+    const FleetAgent* m_fleet = nullptr;
     QHash<qint64, Counters> m_counters;
     quint64 m_passes = 0;
     qint64 m_passStartedMs = -1;

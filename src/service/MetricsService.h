@@ -33,6 +33,7 @@ public:
     // The port served on, once listening.
     quint16 port() const { return m_port; }
     void setChannels(const ChannelDispatcher* channels) { m_collector.setChannels(channels); }
+    void setFleet(const FleetAgent* agent) { m_collector.setFleet(agent); }
 
     // The metrics the option asks for, else those of the settings file's
     // METRICS entry, serving; nullptr when neither asks for any, and
