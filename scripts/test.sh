@@ -21,6 +21,7 @@ export SERVERMON_REQUIRE_PG=1
 QT_QPA_PLATFORM=offscreen ctest --preset ci -j2
 tests/service/check-prometheus.sh build-ci
 tests/service/check-rules.sh build-ci
+tests/service/check-fleet-prometheus.sh build-ci
 normal=$((SECONDS - started))
 scripts/test-sanitize.sh
 sanitize=$((SECONDS - started - normal))
