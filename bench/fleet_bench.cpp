@@ -1,0 +1,358 @@
+// Measures a fleet of headless agents on one catalogue in a private
+// PostgreSQL cluster on loopback: the CPU time each agent spends per server
+// and pass when three agents split 3×N servers, beside one agent holding N
+// servers alone, in alternating rounds (fleet_ratio: the agents' worst
+// over the single agent's, median of the rounds; target at most 1.2); and
+// what writing the agent's states of N servers (one statement per pass)
+// costs beside such a pass (upsert_share; target below 0.05). The agents
+// are the built servermon-headless processes, probing endpoints of a
+// loopback server in a process of its own. Needs the cluster
+// scripts/pg-cluster.sh starts, found through its env file's variables.
+//   fleet_bench [--rows N] [--rounds R] [--passes P] [--summary]
+#include "BenchFigures.h"
+#include "LoopbackServer.h"
+#include "PgBenchCluster.h"
+#include "ServerProcess.h"
+
+#include "catalogue/ModuleDB.h"
+#include "catalogue/ServerListLoader.h"
+#include "fleet/FleetAgent.h"
+#include "monitor/ServerRowModel.h"
+#include "platform/FileLimit.h"
+#include "platform/SystemClock.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+constexpr int PassIntervalS = 6;
+constexpr int WaitMs = 180000;
+
+struct Options {
+    int rows = 10000;
+    int rounds = 3;
+    int passes = 3;
+    bool summary = false;
+};
+
+Options parseOptions(const QStringList& arguments) {
+    Options options;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        const bool hasValue = i + 1 < arguments.size();
+        if (argument == QLatin1String("--rows") && hasValue)
+            options.rows = std::clamp(arguments.at(++i).toInt(), 100, 30000);
+        else if (argument == QLatin1String("--rounds") && hasValue)
+            options.rounds = std::clamp(arguments.at(++i).toInt(), 1, 15);
+        else if (argument == QLatin1String("--passes") && hasValue)
+            options.passes = std::clamp(arguments.at(++i).toInt(), 1, 20);
+        else if (argument == QLatin1String("--summary"))
+            options.summary = true;
+    }
+    return options;
+}
+
+quint16 unusedPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+QByteArray scrape(quint16 port) {
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    if (!client.waitForConnected(5000))
+        return {};
+    client.write("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray reply;
+    while (client.waitForReadyRead(5000))
+        reply += client.readAll();
+    return reply + client.readAll();
+}
+
+qint64 sample(const QByteArray& metrics, const char* series) {
+    const QRegularExpression line(QStringLiteral("\n%1 (\\d+)\n").arg(QLatin1String(series)));
+    const QRegularExpressionMatch found = line.match(QString::fromUtf8(metrics));
+    return found.hasMatch() ? found.captured(1).toLongLong() : -1;
+}
+
+// The CPU time of a process so far, in microseconds; -1 when unreadable.
+double processCpuMicros(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const double ticks = fields.at(11).toDouble() + fields.at(12).toDouble();
+    return ticks * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// One servermon-headless agent on the catalogue, its metrics on loopback.
+class AgentProcess final {
+public:
+    AgentProcess(const QString& program, const QString& uri, const QString& name)
+        : m_port(unusedPort()) {
+        QFile settings(m_folder.filePath(QStringLiteral("RodOdazuConfig.ini")));
+        settings.open(QIODevice::WriteOnly);
+        settings.write(QByteArray("[SETTING]\nITIMERN=") + QByteArray::number(PassIntervalS) +
+                       "\n[SETUP]\nHISTORY=0\n");
+        settings.close();
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.setStandardOutputFile(QProcess::nullDevice());
+        m_process.start(program, {QStringLiteral("--config-dir"), m_folder.path(),
+                                  QStringLiteral("--database"), uri, QStringLiteral("--agent"),
+                                  name, QStringLiteral("--metrics"),
+                                  QStringLiteral("127.0.0.1:") + QString::number(m_port)});
+        m_process.waitForStarted();
+    }
+    ~AgentProcess() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000))
+            m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    AgentProcess(const AgentProcess&) = delete;
+    AgentProcess& operator=(const AgentProcess&) = delete;
+
+    QByteArray metrics() const { return scrape(m_port); }
+    double cpuMicros() const { return processCpuMicros(m_process.processId()); }
+
+private:
+    QTemporaryDir m_folder;
+    quint16 m_port;
+    QProcess m_process;
+};
+
+// Waits until every agent has finished at least `passes` passes counted
+// from `from` (per agent); the counts reached, or empty on time-out.
+std::vector<qint64> waitForPasses(const std::vector<std::unique_ptr<AgentProcess>>& agents,
+                                  const std::vector<qint64>& from, qint64 passes) {
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < WaitMs) {
+        std::vector<qint64> now;
+        for (const auto& agent : agents)
+            now.push_back(sample(agent->metrics(), "servermon_passes_total"));
+        bool done = true;
+        for (size_t i = 0; i < agents.size(); ++i)
+            done = done && now[i] >= from[i] + passes;
+        if (done)
+            return now;
+        QThread::msleep(200);
+    }
+    return {};
+}
+
+// Each agent's CPU time per server and pass over a few passes, once the
+// agents hold `total` servers between them and have passed twice.
+std::vector<double> costPerServer(const std::vector<std::unique_ptr<AgentProcess>>& agents,
+                                  qint64 total, int passes) {
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < WaitMs) {
+        qint64 held = 0;
+        for (const auto& agent : agents)
+            held += std::max<qint64>(0, sample(agent->metrics(), "servermon_agent_servers"));
+        if (held == total)
+            break;
+        QThread::msleep(200);
+    }
+    std::vector<qint64> settled = waitForPasses(agents, std::vector<qint64>(agents.size(), 0), 2);
+    if (settled.empty())
+        return {};
+    // Measured from the end of a pass to the end of another.
+    std::vector<qint64> start = waitForPasses(agents, settled, 1);
+    std::vector<double> cpuBefore;
+    std::vector<qint64> servers;
+    for (const auto& agent : agents) {
+        cpuBefore.push_back(agent->cpuMicros());
+        servers.push_back(sample(agent->metrics(), "servermon_agent_servers"));
+    }
+    const std::vector<qint64> end = waitForPasses(agents, start, passes);
+    if (end.empty())
+        return {};
+    std::vector<double> costs;
+    for (size_t i = 0; i < agents.size(); ++i) {
+        const double cpu = agents[i]->cpuMicros() - cpuBefore[i];
+        costs.push_back(cpu / static_cast<double>((end[i] - start[i]) * servers[i]));
+    }
+    return costs;
+}
+
+bool fillCatalogue(const PgBenchCluster& cluster, const QString& database,
+                   const std::vector<LoopbackServer::Endpoint>& endpoints, int rows) {
+    bool filled = false;
+    {
+        QSqlDatabase db = cluster.connect(QStringLiteral("fleet_bench-fill"), database);
+        QSqlQuery insert(db);
+        insert.prepare(QStringLiteral(
+            "insert into ServerList (DisplayName, IPAddress, Port, PostData, ReplyData, AddTime,"
+            " InUse) select 'bench-' || g, (string_to_array(?, ','))[1 + g % ?],"
+            " (string_to_array(?, ','))[1 + g % ?], 'HELLO', '200', '', 1"
+            " from generate_series(0, ? - 1) g"));
+        QStringList addresses;
+        QStringList ports;
+        for (const LoopbackServer::Endpoint& endpoint : endpoints) {
+            addresses << QString::fromStdString(endpoint.address);
+            ports << QString::number(endpoint.port);
+        }
+        const int count = static_cast<int>(endpoints.size());
+        for (const QVariant& value :
+             QVariantList{addresses.join(u','), count, ports.join(u','), count, rows})
+            insert.addBindValue(value);
+        filled = insert.exec();
+        if (!filled)
+            std::fprintf(stderr, "fleet_bench: %s\n", qPrintable(insert.lastError().text()));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fleet_bench-fill"));
+    return filled;
+}
+
+// A database with the catalogue's tables and `rows` servers; its URI.
+QString catalogueOf(const PgBenchCluster& cluster, const QString& name,
+                    const std::vector<LoopbackServer::Endpoint>& endpoints, int rows) {
+    QString error;
+    const QString uri = cluster.createDatabase(name, &error);
+    if (uri.isEmpty()) {
+        std::fprintf(stderr, "fleet_bench: %s\n", qPrintable(error));
+        return {};
+    }
+    ModuleDB::setDatabaseUri(uri);
+    const bool opened = ModuleDB::DbOpen();
+    ModuleDB::DbClose();
+    ModuleDB::setDatabaseUri({});
+    if (!opened || !fillCatalogue(cluster, name, endpoints, rows))
+        return {};
+    return uri;
+}
+
+// The CPU time this process spends writing an agent's states of `rows`
+// servers, per write (the worker's statement included).
+double upsertMicros(const QString& uri, int rows, int writes) {
+    ModuleDB::setDatabaseUri(uri);
+    if (!ModuleDB::DbOpen())
+        return -1;
+    ServerRowModel model;
+    ServerListLoader::LoadServerList(model, ServerCatalogue::Selection::Enabled);
+    for (int row = 0; row < model.rowCount(); ++row) {
+        model.setText(row, ServerRowModel::Status, QStringLiteral("连接成功"));
+        model.setText(row, ServerRowModel::ReplyTime, QStringLiteral("3ms"));
+    }
+    SystemClock clock;
+    FleetAgent agent(model, clock, QStringLiteral("bench-agent"), {});
+    std::vector<double> micros;
+    for (int i = 0; i < writes; ++i) {
+        const double before = processCpuMicros();
+        agent.storeStates();
+        // A read queued behind the write returns once the write is done.
+        ModuleDB::DbSelect(QStringLiteral("select 1"));
+        micros.push_back(processCpuMicros() - before);
+    }
+    bool ok = false;
+    const QList<QSqlRecord> stored = ModuleDB::DbSelect(
+        QStringLiteral("select count(*) from AgentState where Agent = 'bench-agent'"), {}, &ok);
+    ModuleDB::DbClose();
+    ModuleDB::setDatabaseUri({});
+    if (!ok || stored.value(0).value(0).toInt() != model.rowCount() || model.rowCount() != rows)
+        return -1;
+    return spreadOf(micros).median;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // The server's process starts before this one starts any thread.
+    const ServerProcess server(
+        [](const ServerProcess::Announce& announce) {
+            static LoopbackServer loopback(16, 8);
+            for (const LoopbackServer::Endpoint& endpoint : loopback.endpoints())
+                announce(endpoint);
+            return !loopback.endpoints().empty();
+        },
+        16 * 8);
+    QCoreApplication app(argc, argv);
+    const Options options = parseOptions(app.arguments());
+    FileLimit::raiseToHardLimit();
+    if (server.endpoints().empty()) {
+        std::fprintf(stderr, "fleet_bench: the loopback server did not start\n");
+        return 1;
+    }
+    const PgBenchCluster cluster;
+    if (const QString why = cluster.unavailableReason(); !why.isEmpty()) {
+        std::fprintf(stderr, "fleet_bench: %s\n", qPrintable(why));
+        return 1;
+    }
+    const QString program = QDir(QCoreApplication::applicationDirPath())
+                                .filePath(QStringLiteral("../servermon-headless"));
+    const QString single =
+        catalogueOf(cluster, QStringLiteral("fleet_bench_one"), server.endpoints(), options.rows);
+    const QString shared = catalogueOf(cluster, QStringLiteral("fleet_bench_three"),
+                                       server.endpoints(), 3 * options.rows);
+    if (single.isEmpty() || shared.isEmpty())
+        return 1;
+
+    std::printf("fleet: %d servers for one agent, %d for three, %zu loopback endpoints, "
+                "%d passes per round, a pass every %d s\n",
+                options.rows, 3 * options.rows, server.endpoints().size(), options.passes,
+                PassIntervalS);
+    std::vector<double> ratios;
+    std::vector<double> singleCosts;
+    for (int round = 0; round < options.rounds; ++round) {
+        std::vector<double> alone;
+        {
+            std::vector<std::unique_ptr<AgentProcess>> agents;
+            agents.push_back(
+                std::make_unique<AgentProcess>(program, single, QStringLiteral("solo")));
+            alone = costPerServer(agents, options.rows, options.passes);
+        }
+        std::vector<double> three;
+        {
+            std::vector<std::unique_ptr<AgentProcess>> agents;
+            for (const char* name : {"agent-1", "agent-2", "agent-3"})
+                agents.push_back(
+                    std::make_unique<AgentProcess>(program, shared, QString::fromLatin1(name)));
+            three = costPerServer(agents, 3 * options.rows, options.passes);
+        }
+        if (alone.empty() || three.empty()) {
+            std::fprintf(stderr, "fleet_bench: the agents did not complete their passes\n");
+            return 1;
+        }
+        const double worst = *std::max_element(three.begin(), three.end());
+        ratios.push_back(worst / alone.front());
+        singleCosts.push_back(alone.front());
+        std::printf("  round %d: one agent %.1f us per server and pass; three agents %.1f, %.1f, "
+                    "%.1f us; worst/one %.2f\n",
+                    round + 1, alone.front(), three[0], three[1], three[2], ratios.back());
+    }
+    const Spread ratio = spreadOf(ratios);
+    const double passMicros = spreadOf(singleCosts).median * options.rows;
+    const double upsert = upsertMicros(single, options.rows, 7);
+    const double upsertShare = upsert < 0 ? -1 : upsert / passMicros;
+    std::printf("  %-28s %.2f (IQR %.2f, worst %.2f), target at most 1.2\n", "fleet ratio",
+                ratio.median, ratio.iqr, ratio.worst);
+    std::printf("  %-28s %.1f ms of CPU beside a pass of %.1f ms: %.3f, target below 0.05\n",
+                "AgentState write", upsert / 1000, passMicros / 1000, upsertShare);
+    if (options.summary)
+        std::printf("fleet_ratio=%.2f fleet_ratio_iqr=%.2f upsert_share=%.3f\n", ratio.median,
+                    ratio.iqr, upsertShare);
+    return 0;
+}
