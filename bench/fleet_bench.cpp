@@ -93,7 +93,7 @@ qint64 sample(const QByteArray& metrics, const char* series) {
 }
 
 // The CPU time of a process so far, in microseconds; -1 when unreadable.
-double processCpuMicros(qint64 pid) {
+double cpuMicrosOf(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
         return -1;
@@ -133,7 +133,7 @@ public:
     AgentProcess& operator=(const AgentProcess&) = delete;
 
     QByteArray metrics() const { return scrape(m_port); }
-    double cpuMicros() const { return processCpuMicros(m_process.processId()); }
+    double cpuMicros() const { return cpuMicrosOf(m_process.processId()); }
 
 private:
     QTemporaryDir m_folder;
