@@ -2708,6 +2708,18 @@ Down for: %3</translation>
         <source>不能形成循环依赖</source>
         <translation>Dependencies cannot form a loop</translation>
     </message>
+    <message>
+        <source>逗号分隔的位置名称;留空表示所有位置都监测</source>
+        <translation>Location names separated by commas; empty: monitored from every location</translation>
+    </message>
+    <message>
+        <source>监测位置:</source>
+        <translation>Locations:</translation>
+    </message>
+    <message>
+        <source>监测位置的名称不能包含换行、制表符等控制字符！</source>
+        <translation>Location names must not contain line breaks, tabs or other control characters.</translation>
+    </message>
 </context>
 <context>
     <name>ServerMonitor</name>
