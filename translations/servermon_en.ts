@@ -1355,6 +1355,58 @@ Its messages not yet sent are deleted too; this cannot be undone!</translation>
         <source>HTTP测试:</source>
         <translation>HTTP test: </translation>
     </message>
+    <message>
+        <source>各代理的监测结果:</source>
+        <translation>Results by agent:</translation>
+    </message>
+    <message>
+        <source>代理</source>
+        <translation>Agent</translation>
+    </message>
+    <message>
+        <source>位置</source>
+        <translation>Location</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>响应时间</source>
+        <translation>Reply time</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>没有代理监测此服务器</source>
+        <translation>No agent monitors this server</translation>
+    </message>
+    <message>
+        <source>未监测</source>
+        <translation>Not checked yet</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <source>故障</source>
+        <translation>Down</translation>
+    </message>
+    <message>
+        <source>(无位置)</source>
+        <translation>(no location)</translation>
+    </message>
+    <message>
+        <source>%1 毫秒</source>
+        <translation>%1 ms</translation>
+    </message>
 </context>
 <context>
     <name>FormLoading</name>
