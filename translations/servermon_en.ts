@@ -1355,6 +1355,58 @@ Its messages not yet sent are deleted too; this cannot be undone!</translation>
         <source>HTTP测试:</source>
         <translation>HTTP test: </translation>
     </message>
+    <message>
+        <source>各代理的监测结果:</source>
+        <translation>Results by agent:</translation>
+    </message>
+    <message>
+        <source>代理</source>
+        <translation>Agent</translation>
+    </message>
+    <message>
+        <source>位置</source>
+        <translation>Location</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>响应时间</source>
+        <translation>Reply time</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>没有代理监测此服务器</source>
+        <translation>No agent monitors this server</translation>
+    </message>
+    <message>
+        <source>未监测</source>
+        <translation>Not checked yet</translation>
+    </message>
+    <message>
+        <source>正常</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <source>故障</source>
+        <translation>Down</translation>
+    </message>
+    <message>
+        <source>(无位置)</source>
+        <translation>(no location)</translation>
+    </message>
+    <message>
+        <source>%1 毫秒</source>
+        <translation>%1 ms</translation>
+    </message>
 </context>
 <context>
     <name>FormLoading</name>
@@ -2707,6 +2759,18 @@ Down for: %3</translation>
     <message>
         <source>不能形成循环依赖</source>
         <translation>Dependencies cannot form a loop</translation>
+    </message>
+    <message>
+        <source>逗号分隔的位置名称;留空表示所有位置都监测</source>
+        <translation>Location names separated by commas; empty: monitored from every location</translation>
+    </message>
+    <message>
+        <source>监测位置:</source>
+        <translation>Locations:</translation>
+    </message>
+    <message>
+        <source>监测位置的名称不能包含换行、制表符等控制字符！</source>
+        <translation>Location names must not contain line breaks, tabs or other control characters.</translation>
     </message>
 </context>
 <context>

@@ -7,6 +7,9 @@
 #include "http/JsonCondition.h"
 
 #include <QCoreApplication>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace ServerChecks {
 
@@ -57,6 +60,19 @@ std::optional<qint32> WarnMsOf(const QString& text) {
     if (!ok || ms < 0 || ms > MaxWarnMs)
         return std::nullopt;
     return ms;
+}
+
+std::optional<QString> LocationsOf(const QString& text) {
+    QStringList names;
+    for (const QString& typed : QString(text).replace(u'\uff0c', u',').split(u',')) {
+        const QString name = typed.trimmed();
+        if (std::any_of(name.cbegin(), name.cend(),
+                        [](QChar c) { return c.category() == QChar::Other_Control; }))
+            return std::nullopt;
+        if (!name.isEmpty() && !names.contains(name, Qt::CaseInsensitive))
+            names << name;
+    }
+    return names.join(QLatin1Char(','));
 }
 
 } // namespace ServerChecks

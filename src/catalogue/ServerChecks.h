@@ -46,4 +46,10 @@ std::optional<qint32> WarnMsOf(const QString& text);
 // The longest certificate expiry warning, ten years ahead.
 constexpr qint32 MaxCertWarnDays = 3650;
 
+// The locations whose agents probe the server, as typed: names separated by
+// ',' or '，', each trimmed, empty ones and repeats (in any letter case)
+// dropped, joined by ','; empty means every location. Nothing when a name
+// holds a control character.
+std::optional<QString> LocationsOf(const QString& text);
+
 } // namespace ServerChecks

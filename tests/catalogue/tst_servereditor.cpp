@@ -535,6 +535,126 @@ private slots:
         QVERIFY(storedServers().isEmpty());
     }
 
+    // The locations whose agents probe the server: names split on ',' or
+    // '，', trimmed, without empty names or repeats in any letter case. A
+    // name with a control character is refused, nothing is saved and the
+    // typed text stays. Alike in the add and the edit dialog; the edit shows
+    // what is stored.
+    void locations_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // "-": refused
+        QTest::newRow("empty: every location") << ""
+                                               << "";
+        QTest::newRow("blanks and commas only") << QStringLiteral(" ,\u3000，, ") << "";
+        QTest::newRow("one") << "east"
+                             << "east";
+        QTest::newRow("names trimmed") << QStringLiteral(" east ,\twest\u3000") << "east,west";
+        QTest::newRow("full-width comma")
+            << QStringLiteral("华东，华北,west") << QStringLiteral("华东,华北,west");
+        QTest::newRow("empty names dropped") << ",east,,west,"
+                                             << "east,west";
+        QTest::newRow("repeats in any letter case dropped") << "East,west,EAST,east , West"
+                                                            << "East,west";
+        QTest::newRow("repeats beyond ASCII dropped")
+            << QStringLiteral("Ärhus,ärhus,ÄRHUS") << QStringLiteral("Ärhus");
+        QTest::newRow("blanks inside a name kept") << "data centre 1"
+                                                   << "data centre 1";
+        QTest::newRow("tab inside a name") << "east\twing"
+                                           << "-";
+        QTest::newRow("line break between names") << "east\nwest"
+                                                  << "-";
+        QTest::newRow("DEL") << "east\x7f"
+                             << "-";
+        QTest::newRow("C1 control") << QStringLiteral("east\u0085wing") << "-";
+    }
+    void locations() {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        const bool refused = stored == u"-";
+        TemporaryCatalogue catalogue;
+        ServerRecord existing = Loopback;
+        existing.locations = QStringLiteral("east");
+        QCOMPARE(ServerCatalogue::AddServer(existing), QString());
+        const auto save = [&](ServerEditor& form, const QString& saved) {
+            form.show();
+            QVERIFY(QTest::qWaitForWindowActive(&form));
+            type(form, "TextLocations", typed);
+            click(form, "CmdSave");
+            const auto shown = MessageBoxes::takeShown();
+            QCOMPARE(shown.size(), 1);
+            if (!refused) {
+                QCOMPARE(shown.first().title, saved);
+                return;
+            }
+            QCOMPARE(shown.first().text,
+                     QStringLiteral("监测位置的名称不能包含换行、制表符等控制字符！"));
+            QCOMPARE(shown.first().title, QStringLiteral("青岚服务器监控"));
+            QCOMPARE(shown.first().icon, QMessageBox::NoIcon);
+            QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("TextLocations"));
+            QCOMPARE(boxText(form, "TextLocations"), typed);
+            QVERIFY(form.isVisible());
+        };
+        {
+            FormServer add;
+            type(add, "TextDisplayName", QStringLiteral("added"));
+            type(add, "TextIPAddress", QStringLiteral("127.0.0.1"));
+            QCOMPARE(boxText(add, "TextLocations"), QString());
+            save(add, QStringLiteral("恭喜,添加成功"));
+            if (QTest::currentTestFailed())
+                return;
+        }
+        FormServerEdit edit(storedServers().value(0));
+        QCOMPARE(boxText(edit, "TextLocations"), QStringLiteral("east"));
+        save(edit, QStringLiteral("恭喜,编辑成功"));
+        if (QTest::currentTestFailed())
+            return;
+
+        const ServerList after = storedServers();
+        QCOMPARE(after.size(), refused ? 1 : 2);
+        QCOMPARE(after.at(0).locations, refused ? QStringLiteral("east") : stored);
+        if (refused)
+            return;
+        QCOMPARE(after.at(1).locations, stored);
+        FormServerEdit reopened(after.at(1));
+        QCOMPARE(boxText(reopened, "TextLocations"), stored);
+    }
+
+    // The locations field comes right below the parent, labelled and with its
+    // tip, and right after it in the tab order; the other fields keep theirs.
+    void locationsFieldFollowsTheParent() {
+        TemporaryCatalogue catalogue;
+        FormServer form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto* locations = control<QLineEdit>(form, "TextLocations");
+        const QLabel* label = labelOf(form, locations);
+        QVERIFY(label);
+        QCOMPARE(label->text(), QStringLiteral("监测位置:"));
+        QCOMPARE(locations->toolTip(), QStringLiteral("逗号分隔的位置名称;留空表示所有位置都监测"));
+        const QRect parent = control(form, "ComboParent")->geometry();
+        const QRect field = locations->geometry();
+        QVERIFY(field.top() > parent.bottom());
+        QCOMPARE(field.left(), parent.left());
+        QCOMPARE(field.width(), parent.width());
+        QVERIFY(label->geometry().left() < field.left());
+        QVERIFY(field.bottom() < control(form, "Frame1")->height());
+
+        QStringList order;
+        QWidget* first = control(form, "TextDisplayName");
+        for (QWidget* widget = first->nextInFocusChain(); widget != first;
+             widget = widget->nextInFocusChain()) {
+            const QString name = widget->objectName();
+            if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisibleTo(&form) &&
+                !name.isEmpty() && !name.startsWith(QLatin1String("qt_")))
+                order << name;
+        }
+        QCOMPARE(order,
+                 (QStringList{"ComboCheckKind", "TextIPAddress", "TextPort", "CmdAuto",
+                              "CheckInUse", "TextWarnMs", "ComboTransport", "CheckTlsIgnoreErrors",
+                              "TextTlsName", "SpinCertWarnDays", "TextPostData", "TextReplyData",
+                              "ComboParent", "TextLocations", "CmdTest", "CmdSave", "CmdCancel"}));
+    }
+
     // An edit saved unchanged keeps every field, those the dialog does not
     // show (dependency, the certificate notice) too, and counts as a change.
     void editKeepsWhatTheDialogDoesNotShow() {

@@ -1,6 +1,8 @@
 #include "catalogue/ui/FormInfo.h"
 
+#include "catalogue/AgentCatalogue.h"
 #include "catalogue/HexDump.h"
+#include "catalogue/ModuleDB.h"
 #include "catalogue/ui/DesignTexts.h"
 #include "catalogue/ui/MultiLineText.h"
 #include "catalogue/ui/OneShotTest.h"
@@ -19,11 +21,15 @@
 #include <QDateTime>
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
+#include <QTreeWidget>
 
 namespace {
 template <typename Widget> Widget* named(Widget* widget, const char* name) {
@@ -50,6 +56,12 @@ constexpr int PostTop = 144;
 constexpr int ReplyTop = 250;
 constexpr int CertificateHeight = 200;
 constexpr int CertificateBlock = CertificateHeight + 10;
+
+// The agents' results sit between the frame and the buttons; the window
+// grows by AgentBlock when they show.
+constexpr int AgentTitleHeight = 22;
+constexpr int AgentBlock = 150;
+constexpr int AgentRefreshMs = 10000;
 
 // Places a widget unless the size would be negative, which keeps the last placement.
 void place(QWidget* widget, int left, int top, int width, int height) {
@@ -89,6 +101,9 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     , CmdCancel(named(new QPushButton(tr("退出"), this), "CmdCancel"))
     , lb_WskState(named(new QLabel(tr("SOCKET状态:"), this), "lb_WskState"))
     , TimerWsk(new QTimer(this))
+    , Label9(named(new QLabel(tr("各代理的监测结果:"), this), "Label9"))
+    , LstAgents(named(new QTreeWidget(this), "LstAgents"))
+    , TimerAgents(named(new QTimer(this), "TimerAgents"))
     , m_test(new OneShotTest(
           *TextReplyData, [this] { return TextPostData->text(); }, true, this))
     , m_tlsTest(new TlsProbeTest(this))
@@ -122,6 +137,17 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     for (auto* button : {Cmd_Send, Cmd_Tls, Cmd_Http, Cmd_Ping, CmdHistory, CmdCancel})
         button->setAutoDefault(false);
     CmdHistory->setEnabled(false);
+    Label9->setBuddy(LstAgents);
+    LstAgents->setHeaderLabels(
+        {tr("代理"), tr("位置"), tr("结果"), tr("状态"), tr("响应时间"), tr("时间")});
+    LstAgents->setRootIsDecorated(false);
+    LstAgents->setUniformRowHeights(true);
+    LstAgents->setAllColumnsShowFocus(true);
+    LstAgents->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    LstAgents->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    Label9->hide();
+    LstAgents->hide();
+    setTabOrder(TextCertificate, LstAgents); // after the frame, before the buttons
 
     // Design positions inside the frame; Form_Resize sizes the rest.
     Label1->setGeometry(10, 24, 64, 22);
@@ -152,6 +178,7 @@ FormInfo::FormInfo(EchoService& echo, QWidget* parent)
     connect(CmdCancel, &QPushButton::clicked, this, &FormInfo::CmdCancel_Click);
     connect(CmdHistory, &QPushButton::clicked, this, &FormInfo::historyRequested);
     connect(TimerWsk, &QTimer::timeout, this, &FormInfo::TimerWsk_Timer);
+    connect(TimerAgents, &QTimer::timeout, this, &FormInfo::TimerAgents_Timer);
     connect(m_test, &OneShotTest::started, TextReplyHex, &QPlainTextEdit::clear);
     connect(m_test, &OneShotTest::replyArrived, this, &FormInfo::showReplyBytes);
     connect(m_tlsTest, &TlsProbeTest::finished, this, &FormInfo::tlsTestFinished);
@@ -186,14 +213,26 @@ void FormInfo::setServer(const ServerRecord& server) {
     // The certificate box shows for a TLS or HTTPS server only; the window
     // grows by it, so the request and reply keep their room.
     m_secured = secured || (http && HttpCheck::of(server).isSecure());
-    const int grown = m_secured == TextCertificate->isHidden()
-                          ? (m_secured ? CertificateBlock : -CertificateBlock)
-                          : 0;
+    int grown = m_secured == TextCertificate->isHidden()
+                    ? (m_secured ? CertificateBlock : -CertificateBlock)
+                    : 0;
     Label8->setVisible(m_secured);
     TextCertificate->setVisible(m_secured);
+    // Only a shared catalogue has agents; the window grows by their results.
+    m_agentServerId = ModuleDB::DbShared() && server.id > 0 ? server.id : 0;
+    const bool agents = m_agentServerId > 0;
+    if (agents == LstAgents->isHidden())
+        grown += agents ? AgentBlock : -AgentBlock;
+    Label9->setVisible(agents);
+    LstAgents->setVisible(agents);
+    LstAgents->clear();
     resize(width(), height() + grown);
     Form_Resize();
     showCertificate({}, m_facts, m_handshakeUs);
+    if (!agents)
+        TimerAgents->stop();
+    else if (isVisible())
+        TimerAgents->start(0);
 }
 
 void FormInfo::setTlsDetails(const CertificateFacts* facts, qint64 handshakeUs,
@@ -216,11 +255,30 @@ void FormInfo::resizeEvent(QResizeEvent* event) {
     Form_Resize();
 }
 
+// Reads the agents' results at once when the window opens, then every
+// AgentRefreshMs while it is open.
+void FormInfo::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (m_agentServerId > 0)
+        TimerAgents->start(0);
+}
+
+void FormInfo::hideEvent(QHideEvent* event) {
+    TimerAgents->stop();
+    QDialog::hideEvent(event);
+}
+
 void FormInfo::Form_Resize() {
     const int margin = Twips::toPixelsX(100);
     const int frameWidth = width() - Twips::toPixelsX(200);
-    const int frameBottom = height() - CmdCancel->height() - margin;
+    const int agentBlock = LstAgents->isHidden() ? 0 : AgentBlock;
+    const int frameBottom = height() - CmdCancel->height() - margin - agentBlock;
     place(Frame1, margin, margin, frameWidth, frameBottom - margin);
+    if (agentBlock > 0) {
+        place(Label9, margin, frameBottom + margin, frameWidth, AgentTitleHeight);
+        const int listTop = frameBottom + margin + AgentTitleHeight;
+        place(LstAgents, margin, listTop, frameWidth, frameBottom + agentBlock - listTop);
+    }
 
     const int boxWidth = frameWidth - TextPostData->x() - margin;
     place(TextTlsName, TextTlsName->x(), TextTlsName->y(), boxWidth, TextTlsName->height());
@@ -238,7 +296,7 @@ void FormInfo::Form_Resize() {
           replyHeight - textHeight - margin);
 
     const int cancelLeft = width() - CmdCancel->width() - margin;
-    const int buttonTop = frameBottom + Twips::toPixelsY(50);
+    const int buttonTop = frameBottom + agentBlock + Twips::toPixelsY(50);
     CmdCancel->move(cancelLeft, buttonTop);
     // The buttons shown stand in a row left of the exit button.
     int left = cancelLeft;
@@ -248,7 +306,7 @@ void FormInfo::Form_Resize() {
         left -= button->width() + margin;
         button->move(left, buttonTop);
     }
-    place(lb_WskState, margin, frameBottom + margin, Cmd_Send->x() - 2 * margin,
+    place(lb_WskState, margin, frameBottom + agentBlock + margin, Cmd_Send->x() - 2 * margin,
           CmdCancel->height() - margin);
 }
 
@@ -318,6 +376,51 @@ void FormInfo::TimerWsk_Timer() {
         lb_WskState->setText(m_httpTest->stateText());
         break;
     }
+}
+
+// The read waits for the catalogue's worker in a local event loop: a read
+// still under way is not started again, and a window gone meanwhile is not
+// touched. A failed read keeps what the list shows.
+void FormInfo::TimerAgents_Timer() {
+    if (m_agentServerId <= 0 || m_readingAgents)
+        return;
+    TimerAgents->start(AgentRefreshMs);
+    m_readingAgents = true;
+    const QPointer<FormInfo> alive(this);
+    const qint64 serverId = m_agentServerId;
+    bool ok = false;
+    const QList<AgentServerState> states = AgentCatalogue::SelectStates(serverId, &ok);
+    if (!alive)
+        return;
+    m_readingAgents = false;
+    if (ok && serverId == m_agentServerId)
+        showAgentStates(states);
+}
+
+void FormInfo::showAgentStates(const QList<AgentServerState>& states) {
+    const int scrolled = LstAgents->verticalScrollBar()->value();
+    LstAgents->clear();
+    if (states.isEmpty()) {
+        auto* none = new QTreeWidgetItem(LstAgents, {tr("没有代理监测此服务器")});
+        none->setFirstColumnSpanned(true);
+        return;
+    }
+    for (const AgentServerState& agent : states) {
+        // An agent that has not probed the server yet has no reply time.
+        const bool probed = !agent.state.isEmpty();
+        const QString result = !probed                                ? tr("未监测")
+                               : agent.state == QLatin1String("up")   ? tr("正常")
+                               : agent.state == QLatin1String("down") ? tr("故障")
+                                                                      : agent.state;
+        const QString location = agent.location.isEmpty() ? tr("(无位置)") : agent.location;
+        const QString reply = probed ? tr("%1 毫秒").arg(agent.replyMs) : QString();
+        const QString time = agent.timeUtcMs > 0
+                                 ? QDateTime::fromMSecsSinceEpoch(agent.timeUtcMs)
+                                       .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                 : QString();
+        new QTreeWidgetItem(LstAgents, {agent.agent, location, result, agent.status, reply, time});
+    }
+    LstAgents->verticalScrollBar()->setValue(scrolled);
 }
 
 void FormInfo::showReplyBytes(const QByteArray& bytes) {

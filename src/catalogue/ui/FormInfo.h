@@ -12,21 +12,27 @@ class EchoService;
 class MultiLineText;
 class OneShotTest;
 class QGroupBox;
+class QHideEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QResizeEvent;
+class QShowEvent;
 class QTimer;
+class QTreeWidget;
 class HttpProbeTest;
 class TlsProbeTest;
+struct AgentServerState;
 struct MonitorSettings;
 
 // Details of one server with a manual socket test and a manual ping test;
 // for a TLS server also the certificate facts of its row's last handshake
 // and a manual TLS test; for an HTTP(S) server a manual HTTP test instead of
-// the TLS test, and for HTTPS the certificate facts too. Nothing here is
-// stored; the catalogue and the main list stay as they are.
+// the TLS test, and for HTTPS the certificate facts too. With a shared
+// catalogue, below them what each live agent last saw of the server, read
+// again every 10 s while the window is open. Nothing here is stored; the
+// catalogue and the main list stay as they are.
 class FormInfo final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FormInfo)
@@ -37,7 +43,8 @@ public:
     // Fills the fields from a list row; replyData is the row's last reply
     // (its ReplyData tool-tip), the expected text until a reply arrived.
     // The transport and the TLS name a probe uses are shown, not edited.
-    // Also enables the history button: the window now shows a row.
+    // Also enables the history button: the window now shows a row, and with
+    // a shared catalogue shows the agents' results for the server's ID.
     void setServer(const ServerRecord& server);
     // For a TLS or HTTPS server: the facts of its row's last handshake (nullptr: none
     // yet) and the handshake's time; expected is the reply the TLS test
@@ -53,6 +60,8 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void Form_Resize();
@@ -62,6 +71,8 @@ private:
     void Cmd_Ping_Click();
     void CmdCancel_Click();
     void TimerWsk_Timer();
+    void TimerAgents_Timer();
+    void showAgentStates(const QList<AgentServerState>& states);
     void showReplyBytes(const QByteArray& bytes);
     void tlsTestFinished();
     void httpTestFinished();
@@ -83,6 +94,8 @@ private:
     Shown m_shownTest = Shown::Socket;
     bool m_secured = false;                   // the certificate box shows: a TLS or an HTTPS server
     std::optional<ServerRecord> m_httpServer; // an HTTP(S) server's check
+    qint64 m_agentServerId = 0;               // whose agents' results show; 0: none
+    bool m_readingAgents = false;
 
     QGroupBox* Frame1;
     QLabel* Label1;
@@ -110,6 +123,9 @@ private:
     QPushButton* CmdCancel;
     QLabel* lb_WskState;
     QTimer* TimerWsk;
+    QLabel* Label9;
+    QTreeWidget* LstAgents;
+    QTimer* TimerAgents;
     OneShotTest* m_test;
     TlsProbeTest* m_tlsTest;
     HttpProbeTest* m_httpTest;

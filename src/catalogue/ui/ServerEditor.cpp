@@ -65,6 +65,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     , TextReplyData(named(new MultiLineText, "TextReplyData"))
     , CheckInUse(named(new QCheckBox(tr("启用监控")), "CheckInUse"))
     , ComboParent(named(new QComboBox, "ComboParent"))
+    , TextLocations(named(new QLineEdit, "TextLocations"))
     , CmdAuto(button(tr("加载模版"), "CmdAuto"))
     , CmdTest(button(tr("测试"), "CmdTest"))
     , CmdSave(button(tr("保存"), "CmdSave"))
@@ -95,6 +96,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     SpinCertWarnDays->setRange(0, ServerChecks::MaxCertWarnDays);
     SpinCertWarnDays->setValue(ServerRecord{}.certWarnDays);
     SpinCertWarnDays->setToolTip(tr("证书剩余天数不超过此值时提醒一次,0为不提醒"));
+    TextLocations->setToolTip(tr("逗号分隔的位置名称;留空表示所有位置都监测"));
     ComboTransport_Change();
     fillParents();
 
@@ -128,6 +130,7 @@ ServerEditor::ServerEditor(const QString& title, QWidget* parent)
     addRow(*grid, 13, tr("发送数据:"), TextPostData);
     addRow(*grid, 14, tr("响应数据:"), TextReplyData);
     addRow(*grid, 15, tr("上级服务器:"), ComboParent);
+    addRow(*grid, 16, tr("监测位置:"), TextLocations);
     m_http->setShown(false);
 
     m_buttonRow->addWidget(lb_WskState, 1);
@@ -167,6 +170,9 @@ ServerRecord ServerEditor::fields() const {
     server.tls.ignoreErrors = CheckTlsIgnoreErrors->isChecked();
     server.certWarnDays = SpinCertWarnDays->value();
     server.parentId = chosenParent();
+    // Locations that are none stay as typed, for validateFields to refuse.
+    server.locations =
+        ServerChecks::LocationsOf(TextLocations->text()).value_or(TextLocations->text());
     server.checkKind = chosenCheckKind();
     if (server.checkKind == ServerRecord::CheckKind::Http) {
         m_http->takeFields(server);
@@ -193,6 +199,7 @@ void ServerEditor::setFields(const ServerRecord& server) {
     TextTlsName->setText(server.tls.serverName);
     CheckTlsIgnoreErrors->setChecked(server.tls.ignoreErrors);
     SpinCertWarnDays->setValue(server.certWarnDays);
+    TextLocations->setText(server.locations);
     m_tcpAddress = server.ipAddress;
     m_tcpPort = server.port;
     m_designTextsCleared = false;
@@ -246,6 +253,8 @@ bool ServerEditor::validateFields() {
     if (m_given.id > 0 && ServerDependencies::formsCycle(ServerCatalogue::SelectParents(),
                                                          m_given.id, chosenParent()))
         return refuse(ComboParent, tr("不能形成循环依赖"));
+    if (!ServerChecks::LocationsOf(TextLocations->text()))
+        return refuse(TextLocations, tr("监测位置的名称不能包含换行、制表符等控制字符！"));
     return true;
 }
 

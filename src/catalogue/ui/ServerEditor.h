@@ -42,8 +42,8 @@ protected:
     // Name and address must not be empty, an HTTP(S) check's fields must be
     // usable, the warning time a whole number of milliseconds from 0 (blank:
     // 0, no warning) up to an hour, the TLS name a host name or address
-    // alone, the parent none that depends on this server; tells the user and
-    // focuses the field otherwise.
+    // alone, the parent none that depends on this server, the locations free
+    // of control characters; tells the user and focuses the field otherwise.
     bool validateFields();
     QHBoxLayout& buttonRow() { return *m_buttonRow; }
 
@@ -61,6 +61,7 @@ protected:
     MultiLineText* TextReplyData;
     QCheckBox* CheckInUse;
     QComboBox* ComboParent; // "无" or a server of the catalogue, found by typing
+    QLineEdit* TextLocations;
     QPushButton* CmdAuto;
     QPushButton* CmdTest;
     QPushButton* CmdSave;
