@@ -860,6 +860,24 @@ Certificate: %3<byte value="xd"/>
         <translation>--copy-catalogue cannot be used together with --import, --export or --send-test
 </translation>
     </message>
+    <message>
+        <source>共享服务器列表时以 &lt;名称&gt; 作为监测代理的名称(默认为主机名)</source>
+        <translation>With a shared server list, the name of this monitoring agent (&lt;name&gt;; the host name by default)</translation>
+    </message>
+    <message>
+        <source>共享服务器列表时本代理所在的 &lt;位置&gt;,只监测该位置的服务器</source>
+        <translation>With a shared server list, the &lt;location&gt; this agent probes from; it monitors only that location&apos;s servers</translation>
+    </message>
+    <message>
+        <source>位置</source>
+        <translation type="unfinished">Location</translation>
+    </message>
+    <message>
+        <source>--agent 需要一个名称
+</source>
+        <translation>--agent needs a name
+</translation>
+    </message>
 </context>
 <context>
     <name>CopyCatalogueCommand</name>
