@@ -870,7 +870,7 @@ Certificate: %3<byte value="xd"/>
     </message>
     <message>
         <source>位置</source>
-        <translation type="unfinished">Location</translation>
+        <translation>location</translation>
     </message>
     <message>
         <source>--agent 需要一个名称
