@@ -190,6 +190,8 @@ std::vector<double> costPerServer(const std::vector<std::unique_ptr<AgentProcess
     if (end.empty())
         return {};
     std::vector<double> costs;
+    std::fprintf(stderr, "  (%zu agents: settled after %.1f s, measured until %.1f s)\n",
+                 agents.size(), 0.0, static_cast<double>(waited.elapsed()) / 1000);
     for (size_t i = 0; i < agents.size(); ++i) {
         const double cpu = agents[i]->cpuMicros() - cpuBefore[i];
         costs.push_back(cpu / static_cast<double>((end[i] - start[i]) * servers[i]));

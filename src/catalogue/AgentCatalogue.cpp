@@ -41,8 +41,10 @@ std::optional<QStringList> Heartbeat(const QString& agent, const QString& locati
         " select Name from beat union select Name from Agents where lower(Location) = lower(?)"
         " and HeartbeatUtcMs >= %1 - ?");
     QList<QSqlRecord> rows;
+    // A null text would be bound as NULL; no location is the empty one.
+    const QString where = location.isNull() ? QStringLiteral("") : location;
     if (!ModuleDB::DbShared() ||
-        !ModuleDB::DbExecuteReturning(sql, {agent, location, location, silenceMs}, rows).isEmpty())
+        !ModuleDB::DbExecuteReturning(sql, {agent, where, where, silenceMs}, rows).isEmpty())
         return std::nullopt;
     QStringList names;
     names.reserve(rows.size());

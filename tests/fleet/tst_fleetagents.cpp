@@ -7,6 +7,7 @@
 #include <QSet>
 
 #include <memory>
+#include <optional>
 
 using namespace ProgramRuns;
 
@@ -82,7 +83,8 @@ QByteArray scrape(quint16 port) {
 class Agent final {
     Q_DISABLE_COPY_MOVE(Agent)
 public:
-    Agent(const QString& uri, const QString& name, const QString& location)
+    // Without a location the option is left out.
+    Agent(const QString& uri, const QString& name, const std::optional<QString>& location)
         : m_uri(uri)
         , m_name(name)
         , m_location(location)
@@ -97,11 +99,17 @@ public:
         environment.insert(QStringLiteral("SERVERMON_AGENT_HEARTBEAT_MS"),
                            QString::fromLatin1(kHeartbeatMs));
         m_process.setProcessEnvironment(environment);
-        m_process.start(headlessProgram(),
-                        {QStringLiteral("--config-dir"), m_folder.path(),
-                         QStringLiteral("--database"), m_uri, QStringLiteral("--agent"), m_name,
-                         QStringLiteral("--location"), m_location, QStringLiteral("--metrics"),
-                         QStringLiteral("127.0.0.1:") + QString::number(m_metricsPort)});
+        QStringList arguments = {QStringLiteral("--config-dir"),
+                                 m_folder.path(),
+                                 QStringLiteral("--database"),
+                                 m_uri,
+                                 QStringLiteral("--agent"),
+                                 m_name,
+                                 QStringLiteral("--metrics"),
+                                 QStringLiteral("127.0.0.1:") + QString::number(m_metricsPort)};
+        if (m_location)
+            arguments << QStringLiteral("--location") << *m_location;
+        m_process.start(headlessProgram(), arguments);
     }
     void kill() {
         if (m_process.state() == QProcess::NotRunning)
@@ -131,7 +139,7 @@ public:
 private:
     const QString m_uri;
     const QString m_name;
-    const QString m_location;
+    const std::optional<QString> m_location;
     const quint16 m_metricsPort;
     DataFolder m_folder;
     QProcess m_process;
@@ -193,6 +201,8 @@ private slots:
             agents.push_back(std::make_unique<Agent>(uri, name, QStringLiteral("east")));
         // Location names match without regard to case.
         Agent west(uri, QStringLiteral("west-1"), QStringLiteral("WEST"));
+        // An agent without a location probes only the servers without one.
+        Agent unplaced(uri, QStringLiteral("unplaced"), std::nullopt);
 
         // Every server of the east once, split three ways; the west holds
         // the servers it watches, two of them watched from the east too.
@@ -209,9 +219,17 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(agents[i]->exported(), threeWays[i], WaitMs);
         const Ids westServers = {servers[300].id, servers[301].id, servers[302].id};
         QTRY_COMPARE_WITH_TIMEOUT(west.exported(), westServers, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(unplaced.exported(), Ids{servers[302].id}, WaitMs);
 
+        // Every agent is registered, each with its location.
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rows(QStringLiteral("select Name, Location from Agents order by Name")),
+            QStringList({QStringLiteral("east-1|east"), QStringLiteral("east-2|east"),
+                         QStringLiteral("east-3|east"), QStringLiteral("unplaced|"),
+                         QStringLiteral("west-1|WEST")}),
+            WaitMs);
         // What each agent saw is in AgentState, one row per agent and
-        // server; the server watched from everywhere has two.
+        // server: one of two locations has two, one of every location three.
         QTRY_COMPARE_WITH_TIMEOUT(
             rows(QStringLiteral("select count(*) from AgentState where Agent = 'east-1'")),
             QStringList{QString::number(threeWays[0].size())}, WaitMs);
@@ -220,6 +238,10 @@ private slots:
                                 "AgentState where ServerID = %1")
                      .arg(servers[301].id)),
             QStringList{QStringLiteral("2|down|down")}, WaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            rows(QStringLiteral("select count(distinct Agent) from AgentState where ServerID = %1")
+                     .arg(servers[302].id)),
+            QStringList{QStringLiteral("3")}, WaitMs);
 
         // east-2 dies: east-1 and east-3 take its servers, keeping theirs.
         agents[1]->kill();
