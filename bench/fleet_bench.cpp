@@ -6,7 +6,9 @@
 // what writing the agent's states of N servers (one statement per pass)
 // costs beside such a pass (upsert_share; target below 0.05). The agents
 // are the built servermon-headless processes, probing endpoints of a
-// loopback server in a process of its own. Needs the cluster
+// loopback server in a process of its own. The three agents start a third
+// of the pass interval apart, so their passes take turns as they would on
+// machines of their own instead of crowding the same two cores. Needs the cluster
 // scripts/pg-cluster.sh starts, found through its env file's variables.
 //   fleet_bench [--rows N] [--rounds R] [--passes P] [--summary]
 #include "BenchFigures.h"
@@ -41,7 +43,6 @@
 
 namespace {
 
-constexpr int PassIntervalS = 6;
 constexpr int WaitMs = 180000;
 
 struct Options {
@@ -108,11 +109,11 @@ double cpuMicrosOf(qint64 pid) {
 // One servermon-headless agent on the catalogue, its metrics on loopback.
 class AgentProcess final {
 public:
-    AgentProcess(const QString& program, const QString& uri, const QString& name)
+    AgentProcess(const QString& program, const QString& uri, const QString& name, int passIntervalS)
         : m_port(unusedPort()) {
         QFile settings(m_folder.filePath(QStringLiteral("RodOdazuConfig.ini")));
         settings.open(QIODevice::WriteOnly);
-        settings.write(QByteArray("[SETTING]\nITIMERN=") + QByteArray::number(PassIntervalS) +
+        settings.write(QByteArray("[SETTING]\nITIMERN=") + QByteArray::number(passIntervalS) +
                        "\n[SETUP]\nHISTORY=0\n");
         settings.close();
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -190,8 +191,6 @@ std::vector<double> costPerServer(const std::vector<std::unique_ptr<AgentProcess
     if (end.empty())
         return {};
     std::vector<double> costs;
-    std::fprintf(stderr, "  (%zu agents: settled after %.1f s, measured until %.1f s)\n",
-                 agents.size(), 0.0, static_cast<double>(waited.elapsed()) / 1000);
     for (size_t i = 0; i < agents.size(); ++i) {
         const double cpu = agents[i]->cpuMicros() - cpuBefore[i];
         costs.push_back(cpu / static_cast<double>((end[i] - start[i]) * servers[i]));
@@ -312,26 +311,32 @@ int main(int argc, char* argv[]) {
     if (single.isEmpty() || shared.isEmpty())
         return 1;
 
+    // Long enough for a pass of the first agent, which holds everything
+    // until the others have joined.
+    const int passIntervalS = std::max(6, options.rows / 800);
     std::printf("fleet: %d servers for one agent, %d for three, %zu loopback endpoints, "
                 "%d passes per round, a pass every %d s\n",
                 options.rows, 3 * options.rows, server.endpoints().size(), options.passes,
-                PassIntervalS);
+                passIntervalS);
     std::vector<double> ratios;
     std::vector<double> singleCosts;
     for (int round = 0; round < options.rounds; ++round) {
         std::vector<double> alone;
         {
             std::vector<std::unique_ptr<AgentProcess>> agents;
-            agents.push_back(
-                std::make_unique<AgentProcess>(program, single, QStringLiteral("solo")));
+            agents.push_back(std::make_unique<AgentProcess>(program, single, QStringLiteral("solo"),
+                                                            passIntervalS));
             alone = costPerServer(agents, options.rows, options.passes);
         }
         std::vector<double> three;
         {
             std::vector<std::unique_ptr<AgentProcess>> agents;
-            for (const char* name : {"agent-1", "agent-2", "agent-3"})
-                agents.push_back(
-                    std::make_unique<AgentProcess>(program, shared, QString::fromLatin1(name)));
+            for (const char* name : {"agent-1", "agent-2", "agent-3"}) {
+                if (!agents.empty())
+                    QThread::msleep(static_cast<unsigned long>(passIntervalS) * 1000 / 3);
+                agents.push_back(std::make_unique<AgentProcess>(
+                    program, shared, QString::fromLatin1(name), passIntervalS));
+            }
             three = costPerServer(agents, 3 * options.rows, options.passes);
         }
         if (alone.empty() || three.empty()) {
