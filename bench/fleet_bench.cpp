@@ -6,7 +6,9 @@
 // what writing the agent's states of N servers (one statement per pass)
 // costs beside such a pass (upsert_share; target below 0.05). The agents
 // are the built servermon-headless processes, probing endpoints of a
-// loopback server in a process of its own. The three agents start a third
+// loopback server in a process of its own; their passes are followed
+// through what they write to AgentState after each, so no scrape adds to
+// the CPU time measured. The three agents start a third
 // of the pass interval apart, so their passes take turns as they would on
 // machines of their own instead of crowding the same two cores. Needs the cluster
 // scripts/pg-cluster.sh starts, found through its env file's variables.
@@ -28,11 +30,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -69,30 +68,6 @@ Options parseOptions(const QStringList& arguments) {
     return options;
 }
 
-quint16 unusedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
-QByteArray scrape(quint16 port) {
-    QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, port);
-    if (!client.waitForConnected(5000))
-        return {};
-    client.write("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-    QByteArray reply;
-    while (client.waitForReadyRead(5000))
-        reply += client.readAll();
-    return reply + client.readAll();
-}
-
-qint64 sample(const QByteArray& metrics, const char* series) {
-    const QRegularExpression line(QStringLiteral("\n%1 (\\d+)\n").arg(QLatin1String(series)));
-    const QRegularExpressionMatch found = line.match(QString::fromUtf8(metrics));
-    return found.hasMatch() ? found.captured(1).toLongLong() : -1;
-}
-
 // The CPU time of a process so far, in microseconds; -1 when unreadable.
 double cpuMicrosOf(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -110,7 +85,7 @@ double cpuMicrosOf(qint64 pid) {
 class AgentProcess final {
 public:
     AgentProcess(const QString& program, const QString& uri, const QString& name, int passIntervalS)
-        : m_port(unusedPort()) {
+        : m_name(name) {
         QFile settings(m_folder.filePath(QStringLiteral("RodOdazuConfig.ini")));
         settings.open(QIODevice::WriteOnly);
         settings.write(QByteArray("[SETTING]\nITIMERN=") + QByteArray::number(passIntervalS) +
@@ -118,10 +93,9 @@ public:
         settings.close();
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(program, {QStringLiteral("--config-dir"), m_folder.path(),
-                                  QStringLiteral("--database"), uri, QStringLiteral("--agent"),
-                                  name, QStringLiteral("--metrics"),
-                                  QStringLiteral("127.0.0.1:") + QString::number(m_port)});
+        m_process.start(program,
+                        {QStringLiteral("--config-dir"), m_folder.path(),
+                         QStringLiteral("--database"), uri, QStringLiteral("--agent"), name});
         m_process.waitForStarted();
     }
     ~AgentProcess() {
@@ -133,67 +107,115 @@ public:
     AgentProcess(const AgentProcess&) = delete;
     AgentProcess& operator=(const AgentProcess&) = delete;
 
-    QByteArray metrics() const { return scrape(m_port); }
+    QString name() const { return m_name; }
     double cpuMicros() const { return cpuMicrosOf(m_process.processId()); }
 
 private:
     QTemporaryDir m_folder;
-    quint16 m_port;
+    QString m_name;
     QProcess m_process;
 };
 
-// Waits until every agent has finished at least `passes` passes counted
-// from `from` (per agent); the counts reached, or empty on time-out.
-std::vector<qint64> waitForPasses(const std::vector<std::unique_ptr<AgentProcess>>& agents,
-                                  const std::vector<qint64>& from, qint64 passes) {
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < WaitMs) {
-        std::vector<qint64> now;
+// Follows the agents' passes through what they write after each one to
+// AgentState (a new time, and their servers), so nothing is asked of the
+// agents themselves while they are measured.
+class PassWatch final {
+public:
+    PassWatch(const PgBenchCluster& cluster, const QString& database,
+              const std::vector<std::unique_ptr<AgentProcess>>& agents)
+        : m_db(cluster.connect(QStringLiteral("fleet_bench-watch"), database)) {
         for (const auto& agent : agents)
-            now.push_back(sample(agent->metrics(), "servermon_passes_total"));
-        bool done = true;
-        for (size_t i = 0; i < agents.size(); ++i)
-            done = done && now[i] >= from[i] + passes;
-        if (done)
-            return now;
-        QThread::msleep(200);
+            m_agents.push_back({agent->name(), -1, 0, 0});
+        // What an earlier round's agent of the same name wrote is no pass.
+        poll();
+        for (Seen& seen : m_agents)
+            seen.passes = 0;
     }
-    return {};
-}
+    ~PassWatch() {
+        m_db = {};
+        QSqlDatabase::removeDatabase(QStringLiteral("fleet_bench-watch"));
+    }
+    PassWatch(const PassWatch&) = delete;
+    PassWatch& operator=(const PassWatch&) = delete;
+
+    // Waits until every agent has finished `passes` more passes and the
+    // agents hold `total` servers between them; false on time-out.
+    bool waitFor(int passes, qint64 total = -1) {
+        std::vector<qint64> goal;
+        for (const Seen& seen : m_agents)
+            goal.push_back(seen.passes + passes);
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < WaitMs) {
+            poll();
+            qint64 held = 0;
+            bool done = true;
+            for (size_t i = 0; i < m_agents.size(); ++i) {
+                done = done && m_agents[i].passes >= goal[i];
+                held += m_agents[i].servers;
+            }
+            if (done && (total < 0 || held == total))
+                return true;
+            QThread::msleep(100);
+        }
+        return false;
+    }
+    qint64 passes(size_t agent) const { return m_agents[agent].passes; }
+    qint64 servers(size_t agent) const { return m_agents[agent].servers; }
+
+private:
+    struct Seen {
+        QString agent;
+        qint64 lastTime;
+        qint64 passes;
+        qint64 servers;
+    };
+
+    void poll() {
+        QSqlQuery query(m_db);
+        if (!query.exec(QStringLiteral(
+                "select Agent, max(TimeUtcMs), count(*) from AgentState group by Agent")))
+            return;
+        while (query.next()) {
+            for (Seen& seen : m_agents) {
+                if (seen.agent != query.value(0).toString())
+                    continue;
+                const qint64 time = query.value(1).toLongLong();
+                if (time != seen.lastTime) {
+                    seen.lastTime = time;
+                    ++seen.passes;
+                    seen.servers = query.value(2).toLongLong();
+                }
+            }
+        }
+    }
+
+    QSqlDatabase m_db;
+    std::vector<Seen> m_agents;
+};
 
 // Each agent's CPU time per server and pass over a few passes, once the
 // agents hold `total` servers between them and have passed twice.
-std::vector<double> costPerServer(const std::vector<std::unique_ptr<AgentProcess>>& agents,
+std::vector<double> costPerServer(const PgBenchCluster& cluster, const QString& database,
+                                  const std::vector<std::unique_ptr<AgentProcess>>& agents,
                                   qint64 total, int passes) {
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < WaitMs) {
-        qint64 held = 0;
-        for (const auto& agent : agents)
-            held += std::max<qint64>(0, sample(agent->metrics(), "servermon_agent_servers"));
-        if (held == total)
-            break;
-        QThread::msleep(200);
-    }
-    std::vector<qint64> settled = waitForPasses(agents, std::vector<qint64>(agents.size(), 0), 2);
-    if (settled.empty())
-        return {};
+    PassWatch watch(cluster, database, agents);
     // Measured from the end of a pass to the end of another.
-    std::vector<qint64> start = waitForPasses(agents, settled, 1);
+    if (!watch.waitFor(2, total) || !watch.waitFor(1))
+        return {};
     std::vector<double> cpuBefore;
-    std::vector<qint64> servers;
-    for (const auto& agent : agents) {
-        cpuBefore.push_back(agent->cpuMicros());
-        servers.push_back(sample(agent->metrics(), "servermon_agent_servers"));
+    std::vector<qint64> passesBefore;
+    for (size_t i = 0; i < agents.size(); ++i) {
+        cpuBefore.push_back(agents[i]->cpuMicros());
+        passesBefore.push_back(watch.passes(i));
     }
-    const std::vector<qint64> end = waitForPasses(agents, start, passes);
-    if (end.empty())
+    if (!watch.waitFor(passes))
         return {};
     std::vector<double> costs;
     for (size_t i = 0; i < agents.size(); ++i) {
         const double cpu = agents[i]->cpuMicros() - cpuBefore[i];
-        costs.push_back(cpu / static_cast<double>((end[i] - start[i]) * servers[i]));
+        costs.push_back(
+            cpu / static_cast<double>((watch.passes(i) - passesBefore[i]) * watch.servers(i)));
     }
     return costs;
 }
@@ -222,7 +244,6 @@ bool fillCatalogue(const PgBenchCluster& cluster, const QString& database,
         filled = insert.exec();
         if (!filled)
             std::fprintf(stderr, "fleet_bench: %s\n", qPrintable(insert.lastError().text()));
-        db.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("fleet_bench-fill"));
     return filled;
@@ -326,7 +347,8 @@ int main(int argc, char* argv[]) {
             std::vector<std::unique_ptr<AgentProcess>> agents;
             agents.push_back(std::make_unique<AgentProcess>(program, single, QStringLiteral("solo"),
                                                             passIntervalS));
-            alone = costPerServer(agents, options.rows, options.passes);
+            alone = costPerServer(cluster, QStringLiteral("fleet_bench_one"), agents, options.rows,
+                                  options.passes);
         }
         std::vector<double> three;
         {
@@ -337,7 +359,8 @@ int main(int argc, char* argv[]) {
                 agents.push_back(std::make_unique<AgentProcess>(
                     program, shared, QString::fromLatin1(name), passIntervalS));
             }
-            three = costPerServer(agents, 3 * options.rows, options.passes);
+            three = costPerServer(cluster, QStringLiteral("fleet_bench_three"), agents,
+                                  3 * options.rows, options.passes);
         }
         if (alone.empty() || three.empty()) {
             std::fprintf(stderr, "fleet_bench: the agents did not complete their passes\n");

@@ -28,17 +28,4 @@ quint64 weight(qint64 serverId, QByteArrayView agent) {
     return mixed(nameHash(agent) ^ mixed(static_cast<quint64>(serverId)));
 }
 
-QString holder(qint64 serverId, const QStringList& agents) {
-    QString best;
-    quint64 bestWeight = 0;
-    for (const QString& agent : agents) {
-        const quint64 w = weight(serverId, agent.toUtf8());
-        if (best.isNull() || w > bestWeight || (w == bestWeight && agent < best)) {
-            best = agent;
-            bestWeight = w;
-        }
-    }
-    return best;
-}
-
 } // namespace RendezvousHash

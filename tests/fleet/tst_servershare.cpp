@@ -69,8 +69,6 @@ private slots:
                 }
             }
             QCOMPARE(holders, 1);
-            const int holder = agents.indexOf(RendezvousHash::holder(id, agents));
-            QVERIFY(held[holder].contains(id));
         }
         for (const QSet<qint64>& share : held)
             QVERIFY2(share.size() > Servers / 4 * 0.85 && share.size() < Servers / 4 * 1.15,
@@ -97,7 +95,6 @@ private slots:
         ServerShare alone(QStringLiteral("only"), QStringLiteral("lab"));
         for (qint64 id = 1; id <= 50; ++id)
             QVERIFY(alone.holds(id, QStringLiteral("lab")));
-        QCOMPARE(RendezvousHash::holder(5, {}), QString());
     }
 };
 
