@@ -8,10 +8,11 @@
 // are the built servermon-headless processes, probing endpoints of a
 // loopback server in a process of its own; their passes are followed
 // through what they write to AgentState after each, so no scrape adds to
-// the CPU time measured. The three agents start a third
-// of the pass interval apart, so their passes take turns as they would on
-// machines of their own instead of crowding the same two cores. Needs the cluster
-// scripts/pg-cluster.sh starts, found through its env file's variables.
+// the CPU time measured. The three agents are registered as a running
+// fleet's would be and start a third of the pass interval apart, so their
+// passes take turns as they would on machines of their own instead of
+// crowding the same two cores. Needs the cluster scripts/pg-cluster.sh
+// starts, found through its env file's variables.
 //   fleet_bench [--rows N] [--rounds R] [--passes P] [--summary]
 #include "BenchFigures.h"
 #include "LoopbackServer.h"
@@ -220,6 +221,27 @@ std::vector<double> costPerServer(const PgBenchCluster& cluster, const QString& 
     return costs;
 }
 
+// The three agents as a running fleet would know them, heard from just
+// now: each one's first pass is already its share, not everything.
+bool announceAgents(const PgBenchCluster& cluster, const QString& database,
+                    const QStringList& names) {
+    bool announced = true;
+    {
+        QSqlDatabase db = cluster.connect(QStringLiteral("fleet_bench-announce"), database);
+        for (const QString& name : names) {
+            QSqlQuery beat(db);
+            beat.prepare(QStringLiteral(
+                "insert into Agents (Name, Location, HeartbeatUtcMs) values (?, '',"
+                " (extract(epoch from clock_timestamp()) * 1000)::bigint) on conflict (Name)"
+                " do update set HeartbeatUtcMs = excluded.HeartbeatUtcMs"));
+            beat.addBindValue(name);
+            announced = beat.exec() && announced;
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fleet_bench-announce"));
+    return announced;
+}
+
 bool fillCatalogue(const PgBenchCluster& cluster, const QString& database,
                    const std::vector<LoopbackServer::Endpoint>& endpoints, int rows) {
     bool filled = false;
@@ -332,9 +354,8 @@ int main(int argc, char* argv[]) {
     if (single.isEmpty() || shared.isEmpty())
         return 1;
 
-    // Long enough for a pass of the first agent, which holds everything
-    // until the others have joined.
-    const int passIntervalS = std::max(6, options.rows / 800);
+    // Long enough for three passes one after another.
+    const int passIntervalS = std::max(6, options.rows / 500);
     std::printf("fleet: %d servers for one agent, %d for three, %zu loopback endpoints, "
                 "%d passes per round, a pass every %d s\n",
                 options.rows, 3 * options.rows, server.endpoints().size(), options.passes,
@@ -353,11 +374,15 @@ int main(int argc, char* argv[]) {
         std::vector<double> three;
         {
             std::vector<std::unique_ptr<AgentProcess>> agents;
-            for (const char* name : {"agent-1", "agent-2", "agent-3"}) {
+            const QStringList names = {QStringLiteral("agent-1"), QStringLiteral("agent-2"),
+                                       QStringLiteral("agent-3")};
+            if (!announceAgents(cluster, QStringLiteral("fleet_bench_three"), names))
+                return 1;
+            for (const QString& name : names) {
                 if (!agents.empty())
                     QThread::msleep(static_cast<unsigned long>(passIntervalS) * 1000 / 3);
-                agents.push_back(std::make_unique<AgentProcess>(
-                    program, shared, QString::fromLatin1(name), passIntervalS));
+                agents.push_back(
+                    std::make_unique<AgentProcess>(program, shared, name, passIntervalS));
             }
             three = costPerServer(cluster, QStringLiteral("fleet_bench_three"), agents,
                                   3 * options.rows, options.passes);
