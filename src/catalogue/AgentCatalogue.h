@@ -13,7 +13,7 @@ struct AgentServerState {
     QString location;
     QString state;
     QString status;
-    qint32 replyMs = 0;
+    qint32 replyMs = -1; // -1: no reply came
     qint64 timeUtcMs = 0;
 };
 

@@ -21,6 +21,13 @@ QString rowState(const ServerRowModel& rows, int row) {
                                                               : QStringLiteral("up");
 }
 
+// The reply time when a reply came ("35ms"); -1 otherwise, when the column
+// holds the time of a failure or nothing yet.
+qint32 replyMs(const ServerRowModel& rows, int row) {
+    const QString text = rows.text(row, Col::ReplyTime);
+    return text.endsWith(QLatin1String("ms")) ? leadingInteger(text) : -1;
+}
+
 } // namespace
 
 FleetAgent::FleetAgent(ServerRowModel& rows, const Clock& clock, const QString& name,
@@ -110,7 +117,6 @@ void FleetAgent::storeStates() {
     const qint64 now = m_clock.utcMs();
     for (int row = 0; row < rowCount; ++row)
         json.add(m_rows.text(row, Col::ID).toLongLong(), rowState(m_rows, row),
-                 m_rows.text(row, Col::Status), leadingInteger(m_rows.text(row, Col::ReplyTime)),
-                 now);
+                 m_rows.text(row, Col::Status), replyMs(m_rows, row), now);
     AgentCatalogue::StoreStates(m_name, json.finished());
 }

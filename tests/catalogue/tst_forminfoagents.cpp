@@ -160,7 +160,7 @@ private slots:
         QTest::newRow("live agents by location and name")
             << QStringList{"b|west|0", "a|west|1", "c||0", "d|east|2", "old|east|60"}
             << QStringList{"a|0|up|已收到正确的回应包|12|1700000000000",
-                           "b|0|down|SOCKET错误：10061|0|1700000001000",
+                           "b|0|down|SOCKET错误：10061|-1|1700000001000",
                            "c|0|||0|0",
                            "d|0|up|已收到正确的回应包|3|1700000002000",
                            "d|1|down|x|0|1700000002000",
@@ -168,7 +168,7 @@ private slots:
             << QStringList{"c|(无位置)|未监测|||",
                            "d|east|正常|已收到正确的回应包|3 毫秒|2023-11-15 06:13:22",
                            "a|west|正常|已收到正确的回应包|12 毫秒|2023-11-15 06:13:20",
-                           "b|west|故障|SOCKET错误：10061|0 毫秒|2023-11-15 06:13:21"};
+                           "b|west|故障|SOCKET错误：10061||2023-11-15 06:13:21"};
     }
     void agentsResults() {
         QFETCH(QStringList, agents);

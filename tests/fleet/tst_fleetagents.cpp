@@ -234,10 +234,10 @@ private slots:
             rows(QStringLiteral("select count(*) from AgentState where Agent = 'east-1'")),
             QStringList{QString::number(threeWays[0].size())}, WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(
-            rows(QStringLiteral("select count(distinct Agent), min(State), max(State) from "
-                                "AgentState where ServerID = %1")
+            rows(QStringLiteral("select count(distinct Agent), min(State), max(State),"
+                                " max(ReplyMs) from AgentState where ServerID = %1")
                      .arg(servers[301].id)),
-            QStringList{QStringLiteral("2|down|down")}, WaitMs);
+            QStringList{QStringLiteral("2|down|down|-1")}, WaitMs);
         QTRY_COMPARE_WITH_TIMEOUT(
             rows(QStringLiteral("select count(distinct Agent) from AgentState where ServerID = %1")
                      .arg(servers[302].id)),

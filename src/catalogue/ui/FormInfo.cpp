@@ -406,14 +406,16 @@ void FormInfo::showAgentStates(const QList<AgentServerState>& states) {
         return;
     }
     for (const AgentServerState& agent : states) {
-        // An agent that has not probed the server yet has no reply time.
+        // An agent that has not probed the server yet, or got no reply, has
+        // no reply time.
         const bool probed = !agent.state.isEmpty();
         const QString result = !probed                                ? tr("未监测")
                                : agent.state == QLatin1String("up")   ? tr("正常")
                                : agent.state == QLatin1String("down") ? tr("故障")
                                                                       : agent.state;
         const QString location = agent.location.isEmpty() ? tr("(无位置)") : agent.location;
-        const QString reply = probed ? tr("%1 毫秒").arg(agent.replyMs) : QString();
+        const QString reply =
+            probed && agent.replyMs >= 0 ? tr("%1 毫秒").arg(agent.replyMs) : QString();
         const QString time = agent.timeUtcMs > 0
                                  ? QDateTime::fromMSecsSinceEpoch(agent.timeUtcMs)
                                        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
