@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <ctime>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
 
 Spread spreadOf(std::vector<double> values) {
     Spread spread;
@@ -29,4 +33,21 @@ double processCpuMicros() {
 
 double threadCpuMicros() {
     return cpuMicros(CLOCK_THREAD_CPUTIME_ID);
+}
+
+double processCpuMicros(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (pid <= 0 || !std::getline(stat, line))
+        return -1;
+    // The fields after the command's closing parenthesis, from the state on:
+    // user and system time are the 12th and 13th of them.
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::string field;
+    double ticks = 0;
+    for (int i = 1; i <= 13 && fields >> field; ++i) {
+        if (i >= 12)
+            ticks += std::stod(field);
+    }
+    return ticks * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/types.h>
 #include <vector>
 
 // The median, the interquartile range and the largest of a series of runs.
@@ -15,3 +16,6 @@ Spread spreadOf(std::vector<double> values);
 // in microseconds.
 double processCpuMicros();
 double threadCpuMicros();
+// The CPU time another process has used so far, in microseconds (in clock
+// ticks' steps); -1 when it cannot be read.
+double processCpuMicros(pid_t pid);

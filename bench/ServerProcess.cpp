@@ -1,9 +1,9 @@
 #include "ServerProcess.h"
 
+#include "BenchFigures.h"
+
 #include <csignal>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,20 +59,7 @@ ServerProcess::ServerProcess(const std::function<bool(const Announce& announce)>
 }
 
 double ServerProcess::cpuMicros() const {
-    std::ifstream stat("/proc/" + std::to_string(m_child) + "/stat");
-    std::string line;
-    if (m_child <= 0 || !std::getline(stat, line))
-        return -1;
-    // The fields after the command's closing parenthesis, from the state on:
-    // user and system time are the 12th and 13th of them.
-    std::istringstream fields(line.substr(line.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int i = 1; i <= 13 && fields >> field; ++i) {
-        if (i >= 12)
-            ticks += std::stod(field);
-    }
-    return ticks * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
+    return processCpuMicros(m_child);
 }
 
 ServerProcess::~ServerProcess() {

@@ -69,19 +69,6 @@ Options parseOptions(const QStringList& arguments) {
     return options;
 }
 
-// The CPU time of a process so far, in microseconds; -1 when unreadable.
-double cpuMicrosOf(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return -1;
-    const double ticks = fields.at(11).toDouble() + fields.at(12).toDouble();
-    return ticks * 1e6 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 // One servermon-headless agent on the catalogue, its metrics on loopback.
 class AgentProcess final {
 public:
@@ -109,7 +96,7 @@ public:
     AgentProcess& operator=(const AgentProcess&) = delete;
 
     QString name() const { return m_name; }
-    double cpuMicros() const { return cpuMicrosOf(m_process.processId()); }
+    double cpuMicros() const { return processCpuMicros(static_cast<pid_t>(m_process.processId())); }
 
 private:
     QTemporaryDir m_folder;

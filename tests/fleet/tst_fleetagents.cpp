@@ -22,23 +22,8 @@ const QByteArray kFastPasses = "[SETTING]\nITIMERN=1\n[SETUP]\nITIMEOUT=500\n";
 
 using Ids = QSet<qint64>;
 
-quint16 unusedPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-
 QSqlDatabase database() {
-    if (QSqlDatabase::contains(kConnection))
-        return QSqlDatabase::database(kConnection);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kConnection);
-    db.setHostName(PgTestCluster::host());
-    db.setPort(PgTestCluster::port());
-    db.setUserName(PgTestCluster::userName());
-    db.setDatabaseName(kDatabase);
-    if (!db.open())
-        qWarning("%s", qPrintable(db.lastError().text()));
-    return db;
+    return PgTestCluster::connection(kConnection, kDatabase);
 }
 
 bool execute(const QString& sql, const QVariantList& values = {}) {
@@ -67,18 +52,6 @@ QStringList rows(const QString& sql) {
     return found;
 }
 
-QByteArray scrape(quint16 port) {
-    QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, port);
-    if (!client.waitForConnected(5000))
-        return {};
-    client.write("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-    QByteArray reply;
-    while (client.waitForReadyRead(5000))
-        reply += client.readAll();
-    return reply + client.readAll();
-}
-
 // servermon-headless as one agent of the fleet, its metrics on a loopback port.
 class Agent final {
     Q_DISABLE_COPY_MOVE(Agent)
@@ -88,7 +61,7 @@ public:
         : m_uri(uri)
         , m_name(name)
         , m_location(location)
-        , m_metricsPort(unusedPort()) {
+        , m_metricsPort(closedPort()) {
         m_folder.writeSettings(kFastPasses);
         start();
     }
@@ -119,7 +92,7 @@ public:
     }
 
     QString name() const { return m_name; }
-    QByteArray metrics() { return scrape(m_metricsPort); }
+    QByteArray metrics() { return scrapeMetrics(m_metricsPort); }
     // The servers whose series the agent exports.
     Ids exported() {
         static const QRegularExpression series(
@@ -289,7 +262,7 @@ private:
         }
         ModuleDB::DbClose();
         ModuleDB::setDatabaseUri({});
-        const quint16 port = unusedPort();
+        const quint16 port = closedPort();
         const QString insert = QStringLiteral(
             "insert into ServerList (DisplayName, IPAddress, Port, PostData, ReplyData, AddTime,"
             " InUse, Locations) select ? || g, '127.0.0.1', ?, 'HELLO', '220', '', 1, ?"

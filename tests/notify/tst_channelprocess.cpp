@@ -26,13 +26,6 @@ const QString DingTalkSecret = QStringLiteral("SECdingtalk0815signing");
 const QByteArray FastAlerts =
     "[SETTING]\nITIMERN=1\nIREPLYLIM=1\nIPINGLIM=0\n[SETUP]\nITIMEOUT=500\n";
 
-// A loopback port nothing listens on.
-quint16 closedPort() {
-    QTcpServer closed;
-    closed.listen(QHostAddress::LocalHost, 0);
-    return closed.serverPort();
-}
-
 Channel channel(ChannelKind kind, const QString& name, const QJsonObject& settings,
                 const QString& secret = {}) {
     Channel made;
@@ -74,18 +67,6 @@ void start(QProcess& program, bool window, bool monitoring, const DataFolder& fo
         program.start(headlessProgram(),
                       QStringList{QStringLiteral("--config-dir"), folder.path()} + metrics);
     }
-}
-
-QByteArray scrape(quint16 port) {
-    QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, port);
-    if (!client.waitForConnected(5000))
-        return {};
-    client.write("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-    QByteArray reply;
-    while (client.waitForReadyRead(5000))
-        reply += client.readAll();
-    return reply + client.readAll();
 }
 
 // The value of one series in the metrics text; -1 when it is not there.
@@ -175,9 +156,9 @@ private slots:
         });
         QByteArray metrics;
         QTRY_VERIFY2_WITH_TIMEOUT(
-            (metrics = scrape(metricsPort), sent(metrics, webhookName) >= 1 &&
-                                                sent(metrics, ntfyName) >= 1 &&
-                                                sent(metrics, dingTalkName) >= 1),
+            (metrics = scrapeMetrics(metricsPort), sent(metrics, webhookName) >= 1 &&
+                                                       sent(metrics, ntfyName) >= 1 &&
+                                                       sent(metrics, dingTalkName) >= 1),
             metrics.constData(), WaitMs);
         QVERIFY2(sample(metrics, QStringLiteral("servermon_notifications_queued")) >= 0,
                  metrics.constData());
@@ -274,7 +255,7 @@ private slots:
         });
         QByteArray metrics;
         QTRY_VERIFY2_WITH_TIMEOUT(
-            (metrics = scrape(metricsPort),
+            (metrics = scrapeMetrics(metricsPort),
              sent(metrics, name) >= 1 &&
                  sample(metrics, QStringLiteral("servermon_notifications_queued")) == 0),
             metrics.constData(), WaitMs);
@@ -285,7 +266,7 @@ private slots:
         QCOMPARE(header(delivered.first(), QStringLiteral("x-servermon-dedup-key")), key);
         QCOMPARE(body(delivered.first())[QStringLiteral("dedup_key")].toString(), key);
         QCOMPARE(requestsAt(sink, QStringLiteral("/silent/hook")).size(), 1);
-        QCOMPARE(sent(scrape(metricsPort), name), 1);
+        QCOMPARE(sent(scrapeMetrics(metricsPort), name), 1);
         QVERIFY(endWith(restarted, SIGTERM));
         QCOMPARE(restarted.exitCode(), 0);
         QCOMPARE(outboxRows(folder), QStringList{QStringLiteral("sent ") + key});

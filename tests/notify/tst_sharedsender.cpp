@@ -28,26 +28,10 @@ const QString kSecond = QStringLiteral("支付网关 gw-02");
 const QByteArray kFastAlerts =
     "[SETTING]\nITIMERN=1\nIREPLYLIM=1\nIPINGLIM=0\n[SETUP]\nITIMEOUT=500\n";
 
-// A loopback port nothing listens on.
-quint16 closedPort() {
-    QTcpServer closed;
-    closed.listen(QHostAddress::LocalHost, 0);
-    return closed.serverPort();
-}
-
 // The test's own connection to the shared database: it stands in for an
 // operator's change and looks at the locks, never taking the sender's.
 QSqlDatabase database() {
-    if (QSqlDatabase::contains(kConnection))
-        return QSqlDatabase::database(kConnection);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kConnection);
-    db.setHostName(PgTestCluster::host());
-    db.setPort(PgTestCluster::port());
-    db.setUserName(PgTestCluster::userName());
-    db.setDatabaseName(kDatabase);
-    if (!db.open())
-        qWarning("%s", qPrintable(db.lastError().text()));
-    return db;
+    return PgTestCluster::connection(kConnection, kDatabase);
 }
 
 void closeDatabase() {

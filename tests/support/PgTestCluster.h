@@ -86,6 +86,21 @@ public:
                  QString::number(port()), QString::fromUtf8(QUrl::toPercentEncoding(name)));
     }
 
+    // A test's own connection of that name to the database, opened on
+    // first use (a warning when refused).
+    static QSqlDatabase connection(const QString& name, const QString& database) {
+        if (QSqlDatabase::contains(name))
+            return QSqlDatabase::database(name);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(host());
+        db.setPort(port());
+        db.setUserName(userName());
+        db.setDatabaseName(database);
+        if (!db.open())
+            qWarning("PgTestCluster: %s", qPrintable(db.lastError().text()));
+        return db;
+    }
+
     // The server going away and coming back, with the same address, port
     // and socket folder (they live in its configuration).
     static bool stopServer() {

@@ -34,6 +34,27 @@ inline QString headlessProgram() {
     return QFileInfo(windowProgram()).dir().filePath(QStringLiteral("servermon-headless"));
 }
 
+// A loopback port nothing listens on (the moment it is asked for).
+inline quint16 closedPort() {
+    QTcpServer closed;
+    closed.listen(QHostAddress::LocalHost, 0);
+    return closed.serverPort();
+}
+
+// What the program's metrics endpoint on that loopback port answers, the
+// HTTP head included; empty when nothing accepts.
+inline QByteArray scrapeMetrics(quint16 port) {
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    if (!client.waitForConnected(5000))
+        return {};
+    client.write("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray reply;
+    while (client.waitForReadyRead(5000))
+        reply += client.readAll();
+    return reply + client.readAll();
+}
+
 // No desktop and no session bus: nothing of the test's session is touched.
 inline QProcessEnvironment withoutDesktop() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
