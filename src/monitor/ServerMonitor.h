@@ -88,6 +88,7 @@ public:
     qint32 timerNCount() const { return iTimerNCount; }
     QTimer& timerProc() { return TimerProc; }
     SocketArray& sockets() { return m_tcpProbe.sockets(); }
+    TcpProbe& tcpProbe() { return m_tcpProbe; }
     HttpProbe& httpProbe() { return m_httpProbe; }
     const NetworkCheck& networkCheck() const { return *m_netCheck; }
 

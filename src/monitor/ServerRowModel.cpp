@@ -3,6 +3,7 @@
 #include "http/HttpExchangeFacts.h"
 #include "monitor/GbkText.h"
 #include "monitor/HttpCheck.h"
+#include "monitor/SparseCellTexts.h"
 #include "platform/PlainText.h"
 #include "tls/CertificateFacts.h"
 
@@ -96,9 +97,9 @@ struct ServerRowModel::Row {
     RowKey key = 0;
     RowKey order = 0; // ascending from the first row to the last
     CellTexts texts;
-    CellTexts tags;
-    CellTexts toolTips;
-    QByteArray reply; // the kept start of the last reply, GBK
+    SparseCellTexts tags;
+    SparseCellTexts toolTips; // those set since the row was loaded
+    QByteArray reply;         // the kept start of the last reply, GBK
     bool replyCut = false;
     bool replyTip = false;        // the ReplyData tool-tip is the last reply
     bool statusWithReply = false; // Status is texts[Status] + the last reply
@@ -122,8 +123,18 @@ struct ServerRowModel::Row {
         return column == Status && statusWithReply ? texts.at(column) + replyText()
                                                    : texts.at(column);
     }
+    // Until set otherwise, the catalogue's texts are their own tips.
+    QString storedToolTip(int column) const {
+        if (const QString* tip = toolTips.find(column))
+            return *tip;
+        return isCatalogueText(column) ? texts.at(column) : QString();
+    }
     QString toolTip(int column) const {
-        return column == ReplyData && replyTip ? replyText() : toolTips.at(column);
+        return column == ReplyData && replyTip ? replyText() : storedToolTip(column);
+    }
+    static bool isCatalogueText(int column) {
+        return column == DisplayName || column == IPAddress || column == Port ||
+               column == PostData || column == ReplyData;
     }
 };
 
@@ -172,8 +183,6 @@ void ServerRowModel::fillRow(Row& row, const ServerRecord& record) {
     row.texts[PostData] = record.postData;
     row.texts[ReplyData] = record.replyData;
     row.texts[AddTime] = record.addTime;
-    for (Column column : {DisplayName, IPAddress, Port, PostData, ReplyData})
-        row.toolTips[column] = row.texts[column];
     row.texts[Status] = tr("初始化完成");
     for (Column column : {ReplyTime, ReplyErr, PingTime, PingErr})
         row.texts[column] = QStringLiteral("0");
@@ -297,7 +306,7 @@ QVariant ServerRowModel::data(const QModelIndex& index, int role) const {
     case Qt::ForegroundRole:
         return row.colour.isValid() ? colourData(row.colour, role) : QVariant();
     case TagRole:
-        return row.tags.at(column);
+        return row.tags.value(column);
     case KeyRole:
         return row.key;
     case FullTextRole:
@@ -354,22 +363,7 @@ int ServerRowModel::rowOfKey(RowKey key) const {
                : -1;
 }
 
-void ServerRowModel::setCellText(int row, Column column, CellTexts Row::*field,
-                                 const QString& value, const QList<int>& roles) {
-    if (row < 0 || row >= m_rows.size())
-        return;
-    Row& r = m_rows[row];
-    // A cell that showed the last reply shows the new value from now on.
-    bool* fromReply = nullptr;
-    if (field == &Row::texts && column == Status)
-        fromReply = &r.statusWithReply;
-    else if (field == &Row::toolTips && column == ReplyData)
-        fromReply = &r.replyTip;
-    if ((!fromReply || !*fromReply) && (r.*field).at(column) == value)
-        return;
-    if (fromReply)
-        *fromReply = false;
-    (r.*field)[column] = value;
+void ServerRowModel::cellChanged(int row, Column column, const QList<int>& roles) {
     const QModelIndex cell = index(row, column);
     emit dataChanged(cell, cell, roles);
 }
@@ -378,24 +372,47 @@ QString ServerRowModel::text(int row, Column column) const {
     return row >= 0 && row < m_rows.size() ? m_rows.at(row).text(column) : QString();
 }
 
+// A status that showed the last reply shows the new text from now on.
 void ServerRowModel::setText(int row, Column column, const QString& text) {
-    setCellText(row, column, &Row::texts, text, {Qt::DisplayRole, FullTextRole});
+    if (row < 0 || row >= m_rows.size())
+        return;
+    Row& r = m_rows[row];
+    const bool fromReply = column == Status && r.statusWithReply;
+    if (!fromReply && r.texts.at(column) == text)
+        return;
+    if (fromReply)
+        r.statusWithReply = false;
+    r.texts[column] = text;
+    cellChanged(row, column, {Qt::DisplayRole, FullTextRole});
 }
 
 QString ServerRowModel::tag(int row, Column column) const {
-    return row >= 0 && row < m_rows.size() ? m_rows.at(row).tags.at(column) : QString();
+    return row >= 0 && row < m_rows.size() ? m_rows.at(row).tags.value(column) : QString();
 }
 
 void ServerRowModel::setTag(int row, Column column, const QString& tag) {
-    setCellText(row, column, &Row::tags, tag, {TagRole});
+    if (row < 0 || row >= m_rows.size() || m_rows.at(row).tags.value(column) == tag)
+        return;
+    m_rows[row].tags.set(column, tag);
+    cellChanged(row, column, {TagRole});
 }
 
 QString ServerRowModel::toolTip(int row, Column column) const {
     return row >= 0 && row < m_rows.size() ? m_rows.at(row).toolTip(column) : QString();
 }
 
+// A reply data tip that showed the last reply shows the new tip from now on.
 void ServerRowModel::setToolTip(int row, Column column, const QString& toolTip) {
-    setCellText(row, column, &Row::toolTips, toolTip, {Qt::ToolTipRole});
+    if (row < 0 || row >= m_rows.size())
+        return;
+    Row& r = m_rows[row];
+    const bool fromReply = column == ReplyData && r.replyTip;
+    if (!fromReply && r.storedToolTip(column) == toolTip)
+        return;
+    if (fromReply)
+        r.replyTip = false;
+    r.toolTips.set(column, toolTip);
+    cellChanged(row, column, {Qt::ToolTipRole});
 }
 
 void ServerRowModel::setLastReply(int row, const QByteArray& reply) {
@@ -430,11 +447,10 @@ qsizetype ServerRowModel::retainedBytes(int row) const {
         return 0;
     const Row& r = m_rows.at(row);
     qsizetype bytes = sizeof(Row) + r.reply.capacity() + (r.tls ? r.tls->retainedBytes() : 0) +
-                      (r.http ? r.http->retainedBytes() : 0);
-    for (const CellTexts* cells : {&r.texts, &r.tags, &r.toolTips}) {
-        for (const QString& text : *cells)
-            bytes += text.capacity() * qsizetype(sizeof(QChar));
-    }
+                      (r.http ? r.http->retainedBytes() : 0) + r.tags.retainedBytes() +
+                      r.toolTips.retainedBytes();
+    for (const QString& text : r.texts)
+        bytes += text.capacity() * qsizetype(sizeof(QChar));
     return bytes;
 }
 

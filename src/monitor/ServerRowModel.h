@@ -166,8 +166,7 @@ private:
     struct RowTls;
     struct RowHttp;
     using CellTexts = std::array<QString, ColumnCount>;
-    void setCellText(int row, Column column, CellTexts Row::*field, const QString& value,
-                     const QList<int>& roles);
+    void cellChanged(int row, Column column, const QList<int>& roles);
     // Gives a new row the record's texts and settings.
     static void fillRow(Row& row, const ServerRecord& record);
 

@@ -22,6 +22,7 @@ SocketArray::SocketArray(ServerRowModel& rows, QObject* parent)
 SocketArray::~SocketArray() {
     qDeleteAll(m_elements);
     qDeleteAll(m_dropped);
+    qDeleteAll(m_pool);
 }
 
 SocketElement* SocketArray::element(quint64 key) const {
@@ -33,6 +34,12 @@ SocketElement* SocketArray::elementFor(quint64 key) {
         return existing;
     if (m_rows.rowOfKey(key) < 0)
         return nullptr;
+    if (!m_pool.isEmpty()) {
+        SocketElement* pooled = m_pool.takeLast();
+        pooled->setKey(key);
+        m_elements.insert(key, pooled);
+        return pooled;
+    }
     // Not a child of the array: a child's deletion searches the parent's
     // list of ten thousand children.
     auto* element = new SocketElement(key);
@@ -41,6 +48,17 @@ SocketElement* SocketArray::elementFor(quint64 key) {
     connect(element, &SocketElement::Error, this, &SocketArray::Error);
     m_elements.insert(key, element);
     return element;
+}
+
+void SocketArray::release(quint64 key) {
+    SocketElement* element = m_elements.take(key);
+    if (!element)
+        return;
+    element->Close();
+    if (m_pool.size() < PooledLimit)
+        m_pool.append(element);
+    else
+        drop(element);
 }
 
 void SocketArray::dropFor(int first, int last) {

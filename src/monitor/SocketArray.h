@@ -18,11 +18,16 @@ class SocketElement;
 // A reload drops every element at once: they are closed and silenced at
 // once, and deleted a batch per turn of the event loop, so that a list of
 // thousands of rows never holds the loop for long.
+//
+// An element whose probe got its reply is released: it waits closed in a
+// small pool until another row needs one, so a list of a hundred thousand
+// rows holds elements only for probes that are running or ended in a fault.
 class SocketArray final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SocketArray)
 public:
     static constexpr int DeletedPerTurn = 256;
+    static constexpr int PooledLimit = 256;
 
     explicit SocketArray(ServerRowModel& rows, QObject* parent = nullptr);
     ~SocketArray() override;
@@ -31,7 +36,10 @@ public:
     SocketElement* element(quint64 key) const;
     // The row's element, made now if need be; nullptr when the row is gone.
     SocketElement* elementFor(quint64 key);
+    // Gives the row's closed element back; the row has none until its next probe.
+    void release(quint64 key);
     int count() const { return static_cast<int>(m_elements.size()); }
+    int pooled() const { return static_cast<int>(m_pool.size()); }
     int droppedAwaitingDeletion() const { return static_cast<int>(m_dropped.size()); }
 
 signals:
@@ -48,5 +56,6 @@ private:
     ServerRowModel& m_rows;
     QHash<quint64, SocketElement*> m_elements;
     QList<SocketElement*> m_dropped; // closed and silent, deleted in batches
+    QList<SocketElement*> m_pool;    // closed, waiting for a row
     QTimer m_deleter;
 };

@@ -51,6 +51,8 @@ public:
     ~SocketElement() override;
 
     quint64 key() const { return m_key; }
+    // For an element taken over by another row while closed.
+    void setKey(quint64 key) { m_key = key; }
     // Starts connecting (an address literal at once, a host name after it
     // resolved) and returns at once; the outcome arrives as Connected or
     // Error. An unusable argument fails at the call: false, with the reason

@@ -34,6 +34,19 @@ TcpProbe::TcpProbe(ServerRowModel& rows, const MonitorSettings& settings, Clock&
     connect(&WskWeb, &SocketArray::Error, this, &TcpProbe::WskWeb_Error);
     // The request texts of a new list are converted afresh.
     connect(&rows, &QAbstractItemModel::modelReset, this, [this] { m_requestBytes.clear(); });
+    // The elements of rows that go are dropped with them, connections and all.
+    connect(&rows, &QAbstractItemModel::modelAboutToBeReset, this, &TcpProbe::forgetAll);
+    connect(&rows, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) {
+                for (int row = first; row <= last; ++row)
+                    probeEnded(m_rows.keyAt(row));
+            });
+    connect(&rows, &ServerRowModel::rowReplaced, this,
+            [this](int, quint64 oldKey) { probeEnded(oldKey); });
+}
+
+void TcpProbe::setMaxInFlight(int limit) {
+    m_maxInFlight = qMax(1, limit);
 }
 
 // A probe still pending from an earlier pass is timed out once it is older
@@ -44,6 +57,8 @@ TcpProbe::TcpProbe(ServerRowModel& rows, const MonitorSettings& settings, Clock&
 // the error state until closed, so it starts afresh, as does a younger probe
 // that never started because its address was unusable.
 TcpProbe::Pending TcpProbe::checkPending(int row, quint64 key) {
+    if (m_queued.contains(key))
+        return Pending::Running;
     if (!m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
         return Pending::None;
     const SocketElement* element = WskWeb.element(key);
@@ -62,11 +77,26 @@ TcpProbe::Pending TcpProbe::checkPending(int row, quint64 key) {
                        pending ? pending->tlsHandshakeUs() : 0);
     if (pending)
         pending->Close();
+    probeEnded(key);
     return Pending::TimedOut;
 }
 
 void TcpProbe::start(int row, quint64 key) {
+    if (m_inFlight.size() < m_maxInFlight) {
+        connectRow(row, key);
+        return;
+    }
+    m_rows.setText(row, Col::Status, tr("正在尝试连接服务器"));
+    m_rows.setText(row, Col::ReplyTime, ClockStamp(m_clock.localTime()));
+    if (!m_queued.contains(key)) {
+        m_queued.insert(key);
+        m_queue.push_back(key);
+    }
+}
+
+void TcpProbe::connectRow(int row, quint64 key) {
     if (SocketElement* element = WskWeb.elementFor(key)) {
+        m_inFlight.insert(key);
         const TlsOptions options = m_rows.tlsOptions(row);
         element->setTransport(options, options.isPlain() ? nullptr : tlsContext());
         element->Connect(m_rows.text(row, Col::IPAddress),
@@ -77,8 +107,39 @@ void TcpProbe::start(int row, quint64 key) {
     m_rows.setProbeStartedMs(row, m_clock.monotonicMs());
 }
 
+// A freed connection goes to the next queued row a turn later, outside the
+// handler of the event that freed it.
+void TcpProbe::probeEnded(quint64 key) {
+    if (m_queued.remove(key))
+        return;
+    if (!m_inFlight.remove(key) || m_queue.empty() || m_startQueuedPosted)
+        return;
+    m_startQueuedPosted = true;
+    QMetaObject::invokeMethod(this, &TcpProbe::startQueued, Qt::QueuedConnection);
+}
+
+void TcpProbe::startQueued() {
+    m_startQueuedPosted = false;
+    while (m_inFlight.size() < m_maxInFlight && !m_queue.empty()) {
+        const quint64 key = m_queue.front();
+        m_queue.pop_front();
+        if (!m_queued.remove(key))
+            continue;
+        const int row = m_rows.rowOfKey(key);
+        if (row >= 0)
+            connectRow(row, key);
+    }
+}
+
+void TcpProbe::forgetAll() {
+    m_inFlight.clear();
+    m_queued.clear();
+    m_queue.clear();
+}
+
 // The stamp leaves ReplyTime, so the probe no longer counts as pending.
 void TcpProbe::giveUp(int row) {
+    probeEnded(m_rows.keyAt(row));
     if (SocketElement* element = WskWeb.element(m_rows.keyAt(row)))
         element->Close();
     if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
@@ -105,7 +166,8 @@ void TcpProbe::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
         return;
     const QByteArray bytes = element->GetData();
     const qint64 handshakeUs = element->tlsHandshakeUs();
-    element->Close();
+    WskWeb.release(key);
+    probeEnded(key);
     const int row = m_rows.rowOfKey(key);
     if (row < 0)
         return;
@@ -145,6 +207,7 @@ void TcpProbe::WskWeb_Error(quint64 key, int number, const QString& description)
     if (element)
         keepHandshake(row, *element);
     const TlsFault fault = element ? element->tlsFault() : TlsFault();
+    probeEnded(key);
     m_rows.setText(row, Col::Status, faultStatus(fault, description));
     m_rows.setTlsFault(row, fault.kind != TlsFault::Kind::None);
     m_counts.fault(row);

@@ -5,8 +5,10 @@
 #include "monitor/SocketArray.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
+#include <deque>
 #include <memory>
 
 class Clock;
@@ -29,11 +31,19 @@ struct TlsFault;
 // sent once it is done. A failed handshake, a refused certificate or a
 // refused STARTTLS counts like a socket error; the certificate facts of every
 // completed handshake are kept on the row.
+//
+// At most maxInFlight() probes have a connection open at a time; the rows
+// beyond wait in a queue, in the order the pass reached them, and connect as
+// running probes end. A queued probe is still running for the passes that
+// find it, and its reply time and time-out count from its own connect.
 class TcpProbe final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TcpProbe)
 public:
     enum class Pending { None, Running, TimedOut };
+    // Enough for a list of thousands of quick servers, far below the
+    // descriptors and the ephemeral ports of one address.
+    static constexpr int DefaultMaxInFlight = 2000;
 
     // Everything passed in must outlive the probe.
     TcpProbe(ServerRowModel& rows, const MonitorSettings& settings, Clock& clock,
@@ -48,6 +58,10 @@ public:
     // Ends the row's pending probe without counting it.
     void giveUp(int row);
     SocketArray& sockets() { return WskWeb; }
+    int maxInFlight() const { return m_maxInFlight; }
+    void setMaxInFlight(int limit);
+    int inFlight() const { return static_cast<int>(m_inFlight.size()); }
+    int queued() const { return static_cast<int>(m_queued.size()); }
 
     // The reply check: the expected text anywhere in the decoded reply,
     // without regard to case; an empty expected text matches any reply.
@@ -57,6 +71,11 @@ public:
     static QString faultStatus(const TlsFault& fault, const QString& description);
 
 private:
+    void connectRow(int row, quint64 key);
+    // The probe of key has no connection open any more (or never had one).
+    void probeEnded(quint64 key);
+    void startQueued();
+    void forgetAll();
     void WskWeb_Connect(quint64 key);
     void WskWeb_DataArrival(quint64 key, qint64 bytesTotal);
     void WskWeb_Error(quint64 key, int number, const QString& description);
@@ -73,4 +92,9 @@ private:
     SocketArray WskWeb;
     RequestBytesCache m_requestBytes;
     std::shared_ptr<TlsContext> m_tlsContext; // of the CA file set, once a TLS row was probed
+    int m_maxInFlight = DefaultMaxInFlight;
+    QSet<quint64> m_inFlight;    // keys of the probes with a connection open
+    QSet<quint64> m_queued;      // keys waiting for a connection
+    std::deque<quint64> m_queue; // the same in order; keys gone are skipped
+    bool m_startQueuedPosted = false;
 };

@@ -71,6 +71,36 @@ private:
     QPointer<QTcpSocket> m_client;
 };
 
+// A peer that keeps count of the connections open at once; it answers
+// "OK" to each request, or holds every connection open unanswered.
+class CountingPeer final : public QObject {
+public:
+    explicit CountingPeer(bool answers) {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        connect(&m_server, &QTcpServer::newConnection, this, [this, answers] {
+            while (QTcpSocket* client = m_server.nextPendingConnection()) {
+                ++accepted;
+                mostOpen = qMax(mostOpen, ++m_open);
+                connect(client, &QTcpSocket::disconnected, this, [this, client] {
+                    --m_open;
+                    client->deleteLater();
+                });
+                if (answers)
+                    connect(client, &QTcpSocket::readyRead, client,
+                            [client] { client->write(client->readAll().isEmpty() ? "" : "OK"); });
+            }
+        });
+    }
+    QString port() const { return QString::number(m_server.serverPort()); }
+
+    int accepted = 0;
+    int mostOpen = 0;
+
+private:
+    QTcpServer m_server;
+    int m_open = 0;
+};
+
 QStringList titles(const RecordingAlerts& alerts) {
     QStringList titles;
     for (const RecordingAlerts::Alert& alert : alerts.alerts)
@@ -1279,6 +1309,57 @@ private slots:
             QVERIFY(rig.monitor.sockets().droppedAwaitingDeletion() > 0);
         }
         QVERIFY(std::all_of(old.cbegin(), old.cend(), [](const auto& e) { return e.isNull(); }));
+    }
+
+    // Beyond the cap, rows wait for a connection in the order the pass
+    // reached them; a queued probe is still running for the next pass and
+    // times out only its own time-out after it connected.
+    void connectionsInFlightAreCapped() {
+        constexpr int Rows = 12;
+        constexpr int Cap = 3;
+        {
+            Rig rig;
+            CountingPeer peer(true);
+            rig.monitor.tcpProbe().setMaxInFlight(Cap);
+            rig.rows.resetRows(QList<ServerRecord>(Rows, record(peer.port(), "Q", "OK")));
+            rig.pass();
+            for (int row = 0; row < Rows; ++row)
+                QTRY_COMPARE(rig.text(Col::Status, row), kCorrect);
+            QCOMPARE(peer.accepted, Rows);
+            QVERIFY2(peer.mostOpen <= Cap, qPrintable(QString::number(peer.mostOpen)));
+            QCOMPARE(rig.monitor.tcpProbe().inFlight(), 0);
+            QCOMPARE(rig.monitor.tcpProbe().queued(), 0);
+            QVERIFY(rig.monitor.sockets().count() == 0 && rig.monitor.sockets().pooled() > 0);
+        }
+        Rig rig;
+        CountingPeer peer(false);
+        TcpProbe& probe = rig.monitor.tcpProbe();
+        probe.setMaxInFlight(Cap);
+        rig.rows.resetRows(QList<ServerRecord>(Rows, record(peer.port(), "Q", "OK")));
+        rig.pass();
+        QTRY_COMPARE(peer.accepted, Cap);
+        QCOMPARE(probe.inFlight(), Cap);
+        QCOMPARE(probe.queued(), Rows - Cap);
+        const QString timedOut = QStringLiteral("SOCKET超时:10000ms");
+        rig.clock.advance(rig.settings.iTimeOut + 1);
+        rig.pass();
+        for (int row = 0; row < Cap; ++row)
+            QCOMPARE(rig.text(Col::Status, row), timedOut);
+        QTRY_COMPARE(peer.accepted, 2 * Cap);
+        QCOMPARE(probe.queued(), Rows - 2 * Cap);
+        for (int row = Cap; row < Rows; ++row)
+            QVERIFY(rig.text(Col::Status, row) != timedOut);
+        QCOMPARE(rig.text(Col::ReplyErr, Cap), QStringLiteral("0"));
+        // Half a time-out later the rows connected last are still running.
+        rig.clock.advance(rig.settings.iTimeOut / 2);
+        rig.pass();
+        for (int row = Cap; row < Rows; ++row)
+            QVERIFY(rig.text(Col::Status, row) != timedOut);
+        // The rows that timed out start again, behind those still waiting.
+        QCOMPARE(probe.queued(), Rows - Cap);
+        rig.rows.resetRows({record(peer.port(), "Q", "OK")});
+        QCOMPARE(probe.inFlight(), 0);
+        QCOMPARE(probe.queued(), 0);
     }
 
     void passRepeatedAfterAStopKeepsTheLossRateWithinAll() {
