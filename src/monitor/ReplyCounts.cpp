@@ -4,6 +4,7 @@
 #include "monitor/ProbePass.h"
 #include "monitor/ServerAlerts.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/SharedTranslations.h"
 #include "monitor/TextNumbers.h"
 
 #include <QCoreApplication>
@@ -21,9 +22,13 @@ ReplyCounts::ReplyCounts(ServerRowModel& rows, const MonitorSettings& settings,
 
 void ReplyCounts::correct(int row, qint64 elapsedMs, qint64 handshakeUs) {
     const qint32 faultRun = leadingInteger(m_rows.text(row, Col::ReplyErr));
-    m_rows.setText(row, Col::Status, QCoreApplication::translate("TcpProbe", "已收到正确的回应包"));
+    m_rows.setText(
+        row, Col::Status,
+        SharedTranslations::text("TcpProbe", QT_TRANSLATE_NOOP("TcpProbe", "已收到正确的回应包")));
     m_rows.setText(row, Col::ReplyErr, QStringLiteral("0"));
-    m_rows.setToolTip(row, Col::ReplyErr, QCoreApplication::translate("TcpProbe", "累计错误数:0"));
+    m_rows.setToolTip(
+        row, Col::ReplyErr,
+        SharedTranslations::text("TcpProbe", QT_TRANSLATE_NOOP("TcpProbe", "累计错误数:0")));
     m_rows.setTag(row, Col::ReplyErr, QStringLiteral("0"));
     // The status says "slow" before the result is recorded, so a record of
     // it reads the same as the row.

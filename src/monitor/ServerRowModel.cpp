@@ -3,6 +3,7 @@
 #include "http/HttpExchangeFacts.h"
 #include "monitor/GbkText.h"
 #include "monitor/HttpCheck.h"
+#include "monitor/SharedTranslations.h"
 #include "monitor/SparseCellTexts.h"
 #include "platform/PlainText.h"
 #include "tls/CertificateFacts.h"
@@ -183,7 +184,8 @@ void ServerRowModel::fillRow(Row& row, const ServerRecord& record) {
     row.texts[PostData] = record.postData;
     row.texts[ReplyData] = record.replyData;
     row.texts[AddTime] = record.addTime;
-    row.texts[Status] = tr("初始化完成");
+    row.texts[Status] = SharedTranslations::text("ServerRowModel",
+                                                 QT_TRANSLATE_NOOP("ServerRowModel", "初始化完成"));
     for (Column column : {ReplyTime, ReplyErr, PingTime, PingErr})
         row.texts[column] = QStringLiteral("0");
 }

@@ -6,6 +6,7 @@
 #include "monitor/ProbePass.h"
 #include "monitor/ServerAlerts.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/SharedTranslations.h"
 #include "monitor/SocketElement.h"
 #include "monitor/TextNumbers.h"
 #include "platform/Clock.h"
@@ -16,6 +17,11 @@
 namespace {
 
 using Col = ServerRowModel::Column;
+
+const QString& connectingText() {
+    return SharedTranslations::text("TcpProbe",
+                                    QT_TRANSLATE_NOOP("TcpProbe", "正在尝试连接服务器"));
+}
 
 } // namespace
 
@@ -86,7 +92,7 @@ void TcpProbe::start(int row, quint64 key) {
         connectRow(row, key);
         return;
     }
-    m_rows.setText(row, Col::Status, tr("正在尝试连接服务器"));
+    m_rows.setText(row, Col::Status, connectingText());
     m_rows.setText(row, Col::ReplyTime, ClockStamp(m_clock.localTime()));
     if (!m_queued.contains(key)) {
         m_queued.insert(key);
@@ -102,7 +108,7 @@ void TcpProbe::connectRow(int row, quint64 key) {
         element->Connect(m_rows.text(row, Col::IPAddress),
                          leadingInteger(m_rows.text(row, Col::Port)));
     }
-    m_rows.setText(row, Col::Status, tr("正在尝试连接服务器"));
+    m_rows.setText(row, Col::Status, connectingText());
     m_rows.setText(row, Col::ReplyTime, ClockStamp(m_clock.localTime()));
     m_rows.setProbeStartedMs(row, m_clock.monotonicMs());
 }
@@ -153,7 +159,9 @@ void TcpProbe::WskWeb_Connect(quint64 key) {
         return;
     keepHandshake(row, *element);
     element->SendData(m_requestBytes.bytes(m_rows.text(row, Col::PostData)));
-    m_rows.setText(row, Col::Status, tr("已发送数据包,等待回应..."));
+    m_rows.setText(row, Col::Status,
+                   SharedTranslations::text(
+                       "TcpProbe", QT_TRANSLATE_NOOP("TcpProbe", "已发送数据包,等待回应...")));
 }
 
 // Only the first arrival counts: the socket is closed at once, so later

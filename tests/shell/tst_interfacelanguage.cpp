@@ -23,6 +23,7 @@
 #include "monitor/MonitorSettings.h"
 #include "monitor/ServerAlerts.h"
 #include "monitor/ServerRowModel.h"
+#include "monitor/SharedTranslations.h"
 #include "monitor/SocketElement.h"
 #include "notify/ui/FormChannelEdit.h"
 #include "notify/ui/FormChannels.h"
@@ -151,6 +152,21 @@ private slots:
         removeTranslators();
         MessageBoxes::takeShown();
         QFile::remove(settingsPath());
+    }
+
+    // The texts every row shows are one shared copy in the language of the
+    // moment: another language gives the rows its own text from then on.
+    void sharedRowTextsFollowTheLanguage() {
+        const char* source = QT_TRANSLATE_NOOP("TcpProbe", "已收到正确的回应包");
+        const QString chinese = SharedTranslations::text("TcpProbe", source);
+        QCOMPARE(chinese, QString::fromUtf8(source));
+        QCOMPARE(SharedTranslations::text("TcpProbe", source).constData(), chinese.constData());
+        useEnglish();
+        const QString english = SharedTranslations::text("TcpProbe", source);
+        QVERIFY(english != chinese);
+        QCOMPARE(english, QCoreApplication::translate("TcpProbe", source));
+        removeTranslators();
+        QCOMPARE(SharedTranslations::text("TcpProbe", source), chinese);
     }
 
     void choiceFollowsSettingAndLocale_data() {
