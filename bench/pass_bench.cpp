@@ -498,6 +498,7 @@ int main(int argc, char* argv[]) {
         rows.push_back(server.endpoints()[static_cast<size_t>(i) % server.endpoints().size()]);
 
     ServerRowModel model;
+    model.setSpareRowsKept(true); // as the window's list does
     const long before = residentBytes();
     ServerListLoader::LoadServerList(model, benchRecords(rows));
     const double bytesPerRow = static_cast<double>(residentBytes() - before) / options.rows;

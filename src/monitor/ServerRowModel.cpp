@@ -198,6 +198,10 @@ void ServerRowModel::resetRows(const QList<ServerRecord>& records) {
     // without taking fresh pages.
     QList<Row> old;
     old.swap(m_rows);
+    if (m_warming) {
+        m_retired.clear();
+        m_warming = false;
+    }
     if (m_retired.isEmpty())
         m_rows.swap(m_retired);
     m_orderOfNewKey.clear();
@@ -246,15 +250,53 @@ void ServerRowModel::retire(QList<Row>&& rows) {
         rows = QList<Row>();
         return;
     }
+    if (rows.isEmpty()) {
+        warmSpareRows();
+        return;
+    }
     m_retired = std::move(rows);
-    if (!m_retired.isEmpty())
-        QTimer::singleShot(0, this, &ServerRowModel::freeRetiredBatch);
+    QTimer::singleShot(0, this, &ServerRowModel::freeRetiredBatch);
+}
+
+void ServerRowModel::setSpareRowsKept(bool kept) {
+    m_spareKept = kept;
+    warmSpareRows();
+}
+
+qsizetype ServerRowModel::spareRows() const {
+    return m_warming || !m_retired.isEmpty() ? 0 : m_retired.capacity();
+}
+
+void ServerRowModel::warmSpareRows() {
+    if (!m_spareKept || m_warming || !m_retired.isEmpty() || m_retired.capacity() >= m_rows.size())
+        return;
+    m_warming = true;
+    QTimer::singleShot(0, this, &ServerRowModel::warmSpareBatch);
+}
+
+// Empty rows are made in the spare memory, which takes its pages, and go
+// again once it is full; the memory stays.
+void ServerRowModel::warmSpareBatch() {
+    if (!m_warming)
+        return;
+    const qsizetype target = m_rows.size();
+    if (m_retired.capacity() < target)
+        m_retired.reserve(target);
+    m_retired.resize(qMin(target, m_retired.size() + WarmedPerTurn));
+    if (m_retired.size() < target) {
+        QTimer::singleShot(0, this, &ServerRowModel::warmSpareBatch);
+        return;
+    }
+    m_retired.clear();
+    m_warming = false;
 }
 
 void ServerRowModel::freeRetiredBatch() {
     m_retired.resize(qMax<qsizetype>(0, m_retired.size() - RetiredFreedPerTurn));
     if (!m_retired.isEmpty())
         QTimer::singleShot(0, this, &ServerRowModel::freeRetiredBatch);
+    else
+        warmSpareRows();
 }
 
 void ServerRowModel::removeRowAt(int row) {

@@ -3,6 +3,8 @@
 #include "monitor/ServerRowModel.h"
 #include "service/ServiceLog.h"
 
+#include <QHash>
+
 namespace {
 
 using Col = ServerRowModel::Column;
@@ -23,6 +25,15 @@ constexpr KindState KindStates[] = {
     {ProbeOutcome::SocketError, true, "error"}, {ProbeOutcome::TimedOut, true, "timeout"},
     {ProbeOutcome::EchoAnswered, false, "ok"},  {ProbeOutcome::EchoLost, false, "lost-echo"},
 };
+
+// One shared text per state name: every server's legs refer to these.
+const QString& stateText(const char* name) {
+    static QHash<const char*, QString> texts;
+    auto found = texts.constFind(name);
+    if (found == texts.cend())
+        found = texts.insert(name, QString::fromLatin1(name));
+    return *found;
+}
 
 const KindState* kindState(ProbeOutcome::Kind kind) {
     for (const KindState& entry : KindStates) {
@@ -74,7 +85,7 @@ void StateLog::record(const ProbeOutcome& outcome) {
     if (!entry)
         return;
     const int row = rowOfServer(outcome.serverId);
-    QString state = QString::fromLatin1(entry->state);
+    QString state = stateText(entry->state);
     // A correct reply beyond the server's warning time is slow; a socket
     // error that was a TLS fault is a TLS error.
     if (outcome.kind == ProbeOutcome::Correct && row >= 0 && m_rows.warnMs(row) > 0 &&

@@ -57,6 +57,47 @@ private slots:
         QCOMPARE(ServerRowModel::columnOfKey(QStringLiteral("pingstate")), -1);
     }
 
+    // The window's list keeps memory for a second list ready, taken over
+    // turns of the event loop; a reload meanwhile or after loses no row.
+    void spareRowsForTheNextReload_data() {
+        QTest::addColumn<bool>("kept");
+        QTest::addColumn<bool>("reloadWhileTaken");
+        QTest::newRow("not kept") << false << false;
+        QTest::newRow("kept") << true << false;
+        QTest::newRow("reload while it is taken") << true << true;
+    }
+    void spareRowsForTheNextReload() {
+        QFETCH(bool, kept);
+        QFETCH(bool, reloadWhileTaken);
+        constexpr int Rows = 5000;
+        QList<ServerRecord> records;
+        for (int id = 1; id <= Rows; ++id) {
+            ServerRecord record;
+            record.id = id;
+            record.displayName = QStringLiteral("s%1").arg(id);
+            records.append(record);
+        }
+        ServerRowModel model;
+        model.setSpareRowsKept(kept);
+        model.resetRows(records);
+        QCOMPARE(model.spareRows(), 0);
+        if (reloadWhileTaken) {
+            QCoreApplication::processEvents();
+            model.resetRows(records.mid(1));
+            QCOMPARE(model.rowCount(), Rows - 1);
+            QCOMPARE(model.text(0, ServerRowModel::DisplayName), QStringLiteral("s2"));
+        }
+        if (kept)
+            QTRY_VERIFY(model.spareRows() >= model.rowCount());
+        else
+            QTest::qWait(20);
+        QCOMPARE(model.spareRows() >= model.rowCount(), kept);
+        model.resetRows(records);
+        QCOMPARE(model.rowCount(), Rows);
+        QCOMPARE(model.text(Rows - 1, ServerRowModel::DisplayName), QStringLiteral("s5000"));
+        QCOMPARE(model.text(Rows - 1, ServerRowModel::Status), QStringLiteral("初始化完成"));
+    }
+
     void keysSurviveRemovalAndReload() {
         ServerRowModel model;
         QAbstractItemModelTester tester(&model,

@@ -8,7 +8,10 @@ class PaintedServerRowModel final : public ServerRowModel {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PaintedServerRowModel)
 public:
-    using ServerRowModel::ServerRowModel;
+    explicit PaintedServerRowModel(QObject* parent = nullptr)
+        : ServerRowModel(parent) {
+        setSpareRowsKept(true);
+    }
 
 protected:
     QVariant colourData(const RowColour& colour, int role) const override;
