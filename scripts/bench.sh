@@ -24,14 +24,20 @@
 # share of a pass the agent's state write takes (upsert_share, target below
 # 0.05), with datagram ICMP sockets allowed for the run as Debian's default
 # settings allow them (raw sockets would hand every agent on this one
-# machine the others' echo replies too). Installs the peer tools it compares with
-# (check_tcp, fping), nftables and PostgreSQL. Builds only the benchmarks,
-# in the normal build folder build/.
+# machine the others' echo replies too). Between the pass benchmarks and the
+# TLS one, a 1,000-row TCP pass beside Debian's blackbox exporter probing the
+# same endpoints with the same send and expect, driven by /probe requests as
+# Prometheus would: the exporter's CPU time per probe over ours (x_blackbox,
+# target at least 10; the exporter's package is downloaded once into the
+# build folder and unpacked, never installed; where it cannot be had the
+# figure is 0). Installs the peer tools it compares with (check_tcp, fping),
+# nftables and PostgreSQL. Builds only the benchmarks, in the normal build
+# folder build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh monitoring-plugins-basic fping nftables
-scripts/build.sh pass_bench tls_bench http_bench alertlogic_bench pg_bench fleet_bench \
-  servermon-headless >/dev/null
+scripts/build.sh pass_bench blackbox_bench tls_bench http_bench alertlogic_bench pg_bench \
+  fleet_bench servermon-headless >/dev/null
 
 table=servermon_bench
 firewall=false
@@ -64,6 +70,8 @@ build/bench/pass_bench --rows 10000 --no-peers --key-figures | tee "$output"
 figures10k=$(tail -n 1 "$output")
 build/bench/pass_bench --rows 1000 --silent 100 --summary | tee "$output"
 summary=$(tail -n 1 "$output")
+build/bench/blackbox_bench --rows 1000 --summary | tee "$output"
+figuresBlackbox=$(tail -n 1 "$output")
 build/bench/tls_bench --rows 1000 --summary | tee "$output"
 figuresTls=$(tail -n 1 "$output")
 build/bench/http_bench --rows 1000 --summary | tee "$output"
@@ -82,4 +90,4 @@ sysctl -qw net.ipv4.ping_group_range="0 2147483647" ||
 build/bench/fleet_bench --rows 10000 --summary | tee "$output"
 figuresFleet=$(tail -n 1 "$output")
 rm -f "$output"
-echo "$summary $figures10k $figuresTls $figuresHttp $figuresAlerts $figuresPg $figuresFleet"
+echo "$summary $figures10k $figuresBlackbox $figuresTls $figuresHttp $figuresAlerts $figuresPg $figuresFleet"
