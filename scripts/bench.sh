@@ -10,6 +10,9 @@
 # (tls_floor_ratio, tls_stall_ms) follow on the summary line; then the
 # HTTP benchmark: a 1,000-row HTTP pass against a loopback HTTP server
 # beside a minimal libcurl multi loop (http_floor_ratio, http_stall_ms);
+# then the history file's size per day for 100,000 servers a minute apart
+# with every result raw and with only every 10th (history_gb_day_1,
+# history_gb_day_10, from 2,000 steady servers);
 # then the share of a 10,000-row pass that dependencies and maintenance
 # windows take (alertlogic_share, target below 0.05); last the catalogue in
 # a private PostgreSQL cluster on 127.0.0.1 (scripts/pg-cluster.sh, stopped
@@ -30,7 +33,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh monitoring-plugins-basic fping nftables
-scripts/build.sh pass_bench tls_bench http_bench alertlogic_bench pg_bench fleet_bench \
+scripts/build.sh pass_bench tls_bench http_bench history_bench alertlogic_bench pg_bench fleet_bench \
   servermon-headless >/dev/null
 
 table=servermon_bench
@@ -68,6 +71,8 @@ build/bench/tls_bench --rows 1000 --summary | tee "$output"
 figuresTls=$(tail -n 1 "$output")
 build/bench/http_bench --rows 1000 --summary | tee "$output"
 figuresHttp=$(tail -n 1 "$output")
+build/bench/history_bench | tee "$output"
+figuresHistory=$(tail -n 1 "$output")
 build/bench/alertlogic_bench --rows 10000 | tee "$output"
 figuresAlerts=$(tail -n 1 "$output")
 pg_dir=$(mktemp -d /tmp/servermon-pg.XXXXXX)
@@ -82,4 +87,5 @@ sysctl -qw net.ipv4.ping_group_range="0 2147483647" ||
 build/bench/fleet_bench --rows 10000 --summary | tee "$output"
 figuresFleet=$(tail -n 1 "$output")
 rm -f "$output"
-echo "$summary $figures10k $figuresTls $figuresHttp $figuresAlerts $figuresPg $figuresFleet"
+echo "$summary $figures10k $figuresTls $figuresHttp $figuresHistory $figuresAlerts $figuresPg" \
+  "$figuresFleet"
