@@ -10,6 +10,9 @@
 # (tls_floor_ratio, tls_stall_ms) follow on the summary line; then the
 # HTTP benchmark: a 1,000-row HTTP pass against a loopback HTTP server
 # beside a minimal libcurl multi loop (http_floor_ratio, http_stall_ms);
+# then the history file's size per day for 100,000 servers a minute apart
+# with every result raw and with only every 10th (history_gb_day_1,
+# history_gb_day_10, from 2,000 steady servers);
 # then the share of a 10,000-row pass that dependencies and maintenance
 # windows take (alertlogic_share, target below 0.05); last the catalogue in
 # a private PostgreSQL cluster on 127.0.0.1 (scripts/pg-cluster.sh, stopped
@@ -24,7 +27,11 @@
 # share of a pass the agent's state write takes (upsert_share, target below
 # 0.05), with datagram ICMP sockets allowed for the run as Debian's default
 # settings allow them (raw sockets would hand every agent on this one
-# machine the others' echo replies too). Between the pass benchmarks and the
+# machine the others' echo replies too); last one servermon-headless on one
+# core holding 100,000 loopback servers: the time until the list is loaded
+# (load100k_s, target below 5 s), its first TCP pass (pass100k_s, target
+# below 60 s), its peak memory per server after it (bytes_per_row100k,
+# target below 2,048) and a metrics scrape's size and time. Between the pass benchmarks and the
 # TLS one, a 1,000-row TCP pass beside Debian's blackbox exporter probing the
 # same endpoints with the same send and expect, driven by /probe requests as
 # Prometheus would: the exporter's CPU time per probe over ours (x_blackbox,
@@ -36,8 +43,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh monitoring-plugins-basic fping nftables
-scripts/build.sh pass_bench blackbox_bench tls_bench http_bench alertlogic_bench pg_bench \
-  fleet_bench servermon-headless >/dev/null
+scripts/build.sh pass_bench blackbox_bench tls_bench http_bench history_bench alertlogic_bench \
+  pg_bench fleet_bench agent100k_bench servermon-headless >/dev/null
 
 table=servermon_bench
 firewall=false
@@ -76,6 +83,8 @@ build/bench/tls_bench --rows 1000 --summary | tee "$output"
 figuresTls=$(tail -n 1 "$output")
 build/bench/http_bench --rows 1000 --summary | tee "$output"
 figuresHttp=$(tail -n 1 "$output")
+build/bench/history_bench | tee "$output"
+figuresHistory=$(tail -n 1 "$output")
 build/bench/alertlogic_bench --rows 10000 | tee "$output"
 figuresAlerts=$(tail -n 1 "$output")
 pg_dir=$(mktemp -d /tmp/servermon-pg.XXXXXX)
@@ -89,5 +98,8 @@ sysctl -qw net.ipv4.ping_group_range="0 2147483647" ||
   echo "bench: datagram ICMP sockets not allowed; the agents share raw ones"
 build/bench/fleet_bench --rows 10000 --summary | tee "$output"
 figuresFleet=$(tail -n 1 "$output")
+build/bench/agent100k_bench --rows 100000 --summary | tee "$output"
+figuresAgent=$(tail -n 1 "$output")
 rm -f "$output"
-echo "$summary $figures10k $figuresBlackbox $figuresTls $figuresHttp $figuresAlerts $figuresPg $figuresFleet"
+echo "$summary $figures10k $figuresBlackbox $figuresTls $figuresHttp $figuresHistory" \
+  "$figuresAlerts $figuresPg $figuresFleet $figuresAgent"

@@ -31,6 +31,8 @@ MainWindowLayout loadINI(MonitorSettings& settings) {
     settings.History = IniReadInt(Setup, QStringLiteral("HISTORY"), 1);
     settings.HistRawDays = IniReadInt(Setup, QStringLiteral("HISTRAWDAYS"), 7);
     settings.HistDays = IniReadInt(Setup, QStringLiteral("HISTDAYS"), 400);
+    settings.HistRawEvery = qBound(1, IniReadInt(Setup, QStringLiteral("HISTRAWEVERY"), 1),
+                                   MonitorSettings::MaxHistRawEvery);
     settings.NetCheck = ModuleINI::IniPeekString(Setup, QStringLiteral("NETCHECK"));
     settings.RecoveryMsg = IniReadInt(Setup, QStringLiteral("RECOVERYMSG"), 0);
     settings.RemindMin = IniReadInt(Setup, QStringLiteral("REMINDMIN"), 0);

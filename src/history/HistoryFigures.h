@@ -3,6 +3,7 @@
 #include "monitor/ResultRecorder.h"
 
 #include <QList>
+#include <QMap>
 #include <QPair>
 
 #include <limits>
@@ -41,6 +42,10 @@ public:
         void add(const Bucket& bucket);
         void add(const Totals& other);
     };
+
+    // Buckets of several servers, by server and bucket number (the bucket's
+    // start divided by BucketMs).
+    using ServerBuckets = QMap<QPair<qint64, qint64>, Bucket>;
 
     // Several buckets as one: counts and extremes exact, the mean weighted,
     // the 95th percentile estimated from the buckets' own.

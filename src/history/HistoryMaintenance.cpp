@@ -12,41 +12,6 @@ using F = HistoryFigures;
 
 constexpr qint64 DayMs = 24 * 3600 * 1000;
 
-const char* const AggColumns = "count, faults, replies, reply_min, reply_mean, reply_max, "
-                               "reply_p95, echoes, lost, echo_min, echo_mean, echo_max, "
-                               "echo_p95, maintenance_count";
-
-F::Bucket bucketFrom(const QSqlQuery& query, qint64 startUtcMs) {
-    F::Bucket b;
-    b.startUtcMs = startUtcMs;
-    b.count = query.value(0).toInt();
-    b.faults = query.value(1).toInt();
-    b.replies = query.value(2).toInt();
-    b.replyMin = query.value(3).toInt();
-    b.replyMean = query.value(4).toInt();
-    b.replyMax = query.value(5).toInt();
-    b.replyP95 = query.value(6).toInt();
-    b.echoes = query.value(7).toInt();
-    b.lost = query.value(8).toInt();
-    b.echoMin = query.value(9).toInt();
-    b.echoMean = query.value(10).toInt();
-    b.echoMax = query.value(11).toInt();
-    b.echoP95 = query.value(12).toInt();
-    b.maintenance = query.value(13).toInt();
-    return b;
-}
-
-QString selectSql(const QString& table) {
-    return QStringLiteral("SELECT %1 FROM %2 WHERE server = ? AND bucket = ?")
-        .arg(QLatin1String(AggColumns), table);
-}
-
-QString insertSql(const QString& table) {
-    return QStringLiteral("INSERT OR REPLACE INTO %1 (server, bucket, %2) "
-                          "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-        .arg(table, QLatin1String(AggColumns));
-}
-
 } // namespace
 
 HistoryMaintenance::HistoryMaintenance(const QString& connectionName, qint64 nowUtcMs, int rawDays,
@@ -56,24 +21,15 @@ HistoryMaintenance::HistoryMaintenance(const QString& connectionName, qint64 now
     , m_rawDays(rawDays)
     , m_keepDays(keepDays)
     , m_servers(std::move(servers))
-    , m_readAgg(HistorySql::database(connectionName))
-    , m_writeAgg(HistorySql::database(connectionName))
-    , m_readHour(HistorySql::database(connectionName))
-    , m_writeHour(HistorySql::database(connectionName)) {
+    , m_aggregates(connectionName) {
     const std::optional<qint64> aggregated = number(
         QStringLiteral("SELECT value FROM meta WHERE key = ?"), {HistorySchema::aggregatedIdKey()});
     const std::optional<qint64> last = number(QStringLiteral("SELECT MAX(id) FROM raw"), {});
-    const bool ready =
-        aggregated && last &&
-        checked(m_readAgg, m_readAgg.prepare(selectSql(QStringLiteral("agg")))) &&
-        checked(m_writeAgg, m_writeAgg.prepare(insertSql(QStringLiteral("agg")))) &&
-        checked(m_readHour, m_readHour.prepare(selectSql(QStringLiteral("agg_hour")))) &&
-        checked(m_writeHour, m_writeHour.prepare(insertSql(QStringLiteral("agg_hour"))));
+    if (!m_failure)
+        m_failure = m_aggregates.failure();
     m_aggregatedId = aggregated.value_or(0);
     m_untilId = last.value_or(0);
-    m_readAgg.setForwardOnly(true);
-    m_readHour.setForwardOnly(true);
-    m_done = !ready;
+    m_done = !aggregated || !last || m_failure;
 }
 
 std::optional<qint64> HistoryMaintenance::number(const QString& sql, const QVariantList& values) {
@@ -168,38 +124,18 @@ bool HistoryMaintenance::aggregate(qint64 untilId) {
             group.outcomes.append(outcome);
     }
     select.finish();
-    // Each hour gets the sum of what its buckets got.
-    QMap<QPair<qint64, qint64>, QList<F::Bucket>> hours;
-    for (auto group = groups.cbegin(); ok && group != groups.cend(); ++group) {
-        const auto [server, bucket] = group.key();
+    F::ServerBuckets buckets;
+    for (auto group = groups.cbegin(); group != groups.cend(); ++group) {
         F::Bucket b = F::bucketOf(group->outcomes);
-        b.startUtcMs = bucket * F::BucketMs;
         b.maintenance = group->maintenance;
-        ok = addTo(m_readAgg, m_writeAgg, server, bucket, b);
-        hours[{server, F::floorDiv(b.startUtcMs, F::HourMs)}].append(b);
+        buckets.insert(group.key(), b);
     }
-    for (auto hour = hours.cbegin(); ok && hour != hours.cend(); ++hour)
-        ok = addTo(m_readHour, m_writeHour, hour.key().first, hour.key().second,
-                   F::sumOf(hour.value()));
+    if (ok && !m_aggregates.add(buckets)) {
+        m_failure = m_aggregates.failure();
+        return false;
+    }
     return ok && exec(QStringLiteral("INSERT OR REPLACE INTO meta (key, value) VALUES (?, ?)"),
                       {HistorySchema::aggregatedIdKey(), untilId});
-}
-
-bool HistoryMaintenance::addTo(QSqlQuery& read, QSqlQuery& write, qint64 serverId, qint64 index,
-                               const F::Bucket& more) {
-    read.bindValue(0, serverId);
-    read.bindValue(1, index);
-    if (!checked(read, read.exec()))
-        return false;
-    const F::Bucket b = read.next() ? F::sumOf({bucketFrom(read, more.startUtcMs), more}) : more;
-    read.finish();
-    const QVariantList values = {serverId,   index,      b.count,     b.faults,
-                                 b.replies,  b.replyMin, b.replyMean, b.replyMax,
-                                 b.replyP95, b.echoes,   b.lost,      b.echoMin,
-                                 b.echoMean, b.echoMax,  b.echoP95,   b.maintenance};
-    for (int i = 0; i < values.size(); ++i)
-        write.bindValue(i, values.at(i));
-    return checked(write, write.exec());
 }
 
 // Raw results older than rawDays that the aggregates hold, aggregates older

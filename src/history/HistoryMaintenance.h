@@ -1,6 +1,6 @@
 #pragma once
 
-#include "history/HistoryFigures.h"
+#include "history/HistoryAggregates.h"
 
 #include <QList>
 #include <QSqlQuery>
@@ -38,9 +38,6 @@ private:
     bool inTransaction(const std::function<bool()>& work);
     bool aggregate(qint64 untilId);
     bool expire();
-    // What the table holds for the server's bucket or hour, merged with more.
-    bool addTo(QSqlQuery& read, QSqlQuery& write, qint64 serverId, qint64 index,
-               const HistoryFigures::Bucket& more);
     bool exec(const QString& sql, const QVariantList& values);
     // The first value the statement gives, 0 for none; nothing when it fails.
     std::optional<qint64> number(const QString& sql, const QVariantList& values);
@@ -56,5 +53,5 @@ private:
     qint64 m_untilId = 0;      // the last raw result when the run began
     bool m_done = false;
     std::optional<QString> m_failure;
-    QSqlQuery m_readAgg, m_writeAgg, m_readHour, m_writeHour;
+    HistoryAggregates m_aggregates;
 };

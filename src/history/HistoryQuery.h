@@ -12,8 +12,9 @@
 // What the history window shows of one server, read through a connection of
 // its own: the points of the chart, at most one per pixel, and the figures
 // beside it. Ranges shorter than 30 days are read from the raw results, and
-// from the 5-minute aggregates for the part older than the raw results kept;
-// longer ones from the aggregates. Both add the raw results the aggregates
+// from the 5-minute aggregates for the part older than the raw results kept
+// whole (all of it, where only some results were kept raw); longer ones
+// from the aggregates. Both add the raw results the aggregates
 // do not hold yet. Where aggregates are read, the 95th percentile is an
 // estimate.
 class HistoryQuery final {

@@ -63,8 +63,9 @@ void HistoryRecorder::flush() {
     m_flushTimer.stop();
     if (m_dropped || m_buffer.isEmpty())
         return;
-    QMetaObject::invokeMethod(m_writer, [this, writer = m_writer, outcomes = std::move(m_buffer)] {
-        writer->write(outcomes);
+    QMetaObject::invokeMethod(m_writer, [this, writer = m_writer, outcomes = std::move(m_buffer),
+                                         rawEvery = m_settings.HistRawEvery] {
+        writer->write(outcomes, rawEvery);
         QMetaObject::invokeMethod(this, &HistoryRecorder::flushed, Qt::QueuedConnection);
     });
     m_buffer = {};

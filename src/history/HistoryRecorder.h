@@ -15,8 +15,9 @@ struct MonitorSettings;
 // thread it only buffers; once a second the buffer goes to the writer thread
 // in one piece, which stores it in one transaction. Maintenance (aggregation
 // and pruning) runs there at start and every hour. Results are kept only
-// while settings.History is on. When the file cannot be written the warning
-// is given once and history is dropped; monitoring never notices.
+// while settings.History is on; with settings.HistRawEvery above 1 only some
+// of them as raw results (HistoryThinning), while the aggregates count all. When the file cannot be
+// written the warning is given once and history is dropped; monitoring never notices.
 class HistoryRecorder final : public QObject, public ResultRecorder {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(HistoryRecorder)

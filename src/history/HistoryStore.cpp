@@ -1,5 +1,6 @@
 #include "history/HistoryStore.h"
 
+#include "history/HistoryAggregates.h"
 #include "history/HistoryMaintenance.h"
 #include "history/HistorySql.h"
 
@@ -37,7 +38,8 @@ bool HistoryStore::openForReading(const QString& path) {
     return opened;
 }
 
-bool HistoryStore::append(const QList<ProbeOutcome>& outcomes) {
+bool HistoryStore::append(const QList<ProbeOutcome>& outcomes, const ServerBuckets& folded,
+                          qint64 heldUntilUtcMs) {
     QSqlDatabase db = HistorySql::database(m_connection);
     if (!db.isOpen() || !db.transaction()) {
         m_message = db.lastError().text();
@@ -59,8 +61,27 @@ bool HistoryStore::append(const QList<ProbeOutcome>& outcomes) {
         insert.bindValue(6, outcome.maintenance ? 1 : 0);
         ok = insert.exec();
     }
-    if (!ok) {
+    if (!ok)
         m_message = insert.lastError().text();
+    if (ok && !folded.isEmpty()) {
+        HistoryAggregates aggregates(m_connection);
+        ok = aggregates.add(folded);
+        if (!ok)
+            m_message = aggregates.failure().value_or(QString());
+    }
+    if (ok && heldUntilUtcMs != std::numeric_limits<qint64>::min()) {
+        QSqlQuery mark(db);
+        ok = mark.prepare(
+            QStringLiteral("INSERT OR REPLACE INTO meta (key, value) SELECT ?, "
+                           "MAX(COALESCE((SELECT value FROM meta WHERE key = ?), 0), ?)"));
+        mark.addBindValue(HistorySchema::rawFromKey());
+        mark.addBindValue(HistorySchema::rawFromKey());
+        mark.addBindValue(heldUntilUtcMs);
+        ok = ok && mark.exec();
+        if (!ok)
+            m_message = mark.lastError().text();
+    }
+    if (!ok) {
         db.rollback();
         return false;
     }

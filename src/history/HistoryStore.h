@@ -47,8 +47,13 @@ public:
     QString path() const { return m_path; }
 
     // Stores the results in one transaction; two results of the same time
-    // are both kept. A result without a handshake time leaves it NULL.
-    bool append(const QList<ProbeOutcome>& outcomes);
+    // are both kept. A result without a handshake time leaves it NULL. In
+    // the same transaction, folded (figures of results kept in no raw row)
+    // is added to the aggregates, and with heldUntilUtcMs the raw results
+    // before that time count as no longer whole (rawFrom()), so the views
+    // read the aggregates there.
+    bool append(const QList<ProbeOutcome>& outcomes, const ServerBuckets& folded = {},
+                qint64 heldUntilUtcMs = std::numeric_limits<qint64>::min());
     // Folds every raw result not aggregated yet (whatever its time) into the
     // aggregate of its bucket, a bounded piece at a time, then drops the raw
     // results older than rawDays that the aggregates hold and the

@@ -24,19 +24,37 @@ void HistoryWriter::open(const QString& path, qint64 nowUtcMs, int rawDays, int 
     maintain(nowUtcMs, rawDays, keepDays);
 }
 
-void HistoryWriter::write(const QList<ProbeOutcome>& outcomes) {
+void HistoryWriter::write(const QList<ProbeOutcome>& outcomes, int rawEvery) {
     if (m_failed || !m_store || outcomes.isEmpty())
         return;
-    if (!m_store->append(outcomes)) {
-        fail(m_store->message());
+    const HistoryThinning::Batch batch = m_thinning.take(outcomes, rawEvery);
+    if (!store(batch))
         return;
-    }
     for (const ProbeOutcome& outcome : outcomes)
         m_written.insert(outcome.serverId);
 }
 
+bool HistoryWriter::store(const HistoryThinning::Batch& batch) {
+    if (batch.raw.isEmpty() && batch.folded.isEmpty() &&
+        batch.heldUntilUtcMs == HistoryThinning::Batch().heldUntilUtcMs)
+        return true;
+    if (!m_store->append(batch.raw, batch.folded, batch.heldUntilUtcMs)) {
+        fail(m_store->message());
+        return false;
+    }
+    for (auto bucket = batch.folded.cbegin(); bucket != batch.folded.cend(); ++bucket)
+        m_written.insert(bucket.key().first);
+    return true;
+}
+
+bool HistoryWriter::store(const HistoryFigures::ServerBuckets& folded) {
+    HistoryThinning::Batch batch;
+    batch.folded = folded;
+    return store(batch);
+}
+
 void HistoryWriter::maintain(qint64 nowUtcMs, int rawDays, int keepDays) {
-    if (m_failed || !m_store || m_maintaining)
+    if (m_failed || !m_store || !store(m_thinning.takeOver(nowUtcMs)) || m_maintaining)
         return;
     // The first run after opening prunes the whole file; later runs only
     // the servers with results since the last run.
@@ -68,12 +86,15 @@ void HistoryWriter::maintenanceStep() {
 }
 
 void HistoryWriter::deleteServer(qint64 serverId) {
+    m_thinning.forget(serverId);
     m_written.remove(serverId);
     if (m_store)
         m_store->deleteServer(serverId);
 }
 
 void HistoryWriter::close() {
+    if (!m_failed && m_store)
+        store(m_thinning.takeAll());
     m_store.reset();
 }
 

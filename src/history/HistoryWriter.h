@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/HistoryThinning.h"
 #include "monitor/ResultRecorder.h"
 
 #include <QList>
@@ -23,11 +24,16 @@ public:
 
     // Opens the file and begins the first maintenance.
     void open(const QString& path, qint64 nowUtcMs, int rawDays, int keepDays);
-    void write(const QList<ProbeOutcome>& outcomes);
-    // Begins a maintenance run unless one is under way; its pieces take
+    // Stores the results, raw only those that rawEvery keeps
+    // (HistoryThinning); the aggregates get the rest once their bucket is
+    // over.
+    void write(const QList<ProbeOutcome>& outcomes, int rawEvery);
+    // Adds what is held for buckets over by now to the aggregates, then
+    // begins a maintenance run unless one is under way; its pieces take
     // turns with the writing.
     void maintain(qint64 nowUtcMs, int rawDays, int keepDays);
     void deleteServer(qint64 serverId);
+    // Adds everything still held to the aggregates and closes the file.
     void close();
 
 signals:
@@ -38,9 +44,14 @@ signals:
 
 private:
     void maintenanceStep();
+    // Stores what the thinning handed out; false when the file failed.
+    bool store(const HistoryThinning::Batch& batch);
+    // Stores held figures only.
+    bool store(const HistoryFigures::ServerBuckets& folded);
     void fail(const QString& reason);
 
     std::unique_ptr<HistoryStore> m_store;
+    HistoryThinning m_thinning;
     bool m_failed = false;
     bool m_maintained = false;
     bool m_maintaining = false;

@@ -13,6 +13,11 @@ struct MonitorSettings {
     qint32 History = 1;     // non-zero keeps every result in the history file
     qint32 HistRawDays = 7; // days the raw results are kept
     qint32 HistDays = 400;  // days the 5-minute aggregates are kept
+    // 1 keeps every result raw; N > 1 keeps a server's result raw only when
+    // its kind differs from the server's previous one of its sort (socket or
+    // echo) or it is every Nth of them; the aggregates count every result.
+    qint32 HistRawEvery = 1;
+    static constexpr qint32 MaxHistRawEvery = 1000;
     QString NetCheck{};     // reference addresses of the own network, blank-separated; empty: none
     qint32 RecoveryMsg = 0; // non-zero: a notice when a failing server is back
     QString Database{};     // the shared catalogue's postgresql:// address; empty: the file

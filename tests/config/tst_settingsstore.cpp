@@ -54,6 +54,27 @@ private slots:
         QCOMPARE(settings.TlsCaFile, QStringLiteral("/etc/ssl/本地 CA.pem"));
     }
 
+    // Only every Nth raw result: at least 1 (every one), at most 1000.
+    void histRawEveryReadWithinBounds_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<qint32>("every");
+        QTest::newRow("missing: every result") << QByteArray("[SETUP]\nHISTORY=1\n") << 1;
+        QTest::newRow("every 10th") << QByteArray("[SETUP]\nHISTRAWEVERY=10\n") << 10;
+        QTest::newRow("zero reads as 1") << QByteArray("[SETUP]\nHISTRAWEVERY=0\n") << 1;
+        QTest::newRow("negative reads as 1") << QByteArray("[SETUP]\nHISTRAWEVERY=-5\n") << 1;
+        QTest::newRow("beyond the limit") << QByteArray("[SETUP]\nhistrawevery=99999\n") << 1000;
+    }
+
+    void histRawEveryReadWithinBounds() {
+        QFETCH(QByteArray, file);
+        QFETCH(qint32, every);
+        writeAll(m_path, file);
+        MonitorSettings settings;
+        settings.HistRawEvery = 7;
+        SettingsStore::loadINI(settings);
+        QCOMPARE(settings.HistRawEvery, every);
+    }
+
     void saveAndLoadKeep32BitValues_data() {
         QTest::addColumn<bool>("normalState");
         QTest::newRow("normal") << true;
