@@ -312,7 +312,7 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
         CheckPingState(row);
     } else {
         const qint64 roundTrip = reply.roundTripTime;
-        m_rows.setText(row, Col::PingTime, QString::number(roundTrip) + QStringLiteral(" ms"));
+        m_rows.setText(row, Col::PingTime, millisecondsText(roundTrip, true));
         const qint32 lostRun = leadingInteger(m_rows.text(row, Col::PingErr));
         m_rows.setText(row, Col::PingErr, QStringLiteral("0"));
         m_rows.setTag(row, Col::PingErr, QStringLiteral("0"));
@@ -331,10 +331,7 @@ void ServerMonitor::echoDone(quint64 key, long result, const EchoReply& reply) {
     const qint64 lossPercent = qMin<qint64>(100, qint64(lost) * 100 / PassNumber);
     const QString state = tr("平均延时:") + QString::number(m_rows.averagePingMs(row)) +
                           tr("ms  丢包率:") + QString::number(lossPercent) + QStringLiteral("%");
-    m_rows.setText(row, Col::PingState, state);
-    m_rows.setToolTip(row, Col::PingState,
-                      state + QLatin1Char('(') + QString::number(lost) + QLatin1Char('/') +
-                          QString::number(PassNumber) + QLatin1Char(')'));
+    m_rows.setPingState(row, state, lost, PassNumber);
 }
 
 QString ServerMonitor::echoPermissionNotice() {

@@ -107,6 +107,8 @@ struct ServerRowModel::Row {
     bool checked = false;
     qint32 lostPings = 0;
     qint32 averagePingMs = 0;
+    qint32 pingTipLost = 0;
+    qint32 pingTipPasses = 0; // 0: PingState has no tip of its own
     qint64 probeStartedMs = 0;
     RowColour colour;
     qint32 warnMs = 0;
@@ -128,6 +130,9 @@ struct ServerRowModel::Row {
     QString storedToolTip(int column) const {
         if (const QString* tip = toolTips.find(column))
             return *tip;
+        if (column == PingState && pingTipPasses > 0)
+            return texts.at(column) + QLatin1Char('(') + QString::number(pingTipLost) +
+                   QLatin1Char('/') + QString::number(pingTipPasses) + QLatin1Char(')');
         return isCatalogueText(column) ? texts.at(column) : QString();
     }
     QString toolTip(int column) const {
@@ -512,6 +517,20 @@ void ServerRowModel::setChecked(int row, bool checked) {
 
 qint32 ServerRowModel::lostPings(int row) const {
     return row >= 0 && row < m_rows.size() ? m_rows.at(row).lostPings : 0;
+}
+
+// The tip is made when asked for: a hundred thousand rows keep two numbers
+// instead of a second copy of the text.
+void ServerRowModel::setPingState(int row, const QString& state, qint32 lost, qint32 passes) {
+    if (row < 0 || row >= m_rows.size())
+        return;
+    Row& r = m_rows[row];
+    if (r.pingTipLost != lost || r.pingTipPasses != passes) {
+        r.pingTipLost = lost;
+        r.pingTipPasses = passes;
+        cellChanged(row, PingState, {Qt::ToolTipRole});
+    }
+    setText(row, PingState, state);
 }
 
 void ServerRowModel::setLostPings(int row, qint32 count) {

@@ -103,6 +103,8 @@ public:
 
     qint32 lostPings(int row) const;
     void setLostPings(int row, qint32 count);
+    // The echo statistics text; its tool-tip adds "(lost/passes)".
+    void setPingState(int row, const QString& state, qint32 lost, qint32 passes);
     qint32 averagePingMs(int row) const;
     void setAveragePingMs(int row, qint32 ms);
     qint64 probeStartedMs(int row) const; // monotonic start of the pending probe

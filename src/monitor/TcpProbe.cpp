@@ -182,7 +182,7 @@ void TcpProbe::WskWeb_DataArrival(quint64 key, qint64 bytesTotal) {
     const QString reply = GbkText::decode(bytes);
     const qint64 elapsed = m_clock.monotonicMs() - m_rows.probeStartedMs(row);
     if (m_rows.text(row, Col::ReplyTime).contains(QLatin1Char(':')))
-        m_rows.setText(row, Col::ReplyTime, QString::number(elapsed) + QStringLiteral("ms"));
+        m_rows.setText(row, Col::ReplyTime, millisecondsText(elapsed, false));
     m_rows.setLastReply(row, bytes);
     m_pass.replyArrived(key, [this, reply, elapsed, handshakeUs](int judged) {
         judgeReply(judged, reply, elapsed, handshakeUs);

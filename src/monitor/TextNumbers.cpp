@@ -1,5 +1,6 @@
 #include "monitor/TextNumbers.h"
 
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -58,4 +59,16 @@ qint32 leadingInteger(const QString& text) {
     if (value <= static_cast<double>(std::numeric_limits<qint32>::min()))
         return std::numeric_limits<qint32>::min();
     return static_cast<qint32>(value);
+}
+
+QString millisecondsText(qint64 ms, bool spaced) {
+    constexpr qint64 Shared = 1000;
+    const QString unit = spaced ? QStringLiteral(" ms") : QStringLiteral("ms");
+    if (ms < 0 || ms >= Shared)
+        return QString::number(ms) + unit;
+    static std::array<std::array<QString, Shared>, 2> texts;
+    QString& text = texts[spaced ? 1 : 0][static_cast<size_t>(ms)];
+    if (text.isNull())
+        text = QString::number(ms) + unit;
+    return text;
 }

@@ -96,6 +96,27 @@ private slots:
         QCOMPARE(leadingNumber(text), value);
     }
 
+    void millisecondsTexts_data() {
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<bool>("spaced");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << qint64(0) << false << "0ms";
+        QTest::newRow("spaced") << qint64(12) << true << "12 ms";
+        QTest::newRow("last shared") << qint64(999) << false << "999ms";
+        QTest::newRow("a second") << qint64(1000) << true << "1000 ms";
+        QTest::newRow("negative") << qint64(-1) << false << "-1ms";
+    }
+    // The small times are one shared text each.
+    void millisecondsTexts() {
+        QFETCH(qint64, ms);
+        QFETCH(bool, spaced);
+        QFETCH(QString, text);
+        const QString first = millisecondsText(ms, spaced);
+        QCOMPARE(first, text);
+        QCOMPARE(millisecondsText(ms, spaced).constData() == first.constData(),
+                 ms >= 0 && ms < 1000);
+    }
+
     void leadingIntegerIs32Bit() {
         QCOMPARE(leadingInteger(QStringLiteral("32768")), 32768);
         QCOMPARE(leadingInteger(QStringLiteral("99999999999")), std::numeric_limits<qint32>::max());
