@@ -185,10 +185,10 @@ void MetricsServer::reportWritten() {
     qint64 queued = 0;
     for (const QTcpSocket* socket : std::as_const(m_sending))
         queued = qMax(queued, socket->bytesToWrite());
-    const qint64 written = qMax(m_written, m_published - queued);
-    if (written == m_written)
+    const qint64 gone = qMax(m_written, m_published - queued);
+    if (gone == m_written)
         return;
-    m_written = written;
+    m_written = gone;
     emit written(m_written);
 }
 
