@@ -126,13 +126,14 @@ void MetricsServer::onReadyRead(QTcpSocket* socket) {
 
 void MetricsServer::publish(const QByteArray& piece, bool last) {
     m_published += piece.size();
+    // Over copies of the lists: a connection may end while it is written to.
     if (!m_begun)
         beginText(piece, last);
     else
-        for (QTcpSocket* socket : std::as_const(m_receiving))
+        for (QTcpSocket* socket : QList(m_receiving))
             sendPiece(socket, piece);
     // The requests waiting for the next text wait on the progress of this one.
-    for (QTcpSocket* socket : std::as_const(m_waiting))
+    for (QTcpSocket* socket : QList(m_waiting))
         extendDeadline(socket);
     if (last) {
         for (QTcpSocket* socket : std::exchange(m_receiving, {})) {
@@ -151,7 +152,7 @@ void MetricsServer::publish(const QByteArray& piece, bool last) {
 void MetricsServer::beginText(const QByteArray& piece, bool last) {
     m_begun = true;
     m_receiving = std::exchange(m_waiting, {});
-    for (QTcpSocket* socket : std::as_const(m_receiving)) {
+    for (QTcpSocket* socket : QList(m_receiving)) {
         m_sending.append(socket);
         extendDeadline(socket);
         if (last) {
