@@ -1,11 +1,13 @@
 // A metrics scrape of a large list through the endpoint as the program
 // serves it: the server on a thread of its own, the text built in pieces on
 // the main thread, a separate curl reading it. Prints on one line the
-// scrape's size, its time, the longest wait of a main-thread event during it
-// and the growth of the peak resident memory, then the size and time of the
-// whole text built at once.
+// scrape's size, its time, the main thread's processor time for it, the
+// longest wait of a main-thread event during it beside that of the idle
+// thread, the growth of the peak resident memory and that peak per server,
+// then the size and time of the whole text built at once.
 //   metrics_bench [--rows N]
 
+#include "BenchFigures.h"
 #include "StallMeter.h"
 
 #include "catalogue/ServerListLoader.h"
@@ -22,6 +24,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QThread>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -102,6 +105,14 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
+    // The longest event wait of an idle main thread on this machine now, to
+    // hold the scrape's against.
+    StallMeter stalls;
+    stalls.start();
+    QTimer::singleShot(2000, &app, &QCoreApplication::quit);
+    app.exec();
+    const double idleStallMs = stalls.stopMaxLateMs();
+
     const qint64 residentBefore = peakResidentKiB();
     QProcess curl;
     curl.setProgram(QStringLiteral("curl"));
@@ -109,18 +120,19 @@ int main(int argc, char* argv[]) {
                        QStringLiteral("/dev/null"), QStringLiteral("-w"),
                        QStringLiteral("%{size_download}"),
                        QStringLiteral("http://127.0.0.1:%1/metrics").arg(server->port())});
-    StallMeter stalls;
     QElapsedTimer elapsed;
     QEventLoop loop;
     QObject::connect(&curl, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&curl, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
     stalls.start();
     elapsed.start();
+    const double cpuBefore = threadCpuMicros();
     curl.start();
     loop.exec();
     const double seconds = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
+    const double cpuSeconds = (threadCpuMicros() - cpuBefore) / 1e6;
     const double stallMs = stalls.stopMaxLateMs();
-    const qint64 residentGrowth = peakResidentKiB() - residentBefore;
+    const qint64 peakResident = peakResidentKiB();
     const QByteArray size = curl.readAllStandardOutput().trimmed();
     if (curl.exitStatus() != QProcess::NormalExit || curl.exitCode() != 0) {
         std::printf("metrics_bench: curl failed: %s\n", curl.readAllStandardError().constData());
@@ -133,11 +145,13 @@ int main(int argc, char* argv[]) {
     const qsizetype wholeBytes = collector.text().size();
     const double wholeSeconds = static_cast<double>(whole.nsecsElapsed()) / 1e9;
     std::printf("scrape100k_rows=%d scrape100k_bytes=%s scrape100k_s=%.3f "
-                "scrape100k_stall_ms=%.1f scrape100k_peak_rss_growth_kib=%lld "
+                "scrape100k_main_cpu_s=%.3f scrape100k_stall_ms=%.1f idle_stall_ms=%.1f "
+                "scrape100k_peak_rss_growth_kib=%lld peak_rss_per_server_bytes=%.0f "
                 "whole100k_bytes=%lld whole100k_s=%.3f\n",
-                rowCount, size.constData(), seconds, stallMs,
-                static_cast<long long>(residentGrowth), static_cast<long long>(wholeBytes),
-                wholeSeconds);
+                rowCount, size.constData(), seconds, cpuSeconds, stallMs, idleStallMs,
+                static_cast<long long>(peakResident - residentBefore),
+                static_cast<double>(peakResident) * 1024.0 / rowCount,
+                static_cast<long long>(wholeBytes), wholeSeconds);
     thread.quit();
     thread.wait();
     return 0;

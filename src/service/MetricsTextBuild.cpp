@@ -162,7 +162,7 @@ constexpr std::array Steps = {LabelStep, HeadStep, 0,           1,  2,  3,  4,  
                               8,         9,        SummaryStep, 10, 11, 12, 13, 14, 15, 16};
 
 // Between two looks at the clock.
-constexpr int ServersPerLook = 256;
+constexpr int ServersPerLook = 32;
 
 } // namespace
 
@@ -195,12 +195,20 @@ void MetricsTextBuild::labelServer(Server& server) {
         return;
     const QString id = m_rows.text(row, Col::ID);
     server.id = id.toLongLong();
-    server.labelsAt = m_labels.size();
-    m_labels += "{id=\"" + MetricsCollector::labelValue(id) + "\",name=\"" +
-                MetricsCollector::labelValue(m_rows.text(row, Col::DisplayName)) + "\",address=\"" +
-                MetricsCollector::labelValue(m_rows.text(row, Col::IPAddress)) + "\",port=\"" +
-                MetricsCollector::labelValue(m_rows.text(row, Col::Port)) + '"';
-    server.labelsSize = m_labels.size() - server.labelsAt;
+    const QByteArray labels =
+        "{id=\"" + MetricsCollector::labelValue(id) + "\",name=\"" +
+        MetricsCollector::labelValue(m_rows.text(row, Col::DisplayName)) + "\",address=\"" +
+        MetricsCollector::labelValue(m_rows.text(row, Col::IPAddress)) + "\",port=\"" +
+        MetricsCollector::labelValue(m_rows.text(row, Col::Port)) + '"';
+    if (m_labels.isEmpty() || m_labels.last().size() + labels.size() > LabelBlockBytes) {
+        m_labels.append(QByteArray());
+        m_labels.last().reserve(qMax(LabelBlockBytes, labels.size()));
+    }
+    QByteArray& block = m_labels.last();
+    server.labelsBlock = static_cast<qint32>(m_labels.size() - 1);
+    server.labelsAt = static_cast<qint32>(block.size());
+    server.labelsSize = static_cast<qint32>(labels.size());
+    block += labels;
 }
 
 bool MetricsTextBuild::present(Group group) {
@@ -268,9 +276,10 @@ bool MetricsTextBuild::fill(QByteArray& out, qsizetype pieceBytes, const QDeadli
             const int row = rowOf(server);
             if (row < 0)
                 continue;
-            family->write({out, family->name,
-                           QByteArrayView(m_labels).sliced(server.labelsAt, server.labelsSize),
-                           m_rows, row, m_collector.countersOf(server.id)});
+            const QByteArrayView labels = QByteArrayView(m_labels.at(server.labelsBlock))
+                                              .sliced(server.labelsAt, server.labelsSize);
+            family->write(
+                {out, family->name, labels, m_rows, row, m_collector.countersOf(server.id)});
         }
     }
     return true;

@@ -35,8 +35,9 @@ private:
     struct Server {
         ServerRowModel::RowKey key = 0;
         qint64 id = 0;
-        qsizetype labelsAt = 0;
-        qsizetype labelsSize = -1; // -1 once the row is gone
+        qint32 labelsBlock = 0;
+        qint32 labelsAt = 0;
+        qint32 labelsSize = -1; // -1 once the row is gone
     };
 
     // The server's row now; -1 when it is gone.
@@ -47,8 +48,10 @@ private:
     const MetricsCollector& m_collector;
     const ServerRowModel& m_rows;
     QList<Server> m_servers;
-    // Each server's labels without the closing brace, one after the other.
-    QByteArray m_labels;
+    // Each server's labels without the closing brace, one after the other
+    // in blocks of about LabelBlockBytes, so a large list never moves them.
+    static constexpr qsizetype LabelBlockBytes = 64 * 1024;
+    QList<QByteArray> m_labels;
     std::array<std::optional<bool>, static_cast<std::size_t>(Group::Count)> m_present;
     int m_step = 0;       // where the build is in the sequence of steps
     qsizetype m_next = 0; // the next server of a per-server step
