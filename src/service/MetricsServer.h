@@ -15,10 +15,10 @@ class QTcpSocket;
 // Content-Length, a longer one chunked (to HTTP/1.0 clients, delimited by
 // the close). Every request waiting when a text's first piece comes gets
 // that text; those that come later wait for the next one. A request whose
-// head grows beyond RequestLimit bytes, or a connection that has made no
-// progress within the time-out (its request not complete, or nothing of its
-// answer written), is dropped; so is a connection that sends nothing within
-// the idle time-out. At most ConnectionLimit connections are open at
+// head grows beyond RequestLimit bytes or is not complete within the
+// time-out is dropped, and so is an answer of which nothing could be
+// written for as long; a connection that sends nothing is dropped after the
+// idle time-out. At most ConnectionLimit connections are open at
 // once: a new one beyond them closes the oldest that has sent nothing yet,
 // or is closed itself when every open one has begun its request. So idle
 // connections cannot keep a scraper out. Runs on its thread's event loop
