@@ -3,8 +3,9 @@
 // the main thread, a separate curl reading it. Prints on one line the
 // scrape's size, its time, the main thread's processor time for it, the
 // longest wait of a main-thread event during it beside that of the idle
-// thread, the growth of the peak resident memory and that peak per server,
-// then the size and time of the whole text built at once.
+// thread, how far its peak resident memory rose above the memory resident
+// before it, the process's peak resident memory per server (the list's
+// load included), then the size and time of the whole text built at once.
 //   metrics_bench [--rows N]
 
 #include "BenchFigures.h"
@@ -46,15 +47,22 @@ QList<ServerRecord> records(int count) {
     return records;
 }
 
-// The peak resident memory of this process so far, in KiB.
-qint64 peakResidentKiB() {
+// A figure of this process's /proc status in KiB: VmRSS now, VmHWM its peak.
+qint64 statusKiB(const QByteArray& field) {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
     return -1;
+}
+
+// Starts the peak resident memory again from the memory resident now.
+void resetPeakResident() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
 }
 
 ProbeOutcome outcome(qint64 id, ProbeOutcome::Kind kind, qint32 ms) {
@@ -113,7 +121,9 @@ int main(int argc, char* argv[]) {
     app.exec();
     const double idleStallMs = stalls.stopMaxLateMs();
 
-    const qint64 residentBefore = peakResidentKiB();
+    const qint64 loadPeak = statusKiB("VmHWM");
+    resetPeakResident();
+    const qint64 residentBefore = statusKiB("VmRSS");
     QProcess curl;
     curl.setProgram(QStringLiteral("curl"));
     curl.setArguments({QStringLiteral("-sS"), QStringLiteral("--fail"), QStringLiteral("-o"),
@@ -132,7 +142,7 @@ int main(int argc, char* argv[]) {
     const double seconds = static_cast<double>(elapsed.nsecsElapsed()) / 1e9;
     const double cpuSeconds = (threadCpuMicros() - cpuBefore) / 1e6;
     const double stallMs = stalls.stopMaxLateMs();
-    const qint64 peakResident = peakResidentKiB();
+    const qint64 scrapePeak = statusKiB("VmHWM");
     const QByteArray size = curl.readAllStandardOutput().trimmed();
     if (curl.exitStatus() != QProcess::NormalExit || curl.exitCode() != 0) {
         std::printf("metrics_bench: curl failed: %s\n", curl.readAllStandardError().constData());
@@ -146,11 +156,11 @@ int main(int argc, char* argv[]) {
     const double wholeSeconds = static_cast<double>(whole.nsecsElapsed()) / 1e9;
     std::printf("scrape100k_rows=%d scrape100k_bytes=%s scrape100k_s=%.3f "
                 "scrape100k_main_cpu_s=%.3f scrape100k_stall_ms=%.1f idle_stall_ms=%.1f "
-                "scrape100k_peak_rss_growth_kib=%lld peak_rss_per_server_bytes=%.0f "
+                "scrape100k_rss_growth_kib=%lld peak_rss_per_server_bytes=%.0f "
                 "whole100k_bytes=%lld whole100k_s=%.3f\n",
                 rowCount, size.constData(), seconds, cpuSeconds, stallMs, idleStallMs,
-                static_cast<long long>(peakResident - residentBefore),
-                static_cast<double>(peakResident) * 1024.0 / rowCount,
+                static_cast<long long>(scrapePeak - residentBefore),
+                static_cast<double>(qMax(loadPeak, scrapePeak)) * 1024.0 / rowCount,
                 static_cast<long long>(wholeBytes), wholeSeconds);
     thread.quit();
     thread.wait();
