@@ -27,11 +27,14 @@
 # share of a pass the agent's state write takes (upsert_share, target below
 # 0.05), with datagram ICMP sockets allowed for the run as Debian's default
 # settings allow them (raw sockets would hand every agent on this one
-# machine the others' echo replies too); last one servermon-headless on one
+# machine the others' echo replies too); then one servermon-headless on one
 # core holding 100,000 loopback servers: the time until the list is loaded
 # (load100k_s, target below 5 s), its first TCP pass (pass100k_s, target
 # below 60 s), its peak memory per server after it (bytes_per_row100k,
-# target below 2,048) and a metrics scrape's size and time. Between the pass benchmarks and the
+# target below 2,048) and a metrics scrape's size and time; last a metrics
+# scrape of 100,000 servers read by curl: its size, time, the main thread's
+# longest event wait during it (scrape100k_stall_ms, beside the idle
+# thread's) and its growth of resident memory. Between the pass benchmarks and the
 # TLS one, a 1,000-row TCP pass beside Debian's blackbox exporter probing the
 # same endpoints with the same send and expect, driven by /probe requests as
 # Prometheus would: the exporter's CPU time per probe over ours (x_blackbox,
@@ -44,7 +47,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh monitoring-plugins-basic fping nftables
 scripts/build.sh pass_bench blackbox_bench tls_bench http_bench history_bench alertlogic_bench \
-  pg_bench fleet_bench agent100k_bench servermon-headless >/dev/null
+  pg_bench fleet_bench agent100k_bench metrics_bench servermon-headless >/dev/null
 
 table=servermon_bench
 firewall=false
@@ -100,6 +103,8 @@ build/bench/fleet_bench --rows 10000 --summary | tee "$output"
 figuresFleet=$(tail -n 1 "$output")
 build/bench/agent100k_bench --rows 100000 --summary | tee "$output"
 figuresAgent=$(tail -n 1 "$output")
+build/bench/metrics_bench --rows 100000 | tee "$output"
+figuresMetrics=$(tail -n 1 "$output")
 rm -f "$output"
 echo "$summary $figures10k $figuresBlackbox $figuresTls $figuresHttp $figuresHistory" \
-  "$figuresAlerts $figuresPg $figuresFleet $figuresAgent"
+  "$figuresAlerts $figuresPg $figuresFleet $figuresAgent $figuresMetrics"

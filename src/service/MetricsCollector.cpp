@@ -3,30 +3,25 @@
 #include "catalogue/CatalogueEvents.h"
 #include "catalogue/ModuleDB.h"
 #include "fleet/FleetAgent.h"
-#include "http/HttpExchangeFacts.h"
 #include "monitor/ServerRowModel.h"
-#include "monitor/TextNumbers.h"
 #include "notify/ChannelDispatcher.h"
 #include "platform/Clock.h"
-#include "tls/CertificateFacts.h"
+#include "service/MetricsTextBuild.h"
 
-#include <QList>
+#include <QDeadlineTimer>
 
-#include <functional>
+#include <limits>
 
-namespace {
-
-using Col = ServerRowModel::Column;
-
-QByteArray seconds(qint64 ms) {
+QByteArray MetricsCollector::seconds(qint64 ms) {
     return QByteArray::number(static_cast<double>(ms) / 1000.0, 'g', 12);
 }
 
-QByteArray secondsOfUs(qint64 us) {
+QByteArray MetricsCollector::secondsOfUs(qint64 us) {
     return QByteArray::number(static_cast<double>(us) / 1e6, 'g', 12);
 }
 
-void family(QByteArray& out, const char* name, const char* type, const char* help) {
+void MetricsCollector::family(QByteArray& out, const char* name, const char* type,
+                              const char* help) {
     out += "# HELP ";
     out += name;
     out += ' ';
@@ -37,8 +32,6 @@ void family(QByteArray& out, const char* name, const char* type, const char* hel
     out += type;
     out += '\n';
 }
-
-} // namespace
 
 MetricsCollector::MetricsCollector(const ServerRowModel& rows, const Clock& clock, QObject* parent)
     : QObject(parent)
@@ -106,25 +99,21 @@ void MetricsCollector::passFinished() {
 }
 
 QByteArray MetricsCollector::text() const {
-    const int rowCount = m_rows.rowCount();
-    // Each row's labels without the closing brace, and its counters.
-    QList<QByteArray> labels;
-    QList<const Counters*> counters;
-    labels.reserve(rowCount);
-    counters.reserve(rowCount);
-    static const Counters none;
-    for (int row = 0; row < rowCount; ++row) {
-        const QString id = m_rows.text(row, Col::ID);
-        labels.append("{id=\"" + labelValue(id) + "\",name=\"" +
-                      labelValue(m_rows.text(row, Col::DisplayName)) + "\",address=\"" +
-                      labelValue(m_rows.text(row, Col::IPAddress)) + "\",port=\"" +
-                      labelValue(m_rows.text(row, Col::Port)) + '"');
-        const auto found = m_counters.constFind(id.toLongLong());
-        counters.append(found == m_counters.cend() ? &none : &*found);
-    }
-
     QByteArray out;
-    out.reserve(1024 + qsizetype(rowCount) * 1600);
+    out.reserve(1024 + qsizetype(m_rows.rowCount()) * 1600);
+    MetricsTextBuild build(*this);
+    while (!build.fill(out, std::numeric_limits<qsizetype>::max(), QDeadlineTimer::Forever)) {
+    }
+    return out;
+}
+
+const MetricsCollector::Counters& MetricsCollector::countersOf(qint64 serverId) const {
+    static const Counters none;
+    const auto found = m_counters.constFind(serverId);
+    return found == m_counters.cend() ? none : *found;
+}
+
+void MetricsCollector::appendHead(QByteArray& out) const {
     family(out, "servermon_build_info", "gauge", "The program's version.");
     out += "servermon_build_info{version=\"" SERVERMON_VERSION "\"} 1\n";
     family(out, "servermon_passes_total", "counter", "Monitoring passes completed.");
@@ -133,157 +122,12 @@ QByteArray MetricsCollector::text() const {
            "Duration of the last completed pass, until its last echo.");
     if (m_lastPassMs >= 0)
         out += "servermon_last_pass_duration_seconds " + seconds(m_lastPassMs) + '\n';
+}
 
-    // One sample per server; a value of nothing leaves the server out.
-    const auto perServer = [&](const char* name, const char* type, const char* help,
-                               const std::function<QByteArray(int)>& value) {
-        family(out, name, type, help);
-        for (int row = 0; row < rowCount; ++row) {
-            const QByteArray v = value(row);
-            if (v.isNull())
-                continue;
-            out += name;
-            out += labels.at(row);
-            out += "} ";
-            out += v;
-            out += '\n';
-        }
-    };
-    perServer("servermon_reply_correct", "gauge",
-              "1 when the last socket probe got the expected reply, else 0.",
-              [&](int row) { return QByteArray(counters.at(row)->lastCorrect ? "1" : "0"); });
-    perServer("servermon_reply_seconds", "gauge", "Reply time of the last reply.", [&](int row) {
-        const qint32 ms = counters.at(row)->replyMs;
-        return ms < 0 ? QByteArray() : seconds(ms);
-    });
-    perServer("servermon_echo_seconds", "gauge", "Round-trip time of the last answered echo.",
-              [&](int row) {
-                  const qint32 ms = counters.at(row)->echoMs;
-                  return ms < 0 ? QByteArray() : seconds(ms);
-              });
-    perServer("servermon_probes_total", "counter", "Socket probes completed.",
-              [&](int row) { return QByteArray::number(counters.at(row)->probes); });
-
-    const char* faults = "servermon_socket_faults_total";
-    family(out, faults, "counter", "Socket faults by kind: wrong reply, socket error, time-out.");
-    for (int row = 0; row < rowCount; ++row) {
-        const Counters& c = *counters.at(row);
-        for (const auto& [kind, count] : {std::pair{"wrong", c.wrong}, std::pair{"error", c.errors},
-                                          std::pair{"timeout", c.timeouts}}) {
-            out += faults;
-            out += labels.at(row);
-            out += ",kind=\"";
-            out += kind;
-            out += "\"} ";
-            out += QByteArray::number(count);
-            out += '\n';
-        }
-    }
-
-    perServer("servermon_echoes_sent_total", "counter", "Echoes sent and completed.",
-              [&](int row) { return QByteArray::number(counters.at(row)->echoesSent); });
-    perServer("servermon_echoes_lost_total", "counter", "Echoes lost.",
-              [&](int row) { return QByteArray::number(counters.at(row)->echoesLost); });
-    perServer("servermon_consecutive_socket_faults", "gauge",
-              "Socket faults in a row, as the list shows them.", [&](int row) {
-                  return QByteArray::number(leadingInteger(m_rows.text(row, Col::ReplyErr)));
-              });
-    perServer("servermon_consecutive_lost_echoes", "gauge",
-              "Lost echoes in a row, as the list shows them.", [&](int row) {
-                  return QByteArray::number(leadingInteger(m_rows.text(row, Col::PingErr)));
-              });
-
-    // Whether each server with a parent fails below a failing ancestor; no
-    // family at all while no loaded server has a parent.
-    bool dependent = false;
-    for (int row = 0; row < rowCount && !dependent; ++row)
-        dependent = m_rows.parentId(row) > 0;
-    if (dependent)
-        perServer("servermon_unreachable", "gauge",
-                  "1 when the server fails while a server it depends on is failing, else 0.",
-                  [&](int row) {
-                      return m_rows.parentId(row) > 0
-                                 ? QByteArray(counters.at(row)->unreachable ? "1" : "0")
-                                 : QByteArray();
-                  });
-
+void MetricsCollector::appendSummaries(QByteArray& out) const {
     appendNotifications(out);
     appendCatalogue(out);
     appendAgent(out);
-
-    // The last exchange of the HTTP rows; no family at all while none has
-    // had one, so a catalogue of TCP servers is described as before.
-    bool http = false;
-    for (int row = 0; row < rowCount && !http; ++row)
-        http = m_rows.httpFacts(row) != nullptr;
-    if (http) {
-        const char* duration = "servermon_http_duration_seconds";
-        family(out, duration, "gauge",
-               "Phases of the last HTTP exchange: resolve, connect, tls, processing, transfer.");
-        for (int row = 0; row < rowCount; ++row) {
-            const HttpExchangeFacts* facts = m_rows.httpFacts(row);
-            if (!facts)
-                continue;
-            const HttpTimings& t = facts->timings;
-            for (const auto& [phase, us] :
-                 {std::pair{"resolve", t.resolveUs}, std::pair{"connect", t.connectUs},
-                  std::pair{"tls", t.tlsUs}, std::pair{"processing", t.processingUs},
-                  std::pair{"transfer", t.transferUs}}) {
-                out += duration;
-                out += labels.at(row);
-                out += ",phase=\"";
-                out += phase;
-                out += "\"} ";
-                out += secondsOfUs(us);
-                out += '\n';
-            }
-        }
-        const auto httpFact = [this](int (*value)(const HttpExchangeFacts&)) {
-            return [this, value](int row) {
-                const HttpExchangeFacts* facts = m_rows.httpFacts(row);
-                return facts ? QByteArray::number(value(*facts)) : QByteArray();
-            };
-        };
-        perServer("servermon_http_status_code", "gauge",
-                  "Status code of the last HTTP reply; 0 when none came.",
-                  httpFact([](const HttpExchangeFacts& f) { return f.statusCode; }));
-        perServer("servermon_http_redirects", "gauge",
-                  "Redirects followed by the last HTTP exchange.",
-                  httpFact([](const HttpExchangeFacts& f) { return f.redirects; }));
-    }
-
-    // The certificate facts of the rows whose probe has completed a
-    // handshake; no family at all while none has, so a catalogue of plain
-    // servers is described as before.
-    bool secured = false;
-    for (int row = 0; row < rowCount && !secured; ++row)
-        secured = m_rows.certificateFacts(row) != nullptr;
-    if (!secured)
-        return out;
-    const auto fact = [this](QByteArray (*value)(const CertificateFacts&)) {
-        return [this, value](int row) {
-            const CertificateFacts* facts = m_rows.certificateFacts(row);
-            return facts ? value(*facts) : QByteArray();
-        };
-    };
-    perServer("servermon_tls_leaf_not_after_seconds", "gauge",
-              "Expiry of the server's certificate, in seconds since 1970 UTC.",
-              fact([](const CertificateFacts& f) { return QByteArray::number(f.leafNotAfter); }));
-    perServer("servermon_tls_chain_earliest_not_after_seconds", "gauge",
-              "Earliest expiry in the server's certificate chain, in seconds since 1970 UTC.",
-              fact([](const CertificateFacts& f) { return QByteArray::number(f.chainNotAfter); }));
-    perServer("servermon_tls_verified", "gauge",
-              "1 when the server's certificate chain and name were verified, else 0.",
-              fact([](const CertificateFacts& f) {
-                  return QByteArray(f.verification == CertificateFacts::Verification::Ok ? "1"
-                                                                                         : "0");
-              }));
-    perServer("servermon_tls_handshake_seconds", "gauge", "Duration of the last TLS handshake.",
-              [&](int row) {
-                  return m_rows.certificateFacts(row) ? secondsOfUs(m_rows.tlsHandshakeUs(row))
-                                                      : QByteArray();
-              });
-    return out;
 }
 
 // Only a shared catalogue can be offline or be changed by other copies.

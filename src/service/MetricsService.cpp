@@ -9,7 +9,7 @@ MetricsService::MetricsService(const ServerRowModel& rows, ServerMonitor& monito
     : QObject(parent)
     , m_monitor(&monitor)
     , m_collector(rows, clock)
-    , m_snapshot(m_collector, clock)
+    , m_stream(m_collector, clock)
     , m_server(new MetricsServer) {
     monitor.addRecorder(&m_collector);
     connect(&monitor, &ServerMonitor::passStarted, &m_collector, &MetricsCollector::passStarted);
@@ -19,9 +19,9 @@ MetricsService::MetricsService(const ServerRowModel& rows, ServerMonitor& monito
     m_server->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_server, &QObject::deleteLater);
     // Across the threads both ways, so neither waits for the other.
-    connect(m_server, &MetricsServer::textWanted, this,
-            [this] { emit textReady(m_snapshot.text()); });
-    connect(this, &MetricsService::textReady, m_server, &MetricsServer::publish);
+    connect(m_server, &MetricsServer::textWanted, &m_stream, &MetricsStream::request);
+    connect(m_server, &MetricsServer::written, &m_stream, &MetricsStream::written);
+    connect(&m_stream, &MetricsStream::piece, m_server, &MetricsServer::publish);
     m_thread.start();
 }
 

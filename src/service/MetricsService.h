@@ -1,7 +1,7 @@
 #pragma once
 
 #include "service/MetricsCollector.h"
-#include "service/MetricsSnapshot.h"
+#include "service/MetricsStream.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,10 +16,11 @@ class ServerRowModel;
 struct MetricsEndpoint;
 
 // The metrics of one monitor, counted from its results and passes and
-// served over HTTP from a snapshot at most a second old. The connections
-// are served on a thread of their own: however many scrapes come, the
-// thread of the monitor only hands over the snapshot, building it at most
-// once a second. The rows must outlive it; the monitor may go first.
+// served over HTTP. The connections are served on a thread of their own;
+// the thread of the monitor builds the text in pieces between its other
+// events, at most one build a second however many scrapes come, and hands
+// each piece over as it is built. The rows must outlive it; the monitor may
+// go first.
 class MetricsService final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(MetricsService)
@@ -42,13 +43,10 @@ public:
                                                  ServerMonitor& monitor, const Clock& clock,
                                                  QString& error);
 
-signals:
-    void textReady(const QByteArray& text);
-
 private:
     QPointer<ServerMonitor> m_monitor;
     MetricsCollector m_collector;
-    MetricsSnapshot m_snapshot;
+    MetricsStream m_stream;
     QThread m_thread;
     MetricsServer* m_server; // lives on m_thread, which deletes it as it ends
     quint16 m_port = 0;

@@ -17,7 +17,7 @@
 #include "service/MetricsEndpoint.h"
 #include "service/MetricsServer.h"
 #include "service/MetricsService.h"
-#include "service/MetricsSnapshot.h"
+#include "service/MetricsStream.h"
 #include "service/ServiceAlerts.h"
 #include "service/ServiceLog.h"
 #include "service/StateLog.h"
@@ -35,9 +35,11 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <tuple>
 
 #include <sys/stat.h>
@@ -133,6 +135,183 @@ bool startHeadless(QProcess& service, const QString& folder, QByteArray& log) {
     return service.waitForStarted(10000);
 }
 
+// A metrics server on loopback, on a thread of its own as the service runs
+// it, fed with the collector's text by a stream on this thread.
+struct StreamedMetrics {
+    StreamedMetrics(const MetricsCollector& collector, const Clock& clock)
+        : stream(collector, clock)
+        , server(new MetricsServer) {
+        server->moveToThread(&thread);
+        QObject::connect(&thread, &QThread::finished, server, &QObject::deleteLater);
+        QObject::connect(server, &MetricsServer::textWanted, &stream, &MetricsStream::request);
+        QObject::connect(server, &MetricsServer::written, &stream, &MetricsStream::written);
+        QObject::connect(&stream, &MetricsStream::piece, server, &MetricsServer::publish);
+        thread.start();
+        QMetaObject::invokeMethod(
+            server,
+            [this] { port = server->listen(QHostAddress::LocalHost, 0) ? server->port() : 0; },
+            Qt::BlockingQueuedConnection);
+    }
+    ~StreamedMetrics() {
+        thread.quit();
+        thread.wait();
+    }
+    Q_DISABLE_COPY_MOVE(StreamedMetrics)
+    MetricsStream stream;
+    QThread thread;
+    MetricsServer* server; // lives on the thread, which deletes it as it ends
+    quint16 port = 0;
+};
+
+// The body of an answer as a client reads it: chunks joined, a length checked, or
+// everything until the close; a null array when it is incomplete.
+QByteArray bodyOf(const QByteArray& reply) {
+    const qsizetype headEnd = reply.indexOf("\r\n\r\n");
+    if (headEnd < 0)
+        return {};
+    const QByteArray head = reply.left(headEnd + 2);
+    const QByteArray rest = reply.mid(headEnd + 4);
+    if (head.contains("\r\nContent-Length: "))
+        return head.contains("\r\nContent-Length: " + QByteArray::number(rest.size()) + "\r\n")
+                   ? rest
+                   : QByteArray();
+    if (!head.contains("\r\nTransfer-Encoding: chunked\r\n"))
+        return rest;
+    QByteArray joined("");
+    for (qsizetype at = 0;;) {
+        const qsizetype lineEnd = rest.indexOf("\r\n", at);
+        bool ok = false;
+        const qsizetype size = lineEnd < 0 ? -1 : rest.mid(at, lineEnd - at).toLongLong(&ok, 16);
+        if (!ok || size < 0 || rest.size() < lineEnd + 2 + size + 2 ||
+            rest.mid(lineEnd + 2 + size, 2) != "\r\n")
+            return {};
+        if (size == 0)
+            return lineEnd + 4 == rest.size() ? joined : QByteArray();
+        joined += rest.mid(lineEnd + 2, size);
+        at = lineEnd + 2 + size + 2;
+    }
+}
+
+// A scrape on its own connection, read as it comes; done once the server
+// has closed it.
+struct Scrape {
+    Scrape(quint16 port, const QByteArray& request) {
+        QObject::connect(&socket, &QTcpSocket::readyRead, &socket,
+                         [this] { reply += socket.readAll(); });
+        QObject::connect(&socket, &QTcpSocket::disconnected, &socket, [this] {
+            reply += socket.readAll();
+            done = true;
+        });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.write(request);
+    }
+    QByteArray body() const { return bodyOf(reply); }
+    QTcpSocket socket;
+    QByteArray reply;
+    bool done = false;
+};
+
+// What is wrong with the text as exposition text: a line that is no
+// comment and no sample, a family described twice or with samples apart,
+// a series twice, a value that is no number. Empty when nothing is.
+QString expositionFault(const QByteArray& text) {
+    if (!text.endsWith('\n'))
+        return QStringLiteral("no line feed at the end");
+    static const QRegularExpression help(QStringLiteral(R"(^# HELP ([a-z_]+) \S.*$)"));
+    static const QRegularExpression type(QStringLiteral(R"(^# TYPE ([a-z_]+) (gauge|counter)$)"));
+    static const QRegularExpression sample(
+        QStringLiteral(R"(^([a-z_]+)(\{(?:[a-z_]+="(?:[^"\\]|\\.)*",?)*\})? (\S+)$)"));
+    QSet<QByteArray> families;
+    QSet<QByteArray> series;
+    QByteArray current;
+    const QList<QByteArray> lines = text.chopped(1).split('\n');
+    for (const QByteArray& line : lines) {
+        const QString lineText = QString::fromUtf8(line);
+        if (const auto m = help.match(lineText); m.hasMatch()) {
+            current = m.captured(1).toUtf8();
+            if (families.contains(current))
+                return QStringLiteral("described twice: ") + lineText;
+            families.insert(current);
+            continue;
+        }
+        if (const auto m = type.match(lineText); m.hasMatch()) {
+            if (m.captured(1).toUtf8() != current)
+                return QStringLiteral("type apart from its help: ") + lineText;
+            continue;
+        }
+        const auto m = sample.match(lineText);
+        if (!m.hasMatch())
+            return QStringLiteral("no sample: ") + lineText;
+        if (m.captured(1).toUtf8() != current)
+            return QStringLiteral("sample outside its family: ") + lineText;
+        bool number = false;
+        m.captured(3).toDouble(&number);
+        if (!number)
+            return QStringLiteral("value no number: ") + lineText;
+        const QByteArray key = line.left(line.lastIndexOf(' '));
+        if (series.contains(key))
+            return QStringLiteral("series twice: ") + lineText;
+        series.insert(key);
+    }
+    return {};
+}
+
+// Servers 1..count with long names, their counters fed with results of
+// every kind, and varying fault counts in the list.
+QList<ServerRecord> manyServers(int count, const QString& name = QStringLiteral("服务器 \"%1\"")) {
+    QList<ServerRecord> records;
+    records.reserve(count);
+    for (int i = 1; i <= count; ++i)
+        records.append(
+            server(i, name.arg(i),
+                   QStringLiteral("10.%1.%2.%3").arg(i / 65536).arg(i / 256 % 256).arg(i % 256),
+                   1 + i % 65535));
+    return records;
+}
+
+void feed(ServerRowModel& rows, MetricsCollector& metrics) {
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        const qint64 id = rows.text(row, Col::ID).toLongLong();
+        metrics.record(
+            outcome(id, id % 7 ? ProbeOutcome::Correct : ProbeOutcome::Wrong, row % 900));
+        metrics.record(
+            outcome(id, id % 5 ? ProbeOutcome::EchoAnswered : ProbeOutcome::EchoLost, 3));
+        if (id % 11 == 0)
+            metrics.record(outcome(id, ProbeOutcome::TimedOut));
+        rows.setText(row, Col::ReplyErr, QString::number(id % 4));
+    }
+}
+
+enum class ListChange { Reload, Remove, Append };
+
+// The most a socket's buffer in the kernel grows to, as the sysctl names
+// it: the last of its three numbers.
+qint64 kernelBufferMax(const QString& name) {
+    QFile file(QStringLiteral("/proc/sys/net/ipv4/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return file.readAll().simplified().split(' ').value(2).toLongLong();
+}
+
+// The longest time between two turns of this thread's event loop while it
+// runs: a 1 ms timer's longest gap.
+class LoopGaps final {
+public:
+    LoopGaps() {
+        m_timer.setInterval(1);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer,
+                         [this] { m_longestMs = qMax(m_longestMs, m_clock.restart()); });
+        m_clock.start();
+        m_timer.start();
+    }
+    qint64 longestMs() const { return m_longestMs; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_longestMs = 0;
+};
+
 } // namespace
 
 class TestService final : public QObject {
@@ -156,6 +335,12 @@ private slots:
     void reconnectingIdleSocketsDoNotLockOut();
     void scrapeOfAThousandServers();
     void scrapesWithinASecondShareOneText();
+    void streamedScrape_data();
+    void streamedScrape();
+    void listChangesDuringAScrape_data();
+    void listChangesDuringAScrape();
+    void scrapesDuringABuild();
+    void slowReaderHoldsTheBuild();
     void scrapeLoopDoesNotStopPasses();
     void metricsFollowAMonitor();
     void wrongReplyIsNeverOkOnTheFirstPass();
@@ -787,21 +972,187 @@ void TestService::scrapeOfAThousandServers() {
 }
 
 // However often the metrics are asked for, their text is built at most once
-// a second; a scrape within that second gets the text of the last build.
+// a second; the scrapes that come within that second share the next build.
 void TestService::scrapesWithinASecondShareOneText() {
     ServerRowModel rows;
     rows.resetRows({server(1, QStringLiteral("a"), QStringLiteral("127.0.0.1"), 80)});
     FakeClock clock;
     MetricsCollector collector(rows, clock);
-    MetricsSnapshot snapshot(collector, clock);
-    const QByteArray first = snapshot.text();
-    QCOMPARE(first, collector.text());
+    StreamedMetrics metrics(collector, clock);
+    QSignalSpy pieces(&metrics.stream, &MetricsStream::piece);
+    Scrape first(metrics.port, MetricsGet);
+    QTRY_VERIFY(first.done);
+    QCOMPARE(first.body(), collector.text());
     collector.record(outcome(1, ProbeOutcome::Correct, 5));
-    clock.advance(MetricsSnapshot::MaxAgeMs - 1);
-    QCOMPARE(snapshot.text(), first);
-    clock.advance(1);
-    QVERIFY(snapshot.text() != first);
-    QCOMPARE(snapshot.text(), collector.text());
+    Scrape second(metrics.port, MetricsGet);
+    Scrape third(metrics.port, MetricsGet);
+    QTRY_VERIFY(second.done && third.done);
+    QVERIFY(second.body() != first.body());
+    QCOMPARE(second.body(), collector.text());
+    QCOMPARE(third.body(), second.body());
+    QCOMPARE(pieces.count(), 2);
+}
+
+// A scrape of 20,000 servers is built and sent in pieces, each within a
+// turn of the event loop, and comes out as the whole text would: chunked to
+// HTTP/1.1 clients, until the close to HTTP/1.0 ones.
+void TestService::streamedScrape_data() {
+    QTest::addColumn<QString>("version"); // curl's option for it
+    QTest::addColumn<bool>("chunked");
+    QTest::newRow("HTTP/1.1") << QStringLiteral("--http1.1") << true;
+    QTest::newRow("HTTP/1.0") << QStringLiteral("--http1.0") << false;
+}
+
+void TestService::streamedScrape() {
+    QFETCH(QString, version);
+    QFETCH(bool, chunked);
+    ServerRowModel rows;
+    rows.resetRows(manyServers(20000));
+    SystemClock clock;
+    MetricsCollector collector(rows, clock);
+    feed(rows, collector);
+    StreamedMetrics metrics(collector, clock);
+    QSignalSpy pieces(&metrics.stream, &MetricsStream::piece);
+    QTemporaryDir folder;
+    const QString output = folder.filePath(QStringLiteral("scrape"));
+    // The reader is a process of its own, as Prometheus is, and keeps what
+    // came as it came, the head and the chunks' frames included.
+    QProcess curl;
+    curl.start(QStringLiteral("curl"),
+               {QStringLiteral("-sS"), QStringLiteral("--include"), QStringLiteral("--raw"),
+                version, QStringLiteral("-o"), output,
+                QStringLiteral("http://127.0.0.1:%1/metrics").arg(metrics.port)});
+    std::optional<LoopGaps> gaps(std::in_place);
+    QTRY_COMPARE_WITH_TIMEOUT(curl.state(), QProcess::NotRunning, 120000);
+    const qint64 longestGapMs = gaps->longestMs();
+    gaps.reset();
+    QCOMPARE(curl.exitCode(), 0);
+    QFile file(output);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray reply = file.readAll();
+    qInfo("%lld bytes in %lld pieces, longest gap between turns %lld ms",
+          static_cast<long long>(reply.size()), static_cast<long long>(pieces.count()),
+          static_cast<long long>(longestGapMs));
+    QVERIFY(reply.startsWith("HTTP/1.1 200 OK\r\n"));
+    QCOMPARE(reply.contains("\r\nTransfer-Encoding: chunked\r\n"), chunked);
+    QVERIFY(!reply.contains("\r\nContent-Length: "));
+    QVERIFY(pieces.count() > 1);
+    const QByteArray body = bodyOf(reply);
+    QVERIFY(body.size() > 10000000);
+    QVERIFY(body == collector.text());
+    QVERIFY2(longestGapMs < 100, qPrintable(QString::number(longestGapMs)));
+}
+
+// The list is reloaded or changed while a scrape is being built: the scrape
+// is still valid text, without the servers that went, and the next one is
+// the whole text of the list as it is now.
+void TestService::listChangesDuringAScrape_data() {
+    QTest::addColumn<int>("change");
+    QTest::newRow("reloaded") << int(ListChange::Reload);
+    QTest::newRow("rows removed") << int(ListChange::Remove);
+    QTest::newRow("rows added") << int(ListChange::Append);
+}
+
+void TestService::listChangesDuringAScrape() {
+    QFETCH(int, change);
+    ServerRowModel rows;
+    rows.resetRows(manyServers(20000));
+    SystemClock clock;
+    MetricsCollector collector(rows, clock);
+    feed(rows, collector);
+    StreamedMetrics metrics(collector, clock);
+    int pieces = 0;
+    connect(&metrics.stream, &MetricsStream::piece, this, [&] {
+        if (++pieces != 5)
+            return;
+        switch (ListChange(change)) {
+        case ListChange::Reload:
+            rows.resetRows(manyServers(15000, QStringLiteral("新的 %1")));
+            break;
+        case ListChange::Remove:
+            for (int i = 0; i < 2000; ++i)
+                rows.removeRowAt(1000 + i);
+            break;
+        case ListChange::Append:
+            rows.appendRows(manyServers(21000).mid(20000));
+            break;
+        }
+    });
+    Scrape during(metrics.port, MetricsGet);
+    QTRY_VERIFY_WITH_TIMEOUT(during.done, 120000);
+    QVERIFY(pieces > 5);
+    const QByteArray body = during.body();
+    QVERIFY(!body.isNull());
+    const QString fault = expositionFault(body);
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QVERIFY(body.contains("\n# HELP servermon_consecutive_lost_echoes "));
+
+    Scrape after(metrics.port, MetricsGet);
+    QTRY_VERIFY_WITH_TIMEOUT(after.done, 120000);
+    QVERIFY(after.body() == collector.text());
+}
+
+// Scrapes that come while a text is being built get the next one, whole;
+// those that came before it began share it.
+void TestService::scrapesDuringABuild() {
+    ServerRowModel rows;
+    rows.resetRows(manyServers(20000));
+    SystemClock clock;
+    MetricsCollector collector(rows, clock);
+    feed(rows, collector);
+    StreamedMetrics metrics(collector, clock);
+    QSignalSpy pieces(&metrics.stream, &MetricsStream::piece);
+    Scrape first(metrics.port, MetricsGet);
+    Scrape second(metrics.port, MetricsGet);
+    QTRY_VERIFY(pieces.count() >= 3);
+    Scrape late(metrics.port, MetricsGet);
+    QTRY_VERIFY_WITH_TIMEOUT(first.done && second.done && late.done, 120000);
+    const QByteArray whole = collector.text();
+    for (const Scrape* scrape : {&first, &second, &late}) {
+        const QString fault = expositionFault(scrape->body());
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        QVERIFY(scrape->body() == whole);
+    }
+    int builds = 0;
+    for (const QList<QVariant>& piece : std::as_const(pieces))
+        builds += piece.at(1).toBool();
+    QVERIFY2(builds >= 2 && builds <= 3, qPrintable(QString::number(builds)));
+}
+
+// A reader that takes nothing holds the build: no more than a few
+// megabytes wait for it, and once it reads it gets the whole text.
+void TestService::slowReaderHoldsTheBuild() {
+    ServerRowModel rows;
+    rows.resetRows(manyServers(20000));
+    SystemClock clock;
+    MetricsCollector collector(rows, clock);
+    feed(rows, collector);
+    const QByteArray whole = collector.text();
+    StreamedMetrics metrics(collector, clock);
+    qint64 built = 0;
+    connect(&metrics.stream, &MetricsStream::piece, this,
+            [&built](const QByteArray& piece) { built += piece.size(); });
+    Scrape slow(metrics.port, MetricsGet);
+    QObject::disconnect(&slow.socket, &QTcpSocket::readyRead, nullptr, nullptr);
+    constexpr int ReaderBuffer = 64 * 1024;
+    slow.socket.setReadBufferSize(ReaderBuffer);
+    QVERIFY(slow.socket.waitForConnected(5000));
+    slow.socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, ReaderBuffer);
+    QTRY_VERIFY(built >= MetricsStream::QueueLimit);
+    QTest::qWait(1000); // the build runs on as far as it may
+    // What waits in the server, in the kernel's buffers of the two sockets
+    // (it doubles a size set) and in the reader's own buffer.
+    const qint64 bound = MetricsStream::QueueLimit + MetricsStream::PieceBytes +
+                         kernelBufferMax(QStringLiteral("tcp_wmem")) + 3 * ReaderBuffer;
+    qInfo("%lld of %lld bytes built for a reader that takes nothing, at most %lld may be",
+          static_cast<long long>(built), static_cast<long long>(whole.size()),
+          static_cast<long long>(bound));
+    QVERIFY2(built <= bound && built < whole.size(), qPrintable(QString::number(built)));
+    connect(&slow.socket, &QTcpSocket::readyRead, this,
+            [&slow] { slow.reply += slow.socket.readAll(); });
+    slow.reply += slow.socket.readAll();
+    QTRY_VERIFY_WITH_TIMEOUT(slow.done, 120000);
+    QVERIFY(slow.body() == whole);
 }
 
 // Four threads scraping 5,000 servers back to back, as fast as they are
