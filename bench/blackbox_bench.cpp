@@ -13,6 +13,7 @@
 //   blackbox_bench [--rows N] [--pairs P] [--passes K] [--rounds R]
 //                  [--concurrency C] [--cache DIR] [--summary]
 #include "BenchFigures.h"
+#include "BenchRecords.h"
 #include "BlackboxExporter.h"
 #include "CheckedPassRunner.h"
 #include "DebianPackage.h"
@@ -32,9 +33,7 @@
 #include <optional>
 
 namespace {
-const QString RequestText =
-    QStringLiteral("ASC:71:69:84:32:47:32:72:84:84:80:47:49:46:48:13:10:13:10");
-const QString Expected = QStringLiteral("200 OK");
+using BenchRecords::Expected;
 const QString Package = QStringLiteral("prometheus-blackbox-exporter");
 constexpr int ServerAddresses = 8;
 
@@ -69,23 +68,6 @@ Options parseOptions(const QStringList& arguments) {
             options.summary = true;
     }
     return options;
-}
-
-QList<ServerRecord> benchRecords(const std::vector<LoopbackServer::Endpoint>& rows) {
-    QList<ServerRecord> records;
-    records.reserve(static_cast<qsizetype>(rows.size()));
-    qint64 id = 1;
-    for (const auto& row : rows) {
-        ServerRecord record;
-        record.id = id++;
-        record.displayName = QStringLiteral("bench%1").arg(record.id);
-        record.ipAddress = QString::fromStdString(row.address);
-        record.port = QString::number(row.port);
-        record.postData = RequestText;
-        record.replyData = Expected;
-        records.append(record);
-    }
-    return records;
 }
 
 // Our CPU time per probe over passes checked passes; nullopt when one
@@ -160,7 +142,7 @@ int main(int argc, char* argv[]) {
     const std::vector<LoopbackServer::Endpoint> targets(server.endpoints().begin(),
                                                         server.endpoints().begin() + options.rows);
     ServerRowModel model;
-    ServerListLoader::LoadServerList(model, benchRecords(targets));
+    ServerListLoader::LoadServerList(model, BenchRecords::of(targets));
     CheckedPassRunner ours(model, "blackbox_bench");
     std::printf("blackbox: N=%d rows, each its own loopback endpoint (%d addresses; server: its "
                 "own process), %d interleaved pairs of %d passes and %d exporter rounds\n",

@@ -12,6 +12,7 @@
 //              [--silent S] [--key-figures]
 #include "BenchDoubles.h"
 #include "BenchFigures.h"
+#include "BenchRecords.h"
 #include "EventWait.h"
 #include "LoopbackServer.h"
 #include "PeerTimer.h"
@@ -45,9 +46,7 @@
 
 namespace {
 const std::string Request = "GET / HTTP/1.0\r\n\r\n";
-const QString RequestText =
-    QStringLiteral("ASC:71:69:84:32:47:32:72:84:84:80:47:49:46:48:13:10:13:10");
-const QString Expected = QStringLiteral("200 OK");
+using BenchRecords::Expected;
 
 struct Options {
     int rows = 1000;
@@ -112,23 +111,6 @@ long residentBytes() {
     long resident = 0;
     statm >> pages >> resident;
     return resident * sysconf(_SC_PAGESIZE);
-}
-
-QList<ServerRecord> benchRecords(const std::vector<LoopbackServer::Endpoint>& rows) {
-    QList<ServerRecord> records;
-    records.reserve(static_cast<qsizetype>(rows.size()));
-    qint64 id = 1;
-    for (const auto& row : rows) {
-        ServerRecord record;
-        record.id = id++;
-        record.displayName = QStringLiteral("bench%1").arg(record.id);
-        record.ipAddress = QString::fromStdString(row.address);
-        record.port = QString::number(row.port);
-        record.postData = RequestText;
-        record.replyData = Expected;
-        records.append(record);
-    }
-    return records;
 }
 
 struct PassResult {
@@ -389,7 +371,7 @@ SilentResult measureSilentPass(int rowCount, int silentHosts, int repeats,
     SilentHostsEcho emulated(icmp, silent);
     EchoService& echo = result.firewall ? static_cast<EchoService&>(icmp) : emulated;
     ServerRowModel model;
-    ServerListLoader::LoadServerList(model, benchRecords(rows));
+    ServerListLoader::LoadServerList(model, BenchRecords::of(rows));
     result.passMs = measureLeg(model, echo, rowCount, repeats, true).passMs;
 
     // fping takes each host once, however many rows name it.
@@ -500,10 +482,10 @@ int main(int argc, char* argv[]) {
     ServerRowModel model;
     model.setSpareRowsKept(true); // as the window's list does
     const long before = residentBytes();
-    ServerListLoader::LoadServerList(model, benchRecords(rows));
+    ServerListLoader::LoadServerList(model, BenchRecords::of(rows));
     const double bytesPerRow = static_cast<double>(residentBytes() - before) / options.rows;
     const ListStallRuns listStalls =
-        measureListStallRuns(model, benchRecords(rows), std::max(options.repeats, 5));
+        measureListStallRuns(model, BenchRecords::of(rows), std::max(options.repeats, 5));
 
     InstantEcho instant;
     const InterleavedLeg tcp = measureInterleaved(model, instant, rows, options.pairs);
