@@ -56,6 +56,7 @@ void MetricsServer::onNewConnection() {
             if (m_idle.contains(socket))
                 release(socket, true);
         });
+        startDeadline(socket, m_answerLimitMs, [this, socket] { release(socket, true); });
         connect(socket, &QTcpSocket::disconnected, this,
                 [this, socket] { release(socket, false); });
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });

@@ -31,6 +31,9 @@ public:
     static constexpr int ConnectionLimit = 16;
     static constexpr int DefaultTimeOutMs = 5000;
     static constexpr int DefaultIdleTimeOutMs = 1000;
+    // However it makes progress, no connection lasts longer: a reader that
+    // takes a few bytes now and then holds the text back for no one long.
+    static constexpr int DefaultAnswerLimitMs = 60000;
 
     explicit MetricsServer(QObject* parent = nullptr);
     ~MetricsServer() override;
@@ -42,6 +45,7 @@ public:
     int openConnections() const { return static_cast<int>(m_open.size()); }
     void setTimeOutMs(int ms) { m_timeOutMs = ms; }
     void setIdleTimeOutMs(int ms) { m_idleTimeOutMs = ms; }
+    void setAnswerLimitMs(int ms) { m_answerLimitMs = ms; }
 
     // The next piece of the text, which is complete with the last.
     void publish(const QByteArray& piece, bool last = true);
@@ -70,6 +74,7 @@ private:
 
     int m_timeOutMs = DefaultTimeOutMs;
     int m_idleTimeOutMs = DefaultIdleTimeOutMs;
+    int m_answerLimitMs = DefaultAnswerLimitMs;
     QList<QTcpSocket*> m_open;      // every open connection
     QList<QTcpSocket*> m_idle;      // those that have sent nothing yet, oldest first
     QList<QTcpSocket*> m_waiting;   // those waiting for the text

@@ -71,8 +71,8 @@ private:
     QPointer<QTcpSocket> m_client;
 };
 
-// A peer that keeps count of the connections open at once; it answers
-// "OK" to each request, or holds every connection open unanswered.
+// A peer that counts the connections it accepted; it answers "OK" to each
+// request, or holds every connection open unanswered.
 class CountingPeer final : public QObject {
 public:
     explicit CountingPeer(bool answers) {
@@ -80,11 +80,7 @@ public:
         connect(&m_server, &QTcpServer::newConnection, this, [this, answers] {
             while (QTcpSocket* client = m_server.nextPendingConnection()) {
                 ++accepted;
-                mostOpen = qMax(mostOpen, ++m_open);
-                connect(client, &QTcpSocket::disconnected, this, [this, client] {
-                    --m_open;
-                    client->deleteLater();
-                });
+                connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
                 if (answers)
                     connect(client, &QTcpSocket::readyRead, client,
                             [client] { client->write(client->readAll().isEmpty() ? "" : "OK"); });
@@ -94,11 +90,9 @@ public:
     QString port() const { return QString::number(m_server.serverPort()); }
 
     int accepted = 0;
-    int mostOpen = 0;
 
 private:
     QTcpServer m_server;
-    int m_open = 0;
 };
 
 QStringList titles(const RecordingAlerts& alerts) {
@@ -1326,7 +1320,6 @@ private slots:
             for (int row = 0; row < Rows; ++row)
                 QTRY_COMPARE(rig.text(Col::Status, row), kCorrect);
             QCOMPARE(peer.accepted, Rows);
-            QVERIFY2(peer.mostOpen <= Cap, qPrintable(QString::number(peer.mostOpen)));
             QCOMPARE(rig.monitor.tcpProbe().inFlight(), 0);
             QCOMPARE(rig.monitor.tcpProbe().queued(), 0);
             QVERIFY(rig.monitor.sockets().count() == 0 && rig.monitor.sockets().pooled() > 0);
