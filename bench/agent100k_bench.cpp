@@ -254,12 +254,12 @@ int main(int argc, char* argv[]) {
                 metrics.complete ? "" : " (incomplete)");
     const int thousands = options.rows / 1000;
     if (options.summary)
-        std::printf("load%dk_s=%.2f pass%dk_s=%.2f bytes_per_row%dk=%.0f "
-                    "bytes_per_row%dk_scraped=%.0f scrape%dk_mb=%.1f scrape%dk_s=%.2f\n",
-                    thousands, loadSeconds, thousands, passed ? passSeconds : -1.0, thousands,
-                    peakAfterPass / options.rows, thousands, peakAfterScrape / options.rows,
-                    thousands, static_cast<double>(metrics.bytes) / 1e6, thousands,
-                    metrics.seconds);
+        std::printf(
+            "load%dk_s=%.2f pass%dk_s=%.2f bytes_per_row%dk=%.0f "
+            "bytes_per_row%dk_scraped=%.0f agent_scrape%dk_mb=%.1f agent_scrape%dk_s=%.2f\n",
+            thousands, loadSeconds, thousands, passed ? passSeconds : -1.0, thousands,
+            peakAfterPass / options.rows, thousands, peakAfterScrape / options.rows, thousands,
+            static_cast<double>(metrics.bytes) / 1e6, thousands, metrics.seconds);
     const bool allOk = log.firstResultsOk() == options.rows;
     return passed && metrics.complete && allOk ? 0 : 1;
 }
