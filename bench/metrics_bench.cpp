@@ -16,15 +16,13 @@
 #include "monitor/ServerRowModel.h"
 #include "platform/SystemClock.h"
 #include "service/MetricsCollector.h"
-#include "service/MetricsServer.h"
-#include "service/MetricsStream.h"
+#include "service/MetricsPublisher.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
@@ -94,21 +92,9 @@ int main(int argc, char* argv[]) {
             outcome(id, id % 5 ? ProbeOutcome::EchoAnswered : ProbeOutcome::EchoLost, 3));
     }
 
-    // Wired as the service wires them.
-    MetricsStream stream(collector, clock);
-    QThread thread;
-    auto* server = new MetricsServer;
-    server->moveToThread(&thread);
-    QObject::connect(&thread, &QThread::finished, server, &QObject::deleteLater);
-    QObject::connect(server, &MetricsServer::textWanted, &stream, &MetricsStream::request);
-    QObject::connect(server, &MetricsServer::written, &stream, &MetricsStream::written);
-    QObject::connect(&stream, &MetricsStream::piece, server, &MetricsServer::publish);
-    thread.start();
-    bool listening = false;
-    QMetaObject::invokeMethod(
-        server, [&] { listening = server->listen(QHostAddress::LocalHost, 0); },
-        Qt::BlockingQueuedConnection);
-    if (!listening) {
+    // Served as the service serves it.
+    MetricsPublisher publisher(collector, clock);
+    if (!publisher.listen(QHostAddress::LocalHost, 0)) {
         std::printf("metrics_bench: cannot listen on 127.0.0.1\n");
         return 1;
     }
@@ -129,7 +115,7 @@ int main(int argc, char* argv[]) {
     curl.setArguments({QStringLiteral("-sS"), QStringLiteral("--fail"), QStringLiteral("-o"),
                        QStringLiteral("/dev/null"), QStringLiteral("-w"),
                        QStringLiteral("%{size_download}"),
-                       QStringLiteral("http://127.0.0.1:%1/metrics").arg(server->port())});
+                       QStringLiteral("http://127.0.0.1:%1/metrics").arg(publisher.port())});
     QElapsedTimer elapsed;
     QEventLoop loop;
     QObject::connect(&curl, &QProcess::finished, &loop, &QEventLoop::quit);
@@ -163,7 +149,5 @@ int main(int argc, char* argv[]) {
                 static_cast<long long>(scrapePeak - residentBefore),
                 static_cast<double>(qMax(loadPeak, scrapePeak)) * 1024.0 / rowCount,
                 static_cast<long long>(wholeBytes), wholeSeconds);
-    thread.quit();
-    thread.wait();
     return 0;
 }

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "service/MetricsCollector.h"
-#include "service/MetricsStream.h"
+#include "service/MetricsPublisher.h"
 
 #include <QObject>
 #include <QPointer>
-#include <QThread>
 
 #include <memory>
 
 class Clock;
-class MetricsServer;
 class ServerMonitor;
 class ServerRowModel;
 struct MetricsEndpoint;
@@ -32,7 +30,7 @@ public:
     // False with a line for the operator when the endpoint cannot be served.
     bool listen(const MetricsEndpoint& endpoint, QString& error);
     // The port served on, once listening.
-    quint16 port() const { return m_port; }
+    quint16 port() const { return m_publisher.port(); }
     void setChannels(const ChannelDispatcher* channels) { m_collector.setChannels(channels); }
     void setFleet(const FleetAgent* agent) { m_collector.setFleet(agent); }
 
@@ -46,8 +44,5 @@ public:
 private:
     QPointer<ServerMonitor> m_monitor;
     MetricsCollector m_collector;
-    MetricsStream m_stream;
-    QThread m_thread;
-    MetricsServer* m_server; // lives on m_thread, which deletes it as it ends
-    quint16 m_port = 0;
+    MetricsPublisher m_publisher;
 };

@@ -15,6 +15,7 @@
 #include "platform/SystemClock.h"
 #include "service/MetricsCollector.h"
 #include "service/MetricsEndpoint.h"
+#include "service/MetricsPublisher.h"
 #include "service/MetricsServer.h"
 #include "service/MetricsService.h"
 #include "service/MetricsStream.h"
@@ -139,27 +140,12 @@ bool startHeadless(QProcess& service, const QString& folder, QByteArray& log) {
 // it, fed with the collector's text by a stream on this thread.
 struct StreamedMetrics {
     StreamedMetrics(const MetricsCollector& collector, const Clock& clock)
-        : stream(collector, clock)
-        , server(new MetricsServer) {
-        server->moveToThread(&thread);
-        QObject::connect(&thread, &QThread::finished, server, &QObject::deleteLater);
-        QObject::connect(server, &MetricsServer::textWanted, &stream, &MetricsStream::request);
-        QObject::connect(server, &MetricsServer::written, &stream, &MetricsStream::written);
-        QObject::connect(&stream, &MetricsStream::piece, server, &MetricsServer::publish);
-        thread.start();
-        QMetaObject::invokeMethod(
-            server,
-            [this] { port = server->listen(QHostAddress::LocalHost, 0) ? server->port() : 0; },
-            Qt::BlockingQueuedConnection);
+        : publisher(collector, clock) {
+        port = publisher.listen(QHostAddress::LocalHost, 0) ? publisher.port() : 0;
     }
-    ~StreamedMetrics() {
-        thread.quit();
-        thread.wait();
-    }
-    Q_DISABLE_COPY_MOVE(StreamedMetrics)
-    MetricsStream stream;
-    QThread thread;
-    MetricsServer* server; // lives on the thread, which deletes it as it ends
+    MetricsPublisher publisher;
+    MetricsStream& stream = publisher.stream();
+    MetricsServer* server = publisher.server(); // lives on the publisher's thread
     quint16 port = 0;
 };
 
